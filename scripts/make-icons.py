@@ -1,0 +1,65 @@
+#!/usr/bin/env python3
+"""Draws the program's numbered icon set as small SVG files under resources/images.
+
+Every icon is the same rounded tile in a colour of its group with a white symbol on it, so the set
+reads as one family in the menus, the status bar and the notification area.
+"""
+import os
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "..", "resources", "images")
+
+STROKE = 'fill="none" stroke="#fff" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"'
+FILL = 'fill="#fff"'
+
+SYMBOLS = {
+    # Files
+    1: ("#8e3b46", f'<path {STROKE} d="M9 4H5v8h4M8 8h5M11 6l2 2-2 2"/>'),
+    2: ("#8e3b46", f'<circle {STROKE} cx="6" cy="8" r="2.3"/><path {STROKE} d="M8.3 8H13M11.5 8v2M13 8v1.5"/>'),
+    3: ("#8e3b46", f'<rect {FILL} x="4.5" y="7.5" width="7" height="5" rx="1"/><path {STROKE} d="M6 7.5V6a2 2 0 0 1 4 0v1.5"/>'),
+    # Site tools
+    4: ("#2f6f4f", f'<path {STROKE} d="M8 4v8M4 8h8"/>'),
+    5: ("#2f6f4f", f'<rect {STROKE} x="4" y="5.5" width="5.5" height="6.5" rx=".8"/><path {STROKE} d="M6.5 5.5V4h5.5v6.5h-2.5"/>'),
+    6: ("#2f6f4f", f'<circle {FILL} cx="6" cy="6" r="2"/><path {FILL} d="M2.8 12.5a3.2 3.2 0 0 1 6.4 0z"/><path {STROKE} d="M10 8h3.5M12 6.5 13.5 8 12 9.5"/>'),
+    7: ("#2f6f4f", f'<path {STROKE} d="M5 5l6 6M11 5l-6 6"/>'),
+    8: ("#2f6f4f", f'<path {STROKE} d="M4.5 11.5l.5-2 5.5-5.5 1.5 1.5L6.5 11z"/>'),
+    9: ("#2f6f4f", f'<rect {STROKE} x="3.5" y="7" width="9" height="4" rx=".8"/><path {STROKE} d="M5.5 7V4h5v3M5.5 10h5v2.5h-5z"/>'),
+    10: ("#2f6f4f", f'<path {STROKE} d="M3.5 8 8 4l4.5 4M5 7v5h6V7"/>'),
+    11: ("#2f6f4f", f'<path {STROKE} d="M3.5 6 5 7.5 7.5 4.5M3.5 11 5 12.5 7.5 9.5M9.5 6h3M9.5 11h3"/>'),
+    # Import and export
+    12: ("#2d5a8e", f'<path {STROKE} d="M8 3.5v6M5.5 7 8 9.5 10.5 7M4 10.5v2h8v-2"/>'),
+    13: ("#2d5a8e", f'<path {STROKE} d="M8 9.5v-6M5.5 6 8 3.5 10.5 6M4 10.5v2h8v-2"/>'),
+    # Miscellaneous and help
+    14: ("#7a5c1e", f'<path {STROKE} d="M11.5 8A3.5 3.5 0 1 1 10 5.2M10.5 3.5 10 5.2l1.8.4"/>'),
+    15: ("#5b4a8a", f'<circle {FILL} cx="8" cy="4.8" r="1.1"/><path {STROKE} d="M8 7.3v4.7"/>'),
+    16: ("#5b4a8a", f'<rect {STROKE} x="3" y="5.5" width="10" height="6" rx="1"/><path {STROKE} d="M5 7.5h.1M7 7.5h.1M9 7.5h.1M11 7.5h.1M6 9.5h4"/>'),
+    17: ("#5b4a8a", f'<path {STROKE} d="M6 6.2a2 2 0 1 1 2.8 1.8c-.6.3-.8.7-.8 1.3v.4"/><circle {FILL} cx="8" cy="12" r=".9"/>'),
+    # Status bar and the program itself
+    44: ("#4d6b7a", f'<circle {FILL} cx="8" cy="8" r="2.5"/>'),
+    45: ("#4d6b7a", f'<path {STROKE} d="M4.5 5.5h7M4.5 8h7M4.5 10.5h7"/>'),
+    46: ("#3d4f8c", f'<path {FILL} d="M12.8 3.2c-4 .4-6.6 3-7.6 7.2l1.3.3c.3-1 .7-1.9 1.2-2.6h2.1L8.7 7.4l2.2-.6c1-1 1.6-2.2 1.9-3.6z"/><path {STROKE} d="M4.5 12.8 6 9.5"/>'),
+}
+
+TEMPLATE = """<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16" viewBox="0 0 16 16">
+<defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="{light}"/><stop offset="1" stop-color="{colour}"/></linearGradient></defs>
+<rect x=".5" y=".5" width="15" height="15" rx="3" fill="url(#g)" stroke="#222" stroke-opacity=".45"/>
+{symbol}
+</svg>
+"""
+
+
+def lighten(colour, amount=0.35):
+    r, g, b = (int(colour[i:i + 2], 16) for i in (1, 3, 5))
+    r, g, b = (int(c + (255 - c) * amount) for c in (r, g, b))
+    return f"#{r:02x}{g:02x}{b:02x}"
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    for number, (colour, symbol) in SYMBOLS.items():
+        with open(os.path.join(OUT, f"{number}.svg"), "w") as f:
+            f.write(TEMPLATE.format(colour=colour, light=lighten(colour), symbol=symbol))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,167 @@
+#include "settings/ProgramSettings.h"
+
+#include "settings/IniDocument.h"
+#include "settings/Shortcuts.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace quillbox {
+
+namespace {
+using namespace SettingsKey;
+
+constexpr QFileDevice::Permissions privateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+const QString blankComment = QStringLiteral(" ");
+const QString ruleComment = QString(58, QLatin1Char('-'));
+
+void writeGroupHeader(IniDocument& doc, const QString& group) {
+    doc.addComment(blankComment);
+    doc.addComment(ruleComment);
+    doc.addGroup(group);
+    doc.addComment(ruleComment);
+    doc.addComment(blankComment);
+}
+
+SettingsResult writeBytes(const QString& fileName, const QByteArray& bytes) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return {false, QStringLiteral("The settings file could not be written: %1").arg(file.errorString())};
+    }
+    file.write(bytes);
+    file.setPermissions(privateFile);
+    if (!file.commit()) {
+        return {false, QStringLiteral("The settings file could not be written: %1").arg(file.errorString())};
+    }
+    return {};
+}
+
+bool readDocument(const QString& fileName, IniDocument& doc) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    doc = IniDocument::parse(file.readAll());
+    return true;
+}
+
+SettingsResult ensureExists(const QString& fileName) {
+    if (QFile::exists(fileName)) {
+        return {};
+    }
+    return writeBytes(fileName, defaultSettingsBytes());
+}
+} // namespace
+
+const std::array<QString, CommandCount>& shortcutKeys() {
+    static const std::array<QString, CommandCount> keys{
+        QStringLiteral("Exit Quillbox"), QStringLiteral("Edit PassWord"),  QStringLiteral("Lock Quillbox"),
+        QStringLiteral("Add Site"),      QStringLiteral("Copy Site"),      QStringLiteral("Copy To"),
+        QStringLiteral("Delete Site"),   QStringLiteral("Edit Site"),      QStringLiteral("Print Site"),
+        QStringLiteral("Site Home Page"), QStringLiteral("Tag All Sites"), QStringLiteral("Import Sites"),
+        QStringLiteral("Export Sites"),  QStringLiteral("ToolTips"),       QStringLiteral("Form Fade"),
+        QStringLiteral("Screen Snap"),   QStringLiteral("Pass Hide"),      QStringLiteral("Titlebar Time"),
+        QStringLiteral("Reset Fields"),  QStringLiteral("About Quillbox"), QStringLiteral("ShortCut Keys"),
+        QStringLiteral("Show Help")};
+    return keys;
+}
+
+ProgramSettings defaultSettings() {
+    ProgramSettings s;
+    s.shortcutCodes = defaultShortcutCodes();
+    return s;
+}
+
+QByteArray defaultSettingsBytes() {
+    const ProgramSettings d = defaultSettings();
+    IniDocument doc;
+    writeGroupHeader(doc, ProgramOptions);
+    doc.setValue(ProgramOptions, QStringLiteral("Tool tips On or Off"), QString::number(d.optToolTips));
+    doc.setValue(ProgramOptions, QStringLiteral("Animate windows"), QString::number(d.optFading));
+    doc.setValue(ProgramOptions, QStringLiteral("Screen snap On or Off"), QString::number(d.optSnap));
+    doc.setValue(ProgramOptions, QStringLiteral("Show private data in list"), QString::number(d.optShowPrivate));
+    doc.setValue(ProgramOptions, QStringLiteral("Title bar update On or Off"), QString::number(d.optTitleClock));
+    doc.setValue(ProgramOptions, Fingerprint, QString());
+    writeGroupHeader(doc, SavedSearches);
+    doc.setValue(SavedSearches, QStringLiteral("Last Owner Displayed"), QString());
+    doc.setValue(SavedSearches, QStringLiteral("Last Category Displayed"), QString());
+    doc.setValue(SavedSearches, QStringLiteral("Last Search Field Displayed"), QStringLiteral("0"));
+    doc.setValue(SavedSearches, QStringLiteral("Last Search Type Used"), QStringLiteral("0"));
+    doc.setValue(SavedSearches, QStringLiteral("Last Search Text Displayed"), QString());
+    writeGroupHeader(doc, KeyboardShortcuts);
+    for (int i = 0; i < CommandCount; ++i) {
+        doc.setValue(KeyboardShortcuts, shortcutKeys()[static_cast<size_t>(i)],
+                     QString::number(d.shortcutCodes[static_cast<size_t>(i)]));
+    }
+    return doc.serialize();
+}
+
+SettingsResult loadSettings(const QString& fileName, ProgramSettings& s) {
+    SettingsResult result = ensureExists(fileName);
+    IniDocument doc;
+    readDocument(fileName, doc); // unreadable: every key reads as empty
+    auto flag = [&doc](const QString& key) { return settingsInt(doc.value(ProgramOptions, key)); };
+    s.optToolTips = flag(QStringLiteral("Tool tips On or Off"));
+    s.optFading = flag(QStringLiteral("Animate windows"));
+    s.optSnap = flag(QStringLiteral("Screen snap On or Off"));
+    s.optShowPrivate = flag(QStringLiteral("Show private data in list"));
+    s.optTitleClock = flag(QStringLiteral("Title bar update On or Off"));
+    s.passwordFingerprint = doc.value(ProgramOptions, Fingerprint);
+    s.lastOwner = doc.value(SavedSearches, QStringLiteral("Last Owner Displayed"));
+    s.lastCategory = doc.value(SavedSearches, QStringLiteral("Last Category Displayed"));
+    s.lastSearchField = settingsInt(doc.value(SavedSearches, QStringLiteral("Last Search Field Displayed")));
+    s.lastSearchType = settingsInt(doc.value(SavedSearches, QStringLiteral("Last Search Type Used")));
+    s.lastSearchText = doc.value(SavedSearches, QStringLiteral("Last Search Text Displayed"));
+    for (int i = 0; i < CommandCount; ++i) {
+        s.shortcutCodes[static_cast<size_t>(i)] =
+            settingsInt(doc.value(KeyboardShortcuts, shortcutKeys()[static_cast<size_t>(i)]));
+    }
+    return result;
+}
+
+SettingsResult saveSettings(const QString& fileName, const ProgramSettings& s) {
+    SettingsResult created = ensureExists(fileName);
+    if (!created.ok) {
+        return created;
+    }
+    IniDocument doc;
+    if (!readDocument(fileName, doc)) {
+        return {false, QStringLiteral("The settings file could not be read.")};
+    }
+    doc.setValue(ProgramOptions, QStringLiteral("Tool tips On Or Off"), QString::number(s.optToolTips));
+    doc.setValue(ProgramOptions, QStringLiteral("Animate windows"), QString::number(s.optFading));
+    doc.setValue(ProgramOptions, QStringLiteral("Screen snap On or Off"), QString::number(s.optSnap));
+    doc.setValue(ProgramOptions, QStringLiteral("Show private data in list"), QString::number(s.optShowPrivate));
+    doc.setValue(ProgramOptions, QStringLiteral("Title bar update On or Off"), QString::number(s.optTitleClock));
+    doc.setValue(ProgramOptions, Fingerprint, s.passwordFingerprint);
+    doc.setValue(SavedSearches, QStringLiteral("Last Owner Displayed"), s.lastOwner);
+    doc.setValue(SavedSearches, QStringLiteral("Last Category Displayed"), s.lastCategory);
+    doc.setValue(SavedSearches, QStringLiteral("Last Search Field Displayed"), QString::number(s.lastSearchField));
+    doc.setValue(SavedSearches, QStringLiteral("Last Search Type Used"), QString::number(s.lastSearchType));
+    doc.setValue(SavedSearches, QStringLiteral("Last Search Text Displayed"), s.lastSearchText);
+    for (int i = 0; i < CommandCount; ++i) {
+        doc.setValue(KeyboardShortcuts, shortcutKeys()[static_cast<size_t>(i)],
+                     QString::number(s.shortcutCodes[static_cast<size_t>(i)]));
+    }
+    return writeBytes(fileName, doc.serialize());
+}
+
+QString readSetting(const QString& fileName, const QString& group, const QString& key) {
+    IniDocument doc;
+    if (!readDocument(fileName, doc)) {
+        return QString();
+    }
+    return doc.value(group, key);
+}
+
+SettingsResult writeSetting(const QString& fileName, const QString& group, const QString& key, const QString& value) {
+    IniDocument doc;
+    if (QFile::exists(fileName) && !readDocument(fileName, doc)) {
+        return {false, QStringLiteral("The settings file could not be read.")};
+    }
+    doc.setValue(group, key, value);
+    return writeBytes(fileName, doc.serialize());
+}
+
+} // namespace quillbox

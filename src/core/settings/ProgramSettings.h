@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+namespace quillbox {
+
+constexpr int CommandCount = 22;
+
+// Everything the settings file holds.
+struct ProgramSettings {
+    int optToolTips = 1;
+    int optFading = 1;
+    int optSnap = 1;
+    int optShowPrivate = 0;
+    int optTitleClock = 1;
+    QString passwordFingerprint;
+
+    QString lastOwner;
+    QString lastCategory;
+    int lastSearchField = 0;
+    int lastSearchType = 0;
+    QString lastSearchText;
+
+    std::array<int, CommandCount> shortcutCodes{};
+};
+
+ProgramSettings defaultSettings();
+
+// The bytes of a new settings file.
+QByteArray defaultSettingsBytes();
+
+struct SettingsResult {
+    bool ok = true;
+    QString error;
+};
+
+// Creates the file with its defaults when missing, then reads every key. A file that cannot be
+// read leaves every value at 0 or empty, as an empty file would.
+SettingsResult loadSettings(const QString& fileName, ProgramSettings& settings);
+
+// Creates the file with its defaults when missing, then writes every key in one atomic save.
+SettingsResult saveSettings(const QString& fileName, const ProgramSettings& settings);
+
+// Reads or writes one key (the password fingerprint is written alone when it changes).
+QString readSetting(const QString& fileName, const QString& group, const QString& key);
+SettingsResult writeSetting(const QString& fileName, const QString& group, const QString& key, const QString& value);
+
+namespace SettingsKey {
+inline const QString ProgramOptions = QStringLiteral("Program Options");
+inline const QString SavedSearches = QStringLiteral("Saved Searches");
+inline const QString KeyboardShortcuts = QStringLiteral("Keyboard Shortcuts");
+inline const QString Fingerprint = QStringLiteral("MD5 FingerPrint");
+} // namespace SettingsKey
+
+// Settings keys of the 22 shortcut slots, in slot order.
+const std::array<QString, CommandCount>& shortcutKeys();
+
+} // namespace quillbox

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "settings/ProgramSettings.h"
+
+#include <QKeyCombination>
+#include <QString>
+
+#include <array>
+
+namespace quillbox {
+
+// A shortcut value: virtual-key code in bits 0-7, extended-key flag in bit 11,
+// Shift, Ctrl and Alt in bits 16, 17 and 18. 0 means no key.
+namespace ShortcutBits {
+constexpr int KeyMask = 0xFF;
+constexpr int Extended = 0x800;
+constexpr int Shift = 0x10000;
+constexpr int Ctrl = 0x20000;
+constexpr int Alt = 0x40000;
+} // namespace ShortcutBits
+
+const std::array<QString, CommandCount>& commandTexts();
+std::array<int, CommandCount> defaultShortcutCodes();
+
+// Event number under which the main window reports the shortcut of a command slot
+// (230 + slot, with print and home page exchanged).
+int shortcutEventNumber(int slot);
+// The slot for an event number 230..251, or -1.
+int slotForShortcutEvent(int event);
+
+// Key name as the menus show it ("X", "F5", "Page Up"); empty for an unknown code.
+QString virtualKeyName(int virtualKey, bool extended);
+// "Ctrl +Shift +A" style text; "None" when empty.
+QString shortcutDisplayText(int value);
+// Menu item text: command name, a tab, the display text.
+QString menuItemText(int slot, int value);
+
+// Translation between shortcut values and the toolkit's key combinations.
+// A value of 0 or a key the toolkit cannot name gives an empty combination (key 0).
+QKeyCombination keyCombinationForValue(int value);
+// 0 when the key has no virtual-key code.
+int valueForKeyCombination(QKeyCombination combination);
+
+} // namespace quillbox

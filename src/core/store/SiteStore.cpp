@@ -1,0 +1,132 @@
+#include "store/SiteStore.h"
+
+#include "store/SqlText.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+namespace quillbox {
+
+namespace {
+constexpr QFileDevice::Permissions privateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+}
+
+OpenResult openDatabase(Database& db, const QString& fileName) {
+    OpenResult result;
+    {
+        QFile file(fileName);
+        const bool existed = file.exists();
+        // ReadWrite creates a missing file and never truncates an existing one.
+        if (!file.open(QIODevice::ReadWrite)) {
+            result.title = QStringLiteral("Database open error");
+            result.text =
+                QStringLiteral("There was a serious problem attempting to open the system database, try another one");
+            return result;
+        }
+        file.close();
+        if (!existed) {
+            file.setPermissions(privateFile);
+        }
+    }
+    if (!db.open(fileName)) {
+        result.title = QStringLiteral("Database open error");
+        result.text =
+            QStringLiteral("There was a serious problem attempting to connect to the system database, try another one");
+        return result;
+    }
+    db.execute(createTableStatement()); // an existing table, or a file that is no database, is left as it is
+    result.ok = true;
+    return result;
+}
+
+QString scalarQuery(const Database& db, const QString& statement) {
+    Query query(db, statement);
+    QString kept;
+    while (query.next()) {
+        kept = query.text(0);
+    }
+    return kept;
+}
+
+QString lastInsertedRecord(const Database& db) { return scalarQuery(db, QStringLiteral("SELECT last_insert_rowid()")); }
+
+QStringList distinctValues(const Database& db, const QString& statement) {
+    QStringList values;
+    Query query(db, statement);
+    while (query.next()) {
+        QString value = sqlReadBack(query.text(0));
+        if (!value.isEmpty()) {
+            values.append(std::move(value));
+        }
+    }
+    return values;
+}
+
+bool backupDatabase(const Database& db, const QString& target, QString* error) {
+    auto fail = [error](const QString& text) {
+        if (error) {
+            *error = text;
+        }
+        return false;
+    };
+    if (!db.isOpen()) {
+        return fail(QStringLiteral("No database connection is open."));
+    }
+    const QString temporary = target + QStringLiteral(".partial");
+    QFile::remove(temporary);
+    sqlite3* copy = nullptr;
+    if (sqlite3_open_v2(temporary.toUtf8().constData(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_close(copy);
+        return fail(QStringLiteral("The backup file could not be created."));
+    }
+    QFile::setPermissions(temporary, privateFile);
+    QString failure;
+    sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db.handle(), "main");
+    if (!backup) {
+        failure = QString::fromUtf8(sqlite3_errmsg(copy));
+    } else {
+        const int rc = sqlite3_backup_step(backup, -1);
+        if (rc != SQLITE_DONE) {
+            failure = QString::fromUtf8(sqlite3_errstr(rc));
+        }
+        if (sqlite3_backup_finish(backup) != SQLITE_OK && failure.isEmpty()) {
+            failure = QString::fromUtf8(sqlite3_errmsg(copy));
+        }
+    }
+    sqlite3_close(copy);
+    if (!failure.isEmpty()) {
+        QFile::remove(temporary);
+        return fail(failure);
+    }
+    // rename() replaces the old backup in one step; the old one stays until the new one is whole.
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
+        QFile::remove(temporary);
+        return fail(QStringLiteral("The backup file could not be put in place."));
+    }
+    return true;
+}
+
+QString backupFileName(const QString& databaseFile, const QString& dayName) {
+    return databaseFile + QLatin1Char('.') + dayName.left(3);
+}
+
+void readListRow(const Query& query, SiteRecord& record) {
+    for (int k = 0; k < Col::Notes; ++k) {
+        record[k] = sqlReadBack(query.text(k));
+    }
+    record[Col::Record] = query.text(Col::Record);
+}
+
+void readFullRow(const Query& query, SiteRecord& record) {
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        record[k] = sqlReadBack(query.text(k));
+    }
+    record[Col::Record] = query.text(Col::Record);
+}
+
+} // namespace quillbox

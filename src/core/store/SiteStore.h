@@ -1,0 +1,42 @@
+#pragma once
+
+#include "store/Database.h"
+#include "store/SiteRecord.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace quillbox {
+
+struct OpenResult {
+    bool ok = false;
+    QString title; // message box title and text when opening failed
+    QString text;
+};
+
+// Makes sure the database file exists (created private to the user, never truncated),
+// connects to it and creates the table when missing.
+OpenResult openDatabase(Database& db, const QString& fileName);
+
+// Column 0 of the last row a query gives; empty text when it fails or gives no row.
+QString scalarQuery(const Database& db, const QString& statement);
+QString lastInsertedRecord(const Database& db);
+
+// Values of column 0, read back, empty values left out, in the order returned.
+// An empty list when the query fails.
+QStringList distinctValues(const Database& db, const QString& statement);
+
+// Copies the database into target through SQLite's online backup, via a temporary file
+// renamed over the target, so an existing backup survives a failed run.
+bool backupDatabase(const Database& db, const QString& target, QString* error = nullptr);
+
+// Name of the weekday backup: the database file plus the first three letters of the day name.
+QString backupFileName(const QString& databaseFile, const QString& dayName);
+
+// Fills record from the current row of a SELECT * query the way the list filling reads it:
+// columns 0 to 27 read back, the record number as returned; notes are left alone.
+void readListRow(const Query& query, SiteRecord& record);
+// Reads every text column back, notes included.
+void readFullRow(const Query& query, SiteRecord& record);
+
+} // namespace quillbox

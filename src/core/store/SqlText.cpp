@@ -1,0 +1,79 @@
+#include "store/SqlText.h"
+
+namespace quillbox {
+
+const QStringList& columnNames() {
+    static const QStringList names = [] {
+        QStringList list{QStringLiteral("lsitename"), QStringLiteral("sitename"), QStringLiteral("lusername"),
+                         QStringLiteral("username"),  QStringLiteral("lpassword"), QStringLiteral("password"),
+                         QStringLiteral("lhomepage"), QStringLiteral("homepage")};
+        for (int k = 1; k <= 9; ++k) {
+            list << QStringLiteral("lmisc%1").arg(k) << QStringLiteral("misc%1").arg(k);
+        }
+        list << QStringLiteral("category") << QStringLiteral("owner") << QStringLiteral("notes")
+             << QStringLiteral("record");
+        return list;
+    }();
+    return names;
+}
+
+QString sqlQuote(const QString& text) {
+    if (!text.contains(QLatin1Char('\''))) {
+        return text;
+    }
+    QString out = text;
+    out.replace(QLatin1Char('\''), QLatin1String("''"));
+    return out;
+}
+
+QString sqlReadBack(const QString& text) {
+    if (!text.contains(QLatin1String("''"))) {
+        return text;
+    }
+    QString out = text;
+    out.replace(QLatin1String("''"), QLatin1String("'"));
+    return out;
+}
+
+QString createTableStatement() {
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS quillbox(") +
+           QStringLiteral("lsitename TEXT, sitename TEXT, lusername TEXT, username TEXT, lpassword TEXT, ") +
+           QStringLiteral("password TEXT, lhomepage TEXT, homepage TEXT, lmisc1 TEXT, misc1 TEXT, lmisc2 TEXT, ") +
+           QStringLiteral("misc2 TEXT, lmisc3 TEXT, misc3 TEXT, lmisc4 TEXT, misc4 TEXT, lmisc5 TEXT, misc5 TEXT, ") +
+           QStringLiteral("lmisc6 TEXT, misc6 TEXT, lmisc7 TEXT, misc7 TEXT, lmisc8 TEXT, misc8 TEXT, ") +
+           QStringLiteral("lmisc9 TEXT, misc9 TEXT, category TEXT, owner TEXT, notes TEXT, ") +
+           QStringLiteral("record INTEGER PRIMARY KEY AUTOINCREMENT)");
+}
+
+QString buildInsertStatement(const SiteRecord& record) {
+    QString sql = QStringLiteral("INSERT INTO quillbox(") +
+                  QStringLiteral("lsitename, sitename, lusername, username, lpassword, password, lhomepage, "
+                                 "homepage, lmisc1, ") +
+                  QStringLiteral("misc1, lmisc2, misc2, lmisc3, misc3, lmisc4, misc4, lmisc5, misc5, lmisc6, "
+                                 "misc6, lmisc7, misc7, ") +
+                  QStringLiteral("lmisc8, misc8, lmisc9, misc9, category, owner, notes)") + QStringLiteral("VALUES('");
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        if (k > 0) {
+            sql += QLatin1String("','");
+        }
+        sql += record[k];
+    }
+    sql += QLatin1String("')");
+    return sql;
+}
+
+QString buildUpdateStatement(const SiteRecord& record, const QString& recordNumber) {
+    const QStringList& names = columnNames();
+    QString sql = QStringLiteral("UPDATE quillbox SET") + QStringLiteral("  lsitename='") + record[0];
+    for (int k = 1; k < Col::TextColumns; ++k) {
+        sql += QLatin1String("',") + names[k] + QLatin1String("='") + record[k];
+    }
+    sql += QLatin1String("' Where record='") + recordNumber + QLatin1String("'");
+    return sql;
+}
+
+QString deleteStatement(const QString& recordNumber) {
+    return QStringLiteral("DELETE FROM quillbox WHERE record='") + recordNumber + QLatin1String("'");
+}
+
+} // namespace quillbox

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "store/SiteRecord.h"
+
+#include <QString>
+
+namespace quillbox {
+
+// Doubles every single quote, so the text can stand inside an SQL literal.
+QString sqlQuote(const QString& text);
+// Reads every pair of adjacent single quotes back as one.
+QString sqlReadBack(const QString& text);
+
+QString createTableStatement();
+// Insert and update statements for a record whose 29 text fields are already quoted.
+QString buildInsertStatement(const SiteRecord& record);
+QString buildUpdateStatement(const SiteRecord& record, const QString& recordNumber);
+QString deleteStatement(const QString& recordNumber);
+
+} // namespace quillbox

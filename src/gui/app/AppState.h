@@ -1,0 +1,68 @@
+#pragma once
+
+#include "settings/ProgramSettings.h"
+#include "store/Database.h"
+#include "store/SiteRecord.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QUrl>
+
+#include <array>
+#include <functional>
+
+namespace quillbox {
+
+enum class MessageIcon { None, Exclamation };
+
+// Everything that would block a test or reach outside the program goes through here.
+// Production values use Qt; tests put in their own.
+struct Seams {
+    std::function<void(const QString& title, const QString& text, MessageIcon icon)> messageBox;
+    // Asks for a file name; empty when the user cancels. selectedFilter is in/out.
+    std::function<QString(const QString& title, const QString& patterns, QString* selectedFilter, bool save)>
+        fileRequester;
+    std::function<QDateTime()> now;
+    std::function<bool(const QUrl& url)> openUrl;
+    std::function<void(const QString& text)> setClipboardText;
+    std::function<bool()> trayAvailable;
+
+    static Seams production();
+};
+
+// The program-wide state, made once in main and handed around by reference.
+struct AppState : ProgramSettings {
+    int quitRequested = 0;
+    int secondaryWindowOpen = 0;
+    int inTray = 0;
+    int locked = 0;
+    int bulkLoading = 0;
+
+    Database database;
+
+    QString currentFolder; // always ends in the platform's separator
+    QString databaseFolder;
+    QString systemFolder;
+    QString temporaryFolder;
+    QString databaseFile;
+    QString settingsFile;
+    QString printFile;
+    QString printUrl;
+
+    int editedRow = -1;
+    QString editedRecord;
+    QString secondaryCaption;
+    int labelEditActive = 0;
+    int labelEditGadget = 0;
+
+    QString baseTitle;
+
+    SiteRecord currentRecord;
+
+    Seams seams;
+
+    // Fills the folder and file names from a working folder.
+    void setWorkingFolder(const QString& folder);
+};
+
+} // namespace quillbox

@@ -1,0 +1,82 @@
+#pragma once
+
+// The program's fixed numbers: windows, gadgets, menu items and events.
+namespace quillbox::Id {
+
+namespace Window {
+constexpr int Main = 1;
+constexpr int About = 2;
+constexpr int ShortcutEditor = 3;
+constexpr int PasswordEditor = 4;
+constexpr int FirstRunPassword = 5;
+constexpr int Unlock = 6;
+constexpr int StartupPassword = 7;
+constexpr int Print = 8;
+constexpr int DataForm = 9;
+} // namespace Window
+
+// Gadgets of the main window.
+namespace Main {
+constexpr int ListPanel = 29;
+constexpr int RecordList = 31;
+constexpr int SearchPanel = 32;
+constexpr int SearchHeader = 34;
+constexpr int OwnerBox = 35;
+constexpr int CategoryBox = 36;
+constexpr int FieldBox = 37;
+constexpr int SearchTypeBox = 38;
+constexpr int SearchText = 39;
+constexpr int PopupMenu = 207;
+constexpr int TrayIcon = 206;
+constexpr int ClockTimer = 111;
+} // namespace Main
+
+// First numbers of the three ways to give a command.
+constexpr int FirstMenuItem = 2;
+constexpr int LastMenuItem = 28;
+constexpr int FirstPopupItem = 208;
+constexpr int LastPopupItem = 229;
+constexpr int FirstShortcutEvent = 230;
+constexpr int LastShortcutEvent = 251;
+constexpr int ReturnKey = 252;
+
+// Menu-bar item numbers, by command slot.
+constexpr int MenuItemOfSlot[22] = {2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 18, 19, 20, 21, 22, 24, 26, 27, 28};
+// Pop-up item numbers, by command slot (print and home page exchanged).
+constexpr int PopupItemOfSlot[22] = {208, 209, 210, 211, 212, 213, 214, 215, 217, 216, 218,
+                                     219, 220, 221, 222, 223, 224, 225, 226, 227, 228, 229};
+
+// Images by number.
+namespace Image {
+constexpr int StatusLeft = 44;
+constexpr int StatusMiddle = 45;
+constexpr int Program = 46;
+} // namespace Image
+
+// Command slots, in the order of the command table.
+namespace Slot {
+constexpr int Exit = 0;
+constexpr int EditPassword = 1;
+constexpr int Lock = 2;
+constexpr int AddRecord = 3;
+constexpr int CopyRecords = 4;
+constexpr int CopyToOwner = 5;
+constexpr int DeleteRecords = 6;
+constexpr int EditRecord = 7;
+constexpr int PrintRecords = 8;
+constexpr int HomePage = 9;
+constexpr int TagAll = 10;
+constexpr int Import = 11;
+constexpr int Export = 12;
+constexpr int ToolTips = 13;
+constexpr int Fading = 14;
+constexpr int Snap = 15;
+constexpr int ShowPrivate = 16;
+constexpr int TitleClock = 17;
+constexpr int ResetFields = 18;
+constexpr int About = 19;
+constexpr int ShortcutKeys = 20;
+constexpr int ShowHelp = 21;
+} // namespace Slot
+
+} // namespace quillbox::Id

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class QFrame;
+class QWidget;
+
+namespace quillbox {
+
+// The look every window shares: the program's font, grey panels and entry colours.
+QFont programFont(int points);
+// A flat-bordered grey container at a fixed place in its parent.
+QFrame* makePanel(QWidget* parent, const QRect& geometry);
+// Style sheet for a window of the program: background, panels, entries, lists.
+QString windowStyleSheet(const QString& windowSelector);
+
+} // namespace quillbox

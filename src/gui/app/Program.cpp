@@ -1,0 +1,315 @@
+#include "app/Program.h"
+
+#include "app/Ids.h"
+#include "app/ProgramText.h"
+#include "mainwindow/MainWindow.h"
+#include "settings/Shortcuts.h"
+#include "store/SearchQuery.h"
+#include "store/SiteStore.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTableView>
+
+// The pictures live in a static library, whose resources must be registered by hand.
+static void initResources() { Q_INIT_RESOURCE(quillbox); }
+
+namespace quillbox {
+
+Program::Program(AppState& state) : m_state(state) { initResources(); }
+
+Program::~Program() = default;
+
+void Program::messageBox(const QString& title, const QString& text, MessageIcon icon) {
+    if (m_state.seams.messageBox) {
+        m_state.seams.messageBox(title, text, icon);
+    }
+}
+
+void Program::showStatus(int kind, const QString& text) {
+    if (!m_main) {
+        return;
+    }
+    switch (kind) {
+    case 1:
+        m_main->setMessage(infoText(text));
+        break;
+    case 2:
+        m_main->setMessage(errorText(text));
+        break;
+    case 3:
+        m_main->setCount(recordCountText(text));
+        break;
+    default:
+        break;
+    }
+}
+
+QString Program::guardMessage() const {
+    return QStringLiteral("The [") + m_state.secondaryCaption + QStringLiteral("] window is still open.");
+}
+
+bool Program::makeWorkingFolders() {
+    const struct {
+        const char* name;
+        const char* failure;
+    } folders[] = {{"Database", "The local database directory could not be created."},
+                   {"System", "The local system files directory could not be created"},
+                   {"Temporary", "The local temporary files directory could not be created"}};
+    const QDir current(m_state.currentFolder);
+    for (const auto& f : folders) {
+        const QString name = QString::fromLatin1(f.name);
+        if (QFileInfo(current.filePath(name)).isDir()) {
+            continue;
+        }
+        // The folders hold passwords: private to the user.
+        if (!current.mkdir(name, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
+            messageBox(QStringLiteral("Directory creation error"), QString::fromLatin1(f.failure));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Program::startUp() {
+    QFont::insertSubstitution(QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"));
+    if (m_state.currentFolder.isEmpty()) {
+        m_state.setWorkingFolder(QDir::currentPath());
+    }
+    if (!makeWorkingFolders()) {
+        return false;
+    }
+    static_cast<ProgramSettings&>(m_state) = defaultSettings();
+    const SettingsResult loaded = loadSettings(m_state.settingsFile, m_state);
+
+    // The main window and its menus, status bar and shortcuts.
+    m_main = std::make_unique<MainWindow>(
+        m_state, [this](int window, int number, Notify kind, int detail) { dispatch(window, number, kind, detail); });
+    m_sortColumn = 0;
+    m_sortDirection = 1;
+    m_state.quitRequested = 0;
+    for (int slot = Id::Slot::ToolTips; slot <= Id::Slot::TitleClock; ++slot) {
+        m_main->setChecked(slot, optionValue(slot) == 1);
+    }
+    if (m_state.optToolTips == 1) {
+        installMainToolTips(true);
+    }
+    m_main->registerShortcuts();
+
+    const OpenResult opened = openDatabase(m_state.database, m_state.databaseFile);
+    if (!opened.ok) {
+        messageBox(opened.title, opened.text, MessageIcon::None);
+    }
+
+    restoreSearchState();
+
+    m_main->show();
+    m_state.baseTitle = datedTitle(m_state.seams.now().date());
+    m_main->setWindowTitle(m_state.baseTitle);
+    startClock(m_state.optTitleClock == 1);
+
+    showInfo(QStringLiteral("Quillbox is ready to work."));
+    if (!loaded.ok) {
+        showError(loaded.error);
+    }
+    if (m_main->model()->rowCount() == 0) {
+        showStatus(3, QStringLiteral("0"));
+    }
+    m_main->activateWindow();
+    if (m_main->model()->rowCount() > 0) {
+        m_main->recordList()->setFocus();
+        m_main->selectRow(0, false);
+    } else {
+        m_main->searchText()->setFocus();
+    }
+    return true;
+}
+
+void Program::restoreSearchState() {
+    fillOwnerBox();
+    QComboBox* owners = m_main->ownerBox();
+    if (!m_state.lastOwner.isEmpty()) {
+        const int i = owners->findText(m_state.lastOwner, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        owners->setCurrentIndex(i >= 0 ? i : (owners->count() > 0 ? 0 : -1));
+    } else if (owners->count() > 0) {
+        owners->setCurrentIndex(0);
+    }
+    fillCategoryBox(m_state.lastOwner);
+    QComboBox* categories = m_main->categoryBox();
+    const int c = m_state.lastCategory.isEmpty()
+                      ? 0
+                      : categories->findText(m_state.lastCategory, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    categories->setCurrentIndex(c >= 0 ? c : 0);
+    // An index the boxes do not have (a hand-edited settings file) selects the first entry.
+    auto selectIndex = [](QComboBox* box, int index) {
+        box->setCurrentIndex(index >= 0 && index < box->count() ? index : 0);
+    };
+    selectIndex(m_main->fieldBox(), m_state.lastSearchField);
+    selectIndex(m_main->searchTypeBox(), m_state.lastSearchType);
+    {
+        const QSignalBlocker blocker(m_main->searchText());
+        m_main->searchText()->setText(m_state.lastSearchText);
+    }
+    runSearch();
+}
+
+void Program::shutDown() {
+    if (m_shutDown) {
+        return;
+    }
+    m_shutDown = true;
+    if (m_main) {
+        m_state.lastOwner = m_main->ownerBox()->currentText();
+        m_state.lastCategory = m_main->categoryBox()->currentText();
+        m_state.lastSearchField = m_main->fieldBox()->currentIndex();
+        m_state.lastSearchType = m_main->searchTypeBox()->currentIndex();
+        m_state.lastSearchText = m_main->searchText()->text();
+        startClock(false);
+        m_main->hide();
+    }
+    if (m_tray) {
+        m_tray->hide();
+    }
+    const SettingsResult saved = saveSettings(m_state.settingsFile, m_state);
+    if (!saved.ok) {
+        showError(saved.error);
+    }
+    backupDatabase();
+    Q_EMIT finished();
+}
+
+void Program::backupDatabase() {
+    const QString day = dayNames().at(dayIndex(m_state.seams.now().date()));
+    if (!quillbox::backupDatabase(m_state.database, backupFileName(m_state.databaseFile, day))) {
+        messageBox(QStringLiteral("Backup Error"), QStringLiteral("The database could not be backed up, disk error?."));
+    }
+}
+
+void Program::dispatch(int window, int number, Notify kind, int detail) {
+    if (window == Id::Window::Main) {
+        if (kind == Notify::Closed) {
+            m_state.quitRequested = 1;
+        } else if (kind == Notify::Minimized) {
+            hideToTray();
+        } else if (kind == Notify::TrayClick) {
+            restoreFromTray();
+        } else if (kind == Notify::Timer && number == Id::Main::ClockTimer) {
+            tickClock();
+        } else if (kind == Notify::Command) {
+            int slot = -1;
+            if (number >= Id::FirstMenuItem && number <= Id::LastMenuItem) {
+                const auto* end = std::end(Id::MenuItemOfSlot);
+                const auto* it = std::find(std::begin(Id::MenuItemOfSlot), end, number);
+                slot = it == end ? -1 : static_cast<int>(it - std::begin(Id::MenuItemOfSlot));
+            } else if (number >= Id::FirstPopupItem && number <= Id::LastPopupItem) {
+                const auto* end = std::end(Id::PopupItemOfSlot);
+                const auto* it = std::find(std::begin(Id::PopupItemOfSlot), end, number);
+                slot = it == end ? -1 : static_cast<int>(it - std::begin(Id::PopupItemOfSlot));
+            } else if (number >= Id::FirstShortcutEvent && number <= Id::LastShortcutEvent) {
+                slot = slotForShortcutEvent(number);
+            } else if (number == Id::ReturnKey) {
+                slot = Id::Slot::EditRecord;
+            }
+            if (slot >= 0) {
+                handleCommand(slot);
+            }
+        } else {
+            handleMainGadget(number, kind, detail);
+        }
+    }
+    if (m_state.quitRequested == 1) {
+        shutDown();
+    }
+}
+
+void Program::handleCommand(int slot) {
+    using namespace Id::Slot;
+    switch (slot) {
+    case Exit:
+        m_state.quitRequested = 1;
+        break;
+    case DeleteRecords:
+        deleteSelectedRecords();
+        break;
+    case TagAll:
+        tagAllRecords();
+        break;
+    case ToolTips:
+    case Fading:
+    case Snap:
+    case ShowPrivate:
+    case TitleClock:
+        toggleOption(slot);
+        break;
+    case ResetFields:
+        resetSearch();
+        break;
+    default:
+        // Commands whose windows are not part of this build yet, and the two that do nothing.
+        break;
+    }
+}
+
+void Program::handleMainGadget(int gadget, Notify kind, int detail) {
+    switch (gadget) {
+    case Id::Main::RecordList:
+        if (kind == Notify::SelectionChanged) {
+            showRowSummary();
+        } else if (kind == Notify::DoubleClick) {
+            handleCommand(Id::Slot::EditRecord);
+        } else if (kind == Notify::RightClick) {
+            m_main->popupMenu()->popup(QCursor::pos());
+        } else if (kind == Notify::ColumnClick) {
+            sortList(detail);
+        }
+        break;
+    case Id::Main::OwnerBox:
+        ownerChanged();
+        break;
+    case Id::Main::CategoryBox:
+        categoryChanged();
+        break;
+    case Id::Main::FieldBox:
+    case Id::Main::SearchTypeBox:
+    case Id::Main::SearchText:
+        runSearch();
+        break;
+    default:
+        break;
+    }
+}
+
+void Program::hideToTray() {
+    // Where nothing could bring the window back, it stays minimised in the ordinary way.
+    if (!m_state.seams.trayAvailable || !m_state.seams.trayAvailable()) {
+        return;
+    }
+    m_state.inTray = 1;
+    m_main->hide();
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(programImage(Id::Image::Program), this);
+        m_tray->setToolTip(titleMarks + QStringLiteral("  ") + programName);
+        connect(m_tray, &QSystemTrayIcon::activated, this,
+                [this] { dispatch(Id::Window::Main, Id::Main::TrayIcon, Notify::TrayClick, 0); });
+    }
+    m_tray->show();
+}
+
+void Program::restoreFromTray() {
+    if (m_state.locked == 1) {
+        return; // the unlock window takes over here
+    }
+    m_state.inTray = 0;
+    if (m_tray) {
+        m_tray->hide();
+    }
+    m_main->showNormal();
+    m_main->activateWindow();
+}
+
+} // namespace quillbox

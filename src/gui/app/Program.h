@@ -1,0 +1,100 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/Dispatch.h"
+#include "mainwindow/RecordModel.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+class QSystemTrayIcon;
+class QTimer;
+
+namespace quillbox {
+
+class MainWindow;
+
+// The program's spine: start-up, the dispatch tables, the handlers of the main window's commands
+// and gadgets, and shutdown. Windows report to dispatch(); tests call it with the same numbers.
+class Program : public QObject {
+    Q_OBJECT
+public:
+    explicit Program(AppState& state);
+    ~Program() override;
+
+    // Runs every start-up step up to showing the main window. False when the program must end
+    // at once (a working folder that cannot be made, a window that cannot be built).
+    bool startUp();
+    // Saves the search state and the settings, closes the main window and makes the weekday backup.
+    void shutDown();
+
+    void dispatch(int window, int number, Notify kind = Notify::Command, int detail = 0);
+    // Convenience for commands: a menu, pop-up or shortcut number of the main window.
+    void command(int number) { dispatch(1, number, Notify::Command, 0); }
+
+    MainWindow* mainWindow() const { return m_main.get(); }
+    AppState& state() { return m_state; }
+
+    // Status line: 1 information, 2 error, 3 record count; other kinds show nothing.
+    void showStatus(int kind, const QString& text);
+    void showInfo(const QString& text) { showStatus(1, text); }
+    void showError(const QString& text) { showStatus(2, text); }
+    void messageBox(const QString& title, const QString& text, MessageIcon icon = MessageIcon::Exclamation);
+
+    // Search and filter.
+    void runSearch();
+    void ownerChanged();
+    void categoryChanged();
+    void resetSearch();
+    // Runs a SELECT * statement and fills the list with its rows; false when the query failed.
+    bool runListQuery(const QString& statement);
+    void fillOwnerBox();
+    void fillCategoryBox(const QString& owner);
+
+    // The record list.
+    RecordModel::Row rowFromCurrentRecord(bool readBackPrivate) const;
+    void addRow(bool readBackPrivate = false);
+    void updateRow(int row, bool readBackPrivate = false);
+    void maskList(bool show);
+    void showRowSummary();
+    void sortList(int column);
+    void deleteSelectedRecords();
+    void tagAllRecords();
+
+    // Secondary-window guard message for the data form openers.
+    QString guardMessage() const;
+
+    void hideToTray();
+    void restoreFromTray();
+
+    // The five options, by command slot.
+    int& optionValue(int slot);
+    void toggleOption(int slot);
+    void installMainToolTips(bool on);
+    void startClock(bool on);
+    void tickClock();
+
+Q_SIGNALS:
+    // The orderly end: the event loop may stop.
+    void finished();
+
+private:
+    bool makeWorkingFolders();
+    void handleCommand(int slot);
+    void handleMainGadget(int gadget, Notify kind, int detail);
+    void restoreSearchState();
+    void backupDatabase();
+
+    AppState& m_state;
+    std::unique_ptr<MainWindow> m_main;
+    QSystemTrayIcon* m_tray = nullptr;
+    QTimer* m_clock = nullptr;
+    int m_sortColumn = 0;
+    int m_sortDirection = 1;
+    bool m_shutDown = false;
+};
+
+} // namespace quillbox

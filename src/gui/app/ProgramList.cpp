@@ -1,0 +1,218 @@
+#include "app/Ids.h"
+#include "app/Program.h"
+#include "app/ProgramText.h"
+#include "mainwindow/MainWindow.h"
+#include "store/SearchQuery.h"
+#include "store/SiteStore.h"
+#include "store/SqlText.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTableView>
+
+namespace quillbox {
+
+namespace {
+const QString queryFailed = QStringLiteral("The database query failed to be executed.");
+}
+
+RecordModel::Row Program::rowFromCurrentRecord(bool quoted) const {
+    const SiteRecord& r = m_state.currentRecord;
+    // A record filled for writing holds quoted text; one filled from a query is already read back.
+    auto value = [&](int k) { return quoted ? sqlReadBack(r[k]) : r[k]; };
+    RecordModel::Row row{value(Col::SiteName), value(Col::UserName), value(Col::Password),
+                         value(Col::HomePage), value(Col::Category), r[Col::Record]};
+    if (m_state.optShowPrivate != 1) {
+        for (int c = RecordModel::UserName; c <= RecordModel::HomePage; ++c) {
+            row[static_cast<size_t>(c)] = maskText(row[static_cast<size_t>(c)]);
+        }
+    }
+    return row;
+}
+
+void Program::addRow(bool quoted) {
+    m_main->model()->appendRow(rowFromCurrentRecord(quoted));
+    if (m_state.bulkLoading == 0) {
+        showInfo(m_state.currentRecord[Col::SiteName]);
+        showStatus(3, QString::number(m_main->model()->rowCount()));
+    }
+}
+
+void Program::updateRow(int row, bool quoted) {
+    m_main->model()->setRowCells(row, rowFromCurrentRecord(quoted), RecordModel::SiteName, RecordModel::Category);
+}
+
+bool Program::runListQuery(const QString& statement) {
+    Query query(m_state.database, statement);
+    if (!query.isValid()) {
+        showError(queryFailed);
+        return false;
+    }
+    RecordModel* model = m_main->model();
+    model->beginBulk();
+    m_state.bulkLoading = 1;
+    int counter = 0;
+    while (query.next()) {
+        readListRow(query, m_state.currentRecord);
+        ++counter;
+        model->appendBulk(rowFromCurrentRecord(false));
+    }
+    m_state.bulkLoading = 0;
+    model->endBulk();
+    if (query.failed()) {
+        showError(queryFailed);
+        showStatus(3, QString::number(counter));
+        return false;
+    }
+    m_main->ensureRowVisible(counter - 1);
+    showInfo(m_state.currentRecord[Col::SiteName]);
+    showStatus(3, QString::number(counter));
+    return true;
+}
+
+void Program::runSearch() {
+    m_main->model()->clear();
+    SearchState search;
+    search.owner = m_main->ownerBox()->currentText();
+    search.category = m_main->categoryBox()->currentText();
+    search.field = m_main->fieldBox()->currentIndex();
+    search.comparison = m_main->searchTypeBox()->currentText();
+    search.text = m_main->searchText()->text();
+    runListQuery(searchStatement(search));
+}
+
+void Program::fillOwnerBox() {
+    QComboBox* box = m_main->ownerBox();
+    box->clear();
+    box->addItems(distinctValues(m_state.database, ownerListStatement()));
+}
+
+void Program::fillCategoryBox(const QString& owner) {
+    QComboBox* box = m_main->categoryBox();
+    box->clear();
+    box->addItems(distinctValues(m_state.database, categoriesOfOwnerStatement(owner)));
+    box->insertItem(0, allCategories);
+    box->setCurrentIndex(0);
+}
+
+void Program::ownerChanged() {
+    m_main->model()->clear();
+    const QString owner = m_main->ownerBox()->currentText();
+    fillCategoryBox(owner);
+    runListQuery(ownerRecordsStatement(owner));
+}
+
+void Program::categoryChanged() {
+    m_main->model()->clear();
+    const QString owner = m_main->ownerBox()->currentText();
+    const QString category = m_main->categoryBox()->currentText();
+    runListQuery(category == allCategories ? ownerRecordsStatement(owner)
+                                           : categoryRecordsStatement(owner, category));
+}
+
+void Program::resetSearch() {
+    QComboBox* categories = m_main->categoryBox();
+    const int all = categories->findText(allCategories);
+    categories->setCurrentIndex(all >= 0 ? all : 0);
+    m_main->fieldBox()->setCurrentIndex(0);
+    m_main->searchTypeBox()->setCurrentIndex(0);
+    {
+        // One search at the end, whether or not the text changes.
+        const QSignalBlocker blocker(m_main->searchText());
+        m_main->searchText()->clear();
+    }
+    m_main->searchText()->setFocus();
+    runSearch();
+}
+
+void Program::maskList(bool show) {
+    RecordModel* model = m_main->model();
+    const int rows = model->rowCount();
+    for (int r = 0; r < rows; ++r) {
+        RecordModel::Row cells = model->row(r);
+        if (!show) {
+            for (int c = RecordModel::UserName; c <= RecordModel::HomePage; ++c) {
+                cells[static_cast<size_t>(c)] = maskText(cells[static_cast<size_t>(c)]);
+            }
+        } else {
+            const QString record = cells[RecordModel::Record];
+            if (record.isEmpty()) {
+                continue;
+            }
+            Query query(m_state.database, privateColumnsStatement(record));
+            if (!query.isValid()) {
+                showError(m_state.database.errorText());
+                continue;
+            }
+            while (query.next()) {
+                for (int c = 0; c < 3; ++c) {
+                    cells[static_cast<size_t>(RecordModel::UserName + c)] = sqlReadBack(query.text(c));
+                }
+            }
+            if (query.failed()) {
+                showError(m_state.database.errorText());
+                continue;
+            }
+        }
+        model->setRowCells(r, cells, RecordModel::UserName, RecordModel::HomePage);
+    }
+}
+
+void Program::showRowSummary() {
+    const int row = m_main->currentRow();
+    if (row < 0) {
+        showError(QStringLiteral("No data to display"));
+        return;
+    }
+    RecordModel* model = m_main->model();
+    const QString label =
+        sqlReadBack(scalarQuery(m_state.database, siteNameLabelStatement(model->cell(row, RecordModel::Record))));
+    if (label.isEmpty()) {
+        return;
+    }
+    showInfo(label + QStringLiteral(": ") + model->cell(row, RecordModel::SiteName) + QStringLiteral(", Category:") +
+             model->cell(row, RecordModel::Category));
+}
+
+void Program::sortList(int column) {
+    if (column != m_sortColumn) {
+        m_sortDirection = 1;
+    }
+    m_main->model()->sortRows(column, m_sortDirection);
+    m_sortColumn = column;
+    m_sortDirection = -m_sortDirection;
+}
+
+void Program::deleteSelectedRecords() {
+    RecordModel* model = m_main->model();
+    QList<int> rows = m_main->selectedRows();
+    QList<int> removed;
+    // From the last row to the first, as the user sees them.
+    for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
+        const QString record = model->cell(*it, RecordModel::Record);
+        if (record.isEmpty()) {
+            showError(QStringLiteral("There is no record number on this line to delete."));
+            continue;
+        }
+        if (m_state.database.execute(deleteStatement(record))) {
+            removed.append(*it);
+        } else {
+            showError(queryFailed);
+        }
+    }
+    model->removeRowList(removed);
+}
+
+void Program::tagAllRecords() {
+    QTableView* list = m_main->recordList();
+    list->setFocus();
+    const int rows = m_main->model()->rowCount();
+    if (rows == 0) {
+        return;
+    }
+    const QItemSelection all(m_main->model()->index(0, 0),
+                             m_main->model()->index(rows - 1, RecordModel::ColumnCount - 1));
+    list->selectionModel()->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+} // namespace quillbox

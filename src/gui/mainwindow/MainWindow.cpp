@@ -1,0 +1,302 @@
+#include "mainwindow/MainWindow.h"
+
+#include "app/Ids.h"
+#include "app/Look.h"
+#include "mainwindow/RecordModel.h"
+#include "settings/Shortcuts.h"
+#include "store/SearchQuery.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTableView>
+
+namespace quillbox {
+
+
+QIcon programImage(int number) { return QIcon(QStringLiteral(":/images/%1.svg").arg(number)); }
+
+MainWindow::MainWindow(AppState& state, DispatchFn dispatch, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_dispatch(std::move(dispatch)) {
+    setWindowIcon(programImage(Id::Image::Program));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setStyleSheet(windowStyleSheet(QStringLiteral("QMainWindow")));
+    buildGadgets();
+    buildMenus();
+    buildStatusBar();
+    // The client area is 800 x 600 under the menu bar.
+    setFixedSize(800, 600 + menuBar()->sizeHint().height());
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void MainWindow::buildGadgets() {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    QFrame* listPanel = makePanel(central, QRect(5, 5, 790, 483));
+    m_model = new RecordModel(this);
+    m_model->setRowIcon(programImage(Id::Image::Program));
+    m_list = new QTableView(listPanel);
+    m_list->setObjectName(QStringLiteral("recordList"));
+    m_list->setGeometry(5, 5, 778, 471);
+    m_list->setFont(programFont(10));
+    m_list->setModel(m_model);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setShowGrid(false);
+    m_list->setWordWrap(false);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->verticalHeader()->hide();
+    // Fixed row heights keep a list of 100,000 rows as quick as one of ten.
+    m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_list->verticalHeader()->setDefaultSectionSize(QFontMetrics(m_list->font()).height() + 4);
+    QHeaderView* header = m_list->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setTextElideMode(Qt::ElideRight);
+    header->setSectionsClickable(true);
+    header->setMinimumSectionSize(0);
+    const int widths[RecordModel::ColumnCount] = {150, 150, 140, 334, 0, 0};
+    for (int c = 0; c < RecordModel::ColumnCount; ++c) {
+        m_list->setColumnWidth(c, widths[c]);
+    }
+    m_list->setColumnHidden(RecordModel::Category, true);
+    m_list->setColumnHidden(RecordModel::Record, true);
+    m_list->setSortingEnabled(false);
+
+    QFrame* searchPanel = makePanel(central, QRect(5, 493, 790, 60));
+    auto* searchHeader = new QLabel(searchPanel);
+    searchHeader->setGeometry(5, 5, 775, 15);
+    searchHeader->setFont(programFont(8));
+    searchHeader->setText(QStringLiteral(" Search owner....                    Search category...                  Search "
+                                         "field...                Search type...                          Search for..."));
+    auto makeBox = [&](const QRect& r) {
+        auto* box = new QComboBox(searchPanel);
+        box->setGeometry(r);
+        box->setFont(programFont(10));
+        box->setMaxVisibleItems(20);
+        return box;
+    };
+    m_ownerBox = makeBox(QRect(5, 25, 145, 25));
+    m_categoryBox = makeBox(QRect(150, 25, 145, 25));
+    m_fieldBox = makeBox(QRect(295, 25, 125, 25));
+    m_searchTypeBox = makeBox(QRect(420, 25, 145, 25));
+    m_fieldBox->addItems(searchFieldEntries());
+    m_searchTypeBox->addItems(searchTypeEntries());
+    m_searchText = new QLineEdit(searchPanel);
+    m_searchText->setObjectName(QStringLiteral("searchText"));
+    m_searchText->setGeometry(570, 25, 210, 25);
+    m_searchText->setFont(programFont(10));
+    m_searchText->setFrame(false);
+
+    const DispatchFn& d = m_dispatch;
+    const int w = Id::Window::Main;
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, d, w] {
+        if (!m_quietSelection && !m_model->inBulk()) {
+            d(w, Id::Main::RecordList, Notify::SelectionChanged, 0);
+        }
+    });
+    connect(m_list, &QTableView::doubleClicked, this,
+            [d, w] { d(w, Id::Main::RecordList, Notify::DoubleClick, 0); });
+    connect(m_list, &QTableView::customContextMenuRequested, this,
+            [d, w] { d(w, Id::Main::RecordList, Notify::RightClick, 0); });
+    connect(header, &QHeaderView::sectionClicked, this,
+            [d, w](int column) { d(w, Id::Main::RecordList, Notify::ColumnClick, column); });
+    connect(m_ownerBox, &QComboBox::activated, this, [d, w] { d(w, Id::Main::OwnerBox, Notify::Chosen, 0); });
+    connect(m_categoryBox, &QComboBox::activated, this,
+            [d, w] { d(w, Id::Main::CategoryBox, Notify::Chosen, 0); });
+    connect(m_fieldBox, &QComboBox::activated, this, [d, w] { d(w, Id::Main::FieldBox, Notify::Chosen, 0); });
+    connect(m_searchTypeBox, &QComboBox::activated, this,
+            [d, w] { d(w, Id::Main::SearchTypeBox, Notify::Chosen, 0); });
+    connect(m_searchText, &QLineEdit::textChanged, this, [d, w] { d(w, Id::Main::SearchText, Notify::Changed, 0); });
+
+    for (QWidget* widget : {static_cast<QWidget*>(m_list), m_list->viewport(), static_cast<QWidget*>(m_ownerBox),
+                            static_cast<QWidget*>(m_categoryBox), static_cast<QWidget*>(m_fieldBox),
+                            static_cast<QWidget*>(m_searchTypeBox), static_cast<QWidget*>(m_searchText)}) {
+        watchShortcutOverrides(widget);
+    }
+}
+
+QAction* MainWindow::makeAction(int slot, int number, QObject* owner) {
+    auto* action = new QAction(owner);
+    static const int images[CommandCount] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0, 0, 0, 0, 0, 14, 15, 16, 17};
+    if (images[slot] != 0) {
+        action->setIcon(programImage(images[slot]));
+    } else {
+        action->setCheckable(true);
+    }
+    action->setText(menuItemText(slot, m_state.shortcutCodes[static_cast<size_t>(slot)]));
+    const DispatchFn& d = m_dispatch;
+    connect(action, &QAction::triggered, this, [d, number] { d(Id::Window::Main, number, Notify::Command, 0); });
+    return action;
+}
+
+void MainWindow::buildMenus() {
+    const struct {
+        const char* title;
+        int first;
+        int last;
+    } menus[] = {{"Files", 0, 2},       {"Site tools", 3, 10},   {"Import and export", 11, 12},
+                 {"Options", 13, 17},   {"Miscellaneous", 18, 18}, {"Help wanted", 19, 21}};
+    for (const auto& m : menus) {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.title));
+        for (int slot = m.first; slot <= m.last; ++slot) {
+            m_menuActions[static_cast<size_t>(slot)] = makeAction(slot, Id::MenuItemOfSlot[slot], menu);
+            menu->addAction(m_menuActions[static_cast<size_t>(slot)]);
+        }
+    }
+    m_popup = new QMenu(this);
+    const int separatorsAfter[] = {2, 10, 12, 17, 18};
+    for (int slot = 0; slot < CommandCount; ++slot) {
+        m_popupActions[static_cast<size_t>(slot)] = makeAction(slot, Id::PopupItemOfSlot[slot], m_popup);
+        m_popup->addAction(m_popupActions[static_cast<size_t>(slot)]);
+        if (std::find(std::begin(separatorsAfter), std::end(separatorsAfter), slot) != std::end(separatorsAfter)) {
+            m_popup->addSeparator();
+        }
+    }
+}
+
+void MainWindow::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setSizeGripEnabled(false);
+    auto image = [](int number) {
+        auto* label = new QLabel;
+        label->setFixedWidth(20);
+        label->setPixmap(programImage(number).pixmap(16, 16));
+        return label;
+    };
+    m_messageField = new QLabel;
+    m_messageField->setFixedWidth(640);
+    m_countField = new QLabel;
+    m_countField->setFixedWidth(120);
+    bar->addWidget(image(Id::Image::StatusLeft));
+    bar->addWidget(m_messageField);
+    bar->addWidget(image(Id::Image::StatusMiddle));
+    bar->addWidget(m_countField);
+}
+
+void MainWindow::setMessage(const QString& text) { m_messageField->setText(text); }
+void MainWindow::setCount(const QString& text) { m_countField->setText(text); }
+QString MainWindow::message() const { return m_messageField->text(); }
+QString MainWindow::count() const { return m_countField->text(); }
+
+void MainWindow::setChecked(int slot, bool checked) {
+    menuAction(slot)->setChecked(checked);
+    popupAction(slot)->setChecked(checked);
+}
+
+void MainWindow::refreshMenuTexts() {
+    for (int slot = 0; slot < CommandCount; ++slot) {
+        const QString text = menuItemText(slot, m_state.shortcutCodes[static_cast<size_t>(slot)]);
+        menuAction(slot)->setText(text);
+        popupAction(slot)->setText(text);
+    }
+}
+
+void MainWindow::registerShortcuts() {
+    qDeleteAll(m_shortcuts);
+    m_shortcuts.clear();
+    m_registeredKeys.clear();
+    auto add = [this](QKeyCombination combination, int event) {
+        auto* shortcut = new QShortcut(QKeySequence(combination), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(false);
+        const DispatchFn& d = m_dispatch;
+        connect(shortcut, &QShortcut::activated, this, [d, event] { d(Id::Window::Main, event, Notify::Command, 0); });
+        m_shortcuts.append(shortcut);
+        m_registeredKeys.insert(combination.toCombined(), event);
+    };
+    for (int slot = 0; slot < CommandCount; ++slot) {
+        const QKeyCombination combination = keyCombinationForValue(m_state.shortcutCodes[static_cast<size_t>(slot)]);
+        if (combination.key() != Qt::Key(0) && !m_registeredKeys.contains(combination.toCombined())) {
+            add(combination, shortcutEventNumber(slot));
+        }
+    }
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        const QKeyCombination combination(key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier, key);
+        if (!m_registeredKeys.contains(combination.toCombined())) {
+            add(combination, Id::ReturnKey);
+        }
+    }
+}
+
+void MainWindow::watchShortcutOverrides(QWidget* widget) { widget->installEventFilter(this); }
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Entry fields claim keys such as Ctrl+C and Ctrl+A for themselves; the program's own
+    // shortcuts win on this window whichever gadget has the focus.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (m_registeredKeys.contains(key->keyCombination().toCombined())) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+int MainWindow::currentRow() const {
+    const QModelIndex current = m_list->selectionModel()->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+QList<int> MainWindow::selectedRows() const {
+    QList<int> rows;
+    for (const QItemSelectionRange& range : m_list->selectionModel()->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r) {
+            rows.append(r);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+void MainWindow::selectRow(int row, bool notify) {
+    const bool wasQuiet = m_quietSelection;
+    m_quietSelection = !notify;
+    if (row < 0 || row >= m_model->rowCount()) {
+        m_list->selectionModel()->clearSelection();
+    } else {
+        m_list->selectionModel()->setCurrentIndex(m_model->index(row, 0),
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    m_quietSelection = wasQuiet;
+}
+
+void MainWindow::ensureRowVisible(int row) {
+    if (row >= 0 && row < m_model->rowCount()) {
+        m_list->scrollTo(m_model->index(row, 0));
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The program decides when the window really goes; the close box only asks to quit.
+    event->ignore();
+    m_dispatch(Id::Window::Main, Id::Window::Main, Notify::Closed, 0);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        m_dispatch(Id::Window::Main, Id::Window::Main, Notify::Minimized, 0);
+    }
+}
+
+} // namespace quillbox

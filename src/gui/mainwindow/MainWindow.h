@@ -1,0 +1,92 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/Dispatch.h"
+
+#include <QHash>
+#include <QKeyCombination>
+#include <QMainWindow>
+
+#include <array>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QShortcut;
+class QTableView;
+
+namespace quillbox {
+
+class RecordModel;
+
+// Window 1. Builds its gadgets and menus and reports every event through the dispatch function;
+// what the events do is the program's business, not the window's.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(AppState& state, DispatchFn dispatch, QWidget* parent = nullptr);
+
+    RecordModel* model() const { return m_model; }
+    QTableView* recordList() const { return m_list; }
+    QComboBox* ownerBox() const { return m_ownerBox; }
+    QComboBox* categoryBox() const { return m_categoryBox; }
+    QComboBox* fieldBox() const { return m_fieldBox; }
+    QComboBox* searchTypeBox() const { return m_searchTypeBox; }
+    QLineEdit* searchText() const { return m_searchText; }
+    QMenu* popupMenu() const { return m_popup; }
+
+    // Status bar fields 1 (message) and 3 (record count).
+    void setMessage(const QString& text);
+    void setCount(const QString& text);
+    QString message() const;
+    QString count() const;
+
+    // Menu bar and pop-up item for a command slot.
+    QAction* menuAction(int slot) const { return m_menuActions[static_cast<size_t>(slot)]; }
+    QAction* popupAction(int slot) const { return m_popupActions[static_cast<size_t>(slot)]; }
+    void setChecked(int slot, bool checked);
+    void refreshMenuTexts();
+    void registerShortcuts();
+
+    // Index of the current row, or -1.
+    int currentRow() const;
+    QList<int> selectedRows() const;
+    void selectRow(int row, bool notify = true);
+    void ensureRowVisible(int row);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildGadgets();
+    void buildMenus();
+    void buildStatusBar();
+    QAction* makeAction(int slot, int number, QObject* owner);
+    void watchShortcutOverrides(QWidget* widget);
+
+    AppState& m_state;
+    DispatchFn m_dispatch;
+    RecordModel* m_model = nullptr;
+    QTableView* m_list = nullptr;
+    QComboBox* m_ownerBox = nullptr;
+    QComboBox* m_categoryBox = nullptr;
+    QComboBox* m_fieldBox = nullptr;
+    QComboBox* m_searchTypeBox = nullptr;
+    QLineEdit* m_searchText = nullptr;
+    QLabel* m_messageField = nullptr;
+    QLabel* m_countField = nullptr;
+    QMenu* m_popup = nullptr;
+    std::array<QAction*, CommandCount> m_menuActions{};
+    std::array<QAction*, CommandCount> m_popupActions{};
+    QList<QShortcut*> m_shortcuts;
+    QHash<int, int> m_registeredKeys; // combination -> event number
+    bool m_quietSelection = false;
+};
+
+QIcon programImage(int number);
+
+} // namespace quillbox
