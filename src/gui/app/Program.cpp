@@ -2,6 +2,8 @@
 
 #include "app/Ids.h"
 #include "app/ProgramText.h"
+#include "app/ToolTipTexts.h"
+#include "app/WindowEffects.h"
 #include "mainwindow/MainWindow.h"
 #include "settings/Shortcuts.h"
 #include "store/SearchQuery.h"
@@ -86,6 +88,9 @@ bool Program::startUp() {
     }
     static_cast<ProgramSettings&>(m_state) = defaultSettings();
     const SettingsResult loaded = loadSettings(m_state.settingsFile, m_state);
+    if (!passwordStep()) {
+        return false; // closed or cancelled: the program ends writing nothing
+    }
 
     // The main window and its menus, status bar and shortcuts.
     m_main = std::make_unique<MainWindow>(
@@ -221,6 +226,29 @@ void Program::dispatch(int window, int number, Notify kind, int detail) {
         } else {
             handleMainGadget(number, kind, detail);
         }
+    } else {
+        switch (window) {
+        case Id::Window::About:
+            handleAboutEvent(number, kind, detail);
+            break;
+        case Id::Window::ShortcutEditor:
+            handleShortcutEditorEvent(number, kind, detail);
+            break;
+        case Id::Window::PasswordEditor:
+            handlePasswordEditorEvent(number, kind, detail);
+            break;
+        case Id::Window::Unlock:
+            handleUnlockEvent(number, kind, detail);
+            break;
+        case Id::Window::Print:
+            handlePrintEvent(number, kind, detail);
+            break;
+        case Id::Window::DataForm:
+            handleDataFormEvent(number, kind, detail);
+            break;
+        default:
+            break; // other numbers are ignored
+        }
     }
     if (m_state.quitRequested == 1) {
         shutDown();
@@ -232,6 +260,42 @@ void Program::handleCommand(int slot) {
     switch (slot) {
     case Exit:
         m_state.quitRequested = 1;
+        break;
+    case EditPassword:
+        openPasswordEditor();
+        break;
+    case Lock:
+        lockInterface();
+        break;
+    case AddRecord:
+        addNewSite();
+        break;
+    case CopyRecords:
+        copyRecords();
+        break;
+    case CopyToOwner:
+        copyToNewOwner();
+        break;
+    case EditRecord:
+        editOldSite();
+        break;
+    case PrintRecords:
+        openPrintWindow();
+        break;
+    case HomePage:
+        openHomePage();
+        break;
+    case Import:
+        importRecords();
+        break;
+    case Export:
+        exportRecords();
+        break;
+    case About:
+        openAbout();
+        break;
+    case ShortcutKeys:
+        openShortcutEditor();
         break;
     case DeleteRecords:
         deleteSelectedRecords();
@@ -250,8 +314,7 @@ void Program::handleCommand(int slot) {
         resetSearch();
         break;
     default:
-        // Commands whose windows are not part of this build yet, and the two that do nothing.
-        break;
+        break; // "Show help" has no action
     }
 }
 
@@ -281,6 +344,40 @@ void Program::handleMainGadget(int gadget, Notify kind, int detail) {
         break;
     default:
         break;
+    }
+}
+
+void Program::closeSecondaryWindow(QWidget* window, int windowNumber, int step) {
+    if (!window) {
+        return;
+    }
+    fadeOut(m_state, window, step);
+    window->close();
+    window->deleteLater();
+    if (windowNumber == Id::Window::Main) {
+        return;
+    }
+    const int editedRow = m_state.editedRow;
+    m_state.secondaryWindowOpen = 0;
+    m_state.editedRow = -1;
+    m_state.editedRecord.clear();
+    if (windowNumber == Id::Window::DataForm && m_main) {
+        m_main->activateWindow();
+        m_main->recordList()->setFocus();
+        m_main->selectRow(editedRow);
+    }
+}
+
+void Program::installFormToolTips(int window, const QHash<int, QWidget*>& gadgets) {
+    if (m_state.optToolTips != 1) {
+        return;
+    }
+    for (const ToolTipEntry& entry : toolTipTable()) {
+        if (entry.window == window) {
+            if (QWidget* gadget = gadgets.value(entry.gadget)) {
+                gadget->setToolTip(entry.text);
+            }
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include "app/Dispatch.h"
 #include "mainwindow/RecordModel.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -12,6 +13,7 @@
 
 class QSystemTrayIcon;
 class QTimer;
+class QWidget;
 
 namespace quillbox {
 
@@ -70,6 +72,30 @@ public:
     void hideToTray();
     void restoreFromTray();
 
+    // Closes a secondary window (faded out with the given step) and clears the one-window guard;
+    // closing the data form selects again the row it was editing. The window is deleted later.
+    void closeSecondaryWindow(QWidget* window, int windowNumber, int step = 8);
+    // Tool tips of a secondary window, by gadget number; nothing when tool tips are off.
+    void installFormToolTips(int window, const QHash<int, QWidget*>& gadgets);
+
+    // Commands of the data form, record actions and About window.
+    void addNewSite();
+    void editOldSite();
+    void copyToNewOwner();
+    void copyRecords();
+    void openHomePage();
+    void openAbout();
+    // Password, lock and shortcut editor.
+    bool passwordStep();
+    void openPasswordEditor();
+    void lockInterface();
+    void openShortcutEditor();
+    // Import and export.
+    void importRecords();
+    void exportRecords();
+    // Printing.
+    void openPrintWindow();
+
     // The five options, by command slot.
     int& optionValue(int slot);
     void toggleOption(int slot);
@@ -85,6 +111,13 @@ private:
     bool makeWorkingFolders();
     void handleCommand(int slot);
     void handleMainGadget(int gadget, Notify kind, int detail);
+    // Events of the secondary windows, one handler per window.
+    void handleAboutEvent(int number, Notify kind, int detail);
+    void handleShortcutEditorEvent(int number, Notify kind, int detail);
+    void handlePasswordEditorEvent(int number, Notify kind, int detail);
+    void handleUnlockEvent(int number, Notify kind, int detail);
+    void handlePrintEvent(int number, Notify kind, int detail);
+    void handleDataFormEvent(int number, Notify kind, int detail);
     void restoreSearchState();
     void backupDatabase();
 

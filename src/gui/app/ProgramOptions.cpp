@@ -69,16 +69,17 @@ void Program::toggleOption(int slot) {
 }
 
 void Program::installMainToolTips(bool on) {
-    const QString listTip = QStringLiteral(
-        "Double left click to edit a highlighted record.\r\n\r\nDouble right click to create a new record.\r\n\r\n"
-        "Press ALT + X to exit, click the exit button or pres the red 'x' in top right of the window\r\n\r\n"
-        "Passwords can be hidden or shown with ALT + P.");
-    auto tip = [on](QWidget* w, const QString& text) { w->setToolTip(on ? text : QString()); };
-    tip(m_main->recordList(), listTip);
-    tip(m_main->categoryBox(), QStringLiteral("Select the product/sitename category to display."));
-    tip(m_main->searchTypeBox(), QStringLiteral("Select the type of SQL search to perform."));
-    tip(m_main->fieldBox(), QStringLiteral("Select the field in which you wish to search."));
-    tip(m_main->searchText(), QStringLiteral("Start typing your search string and matches will be instant if found."));
+    const QHash<int, QWidget*> gadgets{{Id::Main::RecordList, m_main->recordList()},
+                                       {Id::Main::CategoryBox, m_main->categoryBox()},
+                                       {Id::Main::SearchTypeBox, m_main->searchTypeBox()},
+                                       {Id::Main::FieldBox, m_main->fieldBox()},
+                                       {Id::Main::SearchText, m_main->searchText()}};
+    for (QWidget* gadget : gadgets) {
+        gadget->setToolTip(QString());
+    }
+    if (on) {
+        installFormToolTips(Id::Window::Main, gadgets);
+    }
 }
 
 void Program::startClock(bool on) {

@@ -1,0 +1,104 @@
+#include "support/TestEnv.h"
+
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/RecordModel.h"
+#include "store/SiteStore.h"
+#include "store/SqlText.h"
+
+#include <QDir>
+#include <QtTest>
+
+namespace quillbox::test {
+
+TestEnv::TestEnv() {
+    previousFolder = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    state.seams.messageBox = [this](const QString& title, const QString& text, MessageIcon icon) {
+        boxes.append({title, text, icon});
+    };
+    state.seams.fileRequester = [this](const QString& title, const QString&, QString*, bool) {
+        fileRequests.append(title);
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    };
+    state.seams.now = [this] { return now; };
+    state.seams.openUrl = [this](const QUrl& url) {
+        openedUrls.append(url);
+        return true;
+    };
+    state.seams.setClipboardText = [this](const QString& text) { clipboard = text; };
+    state.seams.trayAvailable = [this] { return trayAvailable; };
+}
+
+TestEnv::~TestEnv() {
+    program.reset();
+    QDir::setCurrent(previousFolder);
+}
+
+QString TestEnv::path(const QString& relative) const {
+    return relative.isEmpty() ? dir.path() : QDir(dir.path()).filePath(relative);
+}
+
+bool TestEnv::start() {
+    program = std::make_unique<Program>(state);
+    return program->startUp();
+}
+
+QList<QStringList> TestEnv::listRows() const {
+    QList<QStringList> rows;
+    const RecordModel* model = main()->model();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < RecordModel::ColumnCount; ++c) {
+            cells << model->cell(r, c);
+        }
+        rows << cells;
+    }
+    return rows;
+}
+
+QStringList TestEnv::column(int column) const {
+    QStringList cells;
+    const RecordModel* model = main()->model();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        cells << model->cell(r, column);
+    }
+    return cells;
+}
+
+SiteRecord makeRecord(const QString& site, const QString& user, const QString& password, const QString& home,
+                      const QString& category, const QString& owner, const QString& notes) {
+    SiteRecord r;
+    r[Col::SiteNameLabel] = QStringLiteral("Site name");
+    r[Col::SiteName] = site;
+    r[Col::UserNameLabel] = QStringLiteral("User name");
+    r[Col::UserName] = user;
+    r[Col::PasswordLabel] = QStringLiteral("Password");
+    r[Col::Password] = password;
+    r[Col::HomePageLabel] = QStringLiteral("Home page");
+    r[Col::HomePage] = home;
+    r[Col::Category] = category;
+    r[Col::Owner] = owner;
+    r[Col::Notes] = notes;
+    return r;
+}
+
+void insertRecord(Database& db, const SiteRecord& record) {
+    SiteRecord quoted;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        quoted[k] = sqlQuote(record[k]);
+    }
+    QVERIFY2(db.execute(buildInsertStatement(quoted)), qPrintable(db.errorText()));
+}
+
+void seedDatabase(const QString& databaseFile, const QList<SiteRecord>& records) {
+    QDir().mkpath(QFileInfo(databaseFile).path());
+    Database db;
+    QVERIFY(openDatabase(db, databaseFile).ok);
+    db.execute(QStringLiteral("BEGIN"));
+    for (const SiteRecord& r : records) {
+        insertRecord(db, r);
+    }
+    db.execute(QStringLiteral("COMMIT"));
+}
+
+} // namespace quillbox::test

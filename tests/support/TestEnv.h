@@ -1,0 +1,63 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/Program.h"
+#include "store/SiteRecord.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <memory>
+
+namespace quillbox::test {
+
+struct RecordedBox {
+    QString title;
+    QString text;
+    MessageIcon icon;
+};
+
+// A private working folder made current for one test, with every seam recording what the
+// program asks of the outside world.
+class TestEnv {
+public:
+    TestEnv();
+    ~TestEnv();
+    TestEnv(const TestEnv&) = delete;
+    TestEnv& operator=(const TestEnv&) = delete;
+
+    QString path(const QString& relative = QString()) const;
+
+    // Builds the program and runs its start-up; false when start-up ended the program.
+    bool start();
+    MainWindow* main() const { return program->mainWindow(); }
+    // The list's cells as the user sees them, row by row.
+    QList<QStringList> listRows() const;
+    QStringList column(int column) const;
+
+    QTemporaryDir dir;
+    QString previousFolder;
+    AppState state;
+    std::unique_ptr<Program> program;
+
+    QList<RecordedBox> boxes;
+    QDateTime now{QDate(2026, 12, 8), QTime(10, 0, 0)}; // a Tuesday
+    QList<QUrl> openedUrls;
+    QString clipboard;
+    QStringList fileAnswers; // answers handed out by the file requester, first first
+    QStringList fileRequests;
+    bool trayAvailable = true;
+};
+
+// A record as the data form would save it: the default labels and the given values, unquoted.
+SiteRecord makeRecord(const QString& site, const QString& user, const QString& password, const QString& home,
+                      const QString& category, const QString& owner, const QString& notes = QString());
+
+// Writes records straight into the database file (creating table and file as the program would).
+void seedDatabase(const QString& databaseFile, const QList<SiteRecord>& records);
+void insertRecord(Database& db, const SiteRecord& record);
+
+} // namespace quillbox::test
