@@ -132,13 +132,16 @@ void IniDocument::setValue(const QString& group, const QString& key, const QStri
         m_lines.push_back({Kind::Entry, key, value});
         return;
     }
-    // After the last entry of the group, so trailing comments of the next group stay with it.
-    size_t insertAt = static_cast<size_t>(start) + 1;
-    for (size_t i = insertAt; i < m_lines.size() && m_lines[i].kind != Kind::Group; ++i) {
-        if (m_lines[i].kind == Kind::Entry) {
-            insertAt = i + 1;
+    // After the last entry of the group, so comments heading the next group stay with it;
+    // a group without entries gets it at its end.
+    size_t end = static_cast<size_t>(start) + 1;
+    size_t afterLastEntry = 0;
+    for (; end < m_lines.size() && m_lines[end].kind != Kind::Group; ++end) {
+        if (m_lines[end].kind == Kind::Entry) {
+            afterLastEntry = end + 1;
         }
     }
+    const size_t insertAt = afterLastEntry ? afterLastEntry : end;
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt), {Kind::Entry, key, value});
 }
 
