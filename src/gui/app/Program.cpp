@@ -113,7 +113,7 @@ bool Program::startUp() {
 
     restoreSearchState();
 
-    m_main->show();
+    fadeIn(m_state, m_main.get(), 10);
     m_state.baseTitle = datedTitle(m_state.seams.now().date());
     m_main->setWindowTitle(m_state.baseTitle);
     startClock(m_state.optTitleClock == 1);
@@ -144,7 +144,9 @@ void Program::restoreSearchState() {
     } else if (owners->count() > 0) {
         owners->setCurrentIndex(0);
     }
-    fillCategoryBox(m_state.lastOwner);
+    // The categories are those of the owner the box shows, which on a first start (no saved owner)
+    // is the first owner rather than nobody.
+    fillCategoryBox(owners->currentText());
     QComboBox* categories = m_main->categoryBox();
     const int c = m_state.lastCategory.isEmpty()
                       ? 0
@@ -175,7 +177,7 @@ void Program::shutDown() {
         m_state.lastSearchType = m_main->searchTypeBox()->currentIndex();
         m_state.lastSearchText = m_main->searchText()->text();
         startClock(false);
-        m_main->hide();
+        fadeOut(m_state, m_main.get(), 8);
     }
     if (m_tray) {
         m_tray->hide();

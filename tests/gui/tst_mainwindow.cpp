@@ -1,0 +1,341 @@
+#include "app/Ids.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/RecordModel.h"
+#include "settings/ProgramSettings.h"
+#include "store/SiteStore.h"
+#include "support/TestEnv.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTableView>
+#include <QtTest>
+
+using namespace quillbox;
+using namespace quillbox::test;
+
+namespace {
+QList<SiteRecord> sampleRecords() {
+    return {makeRecord("Bank", "ann", "s3cret", "https://bank.example", "Money", "Home"),
+            makeRecord("mail", "bob", "", "http://mail.example", "Work", "Home"),
+            makeRecord("Candy", "cy", "pw'x", "", "Fun", "Home", "vault"),
+            makeRecord("Shop", "dee", "pw", "", "Money", "O'Brien")};
+}
+
+// A started program over the sample records, owner Home, everything listed.
+void startWithSamples(TestEnv& env, int showPrivate = 0) {
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.databaseFile, sampleRecords());
+    QDir().mkpath(env.path("System"));
+    ProgramSettings s = defaultSettings();
+    s.optShowPrivate = showPrivate;
+    s.optFading = 0;
+    QVERIFY(saveSettings(env.state.settingsFile, s).ok);
+    QVERIFY(env.start());
+}
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void typingNarrowsTheList();
+    void ownerAndCategoryChoices();
+    void resetFieldsListsAllOfOwner();
+    void sortingOverThreeClicks();
+    void deleteSkipsRowWithoutRecordNumber();
+    void deleteWithNothingSelectedDoesNothing();
+    void tagAllSelectsEveryRow();
+    void rowSummaryOnCurrentRowChange();
+    void showPrivateToggleMasksAndUnmasks();
+    void optionToggleSavesAndTicks_data();
+    void optionToggleSavesAndTicks();
+    void optionHeldAsTwoIsLeftAlone();
+    void shortcutsWorkFromSearchBox();
+    void menusCarryShortcutTexts();
+    void minimiseHidesToTrayAndIconRestores();
+    void minimiseWithoutTrayStaysMinimised();
+    void closeBoxEndsProgram();
+};
+
+void MainWindowTest::typingNarrowsTheList() {
+    TestEnv env;
+    startWithSamples(env);
+    QCOMPARE(env.column(0), (QStringList{"Bank", "Candy", "mail"}));
+    QCOMPARE(env.main()->count(), QStringLiteral("3 Records"));
+    QTest::keyClicks(env.main()->searchText(), "an");
+    QCOMPARE(env.column(0), (QStringList{"Bank", "Candy"}));
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: Candy"));
+    QCOMPARE(env.main()->count(), QStringLiteral("2 Records"));
+    QTest::keyClicks(env.main()->searchText(), "k");
+    QCOMPARE(env.column(0), (QStringList{"Bank"}));
+    QCOMPARE(env.main()->count(), QStringLiteral("1 Record"));
+    QTest::keyClicks(env.main()->searchText(), "zz");
+    QCOMPARE(env.column(0), QStringList());
+    QCOMPARE(env.main()->count(), QStringLiteral("0 Records"));
+    // One field and a comparison chosen from the boxes.
+    env.main()->searchText()->clear();
+    env.main()->fieldBox()->setCurrentIndex(4);
+    env.program->dispatch(Id::Window::Main, Id::Main::FieldBox, Notify::Chosen);
+    env.main()->searchTypeBox()->setCurrentIndex(7); // starts with
+    env.program->dispatch(Id::Window::Main, Id::Main::SearchTypeBox, Notify::Chosen);
+    QTest::keyClicks(env.main()->searchText(), "https");
+    QCOMPARE(env.column(0), (QStringList{"Bank"}));
+}
+
+void MainWindowTest::ownerAndCategoryChoices() {
+    TestEnv env;
+    startWithSamples(env);
+    QComboBox* owners = env.main()->ownerBox();
+    QComboBox* categories = env.main()->categoryBox();
+    QCOMPARE(owners->count(), 2);
+    QCOMPARE(owners->itemText(1), QStringLiteral("O'Brien"));
+    QCOMPARE(categories->count(), 4); // All Categories, Fun, Money, Work
+    QTest::keyClicks(env.main()->searchText(), "zzz");
+    owners->setCurrentIndex(1);
+    env.program->dispatch(Id::Window::Main, Id::Main::OwnerBox, Notify::Chosen);
+    // A new owner lists all its records, whatever the search text says.
+    QCOMPARE(env.column(0), (QStringList{"Shop"}));
+    QCOMPARE(categories->count(), 2);
+    QCOMPARE(categories->currentText(), QStringLiteral("All Categories"));
+    owners->setCurrentIndex(0);
+    env.program->dispatch(Id::Window::Main, Id::Main::OwnerBox, Notify::Chosen);
+    categories->setCurrentIndex(categories->findText("Money"));
+    env.program->dispatch(Id::Window::Main, Id::Main::CategoryBox, Notify::Chosen);
+    QCOMPARE(env.column(0), (QStringList{"Bank"}));
+    categories->setCurrentIndex(0);
+    env.program->dispatch(Id::Window::Main, Id::Main::CategoryBox, Notify::Chosen);
+    QCOMPARE(env.column(0).size(), 3);
+}
+
+void MainWindowTest::resetFieldsListsAllOfOwner() {
+    TestEnv env;
+    startWithSamples(env);
+    env.main()->fieldBox()->setCurrentIndex(3);
+    env.main()->searchTypeBox()->setCurrentIndex(1);
+    env.main()->categoryBox()->setCurrentIndex(env.main()->categoryBox()->findText("Work"));
+    QTest::keyClicks(env.main()->searchText(), "nothing");
+    QCOMPARE(env.column(0), QStringList());
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::ResetFields]);
+    QCOMPARE(env.main()->fieldBox()->currentText(), QStringLiteral("All fields"));
+    QCOMPARE(env.main()->searchTypeBox()->currentText(), QStringLiteral("Sounds like"));
+    QCOMPARE(env.main()->categoryBox()->currentText(), QStringLiteral("All Categories"));
+    QCOMPARE(env.main()->searchText()->text(), QString());
+    QCOMPARE(env.column(0).size(), 3);
+    // Reset with an already empty search text still searches.
+    env.main()->categoryBox()->setCurrentIndex(env.main()->categoryBox()->findText("Work"));
+    env.program->dispatch(Id::Window::Main, Id::Main::CategoryBox, Notify::Chosen);
+    QCOMPARE(env.column(0).size(), 1);
+    env.program->command(Id::PopupItemOfSlot[Id::Slot::ResetFields]);
+    QCOMPARE(env.column(0).size(), 3);
+}
+
+void MainWindowTest::sortingOverThreeClicks() {
+    TestEnv env;
+    startWithSamples(env, 1);
+    auto click = [&env](int column) {
+        env.program->dispatch(Id::Window::Main, Id::Main::RecordList, Notify::ColumnClick, column);
+    };
+    env.main()->selectRow(env.column(0).indexOf("mail"));
+    click(0);
+    QCOMPARE(env.column(0), (QStringList{"Bank", "Candy", "mail"})); // upper-cased comparison
+    click(0);
+    QCOMPARE(env.column(0), (QStringList{"mail", "Candy", "Bank"}));
+    click(0);
+    QCOMPARE(env.column(0), (QStringList{"Bank", "Candy", "mail"}));
+    // The selection follows its row.
+    QCOMPARE(env.main()->model()->cell(env.main()->currentRow(), 0), QStringLiteral("mail"));
+    click(0); // descending again
+    click(1); // another column starts ascending
+    QCOMPARE(env.column(1), (QStringList{"ann", "bob", "cy"}));
+    click(2); // password: empty sorts first
+    QCOMPARE(env.column(2), (QStringList{"", "pw'x", "s3cret"}));
+}
+
+void MainWindowTest::deleteSkipsRowWithoutRecordNumber() {
+    TestEnv env;
+    startWithSamples(env);
+    RecordModel* model = env.main()->model();
+    // A row in the middle without a record number.
+    RecordModel::Row orphan{"Orphan", "", "", "", "", ""};
+    QList<RecordModel::Row> rows{model->row(0), orphan, model->row(1), model->row(2)};
+    model->beginBulk();
+    model->endBulk();
+    model->clear();
+    for (const auto& r : rows) {
+        model->appendRow(r);
+    }
+    env.main()->recordList()->selectionModel()->select(
+        QItemSelection(model->index(0, 0), model->index(2, 5)), QItemSelectionModel::Select);
+    env.main()->setCount("x");
+    env.program->command(Id::PopupItemOfSlot[Id::Slot::DeleteRecords]);
+    QCOMPARE(env.column(0), (QStringList{"Orphan", "mail"}));
+    QCOMPARE(env.main()->message(), QStringLiteral("Error: There is no record number on this line to delete."));
+    QCOMPARE(env.main()->count(), QStringLiteral("x")); // the count is left as it was
+    QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QStringLiteral("2"));
+}
+
+void MainWindowTest::deleteWithNothingSelectedDoesNothing() {
+    TestEnv env;
+    startWithSamples(env);
+    env.main()->recordList()->clearSelection();
+    env.main()->setMessage("before");
+    env.program->command(Id::FirstShortcutEvent + Id::Slot::DeleteRecords);
+    QCOMPARE(env.column(0).size(), 3);
+    QCOMPARE(env.main()->message(), QStringLiteral("before"));
+}
+
+void MainWindowTest::tagAllSelectsEveryRow() {
+    TestEnv env;
+    startWithSamples(env);
+    env.main()->selectRow(1);
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::TagAll]);
+    QCOMPARE(env.main()->selectedRows(), (QList<int>{0, 1, 2}));
+    QCOMPARE(env.main()->currentRow(), 1);
+    QVERIFY(env.main()->recordList()->hasFocus() || !env.main()->isActiveWindow());
+    env.program->command(Id::FirstShortcutEvent + Id::Slot::DeleteRecords);
+    QCOMPARE(env.main()->model()->rowCount(), 0);
+}
+
+void MainWindowTest::rowSummaryOnCurrentRowChange() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    SiteRecord r = makeRecord("Mail", "u", "p", "", "Work", "Home");
+    r[Col::SiteNameLabel] = "Software";
+    seedDatabase(env.state.databaseFile, {r, makeRecord("Zed", "", "", "", "Work", "Home")});
+    QVERIFY(env.start());
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: Quillbox is ready to work."));
+    env.main()->selectRow(1);
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: Site name: Zed, Category:Work"));
+    env.main()->selectRow(0);
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: Software: Mail, Category:Work"));
+    env.program->dispatch(Id::Window::Main, Id::Main::RecordList, Notify::SelectionChanged);
+    env.main()->recordList()->selectionModel()->clearCurrentIndex();
+    QCOMPARE(env.main()->message(), QStringLiteral("Error: No data to display"));
+}
+
+void MainWindowTest::showPrivateToggleMasksAndUnmasks() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.databaseFile, {makeRecord("A", "abc", "it''s", "", "C", "O")});
+    QVERIFY(env.start());
+    QCOMPARE(env.listRows().first().mid(1, 3), (QStringList{"***", "****", ""}));
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::ShowPrivate]);
+    QCOMPARE(env.listRows().first().mid(1, 3), (QStringList{"abc", "it's", ""}));
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: Showing passwords in the list been turned on."));
+    env.program->command(Id::FirstShortcutEvent + Id::Slot::ShowPrivate);
+    QCOMPARE(env.listRows().first().mid(1, 3), (QStringList{"***", "****", ""}));
+}
+
+void MainWindowTest::optionToggleSavesAndTicks_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("offMessage");
+    QTest::newRow("tool tips") << int(Id::Slot::ToolTips) << "Tool tips On or Off"
+                               << "The global form tool tips have now been turned off.";
+    QTest::newRow("fading") << int(Id::Slot::Fading) << "Animate windows"
+                            << "Fading of forms in and out of the screen has now been turned off.";
+    QTest::newRow("snap") << int(Id::Slot::Snap) << "Screen snap On or Off"
+                          << "Snapping forms to borders has now been turned off.";
+    QTest::newRow("clock") << int(Id::Slot::TitleClock) << "Title bar update On or Off"
+                           << "Updating time in window titlebar has been turned off.";
+}
+
+void MainWindowTest::optionToggleSavesAndTicks() {
+    QFETCH(int, slot);
+    QFETCH(QString, key);
+    QFETCH(QString, offMessage);
+    TestEnv env;
+    QVERIFY(env.start());
+    QVERIFY(env.main()->menuAction(slot)->isChecked());
+    QFile::remove(env.state.settingsFile); // recreated whole by the save
+    env.program->command(Id::PopupItemOfSlot[slot]);
+    QCOMPARE(env.main()->message(), "Info: " + offMessage);
+    QVERIFY(!env.main()->menuAction(slot)->isChecked());
+    QVERIFY(!env.main()->popupAction(slot)->isChecked());
+    QCOMPARE(readSetting(env.state.settingsFile, "Program Options", key), QStringLiteral("0"));
+    QCOMPARE(readSetting(env.state.settingsFile, "Keyboard Shortcuts", "Show Help"), QStringLiteral("262216"));
+}
+
+void MainWindowTest::optionHeldAsTwoIsLeftAlone() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    QDir().mkpath(env.path("System"));
+    ProgramSettings s = defaultSettings();
+    s.optSnap = 2;
+    QVERIFY(saveSettings(env.state.settingsFile, s).ok);
+    QVERIFY(env.start());
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::Snap]);
+    QCOMPARE(env.state.optSnap, 2);
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: Quillbox is ready to work."));
+    QCOMPARE(readSetting(env.state.settingsFile, "Program Options", "Screen snap On or Off"), QStringLiteral("2"));
+}
+
+void MainWindowTest::shortcutsWorkFromSearchBox() {
+    TestEnv env;
+    startWithSamples(env);
+    env.main()->show();
+    env.main()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(env.main()));
+    QLineEdit* search = env.main()->searchText();
+    search->setFocus();
+    QTest::keyClick(search, Qt::Key_T, Qt::ControlModifier); // tag all, not the box's own Ctrl+T
+    QCOMPARE(env.main()->selectedRows().size(), 3);
+    search->setFocus();
+    QTest::keyClick(search, Qt::Key_P, Qt::AltModifier); // show private data
+    QCOMPARE(env.state.optShowPrivate, 1);
+    search->setFocus();
+    QTest::keyClick(search, Qt::Key_R, Qt::AltModifier); // reset fields
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: mail"));
+    env.main()->selectRow(0);
+    search->setFocus();
+    QTest::keyClick(search, Qt::Key_D, Qt::ControlModifier); // delete, not the box's delete-a-character
+    QCOMPARE(env.column(0), (QStringList{"Candy", "mail"}));
+    QTest::keyClick(search, Qt::Key_X, Qt::AltModifier);
+    QCOMPARE(env.state.quitRequested, 1);
+}
+
+void MainWindowTest::menusCarryShortcutTexts() {
+    TestEnv env;
+    QVERIFY(env.start());
+    QCOMPARE(env.main()->menuAction(0)->text(), QStringLiteral("Exit Quillbox v2.00\tAlt +X"));
+    QCOMPARE(env.main()->popupAction(Id::Slot::PrintRecords)->text(), QStringLiteral("Print selected record\tCtrl +P"));
+    env.state.shortcutCodes[0] = 0x30000 + 0x51;
+    env.main()->refreshMenuTexts();
+    QCOMPARE(env.main()->popupAction(0)->text(), QStringLiteral("Exit Quillbox v2.00\tCtrl +Shift +Q"));
+    QCOMPARE(env.main()->popupMenu()->actions().size(), 22 + 5); // 22 commands, 5 separators
+    QVERIFY(!env.main()->menuAction(Id::Slot::About)->icon().isNull());
+}
+
+void MainWindowTest::minimiseHidesToTrayAndIconRestores() {
+    TestEnv env;
+    QVERIFY(env.start());
+    env.program->dispatch(Id::Window::Main, Id::Window::Main, Notify::Minimized);
+    QCOMPARE(env.state.inTray, 1);
+    QVERIFY(!env.main()->isVisible());
+    env.program->dispatch(Id::Window::Main, Id::Main::TrayIcon, Notify::TrayClick);
+    QCOMPARE(env.state.inTray, 0);
+    QVERIFY(env.main()->isVisible());
+}
+
+void MainWindowTest::minimiseWithoutTrayStaysMinimised() {
+    TestEnv env;
+    env.trayAvailable = false;
+    QVERIFY(env.start());
+    env.program->dispatch(Id::Window::Main, Id::Window::Main, Notify::Minimized);
+    QCOMPARE(env.state.inTray, 0);
+    QVERIFY(env.main()->isVisible());
+}
+
+void MainWindowTest::closeBoxEndsProgram() {
+    TestEnv env;
+    QVERIFY(env.start());
+    QSignalSpy finished(env.program.get(), &Program::finished);
+    env.main()->close();
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(QFile::exists(env.state.databaseFile + ".Tue"));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
