@@ -49,20 +49,39 @@ bool Program::runListQuery(const QString& statement) {
         return false;
     }
     RecordModel* model = m_main->model();
+    const bool mask = m_state.optShowPrivate != 1;
     model->beginBulk();
     m_state.bulkLoading = 1;
     int counter = 0;
+    // Only the six listed columns are read per row; the working record is filled from the last
+    // row afterwards, which is all that is left of it once the loop is done.
     while (query.next()) {
-        readListRow(query, m_state.currentRecord);
+        RecordModel::Row row{sqlReadBack(query.text(Col::SiteName)), sqlReadBack(query.text(Col::UserName)),
+                             sqlReadBack(query.text(Col::Password)), sqlReadBack(query.text(Col::HomePage)),
+                             sqlReadBack(query.text(Col::Category)), query.text(Col::Record)};
+        if (mask) {
+            for (int c = RecordModel::UserName; c <= RecordModel::HomePage; ++c) {
+                row[static_cast<size_t>(c)] = maskText(row[static_cast<size_t>(c)]);
+            }
+        }
         ++counter;
-        model->appendBulk(rowFromCurrentRecord(false));
+        model->appendBulk(std::move(row));
     }
+    const bool failed = query.failed();
+    query.finish();
     m_state.bulkLoading = 0;
     model->endBulk();
-    if (query.failed()) {
+    if (failed) {
         showError(queryFailed);
         showStatus(3, QString::number(counter));
         return false;
+    }
+    if (counter > 0) {
+        Query last(m_state.database, QStringLiteral("SELECT * FROM quillbox WHERE record='") +
+                                         model->cell(counter - 1, RecordModel::Record) + QLatin1Char('\''));
+        if (last.next()) {
+            readListRow(last, m_state.currentRecord);
+        }
     }
     m_main->ensureRowVisible(counter - 1);
     showInfo(m_state.currentRecord[Col::SiteName]);

@@ -1,0 +1,82 @@
+#include "BenchData.h"
+
+#include "store/Database.h"
+#include "store/SiteStore.h"
+#include "store/SqlText.h"
+
+#include <QFile>
+
+#include <random>
+
+namespace quillbox::bench {
+
+namespace {
+const char* const words[] = {"bank",  "mail",   "shop",   "cloud", "forum", "news",  "travel", "music",
+                             "video", "office", "school", "games", "photo", "maps",  "health", "energy",
+                             "water", "phone",  "market", "books", "study", "sport", "garden", "tools"};
+const char* const categories[] = {"Banking", "Mail",   "Shopping", "Work",   "Forums", "News",
+                                  "Travel",  "Media",  "Software", "Health", "Utilities", "Games"};
+const char* const others[] = {"Bob Sample", "Cy Tester", "Dee Person", "Eve Other"};
+} // namespace
+
+QList<SiteRecord> generateRecords(int count, unsigned seed) {
+    std::mt19937 rng(seed);
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto word = [&] { return QString::fromLatin1(words[pick(24)]); };
+    auto token = [&](int length) {
+        static const char alphabet[] = "abcdefghijkmnopqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789!#%&";
+        QString s;
+        for (int i = 0; i < length; ++i) {
+            s += QLatin1Char(alphabet[pick(sizeof(alphabet) - 1)]);
+        }
+        return s;
+    };
+    QList<SiteRecord> records;
+    records.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        SiteRecord r;
+        const QString a = word();
+        const QString b = word();
+        r[Col::SiteNameLabel] = QStringLiteral("Site name");
+        r[Col::SiteName] = a.left(1).toUpper() + a.mid(1) + QLatin1Char(' ') + b + QLatin1Char(' ') + QString::number(i);
+        r[Col::UserNameLabel] = QStringLiteral("User name");
+        r[Col::UserName] = word() + QLatin1Char('.') + word() + QString::number(pick(1000)) + QStringLiteral("@example.org");
+        r[Col::PasswordLabel] = QStringLiteral("Password");
+        r[Col::Password] = token(10 + pick(8));
+        r[Col::HomePageLabel] = QStringLiteral("Home page");
+        r[Col::HomePage] = QStringLiteral("https://www.") + a + b + QStringLiteral(".example.com/") + word() + QStringLiteral("/login");
+        if (pick(3) == 0) {
+            r[Col::FirstMisc] = QStringLiteral("Account number");
+            r[Col::FirstMisc + 1] = QString::number(10000000 + pick(89999999));
+        }
+        if (pick(5) == 0) {
+            r[Col::FirstMisc + 2] = QStringLiteral("Security question");
+            r[Col::FirstMisc + 3] = QStringLiteral("Name of the first ") + word();
+        }
+        r[Col::Category] = QString::fromLatin1(categories[pick(12)]);
+        r[Col::Owner] = pick(100) < 96 ? mainOwner : QString::fromLatin1(others[pick(4)]);
+        if (pick(4) == 0) {
+            r[Col::Notes] = QStringLiteral("Renewed in ") + QString::number(2000 + pick(26)) +
+                            QStringLiteral(".\r\nSupport line: ") + QString::number(pick(900000) + 100000);
+        }
+        records.append(r);
+    }
+    return records;
+}
+
+void writeDatabase(const QString& file, const QList<SiteRecord>& records) {
+    QFile::remove(file);
+    Database db;
+    openDatabase(db, file);
+    db.execute(QStringLiteral("Begin Transaction"));
+    for (const SiteRecord& r : records) {
+        SiteRecord quoted = r;
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            quoted[k] = sqlQuote(r[k]);
+        }
+        db.execute(buildInsertStatement(quoted));
+    }
+    db.execute(QStringLiteral("Commit"));
+}
+
+} // namespace quillbox::bench
