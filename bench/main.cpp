@@ -1,5 +1,5 @@
 // Quillbox benchmarks: the real code paths on generated data, each figure the median of several runs.
-#include "BenchData.h"
+#include "support/SampleRecords.h"
 
 #include "app/AppState.h"
 #include "app/Program.h"
@@ -87,11 +87,11 @@ struct Folder {
         QDir().mkpath(QStringLiteral("System"));
         AppState paths;
         paths.setWorkingFolder(dir.path());
-        bench::writeDatabase(paths.databaseFile, records);
+        sample::writeDatabase(paths.databaseFile, records);
         ProgramSettings s = defaultSettings();
         s.optFading = 0;
         s.optTitleClock = 0;
-        s.lastOwner = bench::mainOwner;
+        s.lastOwner = sample::mainOwner;
         saveSettings(paths.settingsFile, s);
     }
     ~Folder() { QDir::setCurrent(previous); }
@@ -136,7 +136,7 @@ long peakResidentKb() {
 
 // Child mode: start the program over count records, list them all, report the peak resident size.
 int memoryChild(int count) {
-    Folder folder(bench::generateRecords(count));
+    Folder folder(sample::generateRecords(count));
     Running running;
     running.paint();
     std::printf("%d %ld\n", running.main()->model()->rowCount(), peakResidentKb());
@@ -159,7 +159,7 @@ int main(int argc, char* argv[]) {
     std::printf("%-48s %9s %9s %9s %7s %8s\n", "measure (median of 5, ms)", "records", "rows", "program", "floor",
                 "ratio");
     for (int size : {1000, 10000, 100000}) {
-        const QList<SiteRecord> records = bench::generateRecords(size);
+        const QList<SiteRecord> records = sample::generateRecords(size);
         Folder folder(records);
         const double startup = timeMs(nullptr, [] {
             Running running;

@@ -65,13 +65,16 @@ void MainWindowTest::typingNarrowsTheList() {
     QCOMPARE(env.column(0), (QStringList{"Bank", "Candy", "mail"}));
     QCOMPARE(env.main()->count(), QStringLiteral("3 Records"));
     QTest::keyClicks(env.main()->searchText(), "an");
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(env.column(0), (QStringList{"Bank", "Candy"}));
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Candy"));
     QCOMPARE(env.main()->count(), QStringLiteral("2 Records"));
     QTest::keyClicks(env.main()->searchText(), "k");
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(env.column(0), (QStringList{"Bank"}));
     QCOMPARE(env.main()->count(), QStringLiteral("1 Record"));
     QTest::keyClicks(env.main()->searchText(), "zz");
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(env.column(0), QStringList());
     QCOMPARE(env.main()->count(), QStringLiteral("0 Records"));
     // One field and a comparison chosen from the boxes.
@@ -81,6 +84,7 @@ void MainWindowTest::typingNarrowsTheList() {
     env.main()->searchTypeBox()->setCurrentIndex(7); // starts with
     env.program->dispatch(Id::Window::Main, Id::Main::SearchTypeBox, Notify::Chosen);
     QTest::keyClicks(env.main()->searchText(), "https");
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(env.column(0), (QStringList{"Bank"}));
 }
 
@@ -93,6 +97,7 @@ void MainWindowTest::ownerAndCategoryChoices() {
     QCOMPARE(owners->itemText(1), QStringLiteral("O'Brien"));
     QCOMPARE(categories->count(), 4); // All Categories, Fun, Money, Work
     QTest::keyClicks(env.main()->searchText(), "zzz");
+    QCoreApplication::sendPostedEvents();
     owners->setCurrentIndex(1);
     env.program->dispatch(Id::Window::Main, Id::Main::OwnerBox, Notify::Chosen);
     // A new owner lists all its records, whatever the search text says.
@@ -116,6 +121,7 @@ void MainWindowTest::resetFieldsListsAllOfOwner() {
     env.main()->searchTypeBox()->setCurrentIndex(1);
     env.main()->categoryBox()->setCurrentIndex(env.main()->categoryBox()->findText("Work"));
     QTest::keyClicks(env.main()->searchText(), "nothing");
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(env.column(0), QStringList());
     env.program->command(Id::MenuItemOfSlot[Id::Slot::ResetFields]);
     QCOMPARE(env.main()->fieldBox()->currentText(), QStringLiteral("All fields"));

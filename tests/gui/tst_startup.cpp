@@ -116,6 +116,7 @@ void StartupTest::exitSavesSearchStateAndMakesWeekdayBackup() {
     QObject::connect(env.program.get(), &Program::finished, [&finished] { finished = true; });
     env.main()->searchTypeBox()->setCurrentIndex(1);
     QTest::keyClicks(env.main()->searchText(), "Ba");
+    QCoreApplication::sendPostedEvents();
     env.program->command(Id::FirstShortcutEvent); // Alt+X's event
     QVERIFY(finished);
     QCOMPARE(readSetting(env.state.settingsFile, "Saved Searches", "Last Search Text Displayed"), QStringLiteral("Ba"));
@@ -146,6 +147,7 @@ void StartupTest::notADatabaseKeepsRunningAndNeverOverwrites() {
     QVERIFY(env.start());
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Quillbox is ready to work."));
     QTest::keyClicks(env.main()->searchText(), "a");
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(env.main()->message(), QStringLiteral("Error: The database query failed to be executed."));
     env.program->command(2);
     QCOMPARE(env.boxes.size(), 1);

@@ -341,8 +341,10 @@ void Program::handleMainGadget(int gadget, Notify kind, int detail) {
         break;
     case Id::Main::FieldBox:
     case Id::Main::SearchTypeBox:
-    case Id::Main::SearchText:
         runSearch();
+        break;
+    case Id::Main::SearchText:
+        scheduleSearch();
         break;
     default:
         break;

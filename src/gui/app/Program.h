@@ -48,6 +48,9 @@ public:
 
     // Search and filter.
     void runSearch();
+    // Search for the text being typed: keystrokes already waiting are taken in first, so a burst
+    // of typing costs one search for the latest text, not one per key.
+    void scheduleSearch();
     void ownerChanged();
     void categoryChanged();
     void resetSearch();
@@ -128,6 +131,7 @@ private:
     int m_sortColumn = 0;
     int m_sortDirection = 1;
     bool m_shutDown = false;
+    bool m_searchScheduled = false;
 };
 
 } // namespace quillbox

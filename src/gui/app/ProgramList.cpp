@@ -90,6 +90,7 @@ bool Program::runListQuery(const QString& statement) {
 }
 
 void Program::runSearch() {
+    m_searchScheduled = false; // this search covers any that was waiting
     m_main->model()->clear();
     SearchState search;
     search.owner = m_main->ownerBox()->currentText();
@@ -98,6 +99,24 @@ void Program::runSearch() {
     search.comparison = m_main->searchTypeBox()->currentText();
     search.text = m_main->searchText()->text();
     runListQuery(searchStatement(search));
+}
+
+void Program::scheduleSearch() {
+    if (m_searchScheduled) {
+        return;
+    }
+    m_searchScheduled = true;
+    // Posted events run after the window system's queued input, so every key already typed
+    // reaches the search box before this search reads it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_searchScheduled) {
+                m_searchScheduled = false;
+                runSearch();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void Program::fillOwnerBox() {

@@ -1,4 +1,4 @@
-#include "BenchData.h"
+#include "support/SampleRecords.h"
 
 #include "store/Database.h"
 #include "store/SiteStore.h"
@@ -8,7 +8,7 @@
 
 #include <random>
 
-namespace quillbox::bench {
+namespace quillbox::sample {
 
 namespace {
 const char* const words[] = {"bank",  "mail",   "shop",   "cloud", "forum", "news",  "travel", "music",
@@ -79,4 +79,4 @@ void writeDatabase(const QString& file, const QList<SiteRecord>& records) {
     db.execute(QStringLiteral("Commit"));
 }
 
-} // namespace quillbox::bench
+} // namespace quillbox::sample

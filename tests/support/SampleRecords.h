@@ -5,7 +5,7 @@
 #include <QList>
 #include <QString>
 
-namespace quillbox::bench {
+namespace quillbox::sample {
 
 // Deterministic records of realistic lengths: most belong to one owner (the one the list shows),
 // the rest to four others, spread over a dozen categories.
@@ -15,4 +15,4 @@ inline const QString mainOwner = QStringLiteral("Ann Example");
 // Writes the records into a new database file through the program's own statements.
 void writeDatabase(const QString& file, const QList<SiteRecord>& records);
 
-} // namespace quillbox::bench
+} // namespace quillbox::sample
