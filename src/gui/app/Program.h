@@ -18,6 +18,7 @@ class QWidget;
 namespace quillbox {
 
 class MainWindow;
+class PrintWindow;
 
 // The program's spine: start-up, the dispatch tables, the handlers of the main window's commands
 // and gadgets, and shutdown. Windows report to dispatch(); tests call it with the same numbers.
@@ -95,6 +96,8 @@ public:
     void exportRecords();
     // Printing.
     void openPrintWindow();
+    // The open print window, or null.
+    PrintWindow* printWindow() const;
 
     // The five options, by command slot.
     int& optionValue(int slot);
@@ -128,6 +131,7 @@ private:
     int m_sortColumn = 0;
     int m_sortDirection = 1;
     bool m_shutDown = false;
+    QPointer<QWidget> m_printWindow;
 };
 
 } // namespace quillbox
