@@ -45,6 +45,9 @@ Seams Seams::production() {
             QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                              [document](QPrinter* target) { document->print(target); });
             dialog.exec();
+            if (parent) {
+                parent->activateWindow(); // the keys go back to the window the preview came from
+            }
             return QString();
         }
         if (!printer.isValid()) {

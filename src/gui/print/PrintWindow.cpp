@@ -23,7 +23,8 @@ PrintWindow::PrintWindow(DispatchFn dispatch, QWidget* owner) : QWidget(owner), 
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#printWindow")) +
                   QStringLiteral("QLabel#printCaption { background: rgb(191,191,191); }"
-                                 "QLineEdit#printCount { border: none; }"));
+                                 "QLineEdit#printCount { border: none; }"
+                                 "QTextBrowser { background: white; }"));
     setWindowIcon(programImage(Id::Image::Program));
     setFixedSize(750, 591);
 
