@@ -34,6 +34,10 @@ SYMBOLS = {
     15: ("#5b4a8a", f'<circle {FILL} cx="8" cy="4.8" r="1.1"/><path {STROKE} d="M8 7.3v4.7"/>'),
     16: ("#5b4a8a", f'<rect {STROKE} x="3" y="5.5" width="10" height="6" rx="1"/><path {STROKE} d="M5 7.5h.1M7 7.5h.1M9 7.5h.1M11 7.5h.1M6 9.5h4"/>'),
     17: ("#5b4a8a", f'<path {STROKE} d="M6 6.2a2 2 0 1 1 2.8 1.8c-.6.3-.8.7-.8 1.3v.4"/><circle {FILL} cx="8" cy="12" r=".9"/>'),
+    # Print window: print, preview, exit
+    19: ("#2f6f4f", f'<rect {STROKE} x="3.5" y="7" width="9" height="4" rx=".8"/><path {STROKE} d="M5.5 7V4h5v3M5.5 10h5v2.5h-5z"/>'),
+    20: ("#2f6f4f", f'<path {STROKE} d="M4 12.5V3.5h5l2 2v2"/><circle {STROKE} cx="9.5" cy="10" r="2"/><path {STROKE} d="M11 11.5l1.8 1.8"/>'),
+    21: ("#8e3b46", f'<path {STROKE} d="M9 4H5v8h4M8 8h5M11 6l2 2-2 2"/>'),
     # Status bar and the program itself
     44: ("#4d6b7a", f'<circle {FILL} cx="8" cy="8" r="2.5"/>'),
     45: ("#4d6b7a", f'<path {STROKE} d="M4.5 5.5h7M4.5 8h7M4.5 10.5h7"/>'),

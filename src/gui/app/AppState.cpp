@@ -8,7 +8,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QSystemTrayIcon>
+#include <QTextDocument>
 
 namespace quillbox {
 
@@ -28,6 +32,30 @@ Seams Seams::production() {
     s.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     s.setClipboardText = [](const QString& text) { QApplication::clipboard()->setText(text); };
     s.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    s.printDocument = [](QTextDocument* document, bool preview, QWidget* parent) {
+        const QString noPrinter = QStringLiteral("No printer is installed, nothing was printed.");
+        // The preview needs no printer; from it the user may still print to a file.
+        if (!preview && QPrinterInfo::availablePrinters().isEmpty()) {
+            return noPrinter;
+        }
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setDocName(QStringLiteral("Quillbox"));
+        if (preview) {
+            QPrintPreviewDialog dialog(&printer, parent);
+            QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                             [document](QPrinter* target) { document->print(target); });
+            dialog.exec();
+            if (parent) {
+                parent->activateWindow(); // the keys go back to the window the preview came from
+            }
+            return QString();
+        }
+        if (!printer.isValid()) {
+            return noPrinter;
+        }
+        document->print(&printer);
+        return QString();
+    };
     return s;
 }
 

@@ -11,6 +11,9 @@
 #include <array>
 #include <functional>
 
+class QTextDocument;
+class QWidget;
+
 namespace quillbox {
 
 enum class MessageIcon { None, Exclamation };
@@ -26,6 +29,9 @@ struct Seams {
     std::function<bool(const QUrl& url)> openUrl;
     std::function<void(const QString& text)> setClipboardText;
     std::function<bool()> trayAvailable;
+    // Prints a document to the default printer without asking, or shows its print preview (from which the
+    // user may print). Returns the error for the status line, empty when done.
+    std::function<QString(QTextDocument* document, bool preview, QWidget* parent)> printDocument;
 
     static Seams production();
 };

@@ -31,6 +31,14 @@ constexpr int TrayIcon = 206;
 constexpr int ClockTimer = 111;
 } // namespace Main
 
+// Gadgets and keys of the print window.
+namespace Print {
+constexpr int PrintButton = 140;
+constexpr int PreviewButton = 141;
+constexpr int ExitButton = 144;
+constexpr int EscapeKey = 265;
+} // namespace Print
+
 // First numbers of the three ways to give a command.
 constexpr int FirstMenuItem = 2;
 constexpr int LastMenuItem = 28;
@@ -51,6 +59,9 @@ namespace Image {
 constexpr int StatusLeft = 44;
 constexpr int StatusMiddle = 45;
 constexpr int Program = 46;
+constexpr int PrintButton = 19;
+constexpr int PreviewButton = 20;
+constexpr int PrintWindowExit = 21;
 } // namespace Image
 
 // Command slots, in the order of the command table.

@@ -18,6 +18,7 @@ class QWidget;
 namespace quillbox {
 
 class MainWindow;
+class PrintWindow;
 
 // The program's spine: start-up, the dispatch tables, the handlers of the main window's commands
 // and gadgets, and shutdown. Windows report to dispatch(); tests call it with the same numbers.
@@ -98,6 +99,8 @@ public:
     void exportRecords();
     // Printing.
     void openPrintWindow();
+    // The open print window, or null.
+    PrintWindow* printWindow() const;
 
     // The five options, by command slot.
     int& optionValue(int slot);
@@ -132,6 +135,7 @@ private:
     int m_sortDirection = 1;
     bool m_shutDown = false;
     bool m_searchScheduled = false;
+    QPointer<QWidget> m_printWindow;
 };
 
 } // namespace quillbox

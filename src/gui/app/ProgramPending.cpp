@@ -27,8 +27,4 @@ void Program::handleUnlockEvent(int, Notify, int) {}
 void Program::importRecords() {}
 void Program::exportRecords() {}
 
-// Printing.
-void Program::openPrintWindow() {}
-void Program::handlePrintEvent(int, Notify, int) {}
-
 } // namespace quillbox
