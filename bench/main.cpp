@@ -156,8 +156,8 @@ int main(int argc, char* argv[]) {
     const SearchCase cases[] = {{"few rows, all fields, Sounds like", 0, 0, "zq7"},
                                 {"nearly all, all fields, Sounds like", 0, 0, "e"},
                                 {"one field (Site name), Sounds like", 1, 0, "bank"}};
-    std::printf("%-48s %9s %9s %9s %7s %8s\n", "measure (median of 5, ms)", "records", "rows", "program", "floor",
-                "ratio");
+    std::printf("%-48s %9s %9s %9s %7s %8s %9s %7s\n", "measure (median of 5, ms)", "records", "rows", "program",
+                "floor", "ratio", "no paint", "paint");
     for (int size : {1000, 10000, 100000}) {
         const QList<SiteRecord> records = sample::generateRecords(size);
         Folder folder(records);
@@ -179,6 +179,12 @@ int main(int argc, char* argv[]) {
                                               QCoreApplication::sendPostedEvents();
                                               running.paint();
                                           });
+            const double fillOnly = timeMs([&] { main->searchText()->setText(QStringLiteral("\x01")); },
+                                           [&] {
+                                               main->searchText()->setText(text);
+                                               QCoreApplication::sendPostedEvents();
+                                           });
+            const double paintOnly = timeMs(nullptr, [&] { running.paint(); });
             const int listed = main->model()->rowCount();
             SearchState search{main->ownerBox()->currentText(), main->categoryBox()->currentText(), c.field,
                                main->searchTypeBox()->currentText(), text};
@@ -187,7 +193,8 @@ int main(int argc, char* argv[]) {
             if (rows != listed) {
                 std::fprintf(stderr, "row count differs: program %d, SQLite %d\n", listed, rows);
             }
-            std::printf("%-48s %9d %9d %9.1f %7.1f %8.2f\n", c.name, size, listed, program, floor, program / floor);
+            std::printf("%-48s %9d %9d %9.1f %7.1f %8.2f %9.1f %7.1f\n", c.name, size, listed, program, floor,
+                        program / floor, fillOnly, paintOnly);
         }
         std::fflush(stdout);
     }

@@ -1,6 +1,7 @@
 #include "app/Look.h"
 
 #include <QFrame>
+#include <QPalette>
 
 namespace quillbox {
 
@@ -9,9 +10,31 @@ QFont programFont(int points) { return QFont(QStringLiteral("Comic Sans MS"), po
 QFrame* makePanel(QWidget* parent, const QRect& geometry) {
     auto* frame = new QFrame(parent);
     frame->setObjectName(QStringLiteral("panel"));
-    frame->setFrameShape(QFrame::Box);
+    frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    frame->setLineWidth(1);
     frame->setGeometry(geometry);
+    QPalette palette = frame->palette();
+    palette.setColor(QPalette::Window, QColor(191, 191, 191));
+    palette.setColor(QPalette::WindowText, QColor(120, 120, 120));
+    frame->setPalette(palette);
+    frame->setAutoFillBackground(true);
     return frame;
+}
+
+void applyWindowPalette(QWidget* window) {
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, QColor(162, 162, 162));
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+}
+
+void applyEntryPalette(QWidget* entry) {
+    QPalette palette = entry->palette();
+    palette.setColor(QPalette::Base, QColor(219, 219, 219));
+    palette.setColor(QPalette::Button, QColor(219, 219, 219));
+    palette.setColor(QPalette::Window, QColor(191, 191, 191));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    entry->setPalette(palette);
 }
 
 QString windowStyleSheet(const QString& windowSelector) {

@@ -31,7 +31,7 @@ MainWindow::MainWindow(AppState& state, DispatchFn dispatch, QWidget* parent)
     setWindowIcon(programImage(Id::Image::Program));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setStyleSheet(windowStyleSheet(QStringLiteral("QMainWindow")));
+    applyWindowPalette(this);
     buildGadgets();
     buildMenus();
     buildStatusBar();
@@ -79,9 +79,19 @@ void MainWindow::buildGadgets() {
     m_list->setColumnHidden(RecordModel::Category, true);
     m_list->setColumnHidden(RecordModel::Record, true);
     m_list->setSortingEnabled(false);
+    applyEntryPalette(m_list);
+    {
+        // Column headers on the window grey, titles in black.
+        QPalette palette = header->palette();
+        palette.setColor(QPalette::Button, QColor(162, 162, 162));
+        palette.setColor(QPalette::Window, QColor(162, 162, 162));
+        palette.setColor(QPalette::ButtonText, Qt::black);
+        header->setPalette(palette);
+    }
 
     QFrame* searchPanel = makePanel(central, QRect(5, 493, 790, 60));
     auto* searchHeader = new QLabel(searchPanel);
+    searchHeader->setForegroundRole(QPalette::Text);
     searchHeader->setGeometry(5, 5, 775, 15);
     searchHeader->setFont(programFont(8));
     searchHeader->setText(QStringLiteral(" Search owner....                    Search category...                  Search "
@@ -91,6 +101,7 @@ void MainWindow::buildGadgets() {
         box->setGeometry(r);
         box->setFont(programFont(10));
         box->setMaxVisibleItems(20);
+        applyEntryPalette(box);
         return box;
     };
     m_ownerBox = makeBox(QRect(5, 25, 145, 25));
@@ -104,6 +115,7 @@ void MainWindow::buildGadgets() {
     m_searchText->setGeometry(570, 25, 210, 25);
     m_searchText->setFont(programFont(10));
     m_searchText->setFrame(false);
+    applyEntryPalette(m_searchText);
 
     const DispatchFn& d = m_dispatch;
     const int w = Id::Window::Main;
@@ -175,6 +187,10 @@ void MainWindow::buildMenus() {
 void MainWindow::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Window, QColor(192, 192, 192));
+    bar->setPalette(palette);
+    bar->setAutoFillBackground(true);
     auto image = [](int number) {
         auto* label = new QLabel;
         label->setFixedWidth(20);
