@@ -7,6 +7,8 @@
 #include "store/SqlText.h"
 
 #include <QComboBox>
+#include <QHash>
+#include <QSet>
 #include <QLineEdit>
 #include <QTableView>
 
@@ -53,17 +55,34 @@ bool Program::runListQuery(const QString& statement) {
     model->beginBulk();
     m_state.bulkLoading = 1;
     int counter = 0;
+    // Masks and categories repeat from row to row: equal texts share one copy, which keeps a list
+    // of 100,000 rows small.
+    QHash<qsizetype, QString> masks;
+    QSet<QString> categories;
+    auto shared = [&](const QString& text) {
+        if (mask) {
+            auto it = masks.find(text.size());
+            if (it == masks.end()) {
+                it = masks.insert(text.size(), maskText(text));
+            }
+            return *it;
+        }
+        return text;
+    };
     // Only the six listed columns are read per row; the working record is filled from the last
     // row afterwards, which is all that is left of it once the loop is done.
     while (query.next()) {
-        RecordModel::Row row{sqlReadBack(query.text(Col::SiteName)), sqlReadBack(query.text(Col::UserName)),
-                             sqlReadBack(query.text(Col::Password)), sqlReadBack(query.text(Col::HomePage)),
-                             sqlReadBack(query.text(Col::Category)), query.text(Col::Record)};
-        if (mask) {
-            for (int c = RecordModel::UserName; c <= RecordModel::HomePage; ++c) {
-                row[static_cast<size_t>(c)] = maskText(row[static_cast<size_t>(c)]);
-            }
+        const QString category = sqlReadBack(query.text(Col::Category));
+        auto known = categories.constFind(category);
+        if (known == categories.cend()) {
+            known = categories.insert(category);
         }
+        RecordModel::Row row{sqlReadBack(query.text(Col::SiteName)),
+                             shared(sqlReadBack(query.text(Col::UserName))),
+                             shared(sqlReadBack(query.text(Col::Password))),
+                             shared(sqlReadBack(query.text(Col::HomePage))),
+                             *known,
+                             query.text(Col::Record)};
         ++counter;
         model->appendBulk(std::move(row));
     }
