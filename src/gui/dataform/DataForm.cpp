@@ -105,10 +105,12 @@ DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_di
                    Qt::MSWindowsFixedSizeDialogHint);
     setWindowIcon(programImage(Id::Image::Program));
     setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#dataForm")) +
-                  QStringLiteral("QComboBox { padding: 0px 2px; }"
+                  // A style sheet rule without a font drops the gadget's own font, so the rules name it.
+                  QStringLiteral("QComboBox, QLineEdit, QTextEdit { font-family: 'Comic Sans MS'; font-size: 11pt; }"
+                                 "QComboBox#labelEditor, QComboBox#labelEditor QLineEdit { font-size: 10pt; }"
+                                 "QComboBox { padding: 0px 2px; }"
                                  "QComboBox#labelEditor { background: rgb(191,191,191); }"
-                                 "QLineEdit#recordNumber { border: none; }"
-                                 "QCheckBox { background: transparent; }"));
+                                 "QLineEdit#recordNumber { border: none; }"));
     setFont(programFont(11));
     setFixedSize(629, 700);
     buildFieldRows();
@@ -148,6 +150,7 @@ void DataForm::buildFieldRows() {
 
         auto* label = new QLabel(panel);
         label->setGeometry(15, place.labelY, 175, place.labelHeight);
+        label->setFont(programFont(11));
         label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText);
         label->setText(row < 4 ? defaultLabels().at(row) : QString());
@@ -159,6 +162,7 @@ void DataForm::buildFieldRows() {
 
         auto* box = new QComboBox(panel);
         box->setGeometry(place.boxX, place.boxY, 400, place.boxHeight);
+        box->setFont(programFont(11));
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setCompleter(nullptr);
@@ -197,6 +201,7 @@ void DataForm::buildLowerPanels() {
     QFrame* notesPanel = makePanel(this, QRect(5, 410, 620, 165));
     m_notes = new QTextEdit(notesPanel);
     m_notes->setGeometry(5, 5, 608, 152);
+    m_notes->setFont(programFont(11));
     m_notes->setAcceptRichText(false);
     m_notes->setLineWrapMode(QTextEdit::WidgetWidth);
     m_notes->setTabChangesFocus(true);
@@ -207,11 +212,14 @@ void DataForm::buildLowerPanels() {
     QFrame* boxPanel = makePanel(this, QRect(5, 580, 620, 40));
     auto* categoryLabel = new QLabel(QStringLiteral("Category"), boxPanel);
     categoryLabel->setGeometry(10, 7, 80, 20);
+    categoryLabel->setFont(programFont(11));
     auto* ownerLabel = new QLabel(QStringLiteral("Owner"), boxPanel);
     ownerLabel->setGeometry(315, 8, 80, 20);
+    ownerLabel->setFont(programFont(11));
     auto makeBox = [&](const QRect& geometry, int gadget) {
         auto* box = new QComboBox(boxPanel);
         box->setGeometry(geometry);
+        box->setFont(programFont(11));
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setCompleter(nullptr);
@@ -261,6 +269,7 @@ void DataForm::buildLowerPanels() {
     m_recordNumber->setObjectName(QStringLiteral("recordNumber"));
     m_recordNumber->setGeometry(445, 33, 115, 23);
     m_recordNumber->setFrame(false);
+    m_recordNumber->setFont(programFont(11));
     m_recordNumber->setReadOnly(true);
     m_recordNumber->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d*")), this));
     watchKeys(m_recordNumber);
