@@ -51,7 +51,7 @@ AboutWindow::AboutWindow(DispatchFn dispatch, QWidget* parent) : QWidget(parent)
 }
 
 void AboutWindow::closeEvent(QCloseEvent* event) {
-    if (!event->spontaneous()) {
+    if (m_closeAllowed) {
         event->accept();
         return;
     }

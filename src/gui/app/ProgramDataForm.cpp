@@ -248,6 +248,7 @@ void Program::closeDataForm() {
     m_state.editedRow = rowOfEditedRecord();
     m_state.labelEditActive = 0;
     m_state.labelEditGadget = -1;
+    form->allowClose();
     closeSecondaryWindow(form, Id::Window::DataForm, 8);
 }
 

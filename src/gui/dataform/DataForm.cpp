@@ -347,11 +347,11 @@ void DataForm::setLabelButtonsVisible(bool visible) {
 }
 
 void DataForm::closeEvent(QCloseEvent* event) {
-    if (!event->spontaneous()) {
-        event->accept(); // the program closing the form
+    if (m_closeAllowed) {
+        event->accept();
         return;
     }
-    // The close box only asks; the program closes the form after this event is done with.
+    // The program closes the form once this event is done with.
     event->ignore();
     const DispatchFn d = m_dispatch;
     QMetaObject::invokeMethod(
