@@ -23,11 +23,11 @@ void Program::copyRecords() {
         Query query(m_state.database, recordStatement(record));
         QString rowText;
         SiteRecord found;
-        while (query.isValid() && query.next()) {
+        while (query.next()) {
             readFullRow(query, found);
             rowText += recordClipboardText(found);
         }
-        if (!query.isValid() || query.failed()) {
+        if (query.failed()) {
             showError(QStringLiteral("The database query failed to be executed."));
             continue;
         }
@@ -54,10 +54,10 @@ void Program::openHomePage() {
     QString homePage;
     {
         Query query(m_state.database, homePageStatement(record));
-        while (query.isValid() && query.next()) {
+        while (query.next()) {
             homePage = sqlReadBack(query.text(0));
         }
-        if (!query.isValid() || query.failed()) {
+        if (query.failed()) {
             showError(QStringLiteral("The database query failed."));
             return;
         }
