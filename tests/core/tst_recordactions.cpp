@@ -88,17 +88,28 @@ void RecordActionsTest::clipboardTextSkipsHalfPairsAndAddsNotes() {
 void RecordActionsTest::homePageAddress_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("opened");
-    QTest::newRow("http") << "http://bank.example/login" << "http://bank.example/login";
-    QTest::newRow("capital scheme") << "HTTPS://Bank.example" << "HTTPS://Bank.example";
-    QTest::newRow("https without http://") << "https://mail.example" << "https://mail.example";
-    QTest::newRow("text before the scheme") << "see http://x.example" << "http://x.example";
-    QTest::newRow("bare host") << "www.bank.example" << "";
-    QTest::newRow("file") << "file:///etc/passwd" << "";
-    QTest::newRow("file hiding a web address") << "file:///tmp/a?http://x.example" << "http://x.example";
-    QTest::newRow("other scheme") << "javascript:alert(1)" << "";
-    QTest::newRow("program") << "C:\\Windows\\system32\\calc.exe" << "";
-    QTest::newRow("scheme without host") << "http://" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("http") << "http://bank.example/login"
+                          << "http://bank.example/login";
+    QTest::newRow("capital scheme") << "HTTPS://Bank.example"
+                                    << "HTTPS://Bank.example";
+    QTest::newRow("https without http://") << "https://mail.example"
+                                           << "https://mail.example";
+    QTest::newRow("text before the scheme") << "see http://x.example"
+                                            << "http://x.example";
+    QTest::newRow("bare host") << "www.bank.example"
+                               << "";
+    QTest::newRow("file") << "file:///etc/passwd"
+                          << "";
+    QTest::newRow("file hiding a web address") << "file:///tmp/a?http://x.example"
+                                               << "http://x.example";
+    QTest::newRow("other scheme") << "javascript:alert(1)"
+                                  << "";
+    QTest::newRow("program") << "C:\\Windows\\system32\\calc.exe"
+                             << "";
+    QTest::newRow("scheme without host") << "http://"
+                                         << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void RecordActionsTest::homePageAddress() {

@@ -36,8 +36,8 @@ void RecordFormTest::saveChecksInOrder() {
     QFETCH(QStringList, values);
     QFETCH(QString, title);
     SiteRecord typed;
-    const int columns[] = {Col::SiteName, Col::UserName,  Col::Password, Col::HomePage,
-                           Col::Category, Col::Owner, Col::FirstMisc + 1, Col::Notes};
+    const int columns[] = {Col::SiteName, Col::UserName, Col::Password,      Col::HomePage,
+                           Col::Category, Col::Owner,    Col::FirstMisc + 1, Col::Notes};
     for (int i = 0; i < 8; ++i) {
         typed[columns[i]] = values[i];
     }
@@ -57,16 +57,24 @@ void RecordFormTest::saveChecksInOrder() {
 void RecordFormTest::capitalisesFirstLetters_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("two words") << "my bank" << "My Bank";
-    QTest::newRow("three words") << "my bank login" << "My Bank Login";
-    QTest::newRow("capitals inside stay") << "McDonald" << "McDonald";
-    QTest::newRow("nothing lowered") << "eBay" << "EBay";
-    QTest::newRow("owner") << "new york" << "New York";
-    QTest::newRow("leading and double blanks") << " a  b" << " A  B";
-    QTest::newRow("only blanks split words") << "o'brien-smith x.y" << "O'brien-smith X.y";
+    QTest::newRow("two words") << "my bank"
+                               << "My Bank";
+    QTest::newRow("three words") << "my bank login"
+                                 << "My Bank Login";
+    QTest::newRow("capitals inside stay") << "McDonald"
+                                          << "McDonald";
+    QTest::newRow("nothing lowered") << "eBay"
+                                     << "EBay";
+    QTest::newRow("owner") << "new york"
+                           << "New York";
+    QTest::newRow("leading and double blanks") << " a  b"
+                                               << " A  B";
+    QTest::newRow("only blanks split words") << "o'brien-smith x.y"
+                                             << "O'brien-smith X.y";
     QTest::newRow("accented") << QString::fromUtf8("élan über") << QString::fromUtf8("Élan Über");
     QTest::newRow("sharp s keeps its length") << QString::fromUtf8("ßx") << QString::fromUtf8("ßx");
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void RecordFormTest::capitalisesFirstLetters() {
@@ -78,12 +86,18 @@ void RecordFormTest::capitalisesFirstLetters() {
 void RecordFormTest::notesAreStoredWithCrLf_data() {
     QTest::addColumn<QString>("editor");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("LF") << "a\nb\n" << "a\r\nb\r\n";
-    QTest::newRow("CR LF stays") << "a\r\nb" << "a\r\nb";
-    QTest::newRow("lone CR") << "a\rb" << "a\r\nb";
-    QTest::newRow("paragraph separator") << QString("a") + QChar::ParagraphSeparator + "b" << "a\r\nb";
-    QTest::newRow("blank lines") << "a\n\nb" << "a\r\n\r\nb";
-    QTest::newRow("one line") << "pin 1234" << "pin 1234";
+    QTest::newRow("LF") << "a\nb\n"
+                        << "a\r\nb\r\n";
+    QTest::newRow("CR LF stays") << "a\r\nb"
+                                 << "a\r\nb";
+    QTest::newRow("lone CR") << "a\rb"
+                             << "a\r\nb";
+    QTest::newRow("paragraph separator") << QString("a") + QChar::ParagraphSeparator + "b"
+                                         << "a\r\nb";
+    QTest::newRow("blank lines") << "a\n\nb"
+                                 << "a\r\n\r\nb";
+    QTest::newRow("one line") << "pin 1234"
+                              << "pin 1234";
 }
 
 void RecordFormTest::notesAreStoredWithCrLf() {
@@ -113,9 +127,12 @@ void RecordFormTest::savingQuotesEveryText() {
 void RecordFormTest::nextRecordNumber_data() {
     QTest::addColumn<QString>("count");
     QTest::addColumn<QString>("next");
-    QTest::newRow("empty table") << "0" << "1";
-    QTest::newRow("no answer") << "" << "1";
-    QTest::newRow("some") << "41" << "42";
+    QTest::newRow("empty table") << "0"
+                                 << "1";
+    QTest::newRow("no answer") << ""
+                               << "1";
+    QTest::newRow("some") << "41"
+                          << "42";
 }
 
 void RecordFormTest::nextRecordNumber() {
@@ -126,13 +143,17 @@ void RecordFormTest::nextRecordNumber() {
 
 void RecordFormTest::valueAndLabelListStatements() {
     // The statements are sent exactly so, blanks included.
-    QCOMPARE(valueListStatement(Col::SiteName), QStringLiteral("SELECT DISTINCT sitename  FROM quillbox ORDER BY sitename"));
-    QCOMPARE(valueListStatement(Col::FirstMisc + 1), QStringLiteral("SELECT DISTINCT misc1     FROM quillbox ORDER BY misc1"));
+    QCOMPARE(valueListStatement(Col::SiteName),
+             QStringLiteral("SELECT DISTINCT sitename  FROM quillbox ORDER BY sitename"));
+    QCOMPARE(valueListStatement(Col::FirstMisc + 1),
+             QStringLiteral("SELECT DISTINCT misc1     FROM quillbox ORDER BY misc1"));
     QCOMPARE(valueListStatement(Col::Owner), QStringLiteral("SELECT DISTINCT owner     FROM quillbox ORDER BY owner"));
     QCOMPARE(labelListStatement(Col::SiteNameLabel),
              QStringLiteral("SELECT DISTINCT lsitename FROM quillbox ORDER BY lsitename"));
-    QCOMPARE(labelListStatement(Col::FirstMisc + 8), QStringLiteral("SELECT DISTINCT lmisc5    FROM quillbox ORDER BY lmisc5"));
-    QCOMPARE(labelListStatement(Col::FirstMisc + 10), QStringLiteral("SELECT DISTINCT lmisc6 FROM quillbox ORDER BY lmisc6"));
+    QCOMPARE(labelListStatement(Col::FirstMisc + 8),
+             QStringLiteral("SELECT DISTINCT lmisc5    FROM quillbox ORDER BY lmisc5"));
+    QCOMPARE(labelListStatement(Col::FirstMisc + 10),
+             QStringLiteral("SELECT DISTINCT lmisc6 FROM quillbox ORDER BY lmisc6"));
     // Labels have no value list, values no label list, and the notes neither.
     QVERIFY(valueListStatement(Col::SiteNameLabel).isEmpty());
     QVERIFY(labelListStatement(Col::SiteName).isEmpty());

@@ -38,8 +38,12 @@ bool startWith(TestEnv& env, const QList<SiteRecord>& records) {
     return env.start();
 }
 
-DataForm* form(TestEnv& env) { return env.program->dataForm(); }
-QComboBox* box(TestEnv& env, int column) { return form(env)->valueBox(column); }
+DataForm* form(TestEnv& env) {
+    return env.program->dataForm();
+}
+QComboBox* box(TestEnv& env, int column) {
+    return form(env)->valueBox(column);
+}
 
 void type(QComboBox* box, const QString& text) {
     box->clearEditText();
@@ -75,7 +79,9 @@ SiteRecord stored(TestEnv& env, const QString& record) {
     return r;
 }
 
-QString count(TestEnv& env) { return scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"); }
+QString count(TestEnv& env) {
+    return scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox");
+}
 } // namespace
 
 class DataFormTest : public QObject {
@@ -121,9 +127,9 @@ void DataFormTest::addOpensEmptyWithNextNumberAndValueLists() {
     QCOMPARE(form(env)->size(), QSize(629, 700));
     const SiteRecord empty = form(env)->typedRecord();
     for (int k = 0; k < Col::TextColumns; ++k) {
-        const QString expected = k < Col::FirstMisc && k % 2 == 0 ? QStringList{"Site name", "User name", "Password",
-                                                                                "Home page"}[k / 2]
-                                                                  : QString();
+        const QString expected = k < Col::FirstMisc && k % 2 == 0
+                                     ? QStringList{"Site name", "User name", "Password", "Home page"}[k / 2]
+                                     : QString();
         QCOMPARE(empty[k], expected);
     }
     // Every box offers its column's values; category and owner those of all owners.
@@ -172,9 +178,18 @@ void DataFormTest::saveChecksShowBoxAndKeepForm_data() {
     QTest::addColumn<QString>("category");
     QTest::addColumn<QString>("owner");
     QTest::addColumn<QString>("title");
-    QTest::newRow("nothing in the first four") << "" << "Money" << "Home" << "Data Error";
-    QTest::newRow("category checked before owner") << "Bank" << "" << "" << "Category Error";
-    QTest::newRow("owner") << "Bank" << "Money" << "" << "Owner Error";
+    QTest::newRow("nothing in the first four") << ""
+                                               << "Money"
+                                               << "Home"
+                                               << "Data Error";
+    QTest::newRow("category checked before owner") << "Bank"
+                                                   << ""
+                                                   << ""
+                                                   << "Category Error";
+    QTest::newRow("owner") << "Bank"
+                           << "Money"
+                           << ""
+                           << "Owner Error";
 }
 
 void DataFormTest::saveChecksShowBoxAndKeepForm() {

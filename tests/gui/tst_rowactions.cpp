@@ -103,12 +103,18 @@ void RowActionsTest::rowWithoutRecordNumberIsSkipped() {
 void RowActionsTest::opensOnlyWebAddresses_data() {
     QTest::addColumn<QString>("homePage");
     QTest::addColumn<QString>("opened");
-    QTest::newRow("http") << "http://bank.example/login" << "http://bank.example/login";
-    QTest::newRow("capital HTTPS") << "HTTPS://Bank.example/" << "https://bank.example/";
-    QTest::newRow("https only") << "https://bank.example" << "https://bank.example";
-    QTest::newRow("bare host") << "www.bank.example" << "";
-    QTest::newRow("file") << "file:///etc/passwd" << "";
-    QTest::newRow("quote read back") << "http://x.example/o'brien" << "http://x.example/o'brien";
+    QTest::newRow("http") << "http://bank.example/login"
+                          << "http://bank.example/login";
+    QTest::newRow("capital HTTPS") << "HTTPS://Bank.example/"
+                                   << "https://bank.example/";
+    QTest::newRow("https only") << "https://bank.example"
+                                << "https://bank.example";
+    QTest::newRow("bare host") << "www.bank.example"
+                               << "";
+    QTest::newRow("file") << "file:///etc/passwd"
+                          << "";
+    QTest::newRow("quote read back") << "http://x.example/o'brien"
+                                     << "http://x.example/o'brien";
 }
 
 void RowActionsTest::opensOnlyWebAddresses() {

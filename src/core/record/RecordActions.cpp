@@ -36,7 +36,8 @@ QString recordClipboardText(const SiteRecord& record) {
 }
 
 QString copiedMessage(int count) {
-    return QStringLiteral("(") + QString::number(count) + QStringLiteral(") Have been copied To the program clipboard.");
+    return QStringLiteral("(") + QString::number(count) +
+           QStringLiteral(") Have been copied To the program clipboard.");
 }
 
 QString homePageStatement(const QString& recordNumber) {

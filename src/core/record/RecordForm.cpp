@@ -37,9 +37,13 @@ QString recordStatement(const QString& recordNumber) {
     return QStringLiteral("SELECT * FROM quillbox WHERE record='") + recordNumber + QLatin1Char('\'');
 }
 
-QString recordCountStatement() { return QStringLiteral("SELECT COUNT(record) AS totalrecs FROM quillbox"); }
+QString recordCountStatement() {
+    return QStringLiteral("SELECT COUNT(record) AS totalrecs FROM quillbox");
+}
 
-QString nextRecordNumberText(const QString& countText) { return QString::number(countText.toLongLong() + 1); }
+QString nextRecordNumberText(const QString& countText) {
+    return QString::number(countText.toLongLong() + 1);
+}
 
 QString notesForStore(const QString& editorText) {
     QString text = editorText;

@@ -8,7 +8,9 @@
 
 namespace quillbox {
 
-AboutWindow* Program::aboutWindow() const { return m_about; }
+AboutWindow* Program::aboutWindow() const {
+    return m_about;
+}
 
 void Program::openAbout() {
     if (!m_about) {

@@ -22,8 +22,12 @@ const QString addCaption = QStringLiteral("Add New Site");
 const QString editCaption = QStringLiteral("Edit Old Site");
 const QString nothingToEdit = QStringLiteral("There is no site/software selected to edit.");
 
-QString addTitle() { return titleMarks + QStringLiteral("  Add a new site's details"); }
-QString editTitle() { return titleMarks + QStringLiteral("  Edit the current site's details"); }
+QString addTitle() {
+    return titleMarks + QStringLiteral("  Add a new site's details");
+}
+QString editTitle() {
+    return titleMarks + QStringLiteral("  Edit the current site's details");
+}
 
 // The fifteen value lists, in the order they are filled.
 QList<int> valueListColumns() {
@@ -36,7 +40,9 @@ QList<int> valueListColumns() {
 }
 } // namespace
 
-DataForm* Program::dataForm() const { return m_dataForm; }
+DataForm* Program::dataForm() const {
+    return m_dataForm;
+}
 
 DataForm* Program::buildDataForm(const QString& caption) {
     m_dataForm = new DataForm(
@@ -268,8 +274,8 @@ void Program::openLabelEditor(int labelGadget) {
     }
     label->hide();
     editor->setGeometry(label->geometry());
-    DataForm::fillList(editor, distinctValues(m_state.database,
-                                              labelListStatement(DataForm::labelColumnOfGadget(labelGadget))));
+    DataForm::fillList(
+        editor, distinctValues(m_state.database, labelListStatement(DataForm::labelColumnOfGadget(labelGadget))));
     editor->setEditText(label->text());
     editor->show();
     editor->setFocus();

@@ -96,7 +96,9 @@ int DataForm::labelColumnOfGadget(int gadget) {
     return -1;
 }
 
-bool DataForm::isLabelEditButton(int gadget) { return labelColumnOfGadget(gadget - 1) >= 0; }
+bool DataForm::isLabelEditButton(int gadget) {
+    return labelColumnOfGadget(gadget - 1) >= 0;
+}
 
 DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_dispatch(std::move(dispatch)) {
     setObjectName(QStringLiteral("dataForm"));
@@ -276,7 +278,9 @@ void DataForm::buildLowerPanels() {
     m_gadgets.insert(Id::DataForm::RecordNumber, m_recordNumber);
 }
 
-void DataForm::watchKeys(QWidget* widget) { widget->installEventFilter(this); }
+void DataForm::watchKeys(QWidget* widget) {
+    widget->installEventFilter(this);
+}
 
 bool DataForm::eventFilter(QObject* watched, QEvent* event) {
     // Entry fields claim Return and Escape for themselves; on this window they are the form's
@@ -338,7 +342,9 @@ void DataForm::clearFields() {
     m_notes->clear();
 }
 
-void DataForm::setRecordNumber(const QString& number) { m_recordNumber->setText(number); }
+void DataForm::setRecordNumber(const QString& number) {
+    m_recordNumber->setText(number);
+}
 
 void DataForm::setLabelButtonsVisible(bool visible) {
     for (int column = Col::SiteNameLabel; column < Col::Category; column += 2) {
