@@ -30,7 +30,6 @@ private Q_SLOTS:
     void clipboardTextSkipsHalfPairsAndAddsNotes();
     void homePageAddress_data();
     void homePageAddress();
-    void copiedMessage();
 };
 
 void RecordActionsTest::paddedLabelPutsValuesAtColumn27_data() {
@@ -116,11 +115,6 @@ void RecordActionsTest::homePageAddress() {
     QFETCH(QString, stored);
     QFETCH(QString, opened);
     QCOMPARE(quillbox::homePageAddress(stored), opened);
-}
-
-void RecordActionsTest::copiedMessage() {
-    QCOMPARE(quillbox::copiedMessage(0), QStringLiteral("(0) Have been copied To the program clipboard."));
-    QCOMPARE(quillbox::copiedMessage(12), QStringLiteral("(12) Have been copied To the program clipboard."));
 }
 
 QTEST_GUILESS_MAIN(RecordActionsTest)
