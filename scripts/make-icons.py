@@ -2,9 +2,13 @@
 """Draws the program's numbered icon set as small SVG files under resources/images.
 
 Every icon is the same rounded tile in a colour of its group with a white symbol on it, so the set
-reads as one family in the menus, the status bar and the notification area.
+reads as one family in the menus, the status bar, the windows' buttons and the notification area.
+It also paints the About window's 320 x 80 banner (image 18) with ImageMagick's convert, and writes
+resources/quillbox.qrc listing every file under resources/images.
 """
 import os
+import shutil
+import subprocess
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "resources", "images")
@@ -38,6 +42,13 @@ SYMBOLS = {
     19: ("#2f6f4f", f'<rect {STROKE} x="3.5" y="7" width="9" height="4" rx=".8"/><path {STROKE} d="M5.5 7V4h5v3M5.5 10h5v2.5h-5z"/>'),
     20: ("#2f6f4f", f'<path {STROKE} d="M4 12.5V3.5h5l2 2v2"/><circle {STROKE} cx="9.5" cy="10" r="2"/><path {STROKE} d="M11 11.5l1.8 1.8"/>'),
     21: ("#8e3b46", f'<path {STROKE} d="M9 4H5v8h4M8 8h5M11 6l2 2-2 2"/>'),
+    # Data form: the label-edit buttons (25 to 37 share one drawing), save, spare, clear, help, exit
+    **{n: ("#2a6f7a", f'<path {STROKE} d="M3.5 4.5h6M6.5 4.5v7.5M11.5 8v5M10.3 8h2.4M10.3 13h2.4"/>') for n in range(25, 38)},
+    38: ("#2a6f7a", f'<path {STROKE} d="M3.5 3.5h7l2 2v7h-9z"/><path {STROKE} d="M5.5 3.5v3h4.5v-3M5.5 12.5v-3.5h5v3.5"/>'),
+    39: ("#2a6f7a", f'<path {STROKE} d="M4.5 3.5h5l2 2v7h-7zM6.5 8h3M6.5 10.5h3"/>'),
+    40: ("#2a6f7a", f'<path {STROKE} d="M3.5 10.5 8.5 5.5l3.5 3.5-3.5 3.5h-3.5zM6.5 7.5 10 11M8.5 12.5h4"/>'),
+    41: ("#5b4a8a", f'<path {STROKE} d="M6 6.2a2 2 0 1 1 2.8 1.8c-.6.3-.8.7-.8 1.3v.4"/><circle {FILL} cx="8" cy="12" r=".9"/>'),
+    42: ("#8e3b46", f'<path {STROKE} d="M9 4H5v8h4M8 8h5M11 6l2 2-2 2"/>'),
     # Status bar and the program itself
     44: ("#4d6b7a", f'<circle {FILL} cx="8" cy="8" r="2.5"/>'),
     45: ("#4d6b7a", f'<path {STROKE} d="M4.5 5.5h7M4.5 8h7M4.5 10.5h7"/>'),
@@ -58,11 +69,54 @@ def lighten(colour, amount=0.35):
     return f"#{r:02x}{g:02x}{b:02x}"
 
 
+BANNER_FONT = "/usr/share/fonts/opentype/comic-neue/ComicNeue-Bold.otf"
+BANNER_SMALL_FONT = "/usr/share/fonts/opentype/comic-neue/ComicNeue-Regular.otf"
+# The program icon's quill (image 46), drawn four times larger in white.
+QUILL = "M12.8 3.2c-4 .4-6.6 3-7.6 7.2l1.3.3c.3-1 .7-1.9 1.2-2.6h2.1L8.7 7.4l2.2-.6c1-1 1.6-2.2 1.9-3.6z"
+
+
+def make_banner():
+    """Image 18: the program's name on a tile-coloured band, with the quill of the program icon."""
+    target = os.path.join(OUT, "18.png")
+    if not shutil.which("convert"):
+        print("convert not found: the banner is left as it is")
+        return
+    subprocess.run([
+        "convert", "-size", "320x80", "gradient:#7d8fc4-#2b3a6e",
+        "-fill", "#ffffff22", "-stroke", "none", "-draw", "roundrectangle 8,8 72,72 12,12",
+        "-fill", "none", "-stroke", "#ffffff66", "-strokewidth", "1.5",
+        "-draw", "roundrectangle 8,8 72,72 12,12",
+        "-stroke", "none", "-fill", "white",
+        "-draw", f"translate 8,6 scale 4,4 path '{QUILL}'",
+        "-stroke", "white", "-strokewidth", "6", "-fill", "none",
+        "-draw", "line 26,57 32,44",
+        "-stroke", "none", "-fill", "#1b2550", "-font", BANNER_FONT, "-pointsize", "34",
+        "-annotate", "+89+43", "Quillbox",
+        "-fill", "white", "-annotate", "+87+41", "Quillbox",
+        "-fill", "#ffd86b", "-pointsize", "18", "-annotate", "+238+41", "v2.00",
+        "-fill", "#e8ecf8", "-font", BANNER_SMALL_FONT, "-pointsize", "13",
+        "-annotate", "+88+64", "sites, log-ins and notes, kept close",
+        "-depth", "8", "-strip", "-define", "png:exclude-chunks=date,time",
+        target,
+    ], check=True)
+
+
+def write_qrc():
+    files = sorted(name for name in os.listdir(OUT) if not name.startswith("."))
+    lines = ['<!DOCTYPE RCC><RCC version="1.0">', '<qresource prefix="/images">']
+    lines += [f'    <file alias="{name}">images/{name}</file>' for name in files]
+    lines += ["</qresource>", "</RCC>", ""]
+    with open(os.path.join(OUT, "..", "quillbox.qrc"), "w") as f:
+        f.write("\n".join(lines))
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     for number, (colour, symbol) in SYMBOLS.items():
         with open(os.path.join(OUT, f"{number}.svg"), "w") as f:
             f.write(TEMPLATE.format(colour=colour, light=lighten(colour), symbol=symbol))
+    make_banner()
+    write_qrc()
 
 
 if __name__ == "__main__":

@@ -38,6 +38,39 @@ constexpr int PreviewButton = 141;
 constexpr int ExitButton = 144;
 constexpr int EscapeKey = 265;
 } // namespace Print
+// Gadgets and keys of the data form (window 9).
+namespace DataForm {
+constexpr int FieldPanel = 145;
+constexpr int SiteNameBox = 149;
+constexpr int NotesPanel = 159;
+constexpr int BoxPanel = 161;
+constexpr int Notes = 163;
+constexpr int CategoryLabel = 164;
+constexpr int CategoryBox = 165;
+constexpr int OwnerLabel = 166;
+constexpr int OwnerBox = 167;
+constexpr int ButtonPanel = 168;
+constexpr int Save = 170;
+constexpr int Spare = 171;
+constexpr int Clear = 172;
+constexpr int Help = 173;
+constexpr int LabelButtons = 174;
+constexpr int RecordCaption = 175;
+constexpr int RecordNumber = 176;
+constexpr int Exit = 177;
+constexpr int LabelEditor = 205;
+constexpr int ReturnKey = 261;
+constexpr int EscapeKey = 262;
+} // namespace DataForm
+
+// Gadgets and keys of the About window (window 2).
+namespace About {
+constexpr int BannerPanel = 40;
+constexpr int TextPanel = 42;
+constexpr int Banner = 44;
+constexpr int Text = 45;
+constexpr int EscapeKey = 264;
+} // namespace About
 
 // First numbers of the three ways to give a command.
 constexpr int FirstMenuItem = 2;
@@ -56,6 +89,13 @@ constexpr int PopupItemOfSlot[22] = {208, 209, 210, 211, 212, 213, 214, 215, 217
 
 // Images by number.
 namespace Image {
+constexpr int Banner = 18;
+constexpr int FirstLabelEdit = 25; // 25 to 37, one per label-edit button
+constexpr int Save = 38;
+constexpr int Spare = 39;
+constexpr int Clear = 40;
+constexpr int Help = 41;
+constexpr int Exit = 42;
 constexpr int StatusLeft = 44;
 constexpr int StatusMiddle = 45;
 constexpr int Program = 46;

@@ -17,6 +17,8 @@ class QWidget;
 
 namespace quillbox {
 
+class AboutWindow;
+class DataForm;
 class MainWindow;
 class PrintWindow;
 
@@ -39,6 +41,9 @@ public:
     void command(int number) { dispatch(1, number, Notify::Command, 0); }
 
     MainWindow* mainWindow() const { return m_main.get(); }
+    // The open data form and About window, or null.
+    DataForm* dataForm() const;
+    AboutWindow* aboutWindow() const;
     AppState& state() { return m_state; }
 
     // Status line: 1 information, 2 error, 3 record count; other kinds show nothing.
@@ -126,9 +131,22 @@ private:
     void handleDataFormEvent(int number, Notify kind, int detail);
     void restoreSearchState();
     void backupDatabase();
+    // The data form's steps.
+    DataForm* buildDataForm(const QString& caption);
+    void openDataForm(const QString& title);
+    bool loadRecordIntoForm(const QString& recordNumber);
+    void saveSite();
+    void closeDataForm();
+    int rowOfEditedRecord() const;
+    void openLabelEditor(int labelGadget);
+    void commitLabelEditor();
+    void capitaliseBox(int gadget);
+    void closeAbout();
 
     AppState& m_state;
     std::unique_ptr<MainWindow> m_main;
+    QPointer<DataForm> m_dataForm;
+    QPointer<AboutWindow> m_about;
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_clock = nullptr;
     int m_sortColumn = 0;

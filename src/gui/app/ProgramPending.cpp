@@ -4,16 +4,6 @@
 
 namespace quillbox {
 
-// Data form, record actions, About window.
-void Program::addNewSite() {}
-void Program::editOldSite() {}
-void Program::copyToNewOwner() {}
-void Program::copyRecords() {}
-void Program::openHomePage() {}
-void Program::openAbout() {}
-void Program::handleAboutEvent(int, Notify, int) {}
-void Program::handleDataFormEvent(int, Notify, int) {}
-
 // Password, lock, shortcut editor.
 bool Program::passwordStep() { return true; }
 void Program::openPasswordEditor() {}

@@ -1,0 +1,101 @@
+#include "record/RecordForm.h"
+
+#include "store/SqlText.h"
+
+namespace quillbox {
+
+const QStringList& defaultLabels() {
+    static const QStringList labels{QStringLiteral("Site name"), QStringLiteral("User name"),
+                                    QStringLiteral("Password"), QStringLiteral("Home page")};
+    return labels;
+}
+
+QString valueListStatement(int column) {
+    const bool valueColumn = (column >= Col::SiteName && column <= Col::FirstMisc + 17 && column % 2 == 1) ||
+                             column == Col::Category || column == Col::Owner;
+    if (!valueColumn) {
+        return QString();
+    }
+    // The column name is padded to nine characters before " FROM".
+    const QString name = columnNames().at(column);
+    return QStringLiteral("SELECT DISTINCT ") + name.leftJustified(9, QLatin1Char(' ')) +
+           QStringLiteral(" FROM quillbox ORDER BY ") + name;
+}
+
+QString labelListStatement(int labelColumn) {
+    if (labelColumn < Col::SiteNameLabel || labelColumn > Col::FirstMisc + 16 || labelColumn % 2 != 0) {
+        return QString();
+    }
+    const QString name = columnNames().at(labelColumn);
+    // The labels of free fields 6 to 9 are not padded; the others are, as the value lists.
+    const bool padded = labelColumn < Col::FirstMisc + 10;
+    return QStringLiteral("SELECT DISTINCT ") + (padded ? name.leftJustified(9, QLatin1Char(' ')) : name) +
+           QStringLiteral(" FROM quillbox ORDER BY ") + name;
+}
+
+QString recordStatement(const QString& recordNumber) {
+    return QStringLiteral("SELECT * FROM quillbox WHERE record='") + recordNumber + QLatin1Char('\'');
+}
+
+QString recordCountStatement() {
+    return QStringLiteral("SELECT COUNT(record) AS totalrecs FROM quillbox");
+}
+
+QString nextRecordNumberText(const QString& countText) {
+    return QString::number(countText.toLongLong() + 1);
+}
+
+QString notesForStore(const QString& editorText) {
+    QString text = editorText;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+    return text;
+}
+
+QString notesForEditor(const QString& storedText) {
+    QString text = storedText;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+SiteRecord recordForSaving(const SiteRecord& typed) {
+    SiteRecord record;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        record[k] = sqlQuote(k == Col::Notes ? notesForStore(typed[k]) : typed[k]);
+    }
+    return record;
+}
+
+SaveCheck checkRecordForSave(const SiteRecord& record) {
+    // Blanks count as data: nothing is trimmed.
+    if (record[Col::SiteName].isEmpty() && record[Col::UserName].isEmpty() && record[Col::Password].isEmpty() &&
+        record[Col::HomePage].isEmpty()) {
+        return {false, QStringLiteral("Data Error"),
+                QStringLiteral("You must add at least one item of data in the first four fields to save the record.")};
+    }
+    if (record[Col::Category].isEmpty()) {
+        return {false, QStringLiteral("Category Error"),
+                QStringLiteral("The record category must not be empty, please assign one.")};
+    }
+    if (record[Col::Owner].isEmpty()) {
+        return {false, QStringLiteral("Owner Error"),
+                QStringLiteral("The record owner must not be empty, please assign one.")};
+    }
+    return {};
+}
+
+QString capitaliseWords(const QString& text) {
+    QString out = text;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (i == 0 || out.at(i - 1) == QLatin1Char(' ')) {
+            out[i] = out.at(i).toUpper();
+        }
+    }
+    return out;
+}
+
+} // namespace quillbox

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "store/SiteRecord.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace quillbox {
+
+// The captions a new record's four first labels start with; the free-field labels start empty.
+const QStringList& defaultLabels();
+
+// The value list offered by the data form box of a value column (site name, user name, password,
+// home page, free fields, category, owner), and the list offered by the label editor over a label
+// column. Empty text for any other column.
+QString valueListStatement(int column);
+QString labelListStatement(int labelColumn);
+
+// The whole row of one record, and the number of records.
+QString recordStatement(const QString& recordNumber);
+QString recordCountStatement();
+// The number a new record is shown with: the count plus one (empty text counts as 0).
+QString nextRecordNumberText(const QString& countText);
+
+// A record as the form hands it over (texts as typed) made ready for the insert and update
+// statements: every text quoted, the notes' line breaks made CR LF. The record number stays empty.
+SiteRecord recordForSaving(const SiteRecord& typed);
+
+// Notes are stored with CR LF line breaks whatever the editor uses; the editor gets plain LF.
+QString notesForStore(const QString& editorText);
+QString notesForEditor(const QString& storedText);
+
+// The checks a record must pass before it is written, in the order they are made.
+struct SaveCheck {
+    bool ok = true;
+    QString title; // message box title and text when a check failed
+    QString text;
+};
+SaveCheck checkRecordForSave(const SiteRecord& record);
+
+// Upper-cases the first character and every character after a blank; nothing is lowered.
+// The length never changes, so a caret position stays valid.
+QString capitaliseWords(const QString& text);
+
+} // namespace quillbox

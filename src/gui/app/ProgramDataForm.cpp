@@ -1,0 +1,314 @@
+// The data form: opening it to add, edit or copy a record, its label editor, saving and closing.
+#include "app/Ids.h"
+#include "app/Program.h"
+#include "app/ProgramText.h"
+#include "app/WindowEffects.h"
+#include "dataform/DataForm.h"
+#include "mainwindow/MainWindow.h"
+#include "record/RecordForm.h"
+#include "store/SearchQuery.h"
+#include "store/SiteStore.h"
+#include "store/SqlText.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace quillbox {
+
+namespace {
+const QString addCaption = QStringLiteral("Add New Site");
+const QString editCaption = QStringLiteral("Edit Old Site");
+const QString nothingToEdit = QStringLiteral("There is no site/software selected to edit.");
+
+QString addTitle() {
+    return titleMarks + QStringLiteral("  Add a new site's details");
+}
+QString editTitle() {
+    return titleMarks + QStringLiteral("  Edit the current site's details");
+}
+
+// The fifteen value lists, in the order they are filled.
+QList<int> valueListColumns() {
+    QList<int> columns;
+    for (int column = Col::SiteName; column < Col::Category; column += 2) {
+        columns.append(column);
+    }
+    columns << Col::Category << Col::Owner;
+    return columns;
+}
+} // namespace
+
+DataForm* Program::dataForm() const {
+    return m_dataForm;
+}
+
+DataForm* Program::buildDataForm(const QString& caption) {
+    m_dataForm = new DataForm(
+        [this](int window, int number, Notify kind, int detail) { dispatch(window, number, kind, detail); },
+        m_main.get());
+    m_state.secondaryCaption = caption;
+    m_state.labelEditActive = 0;
+    m_state.labelEditGadget = -1;
+    return m_dataForm;
+}
+
+void Program::openDataForm(const QString& title) {
+    DataForm* form = m_dataForm;
+    m_state.secondaryWindowOpen = 1;
+    installFormToolTips(Id::Window::DataForm, form->gadgets());
+    form->setWindowTitle(title);
+    for (int column : valueListColumns()) {
+        DataForm::fillList(form->valueBox(column), distinctValues(m_state.database, valueListStatement(column)));
+    }
+    showInfo(title);
+    fadeIn(m_state, form, 10);
+    form->activateWindow();
+    form->valueBox(Col::SiteName)->setFocus();
+}
+
+bool Program::loadRecordIntoForm(const QString& recordNumber) {
+    Query query(m_state.database, recordStatement(recordNumber));
+    if (!query.isValid()) {
+        showError(QStringLiteral("Could not execute the database query."));
+        return false;
+    }
+    SiteRecord record;
+    while (query.next()) {
+        readFullRow(query, record);
+        m_dataForm->showRecord(record);
+    }
+    if (query.failed()) {
+        showError(QStringLiteral("Could not execute the database query."));
+        return false;
+    }
+    return true;
+}
+
+void Program::addNewSite() {
+    if (m_state.secondaryWindowOpen == 1) {
+        showError(guardMessage());
+        return;
+    }
+    buildDataForm(addCaption);
+    openDataForm(addTitle());
+    m_main->categoryBox()->setCurrentIndex(0);
+    m_dataForm->setRecordNumber(nextRecordNumberText(scalarQuery(m_state.database, recordCountStatement())));
+}
+
+void Program::editOldSite() {
+    const int row = m_main->currentRow();
+    if (row < 0) {
+        showInfo(nothingToEdit);
+        return;
+    }
+    if (m_state.secondaryWindowOpen == 1) {
+        showError(guardMessage()); // the open form keeps its row and record
+        return;
+    }
+    m_state.editedRow = row;
+    m_state.editedRecord = m_main->model()->cell(row, RecordModel::Record);
+    buildDataForm(editCaption);
+    openDataForm(editTitle());
+    if (loadRecordIntoForm(m_state.editedRecord)) {
+        m_dataForm->setRecordNumber(m_state.editedRecord);
+    }
+}
+
+void Program::copyToNewOwner() {
+    // A new record for another owner, started from the selected one.
+    const int row = m_main->currentRow();
+    if (row < 0) {
+        showInfo(nothingToEdit);
+        return;
+    }
+    if (m_state.secondaryWindowOpen == 1) {
+        showError(guardMessage());
+        return;
+    }
+    const QString source = m_main->model()->cell(row, RecordModel::Record);
+    buildDataForm(addCaption);
+    openDataForm(addTitle());
+    m_main->categoryBox()->setCurrentIndex(0);
+    m_dataForm->setRecordNumber(nextRecordNumberText(scalarQuery(m_state.database, recordCountStatement())));
+    if (loadRecordIntoForm(source)) {
+        QComboBox* owner = m_dataForm->valueBox(Col::Owner);
+        owner->clearEditText();
+        owner->setFocus();
+    }
+}
+
+void Program::handleDataFormEvent(int number, Notify kind, int /*detail*/) {
+    if (!m_dataForm) {
+        return;
+    }
+    if (kind == Notify::Closed) {
+        closeDataForm();
+        return;
+    }
+    switch (number) {
+    case Id::DataForm::Save:
+        saveSite();
+        break;
+    case Id::DataForm::Clear:
+        m_dataForm->clearFields();
+        break;
+    case Id::DataForm::Exit:
+    case Id::DataForm::EscapeKey:
+        closeDataForm();
+        break;
+    case Id::DataForm::ReturnKey:
+        commitLabelEditor();
+        break;
+    case Id::DataForm::LabelButtons: {
+        const bool on = m_dataForm->labelButtonsSwitch()->isChecked();
+        m_dataForm->setLabelButtonsVisible(on);
+        showInfo(on ? QStringLiteral("Label edit buttons have now been turned on.")
+                    : QStringLiteral("Label edit buttons have now been turned off."));
+        break;
+    }
+    case Id::DataForm::SiteNameBox:
+    case Id::DataForm::CategoryBox:
+    case Id::DataForm::OwnerBox:
+    case Id::DataForm::LabelEditor:
+        capitaliseBox(number);
+        break;
+    default:
+        if (DataForm::isLabelEditButton(number)) {
+            openLabelEditor(number - 1);
+        }
+        break; // buttons 171 and 173 do nothing
+    }
+}
+
+void Program::saveSite() {
+    DataForm* form = m_dataForm;
+    SiteRecord& record = m_state.currentRecord;
+    record = recordForSaving(form->typedRecord());
+    const SaveCheck check = checkRecordForSave(record);
+    if (!check.ok) {
+        messageBox(check.title, check.text, MessageIcon::Exclamation);
+        return;
+    }
+    m_state.lastOwner = form->valueBox(Col::Owner)->currentText();
+    m_state.lastCategory = form->valueBox(Col::Category)->currentText();
+
+    // A refused statement leaves the form open with everything typed, so nothing is lost.
+    if (m_state.secondaryCaption == addCaption) {
+        if (!m_state.database.execute(buildInsertStatement(record))) {
+            showError(m_state.database.errorText());
+            return;
+        }
+        record[Col::Record] = lastInsertedRecord(m_state.database);
+        if (!record[Col::Record].isEmpty()) {
+            addRow(true);
+        }
+    } else {
+        if (!m_state.database.execute(buildUpdateStatement(record, m_state.editedRecord))) {
+            showError(m_state.database.errorText());
+            return;
+        }
+        if (scalarQuery(m_state.database, QStringLiteral("SELECT changes()")) == QLatin1String("0")) {
+            showError(QStringLiteral("The record being edited is no longer in the database; nothing was saved."));
+            return;
+        }
+        // The list may have been searched or sorted since the form opened: rewrite the row that
+        // holds this record, not whatever row now stands at the old index.
+        const int row = rowOfEditedRecord();
+        if (row >= 0) {
+            record[Col::Record] = m_state.editedRecord;
+            updateRow(row, true);
+        }
+    }
+    closeDataForm();
+    fillOwnerBox();
+    m_main->ownerBox()->setCurrentText(m_state.lastOwner);
+    fillCategoryBox(m_state.lastOwner);
+    m_main->categoryBox()->setCurrentText(m_state.lastCategory);
+}
+
+int Program::rowOfEditedRecord() const {
+    const RecordModel* model = m_main->model();
+    const int row = m_state.editedRow;
+    if (m_state.editedRecord.isEmpty() || row < 0) {
+        return row;
+    }
+    if (row < model->rowCount() && model->cell(row, RecordModel::Record) == m_state.editedRecord) {
+        return row;
+    }
+    for (int r = 0; r < model->rowCount(); ++r) {
+        if (model->cell(r, RecordModel::Record) == m_state.editedRecord) {
+            return r;
+        }
+    }
+    return -1;
+}
+
+void Program::closeDataForm() {
+    DataForm* form = m_dataForm;
+    if (!form) {
+        return;
+    }
+    m_dataForm = nullptr;
+    m_state.editedRow = rowOfEditedRecord();
+    m_state.labelEditActive = 0;
+    m_state.labelEditGadget = -1;
+    form->allowClose();
+    closeSecondaryWindow(form, Id::Window::DataForm, 8);
+}
+
+void Program::openLabelEditor(int labelGadget) {
+    DataForm* form = m_dataForm;
+    QComboBox* editor = form->labelEditor();
+    auto* label = qobject_cast<QLabel*>(form->gadget(labelGadget));
+    if (!label) {
+        return;
+    }
+    if (m_state.labelEditActive == 1) {
+        // An edit not confirmed with Return is dropped.
+        editor->hide();
+        if (QWidget* previous = form->gadget(m_state.labelEditGadget)) {
+            previous->show();
+        }
+    }
+    label->hide();
+    editor->setGeometry(label->geometry());
+    DataForm::fillList(
+        editor, distinctValues(m_state.database, labelListStatement(DataForm::labelColumnOfGadget(labelGadget))));
+    editor->setEditText(label->text());
+    editor->show();
+    editor->setFocus();
+    m_state.labelEditActive = 1;
+    m_state.labelEditGadget = labelGadget;
+}
+
+void Program::commitLabelEditor() {
+    if (m_state.labelEditActive != 1) {
+        return;
+    }
+    DataForm* form = m_dataForm;
+    m_state.labelEditActive = 0;
+    form->labelEditor()->hide();
+    if (auto* label = qobject_cast<QLabel*>(form->gadget(m_state.labelEditGadget))) {
+        label->setText(form->labelEditor()->currentText());
+        label->show();
+    }
+    m_state.labelEditGadget = -1;
+}
+
+void Program::capitaliseBox(int gadget) {
+    auto* box = qobject_cast<QComboBox*>(m_dataForm->gadget(gadget));
+    QLineEdit* edit = box ? box->lineEdit() : nullptr;
+    if (!edit || edit->text().isEmpty() || edit->hasSelectedText()) {
+        return;
+    }
+    const QString text = capitaliseWords(edit->text());
+    if (text != edit->text()) {
+        const int caret = edit->cursorPosition();
+        edit->setText(text);
+        edit->setCursorPosition(caret);
+    }
+}
+
+} // namespace quillbox

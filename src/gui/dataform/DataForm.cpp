@@ -1,0 +1,367 @@
+#include "dataform/DataForm.h"
+
+#include "app/Ids.h"
+#include "app/Look.h"
+#include "mainwindow/MainWindow.h"
+#include "record/RecordForm.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QShortcut>
+#include <QTextEdit>
+#include <QToolButton>
+
+namespace quillbox {
+
+namespace {
+constexpr int rowCount = 13;
+
+struct RowPlace {
+    int labelY;
+    int buttonY;
+    int boxX;
+    int boxY;
+    int boxHeight;
+    int labelHeight;
+};
+
+// Rows 0 to 3 are the fixed fields, 4 to 12 the free fields 1 to 9.
+RowPlace rowPlace(int row) {
+    if (row < 4) {
+        return {10 + 30 * row, 10 + 30 * row, row == 0 ? 214 : 215, 5 + 30 * row, 25, 20};
+    }
+    const int k = row - 3;
+    switch (k) {
+    case 1:
+        return {130, 130, 215, 125, 25, 20};
+    case 2:
+        return {162, 160, 215, 155, 23, 20};
+    case 3:
+        return {192, 190, 215, 185, 23, 20};
+    default:
+        return {222 + 30 * (k - 4), 220 + 30 * (k - 4), 215, 215 + 30 * (k - 4), 23, k >= 5 ? 21 : 20};
+    }
+}
+
+QToolButton* pictureButton(QWidget* parent, const QRect& geometry, int image, const QSize& iconSize) {
+    auto* button = new QToolButton(parent);
+    button->setGeometry(geometry);
+    button->setIcon(programImage(image));
+    button->setIconSize(iconSize);
+    button->setAutoRaise(true);
+    return button;
+}
+
+bool isFormKey(const QKeyEvent* key) {
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    return mods == Qt::NoModifier &&
+           (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape);
+}
+} // namespace
+
+int DataForm::gadgetOfColumn(int column) {
+    static const int fixed[] = {147, 149, 150, 152, 153, 155, 156, 158};
+    if (column >= 0 && column < Col::FirstMisc) {
+        return fixed[column];
+    }
+    if (column >= Col::FirstMisc && column < Col::Category) {
+        const int j = (column - Col::FirstMisc) / 2; // free field j + 1
+        return (column - Col::FirstMisc) % 2 == 0 ? 178 + 3 * j : 180 + 3 * j;
+    }
+    switch (column) {
+    case Col::Category:
+        return Id::DataForm::CategoryBox;
+    case Col::Owner:
+        return Id::DataForm::OwnerBox;
+    case Col::Notes:
+        return Id::DataForm::Notes;
+    default:
+        return -1;
+    }
+}
+
+int DataForm::labelColumnOfGadget(int gadget) {
+    for (int column = Col::SiteNameLabel; column < Col::Category; column += 2) {
+        if (gadgetOfColumn(column) == gadget) {
+            return column;
+        }
+    }
+    return -1;
+}
+
+bool DataForm::isLabelEditButton(int gadget) {
+    return labelColumnOfGadget(gadget - 1) >= 0;
+}
+
+DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_dispatch(std::move(dispatch)) {
+    setObjectName(QStringLiteral("dataForm"));
+    setAttribute(Qt::WA_StyledBackground);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowIcon(programImage(Id::Image::Program));
+    setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#dataForm")) +
+                  // A style sheet rule without a font drops the gadget's own font, so the rules name it.
+                  QStringLiteral("QComboBox, QLineEdit, QTextEdit { font-family: 'Comic Sans MS'; font-size: 11pt; }"
+                                 "QComboBox#labelEditor, QComboBox#labelEditor QLineEdit { font-size: 10pt; }"
+                                 "QComboBox { padding: 0px 2px; }"
+                                 "QComboBox#labelEditor { background: rgb(191,191,191); }"
+                                 "QLineEdit#recordNumber { border: none; }"));
+    setFont(programFont(11));
+    setFixedSize(629, 700);
+    buildFieldRows();
+    buildLowerPanels();
+
+    const DispatchFn& d = m_dispatch;
+    const int w = Id::Window::DataForm;
+    const struct {
+        QKeySequence keys;
+        int event;
+    } keys[] = {{QKeySequence(Qt::Key_Return), Id::DataForm::ReturnKey},
+                {QKeySequence(Qt::KeypadModifier | Qt::Key_Enter), Id::DataForm::ReturnKey},
+                {QKeySequence(Qt::Key_Escape), Id::DataForm::EscapeKey}};
+    for (const auto& k : keys) {
+        auto* shortcut = new QShortcut(k.keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(false);
+        const int event = k.event;
+        connect(shortcut, &QShortcut::activated, this, [d, w, event] { d(w, event, Notify::Command, 0); });
+    }
+
+    if (const QScreen* screen = this->screen()) {
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void DataForm::buildFieldRows() {
+    const DispatchFn& d = m_dispatch;
+    const int w = Id::Window::DataForm;
+    QFrame* panel = makePanel(this, QRect(5, 5, 620, 400));
+    m_gadgets.insert(Id::DataForm::FieldPanel, panel);
+    for (int row = 0; row < rowCount; ++row) {
+        const RowPlace place = rowPlace(row);
+        const int labelGadget = gadgetOfColumn(2 * row);
+        const int buttonGadget = labelGadget + 1;
+        const int boxGadget = gadgetOfColumn(2 * row + 1);
+
+        auto* label = new QLabel(panel);
+        label->setGeometry(15, place.labelY, 175, place.labelHeight);
+        label->setFont(programFont(11));
+        label->setAlignment(Qt::AlignCenter);
+        label->setTextFormat(Qt::PlainText);
+        label->setText(row < 4 ? defaultLabels().at(row) : QString());
+
+        QToolButton* button =
+            pictureButton(panel, QRect(191, place.buttonY, 17, 19), Id::Image::FirstLabelEdit + row, QSize(13, 13));
+        button->hide();
+        connect(button, &QToolButton::clicked, this, [d, w, buttonGadget] { d(w, buttonGadget, Notify::Command, 0); });
+
+        auto* box = new QComboBox(panel);
+        box->setGeometry(place.boxX, place.boxY, 400, place.boxHeight);
+        box->setFont(programFont(11));
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setCompleter(nullptr);
+        box->setMaxVisibleItems(20);
+        watchKeys(box->lineEdit());
+
+        m_gadgets.insert(labelGadget, label);
+        m_gadgets.insert(buttonGadget, button);
+        m_gadgets.insert(boxGadget, box);
+    }
+
+    m_labelEditor = new QComboBox(panel);
+    m_labelEditor->setObjectName(QStringLiteral("labelEditor"));
+    m_labelEditor->setGeometry(15, 120, 150, 20);
+    m_labelEditor->setFont(programFont(10));
+    m_labelEditor->setEditable(true);
+    m_labelEditor->setInsertPolicy(QComboBox::NoInsert);
+    m_labelEditor->setCompleter(nullptr);
+    m_labelEditor->setMaxVisibleItems(20);
+    m_labelEditor->hide();
+    watchKeys(m_labelEditor->lineEdit());
+    m_gadgets.insert(Id::DataForm::LabelEditor, m_labelEditor);
+
+    // The boxes whose words are capitalised report each edit and each choice.
+    for (int gadget : {Id::DataForm::SiteNameBox, Id::DataForm::LabelEditor}) {
+        auto* box = static_cast<QComboBox*>(m_gadgets.value(gadget));
+        connect(box->lineEdit(), &QLineEdit::textEdited, this, [d, w, gadget] { d(w, gadget, Notify::Changed, 0); });
+        connect(box, &QComboBox::activated, this, [d, w, gadget] { d(w, gadget, Notify::Chosen, 0); });
+    }
+}
+
+void DataForm::buildLowerPanels() {
+    const DispatchFn& d = m_dispatch;
+    const int w = Id::Window::DataForm;
+
+    QFrame* notesPanel = makePanel(this, QRect(5, 410, 620, 165));
+    m_notes = new QTextEdit(notesPanel);
+    m_notes->setGeometry(5, 5, 608, 152);
+    m_notes->setFont(programFont(11));
+    m_notes->setAcceptRichText(false);
+    m_notes->setLineWrapMode(QTextEdit::WidgetWidth);
+    m_notes->setTabChangesFocus(true);
+    watchKeys(m_notes);
+    m_gadgets.insert(Id::DataForm::NotesPanel, notesPanel);
+    m_gadgets.insert(Id::DataForm::Notes, m_notes);
+
+    QFrame* boxPanel = makePanel(this, QRect(5, 580, 620, 40));
+    auto* categoryLabel = new QLabel(QStringLiteral("Category"), boxPanel);
+    categoryLabel->setGeometry(10, 7, 80, 20);
+    categoryLabel->setFont(programFont(11));
+    auto* ownerLabel = new QLabel(QStringLiteral("Owner"), boxPanel);
+    ownerLabel->setGeometry(315, 8, 80, 20);
+    ownerLabel->setFont(programFont(11));
+    auto makeBox = [&](const QRect& geometry, int gadget) {
+        auto* box = new QComboBox(boxPanel);
+        box->setGeometry(geometry);
+        box->setFont(programFont(11));
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setCompleter(nullptr);
+        box->setMaxVisibleItems(20);
+        watchKeys(box->lineEdit());
+        connect(box->lineEdit(), &QLineEdit::textEdited, this, [d, w, gadget] { d(w, gadget, Notify::Changed, 0); });
+        connect(box, &QComboBox::activated, this, [d, w, gadget] { d(w, gadget, Notify::Chosen, 0); });
+        m_gadgets.insert(gadget, box);
+    };
+    makeBox(QRect(90, 5, 223, 18), Id::DataForm::CategoryBox);
+    makeBox(QRect(392, 6, 223, 18), Id::DataForm::OwnerBox);
+    m_gadgets.insert(Id::DataForm::BoxPanel, boxPanel);
+    m_gadgets.insert(Id::DataForm::CategoryLabel, categoryLabel);
+    m_gadgets.insert(Id::DataForm::OwnerLabel, ownerLabel);
+
+    QFrame* buttonPanel = makePanel(this, QRect(5, 625, 620, 70));
+    m_gadgets.insert(Id::DataForm::ButtonPanel, buttonPanel);
+    const struct {
+        int gadget;
+        int x;
+        int image;
+    } buttons[] = {{Id::DataForm::Save, 10, Id::Image::Save},
+                   {Id::DataForm::Spare, 50, Id::Image::Spare},
+                   {Id::DataForm::Clear, 90, Id::Image::Clear},
+                   {Id::DataForm::Help, 130, Id::Image::Help},
+                   {Id::DataForm::Exit, 569, Id::Image::Exit}};
+    for (const auto& b : buttons) {
+        QToolButton* button = pictureButton(buttonPanel, QRect(b.x, 15, 40, 40), b.image, QSize(32, 32));
+        const int gadget = b.gadget;
+        connect(button, &QToolButton::clicked, this, [d, w, gadget] { d(w, gadget, Notify::Command, 0); });
+        m_gadgets.insert(gadget, button);
+    }
+
+    m_labelButtons = new QCheckBox(QStringLiteral(" Turn label edit buttons on or off."), buttonPanel);
+    m_labelButtons->setGeometry(190, 35, 245, 20);
+    m_labelButtons->setFont(programFont(10));
+    connect(m_labelButtons, &QCheckBox::toggled, this,
+            [d, w](bool on) { d(w, Id::DataForm::LabelButtons, Notify::Changed, on ? 1 : 0); });
+    m_gadgets.insert(Id::DataForm::LabelButtons, m_labelButtons);
+
+    auto* caption = new QLabel(QStringLiteral(" Record number..."), buttonPanel);
+    caption->setGeometry(445, 15, 115, 15);
+    caption->setFont(programFont(8));
+    m_gadgets.insert(Id::DataForm::RecordCaption, caption);
+
+    m_recordNumber = new QLineEdit(buttonPanel);
+    m_recordNumber->setObjectName(QStringLiteral("recordNumber"));
+    m_recordNumber->setGeometry(445, 33, 115, 23);
+    m_recordNumber->setFrame(false);
+    m_recordNumber->setFont(programFont(11));
+    m_recordNumber->setReadOnly(true);
+    m_recordNumber->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d*")), this));
+    watchKeys(m_recordNumber);
+    m_gadgets.insert(Id::DataForm::RecordNumber, m_recordNumber);
+}
+
+void DataForm::watchKeys(QWidget* widget) {
+    widget->installEventFilter(this);
+}
+
+bool DataForm::eventFilter(QObject* watched, QEvent* event) {
+    // Entry fields claim Return and Escape for themselves; on this window they are the form's
+    // keys, except that Return in the notes starts a new line.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (isFormKey(key) && (watched != m_notes || key->key() == Qt::Key_Escape)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QLabel* DataForm::label(int labelColumn) const {
+    return qobject_cast<QLabel*>(m_gadgets.value(gadgetOfColumn(labelColumn)));
+}
+
+QComboBox* DataForm::valueBox(int column) const {
+    return qobject_cast<QComboBox*>(m_gadgets.value(gadgetOfColumn(column)));
+}
+
+void DataForm::fillList(QComboBox* box, const QStringList& values) {
+    box->clear();
+    box->addItems(values);
+    box->setCurrentIndex(-1);
+    box->clearEditText();
+}
+
+SiteRecord DataForm::typedRecord() const {
+    SiteRecord record;
+    for (int column = Col::SiteNameLabel; column < Col::Category; column += 2) {
+        record[column] = label(column)->text();
+        record[column + 1] = valueBox(column + 1)->currentText();
+    }
+    record[Col::Category] = valueBox(Col::Category)->currentText();
+    record[Col::Owner] = valueBox(Col::Owner)->currentText();
+    record[Col::Notes] = m_notes->toPlainText();
+    return record;
+}
+
+void DataForm::showRecord(const SiteRecord& record) {
+    for (int column = Col::SiteNameLabel; column < Col::Category; column += 2) {
+        label(column)->setText(record[column]);
+        valueBox(column + 1)->setEditText(record[column + 1]);
+    }
+    valueBox(Col::Category)->setEditText(record[Col::Category]);
+    valueBox(Col::Owner)->setEditText(record[Col::Owner]);
+    m_notes->setPlainText(notesForEditor(record[Col::Notes]));
+}
+
+void DataForm::clearFields() {
+    for (int row = 0; row < rowCount; ++row) {
+        label(2 * row)->setText(row < 4 ? defaultLabels().at(row) : QString());
+        valueBox(2 * row + 1)->clearEditText();
+    }
+    valueBox(Col::Category)->clearEditText();
+    valueBox(Col::Owner)->clearEditText();
+    m_notes->clear();
+}
+
+void DataForm::setRecordNumber(const QString& number) {
+    m_recordNumber->setText(number);
+}
+
+void DataForm::setLabelButtonsVisible(bool visible) {
+    for (int column = Col::SiteNameLabel; column < Col::Category; column += 2) {
+        m_gadgets.value(gadgetOfColumn(column) + 1)->setVisible(visible);
+    }
+}
+
+void DataForm::closeEvent(QCloseEvent* event) {
+    if (m_closeAllowed) {
+        event->accept();
+        return;
+    }
+    // The program closes the form once this event is done with.
+    event->ignore();
+    const DispatchFn d = m_dispatch;
+    QMetaObject::invokeMethod(
+        this, [d] { d(Id::Window::DataForm, Id::Window::DataForm, Notify::Closed, 0); }, Qt::QueuedConnection);
+}
+
+} // namespace quillbox

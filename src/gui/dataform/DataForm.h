@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/Dispatch.h"
+#include "store/SiteRecord.h"
+
+#include <QHash>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTextEdit;
+
+namespace quillbox {
+
+// Window 9: the thirteen label/value rows, notes, category, owner and the record number.
+// It reads and fills its gadgets and reports every event through the dispatch function; saving,
+// checking and the label editor's rules are the program's.
+class DataForm : public QWidget {
+    Q_OBJECT
+public:
+    DataForm(DispatchFn dispatch, QWidget* parent);
+
+    // The gadget showing column k of the table (labels, value boxes, category, owner, notes).
+    static int gadgetOfColumn(int column);
+    // The label column shown by a label gadget; -1 for any other gadget.
+    static int labelColumnOfGadget(int gadget);
+    static bool isLabelEditButton(int gadget);
+
+    QWidget* gadget(int number) const { return m_gadgets.value(number); }
+    const QHash<int, QWidget*>& gadgets() const { return m_gadgets; }
+    QLabel* label(int labelColumn) const;
+    QComboBox* valueBox(int column) const;
+    QComboBox* labelEditor() const { return m_labelEditor; }
+    QTextEdit* notes() const { return m_notes; }
+    QLineEdit* recordNumberField() const { return m_recordNumber; }
+    QCheckBox* labelButtonsSwitch() const { return m_labelButtons; }
+
+    // Clears a box's list and text and offers the given values.
+    static void fillList(QComboBox* box, const QStringList& values);
+
+    // The record as typed: captions, box texts and the notes' plain text; no record number.
+    SiteRecord typedRecord() const;
+    // Puts columns 0 to 28 of a read-back record into the gadgets.
+    void showRecord(const SiteRecord& record);
+    // Default first four labels, every other label, box and the notes empty.
+    void clearFields();
+    void setRecordNumber(const QString& number);
+    void setLabelButtonsVisible(bool visible);
+
+    // The program closes the window; until then its close box only asks the program to.
+    void allowClose() { m_closeAllowed = true; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildFieldRows();
+    void buildLowerPanels();
+    void watchKeys(QWidget* widget);
+
+    DispatchFn m_dispatch;
+    bool m_closeAllowed = false;
+    QHash<int, QWidget*> m_gadgets;
+    QComboBox* m_labelEditor = nullptr;
+    QTextEdit* m_notes = nullptr;
+    QLineEdit* m_recordNumber = nullptr;
+    QCheckBox* m_labelButtons = nullptr;
+};
+
+} // namespace quillbox
