@@ -28,6 +28,12 @@ Seams Seams::production() {
     s.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     s.setClipboardText = [](const QString& text) { QApplication::clipboard()->setText(text); };
     s.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    s.modalLoop = [](QWidget*, const std::function<bool()>& done) {
+        // One event at a time until the window's check passes or it is left.
+        while (!done()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    };
     return s;
 }
 

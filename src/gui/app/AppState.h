@@ -11,6 +11,8 @@
 #include <array>
 #include <functional>
 
+class QWidget;
+
 namespace quillbox {
 
 enum class MessageIcon { None, Exclamation };
@@ -26,6 +28,9 @@ struct Seams {
     std::function<bool(const QUrl& url)> openUrl;
     std::function<void(const QString& text)> setClipboardText;
     std::function<bool()> trayAvailable;
+    // Runs the modal loop of a start-up password window until done() is true or the window
+    // was left; tests fill the window and press its keys here instead of waiting.
+    std::function<void(QWidget* window, const std::function<bool()>& done)> modalLoop;
 
     static Seams production();
 };

@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/Ids.h"
+#include "app/BalloonTips.h"
 #include "app/ProgramText.h"
 #include "app/ToolTipTexts.h"
 #include "app/WindowEffects.h"
@@ -105,6 +106,7 @@ bool Program::startUp() {
         installMainToolTips(true);
     }
     m_main->registerShortcuts();
+    installSnapping();
 
     const OpenResult opened = openDatabase(m_state.database, m_state.databaseFile);
     if (!opened.ok) {
@@ -374,9 +376,7 @@ void Program::installFormToolTips(int window, const QHash<int, QWidget*>& gadget
     }
     for (const ToolTipEntry& entry : toolTipTable()) {
         if (entry.window == window) {
-            if (QWidget* gadget = gadgets.value(entry.gadget)) {
-                gadget->setToolTip(entry.text);
-            }
+            toolTips()->install(window, entry.gadget, gadgets.value(entry.gadget), entry.text);
         }
     }
 }
@@ -399,7 +399,8 @@ void Program::hideToTray() {
 
 void Program::restoreFromTray() {
     if (m_state.locked == 1) {
-        return; // the unlock window takes over here
+        openUnlockWindow();
+        return;
     }
     m_state.inTray = 0;
     if (m_tray) {

@@ -17,7 +17,11 @@ class QWidget;
 
 namespace quillbox {
 
+class BalloonTips;
 class MainWindow;
+class PasswordWindow;
+class ShortcutEditor;
+class WindowSnapper;
 
 // The program's spine: start-up, the dispatch tables, the handlers of the main window's commands
 // and gadgets, and shutdown. Windows report to dispatch(); tests call it with the same numbers.
@@ -102,6 +106,15 @@ public:
     void installMainToolTips(bool on);
     void startClock(bool on);
     void tickClock();
+    // The tool-tip registry (made on first use) and the window-moving callback.
+    BalloonTips* toolTips();
+    WindowSnapper* snapper() const { return m_snapper; }
+    void installSnapping();
+
+    // The open password window of a number (4 to 7) and the shortcut editor, or null.
+    PasswordWindow* passwordWindow(int window) const;
+    ShortcutEditor* shortcutEditor() const;
+    void openUnlockWindow();
 
 Q_SIGNALS:
     // The orderly end: the event loop may stop.
@@ -120,6 +133,16 @@ private:
     void handleDataFormEvent(int number, Notify kind, int detail);
     void restoreSearchState();
     void backupDatabase();
+    // Password windows: the start-up pair's own loop, the checks by entry field.
+    void handlePasswordStepEvent(int window, int number, Notify kind);
+    void runPasswordCheck(PasswordWindow* window, int field);
+    void securityError(PasswordWindow* window, int field, const QString& text);
+    bool checkStoredPassword(PasswordWindow* window, int field);
+    SettingsResult storeFingerprint(const QString& fingerprint);
+    void closeUnlockWindow();
+    // Shortcut editor.
+    void checkDuplicateShortcut(int slot, int value);
+    void saveShortcuts();
 
     AppState& m_state;
     std::unique_ptr<MainWindow> m_main;
@@ -128,6 +151,16 @@ private:
     int m_sortColumn = 0;
     int m_sortDirection = 1;
     bool m_shutDown = false;
+    BalloonTips* m_tips = nullptr;
+    WindowSnapper* m_snapper = nullptr;
+    QPointer<PasswordWindow> m_passwordStep;
+    QPointer<PasswordWindow> m_passwordEditor;
+    QPointer<PasswordWindow> m_unlockWindow;
+    QPointer<ShortcutEditor> m_shortcutEditor;
+    int m_passwordOutcome = 0; // start-up windows: 1 passed, -1 left
+    bool m_oldPasswordConfirmed = false;
+    bool m_checkingPassword = false;
+    QList<QPointer<QWidget>> m_hiddenByLock;
 };
 
 } // namespace quillbox

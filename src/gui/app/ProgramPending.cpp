@@ -14,15 +14,6 @@ void Program::openAbout() {}
 void Program::handleAboutEvent(int, Notify, int) {}
 void Program::handleDataFormEvent(int, Notify, int) {}
 
-// Password, lock, shortcut editor.
-bool Program::passwordStep() { return true; }
-void Program::openPasswordEditor() {}
-void Program::lockInterface() {}
-void Program::openShortcutEditor() {}
-void Program::handleShortcutEditorEvent(int, Notify, int) {}
-void Program::handlePasswordEditorEvent(int, Notify, int) {}
-void Program::handleUnlockEvent(int, Notify, int) {}
-
 // Import and export.
 void Program::importRecords() {}
 void Program::exportRecords() {}
