@@ -105,7 +105,7 @@ void BalloonTips::install(int window, int gadget, QWidget* widget, const QString
                 return;
             }
             // A window of this number was closed and built anew: its old gadget no longer counts.
-            e.widget->removeEventFilter(this);
+            detach(e.widget);
             m_entries.removeAt(i);
             break;
         }
@@ -115,6 +115,13 @@ void BalloonTips::install(int window, int gadget, QWidget* widget, const QString
     // Scrolling gadgets see the mouse through their viewport.
     if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
         area->viewport()->installEventFilter(this);
+    }
+}
+
+void BalloonTips::detach(QWidget* widget) {
+    widget->removeEventFilter(this);
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
+        area->viewport()->removeEventFilter(this);
     }
 }
 
@@ -129,10 +136,7 @@ void BalloonTips::remove(int window) {
         if (e.widget == m_shownFor) {
             hideBalloon();
         }
-        e.widget->removeEventFilter(this);
-        if (auto* area = qobject_cast<QAbstractScrollArea*>(e.widget.get())) {
-            area->viewport()->removeEventFilter(this);
-        }
+        detach(e.widget);
         m_entries.removeAt(i);
     }
 }

@@ -67,6 +67,7 @@ private:
         QString text;
     };
     void prune();
+    void detach(QWidget* widget);
     const Entry* entryFor(const QObject* widget) const;
 
     QList<Entry> m_entries;
