@@ -115,7 +115,7 @@ bool Program::startUp() {
 
     restoreSearchState();
 
-    m_main->show();
+    fadeIn(m_state, m_main.get(), 10);
     m_state.baseTitle = datedTitle(m_state.seams.now().date());
     m_main->setWindowTitle(m_state.baseTitle);
     startClock(m_state.optTitleClock == 1);
@@ -177,7 +177,7 @@ void Program::shutDown() {
         m_state.lastSearchType = m_main->searchTypeBox()->currentIndex();
         m_state.lastSearchText = m_main->searchText()->text();
         startClock(false);
-        m_main->hide();
+        fadeOut(m_state, m_main.get(), 8);
     }
     if (m_tray) {
         m_tray->hide();

@@ -99,7 +99,8 @@ PasswordWindow::PasswordWindow(int window, DispatchFn dispatch, QWidget* parent)
     setObjectName(QStringLiteral("passwordWindow"));
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#passwordWindow")) +
-                  QStringLiteral("QLineEdit { border: none; } QLabel { background: rgb(191,191,191); }"));
+                  QStringLiteral("QFrame#panel QLineEdit { border: none; }"
+                                 "QFrame#panel QLabel { background: rgb(191,191,191); }"));
     const Layout layout = layoutFor(window);
     setWindowTitle(titleMarks + QString::fromUtf8(layout.title));
     m_returnKey = layout.returnKey;

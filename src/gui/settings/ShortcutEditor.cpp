@@ -101,10 +101,12 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent) : QWidget(p
     setObjectName(QStringLiteral("shortcutEditor"));
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#shortcutEditor")) +
-                  QStringLiteral("QLabel { background: rgb(191,191,191); }"
-                                 "QLineEdit { border: none; }"
-                                 "QPushButton { background: rgb(191,191,191); border: 1px solid rgb(150,150,150); }"
-                                 "QPushButton:pressed { background: rgb(170,170,170); }"));
+                  QStringLiteral("QFrame#panel QLabel { background: rgb(191,191,191); }"
+                                 "QFrame#panel QLineEdit { border: 1px solid rgb(219,219,219); }"
+                                 "QFrame#panel QLineEdit:focus { border: 1px solid rgb(10,140,245); }"
+                                 "QFrame#panel QPushButton { background: rgb(191,191,191);"
+                                 " border: 1px solid rgb(150,150,150); }"
+                                 "QFrame#panel QPushButton:pressed { background: rgb(170,170,170); }"));
     setWindowTitle(titleMarks + QStringLiteral("  Edit keyboard shortcut key definitions."));
     const DispatchFn& d = m_dispatch;
     const int w = Id::Window::ShortcutEditor;
