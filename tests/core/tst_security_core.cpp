@@ -25,8 +25,11 @@ void SecurityCoreTest::fingerprintDigestsWholeText_data() {
     QTest::addColumn<QString>("full");
     QTest::addColumn<QString>("legacy");
     // Digests of the UTF-16LE bytes, worked out apart from the program.
-    QTest::newRow("latin") << "abcdefgh" << "f9def2b55e4c66041b0cb3af50bff227" << "e4a5fc25f9bbe59ec5606fb8fc093c75";
-    QTest::newRow("mixed") << "Quill-test-01" << "21428940a783b26aa2dce3529461be04"
+    QTest::newRow("latin") << "abcdefgh"
+                           << "f9def2b55e4c66041b0cb3af50bff227"
+                           << "e4a5fc25f9bbe59ec5606fb8fc093c75";
+    QTest::newRow("mixed") << "Quill-test-01"
+                           << "21428940a783b26aa2dce3529461be04"
                            << "9c82455f6351ecb8b4d722f4d68b41d2";
     QTest::newRow("accents and euro") << QStringLiteral("pässwörd€1") << "a16f3e44325fcb077afa6cc9209baa28"
                                       << "24394be10af4b308c3ee73fdf06700af";
@@ -85,10 +88,9 @@ void SecurityCoreTest::snapping_data() {
                          << QList<QPoint>{{300, 0}, {300, 20}, {300, 50}, {300, 0}};
     QTest::newRow("right edge") << QList<QPoint>{{800, 300}, {790, 300}, {600, 300}, {780, 300}}
                                 << QList<QPoint>{{824, 300}, {790, 300}, {600, 300}, {824, 300}};
-    QTest::newRow("bottom edge") << QList<QPoint>{{300, 640}, {300, 630}}
-                                 << QList<QPoint>{{300, 668}, {300, 630}};
-    QTest::newRow("never outside the work area") << QList<QPoint>{{30, 300}, {-40, 300}, {900, 700}}
-                                                 << QList<QPoint>{{0, 300}, {0, 300}, {824, 668}};
+    QTest::newRow("bottom edge") << QList<QPoint>{{300, 640}, {300, 630}} << QList<QPoint>{{300, 668}, {300, 630}};
+    QTest::newRow("never outside the work area")
+        << QList<QPoint>{{30, 300}, {-40, 300}, {900, 700}} << QList<QPoint>{{0, 300}, {0, 300}, {824, 668}};
     QTest::newRow("corner") << QList<QPoint>{{10, 10}} << QList<QPoint>{{0, 0}};
 }
 

@@ -73,8 +73,8 @@ void OptionsTest::toggle_data() {
     QTest::addColumn<QString>("message"); // empty: no message
     QTest::newRow("tool tips off, menu") << 13 << Way::Menu << 1 << 0
                                          << "Info: The global form tool tips have now been turned off.";
-    QTest::newRow("tool tips on, shortcut") << 13 << Way::Shortcut << 0 << 1
-                                            << "Info: The global form tool tips have now been turned on.";
+    QTest::newRow("tool tips on, shortcut")
+        << 13 << Way::Shortcut << 0 << 1 << "Info: The global form tool tips have now been turned on.";
     QTest::newRow("fading on, pop-up") << 14 << Way::Popup << 0 << 1
                                        << "Info: Fading of forms in and out of the screen has now been turned on.";
     QTest::newRow("snap off, shortcut") << 15 << Way::Shortcut << 1 << 0

@@ -79,7 +79,8 @@ void PasswordTest::createWindowChecksNewPassword_data() {
     QTest::addColumn<QString>("message"); // empty: accepted
     QTest::newRow("empty") << "" << NoPasswordChosen;
     QTest::newRow("7") << "1234567" << WrongLength;
-    QTest::newRow("8") << "12345678" << "";
+    QTest::newRow("8") << "12345678"
+                       << "";
     QTest::newRow("25") << QString(25, QLatin1Char('p')) << "";
     QTest::newRow("26") << QString(26, QLatin1Char('p')) << WrongLength;
 }
@@ -265,8 +266,7 @@ void PasswordTest::changeWindow_data() {
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<int>("focused"); // after the last step; 0 when the window closed
     QTest::addColumn<QString>("stored");
-    QTest::newRow("old then new") << Steps{{118, Good}, {120, "Brand-new-99"}} << QStringList() << 0
-                                  << "Brand-new-99";
+    QTest::newRow("old then new") << Steps{{118, Good}, {120, "Brand-new-99"}} << QStringList() << 0 << "Brand-new-99";
     QTest::newRow("old empty") << Steps{{118, ""}} << QStringList{"The confirmation password is empty, Try again."}
                                << 118 << Good;
     QTest::newRow("old wrong") << Steps{{118, "Quill-test-02"}}
@@ -274,9 +274,9 @@ void PasswordTest::changeWindow_data() {
                                << Good;
     QTest::newRow("old right moves on") << Steps{{118, Good}} << QStringList() << 120 << Good;
     QTest::newRow("new before old saves nothing") << Steps{{120, "Brand-new-99"}} << QStringList() << 118 << Good;
-    QTest::newRow("new after a failed old") << Steps{{118, Good}, {118, "nope-nope"}, {120, "Brand-new-99"}}
-                                            << QStringList{"The old and confirmation passwords do not match. try again."}
-                                            << 118 << Good;
+    QTest::newRow("new after a failed old")
+        << Steps{{118, Good}, {118, "nope-nope"}, {120, "Brand-new-99"}}
+        << QStringList{"The old and confirmation passwords do not match. try again."} << 118 << Good;
     QTest::newRow("new empty") << Steps{{118, Good}, {120, ""}}
                                << QStringList{"The password field is empty, nothing was saved."} << 120 << Good;
     QTest::newRow("new 7") << Steps{{118, Good}, {120, "1234567"}} << QStringList{WrongLength} << 120 << Good;

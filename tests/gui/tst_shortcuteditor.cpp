@@ -91,11 +91,10 @@ void ShortcutEditorTest::captureField_data() {
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("text");
-    QTest::newRow("Ctrl+Shift+A") << int(Qt::Key_A) << int(Qt::ControlModifier | Qt::ShiftModifier)
-                                  << Ctrl + Shift + 65 << "Ctrl +Shift +A";
+    QTest::newRow("Ctrl+Shift+A") << int(Qt::Key_A) << int(Qt::ControlModifier | Qt::ShiftModifier) << Ctrl + Shift + 65
+                                  << "Ctrl +Shift +A";
     QTest::newRow("F5") << int(Qt::Key_F5) << int(Qt::NoModifier) << 116 << "F5";
-    QTest::newRow("Alt+Page Up") << int(Qt::Key_PageUp) << int(Qt::AltModifier) << Alt + 0x800 + 33
-                                 << "Alt +Page Up";
+    QTest::newRow("Alt+Page Up") << int(Qt::Key_PageUp) << int(Qt::AltModifier) << Alt + 0x800 + 33 << "Alt +Page Up";
     QTest::newRow("Ctrl+keypad 5") << int(Qt::Key_5) << int(Qt::ControlModifier | Qt::KeypadModifier) << Ctrl + 101
                                    << "Ctrl +Num 5";
     QTest::newRow("Backspace clears") << int(Qt::Key_Backspace) << int(Qt::NoModifier) << 0 << "None";
@@ -125,10 +124,9 @@ void ShortcutEditorTest::duplicateCheck_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<QString>("holder"); // empty: accepted
-    QTest::newRow("another command's key") << int(Id::Slot::Exit) << int(Qt::Key_A) << int(Qt::ControlModifier)
-                                           << "Add site";
-    QTest::newRow("its own key") << int(Id::Slot::Exit) << int(Qt::Key_X) << int(Qt::AltModifier)
-                                 << "Exit Quillbox";
+    QTest::newRow("another command's key")
+        << int(Id::Slot::Exit) << int(Qt::Key_A) << int(Qt::ControlModifier) << "Add site";
+    QTest::newRow("its own key") << int(Id::Slot::Exit) << int(Qt::Key_X) << int(Qt::AltModifier) << "Exit Quillbox";
     QTest::newRow("Print's key") << int(Id::Slot::HomePage) << int(Qt::Key_P) << int(Qt::ControlModifier)
                                  << "Print site";
     QTest::newRow("free key") << int(Id::Slot::Exit) << int(Qt::Key_Q) << int(Qt::ControlModifier | Qt::ShiftModifier)
@@ -197,7 +195,8 @@ void ShortcutEditorTest::saveTakesEffectAtOnce() {
     QCOMPARE(env.state.shortcutCodes[Id::Slot::ShowHelp], value);
     QCOMPARE(readSetting(env.state.settingsFile, SettingsKey::KeyboardShortcuts, "Print Site"), QString::number(value));
     QCOMPARE(readSetting(env.state.settingsFile, SettingsKey::KeyboardShortcuts, "Copy To"), QStringLiteral("0"));
-    for (QAction* action : {env.main()->menuAction(Id::Slot::PrintRecords), env.main()->popupAction(Id::Slot::PrintRecords)}) {
+    for (QAction* action :
+         {env.main()->menuAction(Id::Slot::PrintRecords), env.main()->popupAction(Id::Slot::PrintRecords)}) {
         QCOMPARE(action->text(), QStringLiteral("Print selected record\tCtrl +Shift +P"));
     }
     QCOMPARE(env.main()->popupAction(Id::Slot::CopyToOwner)->text(),

@@ -24,7 +24,9 @@ bool passwordLengthAllowed(const QString& password) {
     return password.size() >= MinPasswordLength && password.size() <= MaxPasswordLength;
 }
 
-QString passwordFingerprint(const QString& password) { return md5Hex(utf16le(password)); }
+QString passwordFingerprint(const QString& password) {
+    return md5Hex(utf16le(password));
+}
 
 QString legacyPasswordFingerprint(const QString& password) {
     return md5Hex(utf16le(password).left(password.size()));

@@ -87,7 +87,9 @@ BalloonTips::BalloonTips(QObject* parent) : QObject(parent) {
     connect(&m_autoHide, &QTimer::timeout, this, &BalloonTips::hideBalloon);
 }
 
-BalloonTips::~BalloonTips() { delete m_balloon; }
+BalloonTips::~BalloonTips() {
+    delete m_balloon;
+}
 
 void BalloonTips::prune() {
     m_entries.removeIf([](const Entry& e) { return e.widget.isNull(); });
@@ -142,9 +144,8 @@ void BalloonTips::remove(int window) {
 }
 
 bool BalloonTips::has(int window, int gadget) const {
-    return std::any_of(m_entries.begin(), m_entries.end(), [&](const Entry& e) {
-        return e.window == window && e.gadget == gadget && !e.widget.isNull();
-    });
+    return std::any_of(m_entries.begin(), m_entries.end(),
+                       [&](const Entry& e) { return e.window == window && e.gadget == gadget && !e.widget.isNull(); });
 }
 
 QString BalloonTips::text(int window, int gadget) const {

@@ -1,7 +1,7 @@
 #include "app/Program.h"
 
-#include "app/Ids.h"
 #include "app/BalloonTips.h"
+#include "app/Ids.h"
 #include "app/ProgramText.h"
 #include "app/ToolTipTexts.h"
 #include "app/WindowEffects.h"

@@ -7,8 +7,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QScreen>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTableView>
 #include <QTimer>
 

@@ -56,8 +56,8 @@ bool Program::passwordStep() {
     }
     const int number =
         m_state.passwordFingerprint.isEmpty() ? Id::Window::FirstRunPassword : Id::Window::StartupPassword;
-    auto* window = new PasswordWindow(
-        number, [this](int w, int n, Notify kind, int) { handlePasswordStepEvent(w, n, kind); });
+    auto* window =
+        new PasswordWindow(number, [this](int w, int n, Notify kind, int) { handlePasswordStepEvent(w, n, kind); });
     m_passwordStep = window;
     m_passwordOutcome = 0;
     m_checkingPassword = false;
@@ -207,8 +207,8 @@ void Program::openPasswordEditor() {
         return; // silently, as the command promises nothing else
     }
     auto* window = new PasswordWindow(
-        Id::Window::PasswordEditor,
-        [this](int w, int n, Notify kind, int detail) { dispatch(w, n, kind, detail); }, m_main.get());
+        Id::Window::PasswordEditor, [this](int w, int n, Notify kind, int detail) { dispatch(w, n, kind, detail); },
+        m_main.get());
     m_passwordEditor = window;
     m_state.secondaryWindowOpen = 1;
     m_oldPasswordConfirmed = false;
@@ -269,9 +269,8 @@ void Program::openUnlockWindow() {
         return;
     }
     // Other windows are hidden while locked, so an open one does not stand in the way here.
-    auto* window = new PasswordWindow(Id::Window::Unlock, [this](int w, int n, Notify kind, int detail) {
-        dispatch(w, n, kind, detail);
-    });
+    auto* window = new PasswordWindow(Id::Window::Unlock,
+                                      [this](int w, int n, Notify kind, int detail) { dispatch(w, n, kind, detail); });
     m_unlockWindow = window;
     window->field(130)->setFocus();
     fadeIn(m_state, window);

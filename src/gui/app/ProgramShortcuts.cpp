@@ -8,7 +8,9 @@
 
 namespace quillbox {
 
-ShortcutEditor* Program::shortcutEditor() const { return m_shortcutEditor; }
+ShortcutEditor* Program::shortcutEditor() const {
+    return m_shortcutEditor;
+}
 
 void Program::openShortcutEditor() {
     if (m_state.secondaryWindowOpen == 1) {
@@ -19,8 +21,8 @@ void Program::openShortcutEditor() {
         showError(QStringLiteral("The data form window could not be opened."));
         return;
     }
-    auto* editor = new ShortcutEditor(
-        [this](int w, int n, Notify kind, int detail) { dispatch(w, n, kind, detail); }, m_main.get());
+    auto* editor = new ShortcutEditor([this](int w, int n, Notify kind, int detail) { dispatch(w, n, kind, detail); },
+                                      m_main.get());
     m_shortcutEditor = editor;
     m_state.secondaryWindowOpen = 1;
     m_state.secondaryCaption = QStringLiteral("Edit key list");
@@ -66,8 +68,7 @@ void Program::checkDuplicateShortcut(int slot, int value) {
     m_shortcutEditor->box(slot)->setValue(m_state.shortcutCodes[static_cast<size_t>(slot)]);
     messageBox(QStringLiteral("Duplicate ShortCut"),
                QStringLiteral("This shortcut has already been assigned to \r\n\r\n\"") +
-                   ShortcutEditor::labelOfSlot(holder) +
-                   QStringLiteral("\"\r\n\r\nPlease try another combination."),
+                   ShortcutEditor::labelOfSlot(holder) + QStringLiteral("\"\r\n\r\nPlease try another combination."),
                MessageIcon::Exclamation);
 }
 

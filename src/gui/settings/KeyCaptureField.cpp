@@ -40,7 +40,9 @@ void KeyCaptureField::setValue(int value) {
     showValue();
 }
 
-void KeyCaptureField::showValue() { setText(shortcutDisplayText(m_value)); }
+void KeyCaptureField::showValue() {
+    setText(shortcutDisplayText(m_value));
+}
 
 bool KeyCaptureField::passesThrough(const QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;

@@ -95,7 +95,8 @@ QString ShortcutEditor::labelOfSlot(int slot) {
     return c ? QString::fromLatin1(c->text) : QString();
 }
 
-ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_dispatch(std::move(dispatch)) {
+ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
+    : QWidget(parent), m_dispatch(std::move(dispatch)) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setObjectName(QStringLiteral("shortcutEditor"));
