@@ -49,6 +49,10 @@ SYMBOLS = {
     40: ("#2a6f7a", f'<path {STROKE} d="M3.5 10.5 8.5 5.5l3.5 3.5-3.5 3.5h-3.5zM6.5 7.5 10 11M8.5 12.5h4"/>'),
     41: ("#5b4a8a", f'<path {STROKE} d="M6 6.2a2 2 0 1 1 2.8 1.8c-.6.3-.8.7-.8 1.3v.4"/><circle {FILL} cx="8" cy="12" r=".9"/>'),
     42: ("#8e3b46", f'<path {STROKE} d="M9 4H5v8h4M8 8h5M11 6l2 2-2 2"/>'),
+    # Shortcut editor buttons: save, the keyboard (no action), close
+    22: ("#2f6f4f", f'<path {STROKE} d="M4 8.5 6.8 11.3 12 5"/>'),
+    23: ("#4d6b7a", f'<rect {STROKE} x="2.8" y="5" width="10.4" height="6.5" rx="1"/><path {STROKE} d="M5 7.2h.1M7 7.2h.1M9 7.2h.1M11 7.2h.1M5.5 9.4h5"/>'),
+    24: ("#8e3b46", f'<path {STROKE} d="M5.2 5.2l5.6 5.6M10.8 5.2l-5.6 5.6"/>'),
     # Status bar and the program itself
     44: ("#4d6b7a", f'<circle {FILL} cx="8" cy="8" r="2.5"/>'),
     45: ("#4d6b7a", f'<path {STROKE} d="M4.5 5.5h7M4.5 8h7M4.5 10.5h7"/>'),

@@ -1,3 +1,4 @@
+#include "app/BalloonTips.h"
 #include "app/Ids.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
@@ -249,11 +250,13 @@ void PrintWindowTest::toolTipsFollowTheOption() {
     env.program->command(11);
     PrintWindow* window = env.window();
     const bool on = option == 1;
-    QCOMPARE(window->printButton()->toolTip(),
+    QVERIFY(window);
+    BalloonTips* tips = env.program->toolTips();
+    QCOMPARE(tips->text(Id::Window::Print, Id::Print::PrintButton),
              on ? QStringLiteral("Click this button to print the selected sites immediately.") : QString());
-    QCOMPARE(window->previewButton()->toolTip(),
+    QCOMPARE(tips->text(Id::Window::Print, Id::Print::PreviewButton),
              on ? QStringLiteral("Click this button to see how the sites should look when printed.") : QString());
-    QCOMPARE(window->exitButton()->toolTip(),
+    QCOMPARE(tips->text(Id::Window::Print, Id::Print::ExitButton),
              on ? QStringLiteral("Click this button to exit this form immediately") : QString());
 }
 

@@ -2,6 +2,7 @@
 #include "app/ProgramText.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
+#include "settings/Password.h"
 #include "settings/ProgramSettings.h"
 #include "store/SiteStore.h"
 #include "support/TestEnv.h"
@@ -35,7 +36,10 @@ void StartupTest::freshFolderGetsFoldersSettingsAndDatabase() {
     }
     QFile settings(env.state.settingsFile);
     QVERIFY(settings.open(QIODevice::ReadOnly));
-    QCOMPARE(settings.readAll(), defaultSettingsBytes());
+    // The defaults, with the fingerprint of the password chosen in the first-run window.
+    QCOMPARE(settings.readAll(), defaultSettingsBytes().replace(
+                                     "MD5 FingerPrint = \r\n",
+                                     "MD5 FingerPrint = " + passwordFingerprint(env.password).toLatin1() + "\r\n"));
     QCOMPARE(QFileInfo(env.state.databaseFile).permissions() & (QFile::ReadGroup | QFile::ReadOther),
              QFile::Permissions());
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Quillbox is ready to work."));

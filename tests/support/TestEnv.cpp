@@ -2,10 +2,12 @@
 
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
+#include "settings/PasswordWindow.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QtTest>
 
 namespace quillbox::test {
@@ -27,6 +29,29 @@ TestEnv::TestEnv() {
     };
     state.seams.setClipboardText = [this](const QString& text) { clipboard = text; };
     state.seams.trayAvailable = [this] { return trayAvailable; };
+    state.seams.modalLoop = [this](QWidget* window, const std::function<bool()>& done) {
+        auto* w = qobject_cast<PasswordWindow*>(window);
+        passwordPrompts.append(w ? w->number() : 0);
+        if (!w) {
+            return;
+        }
+        if (answerPassword) {
+            answerPassword(w, done);
+            return;
+        }
+        for (int round = 0; round < 3 && !done() && w->focusedField() != 0; ++round) {
+            enterPassword(w, w->focusedField(), password);
+        }
+    };
+}
+
+void enterPassword(PasswordWindow* window, int field, const QString& text) {
+    QLineEdit* entry = window->field(field);
+    QVERIFY(entry);
+    entry->setFocus();
+    entry->clear();
+    QTest::keyClicks(entry, text);
+    QTest::keyClick(entry, Qt::Key_Return);
 }
 
 TestEnv::~TestEnv() {

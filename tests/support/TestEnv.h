@@ -12,6 +12,12 @@
 
 #include <memory>
 
+class QLineEdit;
+
+namespace quillbox {
+class PasswordWindow;
+}
+
 namespace quillbox::test {
 
 struct RecordedBox {
@@ -50,7 +56,17 @@ public:
     QStringList fileAnswers; // answers handed out by the file requester, first first
     QStringList fileRequests;
     bool trayAvailable = true;
+
+    // The start-up password windows are answered here instead of waiting for a user: by default
+    // `password` is typed into the focused field and Return pressed until the window is done
+    // (so the first start creates it, later starts give it). A test may answer in its own way.
+    QString password = QStringLiteral("Quill-test-01");
+    std::function<void(PasswordWindow* window, const std::function<bool()>& done)> answerPassword;
+    QList<int> passwordPrompts; // the numbers of the windows shown, in order
 };
+
+// Focuses an entry field of a password window, replaces its text and presses Return there.
+void enterPassword(PasswordWindow* window, int field, const QString& text);
 
 // A record as the data form would save it: the default labels and the given values, unquoted.
 SiteRecord makeRecord(const QString& site, const QString& user, const QString& password, const QString& home,

@@ -56,6 +56,12 @@ Seams Seams::production() {
         document->print(&printer);
         return QString();
     };
+    s.modalLoop = [](QWidget*, const std::function<bool()>& done) {
+        // One event at a time until the window's check passes or it is left.
+        while (!done()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    };
     return s;
 }
 

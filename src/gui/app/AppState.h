@@ -32,6 +32,9 @@ struct Seams {
     // Prints a document to the default printer without asking, or shows its print preview (from which the
     // user may print). Returns the error for the status line, empty when done.
     std::function<QString(QTextDocument* document, bool preview, QWidget* parent)> printDocument;
+    // Runs the modal loop of a start-up password window until done() is true or the window
+    // was left; tests fill the window and press its keys here instead of waiting.
+    std::function<void(QWidget* window, const std::function<bool()>& done)> modalLoop;
 
     static Seams production();
 };

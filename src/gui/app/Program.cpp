@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/BalloonTips.h"
 #include "app/Ids.h"
 #include "app/ProgramText.h"
 #include "app/ToolTipTexts.h"
@@ -105,6 +106,7 @@ bool Program::startUp() {
         installMainToolTips(true);
     }
     m_main->registerShortcuts();
+    installSnapping();
 
     const OpenResult opened = openDatabase(m_state.database, m_state.databaseFile);
     if (!opened.ok) {
@@ -378,9 +380,7 @@ void Program::installFormToolTips(int window, const QHash<int, QWidget*>& gadget
     }
     for (const ToolTipEntry& entry : toolTipTable()) {
         if (entry.window == window) {
-            if (QWidget* gadget = gadgets.value(entry.gadget)) {
-                gadget->setToolTip(entry.text);
-            }
+            toolTips()->install(window, entry.gadget, gadgets.value(entry.gadget), entry.text);
         }
     }
 }
@@ -403,7 +403,8 @@ void Program::hideToTray() {
 
 void Program::restoreFromTray() {
     if (m_state.locked == 1) {
-        return; // the unlock window takes over here
+        openUnlockWindow();
+        return;
     }
     m_state.inTray = 0;
     if (m_tray) {

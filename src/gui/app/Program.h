@@ -18,9 +18,13 @@ class QWidget;
 namespace quillbox {
 
 class AboutWindow;
+class BalloonTips;
 class DataForm;
 class MainWindow;
+class PasswordWindow;
 class PrintWindow;
+class ShortcutEditor;
+class WindowSnapper;
 
 // The program's spine: start-up, the dispatch tables, the handlers of the main window's commands
 // and gadgets, and shutdown. Windows report to dispatch(); tests call it with the same numbers.
@@ -113,6 +117,15 @@ public:
     void installMainToolTips(bool on);
     void startClock(bool on);
     void tickClock();
+    // The tool-tip registry (made on first use) and the window-moving callback.
+    BalloonTips* toolTips();
+    WindowSnapper* snapper() const { return m_snapper; }
+    void installSnapping();
+
+    // The open password window of a number (4 to 7) and the shortcut editor, or null.
+    PasswordWindow* passwordWindow(int window) const;
+    ShortcutEditor* shortcutEditor() const;
+    void openUnlockWindow();
 
 Q_SIGNALS:
     // The orderly end: the event loop may stop.
@@ -142,6 +155,16 @@ private:
     void commitLabelEditor();
     void capitaliseBox(int gadget);
     void closeAbout();
+    // Password windows: the start-up pair's own loop, the checks by entry field.
+    void handlePasswordStepEvent(int window, int number, Notify kind);
+    void runPasswordCheck(PasswordWindow* window, int field);
+    void securityError(PasswordWindow* window, int field, const QString& text);
+    bool checkStoredPassword(PasswordWindow* window, int field);
+    SettingsResult storeFingerprint(const QString& fingerprint);
+    void closeUnlockWindow();
+    // Shortcut editor.
+    void checkDuplicateShortcut(int slot, int value);
+    void saveShortcuts();
 
     AppState& m_state;
     std::unique_ptr<MainWindow> m_main;
@@ -154,6 +177,16 @@ private:
     bool m_shutDown = false;
     bool m_searchScheduled = false;
     QPointer<QWidget> m_printWindow;
+    BalloonTips* m_tips = nullptr;
+    WindowSnapper* m_snapper = nullptr;
+    QPointer<PasswordWindow> m_passwordStep;
+    QPointer<PasswordWindow> m_passwordEditor;
+    QPointer<PasswordWindow> m_unlockWindow;
+    QPointer<ShortcutEditor> m_shortcutEditor;
+    int m_passwordOutcome = 0; // start-up windows: 1 passed, -1 left
+    bool m_oldPasswordConfirmed = false;
+    bool m_checkingPassword = false;
+    QList<QPointer<QWidget>> m_hiddenByLock;
 };
 
 } // namespace quillbox

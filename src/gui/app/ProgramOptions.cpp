@@ -1,10 +1,14 @@
+#include "app/BalloonTips.h"
 #include "app/Ids.h"
 #include "app/Program.h"
 #include "app/ProgramText.h"
+#include "app/WindowSnapper.h"
 #include "mainwindow/MainWindow.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTableView>
 #include <QTimer>
 
@@ -74,12 +78,29 @@ void Program::installMainToolTips(bool on) {
                                        {Id::Main::SearchTypeBox, m_main->searchTypeBox()},
                                        {Id::Main::FieldBox, m_main->fieldBox()},
                                        {Id::Main::SearchText, m_main->searchText()}};
-    for (QWidget* gadget : gadgets) {
-        gadget->setToolTip(QString());
-    }
     if (on) {
         installFormToolTips(Id::Window::Main, gadgets);
+    } else {
+        toolTips()->remove(Id::Window::Main); // open secondary windows keep theirs
     }
+}
+
+BalloonTips* Program::toolTips() {
+    if (!m_tips) {
+        m_tips = new BalloonTips(this);
+    }
+    return m_tips;
+}
+
+void Program::installSnapping() {
+    if (m_snapper) {
+        return;
+    }
+    // The work area is read once; its left and top edges count as 0.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    m_snapper = new WindowSnapper(m_state, area.x() + area.width(), area.y() + area.height(), this);
+    qApp->installEventFilter(m_snapper);
 }
 
 void Program::startClock(bool on) {

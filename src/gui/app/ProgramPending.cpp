@@ -4,15 +4,6 @@
 
 namespace quillbox {
 
-// Password, lock, shortcut editor.
-bool Program::passwordStep() { return true; }
-void Program::openPasswordEditor() {}
-void Program::lockInterface() {}
-void Program::openShortcutEditor() {}
-void Program::handleShortcutEditorEvent(int, Notify, int) {}
-void Program::handlePasswordEditorEvent(int, Notify, int) {}
-void Program::handleUnlockEvent(int, Notify, int) {}
-
 // Import and export.
 void Program::importRecords() {}
 void Program::exportRecords() {}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/Snapping.h"
+
+#include <QObject>
+
+class QWidget;
+
+namespace quillbox {
+
+struct AppState;
+
+// Watches every window of the program being moved and, while snapping is on, pulls it to the
+// work-area borders (the arithmetic lives in core). The work area is read once, at start.
+class WindowSnapper : public QObject {
+    Q_OBJECT
+public:
+    WindowSnapper(const AppState& state, int workRight, int workBottom, QObject* parent = nullptr);
+
+    // Applies the rule to a window that has just moved; true when it was moved again.
+    bool snap(QWidget* window);
+    const SnapLatches& latches() const { return m_latches; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    const AppState& m_state;
+    int m_workRight;
+    int m_workBottom;
+    SnapLatches m_latches;
+    bool m_moving = false;
+};
+
+} // namespace quillbox

@@ -1,0 +1,186 @@
+#include "settings/PasswordWindow.h"
+
+#include "app/Ids.h"
+#include "app/Look.h"
+#include "app/ProgramText.h"
+
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+
+namespace quillbox {
+
+namespace {
+struct Label {
+    int gadget;
+    QRect geometry;
+    const char* text;
+};
+struct Field {
+    int gadget;
+    QRect geometry;
+    int points;
+};
+struct Panel {
+    int gadget;
+    QRect geometry;
+    QList<Label> labels;
+    QList<Field> fields;
+};
+struct Layout {
+    QSize size;
+    const char* title;
+    int returnKey;
+    int escapeKey;
+    QList<Panel> panels;
+};
+
+Layout layoutFor(int window) {
+    switch (window) {
+    case Id::Window::PasswordEditor:
+        return {QSize(399, 185),
+                "   Edit your current password.",
+                255,
+                256,
+                {{111,
+                  QRect(5, 5, 390, 110),
+                  {{115, QRect(10, 4, 370, 15), "Old password for comparison"},
+                   {117, QRect(10, 54, 370, 15), "Retype your old password in here to confirm it"}},
+                  {{116, QRect(10, 25, 370, 25), 11}, {118, QRect(10, 75, 370, 25), 11}}},
+                 {113,
+                  QRect(5, 120, 390, 60),
+                  {{119, QRect(10, 4, 370, 15), "Type in your new password in here"}},
+                  {{120, QRect(10, 25, 370, 25), 11}}}}};
+    case Id::Window::FirstRunPassword:
+        return {QSize(400, 121),
+                "   Create a new program password.",
+                253,
+                254,
+                {{121,
+                  QRect(5, 5, 390, 110),
+                  {{123, QRect(10, 5, 370, 15), "Type your new password in here"},
+                   {125, QRect(10, 54, 370, 15), "Type your new password in here to confirm it"}},
+                  {{124, QRect(10, 25, 370, 25), 10}, {126, QRect(10, 75, 370, 25), 11}}}}};
+    case Id::Window::Unlock:
+        return {QSize(400, 77),
+                "   Type your unlocking password.",
+                257,
+                258,
+                {{127,
+                  QRect(5, 10, 390, 60),
+                  {{129, QRect(10, 3, 370, 15), "Type your unlock password in here"}},
+                  {{130, QRect(10, 25, 370, 25), 11}}}}};
+    default:
+        return {QSize(400, 70),
+                "   Type the program startup password.",
+                259,
+                260,
+                {{131,
+                  QRect(5, 5, 390, 60),
+                  {{133, QRect(10, 4, 370, 15), "Type your startup password in here"}},
+                  {{134, QRect(10, 25, 370, 25), 11}}}}};
+    }
+}
+} // namespace
+
+PasswordWindow::PasswordWindow(int window, DispatchFn dispatch, QWidget* parent)
+    : QWidget(parent), m_number(window), m_dispatch(std::move(dispatch)) {
+    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                            Qt::MSWindowsFixedSizeDialogHint;
+    // The change window stays with the main window; the others stand above everything.
+    if (window != Id::Window::PasswordEditor) {
+        flags |= Qt::WindowStaysOnTopHint;
+    }
+    setWindowFlags(flags);
+    setObjectName(QStringLiteral("passwordWindow"));
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#passwordWindow")) +
+                  QStringLiteral("QFrame#panel QLineEdit { border: none; }"
+                                 "QFrame#panel QLabel { background: rgb(191,191,191); }"));
+    const Layout layout = layoutFor(window);
+    setWindowTitle(titleMarks + QString::fromUtf8(layout.title));
+    m_returnKey = layout.returnKey;
+    m_escapeKey = layout.escapeKey;
+    for (const Panel& p : layout.panels) {
+        QFrame* panel = makePanel(this, p.geometry);
+        for (const Label& l : p.labels) {
+            auto* label = new QLabel(QString::fromLatin1(l.text), panel);
+            label->setGeometry(l.geometry);
+            label->setFont(programFont(8));
+        }
+        for (const Field& f : p.fields) {
+            addField(panel, f.gadget, f.geometry, f.points);
+        }
+    }
+    m_firstField = layout.panels.first().fields.first().gadget;
+    if (window == Id::Window::PasswordEditor) {
+        m_fields.value(116)->setReadOnly(true);
+        m_firstField = 118;
+    }
+    setFixedSize(layout.size);
+    if (const QScreen* screen = parent ? parent->screen() : this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+QLineEdit* PasswordWindow::addField(QWidget* panel, int gadget, const QRect& geometry, int points) {
+    auto* field = new QLineEdit(panel);
+    field->setGeometry(geometry);
+    field->setFont(programFont(points));
+    field->setFrame(false);
+    field->setEchoMode(QLineEdit::Password);
+    field->setProperty("gadget", gadget);
+    field->installEventFilter(this);
+    m_fields.insert(gadget, field);
+    return field;
+}
+
+int PasswordWindow::focusedField() const {
+    // The window's own focus child, so the answer holds while a message box is active.
+    const QWidget* focus = focusWidget();
+    return focus ? focus->property("gadget").toInt() : 0;
+}
+
+void PasswordWindow::keyPressEvent(QKeyEvent* event) {
+    // Entry fields pass Return and Escape on; they arrive here as the window's own keys.
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            m_dispatch(m_number, m_returnKey, Notify::Command, 0);
+            return;
+        }
+        if (event->key() == Qt::Key_Escape) {
+            m_dispatch(m_number, m_escapeKey, Notify::Command, 0);
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PasswordWindow::closeEvent(QCloseEvent* event) {
+    // The program hides a window before it closes it; a visible window is being closed by its
+    // close box, which only asks.
+    if (isVisible()) {
+        event->ignore();
+        m_dispatch(m_number, m_number, Notify::Closed, 0);
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+bool PasswordWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        // Focus taken by a message box or another program is not the user leaving the field.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            m_dispatch(m_number, watched->property("gadget").toInt(), Notify::FocusLost, 0);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quillbox

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/Dispatch.h"
+
+#include <QHash>
+#include <QWidget>
+
+class QLineEdit;
+
+namespace quillbox {
+
+// The four small password windows: 4 change, 5 create, 6 unlock, 7 start-up. Each reports
+// Return and Escape (as its own numbered keys), its close box and the focus leaving an entry
+// field; the checks are the program's.
+class PasswordWindow : public QWidget {
+    Q_OBJECT
+public:
+    // window is 4, 5, 6 or 7.
+    PasswordWindow(int window, DispatchFn dispatch, QWidget* parent = nullptr);
+
+    int number() const { return m_number; }
+    // The event numbers of this window's Return and Escape keys.
+    int returnKey() const { return m_returnKey; }
+    int escapeKey() const { return m_escapeKey; }
+
+    QLineEdit* field(int gadget) const { return m_fields.value(gadget); }
+    // The first entry field, which has the focus when the window opens.
+    int firstField() const { return m_firstField; }
+    // Gadget number of the entry field holding the window's focus, or 0.
+    int focusedField() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* addField(QWidget* panel, int gadget, const QRect& geometry, int points);
+
+    int m_number;
+    int m_returnKey = 0;
+    int m_escapeKey = 0;
+    int m_firstField = 0;
+    DispatchFn m_dispatch;
+    QHash<int, QLineEdit*> m_fields;
+};
+
+} // namespace quillbox

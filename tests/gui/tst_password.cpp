@@ -1,0 +1,415 @@
+#include "app/Ids.h"
+#include "mainwindow/MainWindow.h"
+#include "settings/Password.h"
+#include "settings/PasswordWindow.h"
+#include "settings/ProgramSettings.h"
+#include "support/TestEnv.h"
+
+#include <QLineEdit>
+#include <QtTest>
+
+using namespace quillbox;
+using namespace quillbox::test;
+
+namespace {
+const QString Good = QStringLiteral("Quill-test-01");
+const QString Title = QStringLiteral("Security Error");
+const QString NoPasswordChosen = QStringLiteral(
+    "No password has been selected for this program.\n\r\n\rYou have to choose a password so that you will be able "
+    "to lock the program.\n\r\n\rThe program will now exit.");
+const QString WrongLength =
+    QStringLiteral("This password is too short.\n\r\n\rIt must be between 8 and 25 characters in length.");
+const QString ConfirmationEmpty = QStringLiteral(
+    "The confirmation password is empty.\n\r\n\rYou must type one in to continue.\n\r\n\rPlease try again.");
+const QString NewPasswordsDiffer = QStringLiteral("The passwords do not match.\n\r\n\rPlease try again.");
+const QString PasswordEmpty = QStringLiteral("The password field must not be empty.\n\r\n\rYou have to type in a "
+                                             "password to unlock the program.\n\r\n\rTry again.");
+const QString PasswordWrong = QStringLiteral("The passwords do not match.\n\r\n\rTry again.");
+
+QString storedFingerprint(const TestEnv& env) {
+    return readSetting(env.state.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint);
+}
+
+// Writes a settings file holding a fingerprint, so the start-up window asks for it.
+void storeFingerprint(TestEnv& env, const QString& fingerprint) {
+    env.state.setWorkingFolder(env.path());
+    QDir().mkpath(env.path("System"));
+    ProgramSettings saved = defaultSettings();
+    saved.passwordFingerprint = fingerprint;
+    QVERIFY(saveSettings(env.state.settingsFile, saved).ok);
+}
+
+QByteArray fileBytes(const QString& name) {
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+using Steps = QList<QPair<int, QString>>;
+
+struct Seen {
+    QString box;
+    QString fieldText;
+    int focused = 0;
+};
+} // namespace
+
+class PasswordTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void createWindowChecksNewPassword_data();
+    void createWindowChecksNewPassword();
+    void createWindowChecksConfirmation_data();
+    void createWindowChecksConfirmation();
+    void leavingNewFieldChecksItOnce();
+    void startupWindowChecks_data();
+    void startupWindowChecks();
+    void leavingStartupWindowEndsWritingNothing_data();
+    void leavingStartupWindowEndsWritingNothing();
+    void legacyFingerprintAcceptedAndRewritten();
+    void changeWindow_data();
+    void changeWindow();
+    void changeWindowIsGuardedSilently();
+    void lockAndUnlock();
+    void lockHidesOpenWindowsUntilUnlocked();
+    void lockWithoutTrayOpensUnlockAtOnce();
+};
+
+void PasswordTest::createWindowChecksNewPassword_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message"); // empty: accepted
+    QTest::newRow("empty") << "" << NoPasswordChosen;
+    QTest::newRow("7") << "1234567" << WrongLength;
+    QTest::newRow("8") << "12345678"
+                       << "";
+    QTest::newRow("25") << QString(25, QLatin1Char('p')) << "";
+    QTest::newRow("26") << QString(26, QLatin1Char('p')) << WrongLength;
+}
+
+void PasswordTest::createWindowChecksNewPassword() {
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    TestEnv env;
+    Seen seen;
+    env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
+        QCOMPARE(w->number(), Id::Window::FirstRunPassword);
+        QCOMPARE(w->windowTitle(), QStringLiteral("<°)))o><²³   Create a new program password."));
+        QCOMPARE(w->focusedField(), 124);
+        enterPassword(w, 124, typed);
+        seen = {env.boxes.isEmpty() ? QString() : env.boxes.last().text, w->field(124)->text(), w->focusedField()};
+        if (!message.isEmpty()) {
+            QVERIFY(!done()); // the window stays, for another try
+            enterPassword(w, 124, Good);
+            typed = Good;
+        }
+        enterPassword(w, 126, typed);
+        QVERIFY(done());
+    };
+    QVERIFY(env.start());
+    QCOMPARE(seen.box, message);
+    if (message.isEmpty()) {
+        QCOMPARE(seen.focused, 126);
+        QVERIFY(env.boxes.isEmpty());
+    } else {
+        QCOMPARE(env.boxes.last().title, Title);
+        QCOMPARE(env.boxes.last().icon, MessageIcon::Exclamation);
+        QCOMPARE(seen.fieldText, QString());
+        QCOMPARE(seen.focused, 124);
+    }
+    QCOMPARE(storedFingerprint(env), passwordFingerprint(typed));
+    QCOMPARE(env.state.passwordFingerprint, passwordFingerprint(typed));
+    QVERIFY(env.main()->isVisible());
+}
+
+void PasswordTest::createWindowChecksConfirmation_data() {
+    QTest::addColumn<QString>("confirmation");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << "" << ConfirmationEmpty;
+    QTest::newRow("different") << "Quill-test-02" << NewPasswordsDiffer;
+    QTest::newRow("shares first half only") << "Quill-tXXXXXX" << NewPasswordsDiffer;
+}
+
+void PasswordTest::createWindowChecksConfirmation() {
+    QFETCH(QString, confirmation);
+    QFETCH(QString, message);
+    TestEnv env;
+    env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
+        enterPassword(w, 124, Good);
+        enterPassword(w, 126, confirmation);
+        QVERIFY(!done());
+        QCOMPARE(env.boxes.size(), 1);
+        QCOMPARE(env.boxes[0].title, Title);
+        QCOMPARE(env.boxes[0].text, message);
+        QCOMPARE(w->field(126)->text(), QString());
+        QCOMPARE(w->field(124)->text(), Good);
+        QCOMPARE(w->focusedField(), 126);
+        QCOMPARE(storedFingerprint(env), QString()); // nothing stored yet
+        QTest::keyClick(w->field(126), Qt::Key_Escape);
+        QVERIFY(done());
+    };
+    QVERIFY(!env.start());
+}
+
+void PasswordTest::leavingNewFieldChecksItOnce() {
+    TestEnv env;
+    env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>&) {
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QCOMPARE(QApplication::focusWidget(), w->field(124));
+        QTest::keyClicks(w->field(124), "short");
+        w->field(126)->setFocus(Qt::MouseFocusReason); // the user clicks the second field
+        QCOMPARE(env.boxes.size(), 1);
+        QCOMPARE(env.boxes[0].text, WrongLength);
+        QCOMPARE(w->field(124)->text(), QString());
+        QCOMPARE(QApplication::focusWidget(), w->field(124));
+    };
+    QVERIFY(!env.start());
+    QCOMPARE(env.boxes.size(), 1);
+}
+
+void PasswordTest::startupWindowChecks_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << "" << PasswordEmpty;
+    QTest::newRow("wrong") << "Quill-test-02" << PasswordWrong;
+    QTest::newRow("shares first half only") << "Quill-tXXXXXX" << PasswordWrong;
+    QTest::newRow("right") << Good << "";
+}
+
+void PasswordTest::startupWindowChecks() {
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    TestEnv env;
+    storeFingerprint(env, passwordFingerprint(Good));
+    bool mainBuiltTooEarly = false;
+    env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
+        mainBuiltTooEarly = env.program->mainWindow() != nullptr;
+        QCOMPARE(w->number(), Id::Window::StartupPassword);
+        QCOMPARE(w->windowTitle(), QStringLiteral("<°)))o><²³   Type the program startup password."));
+        QVERIFY(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        enterPassword(w, 134, typed);
+        QCOMPARE(done(), message.isEmpty());
+        if (!done()) {
+            QCOMPARE(w->field(134)->text(), QString());
+            QCOMPARE(w->focusedField(), 134);
+            enterPassword(w, 134, Good); // unlimited tries
+        }
+    };
+    QVERIFY(env.start());
+    QVERIFY(!mainBuiltTooEarly);
+    QCOMPARE(env.passwordPrompts, QList<int>{Id::Window::StartupPassword});
+    QCOMPARE(env.boxes.isEmpty(), message.isEmpty());
+    if (!message.isEmpty()) {
+        QCOMPARE(env.boxes.size(), 1);
+        QCOMPARE(env.boxes[0].title, Title);
+        QCOMPARE(env.boxes[0].text, message);
+    }
+}
+
+void PasswordTest::leavingStartupWindowEndsWritingNothing_data() {
+    QTest::addColumn<bool>("firstRun");
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("create, Escape") << true << false;
+    QTest::newRow("create, close box") << true << true;
+    QTest::newRow("start-up, Escape") << false << false;
+    QTest::newRow("start-up, close box") << false << true;
+}
+
+void PasswordTest::leavingStartupWindowEndsWritingNothing() {
+    QFETCH(bool, firstRun);
+    QFETCH(bool, closeBox);
+    TestEnv env;
+    storeFingerprint(env, firstRun ? QString() : passwordFingerprint(Good));
+    ProgramSettings changed = defaultSettings();
+    changed.optFading = 0;
+    changed.lastOwner = QStringLiteral("Home");
+    changed.passwordFingerprint = firstRun ? QString() : passwordFingerprint(Good);
+    QVERIFY(saveSettings(env.state.settingsFile, changed).ok);
+    const QByteArray before = fileBytes(env.state.settingsFile);
+    env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
+        QTest::keyClicks(w->field(w->focusedField()), "12345678");
+        if (closeBox) {
+            w->close();
+        } else {
+            QTest::keyClick(w->field(w->focusedField()), Qt::Key_Escape);
+        }
+        QVERIFY(done());
+    };
+    QVERIFY(!env.start());
+    QVERIFY(!env.program->mainWindow());
+    QVERIFY(env.boxes.isEmpty());
+    QCOMPARE(fileBytes(env.state.settingsFile), before);
+    QVERIFY(!QFile::exists(env.state.databaseFile));
+    QCOMPARE(QDir(env.path("Database")).entryList(QDir::Files), QStringList());
+}
+
+void PasswordTest::legacyFingerprintAcceptedAndRewritten() {
+    TestEnv env;
+    storeFingerprint(env, legacyPasswordFingerprint(Good));
+    QVERIFY(env.start());
+    QCOMPARE(storedFingerprint(env), passwordFingerprint(Good));
+    QCOMPARE(env.state.passwordFingerprint, passwordFingerprint(Good));
+
+    // Once rewritten, a password sharing only the first half no longer opens the program.
+    env.program.reset();
+    env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
+        enterPassword(w, 134, QStringLiteral("Quill-tXXXXXX"));
+        QVERIFY(!done());
+        QTest::keyClick(w->field(134), Qt::Key_Escape);
+    };
+    QVERIFY(!env.start());
+    QCOMPARE(env.boxes.last().text, PasswordWrong);
+}
+
+void PasswordTest::changeWindow_data() {
+    // Steps in the change window: the field Return is pressed in and the text typed there.
+    QTest::addColumn<Steps>("steps");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<int>("focused"); // after the last step; 0 when the window closed
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("old then new") << Steps{{118, Good}, {120, "Brand-new-99"}} << QStringList() << 0 << "Brand-new-99";
+    QTest::newRow("old empty") << Steps{{118, ""}} << QStringList{"The confirmation password is empty, Try again."}
+                               << 118 << Good;
+    QTest::newRow("old wrong") << Steps{{118, "Quill-test-02"}}
+                               << QStringList{"The old and confirmation passwords do not match. try again."} << 118
+                               << Good;
+    QTest::newRow("old right moves on") << Steps{{118, Good}} << QStringList() << 120 << Good;
+    QTest::newRow("new before old saves nothing") << Steps{{120, "Brand-new-99"}} << QStringList() << 118 << Good;
+    QTest::newRow("new after a failed old")
+        << Steps{{118, Good}, {118, "nope-nope"}, {120, "Brand-new-99"}}
+        << QStringList{"The old and confirmation passwords do not match. try again."} << 118 << Good;
+    QTest::newRow("new empty") << Steps{{118, Good}, {120, ""}}
+                               << QStringList{"The password field is empty, nothing was saved."} << 120 << Good;
+    QTest::newRow("new 7") << Steps{{118, Good}, {120, "1234567"}} << QStringList{WrongLength} << 120 << Good;
+    QTest::newRow("new 26") << Steps{{118, Good}, {120, QString(26, QLatin1Char('n'))}} << QStringList{WrongLength}
+                            << 120 << Good;
+    QTest::newRow("new 8") << Steps{{118, Good}, {120, "12345678"}} << QStringList() << 0 << "12345678";
+}
+
+void PasswordTest::changeWindow() {
+    QFETCH(Steps, steps);
+    QFETCH(QStringList, messages);
+    QFETCH(int, focused);
+    QFETCH(QString, stored);
+    TestEnv env;
+    QVERIFY(env.start());
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::EditPassword]);
+    PasswordWindow* w = env.program->passwordWindow(Id::Window::PasswordEditor);
+    QVERIFY(w);
+    QCOMPARE(env.state.secondaryWindowOpen, 1);
+    QCOMPARE(w->windowTitle(), QStringLiteral("<°)))o><²³   Edit your current password."));
+    QCOMPARE(w->field(116)->text(), passwordFingerprint(Good));
+    QVERIFY(w->field(116)->isReadOnly());
+    QCOMPARE(w->field(116)->echoMode(), QLineEdit::Password);
+    QCOMPARE(w->focusedField(), 118);
+    for (const auto& [field, text] : steps) {
+        QPointer<PasswordWindow> alive(w);
+        enterPassword(w, field, text);
+        QVERIFY(alive);
+    }
+    QStringList shown;
+    for (const RecordedBox& box : env.boxes) {
+        QCOMPARE(box.title, Title);
+        shown << box.text;
+    }
+    QCOMPARE(shown, messages);
+    if (focused == 0) {
+        QVERIFY(!env.program->passwordWindow(Id::Window::PasswordEditor));
+        QCOMPARE(env.state.secondaryWindowOpen, 0);
+    } else {
+        QCOMPARE(w->focusedField(), focused);
+        if (!messages.isEmpty()) {
+            QCOMPARE(w->field(focused)->text(), QString()); // the refused field is emptied
+        }
+    }
+    QCOMPARE(storedFingerprint(env), passwordFingerprint(stored));
+    QCOMPARE(env.state.passwordFingerprint, passwordFingerprint(stored));
+}
+
+void PasswordTest::changeWindowIsGuardedSilently() {
+    TestEnv env;
+    QVERIFY(env.start());
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::EditPassword]);
+    PasswordWindow* first = env.program->passwordWindow(Id::Window::PasswordEditor);
+    const QString message = env.main()->message();
+    env.program->command(Id::PopupItemOfSlot[Id::Slot::EditPassword]);
+    QCOMPARE(env.program->passwordWindow(Id::Window::PasswordEditor), first);
+    QCOMPARE(env.main()->message(), message);
+    // Escape leaves without saving and frees the guard.
+    QTest::keyClick(first->field(118), Qt::Key_Escape);
+    QCOMPARE(env.state.secondaryWindowOpen, 0);
+    QVERIFY(!env.program->passwordWindow(Id::Window::PasswordEditor));
+    QCOMPARE(storedFingerprint(env), passwordFingerprint(Good));
+}
+
+void PasswordTest::lockAndUnlock() {
+    TestEnv env;
+    QVERIFY(env.start());
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::Lock]);
+    QCOMPARE(env.state.locked, 1);
+    QCOMPARE(env.state.inTray, 1);
+    QVERIFY(!env.main()->isVisible());
+    QVERIFY(!env.program->passwordWindow(Id::Window::Unlock));
+
+    // The tray icon opens the unlock window; Escape leaves the program locked in the tray.
+    env.program->dispatch(Id::Window::Main, Id::Main::TrayIcon, Notify::TrayClick);
+    PasswordWindow* w = env.program->passwordWindow(Id::Window::Unlock);
+    QVERIFY(w);
+    QCOMPARE(w->windowTitle(), QStringLiteral("<°)))o><²³   Type your unlocking password."));
+    QTest::keyClick(w->field(130), Qt::Key_Escape);
+    QVERIFY(!env.program->passwordWindow(Id::Window::Unlock));
+    QCOMPARE(env.state.locked, 1);
+    QCOMPARE(env.state.inTray, 1);
+    QVERIFY(!env.main()->isVisible());
+
+    env.program->dispatch(Id::Window::Main, Id::Main::TrayIcon, Notify::TrayClick);
+    w = env.program->passwordWindow(Id::Window::Unlock);
+    QVERIFY(w);
+    enterPassword(w, 130, QString());
+    enterPassword(w, 130, QStringLiteral("Quill-tXXXXXX"));
+    QCOMPARE(env.boxes.size(), 2);
+    QCOMPARE(env.boxes[0].text, PasswordEmpty);
+    QCOMPARE(env.boxes[1].text, PasswordWrong);
+    QCOMPARE(env.state.locked, 1);
+    enterPassword(w, 130, Good);
+    QCOMPARE(env.state.locked, 0);
+    QCOMPARE(env.state.inTray, 0);
+    QVERIFY(env.main()->isVisible());
+    QVERIFY(!env.program->passwordWindow(Id::Window::Unlock));
+}
+
+void PasswordTest::lockHidesOpenWindowsUntilUnlocked() {
+    TestEnv env;
+    QVERIFY(env.start());
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::EditPassword]);
+    PasswordWindow* editor = env.program->passwordWindow(Id::Window::PasswordEditor);
+    QVERIFY(editor->isVisible());
+    env.program->command(Id::FirstShortcutEvent + Id::Slot::Lock);
+    QVERIFY(!editor->isVisible());
+    env.program->dispatch(Id::Window::Main, Id::Main::TrayIcon, Notify::TrayClick);
+    enterPassword(env.program->passwordWindow(Id::Window::Unlock), 130, Good);
+    QCOMPARE(env.state.locked, 0);
+    QVERIFY(editor->isVisible());
+    QCOMPARE(env.state.secondaryWindowOpen, 1); // the editor is still the open window
+}
+
+void PasswordTest::lockWithoutTrayOpensUnlockAtOnce() {
+    TestEnv env;
+    env.trayAvailable = false;
+    QVERIFY(env.start());
+    env.program->command(Id::PopupItemOfSlot[Id::Slot::Lock]);
+    QCOMPARE(env.state.locked, 1);
+    QVERIFY(!env.main()->isVisible());
+    PasswordWindow* w = env.program->passwordWindow(Id::Window::Unlock);
+    QVERIFY(w);
+    // With nothing else to bring the program back, the window cannot be left.
+    QTest::keyClick(w->field(130), Qt::Key_Escape);
+    w->close();
+    QCOMPARE(env.program->passwordWindow(Id::Window::Unlock), w);
+    QVERIFY(w->isVisible());
+    enterPassword(w, 130, Good);
+    QCOMPARE(env.state.locked, 0);
+    QVERIFY(env.main()->isVisible());
+}
+
+QTEST_MAIN(PasswordTest)
+#include "tst_password.moc"
