@@ -288,7 +288,9 @@ void MainWindow::selectRow(int row, bool notify) {
     const bool wasQuiet = m_quietSelection;
     m_quietSelection = !notify;
     if (row < 0 || row >= m_model->rowCount()) {
-        m_list->selectionModel()->clearSelection();
+        // No row: neither selected nor current, so Return has nothing to edit.
+        m_quietSelection = true;
+        m_list->selectionModel()->clear();
     } else {
         m_list->selectionModel()->setCurrentIndex(m_model->index(row, 0),
                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
