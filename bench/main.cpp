@@ -5,6 +5,8 @@
 #include "app/Program.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
+#include "settings/Password.h"
+#include "settings/PasswordWindow.h"
 #include "settings/ProgramSettings.h"
 #include "store/SearchQuery.h"
 
@@ -30,6 +32,7 @@ using namespace quillbox;
 namespace {
 
 constexpr int runs = 5;
+const QString benchPassword = QStringLiteral("bench-password-1");
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -89,6 +92,7 @@ struct Folder {
         paths.setWorkingFolder(dir.path());
         sample::writeDatabase(paths.databaseFile, records);
         ProgramSettings s = defaultSettings();
+        s.passwordFingerprint = passwordFingerprint(benchPassword);
         s.optFading = 0;
         s.optTitleClock = 0;
         s.lastOwner = sample::mainOwner;
@@ -106,6 +110,15 @@ struct Running {
             std::fprintf(stderr, "box: %s: %s\n", qPrintable(title), qPrintable(text));
         };
         state.seams.trayAvailable = [] { return false; };
+        // The start-up password is typed at once, as a quick user would.
+        state.seams.modalLoop = [this](QWidget* window, const std::function<bool()>& done) {
+            auto* prompt = qobject_cast<PasswordWindow*>(window);
+            if (!prompt || done()) {
+                return;
+            }
+            prompt->field(prompt->firstField())->setText(benchPassword);
+            program->dispatch(prompt->number(), prompt->returnKey(), Notify::Command, 0);
+        };
         program = std::make_unique<Program>(state);
         program->startUp();
         QCoreApplication::processEvents();
