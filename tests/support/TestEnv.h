@@ -48,8 +48,10 @@ public:
     QList<QUrl> openedUrls;
     QString clipboard;
     QStringList fileAnswers; // answers handed out by the file requester, first first
+    QList<int> filterAnswers; // the pattern chosen in each request, by index; the preselected one when none
     QStringList fileRequests;
     bool trayAvailable = true;
+    QString homeFolder = QStringLiteral("/home/tester");
 };
 
 // A record as the data form would save it: the default labels and the given values, unquoted.

@@ -19,15 +19,17 @@ Seams Seams::production() {
                         QMessageBox::Ok, QApplication::activeWindow());
         box.exec();
     };
-    s.fileRequester = [](const QString& title, const QString& patterns, QString* selectedFilter, bool save) {
+    s.fileRequester = [](const QString& title, const QString& proposedName, const QString& patterns,
+                         QString* selectedFilter, bool save) {
         QWidget* parent = QApplication::activeWindow();
-        return save ? QFileDialog::getSaveFileName(parent, title, QString(), patterns, selectedFilter)
-                    : QFileDialog::getOpenFileName(parent, title, QString(), patterns, selectedFilter);
+        return save ? QFileDialog::getSaveFileName(parent, title, proposedName, patterns, selectedFilter)
+                    : QFileDialog::getOpenFileName(parent, title, proposedName, patterns, selectedFilter);
     };
     s.now = [] { return QDateTime::currentDateTime(); };
     s.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     s.setClipboardText = [](const QString& text) { QApplication::clipboard()->setText(text); };
     s.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    s.homeFolder = [] { return QDir::homePath(); };
     return s;
 }
 

@@ -19,13 +19,17 @@ enum class MessageIcon { None, Exclamation };
 // Production values use Qt; tests put in their own.
 struct Seams {
     std::function<void(const QString& title, const QString& text, MessageIcon icon)> messageBox;
-    // Asks for a file name; empty when the user cancels. selectedFilter is in/out.
-    std::function<QString(const QString& title, const QString& patterns, QString* selectedFilter, bool save)>
+    // Asks for a file name; empty when the user cancels. patterns are the toolkit's filters joined
+    // by ";;"; selectedFilter is in/out.
+    std::function<QString(const QString& title, const QString& proposedName, const QString& patterns,
+                          QString* selectedFilter, bool save)>
         fileRequester;
     std::function<QDateTime()> now;
     std::function<bool(const QUrl& url)> openUrl;
     std::function<void(const QString& text)> setClipboardText;
     std::function<bool()> trayAvailable;
+    // The user's home folder; its last part names the owner of imported bookmarks.
+    std::function<QString()> homeFolder;
 
     static Seams production();
 };

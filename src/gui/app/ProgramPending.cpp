@@ -23,10 +23,6 @@ void Program::handleShortcutEditorEvent(int, Notify, int) {}
 void Program::handlePasswordEditorEvent(int, Notify, int) {}
 void Program::handleUnlockEvent(int, Notify, int) {}
 
-// Import and export.
-void Program::importRecords() {}
-void Program::exportRecords() {}
-
 // Printing.
 void Program::openPrintWindow() {}
 void Program::handlePrintEvent(int, Notify, int) {}

@@ -1,0 +1,194 @@
+#include "transfer/XmlTree.h"
+
+#include "transfer/XmlLayout.h"
+
+#include <QHash>
+
+#include <expat.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace quillbox {
+
+XmlTree::XmlTree() { m_nodes.push_back(Node{XmlNodeType::Document, None, None, None, None, 0, {}, {}}); }
+
+int XmlTree::documentElement() const {
+    for (int child = m_nodes[0].firstChild; child != None; child = nextSibling(child)) {
+        if (type(child) == XmlNodeType::Element) {
+            return child;
+        }
+    }
+    return None;
+}
+
+int XmlTree::addNode(int parent, XmlNodeType type, const QString& name, const QString& text) {
+    const int index = static_cast<int>(m_nodes.size());
+    Node node;
+    node.type = type;
+    node.parent = parent;
+    node.name = name;
+    node.text = text;
+    Node& p = m_nodes[static_cast<size_t>(parent)];
+    node.position = p.text.size();
+    if (p.lastChild == None) {
+        p.firstChild = index;
+    } else {
+        m_nodes[static_cast<size_t>(p.lastChild)].nextSibling = index;
+    }
+    p.lastChild = index;
+    m_nodes.push_back(std::move(node));
+    return index;
+}
+
+namespace {
+
+struct Loader {
+    explicit Loader(XmlTree& t) : tree(t) {}
+    XmlTree& tree;
+    XML_Parser parser = nullptr;
+    int current = 0;
+    int cdata = XmlTree::None;
+    QHash<QByteArray, QString> names; // element names shared, not copied per node
+
+    const QString& intern(const char* name) {
+        const QByteArray key(name);
+        auto it = names.find(key);
+        if (it == names.end()) {
+            it = names.insert(key, QString::fromUtf8(key));
+        }
+        return it.value();
+    }
+};
+
+Loader& loader(void* data) { return *static_cast<Loader*>(data); }
+
+void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
+    Loader& l = loader(data);
+    l.current = l.tree.addElement(l.current, l.intern(name));
+}
+
+void XMLCALL onEnd(void* data, const XML_Char*) {
+    Loader& l = loader(data);
+    if (l.current != 0) {
+        l.current = l.tree.parent(l.current);
+    }
+}
+
+void XMLCALL onCharacters(void* data, const XML_Char* s, int len) {
+    Loader& l = loader(data);
+    QString text;
+    // The parser hands every line break of the file over as one LF, and a character reference
+    // as its character; only the length of the markup behind it tells them apart.
+    if (len == 1 && s[0] == '\n' && XML_GetCurrentByteCount(l.parser) <= 2) {
+        text = QStringLiteral("\r\n");
+    } else {
+        text = QString::fromUtf8(s, len);
+    }
+    l.tree.appendText(l.current, text);
+    if (l.cdata != XmlTree::None) {
+        l.tree.appendText(l.cdata, text);
+    }
+}
+
+void XMLCALL onComment(void* data, const XML_Char* text) {
+    Loader& l = loader(data);
+    l.tree.addNode(l.current, XmlNodeType::Comment, QString(), QString::fromUtf8(text));
+}
+
+void XMLCALL onCdataStart(void* data) {
+    Loader& l = loader(data);
+    l.cdata = l.tree.addNode(l.current, XmlNodeType::Cdata, QString());
+}
+
+void XMLCALL onCdataEnd(void* data) { loader(data).cdata = XmlTree::None; }
+
+void XMLCALL onInstruction(void* data, const XML_Char* target, const XML_Char* text) {
+    Loader& l = loader(data);
+    l.tree.addNode(l.current, XmlNodeType::Other, QString::fromUtf8(target), QString::fromUtf8(text));
+}
+
+} // namespace
+
+XmlTree::LoadResult XmlTree::load(const QByteArray& bytes) {
+    *this = XmlTree();
+    LoadResult result;
+    Loader l(*this);
+    l.parser = XML_ParserCreate(nullptr);
+    if (!l.parser) {
+        result.error = QStringLiteral("out of memory");
+        return result;
+    }
+    // No handler for external entities, and parameter entities never parsed: nothing outside
+    // the file is ever opened. Expat's own amplification limit ends entity bombs as errors.
+    XML_SetParamEntityParsing(l.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    XML_SetUserData(l.parser, &l);
+    XML_SetElementHandler(l.parser, onStart, onEnd);
+    XML_SetCharacterDataHandler(l.parser, onCharacters);
+    XML_SetCommentHandler(l.parser, onComment);
+    XML_SetCdataSectionHandler(l.parser, onCdataStart, onCdataEnd);
+    XML_SetProcessingInstructionHandler(l.parser, onInstruction);
+
+    constexpr qsizetype chunk = 1 << 20;
+    qsizetype offset = 0;
+    bool ok = true;
+    do {
+        const qsizetype size = std::min(chunk, bytes.size() - offset);
+        const bool last = offset + size >= bytes.size();
+        ok = XML_Parse(l.parser, bytes.constData() + offset, static_cast<int>(size), last) == XML_STATUS_OK;
+        offset += size;
+    } while (ok && offset < bytes.size());
+    result.parsed = ok;
+    if (!ok) {
+        result.error = QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(l.parser)));
+    }
+    XML_ParserFree(l.parser);
+    return result;
+}
+
+QByteArray XmlTree::save() const {
+    QString out = XmlLayout::declaration();
+    const int root = documentElement();
+    if (root == None) {
+        return out.toUtf8();
+    }
+    // Depth first without recursion, so no document is too deep to save.
+    struct Frame {
+        int node;
+        int level;
+        bool closing;
+    };
+    std::vector<Frame> stack{{root, 0, false}};
+    while (!stack.empty()) {
+        const Frame f = stack.back();
+        stack.pop_back();
+        const Node& n = m_nodes[static_cast<size_t>(f.node)];
+        if (f.closing) {
+            XmlLayout::endTag(out, f.level, n.name);
+            continue;
+        }
+        if (n.type == XmlNodeType::Comment) {
+            out += QString(2 * f.level, QLatin1Char(' ')) + QLatin1String("<!--") + n.text + QLatin1String("-->\r\n");
+            continue;
+        }
+        if (n.type != XmlNodeType::Element) {
+            continue;
+        }
+        if (n.firstChild == None) {
+            XmlLayout::valueElement(out, f.level, n.name, n.text);
+            continue;
+        }
+        XmlLayout::startTag(out, f.level, n.name);
+        stack.push_back({f.node, f.level, true});
+        std::vector<int> children;
+        for (int c = n.firstChild; c != None; c = nextSibling(c)) {
+            children.push_back(c);
+        }
+        for (auto it = children.rbegin(); it != children.rend(); ++it) {
+            stack.push_back({*it, f.level + 1, false});
+        }
+    }
+    return out.toUtf8();
+}
+
+} // namespace quillbox
