@@ -6,6 +6,7 @@
 #include "store/SiteRecord.h"
 
 #include <QList>
+#include <QRegularExpression>
 #include <QString>
 
 namespace quillbox::test {
@@ -52,6 +53,28 @@ inline QList<SiteRecord> nastyTable() {
                      {Col::Notes, "\nstarts with LF"}}),
         nastyRecord({{Col::SiteName, "Last"}, {Col::Category, "Work"}, {Col::Owner, "Bob"}, {Col::Notes, "\r\n"}}),
     };
+}
+
+// What a record becomes after a trip through the text format: line breaks stay in notes (as
+// CR LF, like "~"), elsewhere they turn into blanks. A "|" cannot travel at all.
+inline SiteRecord textImage(SiteRecord r) {
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        r[k].replace(lineBreak, k == Col::Notes ? QStringLiteral("\r\n") : QStringLiteral(" "));
+    }
+    r[Col::Notes].replace(QLatin1Char('~'), QLatin1String("\r\n"));
+    return r;
+}
+
+// The nasty table without the one character the text format cannot carry.
+inline QList<SiteRecord> nastyTableWithoutBars() {
+    QList<SiteRecord> table = nastyTable();
+    for (SiteRecord& r : table) {
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            r[k].replace(QLatin1Char('|'), QLatin1Char('/'));
+        }
+    }
+    return table;
 }
 
 } // namespace quillbox::test
