@@ -4,7 +4,6 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "store/SiteStore.h"
-#include "store/SqlText.h"
 
 namespace quillbox {
 
@@ -13,6 +12,7 @@ ImportBatch::ImportBatch(Program& program)
       m_progress(program.mainWindow(), QStringLiteral("%1 records read")) {
     AppState& state = m_program.state();
     state.database.execute(QStringLiteral("Begin Transaction"));
+    m_inserter.emplace(state.database);
     m_model->beginBulk();
     state.bulkLoading = 1;
 }
@@ -20,47 +20,41 @@ ImportBatch::ImportBatch(Program& program)
 ImportBatch::~ImportBatch() { finish(); }
 
 void ImportBatch::record(const SiteRecord& values) {
-    AppState& state = m_program.state();
-    SiteRecord& current = state.currentRecord;
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        current[k] = sqlQuote(values[k]);
+    SiteRecord& current = m_program.state().currentRecord;
+    QString number;
+    if (m_inserter->insert(values, number)) {
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            current[k] = values[k];
+        }
+        current[Col::Record] = number;
+        m_model->appendBulk(m_program.rowFromCurrentRecord(false));
+    } else {
+        error(m_inserter->errorText());
     }
-    afterInsert(state.database.execute(buildInsertStatement(current)));
+    counted();
 }
 
 void ImportBatch::insertItem(const XmlItem& item) {
     AppState& state = m_program.state();
-    const bool ok = state.database.execute(xmlInsertStatement(item));
-    if (ok) {
+    if (state.database.execute(xmlInsertStatement(item))) {
         // The row shows the values themselves, placed by their names.
-        const SiteRecord values = xmlItemRecord(item);
-        for (int k = 0; k < Col::TextColumns; ++k) {
-            state.currentRecord[k] = sqlQuote(values[k]);
+        state.currentRecord = xmlItemRecord(item);
+        state.currentRecord[Col::Record] = lastInsertedRecord(state.database);
+        if (!state.currentRecord[Col::Record].isEmpty()) {
+            m_model->appendBulk(m_program.rowFromCurrentRecord(false));
         }
-    }
-    afterInsert(ok);
-}
-
-void ImportBatch::afterInsert(bool ok) {
-    AppState& state = m_program.state();
-    if (ok) {
-        const QString number = lastInsertedRecord(state.database);
-        state.currentRecord[Col::Record] = number;
-        if (!number.isEmpty()) {
-            m_model->appendBulk(m_program.rowFromCurrentRecord(true));
-        }
-        ++m_inserted;
     } else {
         error(state.database.errorText());
     }
-    ++m_handled;
-    if (m_progress.due()) {
-        refresh();
-    }
+    counted();
 }
 
 void ImportBatch::refused(const QString& message) {
     error(message);
+    counted();
+}
+
+void ImportBatch::counted() {
     ++m_handled;
     if (m_progress.due()) {
         refresh();
@@ -87,6 +81,7 @@ void ImportBatch::finish() {
     }
     m_open = false;
     AppState& state = m_program.state();
+    m_inserter.reset(); // no statement may stay open over the commit
     state.database.execute(QStringLiteral("Commit"));
     state.bulkLoading = 0;
     m_model->endBulk();

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "transfer/ImportSink.h"
+#include "transfer/RecordInserter.h"
 #include "transfer/TransferProgress.h"
 #include "transfer/XmlDump.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace quillbox {
 
@@ -12,8 +15,7 @@ class Program;
 class RecordModel;
 
 // One import: one transaction, and the record list filled in bulk (no signal per row). Each
-// record is inserted as a new row and, when the database gives its number, appended to the
-// list. Status messages keep their order, but only the screen's last one is drawn, when the
+// record is inserted as a new row and appended to the list with its new number. Status messages keep their order, but only the screen's last one is drawn, when the
 // progress dialog refreshes and at the end.
 class ImportBatch : public ImportSink {
 public:
@@ -30,19 +32,17 @@ public:
     // Commits, shows the list and the last message. Also done by the destructor.
     void finish();
 
-    int inserted() const { return m_inserted; }
-
 private:
-    void afterInsert(bool ok);
+    void counted();
     void error(const QString& text);
     void refresh();
 
     Program& m_program;
     RecordModel* m_model;
     TransferProgress m_progress;
+    std::optional<RecordInserter> m_inserter;
     QString m_pendingError;
     int m_handled = 0;
-    int m_inserted = 0;
     bool m_open = true;
 };
 
