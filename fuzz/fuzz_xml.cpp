@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QList<XmlItem> items = collectXmlItems(tree);
     (void)tree.save();
     for (const XmlItem& item : items) {
-        (void)xmlInsertStatement(item);
+        (void)xmlInsertStatement(item.columns);
         (void)xmlItemRecord(item);
         for (const QString& value : item.values) {
             QString doc = XmlLayout::declaration();

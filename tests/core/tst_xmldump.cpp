@@ -56,7 +56,7 @@ private Q_SLOTS:
     void walkFindsItems_data();
     void walkFindsItems();
     void earlierVersionFile();
-    void insertStatementQuotesValues();
+    void insertStatementNamesColumnsAsTheyStand();
     void itemRecordPlacesValuesByName();
     void treeSaveAndLoadRoundTrip();
 };
@@ -211,9 +211,8 @@ void XmlDumpTest::earlierVersionFile() {
                             "notes=first line\r\nsecond line;sitename=Second,owner=Bob"));
 }
 
-void XmlDumpTest::insertStatementQuotesValues() {
-    const XmlItem item{{"sitename", "notes"}, {"O'Brien", "a,b"}};
-    QCOMPARE(xmlInsertStatement(item), QStringLiteral("INSERT INTO quillbox (sitename,notes) VALUES('O''Brien','a,b')"));
+void XmlDumpTest::insertStatementNamesColumnsAsTheyStand() {
+    QCOMPARE(xmlInsertStatement({"SiteName", "notes"}), QStringLiteral("INSERT INTO quillbox (SiteName,notes) VALUES(?,?)"));
 }
 
 void XmlDumpTest::itemRecordPlacesValuesByName() {

@@ -3,6 +3,8 @@
 #include "store/SqlText.h"
 #include "transfer/XmlLayout.h"
 
+#include <QHash>
+
 #include <vector>
 
 namespace quillbox {
@@ -46,27 +48,27 @@ QList<XmlItem> collectXmlItems(const XmlTree& tree) {
     return items;
 }
 
-QString xmlInsertStatement(const XmlItem& item) {
-    QString values;
-    for (qsizetype i = 0; i < item.values.size(); ++i) {
-        if (i > 0) {
-            values += QLatin1Char(',');
-        }
-        values += QLatin1Char('\'') + sqlQuote(item.values[i]) + QLatin1Char('\'');
-    }
-    return QStringLiteral("INSERT INTO quillbox (") + item.columns.join(QLatin1Char(',')) +
-           QStringLiteral(") VALUES(") + values + QLatin1Char(')');
+QString xmlInsertStatement(const QStringList& columns) {
+    return QStringLiteral("INSERT INTO quillbox (") + columns.join(QLatin1Char(',')) + QStringLiteral(") VALUES(") +
+           QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
 SiteRecord xmlItemRecord(const XmlItem& item) {
-    SiteRecord record;
-    const QStringList& names = columnNames();
-    for (qsizetype i = 0; i < item.columns.size(); ++i) {
+    static const QHash<QString, int> columnOf = [] {
+        QHash<QString, int> map;
         for (int k = 0; k < Col::TextColumns; ++k) {
-            if (item.columns[i].compare(names[k], Qt::CaseInsensitive) == 0) {
-                record[k] = item.values[i];
-                break;
-            }
+            map.insert(columnNames()[k], k);
+        }
+        return map;
+    }();
+    SiteRecord record;
+    for (qsizetype i = 0; i < item.columns.size(); ++i) {
+        int k = columnOf.value(item.columns[i], -1);
+        if (k < 0) {
+            k = columnOf.value(item.columns[i].toLower(), -1); // the database takes names in any case
+        }
+        if (k >= 0) {
+            record[k] = item.values[i];
         }
     }
     return record;

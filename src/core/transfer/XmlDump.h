@@ -21,8 +21,9 @@ struct XmlItem {
 // so items come in file order. Other names are not examined.
 QList<XmlItem> collectXmlItems(const XmlTree& tree);
 
-// "INSERT INTO quillbox (" + columns + ") VALUES(" + quoted values + ")".
-QString xmlInsertStatement(const XmlItem& item);
+// "INSERT INTO quillbox (" + the columns as they stand + ") VALUES(" + one "?" per column + ")":
+// the names come from the file, the values are bound.
+QString xmlInsertStatement(const QStringList& columns);
 
 // The item's values placed in a record by column name (as the database matches names, without
 // regard to case); fields the item does not name are empty.

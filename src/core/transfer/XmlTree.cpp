@@ -49,15 +49,31 @@ struct Loader {
     XML_Parser parser = nullptr;
     int current = 0;
     int cdata = XmlTree::None;
+    // Character data arrives in many small pieces; it is kept here as UTF-8 and decoded once,
+    // whenever a node begins or ends.
+    QByteArray pending;
     QHash<QByteArray, QString> names; // element names shared, not copied per node
 
     const QString& intern(const char* name) {
-        const QByteArray key(name);
+        const QByteArray key = QByteArray::fromRawData(name, static_cast<qsizetype>(qstrlen(name)));
         auto it = names.find(key);
         if (it == names.end()) {
-            it = names.insert(key, QString::fromUtf8(key));
+            const QByteArray copy(key.constData(), key.size());
+            it = names.insert(copy, QString::fromUtf8(copy));
         }
         return it.value();
+    }
+
+    void flush() {
+        if (pending.isEmpty()) {
+            return;
+        }
+        const QString text = QString::fromUtf8(pending);
+        tree.appendText(current, text);
+        if (cdata != XmlTree::None) {
+            tree.appendText(cdata, text);
+        }
+        pending.clear();
     }
 };
 
@@ -65,11 +81,13 @@ Loader& loader(void* data) { return *static_cast<Loader*>(data); }
 
 void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     Loader& l = loader(data);
+    l.flush();
     l.current = l.tree.addElement(l.current, l.intern(name));
 }
 
 void XMLCALL onEnd(void* data, const XML_Char*) {
     Loader& l = loader(data);
+    l.flush();
     if (l.current != 0) {
         l.current = l.tree.parent(l.current);
     }
@@ -77,34 +95,36 @@ void XMLCALL onEnd(void* data, const XML_Char*) {
 
 void XMLCALL onCharacters(void* data, const XML_Char* s, int len) {
     Loader& l = loader(data);
-    QString text;
     // The parser hands every line break of the file over as one LF, and a character reference
     // as its character; only the length of the markup behind it tells them apart.
     if (len == 1 && s[0] == '\n' && XML_GetCurrentByteCount(l.parser) <= 2) {
-        text = QStringLiteral("\r\n");
+        l.pending.append("\r\n", 2);
     } else {
-        text = QString::fromUtf8(s, len);
-    }
-    l.tree.appendText(l.current, text);
-    if (l.cdata != XmlTree::None) {
-        l.tree.appendText(l.cdata, text);
+        l.pending.append(s, len);
     }
 }
 
 void XMLCALL onComment(void* data, const XML_Char* text) {
     Loader& l = loader(data);
+    l.flush();
     l.tree.addNode(l.current, XmlNodeType::Comment, QString(), QString::fromUtf8(text));
 }
 
 void XMLCALL onCdataStart(void* data) {
     Loader& l = loader(data);
+    l.flush();
     l.cdata = l.tree.addNode(l.current, XmlNodeType::Cdata, QString());
 }
 
-void XMLCALL onCdataEnd(void* data) { loader(data).cdata = XmlTree::None; }
+void XMLCALL onCdataEnd(void* data) {
+    Loader& l = loader(data);
+    l.flush();
+    l.cdata = XmlTree::None;
+}
 
 void XMLCALL onInstruction(void* data, const XML_Char* target, const XML_Char* text) {
     Loader& l = loader(data);
+    l.flush();
     l.tree.addNode(l.current, XmlNodeType::Other, QString::fromUtf8(target), QString::fromUtf8(text));
 }
 
@@ -128,6 +148,7 @@ XmlTree::LoadResult XmlTree::load(const QByteArray& bytes) {
     XML_SetCommentHandler(l.parser, onComment);
     XML_SetCdataSectionHandler(l.parser, onCdataStart, onCdataEnd);
     XML_SetProcessingInstructionHandler(l.parser, onInstruction);
+    m_nodes.reserve(static_cast<size_t>(bytes.size() / 40)); // about one node per line of a dump
 
     constexpr qsizetype chunk = 1 << 20;
     qsizetype offset = 0;
@@ -138,6 +159,7 @@ XmlTree::LoadResult XmlTree::load(const QByteArray& bytes) {
         ok = XML_Parse(l.parser, bytes.constData() + offset, static_cast<int>(size), last) == XML_STATUS_OK;
         offset += size;
     } while (ok && offset < bytes.size());
+    l.flush(); // what stood before a parse error is kept
     result.parsed = ok;
     if (!ok) {
         result.error = QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(l.parser)));

@@ -35,16 +35,15 @@ void ImportBatch::record(const SiteRecord& values) {
 }
 
 void ImportBatch::insertItem(const XmlItem& item) {
-    AppState& state = m_program.state();
-    if (state.database.execute(xmlInsertStatement(item))) {
+    SiteRecord& current = m_program.state().currentRecord;
+    QString number;
+    if (m_inserter->insert(item, number)) {
         // The row shows the values themselves, placed by their names.
-        state.currentRecord = xmlItemRecord(item);
-        state.currentRecord[Col::Record] = lastInsertedRecord(state.database);
-        if (!state.currentRecord[Col::Record].isEmpty()) {
-            m_model->appendBulk(m_program.rowFromCurrentRecord(false));
-        }
+        current = xmlItemRecord(item);
+        current[Col::Record] = number;
+        m_model->appendBulk(m_program.rowFromCurrentRecord(false));
     } else {
-        error(state.database.errorText());
+        error(m_inserter->errorText());
     }
     counted();
 }
