@@ -25,10 +25,11 @@ const int rounds = qEnvironmentVariableIntValue("QUILLBOX_BENCH_ROUNDS") > 0
                        : 3;
 
 SiteRecord sampleRecord(int i) {
-    SiteRecord r = test::makeRecord(QStringLiteral("Site number %1").arg(i), QStringLiteral("user%1@example.com").arg(i),
-                                    QStringLiteral("pa'ss%1word").arg(i), QStringLiteral("https://www.example%1.com/login").arg(i),
-                                    QStringLiteral("Category %1").arg(i % 40), QStringLiteral("Owner %1").arg(i % 5),
-                                    QStringLiteral("A note for record %1,\r\nwith a second line.").arg(i));
+    SiteRecord r =
+        test::makeRecord(QStringLiteral("Site number %1").arg(i), QStringLiteral("user%1@example.com").arg(i),
+                         QStringLiteral("pa'ss%1word").arg(i), QStringLiteral("https://www.example%1.com/login").arg(i),
+                         QStringLiteral("Category %1").arg(i % 40), QStringLiteral("Owner %1").arg(i % 5),
+                         QStringLiteral("A note for record %1,\r\nwith a second line.").arg(i));
     r[Col::FirstMisc] = QStringLiteral("Account");
     r[Col::FirstMisc + 1] = QString::number(1000000 + i);
     return r;
@@ -61,8 +62,8 @@ void importCsv() {
         timer.start();
         env.program->command(Id::MenuItemOfSlot[Id::Slot::Import]);
         const qint64 ms = timer.elapsed();
-        std::printf("round %d: import of %d CSV records in %lld ms (list rows %d, table rows %s)\n", round,
-                    recordCount, static_cast<long long>(ms), env.main()->model()->rowCount(),
+        std::printf("round %d: import of %d CSV records in %lld ms (list rows %d, table rows %s)\n", round, recordCount,
+                    static_cast<long long>(ms), env.main()->model()->rowCount(),
                     qPrintable(scalarQuery(env.state.database, QStringLiteral("SELECT COUNT(*) FROM quillbox"))));
     }
 }

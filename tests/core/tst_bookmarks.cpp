@@ -46,11 +46,12 @@ private Q_SLOTS:
 
 void BookmarksTest::firefoxFile() {
     const QList<BookmarkEntry> entries = readDataFile("bookmarks-firefox.html");
-    QCOMPARE(describe(entries),
-             (QStringList{"Bank & Trust | https://bank.example/login?user=1&amp;lang=en | Main account <savings> \"joint\"",
-                          "News | https://news.example/ | ", "Mail | https://mail.example/ | ",
-                          "Café – menu | https://caf&#233;.example/menu | First line of a description",
-                          "Recently Used Tags | place:sort=8&amp;maxResults=10 | "}));
+    QCOMPARE(
+        describe(entries),
+        (QStringList{"Bank & Trust | https://bank.example/login?user=1&amp;lang=en | Main account <savings> \"joint\"",
+                     "News | https://news.example/ | ", "Mail | https://mail.example/ | ",
+                     "Café – menu | https://caf&#233;.example/menu | First line of a description",
+                     "Recently Used Tags | place:sort=8&amp;maxResults=10 | "}));
     for (const BookmarkEntry& e : entries) {
         QCOMPARE(e.category, QStringLiteral("InterNet BookMark"));
         QCOMPARE(e.owner, QStringLiteral("tester"));
@@ -64,7 +65,9 @@ void BookmarksTest::chromeFile() {
                           "Shop | https://shop.example/ | ", "O'Brien's page | https://wiki.example/O%27Brien | "}));
 }
 
-void BookmarksTest::lowerCaseTagsAreNotBookmarks() { QVERIFY(readDataFile("bookmarks-lowercase.html").isEmpty()); }
+void BookmarksTest::lowerCaseTagsAreNotBookmarks() {
+    QVERIFY(readDataFile("bookmarks-lowercase.html").isEmpty());
+}
 
 void BookmarksTest::lines_data() {
     QTest::addColumn<QString>("text");
@@ -85,8 +88,8 @@ void BookmarksTest::lines_data() {
         << "<DT><A HREF=\"x\">T</A>\n\n<DD>far" << QStringList{"T | x | "};
     QTest::newRow("description goes to the last bookmark")
         << "<DT><A HREF=\"x\">T</A>\n<DT><A HREF=\"y\">U</A>\n<DD>mine" << QStringList{"T | x | ", "U | y | mine"};
-    QTest::newRow("tags matched in upper case only") << "<dt><a href=\"x\">t</a>\n<DT><a href=\"y\">u</a>"
-                                                     << QStringList();
+    QTest::newRow("tags matched in upper case only")
+        << "<dt><a href=\"x\">t</a>\n<DT><a href=\"y\">u</a>" << QStringList();
 }
 
 void BookmarksTest::lines() {
@@ -98,12 +101,18 @@ void BookmarksTest::lines() {
 void BookmarksTest::tagStripping_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("stripped");
-    QTest::newRow("plain") << "no tags" << "no tags";
-    QTest::newRow("tags") << "<a href=\"x\">link</a>" << "link";
-    QTest::newRow("lone brackets stay") << "a < b > c" << "a  c";
-    QTest::newRow("nested opening, greedy close") << "<<b>>" << "<";
-    QTest::newRow("unclosed") << "x <b" << "x <b";
-    QTest::newRow("beyond the basic plane") << "🙂<b>x</b>😀" << "🙂x😀";
+    QTest::newRow("plain") << "no tags"
+                           << "no tags";
+    QTest::newRow("tags") << "<a href=\"x\">link</a>"
+                          << "link";
+    QTest::newRow("lone brackets stay") << "a < b > c"
+                                        << "a  c";
+    QTest::newRow("nested opening, greedy close") << "<<b>>"
+                                                  << "<";
+    QTest::newRow("unclosed") << "x <b"
+                              << "x <b";
+    QTest::newRow("beyond the basic plane") << "🙂<b>x</b>😀"
+                                            << "🙂x😀";
     QTest::newRow("broken surrogate") << QString(QChar(0xD800)) + "<i>" << QString(QChar(0xD800));
 }
 
@@ -116,11 +125,16 @@ void BookmarksTest::tagStripping() {
 void BookmarksTest::cleaning_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("cleaned");
-    QTest::newRow("line breaks removed") << "\r\nfirst\r\nsecond\n" << "firstsecond";
-    QTest::newRow("entities in order") << "&amp;lt;&lt;&gt;&apos;&quot;&#39;" << "<<>'\"'";
-    QTest::newRow("&#128 without semicolon") << "a&#128b" << "a\u0080b";
-    QTest::newRow("blanks trimmed, inner kept") << "  a  b  " << "a  b";
-    QTest::newRow("amp twice decoded once more") << "&amp;amp;" << "&amp;";
+    QTest::newRow("line breaks removed") << "\r\nfirst\r\nsecond\n"
+                                         << "firstsecond";
+    QTest::newRow("entities in order") << "&amp;lt;&lt;&gt;&apos;&quot;&#39;"
+                                       << "<<>'\"'";
+    QTest::newRow("&#128 without semicolon") << "a&#128b"
+                                             << "a\u0080b";
+    QTest::newRow("blanks trimmed, inner kept") << "  a  b  "
+                                                << "a  b";
+    QTest::newRow("amp twice decoded once more") << "&amp;amp;"
+                                                 << "&amp;";
 }
 
 void BookmarksTest::cleaning() {
@@ -132,10 +146,14 @@ void BookmarksTest::cleaning() {
 void BookmarksTest::owner_data() {
     QTest::addColumn<QString>("home");
     QTest::addColumn<QString>("owner");
-    QTest::newRow("unix") << "/home/ann" << "ann";
-    QTest::newRow("windows profile") << "C:\\Users\\name" << "name";
-    QTest::newRow("trailing separator") << "/Users/bob/" << "bob";
-    QTest::newRow("root") << "/" << "";
+    QTest::newRow("unix") << "/home/ann"
+                          << "ann";
+    QTest::newRow("windows profile") << "C:\\Users\\name"
+                                     << "name";
+    QTest::newRow("trailing separator") << "/Users/bob/"
+                                        << "bob";
+    QTest::newRow("root") << "/"
+                          << "";
 }
 
 void BookmarksTest::owner() {

@@ -67,12 +67,18 @@ void LineFormatsTest::textLineKeepsRecordOnOneLine_data() {
     QTest::addColumn<int>("field");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("written");
-    QTest::newRow("notes CR LF") << int(Col::Notes) << "a\r\nb" << "a~b";
-    QTest::newRow("notes lone CR and LF") << int(Col::Notes) << "a\rb\nc" << "a~b~c";
-    QTest::newRow("notes blank lines") << int(Col::Notes) << "a\r\n\r\nb" << "a~~b";
-    QTest::newRow("break elsewhere is a blank") << int(Col::SiteName) << "a\r\nb\rc\nd" << "a b c d";
-    QTest::newRow("bar and tilde unchanged") << int(Col::Password) << "p|w~x" << "p|w~x";
-    QTest::newRow("quotes unchanged") << int(Col::UserName) << "O'Brien \"x\"" << "O'Brien \"x\"";
+    QTest::newRow("notes CR LF") << int(Col::Notes) << "a\r\nb"
+                                 << "a~b";
+    QTest::newRow("notes lone CR and LF") << int(Col::Notes) << "a\rb\nc"
+                                          << "a~b~c";
+    QTest::newRow("notes blank lines") << int(Col::Notes) << "a\r\n\r\nb"
+                                       << "a~~b";
+    QTest::newRow("break elsewhere is a blank") << int(Col::SiteName) << "a\r\nb\rc\nd"
+                                                << "a b c d";
+    QTest::newRow("bar and tilde unchanged") << int(Col::Password) << "p|w~x"
+                                             << "p|w~x";
+    QTest::newRow("quotes unchanged") << int(Col::UserName) << "O'Brien \"x\""
+                                      << "O'Brien \"x\"";
 }
 
 void LineFormatsTest::textLineKeepsRecordOnOneLine() {
@@ -103,7 +109,9 @@ void LineFormatsTest::textReader_data() {
         << QByteArray("x\r\n1|2|3|4|5|6\r\na|b\r\n") << QStringList{noDelimiter, missing, "R:a|b"};
     QTest::newRow("tilde in notes only") << QByteArray("~|x") + QByteArray(27, '|') + "n~o~|extra"
                                          << QStringList{"R:~|x" + QString(27, '|') + "n\r\no\r\n"};
-    QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBF" "a|b") << QStringList{"R:a|b"};
+    QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBF"
+                                                           "a|b")
+                                             << QStringList{"R:a|b"};
     QTest::newRow("invalid UTF-8") << QByteArray("a\xFF|\xC3") << QStringList{"R:a\uFFFD|\uFFFD"};
     QTest::newRow("UTF-8 text") << QByteArray("Cr\xC3\xA8me|\xE6\x97\xA5") << QStringList{"R:Crème|日"};
 }
@@ -117,11 +125,16 @@ void LineFormatsTest::textReader() {
 void LineFormatsTest::csvLineQuotesAndDoubles_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("field");
-    QTest::newRow("plain") << "Bank" << "\"Bank\"";
-    QTest::newRow("empty") << "" << "\"\"";
-    QTest::newRow("quotes doubled") << "say \"hi\"" << "\"say \"\"hi\"\"\"";
-    QTest::newRow("sequence quote comma quote") << "a\",\"b" << "\"a\"\",\"\"b\"";
-    QTest::newRow("line break kept") << "a\r\nb" << "\"a\r\nb\"";
+    QTest::newRow("plain") << "Bank"
+                           << "\"Bank\"";
+    QTest::newRow("empty") << ""
+                           << "\"\"";
+    QTest::newRow("quotes doubled") << "say \"hi\""
+                                    << "\"say \"\"hi\"\"\"";
+    QTest::newRow("sequence quote comma quote") << "a\",\"b"
+                                                << "\"a\"\",\"\"b\"";
+    QTest::newRow("line break kept") << "a\r\nb"
+                                     << "\"a\r\nb\"";
 }
 
 void LineFormatsTest::csvLineQuotesAndDoubles() {
@@ -148,9 +161,8 @@ void LineFormatsTest::csvReader_data() {
     QTest::newRow("doubled quotes") << QByteArray("\"say \"\"hi\"\"\",\"x\"") << QStringList{"R:say \"hi\"|x"};
     QTest::newRow("comma inside") << QByteArray("\"a,b\",\"c\"") << QStringList{"R:a,b|c"};
     QTest::newRow("quote comma quote inside") << QByteArray("\"a\"\",\"\"b\",\"c\"") << QStringList{"R:a\",\"b|c"};
-    QTest::newRow("multi-line notes")
-        << QByteArray("\"a\",\"line1\r\nline2\rline3\nend\"\r\n\"b\",\"c\"\r\n")
-        << QStringList{"R:a|line1\r\nline2\rline3\nend", "R:b|c"};
+    QTest::newRow("multi-line notes") << QByteArray("\"a\",\"line1\r\nline2\rline3\nend\"\r\n\"b\",\"c\"\r\n")
+                                      << QStringList{"R:a|line1\r\nline2\rline3\nend", "R:b|c"};
     QTest::newRow("open quote ends at its line")
         << QByteArray("\"a\",\"b\r\n\"c\",\"d\",\"e") << QStringList{"R:a|b", "R:c|d|e"};
     QTest::newRow("unquoted fields") << QByteArray("a,b,c\r\n") << QStringList{"R:a|b|c"};

@@ -40,7 +40,8 @@ void RecordInserterTest::valuesArriveAsTheTextStatementStoresThem() {
         QVERIFY(db.execute(buildInsertStatement(quoted)));
     }
     QCOMPARE(numbers, (QStringList{"1", "3", "5", "7"}));
-    QCOMPARE(scalarQuery(db, "SELECT COUNT(*) FROM quillbox WHERE notes IS NULL OR misc9 IS NULL"), QStringLiteral("0"));
+    QCOMPARE(scalarQuery(db, "SELECT COUNT(*) FROM quillbox WHERE notes IS NULL OR misc9 IS NULL"),
+             QStringLiteral("0"));
     QStringList differences;
     for (const QString& column : columnNames().mid(0, Col::TextColumns)) {
         differences << scalarQuery(db, QStringLiteral("SELECT COUNT(*) FROM quillbox a JOIN quillbox b ON b.record = "
@@ -81,14 +82,16 @@ void RecordInserterTest::failuresGiveTheDatabaseMessage() {
 void RecordInserterTest::xmlItemsUseTheirOwnColumns_data() {
     QTest::addColumn<QStringList>("columns");
     QTest::addColumn<QStringList>("values");
-    QTest::addColumn<QString>("error"); // empty: inserted
+    QTest::addColumn<QString>("error");  // empty: inserted
     QTest::addColumn<QString>("stored"); // sitename|owner|notes of the new row
-    QTest::newRow("names in any case and order") << QStringList{"notes", "SiteName", "owner"}
-                                                 << QStringList{"n, with comma", "O'Brien", "Ann"} << ""
-                                                 << "O'Brien|Ann|n, with comma";
+    QTest::newRow("names in any case and order")
+        << QStringList{"notes", "SiteName", "owner"} << QStringList{"n, with comma", "O'Brien", "Ann"} << ""
+        << "O'Brien|Ann|n, with comma";
     QTest::newRow("no such column") << QStringList{"sitename", "bogus"} << QStringList{"x", "y"}
-                                    << "table quillbox has no column named bogus" << "";
-    QTest::newRow("no columns at all") << QStringList() << QStringList() << "near \")\": syntax error" << "";
+                                    << "table quillbox has no column named bogus"
+                                    << "";
+    QTest::newRow("no columns at all") << QStringList() << QStringList() << "near \")\": syntax error"
+                                       << "";
 }
 
 void RecordInserterTest::xmlItemsUseTheirOwnColumns() {
@@ -108,7 +111,8 @@ void RecordInserterTest::xmlItemsUseTheirOwnColumns() {
     QCOMPARE(inserter.errorText(), error);
     if (ok) {
         QCOMPARE(number, QStringLiteral("2"));
-        QCOMPARE(scalarQuery(db, "SELECT sitename || '|' || owner || '|' || notes FROM quillbox WHERE record=2"), stored);
+        QCOMPARE(scalarQuery(db, "SELECT sitename || '|' || owner || '|' || notes FROM quillbox WHERE record=2"),
+                 stored);
         QCOMPARE(scalarQuery(db, "SELECT lsitename IS NULL FROM quillbox WHERE record=2"), QStringLiteral("1"));
     }
 }

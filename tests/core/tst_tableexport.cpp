@@ -5,13 +5,13 @@
 #include "core/RecordingSink.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "support/TestEnv.h"
 #include "transfer/CsvFormat.h"
 #include "transfer/ImportText.h"
 #include "transfer/TableExport.h"
 #include "transfer/TextFormat.h"
 #include "transfer/XmlDump.h"
 #include "transfer/XmlTree.h"
-#include "support/TestEnv.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -118,12 +118,18 @@ void TableExportTest::extensionRule_data() {
     QTest::addColumn<ExportFormat>("format");
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("written");
-    QTest::newRow("asc gets txt") << ExportFormat::Text << "sites.asc" << "sites.asc.txt";
-    QTest::newRow("upper-case TXT stays") << ExportFormat::Text << "LIST.TXT" << "LIST.TXT";
-    QTest::newRow("no extension") << ExportFormat::Text << "list" << "list.txt";
-    QTest::newRow("CSV stays") << ExportFormat::Csv << "sites.CSV" << "sites.CSV";
-    QTest::newRow("txt is no csv") << ExportFormat::Csv << "sites.txt" << "sites.txt.csv";
-    QTest::newRow("xml") << ExportFormat::Xml << "dump.xml.bak" << "dump.xml.bak.xml";
+    QTest::newRow("asc gets txt") << ExportFormat::Text << "sites.asc"
+                                  << "sites.asc.txt";
+    QTest::newRow("upper-case TXT stays") << ExportFormat::Text << "LIST.TXT"
+                                          << "LIST.TXT";
+    QTest::newRow("no extension") << ExportFormat::Text << "list"
+                                  << "list.txt";
+    QTest::newRow("CSV stays") << ExportFormat::Csv << "sites.CSV"
+                               << "sites.CSV";
+    QTest::newRow("txt is no csv") << ExportFormat::Csv << "sites.txt"
+                                   << "sites.txt.csv";
+    QTest::newRow("xml") << ExportFormat::Xml << "dump.xml.bak"
+                         << "dump.xml.bak.xml";
 }
 
 void TableExportTest::extensionRule() {
@@ -180,9 +186,12 @@ void TableExportTest::failedQueryLeavesExistingFile_data() {
     QTest::addColumn<ExportFormat>("format");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
-    QTest::newRow("text") << ExportFormat::Text << "old.txt" << "Cannot retrieve data, database error.";
-    QTest::newRow("csv") << ExportFormat::Csv << "old.csv" << "Cannot retrieve data, database error.";
-    QTest::newRow("xml") << ExportFormat::Xml << "old.xml" << "The database query has failed to retrieve any data";
+    QTest::newRow("text") << ExportFormat::Text << "old.txt"
+                          << "Cannot retrieve data, database error.";
+    QTest::newRow("csv") << ExportFormat::Csv << "old.csv"
+                         << "Cannot retrieve data, database error.";
+    QTest::newRow("xml") << ExportFormat::Xml << "old.xml"
+                         << "The database query has failed to retrieve any data";
 }
 
 void TableExportTest::failedQueryLeavesExistingFile() {
@@ -204,9 +213,12 @@ void TableExportTest::failedWriteLeavesExistingFile_data() {
     QTest::addColumn<ExportFormat>("format");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
-    QTest::newRow("text") << ExportFormat::Text << "full.txt" << "Cannot write the text export file.";
-    QTest::newRow("csv") << ExportFormat::Csv << "full.csv" << "Cannot write the csv export file.";
-    QTest::newRow("xml") << ExportFormat::Xml << "full.xml" << "Cannot write the xml export file.";
+    QTest::newRow("text") << ExportFormat::Text << "full.txt"
+                          << "Cannot write the text export file.";
+    QTest::newRow("csv") << ExportFormat::Csv << "full.csv"
+                         << "Cannot write the csv export file.";
+    QTest::newRow("xml") << ExportFormat::Xml << "full.xml"
+                         << "Cannot write the xml export file.";
 }
 
 void TableExportTest::failedWriteLeavesExistingFile() {
@@ -242,9 +254,8 @@ void TableExportTest::progressHoldsSiteNameAsTheLineHasIt() {
     seed(layoutTable());
     for (ExportFormat format : {ExportFormat::Text, ExportFormat::Csv}) {
         QStringList held;
-        exportTable(m_db, format, path("p"), [&](const QString& site, int count) {
-            held << site + QLatin1Char('#') + QString::number(count);
-        });
+        exportTable(m_db, format, path("p"),
+                    [&](const QString& site, int count) { held << site + QLatin1Char('#') + QString::number(count); });
         const QStringList expected = format == ExportFormat::Csv ? QStringList{"\"Bank & Co\",#1", "\"Mail\",#2"}
                                                                  : QStringList{"Bank & Co#1", "Mail#2"};
         QCOMPARE(held, expected);

@@ -64,14 +64,18 @@ private Q_SLOTS:
 void XmlDumpTest::valueLayout_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("written");
-    QTest::newRow("empty") << "" << "    <misc1/>\r\n";
-    QTest::newRow("one line") << "Bank" << "    <misc1>\r\n      Bank\r\n    </misc1>\r\n";
-    QTest::newRow("blanks kept") << "  a  b  " << "    <misc1>\r\n        a  b  \r\n    </misc1>\r\n";
-    QTest::newRow("CR LF is a line of the file")
-        << "a\r\n\r\nb" << "    <misc1>\r\n      a\r\n      \r\n      b\r\n    </misc1>\r\n";
-    QTest::newRow("lone CR and LF as references") << "a\rb\nc" << "    <misc1>\r\n      a&#13;b&#10;c\r\n    </misc1>\r\n";
-    QTest::newRow("markup escaped, quotes not")
-        << "&<>\"'" << "    <misc1>\r\n      &amp;&lt;&gt;\"'\r\n    </misc1>\r\n";
+    QTest::newRow("empty") << ""
+                           << "    <misc1/>\r\n";
+    QTest::newRow("one line") << "Bank"
+                              << "    <misc1>\r\n      Bank\r\n    </misc1>\r\n";
+    QTest::newRow("blanks kept") << "  a  b  "
+                                 << "    <misc1>\r\n        a  b  \r\n    </misc1>\r\n";
+    QTest::newRow("CR LF is a line of the file") << "a\r\n\r\nb"
+                                                 << "    <misc1>\r\n      a\r\n      \r\n      b\r\n    </misc1>\r\n";
+    QTest::newRow("lone CR and LF as references") << "a\rb\nc"
+                                                  << "    <misc1>\r\n      a&#13;b&#10;c\r\n    </misc1>\r\n";
+    QTest::newRow("markup escaped, quotes not") << "&<>\"'"
+                                                << "    <misc1>\r\n      &amp;&lt;&gt;\"'\r\n    </misc1>\r\n";
     QTest::newRow("character no XML file can hold") << QString(QChar(1)) + "x"
                                                     << "    <misc1>\r\n      \uFFFDx\r\n    </misc1>\r\n";
 }
@@ -87,13 +91,20 @@ void XmlDumpTest::valueLayout() {
 void XmlDumpTest::readValueStripsOnlyTheLayout_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("value");
-    QTest::newRow("our layout") << "\r\n      Bank\r\n    " << "Bank";
-    QTest::newRow("value's own blanks") << "\r\n        a  b  \r\n    " << "  a  b  ";
-    QTest::newRow("two lines") << "\r\n      a\r\n      b\r\n    " << "a\r\nb";
-    QTest::newRow("empty last line") << "\r\n      a\r\n      \r\n    " << "a\r\n";
-    QTest::newRow("on one line") << "  Bank  " << "  Bank  ";
-    QTest::newRow("fewer blanks") << "\r\n  a\r\nb" << "a\r\nb";
-    QTest::newRow("only the layout") << "\r\n" << "";
+    QTest::newRow("our layout") << "\r\n      Bank\r\n    "
+                                << "Bank";
+    QTest::newRow("value's own blanks") << "\r\n        a  b  \r\n    "
+                                        << "  a  b  ";
+    QTest::newRow("two lines") << "\r\n      a\r\n      b\r\n    "
+                               << "a\r\nb";
+    QTest::newRow("empty last line") << "\r\n      a\r\n      \r\n    "
+                                     << "a\r\n";
+    QTest::newRow("on one line") << "  Bank  "
+                                 << "  Bank  ";
+    QTest::newRow("fewer blanks") << "\r\n  a\r\nb"
+                                  << "a\r\nb";
+    QTest::newRow("only the layout") << "\r\n"
+                                     << "";
 }
 
 void XmlDumpTest::readValueStripsOnlyTheLayout() {
@@ -174,8 +185,8 @@ void XmlDumpTest::externalEntitiesAreNeverRead() {
 
 void XmlDumpTest::deepNestingIsWalkedWithoutRecursion() {
     const int depth = 200000;
-    const QByteArray xml = QByteArray("<a>").repeated(depth) + "<sitename>deep</sitename><record/>" +
-                           QByteArray("</a>").repeated(depth);
+    const QByteArray xml =
+        QByteArray("<a>").repeated(depth) + "<sitename>deep</sitename><record/>" + QByteArray("</a>").repeated(depth);
     QCOMPARE(describe(itemsOf(xml)), QStringLiteral("sitename=deep"));
 }
 
@@ -185,15 +196,15 @@ void XmlDumpTest::walkFindsItems_data() {
     QTest::newRow("item without record") << QByteArray("<Q><S><sitename>x</sitename></S></Q>") << "";
     QTest::newRow("element after record ignored")
         << QByteArray("<Q><S><sitename>x</sitename><record>5</record><notes>n</notes></S></Q>") << "sitename=x";
-    QTest::newRow("names as they stand")
-        << QByteArray("<Any><Thing><SiteName>x</SiteName><bogus/><record/></Thing></Any>") << "SiteName=x,bogus=";
+    QTest::newRow("names as they stand") << QByteArray(
+                                                "<Any><Thing><SiteName>x</SiteName><bogus/><record/></Thing></Any>")
+                                         << "SiteName=x,bogus=";
     QTest::newRow("comments are no columns")
         << QByteArray("<Q><S><!-- c --><sitename>x</sitename><record/></S></Q>") << "sitename=x";
     QTest::newRow("items in file order, nested ones too")
         << QByteArray("<Q><S><a>1</a><record/></S><G><S><a>2</a><record/></S></G><S><a>3</a><record/></S></Q>")
         << "a=1;a=2;a=3";
-    QTest::newRow("record element in the document element")
-        << QByteArray("<Q><a>top</a><record/></Q>") << "a=top";
+    QTest::newRow("record element in the document element") << QByteArray("<Q><a>top</a><record/></Q>") << "a=top";
     QTest::newRow("not a document") << QByteArray("plain text") << "";
 }
 
@@ -212,7 +223,8 @@ void XmlDumpTest::earlierVersionFile() {
 }
 
 void XmlDumpTest::insertStatementNamesColumnsAsTheyStand() {
-    QCOMPARE(xmlInsertStatement({"SiteName", "notes"}), QStringLiteral("INSERT INTO quillbox (SiteName,notes) VALUES(?,?)"));
+    QCOMPARE(xmlInsertStatement({"SiteName", "notes"}),
+             QStringLiteral("INSERT INTO quillbox (SiteName,notes) VALUES(?,?)"));
 }
 
 void XmlDumpTest::itemRecordPlacesValuesByName() {

@@ -22,7 +22,9 @@ namespace {
 
 enum Pattern { TextPattern = 0, CsvPattern = 1, XmlPattern = 2, BookmarkPattern = 3 };
 
-QString dataFile(const char* name) { return QStringLiteral(QUILLBOX_TEST_DATA "/") + QString::fromLatin1(name); }
+QString dataFile(const char* name) {
+    return QStringLiteral(QUILLBOX_TEST_DATA "/") + QString::fromLatin1(name);
+}
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -102,8 +104,10 @@ void TransferTest::cancelledRequesters_data() {
     QTest::addColumn<int>("slot");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("message");
-    QTest::newRow("import") << int(Id::Slot::Import) << "Import file from" << "Error: User cancelled the import process.";
-    QTest::newRow("export") << int(Id::Slot::Export) << "Export file to" << "Error: User cancelled the export process.";
+    QTest::newRow("import") << int(Id::Slot::Import) << "Import file from"
+                            << "Error: User cancelled the import process.";
+    QTest::newRow("export") << int(Id::Slot::Export) << "Export file to"
+                            << "Error: User cancelled the export process.";
 }
 
 void TransferTest::cancelledRequesters() {
@@ -124,11 +128,17 @@ void TransferTest::exportWritesChosenFormat_data() {
     QTest::addColumn<QString>("written");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("message");
-    QTest::newRow("text") << int(TextPattern) << "sites.asc" << "sites.asc.txt" << "export-layout.txt"
+    QTest::newRow("text") << int(TextPattern) << "sites.asc"
+                          << "sites.asc.txt"
+                          << "export-layout.txt"
                           << "Info: Exported Mail";
-    QTest::newRow("csv") << int(CsvPattern) << "sites.CSV" << "sites.CSV" << "export-layout.csv"
+    QTest::newRow("csv") << int(CsvPattern) << "sites.CSV"
+                         << "sites.CSV"
+                         << "export-layout.csv"
                          << "Info: Exported \"Mail\",";
-    QTest::newRow("xml, no message") << int(XmlPattern) << "dump" << "dump.xml" << "export-layout.xml"
+    QTest::newRow("xml, no message") << int(XmlPattern) << "dump"
+                                     << "dump.xml"
+                                     << "export-layout.xml"
                                      << "Info: Quillbox is ready to work.";
 }
 
@@ -207,9 +217,10 @@ void TransferTest::importGrowsListAndRefillsBoxes() {
     seedDatabase(env.state.databaseFile, {makeRecord("Bank", "ann", "pw", "", "Money", "Ann")});
     QVERIFY(env.start());
     QCOMPARE(env.listRows().size(), 1);
-    writeFile(env.path("in.txt"), "Site name|Shop|User name|bob|Password|x'y|Home page|https://shop|"
-                                  "||||||||||||||||||Retail|Zed|note~two|\r\n"
-                                  "Site name|Club|User name|cy|Password||Home page||||||||||||||||||||Leisure|Ann||\r\n");
+    writeFile(env.path("in.txt"),
+              "Site name|Shop|User name|bob|Password|x'y|Home page|https://shop|"
+              "||||||||||||||||||Retail|Zed|note~two|\r\n"
+              "Site name|Club|User name|cy|Password||Home page||||||||||||||||||||Leisure|Ann||\r\n");
     env.state.lastOwner = QStringLiteral("Ann");
     env.state.lastCategory = QStringLiteral("Money");
     runImport(env, TextPattern, env.path("in.txt"));
@@ -221,7 +232,8 @@ void TransferTest::importGrowsListAndRefillsBoxes() {
     // After an import the category box lists every category, with no "All Categories" entry.
     QCOMPARE(boxItems(env.main()->categoryBox()), (QStringList{"Leisure", "Money", "Retail"}));
     QCOMPARE(env.main()->categoryBox()->currentText(), QStringLiteral("Money"));
-    QCOMPARE(scalarQuery(env.state.database, "SELECT notes FROM quillbox WHERE record=2"), QStringLiteral("note\r\ntwo"));
+    QCOMPARE(scalarQuery(env.state.database, "SELECT notes FROM quillbox WHERE record=2"),
+             QStringLiteral("note\r\ntwo"));
     QCOMPARE(scalarQuery(env.state.database, "SELECT password FROM quillbox WHERE record=2"), QStringLiteral("x'y"));
     QCOMPARE(env.state.bulkLoading, 0);
 
@@ -297,16 +309,17 @@ void TransferTest::unreadableFiles() {
 void TransferTest::xmlItemWithUnknownColumn() {
     TestEnv env;
     QVERIFY(env.start());
-    writeFile(env.path("in.xml"), "<?xml version=\"1.0\"?>\r\n<Quillbox>\r\n"
-                                  "  <SiteItem><sitename>First, with comma</sitename><category>C</category>"
-                                  "<owner>O</owner><record>1</record></SiteItem>\r\n"
-                                  "  <SiteItem><sitename>Bad</sitename><bogus>x</bogus><record>2</record></SiteItem>\r\n"
-                                  "  <SiteItem><sitename>Third</sitename><username>u</username><record>3</record>"
-                                  "</SiteItem>\r\n</Quillbox>\r\n");
+    writeFile(env.path("in.xml"),
+              "<?xml version=\"1.0\"?>\r\n<Quillbox>\r\n"
+              "  <SiteItem><sitename>First, with comma</sitename><category>C</category>"
+              "<owner>O</owner><record>1</record></SiteItem>\r\n"
+              "  <SiteItem><sitename>Bad</sitename><bogus>x</bogus><record>2</record></SiteItem>\r\n"
+              "  <SiteItem><sitename>Third</sitename><username>u</username><record>3</record>"
+              "</SiteItem>\r\n</Quillbox>\r\n");
     env.state.optShowPrivate = 1;
     runImport(env, XmlPattern, env.path("in.xml"));
-    QCOMPARE(env.listRows(), (QList<QStringList>{{"First, with comma", "", "", "", "C", "1"},
-                                                 {"Third", "u", "", "", "", "2"}}));
+    QCOMPARE(env.listRows(),
+             (QList<QStringList>{{"First, with comma", "", "", "", "C", "1"}, {"Third", "u", "", "", "", "2"}}));
     QCOMPARE(env.main()->message(), QStringLiteral("Error: table quillbox has no column named bogus"));
 }
 
@@ -316,13 +329,13 @@ void TransferTest::bookmarksBecomeRecords() {
     QVERIFY(env.start());
     env.state.optShowPrivate = 1;
     runImport(env, BookmarkPattern, dataFile("bookmarks-chrome.html"));
-    QCOMPARE(env.listRows(),
-             (QList<QStringList>{{"Example", "https://www.example.com/", "", "", "InterNet BookMark", "1"},
-                                 {"Intranet \"Home\" &amp; more", "https://intranet.example/a?x=1&amp;y=2", "", "",
-                                  "InterNet BookMark", "2"},
-                                 {"Shop", "https://shop.example/", "", "", "InterNet BookMark", "3"},
-                                 {"O'Brien's page", "https://wiki.example/O%27Brien", "", "", "InterNet BookMark",
-                                  "4"}}));
+    QCOMPARE(
+        env.listRows(),
+        (QList<QStringList>{{"Example", "https://www.example.com/", "", "", "InterNet BookMark", "1"},
+                            {"Intranet \"Home\" &amp; more", "https://intranet.example/a?x=1&amp;y=2", "", "",
+                             "InterNet BookMark", "2"},
+                            {"Shop", "https://shop.example/", "", "", "InterNet BookMark", "3"},
+                            {"O'Brien's page", "https://wiki.example/O%27Brien", "", "", "InterNet BookMark", "4"}}));
     QCOMPARE(boxItems(env.main()->ownerBox()), QStringList{"wren"});
     QCOMPARE(scalarQuery(env.state.database, "SELECT lusername FROM quillbox WHERE record=4"),
              QStringLiteral("Site Address"));

@@ -19,8 +19,8 @@ TagStripper::TagStripper() : m_impl(new Impl) {
     PCRE2_SIZE offset = 0;
     // No UTF mode: the expression only looks at "<" and ">", so any run of UTF-16 code units,
     // broken surrogates included, is a valid subject.
-    m_impl->code = pcre2_compile_16(reinterpret_cast<PCRE2_SPTR16>(pattern), PCRE2_ZERO_TERMINATED, 0, &error,
-                                    &offset, nullptr);
+    m_impl->code =
+        pcre2_compile_16(reinterpret_cast<PCRE2_SPTR16>(pattern), PCRE2_ZERO_TERMINATED, 0, &error, &offset, nullptr);
     if (m_impl->code) {
         m_impl->match = pcre2_match_data_create_from_pattern_16(m_impl->code, nullptr);
     }

@@ -32,7 +32,9 @@ QString csvLine(const SiteRecord& record) {
 
 namespace {
 
-bool isLineBreak(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
+bool isLineBreak(QChar c) {
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
 
 // Parses the record that starts at pos into fields. Returns where the next record starts, or -1
 // when the text ended inside a quoted field and multiLine was allowed.

@@ -9,7 +9,9 @@ namespace quillbox {
 
 RecordInserter::RecordInserter(const Database& db) : m_db(db) {}
 
-RecordInserter::~RecordInserter() { sqlite3_finalize(m_stmt); }
+RecordInserter::~RecordInserter() {
+    sqlite3_finalize(m_stmt);
+}
 
 bool RecordInserter::prepare(const QString& statement) {
     if (m_stmt && statement == m_statement) {
@@ -55,11 +57,10 @@ bool RecordInserter::step(QString& recordNumber) {
 bool RecordInserter::insert(const SiteRecord& values, QString& recordNumber) {
     recordNumber.clear();
     // The columns of the program's insert statement, in its order.
-    static const QString statement = QStringLiteral("INSERT INTO quillbox(") +
-                                     columnNames().mid(0, Col::TextColumns).join(QStringLiteral(", ")) +
-                                     QStringLiteral(")VALUES(") +
-                                     QStringList(Col::TextColumns, QStringLiteral("?")).join(QLatin1Char(',')) +
-                                     QLatin1Char(')');
+    static const QString statement =
+        QStringLiteral("INSERT INTO quillbox(") + columnNames().mid(0, Col::TextColumns).join(QStringLiteral(", ")) +
+        QStringLiteral(")VALUES(") + QStringList(Col::TextColumns, QStringLiteral("?")).join(QLatin1Char(',')) +
+        QLatin1Char(')');
     if (!prepare(statement)) {
         return false;
     }

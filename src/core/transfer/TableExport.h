@@ -11,10 +11,10 @@ namespace quillbox {
 enum class ExportFormat { Text, Csv, Xml };
 
 struct ExportResult {
-    QString path;    // the file name after the extension rule
-    int count = 0;   // records written
+    QString path;         // the file name after the extension rule
+    int count = 0;        // records written
     bool written = false; // a file was put in place (an empty table gives no XML file)
-    QString error;   // the message to show; empty on success
+    QString error;        // the message to show; empty on success
 };
 
 // Called once per record with the site name in the form the line holds it (the CSV form is

@@ -6,7 +6,9 @@ namespace {
 
 const QLatin1String lineEnd("\r\n");
 
-void indent(QString& out, int level) { out.append(QString(2 * level, QLatin1Char(' '))); }
+void indent(QString& out, int level) {
+    out.append(QString(2 * level, QLatin1Char(' ')));
+}
 
 // XML 1.0 allows these characters and no others, not even as references.
 bool allowedInXml(char32_t c) {
@@ -50,7 +52,9 @@ void appendEscapedLine(QString& out, QStringView line) {
 
 } // namespace
 
-QString declaration() { return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n"); }
+QString declaration() {
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n");
+}
 
 void startTag(QString& out, int level, QStringView name) {
     indent(out, level);

@@ -11,7 +11,9 @@
 
 namespace quillbox {
 
-XmlTree::XmlTree() { m_nodes.push_back(Node{XmlNodeType::Document, None, None, None, None, 0, {}, {}}); }
+XmlTree::XmlTree() {
+    m_nodes.push_back(Node{XmlNodeType::Document, None, None, None, None, 0, {}, {}});
+}
 
 int XmlTree::documentElement() const {
     for (int child = m_nodes[0].firstChild; child != None; child = nextSibling(child)) {
@@ -77,7 +79,9 @@ struct Loader {
     }
 };
 
-Loader& loader(void* data) { return *static_cast<Loader*>(data); }
+Loader& loader(void* data) {
+    return *static_cast<Loader*>(data);
+}
 
 void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     Loader& l = loader(data);

@@ -97,8 +97,7 @@ void importXml(Program& program, const QString& path) {
 
 void importBookmarks(Program& program, const QString& path) {
     const AppState& state = program.state();
-    const QString owner =
-        ownerFromHomeFolder(state.seams.homeFolder ? state.seams.homeFolder() : QDir::homePath());
+    const QString owner = ownerFromHomeFolder(state.seams.homeFolder ? state.seams.homeFolder() : QDir::homePath());
     const std::optional<QByteArray> bytes = readImportFile(path);
     if (!bytes) {
         program.showError(QStringLiteral("The import file could not be read"));
@@ -118,8 +117,7 @@ void importBookmarks(Program& program, const QString& path) {
 } // namespace
 
 void Program::importRecords() {
-    const FileChoice choice =
-        askForFile(m_state, QStringLiteral("Import file from"), importPatternList, false);
+    const FileChoice choice = askForFile(m_state, QStringLiteral("Import file from"), importPatternList, false);
     if (choice.path.isEmpty()) {
         showError(QStringLiteral("User cancelled the import process."));
         return;

@@ -17,7 +17,9 @@ ImportBatch::ImportBatch(Program& program)
     state.bulkLoading = 1;
 }
 
-ImportBatch::~ImportBatch() { finish(); }
+ImportBatch::~ImportBatch() {
+    finish();
+}
 
 void ImportBatch::record(const SiteRecord& values) {
     SiteRecord& current = m_program.state().currentRecord;
@@ -60,7 +62,9 @@ void ImportBatch::counted() {
     }
 }
 
-void ImportBatch::error(const QString& text) { m_pendingError = text; }
+void ImportBatch::error(const QString& text) {
+    m_pendingError = text;
+}
 
 void ImportBatch::refresh() {
     // The list grows on screen while the dialog is up; the bulk is closed for the repaint only.

@@ -15,8 +15,8 @@ class Program;
 class RecordModel;
 
 // One import: one transaction, and the record list filled in bulk (no signal per row). Each
-// record is inserted as a new row and appended to the list with its new number. Status messages keep their order, but only the screen's last one is drawn, when the
-// progress dialog refreshes and at the end.
+// record is inserted as a new row and appended to the list with its new number. Status messages keep their order, but
+// only the screen's last one is drawn, when the progress dialog refreshes and at the end.
 class ImportBatch : public ImportSink {
 public:
     explicit ImportBatch(Program& program);

@@ -16,9 +16,13 @@ TransferProgress::TransferProgress(QWidget* parent, const QString& labelFormat, 
     m_timer.start();
 }
 
-TransferProgress::~TransferProgress() { delete m_dialog; }
+TransferProgress::~TransferProgress() {
+    delete m_dialog;
+}
 
-QProgressDialog* TransferProgress::dialog() const { return m_dialog; }
+QProgressDialog* TransferProgress::dialog() const {
+    return m_dialog;
+}
 
 bool TransferProgress::due() {
     const qint64 now = m_timer.elapsed();
