@@ -1,17 +1,8 @@
 // Exporting the table: the bytes of each format against hand-written files, the extension
-// rule, empty tables, failures that must leave no half-written file, and round trips through
-// the database and back in.
-#include "core/NastyTable.h"
-#include "core/RecordingSink.h"
+// rule, empty tables, and failures that must leave no half-written file.
 #include "store/SiteStore.h"
-#include "store/SqlText.h"
 #include "support/TestEnv.h"
-#include "transfer/CsvFormat.h"
-#include "transfer/ImportText.h"
 #include "transfer/TableExport.h"
-#include "transfer/TextFormat.h"
-#include "transfer/XmlDump.h"
-#include "transfer/XmlTree.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -41,19 +32,6 @@ QList<SiteRecord> layoutTable() {
     return {a, b};
 }
 
-// Fields 0 to 28 of every row, read back.
-QList<SiteRecord> tableRows(const Database& db) {
-    QList<SiteRecord> rows;
-    Query query(db, QStringLiteral("SELECT * FROM quillbox"));
-    while (query.next()) {
-        SiteRecord r;
-        readFullRow(query, r);
-        r[Col::Record].clear();
-        rows << r;
-    }
-    return rows;
-}
-
 } // namespace
 
 class TableExportTest : public QObject {
@@ -73,8 +51,6 @@ private Q_SLOTS:
     void failedWriteLeavesExistingFile_data();
     void failedWriteLeavesExistingFile();
     void progressHoldsSiteNameAsTheLineHasIt();
-    void nastyTableRoundTrips_data();
-    void nastyTableRoundTrips();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -259,42 +235,6 @@ void TableExportTest::progressHoldsSiteNameAsTheLineHasIt() {
         const QStringList expected = format == ExportFormat::Csv ? QStringList{"\"Bank & Co\",#1", "\"Mail\",#2"}
                                                                  : QStringList{"Bank & Co#1", "Mail#2"};
         QCOMPARE(held, expected);
-    }
-}
-
-void TableExportTest::nastyTableRoundTrips_data() {
-    QTest::addColumn<ExportFormat>("format");
-    QTest::newRow("csv") << ExportFormat::Csv;
-    QTest::newRow("xml") << ExportFormat::Xml;
-}
-
-void TableExportTest::nastyTableRoundTrips() {
-    QFETCH(ExportFormat, format);
-    const QList<SiteRecord> table = nastyTable();
-    seed(table);
-    const ExportResult result = exportTable(m_db, format, path("nasty"));
-    QCOMPARE(result.count, table.size());
-    const QByteArray bytes = readAll(result.path);
-    QList<SiteRecord> back;
-    if (format == ExportFormat::Csv) {
-        RecordingSink sink;
-        readCsvRecords(decodeImportBytes(bytes), sink);
-        back = sink.records;
-    } else {
-        XmlTree tree;
-        QVERIFY(tree.load(bytes).parsed);
-        for (const XmlItem& item : collectXmlItems(tree)) {
-            back << xmlItemRecord(item);
-        }
-    }
-    QCOMPARE(back.size(), table.size());
-    // What the program reads back is what travels: a stored pair of single quotes reads as one.
-    const QList<SiteRecord> stored = tableRows(m_db);
-    for (qsizetype i = 0; i < table.size(); ++i) {
-        for (int k = 0; k < Col::TextColumns; ++k) {
-            QCOMPARE(stored[i][k], sqlReadBack(table[i][k]));
-            QCOMPARE(back[i][k], stored[i][k]);
-        }
     }
 }
 

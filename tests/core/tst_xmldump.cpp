@@ -58,7 +58,6 @@ private Q_SLOTS:
     void earlierVersionFile();
     void insertStatementNamesColumnsAsTheyStand();
     void itemRecordPlacesValuesByName();
-    void treeSaveAndLoadRoundTrip();
 };
 
 void XmlDumpTest::valueLayout_data() {
@@ -234,29 +233,6 @@ void XmlDumpTest::itemRecordPlacesValuesByName() {
     QCOMPARE(r[Col::Owner], QStringLiteral("Ann"));
     QCOMPARE(r[Col::Notes], QStringLiteral("x, y, z"));
     QCOMPARE(r[Col::UserName], QString());
-}
-
-void XmlDumpTest::treeSaveAndLoadRoundTrip() {
-    XmlTree tree;
-    const int root = tree.addElement(0, xmlDocumentName);
-    const QList<SiteRecord> table = nastyTable();
-    for (const SiteRecord& r : table) {
-        const int item = tree.addElement(root, xmlItemName);
-        for (int k = 0; k < Col::Count; ++k) {
-            tree.addElement(item, columnNames()[k], k == Col::Record ? QStringLiteral("1") : r[k]);
-        }
-    }
-    const QByteArray bytes = tree.save();
-    QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<Quillbox>\r\n  <SiteItem>\r\n"));
-    QVERIFY(bytes.endsWith("  </SiteItem>\r\n</Quillbox>\r\n"));
-    const QList<XmlItem> items = itemsOf(bytes);
-    QCOMPARE(items.size(), table.size());
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        const SiteRecord back = xmlItemRecord(items[i]);
-        for (int k = 0; k < Col::TextColumns; ++k) {
-            QCOMPARE(back[k], table[i][k]);
-        }
-    }
 }
 
 QTEST_GUILESS_MAIN(XmlDumpTest)

@@ -5,8 +5,8 @@
 
 namespace quillbox {
 
-// The byte layout of the program's XML files, shared by the tree's save and the table export,
-// which writes item by item instead of building a tree of the whole table.
+// The byte layout of the program's XML files. The export writes it item by item, without
+// building a tree of the whole table first.
 namespace XmlLayout {
 
 // The declaration line and the empty line after it.

@@ -1,7 +1,5 @@
 #include "transfer/XmlTree.h"
 
-#include "transfer/XmlLayout.h"
-
 #include <QHash>
 
 #include <expat.h>
@@ -170,51 +168,6 @@ XmlTree::LoadResult XmlTree::load(const QByteArray& bytes) {
     }
     XML_ParserFree(l.parser);
     return result;
-}
-
-QByteArray XmlTree::save() const {
-    QString out = XmlLayout::declaration();
-    const int root = documentElement();
-    if (root == None) {
-        return out.toUtf8();
-    }
-    // Depth first without recursion, so no document is too deep to save.
-    struct Frame {
-        int node;
-        int level;
-        bool closing;
-    };
-    std::vector<Frame> stack{{root, 0, false}};
-    while (!stack.empty()) {
-        const Frame f = stack.back();
-        stack.pop_back();
-        const Node& n = m_nodes[static_cast<size_t>(f.node)];
-        if (f.closing) {
-            XmlLayout::endTag(out, f.level, n.name);
-            continue;
-        }
-        if (n.type == XmlNodeType::Comment) {
-            out += QString(2 * f.level, QLatin1Char(' ')) + QLatin1String("<!--") + n.text + QLatin1String("-->\r\n");
-            continue;
-        }
-        if (n.type != XmlNodeType::Element) {
-            continue;
-        }
-        if (n.firstChild == None) {
-            XmlLayout::valueElement(out, f.level, n.name, n.text);
-            continue;
-        }
-        XmlLayout::startTag(out, f.level, n.name);
-        stack.push_back({f.node, f.level, true});
-        std::vector<int> children;
-        for (int c = n.firstChild; c != None; c = nextSibling(c)) {
-            children.push_back(c);
-        }
-        for (auto it = children.rbegin(); it != children.rend(); ++it) {
-            stack.push_back({*it, f.level + 1, false});
-        }
-    }
-    return out.toUtf8();
 }
 
 } // namespace quillbox

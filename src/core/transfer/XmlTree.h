@@ -36,7 +36,6 @@ public:
     int addElement(int parent, const QString& name, const QString& text = QString()) {
         return addNode(parent, XmlNodeType::Element, name, text);
     }
-    void setText(int node, const QString& text) { m_nodes[static_cast<size_t>(node)].text = text; }
     void appendText(int node, QStringView text) { m_nodes[static_cast<size_t>(node)].text += text; }
 
     struct LoadResult {
@@ -47,10 +46,6 @@ public:
     // before it. Entities outside the document are never read, and runaway entity expansion
     // stops the parse.
     LoadResult load(const QByteArray& bytes);
-
-    // The file form: declaration, empty line, two blanks of indentation per level, CR LF line
-    // ends; see XmlLayout.h.
-    QByteArray save() const;
 
 private:
     struct Node {
