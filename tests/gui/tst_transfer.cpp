@@ -7,6 +7,7 @@
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
 #include "support/TestEnv.h"
+#include "transfer/ImportBatch.h"
 #include "transfer/TransferProgress.h"
 
 #include <QComboBox>
@@ -98,6 +99,7 @@ private Q_SLOTS:
     void bookmarksBecomeRecords();
     void bookmarkFileWithoutBookmarksShowsNothing();
     void progressDialogShowsCountAfterDelay();
+    void listGrowsWhileTheDialogIsUp();
 };
 
 void TransferTest::cancelledRequesters_data() {
@@ -362,6 +364,34 @@ void TransferTest::progressDialogShowsCountAfterDelay() {
     QVERIFY(soon.dialog() && soon.dialog()->isVisible());
     QCOMPARE(soon.dialog()->labelText(), QStringLiteral("42 records read"));
     QVERIFY(!soon.due()); // not again within a tenth of a second
+}
+
+void TransferTest::listGrowsWhileTheDialogIsUp() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.databaseFile, {makeRecord("Before", "", "", "", "C", "O")});
+    QVERIFY(env.start());
+    {
+        ImportBatch batch(*env.program, 0);
+        for (int i = 1; i <= 300; ++i) {
+            batch.record(makeRecord(QStringLiteral("R%1").arg(i), "", "", "", "C", "O"));
+            if (i % 100 == 0) {
+                QTest::qWait(110); // the next record or message finds the dialog due
+                batch.refused(QStringLiteral("refused %1").arg(i));
+                // Mid-import, the screen shows the count so far and the latest message.
+                const QList<QProgressDialog*> dialogs = env.main()->findChildren<QProgressDialog*>();
+                QCOMPARE(dialogs.size(), 1);
+                QCOMPARE(dialogs.first()->labelText(), QStringLiteral("%1 records read").arg(i + i / 100));
+                QCOMPARE(env.main()->message(), QStringLiteral("Error: refused %1").arg(i));
+            }
+        }
+        batch.finish();
+    }
+    QVERIFY(env.main()->findChildren<QProgressDialog*>().isEmpty());
+    QCOMPARE(env.main()->model()->rowCount(), 301);
+    QCOMPARE(env.column(RecordModel::Record).last(), QStringLiteral("301"));
+    QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QStringLiteral("301"));
+    QCOMPARE(env.main()->message(), QStringLiteral("Error: refused 300"));
 }
 
 QTEST_MAIN(TransferTest)

@@ -7,9 +7,9 @@
 
 namespace quillbox {
 
-ImportBatch::ImportBatch(Program& program)
+ImportBatch::ImportBatch(Program& program, int progressDelayMs)
     : m_program(program), m_model(program.mainWindow()->model()),
-      m_progress(program.mainWindow(), QStringLiteral("%1 records read")) {
+      m_progress(program.mainWindow(), QStringLiteral("%1 records read"), progressDelayMs) {
     AppState& state = m_program.state();
     state.database.execute(QStringLiteral("Begin Transaction"));
     m_inserter.emplace(state.database);

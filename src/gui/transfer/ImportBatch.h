@@ -19,7 +19,8 @@ class RecordModel;
 // only the screen's last one is drawn, when the progress dialog refreshes and at the end.
 class ImportBatch : public ImportSink {
 public:
-    explicit ImportBatch(Program& program);
+    // The progress dialog appears once the import has run for progressDelayMs.
+    explicit ImportBatch(Program& program, int progressDelayMs = 1000);
     ~ImportBatch() override;
     ImportBatch(const ImportBatch&) = delete;
     ImportBatch& operator=(const ImportBatch&) = delete;
