@@ -1,6 +1,10 @@
 # Front door: `make run`, `make test`, `make bench`.
 BUILD_DIR   ?= build
 BENCH_DIR   ?= build-release
+FUZZ_DIR    ?= build-fuzz
+# Seconds each fuzz target runs for in `make fuzz-run`.
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS := text csv xml bookmarks
 GENERATOR   ?= Ninja
 JOBS        ?= 2
 CMAKE_FLAGS ?=
@@ -9,7 +13,7 @@ ifdef CI
 CMAKE_FLAGS += -DQUILLBOX_WERROR=ON
 endif
 
-.PHONY: all deps configure build run test bench format clean
+.PHONY: all deps configure build run test bench fuzz fuzz-run format clean
 
 all: build
 
@@ -34,8 +38,24 @@ bench: deps
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	./$(BENCH_DIR)/bench/quillbox_bench
 
+# The import readers under libFuzzer with ASan and UBSan (clang); not part of `make test`.
+fuzz:
+	./scripts/install-deps fuzz
+	CXX=clang++ cmake -S fuzz -B $(FUZZ_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+# Runs every target for FUZZ_SECONDS, its corpus seeded from tests/data; findings land in
+# $(FUZZ_DIR)/findings.
+fuzz-run: fuzz
+	mkdir -p $(FUZZ_DIR)/findings
+	for t in $(FUZZ_TARGETS); do \
+	    mkdir -p $(FUZZ_DIR)/corpus/$$t && cp tests/data/* $(FUZZ_DIR)/corpus/$$t/ && \
+	    ./$(FUZZ_DIR)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=4096 \
+	        -artifact_prefix=$(FUZZ_DIR)/findings/$$t- -print_final_stats=1 $(FUZZ_DIR)/corpus/$$t || exit 1; \
+	done
+
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(FUZZ_DIR)

@@ -18,8 +18,15 @@ TestEnv::TestEnv() {
     state.seams.messageBox = [this](const QString& title, const QString& text, MessageIcon icon) {
         boxes.append({title, text, icon});
     };
-    state.seams.fileRequester = [this](const QString& title, const QString&, QString*, bool) {
+    state.seams.fileRequester = [this](const QString& title, const QString&, const QString& patterns,
+                                       QString* selectedFilter, bool) {
         fileRequests.append(title);
+        if (!filterAnswers.isEmpty()) {
+            const QString filter = patterns.split(QStringLiteral(";;")).value(filterAnswers.takeFirst());
+            if (selectedFilter && !filter.isEmpty()) {
+                *selectedFilter = filter;
+            }
+        }
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     };
     state.seams.now = [this] { return now; };
@@ -29,6 +36,7 @@ TestEnv::TestEnv() {
     };
     state.seams.setClipboardText = [this](const QString& text) { clipboard = text; };
     state.seams.trayAvailable = [this] { return trayAvailable; };
+    state.seams.homeFolder = [this] { return homeFolder; };
     state.seams.modalLoop = [this](QWidget* window, const std::function<bool()>& done) {
         auto* w = qobject_cast<PasswordWindow*>(window);
         passwordPrompts.append(w ? w->number() : 0);

@@ -54,6 +54,7 @@ public:
     QList<QUrl> openedUrls;
     QString clipboard;
     QStringList fileAnswers; // answers handed out by the file requester, first first
+    QList<int> filterAnswers; // the pattern chosen in each request, by index; the preselected one when none
     QStringList fileRequests;
     bool trayAvailable = true;
 
@@ -63,6 +64,7 @@ public:
     QString password = QStringLiteral("Quill-test-01");
     std::function<void(PasswordWindow* window, const std::function<bool()>& done)> answerPassword;
     QList<int> passwordPrompts; // the numbers of the windows shown, in order
+    QString homeFolder = QStringLiteral("/home/tester");
 };
 
 // Focuses an entry field of a password window, replaces its text and presses Return there.

@@ -23,10 +23,11 @@ Seams Seams::production() {
                         QMessageBox::Ok, QApplication::activeWindow());
         box.exec();
     };
-    s.fileRequester = [](const QString& title, const QString& patterns, QString* selectedFilter, bool save) {
+    s.fileRequester = [](const QString& title, const QString& proposedName, const QString& patterns,
+                         QString* selectedFilter, bool save) {
         QWidget* parent = QApplication::activeWindow();
-        return save ? QFileDialog::getSaveFileName(parent, title, QString(), patterns, selectedFilter)
-                    : QFileDialog::getOpenFileName(parent, title, QString(), patterns, selectedFilter);
+        return save ? QFileDialog::getSaveFileName(parent, title, proposedName, patterns, selectedFilter)
+                    : QFileDialog::getOpenFileName(parent, title, proposedName, patterns, selectedFilter);
     };
     s.now = [] { return QDateTime::currentDateTime(); };
     s.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
@@ -62,6 +63,7 @@ Seams Seams::production() {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
     };
+    s.homeFolder = [] { return QDir::homePath(); };
     return s;
 }
 

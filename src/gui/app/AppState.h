@@ -22,8 +22,10 @@ enum class MessageIcon { None, Exclamation };
 // Production values use Qt; tests put in their own.
 struct Seams {
     std::function<void(const QString& title, const QString& text, MessageIcon icon)> messageBox;
-    // Asks for a file name; empty when the user cancels. selectedFilter is in/out.
-    std::function<QString(const QString& title, const QString& patterns, QString* selectedFilter, bool save)>
+    // Asks for a file name; empty when the user cancels. patterns are the toolkit's filters joined
+    // by ";;"; selectedFilter is in/out.
+    std::function<QString(const QString& title, const QString& proposedName, const QString& patterns,
+                          QString* selectedFilter, bool save)>
         fileRequester;
     std::function<QDateTime()> now;
     std::function<bool(const QUrl& url)> openUrl;
@@ -35,6 +37,8 @@ struct Seams {
     // Runs the modal loop of a start-up password window until done() is true or the window
     // was left; tests fill the window and press its keys here instead of waiting.
     std::function<void(QWidget* window, const std::function<bool()>& done)> modalLoop;
+    // The user's home folder; its last part names the owner of imported bookmarks.
+    std::function<QString()> homeFolder;
 
     static Seams production();
 };

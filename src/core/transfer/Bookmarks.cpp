@@ -1,0 +1,130 @@
+#include "transfer/Bookmarks.h"
+
+#include "transfer/ImportText.h"
+
+#include <pcre2.h>
+
+#include <vector>
+
+namespace quillbox {
+
+struct TagStripper::Impl {
+    pcre2_code_16* code = nullptr;
+    pcre2_match_data_16* match = nullptr;
+};
+
+TagStripper::TagStripper() : m_impl(new Impl) {
+    static const char16_t pattern[] = u"\\<[^\\<]+\\>";
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    // No UTF mode: the expression only looks at "<" and ">", so any run of UTF-16 code units,
+    // broken surrogates included, is a valid subject.
+    m_impl->code =
+        pcre2_compile_16(reinterpret_cast<PCRE2_SPTR16>(pattern), PCRE2_ZERO_TERMINATED, 0, &error, &offset, nullptr);
+    if (m_impl->code) {
+        m_impl->match = pcre2_match_data_create_from_pattern_16(m_impl->code, nullptr);
+    }
+}
+
+TagStripper::~TagStripper() {
+    pcre2_match_data_free_16(m_impl->match);
+    pcre2_code_free_16(m_impl->code);
+    delete m_impl;
+}
+
+QString TagStripper::strip(QStringView text) const {
+    if (!m_impl->code || !m_impl->match || text.isEmpty()) {
+        return text.toString();
+    }
+    const auto* subject = reinterpret_cast<PCRE2_SPTR16>(text.utf16());
+    const auto length = static_cast<PCRE2_SIZE>(text.size());
+    QString out;
+    PCRE2_SIZE start = 0;
+    while (start <= length) {
+        const int rc = pcre2_match_16(m_impl->code, subject, length, start, 0, m_impl->match, nullptr);
+        if (rc < 0) {
+            break; // no further tag (or the matcher gave up): the rest stays
+        }
+        const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_16(m_impl->match);
+        out += text.sliced(static_cast<qsizetype>(start), static_cast<qsizetype>(ovector[0] - start));
+        start = ovector[1]; // a match is never empty, so this always moves on
+    }
+    if (start < length) {
+        out += text.sliced(static_cast<qsizetype>(start));
+    }
+    return out;
+}
+
+namespace {
+
+QString trimBlanks(QStringView text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == QLatin1Char(' ')) {
+        ++first;
+    }
+    while (last > first && text[last - 1] == QLatin1Char(' ')) {
+        --last;
+    }
+    return text.sliced(first, last - first).toString();
+}
+
+// The text between the first and the second double quote; to the line's end without a second.
+QString quotedAddress(QStringView line) {
+    const qsizetype first = line.indexOf(QLatin1Char('"'));
+    if (first < 0) {
+        return QString();
+    }
+    const qsizetype second = line.indexOf(QLatin1Char('"'), first + 1);
+    return (second < 0 ? line.sliced(first + 1) : line.sliced(first + 1, second - first - 1)).toString();
+}
+
+} // namespace
+
+QList<BookmarkEntry> readBookmarks(QStringView text, const QString& owner) {
+    QList<BookmarkEntry> entries;
+    const TagStripper tags;
+    LineCursor lines(text);
+    QStringView line;
+    qsizetype number = 0;
+    qsizetype bookmarkLine = -1;
+    bool mayTakeDescription = false;
+    while (lines.next(line)) {
+        ++number;
+        if (line.contains(QLatin1String("<DT>")) && line.contains(QLatin1String("A HREF"))) {
+            mayTakeDescription = true;
+            bookmarkLine = number;
+            QString title = cleanImportText(trimBlanks(tags.strip(line)));
+            if (title.endsWith(QLatin1String(".url"), Qt::CaseInsensitive)) {
+                title.chop(4);
+            }
+            entries.append({quotedAddress(line), title, QString(), bookmarkCategory, owner});
+        }
+        if (mayTakeDescription && number == bookmarkLine + 1 && line.contains(QLatin1String("<DD>"))) {
+            mayTakeDescription = false;
+            entries.last().description = cleanImportText(trimBlanks(tags.strip(line)));
+        }
+    }
+    return entries;
+}
+
+SiteRecord bookmarkRecord(const BookmarkEntry& entry) {
+    SiteRecord record;
+    record[Col::SiteNameLabel] = QStringLiteral("Site Title");
+    record[Col::SiteName] = entry.title;
+    record[Col::UserNameLabel] = QStringLiteral("Site Address");
+    record[Col::UserName] = entry.address;
+    record[Col::Category] = entry.category;
+    record[Col::Owner] = entry.owner;
+    record[Col::Notes] = entry.description;
+    return record;
+}
+
+QString ownerFromHomeFolder(const QString& path) {
+    QString unified = path;
+    unified.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QStringList parts = unified.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return parts.isEmpty() ? QString() : parts.last();
+}
+
+} // namespace quillbox

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "store/SiteRecord.h"
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+namespace quillbox {
+
+struct BookmarkEntry {
+    QString address;
+    QString title;
+    QString description;
+    QString category;
+    QString owner;
+};
+
+inline const QString bookmarkCategory = QStringLiteral("InterNet BookMark");
+
+// The bookmarks of a browser's exported bookmark file, in file order. A bookmark is a line with
+// "<DT>" and "A HREF"; a "<DD>" line directly below it is its description. Tags are matched in
+// upper case only, as the browsers write them.
+QList<BookmarkEntry> readBookmarks(QStringView text, const QString& owner);
+
+// The record a bookmark becomes: title and address in the first two label/value pairs.
+SiteRecord bookmarkRecord(const BookmarkEntry& entry);
+
+// Every tag ("<", characters other than "<", ">") taken out of a text.
+class TagStripper {
+public:
+    TagStripper();
+    ~TagStripper();
+    TagStripper(const TagStripper&) = delete;
+    TagStripper& operator=(const TagStripper&) = delete;
+    QString strip(QStringView text) const;
+
+private:
+    struct Impl;
+    Impl* m_impl;
+};
+
+// The user's name for bookmark records: the last part of the home folder's path.
+QString ownerFromHomeFolder(const QString& path);
+
+} // namespace quillbox

@@ -1,0 +1,72 @@
+#include "transfer/ImportText.h"
+
+#include <QFile>
+
+namespace quillbox {
+
+QString decodeImportBytes(const QByteArray& bytes) {
+    QByteArrayView view(bytes);
+    if (view.startsWith("\xEF\xBB\xBF")) {
+        view = view.sliced(3);
+    }
+    return QString::fromUtf8(view);
+}
+
+std::optional<QByteArray> readImportFile(const QString& path) {
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+bool LineCursor::next(QStringView& line) {
+    const qsizetype n = m_text.size();
+    if (m_pos >= n) {
+        return false;
+    }
+    qsizetype end = m_pos;
+    while (end < n && m_text[end] != QLatin1Char('\r') && m_text[end] != QLatin1Char('\n')) {
+        ++end;
+    }
+    line = m_text.sliced(m_pos, end - m_pos);
+    if (end < n) {
+        end += (m_text[end] == QLatin1Char('\r') && end + 1 < n && m_text[end + 1] == QLatin1Char('\n')) ? 2 : 1;
+    }
+    m_pos = end;
+    return true;
+}
+
+namespace {
+QString trimBlanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == QLatin1Char(' ')) {
+        ++first;
+    }
+    while (last > first && text[last - 1] == QLatin1Char(' ')) {
+        --last;
+    }
+    return text.sliced(first, last - first);
+}
+} // namespace
+
+QString cleanImportText(const QString& text) {
+    QString out = text;
+    out.remove(QLatin1Char('\r'));
+    if (out.startsWith(QLatin1Char('\n'))) {
+        out.remove(0, 1);
+    }
+    // One after the other, so "&amp;lt;" ends as "<": bookmark files are often escaped twice.
+    out.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    out.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    out.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    out.replace(QLatin1String("&apos;"), QLatin1String("'"));
+    out.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    out.replace(QLatin1String("&#128"), QString(QChar(0x80)));
+    out.replace(QLatin1String("&#39;"), QLatin1String("'"));
+    out.remove(QLatin1Char('\n'));
+    return trimBlanks(out);
+}
+
+} // namespace quillbox

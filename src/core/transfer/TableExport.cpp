@@ -1,0 +1,173 @@
+#include "transfer/TableExport.h"
+
+#include "store/SiteRecord.h"
+#include "store/SiteStore.h"
+#include "store/SqlText.h"
+#include "transfer/CsvFormat.h"
+#include "transfer/TextFormat.h"
+#include "transfer/XmlDump.h"
+#include "transfer/XmlLayout.h"
+
+#include <QSaveFile>
+
+#include <memory>
+
+namespace quillbox {
+
+namespace {
+
+const QString selectAll = QStringLiteral("SELECT * FROM quillbox");
+constexpr qsizetype flushSize = 1 << 20;
+
+// A QSaveFile fed in large pieces; remembers the first failure.
+class ExportFile {
+public:
+    explicit ExportFile(const QString& path) : m_file(path) {}
+    bool open() { return m_file.open(QIODevice::WriteOnly); }
+    void append(const QString& text) {
+        m_buffer += text.toUtf8();
+        if (m_buffer.size() >= flushSize) {
+            flush();
+        }
+    }
+    bool commit() {
+        flush();
+        if (!m_ok) {
+            m_file.cancelWriting();
+        }
+        return m_file.commit() && m_ok;
+    }
+    void cancel() { m_file.cancelWriting(); }
+
+private:
+    void flush() {
+        if (m_ok && !m_buffer.isEmpty() && m_file.write(m_buffer) != m_buffer.size()) {
+            m_ok = false;
+        }
+        m_buffer.clear();
+    }
+    QSaveFile m_file;
+    QByteArray m_buffer;
+    bool m_ok = true;
+};
+
+ExportResult exportLines(const Database& db, bool csv, const QString& chosenPath, const ExportProgress& progress) {
+    ExportResult result;
+    const QString kind = csv ? QStringLiteral("csv") : QStringLiteral("text");
+    result.path = withExtension(chosenPath, csv ? QStringLiteral("csv") : QStringLiteral("txt"));
+    ExportFile file(result.path);
+    if (!file.open()) {
+        result.error = QStringLiteral("Cannot create the %1 export file.").arg(kind);
+        return result;
+    }
+    const QString queryFailed = QStringLiteral("Cannot retrieve data, database error.");
+    Query query(db, selectAll);
+    if (!query.isValid()) {
+        file.cancel();
+        result.error = queryFailed;
+        return result;
+    }
+    SiteRecord record;
+    while (query.next()) {
+        readFullRow(query, record);
+        ++result.count;
+        if (progress) {
+            progress(csv ? csvField(record[Col::SiteName]) + QLatin1Char(',') : record[Col::SiteName], result.count);
+        }
+        file.append((csv ? csvLine(record) : textLine(record)) + QLatin1String("\r\n"));
+    }
+    if (query.failed()) {
+        file.cancel();
+        result.error = queryFailed;
+        return result;
+    }
+    if (!file.commit()) {
+        result.error = QStringLiteral("Cannot write the %1 export file.").arg(kind);
+        return result;
+    }
+    result.written = true;
+    return result;
+}
+
+ExportResult exportXml(const Database& db, const QString& chosenPath, const ExportProgress& progress) {
+    ExportResult result;
+    result.path = withExtension(chosenPath, QStringLiteral("xml"));
+    const QString queryFailed = QStringLiteral("The database query has failed to retrieve any data");
+    Query query(db, selectAll);
+    if (!query.isValid()) {
+        result.error = queryFailed;
+        return result;
+    }
+    std::unique_ptr<ExportFile> file;
+    QStringList names;
+    QString item;
+    while (query.next()) {
+        if (!file) {
+            // The document begins with the first row: an empty table writes no file.
+            file = std::make_unique<ExportFile>(result.path);
+            if (!file->open()) {
+                result.error = QStringLiteral("Cannot create the xml export file.");
+                return result;
+            }
+            for (int c = 0; c < query.columnCount(); ++c) {
+                names.append(query.columnName(c));
+            }
+            QString head = XmlLayout::declaration();
+            XmlLayout::startTag(head, 0, xmlDocumentName);
+            file->append(head);
+        }
+        item.clear();
+        XmlLayout::startTag(item, 1, xmlItemName);
+        for (int c = 0; c < names.size(); ++c) {
+            XmlLayout::valueElement(item, 2, names[c], sqlReadBack(query.text(c)));
+        }
+        XmlLayout::endTag(item, 1, xmlItemName);
+        file->append(item);
+        ++result.count;
+        if (progress) {
+            progress(sqlReadBack(query.text(Col::SiteName)), result.count);
+        }
+    }
+    if (query.failed()) {
+        if (file) {
+            file->cancel();
+        }
+        result.error = queryFailed;
+        return result;
+    }
+    if (!file) {
+        return result;
+    }
+    QString tail;
+    XmlLayout::endTag(tail, 0, xmlDocumentName);
+    file->append(tail);
+    if (!file->commit()) {
+        result.error = QStringLiteral("Cannot write the xml export file.");
+        return result;
+    }
+    result.written = true;
+    return result;
+}
+
+} // namespace
+
+QString withExtension(const QString& path, const QString& extension) {
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const QString current = dot < 0 ? QString() : path.mid(dot + 1).toLower();
+    return current == extension ? path : path + QLatin1Char('.') + extension;
+}
+
+ExportResult exportTable(const Database& db, ExportFormat format, const QString& chosenPath,
+                         const ExportProgress& progress) {
+    switch (format) {
+    case ExportFormat::Text:
+        return exportLines(db, false, chosenPath, progress);
+    case ExportFormat::Csv:
+        return exportLines(db, true, chosenPath, progress);
+    case ExportFormat::Xml:
+        return exportXml(db, chosenPath, progress);
+    }
+    return {};
+}
+
+} // namespace quillbox

@@ -1,0 +1,80 @@
+#include "transfer/TextFormat.h"
+
+#include "transfer/ImportText.h"
+
+namespace quillbox {
+
+namespace {
+
+// Every line break (CR LF, lone CR, lone LF) replaced by one character.
+QString foldLineBreaks(const QString& value, QChar replacement) {
+    if (!value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n'))) {
+        return value;
+    }
+    QString out;
+    out.reserve(value.size());
+    const qsizetype n = value.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = value[i];
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < n && value[i + 1] == QLatin1Char('\n')) {
+                ++i;
+            }
+            out += replacement;
+        } else if (c == QLatin1Char('\n')) {
+            out += replacement;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QString textLine(const SiteRecord& record) {
+    QString line;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        if (k > 0) {
+            line += QLatin1Char('|');
+        }
+        line += foldLineBreaks(record[k], k == Col::Notes ? QLatin1Char('~') : QLatin1Char(' '));
+    }
+    line += QLatin1Char('|');
+    return line;
+}
+
+void readTextRecords(QStringView text, ImportSink& sink) {
+    LineCursor lines(text);
+    QStringView line;
+    SiteRecord values;
+    while (lines.next(line)) {
+        const qsizetype bars = line.count(QLatin1Char('|'));
+        if (bars == 0) {
+            sink.refused(noDelimiterMessage);
+            continue;
+        }
+        if (bars == 5) {
+            sink.refused(missingColumnsMessage);
+            continue;
+        }
+        int k = 0;
+        qsizetype start = 0;
+        while (k < Col::TextColumns) {
+            const qsizetype bar = line.indexOf(QLatin1Char('|'), start);
+            const qsizetype end = bar < 0 ? line.size() : bar;
+            values[k++] = line.sliced(start, end - start).toString();
+            if (bar < 0) {
+                break;
+            }
+            start = bar + 1;
+        }
+        for (; k < Col::TextColumns; ++k) {
+            values[k].clear();
+        }
+        values[Col::Notes].replace(QLatin1Char('~'), QLatin1String("\r\n"));
+        sink.record(values);
+    }
+}
+
+} // namespace quillbox

@@ -1,0 +1,77 @@
+#include "transfer/XmlDump.h"
+
+#include "store/SqlText.h"
+#include "transfer/XmlLayout.h"
+
+#include <QHash>
+
+#include <vector>
+
+namespace quillbox {
+
+QList<XmlItem> collectXmlItems(const XmlTree& tree) {
+    QList<XmlItem> items;
+    const int root = tree.documentElement();
+    if (root == XmlTree::None) {
+        return items;
+    }
+    // An explicit stack instead of recursion: a hostile file may nest very deeply.
+    struct Frame {
+        int child;
+        XmlItem pending;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({tree.firstChild(root), {}});
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        while (f.child != XmlTree::None && tree.type(f.child) != XmlNodeType::Element) {
+            f.child = tree.nextSibling(f.child);
+        }
+        if (f.child == XmlTree::None) {
+            stack.pop_back();
+            continue;
+        }
+        const int child = f.child;
+        f.child = tree.nextSibling(child);
+        if (tree.name(child) == QLatin1String("record")) {
+            items.append(std::move(f.pending));
+            f.pending = XmlItem();
+        } else {
+            f.pending.columns.append(tree.name(child));
+            f.pending.values.append(XmlLayout::readValue(tree.text(child)));
+        }
+        const int grandChild = tree.firstChild(child);
+        if (grandChild != XmlTree::None) {
+            stack.push_back({grandChild, {}}); // f may dangle from here on
+        }
+    }
+    return items;
+}
+
+QString xmlInsertStatement(const QStringList& columns) {
+    return QStringLiteral("INSERT INTO quillbox (") + columns.join(QLatin1Char(',')) + QStringLiteral(") VALUES(") +
+           QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+SiteRecord xmlItemRecord(const XmlItem& item) {
+    static const QHash<QString, int> columnOf = [] {
+        QHash<QString, int> map;
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            map.insert(columnNames()[k], k);
+        }
+        return map;
+    }();
+    SiteRecord record;
+    for (qsizetype i = 0; i < item.columns.size(); ++i) {
+        int k = columnOf.value(item.columns[i], -1);
+        if (k < 0) {
+            k = columnOf.value(item.columns[i].toLower(), -1); // the database takes names in any case
+        }
+        if (k >= 0) {
+            record[k] = item.values[i];
+        }
+    }
+    return record;
+}
+
+} // namespace quillbox

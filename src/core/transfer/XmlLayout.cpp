@@ -1,0 +1,135 @@
+#include "transfer/XmlLayout.h"
+
+namespace quillbox::XmlLayout {
+
+namespace {
+
+const QLatin1String lineEnd("\r\n");
+
+void indent(QString& out, int level) {
+    out.append(QString(2 * level, QLatin1Char(' ')));
+}
+
+// XML 1.0 allows these characters and no others, not even as references.
+bool allowedInXml(char32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+void appendEscapedLine(QString& out, QStringView line) {
+    const qsizetype n = line.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = line[i];
+        switch (c.unicode()) {
+        case '&':
+            out += QLatin1String("&amp;");
+            continue;
+        case '<':
+            out += QLatin1String("&lt;");
+            continue;
+        case '>':
+            out += QLatin1String("&gt;");
+            continue;
+        case '\r':
+            out += QLatin1String("&#13;");
+            continue;
+        case '\n':
+            out += QLatin1String("&#10;");
+            continue;
+        default:
+            break;
+        }
+        if (c.isHighSurrogate() && i + 1 < n && line[i + 1].isLowSurrogate()) {
+            out += c;
+            out += line[++i];
+        } else if (c.isSurrogate() || !allowedInXml(c.unicode())) {
+            out += QChar(QChar::ReplacementCharacter); // no XML file can hold it
+        } else {
+            out += c;
+        }
+    }
+}
+
+} // namespace
+
+QString declaration() {
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n");
+}
+
+void startTag(QString& out, int level, QStringView name) {
+    indent(out, level);
+    out += QLatin1Char('<');
+    out += name;
+    out += QLatin1Char('>');
+    out += lineEnd;
+}
+
+void endTag(QString& out, int level, QStringView name) {
+    indent(out, level);
+    out += QLatin1String("</");
+    out += name;
+    out += QLatin1Char('>');
+    out += lineEnd;
+}
+
+void valueElement(QString& out, int level, QStringView name, QStringView value) {
+    if (value.isEmpty()) {
+        indent(out, level);
+        out += QLatin1Char('<');
+        out += name;
+        out += QLatin1String("/>");
+        out += lineEnd;
+        return;
+    }
+    startTag(out, level, name);
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype brk = value.indexOf(lineEnd, start);
+        const qsizetype end = brk < 0 ? value.size() : brk;
+        indent(out, level + 1);
+        appendEscapedLine(out, value.sliced(start, end - start));
+        out += lineEnd;
+        if (brk < 0) {
+            break;
+        }
+        start = brk + 2;
+    }
+    endTag(out, level, name);
+}
+
+QString readValue(const QString& text) {
+    if (!text.startsWith(lineEnd)) {
+        return text;
+    }
+    QStringView body = QStringView(text).sliced(2);
+    const qsizetype last = body.lastIndexOf(lineEnd);
+    if (last >= 0) {
+        bool blanksOnly = true;
+        for (qsizetype i = last + 2; i < body.size() && blanksOnly; ++i) {
+            blanksOnly = body[i] == QLatin1Char(' ');
+        }
+        if (blanksOnly) {
+            body = body.first(last);
+        }
+    }
+    QString value;
+    value.reserve(body.size());
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype brk = body.indexOf(lineEnd, start);
+        const qsizetype end = brk < 0 ? body.size() : brk;
+        qsizetype first = start;
+        while (first < end && first - start < 6 && body[first] == QLatin1Char(' ')) {
+            ++first;
+        }
+        value += body.sliced(first, end - first);
+        if (brk < 0) {
+            break;
+        }
+        value += lineEnd;
+        start = brk + 2;
+    }
+    return value;
+}
+
+} // namespace quillbox::XmlLayout

@@ -1,0 +1,98 @@
+#include "transfer/ImportBatch.h"
+
+#include "app/Program.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/RecordModel.h"
+#include "store/SiteStore.h"
+
+namespace quillbox {
+
+ImportBatch::ImportBatch(Program& program, int progressDelayMs)
+    : m_program(program), m_model(program.mainWindow()->model()),
+      m_progress(program.mainWindow(), QStringLiteral("%1 records read"), progressDelayMs) {
+    AppState& state = m_program.state();
+    state.database.execute(QStringLiteral("Begin Transaction"));
+    m_inserter.emplace(state.database);
+    m_model->beginBulk();
+    state.bulkLoading = 1;
+}
+
+ImportBatch::~ImportBatch() {
+    finish();
+}
+
+void ImportBatch::record(const SiteRecord& values) {
+    SiteRecord& current = m_program.state().currentRecord;
+    QString number;
+    if (m_inserter->insert(values, number)) {
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            current[k] = values[k];
+        }
+        current[Col::Record] = number;
+        m_model->appendBulk(m_program.rowFromCurrentRecord(false));
+    } else {
+        error(m_inserter->errorText());
+    }
+    counted();
+}
+
+void ImportBatch::insertItem(const XmlItem& item) {
+    SiteRecord& current = m_program.state().currentRecord;
+    QString number;
+    if (m_inserter->insert(item, number)) {
+        // The row shows the values themselves, placed by their names.
+        current = xmlItemRecord(item);
+        current[Col::Record] = number;
+        m_model->appendBulk(m_program.rowFromCurrentRecord(false));
+    } else {
+        error(m_inserter->errorText());
+    }
+    counted();
+}
+
+void ImportBatch::refused(const QString& message) {
+    error(message);
+    counted();
+}
+
+void ImportBatch::counted() {
+    ++m_handled;
+    if (m_progress.due()) {
+        refresh();
+    }
+}
+
+void ImportBatch::error(const QString& text) {
+    m_pendingError = text;
+}
+
+void ImportBatch::refresh() {
+    // The list grows on screen while the dialog is up; the bulk is closed for the repaint only.
+    m_model->endBulk();
+    m_program.mainWindow()->ensureRowVisible(m_model->rowCount() - 1);
+    if (!m_pendingError.isEmpty()) {
+        m_program.showError(m_pendingError);
+        m_pendingError.clear();
+    }
+    m_progress.show(m_handled);
+    m_model->beginBulk();
+}
+
+void ImportBatch::finish() {
+    if (!m_open) {
+        return;
+    }
+    m_open = false;
+    AppState& state = m_program.state();
+    m_inserter.reset(); // no statement may stay open over the commit
+    state.database.execute(QStringLiteral("Commit"));
+    state.bulkLoading = 0;
+    m_model->endBulk();
+    m_program.mainWindow()->ensureRowVisible(m_model->rowCount() - 1);
+    if (!m_pendingError.isEmpty()) {
+        m_program.showError(m_pendingError);
+        m_pendingError.clear();
+    }
+}
+
+} // namespace quillbox

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "transfer/ImportSink.h"
+#include "transfer/RecordInserter.h"
+#include "transfer/TransferProgress.h"
+#include "transfer/XmlDump.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace quillbox {
+
+class Program;
+class RecordModel;
+
+// One import: one transaction, and the record list filled in bulk (no signal per row). Each
+// record is inserted as a new row and appended to the list with its new number. Status messages keep their order, but
+// only the screen's last one is drawn, when the progress dialog refreshes and at the end.
+class ImportBatch : public ImportSink {
+public:
+    // The progress dialog appears once the import has run for progressDelayMs.
+    explicit ImportBatch(Program& program, int progressDelayMs = 1000);
+    ~ImportBatch() override;
+    ImportBatch(const ImportBatch&) = delete;
+    ImportBatch& operator=(const ImportBatch&) = delete;
+
+    // values: the 29 text fields, plain.
+    void record(const SiteRecord& values) override;
+    void refused(const QString& message) override;
+    // An item of an XML file, inserted with the file's own element names as columns.
+    void insertItem(const XmlItem& item);
+    // Commits, shows the list and the last message. Also done by the destructor.
+    void finish();
+
+private:
+    void counted();
+    void error(const QString& text);
+    void refresh();
+
+    Program& m_program;
+    RecordModel* m_model;
+    TransferProgress m_progress;
+    std::optional<RecordInserter> m_inserter;
+    QString m_pendingError;
+    int m_handled = 0;
+    bool m_open = true;
+};
+
+} // namespace quillbox

@@ -1,0 +1,242 @@
+// Exporting the table: the bytes of each format against hand-written files, the extension
+// rule, empty tables, and failures that must leave no half-written file.
+#include "store/SiteStore.h"
+#include "support/TestEnv.h"
+#include "transfer/TableExport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace quillbox;
+using namespace quillbox::test;
+
+Q_DECLARE_METATYPE(quillbox::ExportFormat)
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QList<SiteRecord> layoutTable() {
+    SiteRecord a = makeRecord("Bank & Co", "ann", "p\"w'd", "https://bank.example/?a=1&b=2", "Money", "Ann",
+                              "first line\r\nsecond <line>");
+    a[Col::FirstMisc + 1] = QStringLiteral("Crème");
+    SiteRecord b = makeRecord("Mail", "", "", "", "Work", "Ann");
+    b[Col::FirstMisc + 3] = QStringLiteral("say \"hi\", then \"bye\"");
+    b[Col::FirstMisc + 17] = QStringLiteral("x|y");
+    return {a, b};
+}
+
+} // namespace
+
+class TableExportTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void bytesMatchHandWrittenFiles_data();
+    void bytesMatchHandWrittenFiles();
+    void extensionRule_data();
+    void extensionRule();
+    void emptyTable_data();
+    void emptyTable();
+    void uncreatableFile_data();
+    void uncreatableFile();
+    void failedQueryLeavesExistingFile_data();
+    void failedQueryLeavesExistingFile();
+    void failedWriteLeavesExistingFile_data();
+    void failedWriteLeavesExistingFile();
+    void progressHoldsSiteNameAsTheLineHasIt();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    Database m_db;
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    void seed(const QList<SiteRecord>& records);
+};
+
+void TableExportTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(openDatabase(m_db, path("db.ptk")).ok);
+}
+
+void TableExportTest::seed(const QList<SiteRecord>& records) {
+    m_db.execute(QStringLiteral("BEGIN"));
+    for (const SiteRecord& r : records) {
+        insertRecord(m_db, r);
+    }
+    m_db.execute(QStringLiteral("COMMIT"));
+}
+
+void TableExportTest::bytesMatchHandWrittenFiles_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("text") << ExportFormat::Text << "export-layout.txt";
+    QTest::newRow("csv") << ExportFormat::Csv << "export-layout.csv";
+    QTest::newRow("xml") << ExportFormat::Xml << "export-layout.xml";
+}
+
+void TableExportTest::bytesMatchHandWrittenFiles() {
+    QFETCH(ExportFormat, format);
+    QFETCH(QString, expected);
+    seed(layoutTable());
+    const ExportResult result = exportTable(m_db, format, path("out"));
+    QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+    QCOMPARE(result.count, 2);
+    QCOMPARE(readAll(result.path), readAll(QStringLiteral(QUILLBOX_TEST_DATA "/") + expected));
+}
+
+void TableExportTest::extensionRule_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("asc gets txt") << ExportFormat::Text << "sites.asc"
+                                  << "sites.asc.txt";
+    QTest::newRow("upper-case TXT stays") << ExportFormat::Text << "LIST.TXT"
+                                          << "LIST.TXT";
+    QTest::newRow("no extension") << ExportFormat::Text << "list"
+                                  << "list.txt";
+    QTest::newRow("CSV stays") << ExportFormat::Csv << "sites.CSV"
+                               << "sites.CSV";
+    QTest::newRow("txt is no csv") << ExportFormat::Csv << "sites.txt"
+                                   << "sites.txt.csv";
+    QTest::newRow("xml") << ExportFormat::Xml << "dump.xml.bak"
+                         << "dump.xml.bak.xml";
+}
+
+void TableExportTest::extensionRule() {
+    QFETCH(ExportFormat, format);
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    seed(layoutTable());
+    const ExportResult result = exportTable(m_db, format, path(chosen));
+    QCOMPARE(result.path, path(written));
+    QVERIFY(QFile::exists(path(written)));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2); // the database and the export
+}
+
+void TableExportTest::emptyTable_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<bool>("fileWritten");
+    QTest::newRow("text") << ExportFormat::Text << true;
+    QTest::newRow("csv") << ExportFormat::Csv << true;
+    QTest::newRow("xml") << ExportFormat::Xml << false;
+}
+
+void TableExportTest::emptyTable() {
+    QFETCH(ExportFormat, format);
+    QFETCH(bool, fileWritten);
+    int calls = 0;
+    const ExportResult result = exportTable(m_db, format, path("empty"), [&](const QString&, int) { ++calls; });
+    QCOMPARE(result.error, QString());
+    QCOMPARE(result.count, 0);
+    QCOMPARE(calls, 0);
+    QCOMPARE(QFile::exists(result.path), fileWritten);
+    if (fileWritten) {
+        QCOMPARE(QFileInfo(result.path).size(), 0);
+    }
+}
+
+void TableExportTest::uncreatableFile_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("text") << ExportFormat::Text << "Cannot create the text export file.";
+    QTest::newRow("csv") << ExportFormat::Csv << "Cannot create the csv export file.";
+    QTest::newRow("xml") << ExportFormat::Xml << "Cannot create the xml export file.";
+}
+
+void TableExportTest::uncreatableFile() {
+    QFETCH(ExportFormat, format);
+    QFETCH(QString, message);
+    seed(layoutTable());
+    const ExportResult result = exportTable(m_db, format, path("no such folder/out"));
+    QCOMPARE(result.error, message);
+    QVERIFY(!result.written);
+}
+
+void TableExportTest::failedQueryLeavesExistingFile_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("text") << ExportFormat::Text << "old.txt"
+                          << "Cannot retrieve data, database error.";
+    QTest::newRow("csv") << ExportFormat::Csv << "old.csv"
+                         << "Cannot retrieve data, database error.";
+    QTest::newRow("xml") << ExportFormat::Xml << "old.xml"
+                         << "The database query has failed to retrieve any data";
+}
+
+void TableExportTest::failedQueryLeavesExistingFile() {
+    QFETCH(ExportFormat, format);
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    QVERIFY(m_db.execute(QStringLiteral("DROP TABLE quillbox")));
+    QFile old(path(name));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("keep me");
+    old.close();
+    const ExportResult result = exportTable(m_db, format, path(name));
+    QCOMPARE(result.error, message);
+    QCOMPARE(readAll(path(name)), QByteArray("keep me"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2);
+}
+
+void TableExportTest::failedWriteLeavesExistingFile_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("text") << ExportFormat::Text << "full.txt"
+                          << "Cannot write the text export file.";
+    QTest::newRow("csv") << ExportFormat::Csv << "full.csv"
+                         << "Cannot write the csv export file.";
+    QTest::newRow("xml") << ExportFormat::Xml << "full.xml"
+                         << "Cannot write the xml export file.";
+}
+
+void TableExportTest::failedWriteLeavesExistingFile() {
+    QFETCH(ExportFormat, format);
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    QList<SiteRecord> many;
+    for (int i = 0; i < 200; ++i) {
+        many << makeRecord(QStringLiteral("Site %1").arg(i), "user", "pw", "https://example.com", "Cat", "Owner");
+    }
+    seed(many);
+    QFile old(path(name));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("keep me");
+    old.close();
+    // A disk that fills up: files may grow to 4 KB, writes beyond fail.
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ExportResult result = exportTable(m_db, format, path(name));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    QCOMPARE(result.error, message);
+    QVERIFY(!result.written);
+    QCOMPARE(readAll(path(name)), QByteArray("keep me"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2);
+}
+
+void TableExportTest::progressHoldsSiteNameAsTheLineHasIt() {
+    seed(layoutTable());
+    for (ExportFormat format : {ExportFormat::Text, ExportFormat::Csv}) {
+        QStringList held;
+        exportTable(m_db, format, path("p"),
+                    [&](const QString& site, int count) { held << site + QLatin1Char('#') + QString::number(count); });
+        const QStringList expected = format == ExportFormat::Csv ? QStringList{"\"Bank & Co\",#1", "\"Mail\",#2"}
+                                                                 : QStringList{"Bank & Co#1", "Mail#2"};
+        QCOMPARE(held, expected);
+    }
+}
+
+QTEST_GUILESS_MAIN(TableExportTest)
+#include "tst_tableexport.moc"

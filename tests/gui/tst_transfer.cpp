@@ -1,0 +1,398 @@
+// The import and export commands end to end, driven through the dispatch function with the file
+// requester's answers, and read back from the status line, the list, the boxes and the files.
+#include "app/Ids.h"
+#include "core/NastyTable.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/RecordModel.h"
+#include "store/SiteStore.h"
+#include "store/SqlText.h"
+#include "support/TestEnv.h"
+#include "transfer/ImportBatch.h"
+#include "transfer/TransferProgress.h"
+
+#include <QComboBox>
+#include <QProgressDialog>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+using namespace quillbox;
+using namespace quillbox::test;
+
+namespace {
+
+enum Pattern { TextPattern = 0, CsvPattern = 1, XmlPattern = 2, BookmarkPattern = 3 };
+
+QString dataFile(const char* name) {
+    return QStringLiteral(QUILLBOX_TEST_DATA "/") + QString::fromLatin1(name);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Every row of the table in record order, read back, without the record number.
+QList<SiteRecord> storedRecords(const Database& db) {
+    QList<SiteRecord> rows;
+    Query query(db, QStringLiteral("SELECT * FROM quillbox ORDER BY record"));
+    while (query.next()) {
+        SiteRecord r;
+        readFullRow(query, r);
+        r[Col::Record].clear();
+        rows << r;
+    }
+    return rows;
+}
+
+QStringList boxItems(QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) {
+        items << box->itemText(i);
+    }
+    return items;
+}
+
+void runImport(TestEnv& env, Pattern pattern, const QString& path) {
+    env.filterAnswers << pattern;
+    env.fileAnswers << path;
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::Import]);
+}
+
+void runExport(TestEnv& env, Pattern pattern, const QString& path) {
+    env.filterAnswers << pattern;
+    env.fileAnswers << path;
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::Export]);
+}
+
+int commitCount = 0;
+int countCommit(void*) {
+    ++commitCount;
+    return 0;
+}
+
+} // namespace
+
+class TransferTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cancelledRequesters_data();
+    void cancelledRequesters();
+    void exportWritesChosenFormat_data();
+    void exportWritesChosenFormat();
+    void exportFailureIsReported();
+    void roundTripThroughTheProgram_data();
+    void roundTripThroughTheProgram();
+    void importGrowsListAndRefillsBoxes();
+    void importIsOneTransaction_data();
+    void importIsOneTransaction();
+    void refusedLinesAreReportedAndSkipped();
+    void unreadableFiles_data();
+    void unreadableFiles();
+    void xmlItemWithUnknownColumn();
+    void bookmarksBecomeRecords();
+    void bookmarkFileWithoutBookmarksShowsNothing();
+    void progressDialogShowsCountAfterDelay();
+    void listGrowsWhileTheDialogIsUp();
+};
+
+void TransferTest::cancelledRequesters_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("import") << int(Id::Slot::Import) << "Import file from"
+                            << "Error: User cancelled the import process.";
+    QTest::newRow("export") << int(Id::Slot::Export) << "Export file to"
+                            << "Error: User cancelled the export process.";
+}
+
+void TransferTest::cancelledRequesters() {
+    QFETCH(int, slot);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    TestEnv env;
+    QVERIFY(env.start());
+    env.program->command(Id::PopupItemOfSlot[slot]);
+    QCOMPARE(env.fileRequests, QStringList{title});
+    QCOMPARE(env.main()->message(), message);
+    QCOMPARE(QDir(env.path()).entryList(QDir::Files), QStringList());
+}
+
+void TransferTest::exportWritesChosenFormat_data() {
+    QTest::addColumn<int>("pattern");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("text") << int(TextPattern) << "sites.asc"
+                          << "sites.asc.txt"
+                          << "export-layout.txt"
+                          << "Info: Exported Mail";
+    QTest::newRow("csv") << int(CsvPattern) << "sites.CSV"
+                         << "sites.CSV"
+                         << "export-layout.csv"
+                         << "Info: Exported \"Mail\",";
+    QTest::newRow("xml, no message") << int(XmlPattern) << "dump"
+                                     << "dump.xml"
+                                     << "export-layout.xml"
+                                     << "Info: Quillbox is ready to work.";
+}
+
+void TransferTest::exportWritesChosenFormat() {
+    QFETCH(int, pattern);
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QFETCH(QString, expected);
+    QFETCH(QString, message);
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    SiteRecord a = makeRecord("Bank & Co", "ann", "p\"w'd", "https://bank.example/?a=1&b=2", "Money", "Ann",
+                              "first line\r\nsecond <line>");
+    a[Col::FirstMisc + 1] = QStringLiteral("Crème");
+    SiteRecord b = makeRecord("Mail", "", "", "", "Work", "Ann");
+    b[Col::FirstMisc + 3] = QStringLiteral("say \"hi\", then \"bye\"");
+    b[Col::FirstMisc + 17] = QStringLiteral("x|y");
+    seedDatabase(env.state.databaseFile, {a, b});
+    QVERIFY(env.start());
+    env.main()->setCount(QStringLiteral("-"));
+    runExport(env, Pattern(pattern), env.path(chosen));
+    QCOMPARE(readAll(env.path(written)), readAll(dataFile(expected.toLatin1().constData())));
+    QCOMPARE(env.main()->message(), message);
+    QCOMPARE(env.main()->count(), pattern == XmlPattern ? QStringLiteral("-") : QStringLiteral("2 Records"));
+}
+
+void TransferTest::exportFailureIsReported() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "", "", "", "Money", "Ann")});
+    QVERIFY(env.start());
+    runExport(env, TextPattern, env.path("missing folder/out"));
+    QCOMPARE(env.main()->message(), QStringLiteral("Error: Cannot create the text export file."));
+}
+
+void TransferTest::roundTripThroughTheProgram_data() {
+    QTest::addColumn<int>("pattern");
+    QTest::newRow("text") << int(TextPattern);
+    QTest::newRow("csv") << int(CsvPattern);
+    QTest::newRow("xml") << int(XmlPattern);
+}
+
+void TransferTest::roundTripThroughTheProgram() {
+    QFETCH(int, pattern);
+    const QList<SiteRecord> table = pattern == TextPattern ? nastyTableWithoutBars() : nastyTable();
+    QByteArray exported;
+    QList<SiteRecord> original;
+    {
+        TestEnv env;
+        env.state.setWorkingFolder(env.path());
+        seedDatabase(env.state.databaseFile, table);
+        QVERIFY(env.start());
+        original = storedRecords(env.state.database);
+        runExport(env, Pattern(pattern), env.path("export"));
+        const QStringList files = QDir(env.path()).entryList({"export.*"}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        exported = readAll(env.path(files.first()));
+    }
+    TestEnv env;
+    QVERIFY(env.start());
+    writeFile(env.path("import"), exported);
+    runImport(env, Pattern(pattern), env.path("import"));
+    const QList<SiteRecord> back = storedRecords(env.state.database);
+    QCOMPARE(back.size(), original.size());
+    for (qsizetype i = 0; i < back.size(); ++i) {
+        const SiteRecord expected = pattern == TextPattern ? textImage(original[i]) : original[i];
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            QCOMPARE(back[i][k], expected[k]);
+        }
+    }
+}
+
+void TransferTest::importGrowsListAndRefillsBoxes() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "ann", "pw", "", "Money", "Ann")});
+    QVERIFY(env.start());
+    QCOMPARE(env.listRows().size(), 1);
+    writeFile(env.path("in.txt"),
+              "Site name|Shop|User name|bob|Password|x'y|Home page|https://shop|"
+              "||||||||||||||||||Retail|Zed|note~two|\r\n"
+              "Site name|Club|User name|cy|Password||Home page||||||||||||||||||||Leisure|Ann||\r\n");
+    env.state.lastOwner = QStringLiteral("Ann");
+    env.state.lastCategory = QStringLiteral("Money");
+    runImport(env, TextPattern, env.path("in.txt"));
+    QCOMPARE(env.listRows(), (QList<QStringList>{{"Bank", "***", "**", "", "Money", "1"},
+                                                 {"Shop", "***", "***", "************", "Retail", "2"},
+                                                 {"Club", "**", "", "", "Leisure", "3"}}));
+    QCOMPARE(boxItems(env.main()->ownerBox()), (QStringList{"Ann", "Zed"}));
+    QCOMPARE(env.main()->ownerBox()->currentText(), QStringLiteral("Ann"));
+    // After an import the category box lists every category, with no "All Categories" entry.
+    QCOMPARE(boxItems(env.main()->categoryBox()), (QStringList{"Leisure", "Money", "Retail"}));
+    QCOMPARE(env.main()->categoryBox()->currentText(), QStringLiteral("Money"));
+    QCOMPARE(scalarQuery(env.state.database, "SELECT notes FROM quillbox WHERE record=2"),
+             QStringLiteral("note\r\ntwo"));
+    QCOMPARE(scalarQuery(env.state.database, "SELECT password FROM quillbox WHERE record=2"), QStringLiteral("x'y"));
+    QCOMPARE(env.state.bulkLoading, 0);
+
+    // The same file again adds every record again.
+    runImport(env, TextPattern, env.path("in.txt"));
+    QCOMPARE(env.listRows().size(), 5);
+    QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QStringLiteral("5"));
+}
+
+void TransferTest::importIsOneTransaction_data() {
+    QTest::addColumn<int>("pattern");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("text") << int(TextPattern) << "export-layout.txt";
+    QTest::newRow("csv") << int(CsvPattern) << "export-layout.csv";
+    QTest::newRow("xml") << int(XmlPattern) << "export-layout.xml";
+    QTest::newRow("bookmarks") << int(BookmarkPattern) << "bookmarks-firefox.html";
+}
+
+void TransferTest::importIsOneTransaction() {
+    QFETCH(int, pattern);
+    QFETCH(QString, file);
+    TestEnv env;
+    QVERIFY(env.start());
+    commitCount = 0;
+    sqlite3_commit_hook(env.state.database.handle(), countCommit, nullptr);
+    runImport(env, Pattern(pattern), dataFile(file.toLatin1().constData()));
+    sqlite3_commit_hook(env.state.database.handle(), nullptr, nullptr);
+    QCOMPARE(commitCount, 1);
+    QVERIFY(env.listRows().size() >= 2);
+    QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox").toInt(), env.listRows().size());
+}
+
+void TransferTest::refusedLinesAreReportedAndSkipped() {
+    TestEnv env;
+    QVERIFY(env.start());
+    writeFile(env.path("in.csv"), "\"A\",\"One\"\r\n\"1\",\"2\",\"3\",\"4\",\"5\"\r\nno delimiter\r\n\"B\",\"Two\"\r\n"
+                                  "\"1\",\"2\",\"3\",\"4\",\"5\"\r\n");
+    runImport(env, CsvPattern, env.path("in.csv"));
+    QCOMPARE(env.column(RecordModel::SiteName), (QStringList{"One", "Two"}));
+    QCOMPARE(env.main()->message(), QStringLiteral("Error: Missing columns of data, invalid line format."));
+}
+
+void TransferTest::unreadableFiles_data() {
+    QTest::addColumn<int>("pattern");
+    QTest::addColumn<QByteArray>("content"); // null: no file at all
+    QTest::addColumn<QString>("message");
+    QTest::newRow("text") << int(TextPattern) << QByteArray() << "Error: Could not open the import file.";
+    QTest::newRow("csv") << int(CsvPattern) << QByteArray() << "Error: Could not open the import file.";
+    QTest::newRow("xml missing") << int(XmlPattern) << QByteArray()
+                                 << "Error: Could not load the XML data file for importing";
+    QTest::newRow("xml empty") << int(XmlPattern) << QByteArray("")
+                               << "Error: Could not load the XML data file for importing";
+    QTest::newRow("bookmarks") << int(BookmarkPattern) << QByteArray() << "Error: The import file could not be read";
+}
+
+void TransferTest::unreadableFiles() {
+    QFETCH(int, pattern);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    TestEnv env;
+    QVERIFY(env.start());
+    if (!content.isNull()) {
+        writeFile(env.path("in"), content);
+    }
+    commitCount = 0;
+    sqlite3_commit_hook(env.state.database.handle(), countCommit, nullptr);
+    runImport(env, Pattern(pattern), env.path("in"));
+    sqlite3_commit_hook(env.state.database.handle(), nullptr, nullptr);
+    QCOMPARE(env.main()->message(), message);
+    QCOMPARE(commitCount, 0); // no batch was begun
+}
+
+void TransferTest::xmlItemWithUnknownColumn() {
+    TestEnv env;
+    QVERIFY(env.start());
+    writeFile(env.path("in.xml"),
+              "<?xml version=\"1.0\"?>\r\n<Quillbox>\r\n"
+              "  <SiteItem><sitename>First, with comma</sitename><category>C</category>"
+              "<owner>O</owner><record>1</record></SiteItem>\r\n"
+              "  <SiteItem><sitename>Bad</sitename><bogus>x</bogus><record>2</record></SiteItem>\r\n"
+              "  <SiteItem><sitename>Third</sitename><username>u</username><record>3</record>"
+              "</SiteItem>\r\n</Quillbox>\r\n");
+    env.state.optShowPrivate = 1;
+    runImport(env, XmlPattern, env.path("in.xml"));
+    QCOMPARE(env.listRows(),
+             (QList<QStringList>{{"First, with comma", "", "", "", "C", "1"}, {"Third", "u", "", "", "", "2"}}));
+    QCOMPARE(env.main()->message(), QStringLiteral("Error: table quillbox has no column named bogus"));
+}
+
+void TransferTest::bookmarksBecomeRecords() {
+    TestEnv env;
+    env.homeFolder = QStringLiteral("/home/wren");
+    QVERIFY(env.start());
+    env.state.optShowPrivate = 1;
+    runImport(env, BookmarkPattern, dataFile("bookmarks-chrome.html"));
+    QCOMPARE(
+        env.listRows(),
+        (QList<QStringList>{{"Example", "https://www.example.com/", "", "", "InterNet BookMark", "1"},
+                            {"Intranet \"Home\" &amp; more", "https://intranet.example/a?x=1&amp;y=2", "", "",
+                             "InterNet BookMark", "2"},
+                            {"Shop", "https://shop.example/", "", "", "InterNet BookMark", "3"},
+                            {"O'Brien's page", "https://wiki.example/O%27Brien", "", "", "InterNet BookMark", "4"}}));
+    QCOMPARE(boxItems(env.main()->ownerBox()), QStringList{"wren"});
+    QCOMPARE(scalarQuery(env.state.database, "SELECT lusername FROM quillbox WHERE record=4"),
+             QStringLiteral("Site Address"));
+    QCOMPARE(scalarQuery(env.state.database, "SELECT sitename FROM quillbox WHERE record=4"),
+             QStringLiteral("O'Brien's page"));
+}
+
+void TransferTest::bookmarkFileWithoutBookmarksShowsNothing() {
+    TestEnv env;
+    QVERIFY(env.start());
+    env.main()->setMessage(QStringLiteral("before"));
+    runImport(env, BookmarkPattern, dataFile("bookmarks-lowercase.html"));
+    QCOMPARE(env.main()->message(), QStringLiteral("before"));
+    QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QStringLiteral("0"));
+}
+
+void TransferTest::progressDialogShowsCountAfterDelay() {
+    QWidget parent;
+    TransferProgress late(&parent, QStringLiteral("%1 records read"), 60000);
+    QVERIFY(!late.due());
+    TransferProgress soon(&parent, QStringLiteral("%1 records read"), 0);
+    QVERIFY(soon.due());
+    soon.show(42);
+    QVERIFY(soon.dialog() && soon.dialog()->isVisible());
+    QCOMPARE(soon.dialog()->labelText(), QStringLiteral("42 records read"));
+    QVERIFY(!soon.due()); // not again within a tenth of a second
+}
+
+void TransferTest::listGrowsWhileTheDialogIsUp() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.databaseFile, {makeRecord("Before", "", "", "", "C", "O")});
+    QVERIFY(env.start());
+    {
+        ImportBatch batch(*env.program, 0);
+        for (int i = 1; i <= 300; ++i) {
+            batch.record(makeRecord(QStringLiteral("R%1").arg(i), "", "", "", "C", "O"));
+            if (i % 100 == 0) {
+                QTest::qWait(110); // the next record or message finds the dialog due
+                batch.refused(QStringLiteral("refused %1").arg(i));
+                // Mid-import, the screen shows the count so far and the latest message.
+                const QList<QProgressDialog*> dialogs = env.main()->findChildren<QProgressDialog*>();
+                QCOMPARE(dialogs.size(), 1);
+                QCOMPARE(dialogs.first()->labelText(), QStringLiteral("%1 records read").arg(i + i / 100));
+                QCOMPARE(env.main()->message(), QStringLiteral("Error: refused %1").arg(i));
+            }
+        }
+        batch.finish();
+    }
+    QVERIFY(env.main()->findChildren<QProgressDialog*>().isEmpty());
+    QCOMPARE(env.main()->model()->rowCount(), 301);
+    QCOMPARE(env.column(RecordModel::Record).last(), QStringLiteral("301"));
+    QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QStringLiteral("301"));
+    QCOMPARE(env.main()->message(), QStringLiteral("Error: refused 300"));
+}
+
+QTEST_MAIN(TransferTest)
+#include "tst_transfer.moc"
