@@ -2,6 +2,7 @@
 #include "support/SampleRecords.h"
 
 #include "app/AppState.h"
+#include "app/Ids.h"
 #include "app/Program.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
@@ -9,12 +10,14 @@
 #include "settings/PasswordWindow.h"
 #include "settings/ProgramSettings.h"
 #include "store/SearchQuery.h"
+#include "store/SqlText.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTableView>
@@ -32,6 +35,12 @@ using namespace quillbox;
 namespace {
 
 constexpr int runs = 5;
+// `quillbox_bench [part of a measure's name] [records]` runs only the matching rows, for a profiler.
+QString only;
+int onlySize = 0;
+bool wanted(const char* name) {
+    return only.isEmpty() || QString::fromLatin1(name).contains(only, Qt::CaseInsensitive);
+}
 const QString benchPassword = QStringLiteral("bench-password-1");
 
 double median(std::vector<double> v) {
@@ -116,16 +125,138 @@ struct Running {
             if (!prompt || done()) {
                 return;
             }
-            prompt->field(prompt->firstField())->setText(benchPassword);
-            program->dispatch(prompt->number(), prompt->returnKey(), Notify::Command, 0);
+            QLineEdit* entry = prompt->field(prompt->firstField());
+            entry->setText(benchPassword);
+            // The prompt is the active window, so Return goes to it, not to a main window's shortcut.
+            prompt->activateWindow();
+            QCoreApplication::processEvents();
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(entry, &press);
+            if (!done()) {
+                std::fprintf(stderr, "the start-up password was not taken\n");
+            }
+        };
+        // The file requester answers with the file and pattern the case has chosen.
+        state.seams.fileRequester = [this](const QString&, const QString&, const QString& patterns,
+                                           QString* selectedFilter, bool) {
+            if (selectedFilter) {
+                *selectedFilter = patterns.split(QStringLiteral(";;")).value(filePattern);
+            }
+            return filePath;
         };
         program = std::make_unique<Program>(state);
-        program->startUp();
+        if (!program->startUp()) {
+            std::fprintf(stderr, "the program did not start\n");
+            std::exit(1);
+        }
         QCoreApplication::processEvents();
     }
     MainWindow* main() const { return program->mainWindow(); }
+    void run(int slot, const QString& path, int pattern) {
+        filePath = path;
+        filePattern = pattern;
+        program->command(Id::MenuItemOfSlot[slot]);
+    }
+    QString filePath;
+    int filePattern = 0;
     void paint() const { main()->recordList()->viewport()->repaint(); }
 };
+
+// SQLite alone storing the records: the program's insert statements, prepared from their text and
+// stepped one by one in a single transaction, into an empty table.
+double insertFloorMs(const QList<SiteRecord>& records) {
+    QStringList statements;
+    for (const SiteRecord& r : records) {
+        SiteRecord quoted;
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            quoted[k] = sqlQuote(r[k]);
+        }
+        statements << buildInsertStatement(quoted);
+    }
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("floor.db"));
+    sqlite3* db = nullptr;
+    return timeMs(
+        [&] {
+            sqlite3_close(db);
+            QFile::remove(file);
+            sqlite3_open(file.toUtf8().constData(), &db);
+            sqlite3_exec(db, createTableStatement().toUtf8().constData(), nullptr, nullptr, nullptr);
+        },
+        [&] {
+            sqlite3_exec(db, "Begin Transaction", nullptr, nullptr, nullptr);
+            for (const QString& statement : statements) {
+                sqlite3_stmt* stmt = nullptr;
+                const QByteArray sql = statement.toUtf8();
+                sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &stmt, nullptr);
+                sqlite3_step(stmt);
+                sqlite3_finalize(stmt);
+            }
+            sqlite3_exec(db, "Commit", nullptr, nullptr, nullptr);
+        });
+    sqlite3_close(db);
+}
+
+void printRow(const char* name, int size, int rows, double program, double floor) {
+    std::printf("%-48s %9d %9d %9.1f", name, size, rows, program);
+    if (floor > 0) {
+        std::printf(" %7.1f %8.2f", floor, program / floor);
+    }
+    std::printf("\n");
+}
+
+// Export to the three formats from the running program, then import the CSV and text files into
+// an empty one, each through its command as the user gives it.
+void transferCases(int size, const QList<SiteRecord>& records, Running& running, const QString& folder) {
+    const char* exportNames[] = {"export to text", "export to CSV", "export to XML"};
+    const char* extensions[] = {"txt", "csv", "xml"};
+    int rows = 0;
+    const double readFloor = floorMs(running.state.databaseFile, QStringLiteral("SELECT * FROM quillbox"), &rows);
+    // The imports read the files the exports write.
+    const bool importing = wanted("import from CSV") || wanted("import from text");
+    for (int pattern = 0; pattern < 3; ++pattern) {
+        if (!wanted(exportNames[pattern]) && !importing) {
+            continue;
+        }
+        const QString path = QDir(folder).filePath(QStringLiteral("export.") + QLatin1String(extensions[pattern]));
+        const double ms = timeMs(nullptr, [&] { running.run(Id::Slot::Export, path, pattern); });
+        if (wanted(exportNames[pattern])) {
+            printRow(exportNames[pattern], size, rows, ms, readFloor);
+        }
+    }
+    if (!importing) {
+        return;
+    }
+    const double insertFloor = insertFloorMs(records);
+    const struct {
+        const char* name;
+        const char* extension;
+        int pattern;
+    } imports[] = {{"import from CSV", "csv", 1}, {"import from text", "txt", 0}};
+    for (const auto& c : imports) {
+        if (!wanted(c.name)) {
+            continue;
+        }
+        const QString path = QDir(folder).filePath(QStringLiteral("export.") + QLatin1String(c.extension));
+        std::unique_ptr<Folder> empty;
+        std::unique_ptr<Running> fresh;
+        const double ms = timeMs(
+            [&] {
+                fresh.reset();
+                empty.reset();
+                empty = std::make_unique<Folder>(QList<SiteRecord>());
+                fresh = std::make_unique<Running>();
+            },
+            [&] { fresh->run(Id::Slot::Import, path, c.pattern); });
+        const int listed = fresh->main()->model()->rowCount();
+        if (listed != size) {
+            std::fprintf(stderr, "%s: %d rows listed of %d\n", c.name, listed, size);
+        }
+        fresh.reset();
+        empty.reset();
+        printRow(c.name, size, listed, ms, insertFloor);
+    }
+}
 
 struct SearchCase {
     const char* name;
@@ -172,17 +303,28 @@ int main(int argc, char* argv[]) {
     std::printf("%-48s %9s %9s %9s %7s %8s %9s %7s\n", "measure (median of 5, ms)", "records", "rows", "program",
                 "floor", "ratio", "no paint", "paint");
     std::unique_ptr<Folder> largest;
+    only = args.value(1);
+    onlySize = args.value(2).toInt();
     for (int size : {1000, 10000, 100000}) {
-        auto folder = std::make_unique<Folder>(sample::generateRecords(size));
-        const double startup = timeMs(nullptr, [] {
-            Running running;
-            running.paint();
-        });
-        std::printf("%-48s %9d %9s %9.1f %7s %8s\n", "start-up to window shown, list filled", size, "", startup, "", "");
+        if (onlySize > 0 && size != onlySize) {
+            continue;
+        }
+        const QList<SiteRecord> records = sample::generateRecords(size);
+        auto folder = std::make_unique<Folder>(records);
+        if (wanted("start-up")) {
+            const double startup = timeMs(nullptr, [] {
+                Running running;
+                running.paint();
+            });
+            std::printf("%-48s %9d %9s %9.1f\n", "start-up to window shown, list filled", size, "", startup);
+        }
 
         Running running;
         MainWindow* main = running.main();
         for (const SearchCase& c : cases) {
+            if (!wanted(c.name)) {
+                continue;
+            }
             main->fieldBox()->setCurrentIndex(c.field);
             main->searchTypeBox()->setCurrentIndex(c.comparison);
             const QString text = QString::fromLatin1(c.text);
@@ -209,6 +351,7 @@ int main(int argc, char* argv[]) {
             std::printf("%-48s %9d %9d %9.1f %7.1f %8.2f %9.1f %7.1f\n", c.name, size, listed, program, floor,
                         program / floor, fillOnly, paintOnly);
         }
+        transferCases(size, records, running, folder->dir.path());
         std::fflush(stdout);
         QDir::setCurrent(folder->previous);
         if (size == 100000) {
@@ -218,7 +361,7 @@ int main(int argc, char* argv[]) {
 
     // Peak memory is measured in a fresh process that only runs the program over the largest folder,
     // so the generated test data does not count.
-    if (largest) {
+    if (largest && wanted("peak resident memory")) {
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--memory"), largest->dir.path()});
         child.waitForFinished(300000);

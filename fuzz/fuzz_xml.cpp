@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tree.load(bytes);
     const QList<XmlItem> items = collectXmlItems(tree);
     for (const XmlItem& item : items) {
-        (void)xmlInsertStatement(item.columns);
+        (void)xmlInsertStatement(item);
         (void)xmlItemRecord(item);
         for (const QString& value : item.values) {
             QString doc = XmlLayout::declaration();

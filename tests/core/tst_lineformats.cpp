@@ -113,6 +113,7 @@ void LineFormatsTest::textReader_data() {
                                                            "a|b")
                                              << QStringList{"R:a|b"};
     QTest::newRow("invalid UTF-8") << QByteArray("a\xFF|\xC3") << QStringList{"R:a\uFFFD|\uFFFD"};
+    QTest::newRow("NUL") << QByteArray("a\0b|c", 5) << QStringList{"R:a\uFFFDb|c"};
     QTest::newRow("UTF-8 text") << QByteArray("Cr\xC3\xA8me|\xE6\x97\xA5") << QStringList{"R:Crème|日"};
 }
 

@@ -16,7 +16,6 @@ class RecordInserterTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void valuesArriveAsTheTextStatementStoresThem();
-    void valueWithNulIsKeptWhole();
     void failuresGiveTheDatabaseMessage();
     void xmlItemsUseTheirOwnColumns_data();
     void xmlItemsUseTheirOwnColumns();
@@ -28,39 +27,23 @@ void RecordInserterTest::valuesArriveAsTheTextStatementStoresThem() {
     QVERIFY(openDatabase(db, dir.filePath("db")).ok);
     RecordInserter inserter(db);
     QStringList numbers;
+    QStringList differences;
     for (const SiteRecord& r : nastyTable()) {
         QString number;
         QVERIFY2(inserter.insert(r, number), qPrintable(inserter.errorText()));
         numbers << number;
-        // The program's own statement, quoted, stores the same row.
-        SiteRecord quoted;
         for (int k = 0; k < Col::TextColumns; ++k) {
-            quoted[k] = sqlQuote(r[k]);
+            const QString stored = scalarQuery(
+                db, QStringLiteral("SELECT %1 FROM quillbox WHERE record=%2").arg(columnNames()[k], number));
+            if (stored != r[k]) {
+                differences << columnNames()[k] + QLatin1Char(':') + stored;
+            }
         }
-        QVERIFY(db.execute(buildInsertStatement(quoted)));
     }
-    QCOMPARE(numbers, (QStringList{"1", "3", "5", "7"}));
+    QCOMPARE(numbers, (QStringList{"1", "2", "3", "4"}));
+    QCOMPARE(differences, QStringList());
     QCOMPARE(scalarQuery(db, "SELECT COUNT(*) FROM quillbox WHERE notes IS NULL OR misc9 IS NULL"),
              QStringLiteral("0"));
-    QStringList differences;
-    for (const QString& column : columnNames().mid(0, Col::TextColumns)) {
-        differences << scalarQuery(db, QStringLiteral("SELECT COUNT(*) FROM quillbox a JOIN quillbox b ON b.record = "
-                                                      "a.record + 1 WHERE a.record % 2 = 1 AND a.%1 IS NOT b.%1")
-                                           .arg(column));
-    }
-    QCOMPARE(differences, QStringList(Col::TextColumns, QStringLiteral("0")));
-}
-
-void RecordInserterTest::valueWithNulIsKeptWhole() {
-    QTemporaryDir dir;
-    Database db;
-    QVERIFY(openDatabase(db, dir.filePath("db")).ok);
-    RecordInserter inserter(db);
-    SiteRecord r;
-    r[Col::Notes] = QStringLiteral("before") + QChar(0) + QStringLiteral("after");
-    QString number;
-    QVERIFY(inserter.insert(r, number));
-    QCOMPARE(scalarQuery(db, "SELECT length(CAST(notes AS BLOB)) FROM quillbox"), QStringLiteral("12"));
 }
 
 void RecordInserterTest::failuresGiveTheDatabaseMessage() {
@@ -92,6 +75,15 @@ void RecordInserterTest::xmlItemsUseTheirOwnColumns_data() {
                                     << "";
     QTest::newRow("no columns at all") << QStringList() << QStringList() << "near \")\": syntax error"
                                        << "";
+    // XML names may hold "-": unquoted, "misc1--" would start a comment and the value on the next
+    // line would be read as SQL.
+    QTest::newRow("name that would start a comment")
+        << QStringList{"sitename", "misc1--"} << QStringList{"x", "\n) VALUES('a','b'); DROP TABLE quillbox; --"}
+        << "table quillbox has no column named misc1--"
+        << "";
+    QTest::newRow("name with a dot") << QStringList{"site.name"} << QStringList{"x"}
+                                     << "table quillbox has no column named site.name"
+                                     << "";
 }
 
 void RecordInserterTest::xmlItemsUseTheirOwnColumns() {
@@ -115,6 +107,7 @@ void RecordInserterTest::xmlItemsUseTheirOwnColumns() {
                  stored);
         QCOMPARE(scalarQuery(db, "SELECT lsitename IS NULL FROM quillbox WHERE record=2"), QStringLiteral("1"));
     }
+    QCOMPARE(scalarQuery(db, "SELECT COUNT(*) FROM quillbox"), ok ? QStringLiteral("2") : QStringLiteral("1"));
 }
 
 QTEST_GUILESS_MAIN(RecordInserterTest)

@@ -222,8 +222,10 @@ void XmlDumpTest::earlierVersionFile() {
 }
 
 void XmlDumpTest::insertStatementNamesColumnsAsTheyStand() {
-    QCOMPARE(xmlInsertStatement({"SiteName", "notes"}),
-             QStringLiteral("INSERT INTO quillbox (SiteName,notes) VALUES(?,?)"));
+    QCOMPARE(xmlInsertStatement({{"SiteName", "notes"}, {"O'Brien", "a, b"}}),
+             QStringLiteral("INSERT INTO quillbox (SiteName,notes) VALUES('O''Brien','a, b')"));
+    QCOMPARE(xmlInsertStatement({{"misc1--", "_x9"}, {"", ""}}),
+             QStringLiteral("INSERT INTO quillbox (\"misc1--\",_x9) VALUES('','')"));
 }
 
 void XmlDumpTest::itemRecordPlacesValuesByName() {

@@ -46,12 +46,20 @@ QString createTableStatement() {
 }
 
 QString buildInsertStatement(const SiteRecord& record) {
-    QString sql = QStringLiteral("INSERT INTO quillbox(") +
-                  QStringLiteral("lsitename, sitename, lusername, username, lpassword, password, lhomepage, "
-                                 "homepage, lmisc1, ") +
-                  QStringLiteral("misc1, lmisc2, misc2, lmisc3, misc3, lmisc4, misc4, lmisc5, misc5, lmisc6, "
-                                 "misc6, lmisc7, misc7, ") +
-                  QStringLiteral("lmisc8, misc8, lmisc9, misc9, category, owner, notes)") + QStringLiteral("VALUES('");
+    static const QString head = QStringLiteral("INSERT INTO quillbox(") +
+                                QStringLiteral("lsitename, sitename, lusername, username, lpassword, password, "
+                                               "lhomepage, homepage, lmisc1, ") +
+                                QStringLiteral("misc1, lmisc2, misc2, lmisc3, misc3, lmisc4, misc4, lmisc5, misc5, "
+                                               "lmisc6, misc6, lmisc7, misc7, ") +
+                                QStringLiteral("lmisc8, misc8, lmisc9, misc9, category, owner, notes)") +
+                                QStringLiteral("VALUES('");
+    qsizetype length = head.size() + 2 + 3 * (Col::TextColumns - 1);
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        length += record[k].size();
+    }
+    QString sql;
+    sql.reserve(length); // one allocation: imports build one of these per record
+    sql += head;
     for (int k = 0; k < Col::TextColumns; ++k) {
         if (k > 0) {
             sql += QLatin1String("','");

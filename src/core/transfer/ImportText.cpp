@@ -9,7 +9,11 @@ QString decodeImportBytes(const QByteArray& bytes) {
     if (view.startsWith("\xEF\xBB\xBF")) {
         view = view.sliced(3);
     }
-    return QString::fromUtf8(view);
+    // A NUL would end the statement text the record is stored by; it stands for nothing a
+    // record can hold, so it reads as a replacement character, like invalid UTF-8.
+    QString text = QString::fromUtf8(view);
+    text.replace(QChar(0), QChar(QChar::ReplacementCharacter));
+    return text;
 }
 
 std::optional<QByteArray> readImportFile(const QString& path) {

@@ -9,7 +9,7 @@
 namespace quillbox {
 
 // Turns the bytes of an imported text file into text: a UTF-8 byte-order mark at the start is
-// skipped, and bytes that are no UTF-8 become replacement characters.
+// skipped, and bytes that are no UTF-8, and NUL characters, become replacement characters.
 QString decodeImportBytes(const QByteArray& bytes);
 
 // The whole file, or nothing when it cannot be opened for reading.

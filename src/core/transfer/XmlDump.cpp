@@ -4,6 +4,7 @@
 #include "transfer/XmlLayout.h"
 
 #include <QHash>
+#include <QRegularExpression>
 
 #include <vector>
 
@@ -48,9 +49,35 @@ QList<XmlItem> collectXmlItems(const XmlTree& tree) {
     return items;
 }
 
-QString xmlInsertStatement(const QStringList& columns) {
+namespace {
+// An element name stands in the statement as it is when it is a plain SQL name. Any other name
+// (XML allows "-", "." and ":", so "misc1--" would start a comment) is quoted as an identifier:
+// the database then reports that no such column exists, and nothing of it is read as SQL.
+QString columnName(const QString& name) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    if (plain.match(name).hasMatch()) {
+        return name;
+    }
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+} // namespace
+
+QString xmlInsertStatement(const XmlItem& item) {
+    QStringList columns;
+    for (const QString& name : item.columns) {
+        columns << columnName(name);
+    }
+    QString values;
+    for (qsizetype i = 0; i < item.values.size(); ++i) {
+        if (i > 0) {
+            values += QLatin1Char(',');
+        }
+        values += QLatin1Char('\'') + sqlQuote(item.values[i]) + QLatin1Char('\'');
+    }
     return QStringLiteral("INSERT INTO quillbox (") + columns.join(QLatin1Char(',')) + QStringLiteral(") VALUES(") +
-           QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
+           values + QLatin1Char(')');
 }
 
 SiteRecord xmlItemRecord(const XmlItem& item) {

@@ -21,9 +21,10 @@ struct XmlItem {
 // so items come in file order. Other names are not examined.
 QList<XmlItem> collectXmlItems(const XmlTree& tree);
 
-// "INSERT INTO quillbox (" + the columns as they stand + ") VALUES(" + one "?" per column + ")":
-// the names come from the file, the values are bound.
-QString xmlInsertStatement(const QStringList& columns);
+// "INSERT INTO quillbox (" + the columns as they stand, comma-separated + ") VALUES(" + each
+// value quoted between single quotes, comma-separated + ")". A name that is not a plain SQL
+// name is placed as a quoted identifier, so it can only fail as an unknown column.
+QString xmlInsertStatement(const XmlItem& item);
 
 // The item's values placed in a record by column name (as the database matches names, without
 // regard to case); fields the item does not name are empty.
