@@ -328,17 +328,22 @@ int main(int argc, char* argv[]) {
             main->fieldBox()->setCurrentIndex(c.field);
             main->searchTypeBox()->setCurrentIndex(c.comparison);
             const QString text = QString::fromLatin1(c.text);
-            const double program = timeMs([&] { main->searchText()->setText(QStringLiteral("\x01")); },
-                                          [&] {
-                                              main->searchText()->setText(text);
-                                              QCoreApplication::sendPostedEvents();
-                                              running.paint();
-                                          });
-            const double fillOnly = timeMs([&] { main->searchText()->setText(QStringLiteral("\x01")); },
-                                           [&] {
-                                               main->searchText()->setText(text);
-                                               QCoreApplication::sendPostedEvents();
-                                           });
+            // Each run starts from an empty list, everything settled; then the keystroke runs the
+            // queued search alone (the list's deferred repaint stays queued) and, for the first
+            // column, one paint of the view.
+            const auto empty = [&] {
+                main->searchText()->setText(QStringLiteral("\x01"));
+                QCoreApplication::sendPostedEvents();
+            };
+            const auto keystroke = [&] {
+                main->searchText()->setText(text);
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+            };
+            const double program = timeMs(empty, [&] {
+                keystroke();
+                running.paint();
+            });
+            const double fillOnly = timeMs(empty, keystroke);
             const double paintOnly = timeMs(nullptr, [&] { running.paint(); });
             const int listed = main->model()->rowCount();
             SearchState search{main->ownerBox()->currentText(), main->categoryBox()->currentText(), c.field,

@@ -53,13 +53,12 @@ void SearchSpeedTest::burstOfKeysSearchesOnce() {
     QCOMPARE(resets.size(), 0); // nothing searched while keys are still coming in
     QCoreApplication::sendPostedEvents();
     QVERIFY(resets.size() <= 2); // one search: clear and fill
-    // The list holds exactly what the latest text gives.
-    for (const QString& site : env.column(0)) {
-        QVERIFY2(site.contains("bank 1", Qt::CaseInsensitive) || true, qPrintable(site));
-    }
+    // The list holds exactly what the latest text gives: searching again changes nothing.
+    const QStringList sites = env.column(0);
     const int listed = env.main()->model()->rowCount();
     env.program->runSearch();
     QCOMPARE(env.main()->model()->rowCount(), listed);
+    QCOMPARE(env.column(0), sites);
     QCOMPARE(env.main()->count(), QString::number(listed) + (listed == 1 ? " Record" : " Records"));
 }
 
@@ -76,7 +75,8 @@ void SearchSpeedTest::keystrokeToListStaysNearTheFloor() {
         QElapsedTimer timer;
         timer.start();
         main->searchText()->setText(text);
-        QCoreApplication::sendPostedEvents();
+        // The queued search only: the list's own deferred repaint is replaced by the one below.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
         main->recordList()->viewport()->repaint();
         program << timer.nsecsElapsed() / 1e6;
 
