@@ -57,18 +57,6 @@ QString TagStripper::strip(QStringView text) const {
 
 namespace {
 
-QString trimBlanks(QStringView text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == QLatin1Char(' ')) {
-        ++first;
-    }
-    while (last > first && text[last - 1] == QLatin1Char(' ')) {
-        --last;
-    }
-    return text.sliced(first, last - first).toString();
-}
-
 // The text between the first and the second double quote; to the line's end without a second.
 QString quotedAddress(QStringView line) {
     const qsizetype first = line.indexOf(QLatin1Char('"'));

@@ -41,8 +41,7 @@ bool LineCursor::next(QStringView& line) {
     return true;
 }
 
-namespace {
-QString trimBlanks(const QString& text) {
+QString trimBlanks(QStringView text) {
     qsizetype first = 0;
     qsizetype last = text.size();
     while (first < last && text[first] == QLatin1Char(' ')) {
@@ -51,9 +50,8 @@ QString trimBlanks(const QString& text) {
     while (last > first && text[last - 1] == QLatin1Char(' ')) {
         --last;
     }
-    return text.sliced(first, last - first);
+    return text.sliced(first, last - first).toString();
 }
-} // namespace
 
 QString cleanImportText(const QString& text) {
     QString out = text;

@@ -23,6 +23,18 @@ namespace quillbox {
 namespace {
 constexpr int rowCount = 13;
 
+// An editable box offering the values in use; what is typed is never added to its list.
+QComboBox* newValueBox(QWidget* parent, const QRect& geometry) {
+    auto* box = new QComboBox(parent);
+    box->setGeometry(geometry);
+    box->setFont(programFont(11));
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    box->setMaxVisibleItems(20);
+    return box;
+}
+
 struct RowPlace {
     int labelY;
     int buttonY;
@@ -162,13 +174,7 @@ void DataForm::buildFieldRows() {
         button->hide();
         connect(button, &QToolButton::clicked, this, [d, w, buttonGadget] { d(w, buttonGadget, Notify::Command, 0); });
 
-        auto* box = new QComboBox(panel);
-        box->setGeometry(place.boxX, place.boxY, 400, place.boxHeight);
-        box->setFont(programFont(11));
-        box->setEditable(true);
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->setCompleter(nullptr);
-        box->setMaxVisibleItems(20);
+        QComboBox* box = newValueBox(panel, QRect(place.boxX, place.boxY, 400, place.boxHeight));
         watchKeys(box->lineEdit());
 
         m_gadgets.insert(labelGadget, label);
@@ -219,13 +225,7 @@ void DataForm::buildLowerPanels() {
     ownerLabel->setGeometry(315, 8, 80, 20);
     ownerLabel->setFont(programFont(11));
     auto makeBox = [&](const QRect& geometry, int gadget) {
-        auto* box = new QComboBox(boxPanel);
-        box->setGeometry(geometry);
-        box->setFont(programFont(11));
-        box->setEditable(true);
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->setCompleter(nullptr);
-        box->setMaxVisibleItems(20);
+        QComboBox* box = newValueBox(boxPanel, geometry);
         watchKeys(box->lineEdit());
         connect(box->lineEdit(), &QLineEdit::textEdited, this, [d, w, gadget] { d(w, gadget, Notify::Changed, 0); });
         connect(box, &QComboBox::activated, this, [d, w, gadget] { d(w, gadget, Notify::Chosen, 0); });
