@@ -1,10 +1,14 @@
 #include "store/Database.h"
 
+#include "store/SqliteMemory.h"
+
 #include <sqlite3.h>
 
 namespace quillbox {
 
-Database::~Database() { close(); }
+Database::~Database() {
+    close();
+}
 
 Database::Database(Database&& other) noexcept : m_db(other.m_db), m_error(std::move(other.m_error)) {
     other.m_db = nullptr;
@@ -22,16 +26,12 @@ Database& Database::operator=(Database&& other) noexcept {
 
 bool Database::open(const QString& fileName) {
     close();
-    // The program uses SQLite from one thread and needs no allocation statistics: without them
-    // no global mutex is taken for every allocation. Only possible before SQLite starts up.
-    static const bool configured = [] {
-        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
-        return true;
-    }();
-    (void)configured;
+    configureSqliteMemory();
     const QByteArray path = fileName.toUtf8();
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // A connection is only ever used by the thread that opened it, so it needs no mutex of its own.
+    const int rc = sqlite3_open_v2(path.constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         m_error = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close(db);
@@ -63,7 +63,9 @@ bool Database::execute(const QString& statement) {
     return true;
 }
 
-QString Database::errorText() const { return m_error; }
+QString Database::errorText() const {
+    return m_error;
+}
 
 QString Database::lastInsertedRowId() const {
     Query query(*this, QStringLiteral("SELECT last_insert_rowid()"));
@@ -92,7 +94,9 @@ Query::Query(const Database& db, const QString& statement) : m_db(db) {
     }
 }
 
-Query::~Query() { finish(); }
+Query::~Query() {
+    finish();
+}
 
 bool Query::next() {
     if (!m_stmt) {
@@ -110,7 +114,9 @@ bool Query::next() {
     return false;
 }
 
-int Query::columnCount() const { return m_stmt ? sqlite3_column_count(m_stmt) : 0; }
+int Query::columnCount() const {
+    return m_stmt ? sqlite3_column_count(m_stmt) : 0;
+}
 
 QString Query::columnName(int column) const {
     return m_stmt ? QString::fromUtf8(sqlite3_column_name(m_stmt, column)) : QString();
