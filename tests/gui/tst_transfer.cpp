@@ -238,10 +238,12 @@ void TransferTest::importGrowsListAndRefillsBoxes() {
              QStringLiteral("note\r\ntwo"));
     QCOMPARE(scalarQuery(env.state.database, "SELECT password FROM quillbox WHERE record=2"), QStringLiteral("x'y"));
     QCOMPARE(env.state.bulkLoading, 0);
+    QCOMPARE(env.main()->count(), QStringLiteral("3 Records")); // the rows listed, not the count before
 
     // The same file again adds every record again.
     runImport(env, TextPattern, env.path("in.txt"));
     QCOMPARE(env.listRows().size(), 5);
+    QCOMPARE(env.main()->count(), QStringLiteral("5 Records"));
     QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QStringLiteral("5"));
 }
 

@@ -89,6 +89,9 @@ void ImportBatch::finish() {
     state.bulkLoading = 0;
     m_model->endBulk();
     m_program.mainWindow()->ensureRowVisible(m_model->rowCount() - 1);
+    // The rows were added in bulk, which reports no count of its own; the count field would
+    // otherwise go on showing the count from before the import.
+    m_program.showStatus(3, QString::number(m_model->rowCount()));
     if (!m_pendingError.isEmpty()) {
         m_program.showError(m_pendingError);
         m_pendingError.clear();
