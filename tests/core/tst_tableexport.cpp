@@ -51,6 +51,8 @@ private Q_SLOTS:
     void failedWriteLeavesExistingFile_data();
     void failedWriteLeavesExistingFile();
     void progressHoldsSiteNameAsTheLineHasIt();
+    void newFileIsPrivate_data();
+    void newFileIsPrivate();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -88,6 +90,28 @@ void TableExportTest::bytesMatchHandWrittenFiles() {
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
     QCOMPARE(result.count, 2);
     QCOMPARE(readAll(result.path), readAll(QStringLiteral(QUILLBOX_TEST_DATA "/") + expected));
+}
+
+void TableExportTest::newFileIsPrivate_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::newRow("text") << ExportFormat::Text;
+    QTest::newRow("csv") << ExportFormat::Csv;
+    QTest::newRow("xml") << ExportFormat::Xml;
+}
+
+void TableExportTest::newFileIsPrivate() {
+    QFETCH(ExportFormat, format);
+    seed(layoutTable());
+    const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    // The passwords go into a file that only its owner can read.
+    const ExportResult fresh = exportTable(m_db, format, path("fresh"));
+    QVERIFY2(fresh.error.isEmpty(), qPrintable(fresh.error));
+    QCOMPARE(QFile::permissions(fresh.path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), owner);
+    // A file the user already has keeps the permissions given to it.
+    const QFileDevice::Permissions shared = owner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    QVERIFY(QFile::setPermissions(fresh.path, shared));
+    QVERIFY(exportTable(m_db, format, fresh.path).error.isEmpty());
+    QCOMPARE(QFile::permissions(fresh.path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), shared);
 }
 
 void TableExportTest::extensionRule_data() {

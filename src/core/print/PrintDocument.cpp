@@ -1,5 +1,6 @@
 #include "print/PrintDocument.h"
 
+#include "store/PrivateFile.h"
 #include "store/SiteStore.h"
 
 #include <QFile>
@@ -188,13 +189,12 @@ PrintDocument buildPrintDocument(const Database& db, const QList<PrintRow>& rows
 }
 
 bool writePrintFile(const QString& fileName, const QByteArray& bytes, QString* error) {
-    const QFileDevice::Permissions privateToUser = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     QFile file(fileName);
     // A file left by an earlier run is made private before its new content goes in.
     if (file.exists()) {
-        file.setPermissions(privateToUser);
+        file.setPermissions(privateFile);
     }
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate, privateToUser);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate, privateFile);
     if (ok) {
         ok = file.write(bytes) == bytes.size();
         ok = file.flush() && ok;

@@ -2,6 +2,7 @@
 
 #include "settings/IniDocument.h"
 #include "settings/Shortcuts.h"
+#include "store/PrivateFile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -11,7 +12,6 @@ namespace quillbox {
 namespace {
 using namespace SettingsKey;
 
-constexpr QFileDevice::Permissions privateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 const QString blankComment = QStringLiteral(" ");
 const QString ruleComment = QString(58, QLatin1Char('-'));

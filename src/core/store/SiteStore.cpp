@@ -1,5 +1,6 @@
 #include "store/SiteStore.h"
 
+#include "store/PrivateFile.h"
 #include "store/SqlText.h"
 
 #include <QFile>
@@ -11,9 +12,6 @@
 
 namespace quillbox {
 
-namespace {
-constexpr QFileDevice::Permissions privateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-}
 
 OpenResult openDatabase(Database& db, const QString& fileName) {
     OpenResult result;

@@ -1,5 +1,6 @@
 #include "transfer/TableExport.h"
 
+#include "store/PrivateFile.h"
 #include "store/SiteRecord.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
@@ -8,6 +9,7 @@
 #include "transfer/XmlDump.h"
 #include "transfer/XmlLayout.h"
 
+#include <QFile>
 #include <QSaveFile>
 
 #include <memory>
@@ -23,7 +25,18 @@ constexpr qsizetype flushSize = 1 << 20;
 class ExportFile {
 public:
     explicit ExportFile(const QString& path) : m_file(path) {}
-    bool open() { return m_file.open(QIODevice::WriteOnly); }
+    // A new file is private to the user, as it holds passwords; a file replaced keeps the
+    // permissions its owner gave it.
+    bool open() {
+        const bool existed = QFile::exists(m_file.fileName());
+        if (!m_file.open(QIODevice::WriteOnly)) {
+            return false;
+        }
+        if (!existed) {
+            m_file.setPermissions(privateFile);
+        }
+        return true;
+    }
     void append(const QString& text) {
         m_buffer += text.toUtf8();
         if (m_buffer.size() >= flushSize) {
