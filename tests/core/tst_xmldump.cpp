@@ -77,6 +77,11 @@ void XmlDumpTest::valueLayout_data() {
                                                 << "    <misc1>\r\n      &amp;&lt;&gt;\"'\r\n    </misc1>\r\n";
     QTest::newRow("character no XML file can hold") << QString(QChar(1)) + "x"
                                                     << "    <misc1>\r\n      \uFFFDx\r\n    </misc1>\r\n";
+    QTest::newRow("pair kept, lone halves replaced")
+        << QStringLiteral("a\U0001F511b") + QChar(0xD800) + "c" + QChar(0xDC00)
+        << QStringLiteral("    <misc1>\r\n      a\U0001F511b\uFFFDc\uFFFD\r\n    </misc1>\r\n");
+    QTest::newRow("entities between plain runs") << "x&y<z>\tw"
+                                                 << "    <misc1>\r\n      x&amp;y&lt;z&gt;\tw\r\n    </misc1>\r\n";
 }
 
 void XmlDumpTest::valueLayout() {

@@ -129,7 +129,7 @@ ExportResult exportXml(const Database& db, const QString& chosenPath, const Expo
             XmlLayout::startTag(head, 0, xmlDocumentName);
             file->append(head);
         }
-        item.clear();
+        item.resize(0); // keeps its capacity for the next record
         XmlLayout::startTag(item, 1, xmlItemName);
         for (int c = 0; c < names.size(); ++c) {
             XmlLayout::valueElement(item, 2, names[c], sqlReadBack(query.text(c)));

@@ -7,7 +7,13 @@ namespace {
 const QLatin1String lineEnd("\r\n");
 
 void indent(QString& out, int level) {
-    out.append(QString(2 * level, QLatin1Char(' ')));
+    static constexpr char blanks[] = "                "; // the dump goes three levels deep
+    const qsizetype width = 2 * level;
+    if (width < qsizetype(sizeof(blanks))) {
+        out += QLatin1String(blanks, width);
+    } else {
+        out += QString(width, QLatin1Char(' '));
+    }
 }
 
 // XML 1.0 allows these characters and no others, not even as references.
@@ -18,36 +24,45 @@ bool allowedInXml(char32_t c) {
 
 void appendEscapedLine(QString& out, QStringView line) {
     const qsizetype n = line.size();
+    qsizetype plain = 0; // start of the run of characters copied as they are
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = line[i];
+        QLatin1String entity;
         switch (c.unicode()) {
         case '&':
-            out += QLatin1String("&amp;");
-            continue;
+            entity = QLatin1String("&amp;");
+            break;
         case '<':
-            out += QLatin1String("&lt;");
-            continue;
+            entity = QLatin1String("&lt;");
+            break;
         case '>':
-            out += QLatin1String("&gt;");
-            continue;
+            entity = QLatin1String("&gt;");
+            break;
         case '\r':
-            out += QLatin1String("&#13;");
-            continue;
+            entity = QLatin1String("&#13;");
+            break;
         case '\n':
-            out += QLatin1String("&#10;");
-            continue;
+            entity = QLatin1String("&#10;");
+            break;
         default:
+            if (c.isHighSurrogate() && i + 1 < n && line[i + 1].isLowSurrogate()) {
+                ++i; // a valid pair stays in the run
+                continue;
+            }
+            if (!c.isSurrogate() && allowedInXml(c.unicode())) {
+                continue;
+            }
             break;
         }
-        if (c.isHighSurrogate() && i + 1 < n && line[i + 1].isLowSurrogate()) {
-            out += c;
-            out += line[++i];
-        } else if (c.isSurrogate() || !allowedInXml(c.unicode())) {
+        out += line.sliced(plain, i - plain);
+        if (entity.isEmpty()) {
             out += QChar(QChar::ReplacementCharacter); // no XML file can hold it
         } else {
-            out += c;
+            out += entity;
         }
+        plain = i + 1;
     }
+    out += line.sliced(plain);
 }
 
 } // namespace
