@@ -4,28 +4,43 @@
 
 namespace quillbox {
 
-QString csvField(const QString& value) {
-    QString out;
-    out.reserve(value.size() + 2);
+namespace {
+// The value between double quotes, each double quote inside it doubled.
+void appendCsvField(QString& out, const QString& value) {
     out += QLatin1Char('"');
     if (value.contains(QLatin1Char('"'))) {
-        QString doubled = value;
-        doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        out += doubled;
+        for (const QChar c : value) {
+            if (c == QLatin1Char('"')) {
+                out += c;
+            }
+            out += c;
+        }
     } else {
         out += value;
     }
     out += QLatin1Char('"');
+}
+} // namespace
+
+QString csvField(const QString& value) {
+    QString out;
+    out.reserve(value.size() + 2);
+    appendCsvField(out, value);
     return out;
 }
 
 QString csvLine(const SiteRecord& record) {
+    qsizetype length = 3 * Col::TextColumns;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        length += record[k].size();
+    }
     QString line;
+    line.reserve(length + 2); // room for the caller's line end as well
     for (int k = 0; k < Col::TextColumns; ++k) {
         if (k > 0) {
             line += QLatin1Char(',');
         }
-        line += csvField(record[k]);
+        appendCsvField(line, record[k]);
     }
     return line;
 }

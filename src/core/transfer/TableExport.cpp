@@ -37,9 +37,9 @@ public:
         }
         return true;
     }
-    void append(const QString& text) {
-        m_buffer += text.toUtf8();
-        if (m_buffer.size() >= flushSize) {
+    void append(QStringView text) {
+        m_pending += text;
+        if (m_pending.size() >= flushSize) {
             flush();
         }
     }
@@ -53,14 +53,16 @@ public:
     void cancel() { m_file.cancelWriting(); }
 
 private:
+    // Converts the text gathered so far in one piece and writes it.
     void flush() {
-        if (m_ok && !m_buffer.isEmpty() && m_file.write(m_buffer) != m_buffer.size()) {
-            m_ok = false;
+        if (m_ok && !m_pending.isEmpty()) {
+            const QByteArray bytes = m_pending.toUtf8();
+            m_ok = m_file.write(bytes) == bytes.size();
         }
-        m_buffer.clear();
+        m_pending.resize(0); // keeps its capacity
     }
     QSaveFile m_file;
-    QByteArray m_buffer;
+    QString m_pending;
     bool m_ok = true;
 };
 
@@ -87,7 +89,8 @@ ExportResult exportLines(const Database& db, bool csv, const QString& chosenPath
         if (progress) {
             progress(csv ? csvField(record[Col::SiteName]) + QLatin1Char(',') : record[Col::SiteName], result.count);
         }
-        file.append((csv ? csvLine(record) : textLine(record)) + QLatin1String("\r\n"));
+        file.append(csv ? csvLine(record) : textLine(record));
+        file.append(u"\r\n");
     }
     if (query.failed()) {
         file.cancel();
