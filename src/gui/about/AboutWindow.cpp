@@ -1,6 +1,7 @@
 #include "about/AboutWindow.h"
 
 #include "app/AboutText.h"
+#include "app/CloseBox.h"
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "app/ProgramText.h"
@@ -51,14 +52,9 @@ AboutWindow::AboutWindow(DispatchFn dispatch, QWidget* parent) : QWidget(parent)
 }
 
 void AboutWindow::closeEvent(QCloseEvent* event) {
-    if (m_closeAllowed) {
-        event->accept();
-        return;
+    if (!closeBoxAsks(this, event, m_dispatch, Id::Window::About)) {
+        QWidget::closeEvent(event);
     }
-    event->ignore();
-    const DispatchFn d = m_dispatch;
-    QMetaObject::invokeMethod(
-        this, [d] { d(Id::Window::About, Id::Window::About, Notify::Closed, 0); }, Qt::QueuedConnection);
 }
 
 } // namespace quillbox

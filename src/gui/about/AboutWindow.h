@@ -18,15 +18,11 @@ public:
     QLabel* banner() const { return m_banner; }
     QTextEdit* text() const { return m_text; }
 
-    // The program closes the window; until then its close box only asks the program to.
-    void allowClose() { m_closeAllowed = true; }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     DispatchFn m_dispatch;
-    bool m_closeAllowed = false;
     QLabel* m_banner = nullptr;
     QTextEdit* m_text = nullptr;
 };

@@ -36,7 +36,6 @@ void Program::closeAbout() {
     // Not closeSecondaryWindow: that would clear the guard of a data form that is still open.
     m_about = nullptr;
     fadeOut(m_state, window, 8);
-    window->allowClose();
     window->close();
     window->deleteLater();
 }

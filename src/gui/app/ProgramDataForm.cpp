@@ -254,7 +254,6 @@ void Program::closeDataForm() {
     m_state.editedRow = rowOfEditedRecord();
     m_state.labelEditActive = 0;
     m_state.labelEditGadget = -1;
-    form->allowClose();
     closeSecondaryWindow(form, Id::Window::DataForm, 8);
 }
 

@@ -1,5 +1,6 @@
 #include "dataform/DataForm.h"
 
+#include "app/CloseBox.h"
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "mainwindow/MainWindow.h"
@@ -353,15 +354,9 @@ void DataForm::setLabelButtonsVisible(bool visible) {
 }
 
 void DataForm::closeEvent(QCloseEvent* event) {
-    if (m_closeAllowed) {
-        event->accept();
-        return;
+    if (!closeBoxAsks(this, event, m_dispatch, Id::Window::DataForm)) {
+        QWidget::closeEvent(event);
     }
-    // The program closes the form once this event is done with.
-    event->ignore();
-    const DispatchFn d = m_dispatch;
-    QMetaObject::invokeMethod(
-        this, [d] { d(Id::Window::DataForm, Id::Window::DataForm, Notify::Closed, 0); }, Qt::QueuedConnection);
 }
 
 } // namespace quillbox

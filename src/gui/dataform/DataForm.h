@@ -49,9 +49,6 @@ public:
     void setRecordNumber(const QString& number);
     void setLabelButtonsVisible(bool visible);
 
-    // The program closes the window; until then its close box only asks the program to.
-    void allowClose() { m_closeAllowed = true; }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -62,7 +59,6 @@ private:
     void watchKeys(QWidget* widget);
 
     DispatchFn m_dispatch;
-    bool m_closeAllowed = false;
     QHash<int, QWidget*> m_gadgets;
     QComboBox* m_labelEditor = nullptr;
     QTextEdit* m_notes = nullptr;

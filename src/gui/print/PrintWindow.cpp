@@ -1,5 +1,6 @@
 #include "print/PrintWindow.h"
 
+#include "app/CloseBox.h"
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "mainwindow/MainWindow.h"
@@ -92,13 +93,9 @@ void PrintWindow::showDocument(const QUrl& url) {
 }
 
 void PrintWindow::closeEvent(QCloseEvent* event) {
-    // The program hides the window before it closes it; a visible window was closed by its close box.
-    if (!isVisible()) {
-        event->accept();
-        return;
+    if (!closeBoxAsks(this, event, m_dispatch, Id::Window::Print)) {
+        QWidget::closeEvent(event);
     }
-    event->ignore();
-    m_dispatch(Id::Window::Print, Id::Window::Print, Notify::Closed, 0);
 }
 
 } // namespace quillbox

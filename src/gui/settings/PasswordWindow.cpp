@@ -1,5 +1,6 @@
 #include "settings/PasswordWindow.h"
 
+#include "app/CloseBox.h"
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "app/ProgramText.h"
@@ -162,14 +163,9 @@ void PasswordWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void PasswordWindow::closeEvent(QCloseEvent* event) {
-    // The program hides a window before it closes it; a visible window is being closed by its
-    // close box, which only asks.
-    if (isVisible()) {
-        event->ignore();
-        m_dispatch(m_number, m_number, Notify::Closed, 0);
-        return;
+    if (!closeBoxAsks(this, event, m_dispatch, m_number)) {
+        QWidget::closeEvent(event);
     }
-    QWidget::closeEvent(event);
 }
 
 bool PasswordWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -1,5 +1,6 @@
 #include "settings/ShortcutEditor.h"
 
+#include "app/CloseBox.h"
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "app/ProgramText.h"
@@ -198,13 +199,9 @@ void ShortcutEditor::keyPressEvent(QKeyEvent* event) {
 }
 
 void ShortcutEditor::closeEvent(QCloseEvent* event) {
-    // A visible window is being closed by its close box: the program closes it in its own way.
-    if (isVisible()) {
-        event->ignore();
-        m_dispatch(Id::Window::ShortcutEditor, Id::Window::ShortcutEditor, Notify::Closed, 0);
-        return;
+    if (!closeBoxAsks(this, event, m_dispatch, Id::Window::ShortcutEditor)) {
+        QWidget::closeEvent(event);
     }
-    QWidget::closeEvent(event);
 }
 
 } // namespace quillbox
