@@ -167,11 +167,7 @@ struct Running {
 double insertFloorMs(const QList<SiteRecord>& records) {
     QStringList statements;
     for (const SiteRecord& r : records) {
-        SiteRecord quoted;
-        for (int k = 0; k < Col::TextColumns; ++k) {
-            quoted[k] = sqlQuote(r[k]);
-        }
-        statements << buildInsertStatement(quoted);
+        statements << buildInsertStatement(quotedFields(r));
     }
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("floor.db"));

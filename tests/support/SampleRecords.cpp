@@ -14,8 +14,8 @@ namespace {
 const char* const words[] = {"bank",  "mail",   "shop",   "cloud", "forum", "news",  "travel", "music",
                              "video", "office", "school", "games", "photo", "maps",  "health", "energy",
                              "water", "phone",  "market", "books", "study", "sport", "garden", "tools"};
-const char* const categories[] = {"Banking", "Mail",   "Shopping", "Work",   "Forums", "News",
-                                  "Travel",  "Media",  "Software", "Health", "Utilities", "Games"};
+const char* const categories[] = {"Banking", "Mail",  "Shopping", "Work",   "Forums",    "News",
+                                  "Travel",  "Media", "Software", "Health", "Utilities", "Games"};
 const char* const others[] = {"Bob Sample", "Cy Tester", "Dee Person", "Eve Other"};
 } // namespace
 
@@ -38,13 +38,16 @@ QList<SiteRecord> generateRecords(int count, unsigned seed) {
         const QString a = word();
         const QString b = word();
         r[Col::SiteNameLabel] = QStringLiteral("Site name");
-        r[Col::SiteName] = a.left(1).toUpper() + a.mid(1) + QLatin1Char(' ') + b + QLatin1Char(' ') + QString::number(i);
+        r[Col::SiteName] =
+            a.left(1).toUpper() + a.mid(1) + QLatin1Char(' ') + b + QLatin1Char(' ') + QString::number(i);
         r[Col::UserNameLabel] = QStringLiteral("User name");
-        r[Col::UserName] = word() + QLatin1Char('.') + word() + QString::number(pick(1000)) + QStringLiteral("@example.org");
+        r[Col::UserName] =
+            word() + QLatin1Char('.') + word() + QString::number(pick(1000)) + QStringLiteral("@example.org");
         r[Col::PasswordLabel] = QStringLiteral("Password");
         r[Col::Password] = token(10 + pick(8));
         r[Col::HomePageLabel] = QStringLiteral("Home page");
-        r[Col::HomePage] = QStringLiteral("https://www.") + a + b + QStringLiteral(".example.com/") + word() + QStringLiteral("/login");
+        r[Col::HomePage] = QStringLiteral("https://www.") + a + b + QStringLiteral(".example.com/") + word() +
+                           QStringLiteral("/login");
         if (pick(3) == 0) {
             r[Col::FirstMisc] = QStringLiteral("Account number");
             r[Col::FirstMisc + 1] = QString::number(10000000 + pick(89999999));
@@ -70,11 +73,7 @@ void writeDatabase(const QString& file, const QList<SiteRecord>& records) {
     openDatabase(db, file);
     db.execute(QStringLiteral("Begin Transaction"));
     for (const SiteRecord& r : records) {
-        SiteRecord quoted = r;
-        for (int k = 0; k < Col::TextColumns; ++k) {
-            quoted[k] = sqlQuote(r[k]);
-        }
-        db.execute(buildInsertStatement(quoted));
+        db.execute(buildInsertStatement(quotedFields(r)));
     }
     db.execute(QStringLiteral("Commit"));
 }

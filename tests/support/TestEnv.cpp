@@ -116,11 +116,7 @@ SiteRecord makeRecord(const QString& site, const QString& user, const QString& p
 }
 
 void insertRecord(Database& db, const SiteRecord& record) {
-    SiteRecord quoted;
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        quoted[k] = sqlQuote(record[k]);
-    }
-    QVERIFY2(db.execute(buildInsertStatement(quoted)), qPrintable(db.errorText()));
+    QVERIFY2(db.execute(buildInsertStatement(quotedFields(record))), qPrintable(db.errorText()));
 }
 
 void seedDatabase(const QString& databaseFile, const QList<SiteRecord>& records) {

@@ -63,11 +63,9 @@ QString notesForEditor(const QString& storedText) {
 }
 
 SiteRecord recordForSaving(const SiteRecord& typed) {
-    SiteRecord record;
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        record[k] = sqlQuote(k == Col::Notes ? notesForStore(typed[k]) : typed[k]);
-    }
-    return record;
+    SiteRecord record = typed;
+    record[Col::Notes] = notesForStore(typed[Col::Notes]);
+    return quotedFields(record);
 }
 
 SaveCheck checkRecordForSave(const SiteRecord& record) {

@@ -4,7 +4,7 @@ namespace quillbox {
 
 const QStringList& columnNames() {
     static const QStringList names = [] {
-        QStringList list{QStringLiteral("lsitename"), QStringLiteral("sitename"), QStringLiteral("lusername"),
+        QStringList list{QStringLiteral("lsitename"), QStringLiteral("sitename"),  QStringLiteral("lusername"),
                          QStringLiteral("username"),  QStringLiteral("lpassword"), QStringLiteral("password"),
                          QStringLiteral("lhomepage"), QStringLiteral("homepage")};
         for (int k = 1; k <= 9; ++k) {
@@ -33,6 +33,14 @@ QString sqlReadBack(const QString& text) {
     QString out = text;
     out.replace(QLatin1String("''"), QLatin1String("'"));
     return out;
+}
+
+SiteRecord quotedFields(const SiteRecord& record) {
+    SiteRecord quoted;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        quoted[k] = sqlQuote(record[k]);
+    }
+    return quoted;
 }
 
 QString createTableStatement() {

@@ -10,6 +10,8 @@ namespace quillbox {
 QString sqlQuote(const QString& text);
 // Reads every pair of adjacent single quotes back as one.
 QString sqlReadBack(const QString& text);
+// The record's 29 text fields through sqlQuote(), ready for the statement builders below.
+SiteRecord quotedFields(const SiteRecord& record);
 
 QString createTableStatement();
 // Insert and update statements for a record whose 29 text fields are already quoted.

@@ -31,11 +31,7 @@ bool RecordInserter::run(const QString& statement, QString& recordNumber) {
 }
 
 bool RecordInserter::insert(const SiteRecord& values, QString& recordNumber) {
-    SiteRecord quoted;
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        quoted[k] = sqlQuote(values[k]);
-    }
-    return run(buildInsertStatement(quoted), recordNumber);
+    return run(buildInsertStatement(quotedFields(values)), recordNumber);
 }
 
 bool RecordInserter::insert(const XmlItem& item, QString& recordNumber) {
