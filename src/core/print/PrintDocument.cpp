@@ -2,6 +2,7 @@
 
 #include "store/PrivateFile.h"
 #include "store/SiteStore.h"
+#include "store/SqlText.h"
 
 #include <QFile>
 
@@ -77,10 +78,6 @@ QString withLineBreakHints(const QString& text) {
         }
     }
     return crLfLines(out);
-}
-
-QString printRecordStatement(const QString& recordNumber) {
-    return QStringLiteral("SELECT * FROM quillbox WHERE record='") + recordNumber + QLatin1Char('\'');
 }
 
 void PrintDocumentWriter::line(const QString& text) {
@@ -168,7 +165,7 @@ PrintDocument buildPrintDocument(const Database& db, const QList<PrintRow>& rows
             }
             ++doc.printed;
             writer.tableStart();
-            Query query(db, printRecordStatement(listRow.record));
+            Query query(db, recordStatement(listRow.record));
             SiteRecord record;
             bool ok = query.isValid();
             while (ok && query.next()) {

@@ -35,9 +35,6 @@ QString htmlEscape(const QString& text);
 // the reader sees, so long addresses wrap inside their column. Line breaks become CR LF.
 QString withLineBreakHints(const QString& text);
 
-// The statement that fetches one record for printing, the record number placed as the list shows it.
-QString printRecordStatement(const QString& recordNumber);
-
 // Writes the document line by line; every line ends in CR LF.
 class PrintDocumentWriter {
 public:

@@ -33,10 +33,6 @@ QString labelListStatement(int labelColumn) {
            QStringLiteral(" FROM quillbox ORDER BY ") + name;
 }
 
-QString recordStatement(const QString& recordNumber) {
-    return QStringLiteral("SELECT * FROM quillbox WHERE record='") + recordNumber + QLatin1Char('\'');
-}
-
 QString recordCountStatement() {
     return QStringLiteral("SELECT COUNT(record) AS totalrecs FROM quillbox");
 }

@@ -16,8 +16,7 @@ const QStringList& defaultLabels();
 QString valueListStatement(int column);
 QString labelListStatement(int labelColumn);
 
-// The whole row of one record, and the number of records.
-QString recordStatement(const QString& recordNumber);
+// The number of records.
 QString recordCountStatement();
 // The number a new record is shown with: the count plus one (empty text counts as 0).
 QString nextRecordNumberText(const QString& countText);

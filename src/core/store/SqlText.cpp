@@ -88,6 +88,10 @@ QString buildUpdateStatement(const SiteRecord& record, const QString& recordNumb
     return sql;
 }
 
+QString recordStatement(const QString& recordNumber) {
+    return QStringLiteral("SELECT * FROM quillbox WHERE record='") + recordNumber + QLatin1Char('\'');
+}
+
 QString deleteStatement(const QString& recordNumber) {
     return QStringLiteral("DELETE FROM quillbox WHERE record='") + recordNumber + QLatin1String("'");
 }

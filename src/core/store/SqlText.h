@@ -18,5 +18,7 @@ QString createTableStatement();
 QString buildInsertStatement(const SiteRecord& record);
 QString buildUpdateStatement(const SiteRecord& record, const QString& recordNumber);
 QString deleteStatement(const QString& recordNumber);
+// Every column of one record.
+QString recordStatement(const QString& recordNumber);
 
 } // namespace quillbox

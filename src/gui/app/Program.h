@@ -176,7 +176,7 @@ private:
     int m_sortDirection = 1;
     bool m_shutDown = false;
     bool m_searchScheduled = false;
-    QPointer<QWidget> m_printWindow;
+    QPointer<PrintWindow> m_printWindow;
     BalloonTips* m_tips = nullptr;
     WindowSnapper* m_snapper = nullptr;
     QPointer<PasswordWindow> m_passwordStep;

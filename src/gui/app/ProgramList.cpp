@@ -8,8 +8,8 @@
 
 #include <QComboBox>
 #include <QHash>
-#include <QSet>
 #include <QLineEdit>
+#include <QSet>
 #include <QTableView>
 
 namespace quillbox {
@@ -96,8 +96,7 @@ bool Program::runListQuery(const QString& statement) {
         return false;
     }
     if (counter > 0) {
-        Query last(m_state.database, QStringLiteral("SELECT * FROM quillbox WHERE record='") +
-                                         model->cell(counter - 1, RecordModel::Record) + QLatin1Char('\''));
+        Query last(m_state.database, recordStatement(model->cell(counter - 1, RecordModel::Record)));
         if (last.next()) {
             readListRow(last, m_state.currentRecord);
         }
@@ -131,7 +130,6 @@ void Program::scheduleSearch() {
         this,
         [this] {
             if (m_searchScheduled) {
-                m_searchScheduled = false;
                 runSearch();
             }
         },
@@ -163,8 +161,7 @@ void Program::categoryChanged() {
     m_main->model()->clear();
     const QString owner = m_main->ownerBox()->currentText();
     const QString category = m_main->categoryBox()->currentText();
-    runListQuery(category == allCategories ? ownerRecordsStatement(owner)
-                                           : categoryRecordsStatement(owner, category));
+    runListQuery(category == allCategories ? ownerRecordsStatement(owner) : categoryRecordsStatement(owner, category));
 }
 
 void Program::resetSearch() {

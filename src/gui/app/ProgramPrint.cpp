@@ -10,11 +10,12 @@
 
 #include <QPushButton>
 #include <QTextBrowser>
+#include <algorithm>
 
 namespace quillbox {
 
 PrintWindow* Program::printWindow() const {
-    return qobject_cast<PrintWindow*>(m_printWindow.data());
+    return m_printWindow;
 }
 
 void Program::openPrintWindow() {
@@ -37,7 +38,8 @@ void Program::openPrintWindow() {
     QList<PrintRow> rows;
     rows.reserve(model->rowCount());
     for (int r = 0; r < model->rowCount(); ++r) {
-        rows.append({model->cell(r, RecordModel::Record), selected.contains(r)});
+        // The selected rows come sorted: a search per row, not a scan.
+        rows.append({model->cell(r, RecordModel::Record), std::binary_search(selected.cbegin(), selected.cend(), r)});
     }
     const PrintDocument document = buildPrintDocument(m_state.database, rows);
     if (!writePrintFile(m_state.printFile, document.bytes)) {
