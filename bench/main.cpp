@@ -172,7 +172,7 @@ double insertFloorMs(const QList<SiteRecord>& records) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("floor.db"));
     sqlite3* db = nullptr;
-    return timeMs(
+    const double ms = timeMs(
         [&] {
             sqlite3_close(db);
             QFile::remove(file);
@@ -191,6 +191,7 @@ double insertFloorMs(const QList<SiteRecord>& records) {
             sqlite3_exec(db, "Commit", nullptr, nullptr, nullptr);
         });
     sqlite3_close(db);
+    return ms;
 }
 
 void printRow(const char* name, int size, int rows, double program, double floor) {

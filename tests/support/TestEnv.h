@@ -12,8 +12,6 @@
 
 #include <memory>
 
-class QLineEdit;
-
 namespace quillbox {
 class PasswordWindow;
 }
@@ -53,7 +51,7 @@ public:
     QDateTime now{QDate(2026, 12, 8), QTime(10, 0, 0)}; // a Tuesday
     QList<QUrl> openedUrls;
     QString clipboard;
-    QStringList fileAnswers; // answers handed out by the file requester, first first
+    QStringList fileAnswers;  // answers handed out by the file requester, first first
     QList<int> filterAnswers; // the pattern chosen in each request, by index; the preselected one when none
     QStringList fileRequests;
     bool trayAvailable = true;

@@ -167,12 +167,11 @@ PrintDocument buildPrintDocument(const Database& db, const QList<PrintRow>& rows
             writer.tableStart();
             Query query(db, recordStatement(listRow.record));
             SiteRecord record;
-            bool ok = query.isValid();
-            while (ok && query.next()) {
+            while (query.next()) {
                 readFullRow(query, record);
                 writer.recordRows(record);
             }
-            if (!ok || query.failed()) {
+            if (query.failed()) {
                 // That record's table stays open; the next one still prints.
                 doc.messages.append({2, QStringLiteral("The current site failed to be retrieved.")});
                 continue;

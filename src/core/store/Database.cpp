@@ -67,15 +67,6 @@ QString Database::errorText() const {
     return m_error;
 }
 
-QString Database::lastInsertedRowId() const {
-    Query query(*this, QStringLiteral("SELECT last_insert_rowid()"));
-    QString kept;
-    while (query.next()) {
-        kept = query.text(0);
-    }
-    return kept;
-}
-
 Query::Query(const Database& db, const QString& statement) : m_db(db) {
     if (!db.m_db) {
         db.setError(QStringLiteral("No database connection is open."));

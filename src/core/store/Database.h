@@ -30,9 +30,6 @@ public:
     // Text of the last failure on this connection.
     QString errorText() const;
 
-    // Record number of the row inserted last, as decimal text; empty when there is none.
-    QString lastInsertedRowId() const;
-
     sqlite3* handle() const { return m_db; }
 
 private:

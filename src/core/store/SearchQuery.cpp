@@ -80,10 +80,9 @@ QString comparisonClause(const QString& comparison, const QString& t) {
 
 QString searchStatement(const SearchState& state) {
     const QString ownerClause = QStringLiteral(" AND owner='") + sqlQuote(state.owner) + QLatin1Char('\'');
-    const QString categoryClause = state.category == allCategories
-                                       ? QString()
-                                       : QStringLiteral(" And category='") + sqlQuote(state.category) +
-                                             QLatin1Char('\'');
+    const QString categoryClause = state.category == allCategories ? QString()
+                                                                   : QStringLiteral(" And category='") +
+                                                                         sqlQuote(state.category) + QLatin1Char('\'');
     const QString clause = comparisonClause(state.comparison, sqlQuote(state.text));
     QString sql = QStringLiteral("SELECT * FROM quillbox WHERE ");
     if (state.field == 0) {
@@ -103,7 +102,9 @@ QString searchStatement(const SearchState& state) {
     return sql;
 }
 
-QString ownerListStatement() { return QStringLiteral("SELECT DISTINCT owner FROM quillbox ORDER BY owner"); }
+QString ownerListStatement() {
+    return QStringLiteral("SELECT DISTINCT owner FROM quillbox ORDER BY owner");
+}
 
 QString ownerRecordsStatement(const QString& owner) {
     return QStringLiteral("SELECT * FROM quillbox WHERE owner='") + sqlQuote(owner) +

@@ -37,4 +37,13 @@ struct SiteRecord {
     const QString& operator[](int k) const { return field[static_cast<size_t>(k)]; }
 };
 
+// The length of the 29 text fields together: what a line or statement made of them needs.
+inline qsizetype textFieldsLength(const SiteRecord& record) {
+    qsizetype length = 0;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        length += record[k].size();
+    }
+    return length;
+}
+
 } // namespace quillbox

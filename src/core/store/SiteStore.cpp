@@ -12,7 +12,6 @@
 
 namespace quillbox {
 
-
 OpenResult openDatabase(Database& db, const QString& fileName) {
     OpenResult result;
     {
@@ -50,7 +49,9 @@ QString scalarQuery(const Database& db, const QString& statement) {
     return kept;
 }
 
-QString lastInsertedRecord(const Database& db) { return scalarQuery(db, QStringLiteral("SELECT last_insert_rowid()")); }
+QString lastInsertedRecord(const Database& db) {
+    return scalarQuery(db, QStringLiteral("SELECT last_insert_rowid()"));
+}
 
 QStringList distinctValues(const Database& db, const QString& statement) {
     QStringList values;

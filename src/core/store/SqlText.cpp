@@ -61,12 +61,9 @@ QString buildInsertStatement(const SiteRecord& record) {
                                                "lmisc6, misc6, lmisc7, misc7, ") +
                                 QStringLiteral("lmisc8, misc8, lmisc9, misc9, category, owner, notes)") +
                                 QStringLiteral("VALUES('");
-    qsizetype length = head.size() + 2 + 3 * (Col::TextColumns - 1);
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        length += record[k].size();
-    }
     QString sql;
-    sql.reserve(length); // one allocation: imports build one of these per record
+    // One allocation: imports build one of these per record.
+    sql.reserve(head.size() + 2 + 3 * (Col::TextColumns - 1) + textFieldsLength(record));
     sql += head;
     for (int k = 0; k < Col::TextColumns; ++k) {
         if (k > 0) {

@@ -82,7 +82,7 @@ QList<BookmarkEntry> readBookmarks(QStringView text, const QString& owner) {
         if (line.contains(QLatin1String("<DT>")) && line.contains(QLatin1String("A HREF"))) {
             mayTakeDescription = true;
             bookmarkLine = number;
-            QString title = cleanImportText(trimBlanks(tags.strip(line)));
+            QString title = cleanImportText(tags.strip(line));
             if (title.endsWith(QLatin1String(".url"), Qt::CaseInsensitive)) {
                 title.chop(4);
             }
@@ -90,7 +90,7 @@ QList<BookmarkEntry> readBookmarks(QStringView text, const QString& owner) {
         }
         if (mayTakeDescription && number == bookmarkLine + 1 && line.contains(QLatin1String("<DD>"))) {
             mayTakeDescription = false;
-            entries.last().description = cleanImportText(trimBlanks(tags.strip(line)));
+            entries.last().description = cleanImportText(tags.strip(line));
         }
     }
     return entries;

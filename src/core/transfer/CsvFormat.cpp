@@ -30,12 +30,8 @@ QString csvField(const QString& value) {
 }
 
 QString csvLine(const SiteRecord& record) {
-    qsizetype length = 3 * Col::TextColumns;
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        length += record[k].size();
-    }
     QString line;
-    line.reserve(length + 2); // room for the caller's line end as well
+    line.reserve(textFieldsLength(record) + 3 * Col::TextColumns + 2); // and the caller's line end
     for (int k = 0; k < Col::TextColumns; ++k) {
         if (k > 0) {
             line += QLatin1Char(',');

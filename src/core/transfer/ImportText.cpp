@@ -41,6 +41,8 @@ bool LineCursor::next(QStringView& line) {
     return true;
 }
 
+namespace {
+// The text without its leading and trailing blanks (spaces only; tabs stay).
 QString trimBlanks(QStringView text) {
     qsizetype first = 0;
     qsizetype last = text.size();
@@ -52,13 +54,11 @@ QString trimBlanks(QStringView text) {
     }
     return text.sliced(first, last - first).toString();
 }
+} // namespace
 
 QString cleanImportText(const QString& text) {
     QString out = text;
     out.remove(QLatin1Char('\r'));
-    if (out.startsWith(QLatin1Char('\n'))) {
-        out.remove(0, 1);
-    }
     // One after the other, so "&amp;lt;" ends as "<": bookmark files are often escaped twice.
     out.replace(QLatin1String("&amp;"), QLatin1String("&"));
     out.replace(QLatin1String("&lt;"), QLatin1String("<"));

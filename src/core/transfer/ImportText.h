@@ -29,9 +29,6 @@ private:
     qsizetype m_pos = 0;
 };
 
-// The text without its leading and trailing blanks (spaces only; tabs and line breaks stay).
-QString trimBlanks(QStringView text);
-
 // Cleaning of a text taken from a bookmark file: line breaks dropped, the common entities
 // decoded, leading and trailing blanks removed.
 QString cleanImportText(const QString& text);

@@ -134,14 +134,19 @@ ExportResult exportXml(const Database& db, const QString& chosenPath, const Expo
         }
         item.resize(0); // keeps its capacity for the next record
         XmlLayout::startTag(item, 1, xmlItemName);
+        QString siteName;
         for (int c = 0; c < names.size(); ++c) {
-            XmlLayout::valueElement(item, 2, names[c], sqlReadBack(query.text(c)));
+            const QString value = sqlReadBack(query.text(c));
+            if (c == Col::SiteName) {
+                siteName = value;
+            }
+            XmlLayout::valueElement(item, 2, names[c], value);
         }
         XmlLayout::endTag(item, 1, xmlItemName);
         file->append(item);
         ++result.count;
         if (progress) {
-            progress(sqlReadBack(query.text(Col::SiteName)), result.count);
+            progress(siteName, result.count);
         }
     }
     if (query.failed()) {

@@ -33,12 +33,8 @@ QString foldLineBreaks(const QString& value, QChar replacement) {
 } // namespace
 
 QString textLine(const SiteRecord& record) {
-    qsizetype length = Col::TextColumns + 2; // the bars and the caller's line end
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        length += record[k].size();
-    }
     QString line;
-    line.reserve(length);
+    line.reserve(textFieldsLength(record) + Col::TextColumns + 2); // the bars and the caller's line end
     for (int k = 0; k < Col::TextColumns; ++k) {
         if (k > 0) {
             line += QLatin1Char('|');

@@ -4,8 +4,8 @@
 #include "transfer/XmlLayout.h"
 
 #include <QHash>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <vector>
 
 namespace quillbox {
@@ -54,8 +54,14 @@ namespace {
 // (XML allows "-", "." and ":", so "misc1--" would start a comment) is quoted as an identifier:
 // the database then reports that no such column exists, and nothing of it is read as SQL.
 QString columnName(const QString& name) {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    if (plain.match(name).hasMatch()) {
+    const auto letter = [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+               c == QLatin1Char('_');
+    };
+    const bool plain = !name.isEmpty() && letter(name.front()) && std::all_of(name.begin(), name.end(), [&](QChar c) {
+        return letter(c) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+    });
+    if (plain) {
         return name;
     }
     QString quoted = name;
