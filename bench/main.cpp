@@ -95,11 +95,14 @@ struct Folder {
     QString previous = QDir::currentPath();
     explicit Folder(const QList<SiteRecord>& records) {
         QDir::setCurrent(dir.path());
-        QDir().mkpath(QStringLiteral("Database"));
         QDir().mkpath(QStringLiteral("System"));
         AppState paths;
         paths.setWorkingFolder(dir.path());
-        sample::writeDatabase(paths.databaseFile, records);
+        const QString error = sample::writeDatabase(paths.databaseFile, records);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "the sample database could not be written: %s\n", qPrintable(error));
+            std::exit(1);
+        }
         ProgramSettings s = defaultSettings();
         s.passwordFingerprint = passwordFingerprint(benchPassword);
         s.optFading = 0;

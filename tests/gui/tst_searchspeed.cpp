@@ -29,8 +29,7 @@ private Q_SLOTS:
 namespace {
 void startWith(TestEnv& env, int count) {
     env.state.setWorkingFolder(env.path());
-    QDir().mkpath(env.path("Database"));
-    sample::writeDatabase(env.state.databaseFile, sample::generateRecords(count));
+    seedDatabase(env.state.databaseFile, sample::generateRecords(count));
     QDir().mkpath(env.path("System"));
     ProgramSettings s = defaultSettings();
     s.lastOwner = sample::mainOwner;

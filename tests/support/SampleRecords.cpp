@@ -4,7 +4,8 @@
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
 
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
 
 #include <random>
 
@@ -67,15 +68,20 @@ QList<SiteRecord> generateRecords(int count, unsigned seed) {
     return records;
 }
 
-void writeDatabase(const QString& file, const QList<SiteRecord>& records) {
-    QFile::remove(file);
+QString writeDatabase(const QString& file, const QList<SiteRecord>& records) {
+    QDir().mkpath(QFileInfo(file).path());
     Database db;
-    openDatabase(db, file);
+    const OpenResult opened = openDatabase(db, file);
+    if (!opened.ok) {
+        return opened.text;
+    }
     db.execute(QStringLiteral("Begin Transaction"));
     for (const SiteRecord& r : records) {
-        db.execute(buildInsertStatement(quotedFields(r)));
+        if (!db.execute(buildInsertStatement(quotedFields(r)))) {
+            return db.errorText();
+        }
     }
-    db.execute(QStringLiteral("Commit"));
+    return db.execute(QStringLiteral("Commit")) ? QString() : db.errorText();
 }
 
 } // namespace quillbox::sample

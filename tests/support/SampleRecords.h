@@ -12,7 +12,8 @@ namespace quillbox::sample {
 QList<SiteRecord> generateRecords(int count, unsigned seed = 12345);
 inline const QString mainOwner = QStringLiteral("Ann Example");
 
-// Writes the records into a new database file through the program's own statements.
-void writeDatabase(const QString& file, const QList<SiteRecord>& records);
+// Writes the records into a database file (and its folder) through the program's own statements.
+// Returns the error, empty when all went in.
+QString writeDatabase(const QString& file, const QList<SiteRecord>& records);
 
 } // namespace quillbox::sample

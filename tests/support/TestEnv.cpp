@@ -1,5 +1,7 @@
 #include "support/TestEnv.h"
 
+#include "support/SampleRecords.h"
+
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/PasswordWindow.h"
@@ -120,14 +122,8 @@ void insertRecord(Database& db, const SiteRecord& record) {
 }
 
 void seedDatabase(const QString& databaseFile, const QList<SiteRecord>& records) {
-    QDir().mkpath(QFileInfo(databaseFile).path());
-    Database db;
-    QVERIFY(openDatabase(db, databaseFile).ok);
-    db.execute(QStringLiteral("BEGIN"));
-    for (const SiteRecord& r : records) {
-        insertRecord(db, r);
-    }
-    db.execute(QStringLiteral("COMMIT"));
+    const QString error = sample::writeDatabase(databaseFile, records);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 } // namespace quillbox::test

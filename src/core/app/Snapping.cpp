@@ -2,55 +2,42 @@
 
 namespace quillbox {
 
-SnapRect snapToBorders(const SnapRect& proposed, int workRight, int workBottom, SnapLatches& latches) {
-    SnapRect r = proposed;
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    if (r.left >= SnapDistance) {
-        latches.left = 0;
-    } else if (latches.left == 0) {
-        r.left = 0;
-        r.right = width;
-        latches.left = 1;
+namespace {
+
+// One axis: the low edge snaps to 0, the high edge to `far`; the two axes never affect each other.
+void snapAxis(int& low, int& high, int far, int& lowLatch, int& highLatch) {
+    const int size = high - low;
+    if (low >= SnapDistance) {
+        lowLatch = 0;
+    } else if (lowLatch == 0) {
+        low = 0;
+        high = size;
+        lowLatch = 1;
     }
-    if (r.top >= SnapDistance) {
-        latches.top = 0;
-    } else if (latches.top == 0) {
-        r.top = 0;
-        r.bottom = height;
-        latches.top = 1;
-    }
-    if (workRight - SnapDistance >= r.right) {
-        latches.right = 0;
-    } else if (latches.right == 0) {
-        r.left = workRight - width;
-        r.right = workRight;
-        latches.right = 1;
-    }
-    if (workBottom - SnapDistance >= r.bottom) {
-        latches.bottom = 0;
-    } else if (latches.bottom == 0) {
-        r.top = workBottom - height;
-        r.bottom = workBottom;
-        latches.bottom = 1;
+    if (far - SnapDistance >= high) {
+        highLatch = 0;
+    } else if (highLatch == 0) {
+        low = far - size;
+        high = far;
+        highLatch = 1;
     }
     // Never outside the work area.
-    if (r.top < 0) {
-        r.top = 0;
-        r.bottom = height;
+    if (low < 0) {
+        low = 0;
+        high = size;
     }
-    if (r.left < 0) {
-        r.left = 0;
-        r.right = width;
+    if (high > far) {
+        high = far;
+        low = far - size;
     }
-    if (r.right > workRight) {
-        r.right = workRight;
-        r.left = workRight - width;
-    }
-    if (r.bottom > workBottom) {
-        r.bottom = workBottom;
-        r.top = workBottom - height;
-    }
+}
+
+} // namespace
+
+SnapRect snapToBorders(const SnapRect& proposed, int workRight, int workBottom, SnapLatches& latches) {
+    SnapRect r = proposed;
+    snapAxis(r.left, r.right, workRight, latches.left, latches.right);
+    snapAxis(r.top, r.bottom, workBottom, latches.top, latches.bottom);
     return r;
 }
 
