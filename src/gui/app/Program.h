@@ -145,8 +145,12 @@ private:
     void restoreSearchState();
     void backupDatabase();
     // The data form's steps.
-    DataForm* buildDataForm(const QString& caption);
-    void openDataForm(const QString& title);
+    // A new data form, shown with the values in use offered in its boxes.
+    void openDataForm(const QString& caption, const QString& title);
+    // The form for a new record, its number the one it will get.
+    void openAddForm();
+    // Whether a form may open on the list row: one is selected and no other window is open.
+    bool formMayOpenOn(int row);
     bool loadRecordIntoForm(const QString& recordNumber);
     void saveSite();
     void closeDataForm();

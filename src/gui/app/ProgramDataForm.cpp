@@ -44,18 +44,14 @@ DataForm* Program::dataForm() const {
     return m_dataForm;
 }
 
-DataForm* Program::buildDataForm(const QString& caption) {
-    m_dataForm = new DataForm(
+void Program::openDataForm(const QString& caption, const QString& title) {
+    auto* form = new DataForm(
         [this](int window, int number, Notify kind, int detail) { dispatch(window, number, kind, detail); },
         m_main.get());
+    m_dataForm = form;
     m_state.secondaryCaption = caption;
     m_state.labelEditActive = 0;
     m_state.labelEditGadget = -1;
-    return m_dataForm;
-}
-
-void Program::openDataForm(const QString& title) {
-    DataForm* form = m_dataForm;
     m_state.secondaryWindowOpen = 1;
     installFormToolTips(Id::Window::DataForm, form->gadgets());
     form->setWindowTitle(title);
@@ -86,31 +82,40 @@ bool Program::loadRecordIntoForm(const QString& recordNumber) {
     return true;
 }
 
+void Program::openAddForm() {
+    openDataForm(addCaption, addTitle());
+    m_main->categoryBox()->setCurrentIndex(0);
+    m_dataForm->setRecordNumber(nextRecordNumberText(scalarQuery(m_state.database, recordCountStatement())));
+}
+
+bool Program::formMayOpenOn(int row) {
+    if (row < 0) {
+        showInfo(nothingToEdit);
+        return false;
+    }
+    if (m_state.secondaryWindowOpen == 1) {
+        showError(guardMessage()); // an open form keeps its row and record
+        return false;
+    }
+    return true;
+}
+
 void Program::addNewSite() {
     if (m_state.secondaryWindowOpen == 1) {
         showError(guardMessage());
         return;
     }
-    buildDataForm(addCaption);
-    openDataForm(addTitle());
-    m_main->categoryBox()->setCurrentIndex(0);
-    m_dataForm->setRecordNumber(nextRecordNumberText(scalarQuery(m_state.database, recordCountStatement())));
+    openAddForm();
 }
 
 void Program::editOldSite() {
     const int row = m_main->currentRow();
-    if (row < 0) {
-        showInfo(nothingToEdit);
-        return;
-    }
-    if (m_state.secondaryWindowOpen == 1) {
-        showError(guardMessage()); // the open form keeps its row and record
+    if (!formMayOpenOn(row)) {
         return;
     }
     m_state.editedRow = row;
     m_state.editedRecord = m_main->model()->cell(row, RecordModel::Record);
-    buildDataForm(editCaption);
-    openDataForm(editTitle());
+    openDataForm(editCaption, editTitle());
     if (loadRecordIntoForm(m_state.editedRecord)) {
         m_dataForm->setRecordNumber(m_state.editedRecord);
     }
@@ -119,19 +124,11 @@ void Program::editOldSite() {
 void Program::copyToNewOwner() {
     // A new record for another owner, started from the selected one.
     const int row = m_main->currentRow();
-    if (row < 0) {
-        showInfo(nothingToEdit);
-        return;
-    }
-    if (m_state.secondaryWindowOpen == 1) {
-        showError(guardMessage());
+    if (!formMayOpenOn(row)) {
         return;
     }
     const QString source = m_main->model()->cell(row, RecordModel::Record);
-    buildDataForm(addCaption);
-    openDataForm(addTitle());
-    m_main->categoryBox()->setCurrentIndex(0);
-    m_dataForm->setRecordNumber(nextRecordNumberText(scalarQuery(m_state.database, recordCountStatement())));
+    openAddForm();
     if (loadRecordIntoForm(source)) {
         QComboBox* owner = m_dataForm->valueBox(Col::Owner);
         owner->clearEditText();

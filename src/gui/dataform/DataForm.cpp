@@ -183,24 +183,23 @@ void DataForm::buildFieldRows() {
         m_gadgets.insert(boxGadget, box);
     }
 
-    m_labelEditor = new QComboBox(panel);
+    m_labelEditor = newValueBox(panel, QRect(15, 120, 150, 20));
     m_labelEditor->setObjectName(QStringLiteral("labelEditor"));
-    m_labelEditor->setGeometry(15, 120, 150, 20);
     m_labelEditor->setFont(programFont(10));
-    m_labelEditor->setEditable(true);
-    m_labelEditor->setInsertPolicy(QComboBox::NoInsert);
-    m_labelEditor->setCompleter(nullptr);
-    m_labelEditor->setMaxVisibleItems(20);
     m_labelEditor->hide();
     watchKeys(m_labelEditor->lineEdit());
     m_gadgets.insert(Id::DataForm::LabelEditor, m_labelEditor);
 
     // The boxes whose words are capitalised report each edit and each choice.
-    for (int gadget : {Id::DataForm::SiteNameBox, Id::DataForm::LabelEditor}) {
-        auto* box = static_cast<QComboBox*>(m_gadgets.value(gadget));
-        connect(box->lineEdit(), &QLineEdit::textEdited, this, [d, w, gadget] { d(w, gadget, Notify::Changed, 0); });
-        connect(box, &QComboBox::activated, this, [d, w, gadget] { d(w, gadget, Notify::Chosen, 0); });
-    }
+    reportEdits(static_cast<QComboBox*>(m_gadgets.value(Id::DataForm::SiteNameBox)), Id::DataForm::SiteNameBox);
+    reportEdits(m_labelEditor, Id::DataForm::LabelEditor);
+}
+
+void DataForm::reportEdits(QComboBox* box, int gadget) {
+    const DispatchFn& d = m_dispatch;
+    const int w = Id::Window::DataForm;
+    connect(box->lineEdit(), &QLineEdit::textEdited, this, [d, w, gadget] { d(w, gadget, Notify::Changed, 0); });
+    connect(box, &QComboBox::activated, this, [d, w, gadget] { d(w, gadget, Notify::Chosen, 0); });
 }
 
 void DataForm::buildLowerPanels() {
@@ -228,8 +227,7 @@ void DataForm::buildLowerPanels() {
     auto makeBox = [&](const QRect& geometry, int gadget) {
         QComboBox* box = newValueBox(boxPanel, geometry);
         watchKeys(box->lineEdit());
-        connect(box->lineEdit(), &QLineEdit::textEdited, this, [d, w, gadget] { d(w, gadget, Notify::Changed, 0); });
-        connect(box, &QComboBox::activated, this, [d, w, gadget] { d(w, gadget, Notify::Chosen, 0); });
+        reportEdits(box, gadget);
         m_gadgets.insert(gadget, box);
     };
     makeBox(QRect(90, 5, 223, 18), Id::DataForm::CategoryBox);

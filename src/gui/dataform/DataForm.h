@@ -57,6 +57,8 @@ private:
     void buildFieldRows();
     void buildLowerPanels();
     void watchKeys(QWidget* widget);
+    // Passes the box's edits (Changed) and choices (Chosen) on to the program.
+    void reportEdits(QComboBox* box, int gadget);
 
     DispatchFn m_dispatch;
     QHash<int, QWidget*> m_gadgets;
