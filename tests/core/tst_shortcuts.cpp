@@ -18,7 +18,29 @@ private Q_SLOTS:
     void recordCountWording();
     void titles_data();
     void titles();
+    void slotHoldingShortcut_data();
+    void slotHoldingShortcut();
 };
+
+void ShortcutsTest::slotHoldingShortcut_data() {
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("slot");
+    std::array<int, CommandCount> codes = defaultShortcutCodes();
+    QTest::newRow("a default key") << codes[3] << 3;
+    QTest::newRow("a key nobody has") << (0x20000 + 0x51) << -1; // Ctrl+Q
+    QTest::newRow("no key never clashes") << 0 << -1;
+    QTest::newRow("held twice: the last slot") << 0x20000 + 0x4A << 9;
+}
+
+void ShortcutsTest::slotHoldingShortcut() {
+    QFETCH(int, value);
+    QFETCH(int, slot);
+    std::array<int, CommandCount> codes = defaultShortcutCodes();
+    codes[5] = 0x20000 + 0x4A; // Ctrl+J, given to two commands
+    codes[9] = 0x20000 + 0x4A;
+    codes[12] = 0; // a command without a key
+    QCOMPARE(quillbox::slotHoldingShortcut(codes, value), slot);
+}
 
 void ShortcutsTest::displayText_data() {
     QTest::addColumn<int>("value");
@@ -60,11 +82,13 @@ void ShortcutsTest::keyCombinationRoundTrip_data() {
     QTest::addColumn<int>("value");
     QTest::addColumn<QKeyCombination>("combination");
     QTest::newRow("alt x") << 262232 << QKeyCombination(Qt::AltModifier, Qt::Key_X);
-    QTest::newRow("ctrl shift f5") << (0x30000 + 0x74) << QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_F5);
+    QTest::newRow("ctrl shift f5") << (0x30000 + 0x74)
+                                   << QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_F5);
     QTest::newRow("ctrl semicolon") << (0x20000 + 0xBA) << QKeyCombination(Qt::ControlModifier, Qt::Key_Semicolon);
     QTest::newRow("alt home") << (0x40000 + 0x800 + 0x24) << QKeyCombination(Qt::AltModifier, Qt::Key_Home);
     QTest::newRow("ctrl insert") << (0x20000 + 0x800 + 0x2D) << QKeyCombination(Qt::ControlModifier, Qt::Key_Insert);
-    QTest::newRow("keypad 5") << (0x20000 + 0x65) << QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_5);
+    QTest::newRow("keypad 5") << (0x20000 + 0x65)
+                              << QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_5);
 }
 
 void ShortcutsTest::keyCombinationRoundTrip() {
@@ -85,11 +109,16 @@ void ShortcutsTest::menuTextsOfDefaults() {
 void ShortcutsTest::recordCountWording_data() {
     QTest::addColumn<QString>("count");
     QTest::addColumn<QString>("text");
-    QTest::newRow("0") << "0" << "0 Records";
-    QTest::newRow("1") << "1" << "1 Record";
-    QTest::newRow("2") << "2" << "2 Records";
-    QTest::newRow("17") << "17" << "17 Records";
-    QTest::newRow("100000") << "100000" << "100000 Records";
+    QTest::newRow("0") << "0"
+                       << "0 Records";
+    QTest::newRow("1") << "1"
+                       << "1 Record";
+    QTest::newRow("2") << "2"
+                       << "2 Records";
+    QTest::newRow("17") << "17"
+                        << "17 Records";
+    QTest::newRow("100000") << "100000"
+                            << "100000 Records";
 }
 
 void ShortcutsTest::recordCountWording() {

@@ -35,6 +35,18 @@ std::array<int, CommandCount> defaultShortcutCodes() {
             131145, 131160, 262228, 262214, 262227, 262224, 262212, 262226, 262209, 262219, 262216};
 }
 
+int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value) {
+    if (value == 0) {
+        return -1;
+    }
+    for (int i = CommandCount - 1; i >= 0; --i) {
+        if (codes[static_cast<size_t>(i)] == value) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 int shortcutEventNumber(int slot) {
     if (slot == 8) {
         return 239;
@@ -232,16 +244,21 @@ int valueForKeyCombination(QKeyCombination combination) {
         (!keypad && (vk == 0x2C || vk == 0x2D || vk == 0x2E || (vk >= 0x21 && vk <= 0x28)))) {
         value |= ShortcutBits::Extended;
     }
+    return value | shortcutModifierBits(mods);
+}
+
+int shortcutModifierBits(Qt::KeyboardModifiers mods) {
+    int bits = 0;
     if (mods.testFlag(Qt::ShiftModifier)) {
-        value |= ShortcutBits::Shift;
+        bits |= ShortcutBits::Shift;
     }
     if (mods.testFlag(Qt::ControlModifier)) {
-        value |= ShortcutBits::Ctrl;
+        bits |= ShortcutBits::Ctrl;
     }
     if (mods.testFlag(Qt::AltModifier)) {
-        value |= ShortcutBits::Alt;
+        bits |= ShortcutBits::Alt;
     }
-    return value;
+    return bits;
 }
 
 } // namespace quillbox

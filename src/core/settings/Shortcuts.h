@@ -21,6 +21,9 @@ constexpr int Alt = 0x40000;
 
 const std::array<QString, CommandCount>& commandTexts();
 std::array<int, CommandCount> defaultShortcutCodes();
+// The command that already has the shortcut value: the last slot holding it, -1 when none does.
+// No key (0) never clashes with anything.
+int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value);
 
 // Event number under which the main window reports the shortcut of a command slot
 // (230 + slot, with print and home page exchanged).
@@ -40,5 +43,7 @@ QString menuItemText(int slot, int value);
 QKeyCombination keyCombinationForValue(int value);
 // 0 when the key has no virtual-key code.
 int valueForKeyCombination(QKeyCombination combination);
+// The Shift, Ctrl and Alt bits of a shortcut value for the held modifiers (others count for nothing).
+int shortcutModifierBits(Qt::KeyboardModifiers mods);
 
 } // namespace quillbox

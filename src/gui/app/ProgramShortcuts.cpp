@@ -5,6 +5,7 @@
 #include "mainwindow/MainWindow.h"
 #include "settings/KeyCaptureField.h"
 #include "settings/ShortcutEditor.h"
+#include "settings/Shortcuts.h"
 
 namespace quillbox {
 
@@ -51,17 +52,8 @@ void Program::handleShortcutEditorEvent(int number, Notify kind, int detail) {
 }
 
 void Program::checkDuplicateShortcut(int slot, int value) {
-    // No key cannot clash with anything.
-    if (value == 0) {
-        return;
-    }
-    // Against the saved table, not the other boxes: the last command holding the value is named.
-    int holder = -1;
-    for (int i = 0; i < CommandCount; ++i) {
-        if (m_state.shortcutCodes[static_cast<size_t>(i)] == value) {
-            holder = i;
-        }
-    }
+    // Against the saved table, not the other boxes.
+    const int holder = slotHoldingShortcut(m_state.shortcutCodes, value);
     if (holder < 0) {
         return;
     }

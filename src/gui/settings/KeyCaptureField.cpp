@@ -11,21 +11,6 @@ bool isModifierKey(int key) {
     return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
            key == Qt::Key_AltGr || key == Qt::Key_Super_L || key == Qt::Key_Super_R;
 }
-
-// The modifier bits of a shortcut value.
-int modifierBits(Qt::KeyboardModifiers mods) {
-    int bits = 0;
-    if (mods.testFlag(Qt::ShiftModifier)) {
-        bits |= ShortcutBits::Shift;
-    }
-    if (mods.testFlag(Qt::ControlModifier)) {
-        bits |= ShortcutBits::Ctrl;
-    }
-    if (mods.testFlag(Qt::AltModifier)) {
-        bits |= ShortcutBits::Alt;
-    }
-    return bits;
-}
 } // namespace
 
 KeyCaptureField::KeyCaptureField(QWidget* parent) : QLineEdit(parent) {
@@ -74,7 +59,7 @@ void KeyCaptureField::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers();
     if (isModifierKey(key)) {
         // While only modifiers are held the field shows them as the start of a combination.
-        const int bits = modifierBits(mods);
+        const int bits = shortcutModifierBits(mods);
         setText(shortcutDisplayText(bits ? bits : m_value));
         return;
     }
@@ -100,7 +85,7 @@ void KeyCaptureField::keyReleaseEvent(QKeyEvent* event) {
                              : key == Qt::Key_Control ? ShortcutBits::Ctrl
                              : key == Qt::Key_Alt     ? ShortcutBits::Alt
                                                       : 0;
-        const int held = modifierBits(event->modifiers()) & ~released;
+        const int held = shortcutModifierBits(event->modifiers()) & ~released;
         setText(shortcutDisplayText(held ? held : m_value));
     }
     event->accept();
