@@ -353,16 +353,17 @@ void Program::handleMainGadget(int gadget, Notify kind, int detail) {
     }
 }
 
+void Program::dismissWindow(QWidget* window, int step) {
+    fadeOut(m_state, window, step);
+    window->close();
+    window->deleteLater();
+}
+
 void Program::closeSecondaryWindow(QWidget* window, int windowNumber, int step) {
     if (!window) {
         return;
     }
-    fadeOut(m_state, window, step);
-    window->close();
-    window->deleteLater();
-    if (windowNumber == Id::Window::Main) {
-        return;
-    }
+    dismissWindow(window, step);
     const int editedRow = m_state.editedRow;
     m_state.secondaryWindowOpen = 0;
     m_state.editedRow = -1;

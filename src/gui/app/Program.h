@@ -88,6 +88,8 @@ public:
     // Closes a secondary window (faded out with the given step) and clears the one-window guard;
     // closing the data form selects again the row it was editing. The window is deleted later.
     void closeSecondaryWindow(QWidget* window, int windowNumber, int step = 8);
+    // Fades the window out, closes it and deletes it once its events are done with.
+    void dismissWindow(QWidget* window, int step = 8);
     // Tool tips of a secondary window, by gadget number; nothing when tool tips are off.
     void installFormToolTips(int window, const QHash<int, QWidget*>& gadgets);
 

@@ -35,9 +35,7 @@ void Program::closeAbout() {
     }
     // Not closeSecondaryWindow: that would clear the guard of a data form that is still open.
     m_about = nullptr;
-    fadeOut(m_state, window, 8);
-    window->close();
-    window->deleteLater();
+    dismissWindow(window);
 }
 
 } // namespace quillbox

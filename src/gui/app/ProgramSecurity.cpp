@@ -281,9 +281,7 @@ void Program::closeUnlockWindow() {
     m_unlockWindow = nullptr;
     if (w) {
         // Not the one-window guard's close: the unlock window never set the guard.
-        fadeOut(m_state, w, 8);
-        w->close();
-        w->deleteLater();
+        dismissWindow(w);
     }
 }
 
