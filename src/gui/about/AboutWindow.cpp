@@ -46,9 +46,7 @@ AboutWindow::AboutWindow(DispatchFn dispatch, QWidget* parent) : QWidget(parent)
     connect(escape, &QShortcut::activated, this,
             [d] { d(Id::Window::About, Id::About::EscapeKey, Notify::Command, 0); });
 
-    if (const QScreen* screen = this->screen()) {
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(this, screen());
 }
 
 void AboutWindow::closeEvent(QCloseEvent* event) {

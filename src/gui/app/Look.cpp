@@ -2,10 +2,13 @@
 
 #include <QFrame>
 #include <QPalette>
+#include <QScreen>
 
 namespace quillbox {
 
-QFont programFont(int points) { return QFont(QStringLiteral("Comic Sans MS"), points); }
+QFont programFont(int points) {
+    return QFont(QStringLiteral("Comic Sans MS"), points);
+}
 
 QFrame* makePanel(QWidget* parent, const QRect& geometry) {
     auto* frame = new QFrame(parent);
@@ -39,19 +42,28 @@ void applyEntryPalette(QWidget* entry) {
 
 QString windowStyleSheet(const QString& windowSelector) {
     return windowSelector +
-           QStringLiteral(
-               " { background: rgb(162,162,162); }"
-               "QFrame#panel { background: rgb(191,191,191); border: 1px solid rgb(120,120,120); }"
-               "QComboBox, QLineEdit, QTextEdit, QPlainTextEdit { background: rgb(219,219,219);"
-               " border: 1px solid rgb(150,150,150); }"
-               "QComboBox QAbstractItemView { background: rgb(219,219,219); }"
-               "QLineEdit#searchText { border: none; }"
-               "QTableView { background: rgb(219,219,219); border: 1px solid rgb(150,150,150); }"
-               "QHeaderView::section { background: rgb(162,162,162); color: black; padding-left: 5px;"
-               " padding-right: 5px; border: 1px outset rgb(200,200,200); }"
-               "QHeaderView::section:pressed { border: 1px inset rgb(120,120,120); }"
-               "QStatusBar { background: rgb(192,192,192); }"
-               "QStatusBar QLabel { border: none; }");
+           QStringLiteral(" { background: rgb(162,162,162); }"
+                          "QFrame#panel { background: rgb(191,191,191); border: 1px solid rgb(120,120,120); }"
+                          "QComboBox, QLineEdit, QTextEdit, QPlainTextEdit { background: rgb(219,219,219);"
+                          " border: 1px solid rgb(150,150,150); }"
+                          "QComboBox QAbstractItemView { background: rgb(219,219,219); }"
+                          "QLineEdit#searchText { border: none; }"
+                          "QTableView { background: rgb(219,219,219); border: 1px solid rgb(150,150,150); }"
+                          "QHeaderView::section { background: rgb(162,162,162); color: black; padding-left: 5px;"
+                          " padding-right: 5px; border: 1px outset rgb(200,200,200); }"
+                          "QHeaderView::section:pressed { border: 1px inset rgb(120,120,120); }"
+                          "QStatusBar { background: rgb(192,192,192); }"
+                          "QStatusBar QLabel { border: none; }");
+}
+
+QIcon programImage(int number) {
+    return QIcon(QStringLiteral(":/images/%1.svg").arg(number));
+}
+
+void centreOnScreen(QWidget* window, const QScreen* screen) {
+    if (screen) {
+        window->move(screen->availableGeometry().center() - QPoint(window->width() / 2, window->height() / 2));
+    }
 }
 
 } // namespace quillbox

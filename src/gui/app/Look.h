@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QRect>
 #include <QString>
 
 class QFrame;
+class QScreen;
 class QWidget;
 
 namespace quillbox {
@@ -17,6 +19,11 @@ QFrame* makePanel(QWidget* parent, const QRect& geometry);
 // list repainted at every keystroke.
 void applyWindowPalette(QWidget* window);
 void applyEntryPalette(QWidget* entry);
+
+// Numbered image of the program's icon set.
+QIcon programImage(int number);
+// Places the window in the middle of the screen's work area; nothing happens without a screen.
+void centreOnScreen(QWidget* window, const QScreen* screen);
 
 // Style sheet for a window of the program: background, panels, entries, lists.
 QString windowStyleSheet(const QString& windowSelector);

@@ -2,6 +2,7 @@
 
 #include "app/BalloonTips.h"
 #include "app/Ids.h"
+#include "app/Look.h"
 #include "app/ProgramText.h"
 #include "app/ToolTipTexts.h"
 #include "app/WindowEffects.h"
@@ -20,11 +21,15 @@
 #include <QTableView>
 
 // The pictures live in a static library, whose resources must be registered by hand.
-static void initResources() { Q_INIT_RESOURCE(quillbox); }
+static void initResources() {
+    Q_INIT_RESOURCE(quillbox);
+}
 
 namespace quillbox {
 
-Program::Program(AppState& state) : m_state(state) { initResources(); }
+Program::Program(AppState& state) : m_state(state) {
+    initResources();
+}
 
 Program::~Program() = default;
 

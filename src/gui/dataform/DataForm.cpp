@@ -147,9 +147,7 @@ DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_di
         connect(shortcut, &QShortcut::activated, this, [d, w, event] { d(w, event, Notify::Command, 0); });
     }
 
-    if (const QScreen* screen = this->screen()) {
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(this, screen());
 }
 
 void DataForm::buildFieldRows() {

@@ -23,9 +23,6 @@
 
 namespace quillbox {
 
-
-QIcon programImage(int number) { return QIcon(QStringLiteral(":/images/%1.svg").arg(number)); }
-
 MainWindow::MainWindow(AppState& state, DispatchFn dispatch, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_dispatch(std::move(dispatch)) {
     setWindowIcon(programImage(Id::Image::Program));
@@ -37,10 +34,7 @@ MainWindow::MainWindow(AppState& state, DispatchFn dispatch, QWidget* parent)
     buildStatusBar();
     // The client area is 800 x 600 under the menu bar.
     setFixedSize(800, 600 + menuBar()->sizeHint().height());
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(this, screen());
 }
 
 void MainWindow::buildGadgets() {
@@ -94,8 +88,9 @@ void MainWindow::buildGadgets() {
     searchHeader->setForegroundRole(QPalette::Text);
     searchHeader->setGeometry(5, 5, 775, 15);
     searchHeader->setFont(programFont(8));
-    searchHeader->setText(QStringLiteral(" Search owner....                    Search category...                  Search "
-                                         "field...                Search type...                          Search for..."));
+    searchHeader->setText(
+        QStringLiteral(" Search owner....                    Search category...                  Search "
+                       "field...                Search type...                          Search for..."));
     auto makeBox = [&](const QRect& r) {
         auto* box = new QComboBox(searchPanel);
         box->setGeometry(r);
@@ -124,18 +119,15 @@ void MainWindow::buildGadgets() {
             d(w, Id::Main::RecordList, Notify::SelectionChanged, 0);
         }
     });
-    connect(m_list, &QTableView::doubleClicked, this,
-            [d, w] { d(w, Id::Main::RecordList, Notify::DoubleClick, 0); });
+    connect(m_list, &QTableView::doubleClicked, this, [d, w] { d(w, Id::Main::RecordList, Notify::DoubleClick, 0); });
     connect(m_list, &QTableView::customContextMenuRequested, this,
             [d, w] { d(w, Id::Main::RecordList, Notify::RightClick, 0); });
     connect(header, &QHeaderView::sectionClicked, this,
             [d, w](int column) { d(w, Id::Main::RecordList, Notify::ColumnClick, column); });
     connect(m_ownerBox, &QComboBox::activated, this, [d, w] { d(w, Id::Main::OwnerBox, Notify::Chosen, 0); });
-    connect(m_categoryBox, &QComboBox::activated, this,
-            [d, w] { d(w, Id::Main::CategoryBox, Notify::Chosen, 0); });
+    connect(m_categoryBox, &QComboBox::activated, this, [d, w] { d(w, Id::Main::CategoryBox, Notify::Chosen, 0); });
     connect(m_fieldBox, &QComboBox::activated, this, [d, w] { d(w, Id::Main::FieldBox, Notify::Chosen, 0); });
-    connect(m_searchTypeBox, &QComboBox::activated, this,
-            [d, w] { d(w, Id::Main::SearchTypeBox, Notify::Chosen, 0); });
+    connect(m_searchTypeBox, &QComboBox::activated, this, [d, w] { d(w, Id::Main::SearchTypeBox, Notify::Chosen, 0); });
     connect(m_searchText, &QLineEdit::textChanged, this, [d, w] { d(w, Id::Main::SearchText, Notify::Changed, 0); });
 
     for (QWidget* widget : {static_cast<QWidget*>(m_list), m_list->viewport(), static_cast<QWidget*>(m_ownerBox),
@@ -164,8 +156,8 @@ void MainWindow::buildMenus() {
         const char* title;
         int first;
         int last;
-    } menus[] = {{"Files", 0, 2},       {"Site tools", 3, 10},   {"Import and export", 11, 12},
-                 {"Options", 13, 17},   {"Miscellaneous", 18, 18}, {"Help wanted", 19, 21}};
+    } menus[] = {{"Files", 0, 2},     {"Site tools", 3, 10},     {"Import and export", 11, 12},
+                 {"Options", 13, 17}, {"Miscellaneous", 18, 18}, {"Help wanted", 19, 21}};
     for (const auto& m : menus) {
         QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.title));
         for (int slot = m.first; slot <= m.last; ++slot) {
@@ -207,10 +199,18 @@ void MainWindow::buildStatusBar() {
     bar->addWidget(m_countField);
 }
 
-void MainWindow::setMessage(const QString& text) { m_messageField->setText(text); }
-void MainWindow::setCount(const QString& text) { m_countField->setText(text); }
-QString MainWindow::message() const { return m_messageField->text(); }
-QString MainWindow::count() const { return m_countField->text(); }
+void MainWindow::setMessage(const QString& text) {
+    m_messageField->setText(text);
+}
+void MainWindow::setCount(const QString& text) {
+    m_countField->setText(text);
+}
+QString MainWindow::message() const {
+    return m_messageField->text();
+}
+QString MainWindow::count() const {
+    return m_countField->text();
+}
 
 void MainWindow::setChecked(int slot, bool checked) {
     menuAction(slot)->setChecked(checked);
@@ -252,7 +252,9 @@ void MainWindow::registerShortcuts() {
     }
 }
 
-void MainWindow::watchShortcutOverrides(QWidget* widget) { widget->installEventFilter(this); }
+void MainWindow::watchShortcutOverrides(QWidget* widget) {
+    widget->installEventFilter(this);
+}
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // Entry fields claim keys such as Ctrl+C and Ctrl+A for themselves; the program's own

@@ -87,6 +87,4 @@ private:
     bool m_quietSelection = false;
 };
 
-QIcon programImage(int number);
-
 } // namespace quillbox

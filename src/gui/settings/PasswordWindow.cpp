@@ -123,10 +123,7 @@ PasswordWindow::PasswordWindow(int window, DispatchFn dispatch, QWidget* parent)
         m_firstField = 118;
     }
     setFixedSize(layout.size);
-    if (const QScreen* screen = parent ? parent->screen() : this->screen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(this, parent ? parent->screen() : screen());
 }
 
 QLineEdit* PasswordWindow::addField(QWidget* panel, int gadget, const QRect& geometry, int points) {

@@ -148,7 +148,7 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
     for (int i = 0; i < 3; ++i) {
         auto* button = new QPushButton(buttons);
         button->setGeometry(buttonPlaces[i].geometry);
-        button->setIcon(QIcon(QStringLiteral(":/images/%1.svg").arg(ButtonImages[i])));
+        button->setIcon(programImage(ButtonImages[i]));
         button->setIconSize(QSize(32, 32));
         button->setFocusPolicy(Qt::NoFocus);
         const int number = buttonPlaces[i].number;
@@ -157,10 +157,7 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
     }
 
     setFixedSize(665, 490);
-    if (const QScreen* screen = parent ? parent->screen() : this->screen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(this, parent ? parent->screen() : screen());
 }
 
 QPushButton* ShortcutEditor::button(int number) const {
