@@ -37,12 +37,24 @@ void StoreTest::quoting_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("quoted");
     QTest::addColumn<QString>("readBack");
-    QTest::newRow("plain") << "abc" << "abc" << "abc";
-    QTest::newRow("empty") << "" << "" << "";
-    QTest::newRow("one quote") << "O'Brien" << "O''Brien" << "O'Brien";
-    QTest::newRow("two quotes") << "a''b" << "a''''b" << "a'b";
-    QTest::newRow("three quotes") << "'''" << "''''''" << "''";
-    QTest::newRow("wildcards and doubles untouched") << "50% \"x\" _\\" << "50% \"x\" _\\" << "50% \"x\" _\\";
+    QTest::newRow("plain") << "abc"
+                           << "abc"
+                           << "abc";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
+    QTest::newRow("one quote") << "O'Brien"
+                               << "O''Brien"
+                               << "O'Brien";
+    QTest::newRow("two quotes") << "a''b"
+                                << "a''''b"
+                                << "a'b";
+    QTest::newRow("three quotes") << "'''"
+                                  << "''''''"
+                                  << "''";
+    QTest::newRow("wildcards and doubles untouched") << "50% \"x\" _\\"
+                                                     << "50% \"x\" _\\"
+                                                     << "50% \"x\" _\\";
 }
 
 void StoreTest::quoting() {
@@ -106,6 +118,9 @@ void StoreTest::recordNumbersAreNeverReused() {
     insertRecord(db, makeRecord("b", "", "", "", "c", "o"));
     QCOMPARE(lastInsertedRecord(db), QStringLiteral("2"));
     QVERIFY(db.execute(deleteStatement("2")));
+    QCOMPARE(changedRowCount(db), 1);
+    QVERIFY(db.execute(deleteStatement("2"))); // gone already: the statement succeeds, changing nothing
+    QCOMPARE(changedRowCount(db), 0);
     insertRecord(db, makeRecord("c", "", "", "", "c", "o"));
     QCOMPARE(lastInsertedRecord(db), QStringLiteral("3"));
 }
@@ -164,36 +179,50 @@ void StoreTest::searchStatements_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("statement");
     const QString all = allCategories;
-    QTest::newRow("site name sounds like") << "Home" << all << 1 << "Sounds like" << "bank"
+    QTest::newRow("site name sounds like") << "Home" << all << 1 << "Sounds like"
+                                           << "bank"
                                            << "SELECT * FROM quillbox WHERE sitename LIKE '%bank%' AND owner='Home' "
                                               "ORDER BY sitename";
-    QTest::newRow("with category") << "Home" << "Mail" << 1 << "Sounds like" << "bank"
-                                    << "SELECT * FROM quillbox WHERE sitename LIKE '%bank%' AND owner='Home' And "
-                                       "category='Mail' ORDER BY sitename";
-    QTest::newRow("quotes everywhere") << "O'Brien" << "Bob's" << 16 << "Equal to" << "O'Neil"
+    QTest::newRow("with category") << "Home"
+                                   << "Mail" << 1 << "Sounds like"
+                                   << "bank"
+                                   << "SELECT * FROM quillbox WHERE sitename LIKE '%bank%' AND owner='Home' And "
+                                      "category='Mail' ORDER BY sitename";
+    QTest::newRow("quotes everywhere") << "O'Brien"
+                                       << "Bob's" << 16 << "Equal to"
+                                       << "O'Neil"
                                        << "SELECT * FROM quillbox WHERE notes = 'O''Neil' AND owner='O''Brien' And "
                                           "category='Bob''s' ORDER BY sitename";
-    QTest::newRow("starts with") << "H" << all << 4 << "Starts with" << "com"
+    QTest::newRow("starts with") << "H" << all << 4 << "Starts with"
+                                 << "com"
                                  << "SELECT * FROM quillbox WHERE homepage LIKE 'com%' AND owner='H' ORDER BY sitename";
-    QTest::newRow("ends with") << "H" << all << 4 << "Ends with" << "com"
+    QTest::newRow("ends with") << "H" << all << 4 << "Ends with"
+                               << "com"
                                << "SELECT * FROM quillbox WHERE homepage LIKE '%com' AND owner='H' ORDER BY sitename";
-    QTest::newRow("misc 9") << "H" << all << 13 << "Does not equal" << "x"
+    QTest::newRow("misc 9") << "H" << all << 13 << "Does not equal"
+                            << "x"
                             << "SELECT * FROM quillbox WHERE misc9 <> 'x' AND owner='H' ORDER BY sitename";
-    QTest::newRow("category field") << "H" << all << 14 << "Greater than" << "x"
+    QTest::newRow("category field") << "H" << all << 14 << "Greater than"
+                                    << "x"
                                     << "SELECT * FROM quillbox WHERE category > 'x' AND owner='H' ORDER BY sitename";
-    QTest::newRow("owner field") << "H" << all << 15 << "Less than or equal to" << "x"
+    QTest::newRow("owner field") << "H" << all << 15 << "Less than or equal to"
+                                 << "x"
                                  << "SELECT * FROM quillbox WHERE owner <= 'x' AND owner='H' ORDER BY sitename";
     QString chain;
     for (const char* c : {"lsitename", "sitename", "username", "password", "homepage", "misc1", "misc2", "misc3",
                           "misc4", "misc5", "misc6", "misc7", "misc8", "misc9", "category", "owner", "notes"}) {
         chain += QString(chain.isEmpty() ? "" : " OR ") + c + " >= 'k'";
     }
-    QTest::newRow("all fields") << "H" << "C" << 0 << "Greater than or equal to" << "k"
+    QTest::newRow("all fields") << "H"
+                                << "C" << 0 << "Greater than or equal to"
+                                << "k"
                                 << "SELECT * FROM quillbox WHERE (" + chain +
                                        ") AND owner='H' And category='C' ORDER BY sitename";
-    QTest::newRow("unknown comparison") << "H" << all << 1 << "Whatever" << "k"
+    QTest::newRow("unknown comparison") << "H" << all << 1 << "Whatever"
+                                        << "k"
                                         << "SELECT * FROM quillbox WHERE sitename AND owner='H' ORDER BY sitename";
-    QTest::newRow("field out of range") << "H" << all << 17 << "Less than" << "k"
+    QTest::newRow("field out of range") << "H" << all << 17 << "Less than"
+                                        << "k"
                                         << "SELECT * FROM quillbox WHERE  < 'k' AND owner='H' ORDER BY sitename";
 }
 
@@ -214,27 +243,44 @@ void StoreTest::searchRows_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("sites");
     const QString all = allCategories;
-    QTest::newRow("sounds like is contains, any case") << all << 1 << "Sounds like" << "AN" << QStringList{"Bank", "Candy"};
-    QTest::newRow("empty sounds like keeps all") << all << 1 << "Sounds like" << "" << QStringList{"Bank", "Candy", "Mail", "computer"};
-    QTest::newRow("equal") << all << 1 << "Equal to" << "Mail" << QStringList{"Mail"};
-    QTest::newRow("equal empty finds empty") << all << 2 << "Equal to" << "" << QStringList{"computer"};
-    QTest::newRow("not equal") << all << 1 << "Does not equal" << "Mail" << QStringList{"Bank", "Candy", "computer"};
-    QTest::newRow("greater") << all << 1 << "Greater than" << "Candy" << QStringList{"Mail", "computer"};
-    QTest::newRow("greater or equal") << all << 1 << "Greater than or equal to" << "Candy"
-                                      << QStringList{"Candy", "Mail", "computer"};
-    QTest::newRow("less") << all << 1 << "Less than" << "Candy" << QStringList{"Bank"};
-    QTest::newRow("less or equal") << all << 1 << "Less than or equal to" << "Candy" << QStringList{"Bank", "Candy"};
-    QTest::newRow("starts with com") << all << 1 << "Starts with" << "com" << QStringList{"computer"};
-    QTest::newRow("home page ends with com") << all << 4 << "Ends with" << "com" << QStringList{"Bank"};
-    QTest::newRow("home page starts with com") << all << 4 << "Starts with" << "com" << QStringList{"Mail"};
-    QTest::newRow("all fields finds site-name label") << all << 0 << "Sounds like" << "name"
-                                                      << QStringList{"Bank", "Candy", "Mail", "computer"};
-    QTest::newRow("all fields finds notes") << all << 0 << "Sounds like" << "vault" << QStringList{"Candy"};
-    QTest::newRow("other labels are not searched") << all << 0 << "Sounds like" << "User" << QStringList{};
-    QTest::newRow("category narrows") << "Work" << 0 << "Sounds like" << "" << QStringList{"Mail", "computer"};
-    QTest::newRow("percent is a wildcard") << all << 1 << "Equal to" << "M%" << QStringList{};
-    QTest::newRow("like wildcard") << all << 1 << "Sounds like" << "a_k" << QStringList{"Bank"};
-    QTest::newRow("quote in text") << all << 2 << "Equal to" << "o'neil" << QStringList{"Candy"};
+    QTest::newRow("sounds like is contains, any case") << all << 1 << "Sounds like"
+                                                       << "AN" << QStringList{"Bank", "Candy"};
+    QTest::newRow("empty sounds like keeps all") << all << 1 << "Sounds like"
+                                                 << "" << QStringList{"Bank", "Candy", "Mail", "computer"};
+    QTest::newRow("equal") << all << 1 << "Equal to"
+                           << "Mail" << QStringList{"Mail"};
+    QTest::newRow("equal empty finds empty") << all << 2 << "Equal to"
+                                             << "" << QStringList{"computer"};
+    QTest::newRow("not equal") << all << 1 << "Does not equal"
+                               << "Mail" << QStringList{"Bank", "Candy", "computer"};
+    QTest::newRow("greater") << all << 1 << "Greater than"
+                             << "Candy" << QStringList{"Mail", "computer"};
+    QTest::newRow("greater or equal") << all << 1 << "Greater than or equal to"
+                                      << "Candy" << QStringList{"Candy", "Mail", "computer"};
+    QTest::newRow("less") << all << 1 << "Less than"
+                          << "Candy" << QStringList{"Bank"};
+    QTest::newRow("less or equal") << all << 1 << "Less than or equal to"
+                                   << "Candy" << QStringList{"Bank", "Candy"};
+    QTest::newRow("starts with com") << all << 1 << "Starts with"
+                                     << "com" << QStringList{"computer"};
+    QTest::newRow("home page ends with com") << all << 4 << "Ends with"
+                                             << "com" << QStringList{"Bank"};
+    QTest::newRow("home page starts with com") << all << 4 << "Starts with"
+                                               << "com" << QStringList{"Mail"};
+    QTest::newRow("all fields finds site-name label") << all << 0 << "Sounds like"
+                                                      << "name" << QStringList{"Bank", "Candy", "Mail", "computer"};
+    QTest::newRow("all fields finds notes") << all << 0 << "Sounds like"
+                                            << "vault" << QStringList{"Candy"};
+    QTest::newRow("other labels are not searched") << all << 0 << "Sounds like"
+                                                   << "User" << QStringList{};
+    QTest::newRow("category narrows") << "Work" << 0 << "Sounds like"
+                                      << "" << QStringList{"Mail", "computer"};
+    QTest::newRow("percent is a wildcard") << all << 1 << "Equal to"
+                                           << "M%" << QStringList{};
+    QTest::newRow("like wildcard") << all << 1 << "Sounds like"
+                                   << "a_k" << QStringList{"Bank"};
+    QTest::newRow("quote in text") << all << 2 << "Equal to"
+                                   << "o'neil" << QStringList{"Candy"};
 }
 
 void StoreTest::searchRows() {

@@ -49,6 +49,10 @@ QString scalarQuery(const Database& db, const QString& statement) {
     return kept;
 }
 
+int changedRowCount(const Database& db) {
+    return scalarQuery(db, QStringLiteral("SELECT changes()")).toInt();
+}
+
 QString lastInsertedRecord(const Database& db) {
     return scalarQuery(db, QStringLiteral("SELECT last_insert_rowid()"));
 }

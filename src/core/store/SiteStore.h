@@ -21,6 +21,8 @@ OpenResult openDatabase(Database& db, const QString& fileName);
 // Column 0 of the last row a query gives; empty text when it fails or gives no row.
 QString scalarQuery(const Database& db, const QString& statement);
 QString lastInsertedRecord(const Database& db);
+// How many rows the last insert, update or delete changed.
+int changedRowCount(const Database& db);
 
 // Values of column 0, read back, empty values left out, in the order returned.
 // An empty list when the query fails.

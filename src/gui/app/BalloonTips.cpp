@@ -143,11 +143,6 @@ void BalloonTips::remove(int window) {
     }
 }
 
-bool BalloonTips::has(int window, int gadget) const {
-    return std::any_of(m_entries.begin(), m_entries.end(),
-                       [&](const Entry& e) { return e.window == window && e.gadget == gadget && !e.widget.isNull(); });
-}
-
 QString BalloonTips::text(int window, int gadget) const {
     for (const Entry& e : m_entries) {
         if (e.window == window && e.gadget == gadget && !e.widget.isNull()) {
@@ -204,7 +199,7 @@ bool BalloonTips::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Wheel:
     case QEvent::Hide:
     case QEvent::WindowDeactivate:
-        if (m_shownFor && entryFor(watched) && entryFor(watched)->widget == m_shownFor) {
+        if (const Entry* e = m_shownFor ? entryFor(watched) : nullptr; e && e->widget == m_shownFor) {
             hideBalloon();
         }
         break;

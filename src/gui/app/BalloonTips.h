@@ -49,7 +49,6 @@ public:
     // Drops every tip of the window, in the order they were installed.
     void remove(int window);
 
-    bool has(int window, int gadget) const;
     QString text(int window, int gadget) const;
     int count(int window) const;
     // The balloon while it is shown, for tests and for hiding it.

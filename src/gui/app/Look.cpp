@@ -46,14 +46,7 @@ QString windowStyleSheet(const QString& windowSelector) {
                           "QFrame#panel { background: rgb(191,191,191); border: 1px solid rgb(120,120,120); }"
                           "QComboBox, QLineEdit, QTextEdit, QPlainTextEdit { background: rgb(219,219,219);"
                           " border: 1px solid rgb(150,150,150); }"
-                          "QComboBox QAbstractItemView { background: rgb(219,219,219); }"
-                          "QLineEdit#searchText { border: none; }"
-                          "QTableView { background: rgb(219,219,219); border: 1px solid rgb(150,150,150); }"
-                          "QHeaderView::section { background: rgb(162,162,162); color: black; padding-left: 5px;"
-                          " padding-right: 5px; border: 1px outset rgb(200,200,200); }"
-                          "QHeaderView::section:pressed { border: 1px inset rgb(120,120,120); }"
-                          "QStatusBar { background: rgb(192,192,192); }"
-                          "QStatusBar QLabel { border: none; }");
+                          "QComboBox QAbstractItemView { background: rgb(219,219,219); }");
 }
 
 QIcon programImage(int number) {

@@ -25,7 +25,7 @@ QIcon programImage(int number);
 // Places the window in the middle of the screen's work area; nothing happens without a screen.
 void centreOnScreen(QWidget* window, const QScreen* screen);
 
-// Style sheet for a window of the program: background, panels, entries, lists.
+// Style sheet for a secondary window of the program: background, panels, entries.
 QString windowStyleSheet(const QString& windowSelector);
 
 } // namespace quillbox

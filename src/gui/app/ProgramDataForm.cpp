@@ -206,7 +206,7 @@ void Program::saveSite() {
             showError(m_state.database.errorText());
             return;
         }
-        if (scalarQuery(m_state.database, QStringLiteral("SELECT changes()")) == QLatin1String("0")) {
+        if (changedRowCount(m_state.database) == 0) {
             showError(QStringLiteral("The record being edited is no longer in the database; nothing was saved."));
             return;
         }

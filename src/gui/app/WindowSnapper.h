@@ -19,7 +19,6 @@ public:
 
     // Applies the rule to a window that has just moved; true when it was moved again.
     bool snap(QWidget* window);
-    const SnapLatches& latches() const { return m_latches; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
