@@ -1,5 +1,6 @@
 #include "print/PrintDocument.h"
 
+#include "record/RecordForm.h"
 #include "store/PrivateFile.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
@@ -38,15 +39,6 @@ void appendEscaped(QString& out, QChar c) {
         break;
     }
 }
-
-// Every line of the document ends in CR LF, also the lines of a note.
-QString crLfLines(const QString& text) {
-    QString out = text;
-    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    out.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return out;
-}
 } // namespace
 
 QString htmlEscape(const QString& text) {
@@ -77,7 +69,7 @@ QString withLineBreakHints(const QString& text) {
             break;
         }
     }
-    return crLfLines(out);
+    return crLfLineBreaks(out);
 }
 
 void PrintDocumentWriter::line(const QString& text) {

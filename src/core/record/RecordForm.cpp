@@ -41,20 +41,23 @@ QString nextRecordNumberText(const QString& countText) {
     return QString::number(countText.toLongLong() + 1);
 }
 
-QString notesForStore(const QString& editorText) {
-    QString text = editorText;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    text.replace(QLatin1String("\n"), QLatin1String("\r\n"));
-    return text;
-}
-
 QString notesForEditor(const QString& storedText) {
     QString text = storedText;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+QString crLfLineBreaks(const QString& text) {
+    QString out = notesForEditor(text);
+    out.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return out;
+}
+
+QString notesForStore(const QString& editorText) {
+    QString text = crLfLineBreaks(editorText);
+    text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    text.replace(QChar::LineSeparator, QLatin1String("\r\n"));
     return text;
 }
 

@@ -28,6 +28,8 @@ SiteRecord recordForSaving(const SiteRecord& typed);
 // Notes are stored with CR LF line breaks whatever the editor uses; the editor gets plain LF.
 QString notesForStore(const QString& editorText);
 QString notesForEditor(const QString& storedText);
+// Every line break (CR LF, a lone CR or a lone LF) as CR LF.
+QString crLfLineBreaks(const QString& text);
 
 // The checks a record must pass before it is written, in the order they are made.
 struct SaveCheck {
