@@ -1,7 +1,7 @@
 #include "print/PrintDocument.h"
 
 #include "record/RecordForm.h"
-#include "store/PrivateFile.h"
+#include "store/AtomicFile.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
 
@@ -177,22 +177,8 @@ PrintDocument buildPrintDocument(const Database& db, const QList<PrintRow>& rows
 }
 
 bool writePrintFile(const QString& fileName, const QByteArray& bytes, QString* error) {
-    QFile file(fileName);
-    // A file left by an earlier run is made private before its new content goes in.
-    if (file.exists()) {
-        file.setPermissions(privateFile);
-    }
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate, privateFile);
-    if (ok) {
-        ok = file.write(bytes) == bytes.size();
-        ok = file.flush() && ok;
-        file.close();
-        ok = ok && file.error() == QFileDevice::NoError;
-    }
-    if (!ok && error) {
-        *error = file.errorString();
-    }
-    return ok;
+    // The document holds passwords: private to the user, even when an earlier run left one.
+    return writeFileAtomically(fileName, bytes, error, true);
 }
 
 } // namespace quillbox

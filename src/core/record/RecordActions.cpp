@@ -1,5 +1,7 @@
 #include "record/RecordActions.h"
 
+#include "store/SqlText.h"
+
 #include <QUrl>
 
 namespace quillbox {
@@ -41,7 +43,7 @@ QString copiedMessage(int count) {
 }
 
 QString homePageStatement(const QString& recordNumber) {
-    return QStringLiteral("SELECT homepage FROM quillbox WHERE record ='") + recordNumber + QLatin1Char('\'');
+    return QStringLiteral("SELECT homepage FROM quillbox WHERE record ='") + recordLiteral(recordNumber) + QLatin1Char('\'');
 }
 
 QString homePageAddress(const QString& homePage) {

@@ -119,7 +119,15 @@ QString IniDocument::value(const QString& group, const QString& key) const {
     return i < 0 ? QString() : m_lines[static_cast<size_t>(i)].value;
 }
 
-void IniDocument::setValue(const QString& group, const QString& key, const QString& value) {
+void IniDocument::setValue(const QString& group, const QString& key, const QString& rawValue) {
+    // A value that could start a new line would become a line, or a group, of its own when the
+    // file is read again: line breaks and other control characters are written as blanks.
+    QString value = rawValue;
+    for (QChar& c : value) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+            c = QLatin1Char(' ');
+        }
+    }
     const int existing = findEntry(group, key);
     if (existing >= 0) {
         m_lines[static_cast<size_t>(existing)].text = key;

@@ -2,10 +2,9 @@
 
 #include "settings/IniDocument.h"
 #include "settings/Shortcuts.h"
-#include "store/PrivateFile.h"
+#include "store/AtomicFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace quillbox {
 
@@ -25,14 +24,10 @@ void writeGroupHeader(IniDocument& doc, const QString& group) {
 }
 
 SettingsResult writeBytes(const QString& fileName, const QByteArray& bytes) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return {false, QStringLiteral("The settings file could not be written: %1").arg(file.errorString())};
-    }
-    file.write(bytes);
-    file.setPermissions(privateFile);
-    if (!file.commit()) {
-        return {false, QStringLiteral("The settings file could not be written: %1").arg(file.errorString())};
+    // The file holds the password fingerprint: it is replaced whole or left as it was.
+    QString error;
+    if (!writeFileAtomically(fileName, bytes, &error, true)) {
+        return {false, QStringLiteral("The settings file could not be written: %1").arg(error)};
     }
     return {};
 }

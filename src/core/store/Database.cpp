@@ -1,5 +1,6 @@
 #include "store/Database.h"
 
+#include "store/SiteRecord.h"
 #include "store/SqliteMemory.h"
 
 #include <sqlite3.h>
@@ -33,10 +34,13 @@ bool Database::open(const QString& fileName) {
     const int rc = sqlite3_open_v2(path.constData(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
-        m_error = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+        setError(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
         sqlite3_close(db);
         return false;
     }
+    // Another program reading the file (a backup or sync tool, the sqlite3 shell) holds its lock
+    // for a moment; a write waits for it rather than failing at once.
+    sqlite3_busy_timeout(db, busyTimeoutMs);
     m_db = db;
     return true;
 }
@@ -50,37 +54,118 @@ void Database::close() {
 
 bool Database::execute(const QString& statement) {
     if (!m_db) {
-        m_error = QStringLiteral("No database connection is open.");
+        setError(QStringLiteral("No database connection is open."), SQLITE_MISUSE);
         return false;
     }
     char* message = nullptr;
     const int rc = sqlite3_exec(m_db, statement.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
-        m_error = message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
+        setError(message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
         sqlite3_free(message);
         return false;
     }
     return true;
 }
 
+void Database::setBusyTimeout(int milliseconds) {
+    if (m_db) {
+        sqlite3_busy_timeout(m_db, milliseconds);
+    }
+}
+
 QString Database::errorText() const {
     return m_error;
 }
 
+bool Database::lastFailureRefusesWrites() const {
+    switch (m_errorCode & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_FULL:
+    case SQLITE_READONLY:
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_NOMEM:
+    case SQLITE_CANTOPEN:
+    case SQLITE_MISUSE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Database::inTransaction() const {
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
+}
+
+bool Transaction::begin() {
+    m_error.clear();
+    if (!m_db.execute(QStringLiteral("Begin Transaction"))) {
+        m_error = describe(m_db);
+        return false;
+    }
+    m_open = true;
+    return true;
+}
+
+bool Transaction::commit() {
+    if (!m_open) {
+        return false;
+    }
+    // SQLite rolls a transaction back by itself after some failures (a full disk, an I/O error);
+    // committing then would only start and end an empty one.
+    if (!m_db.inTransaction()) {
+        m_open = false;
+        m_error = m_error.isEmpty() ? describe(m_db) : m_error;
+        return false;
+    }
+    if (!m_db.execute(QStringLiteral("Commit"))) {
+        m_error = describe(m_db);
+        rollback();
+        return false;
+    }
+    m_open = false;
+    return true;
+}
+
+void Transaction::rollback() {
+    if (!m_open) {
+        return;
+    }
+    m_open = false;
+    if (m_db.inTransaction()) {
+        // The failure that brought us here is the one to report, not this statement's.
+        const QString error = m_db.errorText();
+        const int code = m_db.errorCode();
+        m_db.execute(QStringLiteral("Rollback"));
+        m_db.setError(error, code);
+    }
+}
+
+QString Transaction::describe(const Database& db) {
+    const int code = db.errorCode() & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+        return QStringLiteral("the database is locked by another program");
+    }
+    return db.errorText();
+}
+
 Query::Query(const Database& db, const QString& statement) : m_db(db) {
     if (!db.m_db) {
-        db.setError(QStringLiteral("No database connection is open."));
+        db.setError(QStringLiteral("No database connection is open."), SQLITE_MISUSE);
         m_failed = true;
         return;
     }
     const QByteArray text = statement.toUtf8();
-    if (sqlite3_prepare_v2(db.m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr) != SQLITE_OK) {
-        db.setError(QString::fromUtf8(sqlite3_errmsg(db.m_db)));
+    const int rc = sqlite3_prepare_v2(db.m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        db.setError(QString::fromUtf8(sqlite3_errmsg(db.m_db)), rc);
         m_stmt = nullptr;
         m_failed = true;
     } else if (!m_stmt) {
         // An empty statement prepares to nothing; treat it as a failure the caller can report.
-        db.setError(QStringLiteral("The statement is empty."));
+        db.setError(QStringLiteral("The statement is empty."), SQLITE_MISUSE);
         m_failed = true;
     }
 }
@@ -99,7 +184,7 @@ bool Query::next() {
     }
     if (rc != SQLITE_DONE) {
         m_failed = true;
-        m_db.setError(QString::fromUtf8(sqlite3_errmsg(m_db.m_db)));
+        m_db.setError(QString::fromUtf8(sqlite3_errmsg(m_db.m_db)), rc);
     }
     finish();
     return false;
@@ -123,6 +208,31 @@ QString Query::text(int column) const {
         return QString();
     }
     return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+}
+
+QString Query::field(int tableColumn) const {
+    if (!m_mapped) {
+        mapTableColumns();
+    }
+    const int column = m_tableColumns[static_cast<size_t>(tableColumn)];
+    return column < 0 ? QString() : text(column);
+}
+
+void Query::mapTableColumns() const {
+    m_mapped = true;
+    m_tableColumns.fill(-1);
+    const QStringList& names = columnNames();
+    const int count = columnCount();
+    static_assert(Col::Count == 30);
+    for (int c = 0; c < count; ++c) {
+        const QString name = columnName(c);
+        for (int k = 0; k < Col::Count; ++k) {
+            if (m_tableColumns[static_cast<size_t>(k)] < 0 && name.compare(names[k], Qt::CaseInsensitive) == 0) {
+                m_tableColumns[static_cast<size_t>(k)] = c;
+                break;
+            }
+        }
+    }
 }
 
 void Query::finish() {

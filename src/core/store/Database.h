@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <array>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -26,18 +28,56 @@ public:
 
     // Runs a statement that returns no rows; false and errorText() on failure.
     bool execute(const QString& statement);
+    // How long a statement waits for another connection's lock before it fails as busy.
+    void setBusyTimeout(int milliseconds);
+    static constexpr int busyTimeoutMs = 5000;
 
-    // Text of the last failure on this connection.
+    // Text and SQLite result code of the last failure on this connection.
     QString errorText() const;
+    int errorCode() const { return m_errorCode; }
+    // True when the last failure was the database refusing to write at all (locked, full, read-only,
+    // an I/O error): every further write of a batch would fail the same way.
+    bool lastFailureRefusesWrites() const;
+    // True while a transaction is open on this connection.
+    bool inTransaction() const;
 
     sqlite3* handle() const { return m_db; }
 
 private:
     friend class Query;
-    void setError(const QString& text) const { m_error = text; }
+    friend class Transaction;
+    void setError(const QString& text, int code) const {
+        m_error = text;
+        m_errorCode = code;
+    }
 
     sqlite3* m_db = nullptr;
     mutable QString m_error;
+    mutable int m_errorCode = 0;
+};
+
+// One transaction, checked at every step: begin() and commit() report failure, and a transaction
+// not committed is rolled back when this goes out of scope, so none is ever left open.
+class Transaction {
+public:
+    explicit Transaction(Database& db) : m_db(db) {}
+    ~Transaction() { rollback(); }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    bool begin();
+    // On failure the transaction is rolled back and the database's reason kept in errorText().
+    bool commit();
+    void rollback();
+    bool isOpen() const { return m_open; }
+    QString errorText() const { return m_error; }
+    // The database's reason for a failure, as the user is told it.
+    static QString describe(const Database& db);
+
+private:
+    Database& m_db;
+    bool m_open = false;
+    QString m_error;
 };
 
 // A prepared SELECT walked row by row; finished when it goes out of scope.
@@ -58,12 +98,20 @@ public:
     QString columnName(int column) const;
     // The column's value as text; NULL reads as empty text.
     QString text(int column) const;
+    // Column k of the table quillbox (Col::SiteName ...), found by its name in the result, so a
+    // table whose columns stand in another order, or with columns of its own, reads right.
+    // Empty text when the result has no such column.
+    QString field(int tableColumn) const;
     void finish();
 
 private:
+    void mapTableColumns() const;
+
     const Database& m_db;
     sqlite3_stmt* m_stmt = nullptr;
     bool m_failed = false;
+    mutable bool m_mapped = false;
+    mutable std::array<int, 30> m_tableColumns{};
 };
 
 } // namespace quillbox

@@ -8,9 +8,21 @@
 
 #include <sqlite3.h>
 
+#include <QDir>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace quillbox {
+
+namespace {
+// A backup being written is a database of its own, with a rollback journal beside it while it runs.
+void removeFileAndJournal(const QString& fileName) {
+    QFile::remove(fileName);
+    QFile::remove(fileName + QStringLiteral("-journal"));
+}
+} // namespace
 
 OpenResult openDatabase(Database& db, const QString& fileName) {
     OpenResult result;
@@ -35,9 +47,40 @@ OpenResult openDatabase(Database& db, const QString& fileName) {
             QStringLiteral("There was a serious problem attempting to connect to the system database, try another one");
         return result;
     }
-    db.execute(createTableStatement()); // an existing table, or a file that is no database, is left as it is
+    // A file that is no database, or whose table lacks columns the program reads and writes, is
+    // reported and left alone: the connection is closed, so nothing is ever written to it.
+    result.title = QStringLiteral("Database open error");
+    if (!db.execute(createTableStatement())) {
+        result.text = QStringLiteral("The database file %1 cannot be used: %2.").arg(fileName, db.errorText());
+        db.close();
+        return result;
+    }
+    const QStringList missing = missingColumns(db);
+    if (!missing.isEmpty()) {
+        result.text = QStringLiteral("The database file %1 cannot be used: its table quillbox lacks the column(s) %2. "
+                                     "Nothing will be written to it.")
+                          .arg(fileName, missing.join(QStringLiteral(", ")));
+        db.close();
+        return result;
+    }
+    result.title.clear();
     result.ok = true;
     return result;
+}
+
+QStringList missingColumns(const Database& db) {
+    QStringList present;
+    Query query(db, QStringLiteral("PRAGMA table_info(quillbox)"));
+    while (query.next()) {
+        present.append(query.text(1).toLower());
+    }
+    QStringList missing;
+    for (const QString& name : columnNames()) {
+        if (!present.contains(name)) {
+            missing.append(name);
+        }
+    }
+    return missing;
 }
 
 QString scalarQuery(const Database& db, const QString& statement) {
@@ -80,7 +123,7 @@ bool backupDatabase(const Database& db, const QString& target, QString* error) {
         return fail(QStringLiteral("No database connection is open."));
     }
     const QString temporary = target + QStringLiteral(".partial");
-    QFile::remove(temporary);
+    removeFileAndJournal(temporary);
     sqlite3* copy = nullptr;
     if (sqlite3_open_v2(temporary.toUtf8().constData(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK) {
@@ -101,17 +144,32 @@ bool backupDatabase(const Database& db, const QString& target, QString* error) {
             failure = QString::fromUtf8(sqlite3_errmsg(copy));
         }
     }
-    sqlite3_close(copy);
+    if (sqlite3_close(copy) != SQLITE_OK && failure.isEmpty()) {
+        failure = QStringLiteral("The backup file could not be closed.");
+    }
     if (!failure.isEmpty()) {
-        QFile::remove(temporary);
+        removeFileAndJournal(temporary);
         return fail(failure);
     }
     // rename() replaces the old backup in one step; the old one stays until the new one is whole.
     if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(temporary);
-        return fail(QStringLiteral("The backup file could not be put in place."));
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        removeFileAndJournal(temporary);
+        return fail(reason);
     }
     return true;
+}
+
+void removeBackupLeftovers(const QString& databaseFile) {
+    const QFileInfo database(databaseFile);
+    const QDir folder = database.absoluteDir();
+    const QStringList leftovers =
+        folder.entryList({database.fileName() + QStringLiteral(".*.partial"),
+                          database.fileName() + QStringLiteral(".*.partial-journal")},
+                         QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : leftovers) {
+        QFile::remove(folder.filePath(name));
+    }
 }
 
 QString backupFileName(const QString& databaseFile, const QString& dayName) {
@@ -120,16 +178,16 @@ QString backupFileName(const QString& databaseFile, const QString& dayName) {
 
 void readListRow(const Query& query, SiteRecord& record) {
     for (int k = 0; k < Col::Notes; ++k) {
-        record[k] = sqlReadBack(query.text(k));
+        record[k] = sqlReadBack(query.field(k));
     }
-    record[Col::Record] = query.text(Col::Record);
+    record[Col::Record] = query.field(Col::Record);
 }
 
 void readFullRow(const Query& query, SiteRecord& record) {
     for (int k = 0; k < Col::TextColumns; ++k) {
-        record[k] = sqlReadBack(query.text(k));
+        record[k] = sqlReadBack(query.field(k));
     }
-    record[Col::Record] = query.text(Col::Record);
+    record[Col::Record] = query.field(Col::Record);
 }
 
 } // namespace quillbox

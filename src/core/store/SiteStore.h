@@ -16,7 +16,10 @@ struct OpenResult {
 
 // Makes sure the database file exists (created private to the user, never truncated),
 // connects to it and creates the table when missing.
+// A file that is no database, or whose table lacks any of the thirty columns, is refused.
 OpenResult openDatabase(Database& db, const QString& fileName);
+// The names of the thirty columns that the table quillbox lacks.
+QStringList missingColumns(const Database& db);
 
 // Column 0 of the last row a query gives; empty text when it fails or gives no row.
 QString scalarQuery(const Database& db, const QString& statement);
@@ -31,6 +34,10 @@ QStringList distinctValues(const Database& db, const QString& statement);
 // Copies the database into target through SQLite's online backup, via a temporary file
 // renamed over the target, so an existing backup survives a failed run.
 bool backupDatabase(const Database& db, const QString& target, QString* error = nullptr);
+
+// Removes what a backup killed or failed half-way left beside the database: the temporary copy
+// and its journal.
+void removeBackupLeftovers(const QString& databaseFile);
 
 // Name of the weekday backup: the database file plus the first three letters of the day name.
 QString backupFileName(const QString& databaseFile, const QString& dayName);

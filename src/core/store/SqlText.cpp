@@ -1,5 +1,7 @@
 #include "store/SqlText.h"
 
+#include <algorithm>
+
 namespace quillbox {
 
 const QStringList& columnNames() {
@@ -43,6 +45,19 @@ SiteRecord quotedFields(const SiteRecord& record) {
     return quoted;
 }
 
+bool isRecordNumber(const QString& text) {
+    const qsizetype start = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    if (text.size() == start || text.size() > 20) {
+        return false;
+    }
+    return std::all_of(text.begin() + start, text.end(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+QString recordLiteral(const QString& recordNumber) {
+    return isRecordNumber(recordNumber) ? recordNumber : QString();
+}
+
 QString createTableStatement() {
     return QStringLiteral("CREATE TABLE IF NOT EXISTS quillbox(") +
            QStringLiteral("lsitename TEXT, sitename TEXT, lusername TEXT, username TEXT, lpassword TEXT, ") +
@@ -81,16 +96,16 @@ QString buildUpdateStatement(const SiteRecord& record, const QString& recordNumb
     for (int k = 1; k < Col::TextColumns; ++k) {
         sql += QLatin1String("',") + names[k] + QLatin1String("='") + record[k];
     }
-    sql += QLatin1String("' Where record='") + recordNumber + QLatin1String("'");
+    sql += QLatin1String("' Where record='") + recordLiteral(recordNumber) + QLatin1String("'");
     return sql;
 }
 
 QString recordStatement(const QString& recordNumber) {
-    return QStringLiteral("SELECT * FROM quillbox WHERE record='") + recordNumber + QLatin1Char('\'');
+    return QStringLiteral("SELECT * FROM quillbox WHERE record='") + recordLiteral(recordNumber) + QLatin1Char('\'');
 }
 
 QString deleteStatement(const QString& recordNumber) {
-    return QStringLiteral("DELETE FROM quillbox WHERE record='") + recordNumber + QLatin1String("'");
+    return QStringLiteral("DELETE FROM quillbox WHERE record='") + recordLiteral(recordNumber) + QLatin1String("'");
 }
 
 } // namespace quillbox

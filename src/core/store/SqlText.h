@@ -13,6 +13,12 @@ QString sqlReadBack(const QString& text);
 // The record's 29 text fields through sqlQuote(), ready for the statement builders below.
 SiteRecord quotedFields(const SiteRecord& record);
 
+// A record number as a statement may hold it: a plain decimal integer and nothing else.
+bool isRecordNumber(const QString& text);
+// The number itself, or empty text (which matches no record) for anything that is not a plain
+// integer: a number read from a foreign file never reaches a statement as SQL.
+QString recordLiteral(const QString& recordNumber);
+
 QString createTableStatement();
 // Insert and update statements for a record whose 29 text fields are already quoted.
 QString buildInsertStatement(const SiteRecord& record);

@@ -1,6 +1,6 @@
 #include "transfer/TableExport.h"
 
-#include "store/PrivateFile.h"
+#include "store/AtomicFile.h"
 #include "store/SiteRecord.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
@@ -9,8 +9,6 @@
 #include "transfer/XmlDump.h"
 #include "transfer/XmlLayout.h"
 
-#include <QFile>
-#include <QSaveFile>
 
 #include <memory>
 
@@ -19,60 +17,19 @@ namespace quillbox {
 namespace {
 
 const QString selectAll = QStringLiteral("SELECT * FROM quillbox");
-constexpr qsizetype flushSize = 1 << 20;
 
-// A QSaveFile fed in large pieces; remembers the first failure.
-class ExportFile {
-public:
-    explicit ExportFile(const QString& path) : m_file(path) {}
-    // A new file is private to the user, as it holds passwords; a file replaced keeps the
-    // permissions its owner gave it.
-    bool open() {
-        const bool existed = QFile::exists(m_file.fileName());
-        if (!m_file.open(QIODevice::WriteOnly)) {
-            return false;
-        }
-        if (!existed) {
-            m_file.setPermissions(privateFile);
-        }
-        return true;
-    }
-    void append(QStringView text) {
-        m_pending += text;
-        if (m_pending.size() >= flushSize) {
-            flush();
-        }
-    }
-    bool commit() {
-        flush();
-        if (!m_ok) {
-            m_file.cancelWriting();
-        }
-        return m_file.commit() && m_ok;
-    }
-    void cancel() { m_file.cancelWriting(); }
-
-private:
-    // Converts the text gathered so far in one piece and writes it.
-    void flush() {
-        if (m_ok && !m_pending.isEmpty()) {
-            const QByteArray bytes = m_pending.toUtf8();
-            m_ok = m_file.write(bytes) == bytes.size();
-        }
-        m_pending.resize(0); // keeps its capacity
-    }
-    QSaveFile m_file;
-    QString m_pending;
-    bool m_ok = true;
-};
+// The system's reason for a failed write, after the program's own message.
+QString reason(const AtomicFile& file) {
+    return file.errorString().isEmpty() ? QString() : QLatin1Char(' ') + file.errorString() + QLatin1Char('.');
+}
 
 ExportResult exportLines(const Database& db, bool csv, const QString& chosenPath, const ExportProgress& progress) {
     ExportResult result;
     const QString kind = csv ? QStringLiteral("csv") : QStringLiteral("text");
     result.path = withExtension(chosenPath, csv ? QStringLiteral("csv") : QStringLiteral("txt"));
-    ExportFile file(result.path);
+    AtomicFile file(result.path);
     if (!file.open()) {
-        result.error = QStringLiteral("Cannot create the %1 export file.").arg(kind);
+        result.error = QStringLiteral("Cannot create the %1 export file.").arg(kind) + reason(file);
         return result;
     }
     const QString queryFailed = QStringLiteral("Cannot retrieve data, database error.");
@@ -98,7 +55,7 @@ ExportResult exportLines(const Database& db, bool csv, const QString& chosenPath
         return result;
     }
     if (!file.commit()) {
-        result.error = QStringLiteral("Cannot write the %1 export file.").arg(kind);
+        result.error = QStringLiteral("Cannot write the %1 export file.").arg(kind) + reason(file);
         return result;
     }
     result.written = true;
@@ -114,19 +71,15 @@ ExportResult exportXml(const Database& db, const QString& chosenPath, const Expo
         result.error = queryFailed;
         return result;
     }
-    std::unique_ptr<ExportFile> file;
-    QStringList names;
+    std::unique_ptr<AtomicFile> file;
     QString item;
     while (query.next()) {
         if (!file) {
             // The document begins with the first row: an empty table writes no file.
-            file = std::make_unique<ExportFile>(result.path);
+            file = std::make_unique<AtomicFile>(result.path);
             if (!file->open()) {
-                result.error = QStringLiteral("Cannot create the xml export file.");
+                result.error = QStringLiteral("Cannot create the xml export file.") + reason(*file);
                 return result;
-            }
-            for (int c = 0; c < query.columnCount(); ++c) {
-                names.append(query.columnName(c));
             }
             QString head = XmlLayout::declaration();
             XmlLayout::startTag(head, 0, xmlDocumentName);
@@ -135,12 +88,13 @@ ExportResult exportXml(const Database& db, const QString& chosenPath, const Expo
         item.resize(0); // keeps its capacity for the next record
         XmlLayout::startTag(item, 1, xmlItemName);
         QString siteName;
-        for (int c = 0; c < names.size(); ++c) {
-            const QString value = sqlReadBack(query.text(c));
+        // The thirty columns by name, in table order, whatever order the file's table keeps them in.
+        for (int c = 0; c < Col::Count; ++c) {
+            const QString value = sqlReadBack(query.field(c));
             if (c == Col::SiteName) {
                 siteName = value;
             }
-            XmlLayout::valueElement(item, 2, names[c], value);
+            XmlLayout::valueElement(item, 2, columnNames()[c], value);
         }
         XmlLayout::endTag(item, 1, xmlItemName);
         file->append(item);
@@ -163,7 +117,7 @@ ExportResult exportXml(const Database& db, const QString& chosenPath, const Expo
     XmlLayout::endTag(tail, 0, xmlDocumentName);
     file->append(tail);
     if (!file->commit()) {
-        result.error = QStringLiteral("Cannot write the xml export file.");
+        result.error = QStringLiteral("Cannot write the xml export file.") + reason(*file);
         return result;
     }
     result.written = true;

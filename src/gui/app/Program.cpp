@@ -113,6 +113,7 @@ bool Program::startUp() {
     m_main->registerShortcuts();
     installSnapping();
 
+    removeBackupLeftovers(m_state.databaseFile);
     const OpenResult opened = openDatabase(m_state.database, m_state.databaseFile);
     if (!opened.ok) {
         messageBox(opened.title, opened.text, MessageIcon::None);
@@ -191,7 +192,8 @@ void Program::shutDown() {
     }
     const SettingsResult saved = saveSettings(m_state.settingsFile, m_state);
     if (!saved.ok) {
-        showError(saved.error);
+        // The main window is gone by now: a status line would go unseen.
+        messageBox(QStringLiteral("Settings Error"), saved.error, MessageIcon::Exclamation);
     }
     backupDatabase();
     Q_EMIT finished();
@@ -199,8 +201,10 @@ void Program::shutDown() {
 
 void Program::backupDatabase() {
     const QString day = dayNames().at(dayIndex(m_state.seams.now().date()));
-    if (!quillbox::backupDatabase(m_state.database, backupFileName(m_state.databaseFile, day))) {
-        messageBox(QStringLiteral("Backup Error"), QStringLiteral("The database could not be backed up, disk error?."));
+    QString reason;
+    if (!quillbox::backupDatabase(m_state.database, backupFileName(m_state.databaseFile, day), &reason)) {
+        messageBox(QStringLiteral("Backup Error"),
+                   QStringLiteral("The database could not be backed up, disk error?.") + QLatin1Char('\n') + reason);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "transfer/TransferProgress.h"
 
 #include <QComboBox>
 #include <QHash>
@@ -72,17 +73,17 @@ bool Program::runListQuery(const QString& statement) {
     // Only the six listed columns are read per row; the working record is filled from the last
     // row afterwards, which is all that is left of it once the loop is done.
     while (query.next()) {
-        const QString category = sqlReadBack(query.text(Col::Category));
+        const QString category = sqlReadBack(query.field(Col::Category));
         auto known = categories.constFind(category);
         if (known == categories.cend()) {
             known = categories.insert(category);
         }
-        RecordModel::Row row{sqlReadBack(query.text(Col::SiteName)),
-                             shared(sqlReadBack(query.text(Col::UserName))),
-                             shared(sqlReadBack(query.text(Col::Password))),
-                             shared(sqlReadBack(query.text(Col::HomePage))),
+        RecordModel::Row row{sqlReadBack(query.field(Col::SiteName)),
+                             shared(sqlReadBack(query.field(Col::UserName))),
+                             shared(sqlReadBack(query.field(Col::Password))),
+                             shared(sqlReadBack(query.field(Col::HomePage))),
                              *known,
-                             query.text(Col::Record)};
+                             query.field(Col::Record)};
         ++counter;
         model->appendBulk(std::move(row));
     }
@@ -239,22 +240,59 @@ void Program::sortList(int column) {
 
 void Program::deleteSelectedRecords() {
     RecordModel* model = m_main->model();
-    QList<int> rows = m_main->selectedRows();
+    const QList<int> rows = m_main->selectedRows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    // One transaction: all the selected records go, or (when the database refuses the writes)
+    // none does, and thousands of deletes cost one write to the disk.
+    Transaction transaction(m_state.database);
+    if (!transaction.begin()) {
+        showError(QStringLiteral("Nothing was deleted: %1.").arg(transaction.errorText()));
+        return;
+    }
+    TransferProgress progress(m_main.get(), QStringLiteral("%1 records deleted"));
     QList<int> removed;
+    removed.reserve(rows.size());
+    bool withoutNumber = false;
+    bool statementFailed = false;
+    QString refusal;
     // From the last row to the first, as the user sees them.
     for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
         const QString record = model->cell(*it, RecordModel::Record);
-        if (record.isEmpty()) {
-            showError(QStringLiteral("There is no record number on this line to delete."));
+        if (!isRecordNumber(record)) {
+            withoutNumber = true;
             continue;
         }
         if (m_state.database.execute(deleteStatement(record))) {
             removed.append(*it);
+        } else if (m_state.database.lastFailureRefusesWrites() || !m_state.database.inTransaction()) {
+            refusal = Transaction::describe(m_state.database);
+            break;
         } else {
-            showError(queryFailed);
+            statementFailed = true;
+        }
+        if (progress.due()) {
+            progress.show(static_cast<int>(removed.size()));
         }
     }
+    if (refusal.isEmpty() && !transaction.commit()) {
+        refusal = transaction.errorText();
+    }
+    if (!refusal.isEmpty()) {
+        transaction.rollback();
+        runSearch(); // the list shows what the database still holds
+        showError(QStringLiteral("Nothing was deleted: %1.").arg(refusal));
+        return;
+    }
     model->removeRowList(removed);
+    if (statementFailed) {
+        showError(queryFailed);
+    }
+    if (withoutNumber) {
+        showError(QStringLiteral("There is no record number on this line to delete."));
+    }
+    showStatus(3, QString::number(model->rowCount()));
 }
 
 void Program::tagAllRecords() {

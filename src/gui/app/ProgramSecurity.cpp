@@ -96,8 +96,14 @@ void Program::securityError(PasswordWindow* window, int field, const QString& te
 }
 
 SettingsResult Program::storeFingerprint(const QString& fingerprint) {
-    m_state.passwordFingerprint = fingerprint;
-    return writeSetting(m_state.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, fingerprint);
+    // The copy in memory follows the file only once the file holds it: the settings written at
+    // exit must not set a password the user was told could not be stored.
+    SettingsResult saved =
+        writeSetting(m_state.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, fingerprint);
+    if (saved.ok) {
+        m_state.passwordFingerprint = fingerprint;
+    }
+    return saved;
 }
 
 bool Program::checkStoredPassword(PasswordWindow* window, int field) {
@@ -113,7 +119,11 @@ bool Program::checkStoredPassword(PasswordWindow* window, int field) {
         return false;
     }
     if (match == FingerprintMatch::Legacy) {
-        storeFingerprint(passwordFingerprint(typed)); // the old half-password form goes at once
+        // The old half-password form goes at once; when it cannot, it still guards the program.
+        const SettingsResult saved = storeFingerprint(passwordFingerprint(typed));
+        if (!saved.ok) {
+            messageBox(QStringLiteral("Security Error"), saved.error, MessageIcon::Exclamation);
+        }
     }
     return true;
 }
@@ -145,8 +155,10 @@ void Program::runPasswordCheck(PasswordWindow* window, int field) {
             securityError(window, 126, Text::ConfirmationEmpty);
         } else if (text != window->field(124)->text()) {
             securityError(window, 126, Text::NewPasswordsDiffer);
+        } else if (const SettingsResult saved = storeFingerprint(passwordFingerprint(text)); !saved.ok) {
+            // Without a stored password the program would be unguarded at the next start.
+            securityError(window, 124, saved.error);
         } else {
-            storeFingerprint(passwordFingerprint(text));
             m_passwordOutcome = 1;
         }
         break;
@@ -174,12 +186,14 @@ void Program::runPasswordCheck(PasswordWindow* window, int field) {
         } else if (!passwordLengthAllowed(text)) {
             securityError(window, 120, Text::WrongLength);
         } else {
+            // A password that could not be stored is not the password: the window stays open.
             const SettingsResult saved = storeFingerprint(passwordFingerprint(text));
+            if (!saved.ok) {
+                securityError(window, 120, saved.error);
+                break;
+            }
             m_passwordEditor = nullptr;
             closeSecondaryWindow(window, Id::Window::PasswordEditor);
-            if (!saved.ok) {
-                showError(saved.error);
-            }
         }
         break;
     case Id::Window::Unlock * 1000 + 130:

@@ -9,9 +9,12 @@ namespace quillbox {
 
 ImportBatch::ImportBatch(Program& program, int progressDelayMs)
     : m_program(program), m_model(program.mainWindow()->model()),
-      m_progress(program.mainWindow(), QStringLiteral("%1 records read"), progressDelayMs) {
+      m_progress(program.mainWindow(), QStringLiteral("%1 records read"), progressDelayMs),
+      m_transaction(program.state().database) {
     AppState& state = m_program.state();
-    state.database.execute(QStringLiteral("Begin Transaction"));
+    if (!m_transaction.begin()) {
+        m_abortReason = m_transaction.errorText();
+    }
     m_inserter.emplace(state.database);
     m_model->beginBulk();
     state.bulkLoading = 1;
@@ -24,6 +27,10 @@ ImportBatch::~ImportBatch() {
 void ImportBatch::record(const SiteRecord& values) {
     SiteRecord& current = m_program.state().currentRecord;
     QString number;
+    if (!m_abortReason.isEmpty()) {
+        counted();
+        return;
+    }
     if (m_inserter->insert(values, number)) {
         for (int k = 0; k < Col::TextColumns; ++k) {
             current[k] = values[k];
@@ -31,7 +38,7 @@ void ImportBatch::record(const SiteRecord& values) {
         current[Col::Record] = number;
         m_model->appendBulk(m_program.rowFromCurrentRecord(false));
     } else {
-        error(m_inserter->errorText());
+        insertFailed();
     }
     counted();
 }
@@ -39,15 +46,29 @@ void ImportBatch::record(const SiteRecord& values) {
 void ImportBatch::insertItem(const XmlItem& item) {
     SiteRecord& current = m_program.state().currentRecord;
     QString number;
+    if (!m_abortReason.isEmpty()) {
+        counted();
+        return;
+    }
     if (m_inserter->insert(item, number)) {
         // The row shows the values themselves, placed by their names.
         current = xmlItemRecord(item);
         current[Col::Record] = number;
         m_model->appendBulk(m_program.rowFromCurrentRecord(false));
     } else {
-        error(m_inserter->errorText());
+        insertFailed();
     }
     counted();
+}
+
+void ImportBatch::insertFailed() {
+    const Database& db = m_program.state().database;
+    if (db.lastFailureRefusesWrites() || !db.inTransaction()) {
+        m_abortReason = Transaction::describe(db);
+        m_transaction.rollback();
+    } else {
+        error(m_inserter->errorText());
+    }
 }
 
 void ImportBatch::refused(const QString& message) {
@@ -78,16 +99,26 @@ void ImportBatch::refresh() {
     m_model->beginBulk();
 }
 
-void ImportBatch::finish() {
+bool ImportBatch::finish() {
     if (!m_open) {
-        return;
+        return m_abortReason.isEmpty();
     }
     m_open = false;
     AppState& state = m_program.state();
     m_inserter.reset(); // no statement may stay open over the commit
-    state.database.execute(QStringLiteral("Commit"));
+    if (m_abortReason.isEmpty() && !m_transaction.commit()) {
+        m_abortReason = m_transaction.errorText();
+    }
+    m_transaction.rollback();
     state.bulkLoading = 0;
     m_model->endBulk();
+    if (!m_abortReason.isEmpty()) {
+        // The rows listed so far were never stored: show what the database holds.
+        m_pendingError.clear();
+        m_program.runSearch();
+        m_program.showError(QStringLiteral("Nothing was imported: %1.").arg(m_abortReason));
+        return false;
+    }
     m_program.mainWindow()->ensureRowVisible(m_model->rowCount() - 1);
     // The rows were added in bulk, which reports no count of its own; the count field would
     // otherwise go on showing the count from before the import.
@@ -96,6 +127,7 @@ void ImportBatch::finish() {
         m_program.showError(m_pendingError);
         m_pendingError.clear();
     }
+    return true;
 }
 
 } // namespace quillbox

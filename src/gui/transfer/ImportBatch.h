@@ -30,19 +30,26 @@ public:
     void refused(const QString& message) override;
     // An item of an XML file, inserted with the file's own element names as columns.
     void insertItem(const XmlItem& item);
-    // Commits, shows the list and the last message. Also done by the destructor.
-    void finish();
+    // Commits, shows the list and the last message. Also done by the destructor. False when
+    // nothing was stored: the transaction could not begin or commit, or the database refused a
+    // write; the list is then reloaded from the database and the reason shown.
+    bool finish();
 
 private:
     void counted();
     void error(const QString& text);
     void refresh();
+    // After a failed insert: a database that refuses writes (locked, full, read-only) ends the
+    // import, which then stores nothing rather than part of the file.
+    void insertFailed();
 
     Program& m_program;
     RecordModel* m_model;
     TransferProgress m_progress;
+    Transaction m_transaction;
     std::optional<RecordInserter> m_inserter;
     QString m_pendingError;
+    QString m_abortReason; // set once the import can no longer land whole
     int m_handled = 0;
     bool m_open = true;
 };
