@@ -258,6 +258,34 @@ void transferCases(int size, const QList<SiteRecord>& records, Running& running,
     }
 }
 
+// Tag all and delete: every listed record goes in one transaction, the list emptied, the count shown.
+void deleteCase(int size, const QList<SiteRecord>& records) {
+    if (!wanted("tag all and delete")) {
+        return;
+    }
+    std::unique_ptr<Folder> folder;
+    std::unique_ptr<Running> running;
+    int listed = 0;
+    const double ms = timeMs(
+        [&] {
+            running.reset();
+            folder.reset();
+            folder = std::make_unique<Folder>(records);
+            running = std::make_unique<Running>();
+            listed = running->main()->model()->rowCount();
+        },
+        [&] {
+            running->run(Id::Slot::TagAll, QString(), 0);
+            running->run(Id::Slot::DeleteRecords, QString(), 0);
+        });
+    if (running->main()->model()->rowCount() != 0) {
+        std::fprintf(stderr, "tag all and delete: %d rows left\n", running->main()->model()->rowCount());
+    }
+    running.reset();
+    folder.reset();
+    printRow("tag all and delete", size, listed, ms, 0);
+}
+
 struct SearchCase {
     const char* name;
     int field;
@@ -357,6 +385,7 @@ int main(int argc, char* argv[]) {
                         program / floor, fillOnly, paintOnly);
         }
         transferCases(size, records, running, folder->dir.path());
+        deleteCase(size, records);
         std::fflush(stdout);
         QDir::setCurrent(folder->previous);
         if (size == 100000) {

@@ -178,7 +178,7 @@ void TableExportTest::uncreatableFile() {
     QFETCH(QString, message);
     seed(layoutTable());
     const ExportResult result = exportTable(m_db, format, path("no such folder/out"));
-    QCOMPARE(result.error, message);
+    QVERIFY2(result.error.startsWith(message), qPrintable(result.error));
     QVERIFY(!result.written);
 }
 
@@ -204,7 +204,7 @@ void TableExportTest::failedQueryLeavesExistingFile() {
     old.write("keep me");
     old.close();
     const ExportResult result = exportTable(m_db, format, path(name));
-    QCOMPARE(result.error, message);
+    QVERIFY2(result.error.startsWith(message), qPrintable(result.error));
     QCOMPARE(readAll(path(name)), QByteArray("keep me"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2);
 }
@@ -244,7 +244,7 @@ void TableExportTest::failedWriteLeavesExistingFile() {
     const ExportResult result = exportTable(m_db, format, path(name));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
-    QCOMPARE(result.error, message);
+    QVERIFY2(result.error.startsWith(message), qPrintable(result.error));
     QVERIFY(!result.written);
     QCOMPARE(readAll(path(name)), QByteArray("keep me"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2);

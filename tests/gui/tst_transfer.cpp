@@ -173,7 +173,7 @@ void TransferTest::exportFailureIsReported() {
     seedDatabase(env.state.databaseFile, {makeRecord("Bank", "", "", "", "Money", "Ann")});
     QVERIFY(env.start());
     runExport(env, TextPattern, env.path("missing folder/out"));
-    QCOMPARE(env.main()->message(), QStringLiteral("Error: Cannot create the text export file."));
+    QVERIFY(env.main()->message().startsWith(QStringLiteral("Error: Cannot create the text export file.")));
 }
 
 void TransferTest::roundTripThroughTheProgram_data() {

@@ -33,17 +33,28 @@ void AtomicFile::append(QStringView text) {
 
 void AtomicFile::write(const QByteArray& bytes) {
     flushPending();
-    if (m_ok && m_file.write(bytes) != bytes.size()) {
-        fail();
+    writeAll(bytes);
+}
+
+void AtomicFile::writeAll(const QByteArray& bytes) {
+    // A disk that fills up part-way through takes part of a write without an error; the next
+    // write of the rest is the one that fails with the system's reason.
+    const char* data = bytes.constData();
+    qint64 left = bytes.size();
+    while (m_ok && left > 0) {
+        const qint64 written = m_file.write(data, left);
+        if (written <= 0) {
+            fail();
+            return;
+        }
+        data += written;
+        left -= written;
     }
 }
 
 void AtomicFile::flushPending() {
     if (m_ok && !m_pending.isEmpty()) {
-        const QByteArray bytes = m_pending.toUtf8();
-        if (m_file.write(bytes) != bytes.size()) {
-            fail();
-        }
+        writeAll(m_pending.toUtf8());
     }
     m_pending.resize(0); // keeps its capacity
 }

@@ -29,6 +29,7 @@ public:
 
 private:
     void flushPending();
+    void writeAll(const QByteArray& bytes);
     void fail();
 
     QSaveFile m_file;

@@ -16,7 +16,7 @@ void Program::copyRecords() {
     int count = 0;
     for (int row : m_main->selectedRows()) {
         const QString record = model->cell(row, RecordModel::Record);
-        if (record.isEmpty()) {
+        if (!isRecordNumber(record)) {
             showError(QStringLiteral("There is no record number on this line to copy data from."));
             continue;
         }
@@ -47,7 +47,7 @@ void Program::openHomePage() {
         return;
     }
     const QString record = m_main->model()->cell(row, RecordModel::Record);
-    if (record.isEmpty()) {
+    if (!isRecordNumber(record)) {
         showError(QStringLiteral("There is no record number for this line."));
         return;
     }
