@@ -11,7 +11,8 @@ Database::~Database() {
     close();
 }
 
-Database::Database(Database&& other) noexcept : m_db(other.m_db), m_error(std::move(other.m_error)) {
+Database::Database(Database&& other) noexcept
+    : m_db(other.m_db), m_error(std::move(other.m_error)), m_errorCode(other.m_errorCode) {
     other.m_db = nullptr;
 }
 
@@ -20,6 +21,7 @@ Database& Database::operator=(Database&& other) noexcept {
         close();
         m_db = other.m_db;
         m_error = std::move(other.m_error);
+        m_errorCode = other.m_errorCode;
         other.m_db = nullptr;
     }
     return *this;
