@@ -80,7 +80,8 @@ void HonestWritesTest::fullDiskLeavesOldFile_data() {
     QTest::newRow("csv export") << int(CsvExport) << "export.csv" << noSpace;
     QTest::newRow("xml export") << int(XmlExport) << "export.xml" << noSpace;
     QTest::newRow("print document") << int(PrintFile) << "Quillbox.htm" << noSpace;
-    QTest::newRow("backup") << int(Backup) << "Quillbox.ptk.Tue" << "database or disk is full";
+    QTest::newRow("backup") << int(Backup) << "Quillbox.ptk.Tue"
+                            << "database or disk is full";
 }
 
 void HonestWritesTest::fullDiskLeavesOldFile() {
@@ -155,8 +156,11 @@ void HonestWritesTest::settingsValuesStayOnTheirLine_data() {
     QTest::addColumn<QString>("stored");
     QTest::newRow("CR LF and a group") << "Jo\r\n[Keyboard Shortcuts]\r\nExit Quillbox = 0"
                                        << "Jo  [Keyboard Shortcuts]  Exit Quillbox = 0";
-    QTest::newRow("lone LF") << "Jo\nAdd Site = 0" << "Jo Add Site = 0";
-    QTest::newRow("escape and tab") << "a\x1b" "b\tc" << "a b c";
+    QTest::newRow("lone LF") << "Jo\nAdd Site = 0"
+                             << "Jo Add Site = 0";
+    QTest::newRow("escape and tab") << "a\x1b"
+                                       "b\tc"
+                                    << "a b c";
     QTest::newRow("line separator") << QString::fromUtf8("a\u2028b") << "a b";
 }
 

@@ -172,8 +172,8 @@ void MainWindowTest::deleteSkipsRowWithoutRecordNumber() {
     for (const auto& r : rows) {
         model->appendRow(r);
     }
-    env.main()->recordList()->selectionModel()->select(
-        QItemSelection(model->index(0, 0), model->index(2, 5)), QItemSelectionModel::Select);
+    env.main()->recordList()->selectionModel()->select(QItemSelection(model->index(0, 0), model->index(2, 5)),
+                                                       QItemSelectionModel::Select);
     env.main()->setCount("x");
     env.program->command(Id::PopupItemOfSlot[Id::Slot::DeleteRecords]);
     QCOMPARE(env.column(0), (QStringList{"Orphan", "mail"}));

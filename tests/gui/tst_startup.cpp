@@ -54,9 +54,12 @@ void StartupTest::freshFolderGetsFoldersSettingsAndDatabase() {
 void StartupTest::databaseFolderThatIsAFileEndsTheProgram_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
-    QTest::newRow("Database") << "Database" << "The local database directory could not be created.";
-    QTest::newRow("System") << "System" << "The local system files directory could not be created";
-    QTest::newRow("Temporary") << "Temporary" << "The local temporary files directory could not be created";
+    QTest::newRow("Database") << "Database"
+                              << "The local database directory could not be created.";
+    QTest::newRow("System") << "System"
+                            << "The local system files directory could not be created";
+    QTest::newRow("Temporary") << "Temporary"
+                               << "The local temporary files directory could not be created";
 }
 
 void StartupTest::databaseFolderThatIsAFileEndsTheProgram() {
@@ -77,10 +80,9 @@ void StartupTest::databaseFolderThatIsAFileEndsTheProgram() {
 void StartupTest::restoresLastSearchAndListsMasked() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile,
-                 {makeRecord("Bank", "ann", "secret", "https://bank.example", "Money", "Home"),
-                  makeRecord("Mail", "bob", "", "", "Work", "Home"),
-                  makeRecord("Shop", "cy", "pw", "", "Money", "Office")});
+    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "ann", "secret", "https://bank.example", "Money", "Home"),
+                                          makeRecord("Mail", "bob", "", "", "Work", "Home"),
+                                          makeRecord("Shop", "cy", "pw", "", "Money", "Office")});
     QDir().mkpath(env.path("System"));
     ProgramSettings saved = defaultSettings();
     saved.lastOwner = "Home";

@@ -43,7 +43,8 @@ QString copiedMessage(int count) {
 }
 
 QString homePageStatement(const QString& recordNumber) {
-    return QStringLiteral("SELECT homepage FROM quillbox WHERE record ='") + recordLiteral(recordNumber) + QLatin1Char('\'');
+    return QStringLiteral("SELECT homepage FROM quillbox WHERE record ='") + recordLiteral(recordNumber) +
+           QLatin1Char('\'');
 }
 
 QString homePageAddress(const QString& homePage) {

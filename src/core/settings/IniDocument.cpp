@@ -5,7 +5,9 @@ namespace quillbox {
 namespace {
 const QByteArray bom("\xEF\xBB\xBF");
 
-bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
 
 QString skipLeadingBlanks(const QString& s) {
     int i = 0;
@@ -112,7 +114,9 @@ int IniDocument::findEntry(const QString& group, const QString& key) const {
     return -1;
 }
 
-bool IniDocument::hasGroup(const QString& group) const { return findGroup(group) >= 0; }
+bool IniDocument::hasGroup(const QString& group) const {
+    return findGroup(group) >= 0;
+}
 
 QString IniDocument::value(const QString& group, const QString& key) const {
     const int i = findEntry(group, key);
@@ -153,9 +157,13 @@ void IniDocument::setValue(const QString& group, const QString& key, const QStri
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt), {Kind::Entry, key, value});
 }
 
-void IniDocument::addComment(const QString& text) { m_lines.push_back({Kind::Comment, QStringLiteral("; ") + text, {}}); }
+void IniDocument::addComment(const QString& text) {
+    m_lines.push_back({Kind::Comment, QStringLiteral("; ") + text, {}});
+}
 
-void IniDocument::addGroup(const QString& group) { m_lines.push_back({Kind::Group, group, {}}); }
+void IniDocument::addGroup(const QString& group) {
+    m_lines.push_back({Kind::Group, group, {}});
+}
 
 int settingsInt(const QString& text) {
     const QString s = skipLeadingBlanks(text);

@@ -11,7 +11,6 @@ namespace quillbox {
 namespace {
 using namespace SettingsKey;
 
-
 const QString blankComment = QStringLiteral(" ");
 const QString ruleComment = QString(58, QLatin1Char('-'));
 
@@ -51,13 +50,13 @@ SettingsResult ensureExists(const QString& fileName) {
 
 const std::array<QString, CommandCount>& shortcutKeys() {
     static const std::array<QString, CommandCount> keys{
-        QStringLiteral("Exit Quillbox"), QStringLiteral("Edit PassWord"),  QStringLiteral("Lock Quillbox"),
-        QStringLiteral("Add Site"),      QStringLiteral("Copy Site"),      QStringLiteral("Copy To"),
-        QStringLiteral("Delete Site"),   QStringLiteral("Edit Site"),      QStringLiteral("Print Site"),
-        QStringLiteral("Site Home Page"), QStringLiteral("Tag All Sites"), QStringLiteral("Import Sites"),
-        QStringLiteral("Export Sites"),  QStringLiteral("ToolTips"),       QStringLiteral("Form Fade"),
-        QStringLiteral("Screen Snap"),   QStringLiteral("Pass Hide"),      QStringLiteral("Titlebar Time"),
-        QStringLiteral("Reset Fields"),  QStringLiteral("About Quillbox"), QStringLiteral("ShortCut Keys"),
+        QStringLiteral("Exit Quillbox"),  QStringLiteral("Edit PassWord"),  QStringLiteral("Lock Quillbox"),
+        QStringLiteral("Add Site"),       QStringLiteral("Copy Site"),      QStringLiteral("Copy To"),
+        QStringLiteral("Delete Site"),    QStringLiteral("Edit Site"),      QStringLiteral("Print Site"),
+        QStringLiteral("Site Home Page"), QStringLiteral("Tag All Sites"),  QStringLiteral("Import Sites"),
+        QStringLiteral("Export Sites"),   QStringLiteral("ToolTips"),       QStringLiteral("Form Fade"),
+        QStringLiteral("Screen Snap"),    QStringLiteral("Pass Hide"),      QStringLiteral("Titlebar Time"),
+        QStringLiteral("Reset Fields"),   QStringLiteral("About Quillbox"), QStringLiteral("ShortCut Keys"),
         QStringLiteral("Show Help")};
     return keys;
 }

@@ -126,12 +126,13 @@ QString allCategoriesStatement() {
 }
 
 QString siteNameLabelStatement(const QString& recordNumber) {
-    return QStringLiteral("Select lsitename FROM quillbox WHERE record='") + recordLiteral(recordNumber) + QLatin1Char('\'');
+    return QStringLiteral("Select lsitename FROM quillbox WHERE record='") + recordLiteral(recordNumber) +
+           QLatin1Char('\'');
 }
 
 QString privateColumnsStatement(const QString& recordNumber) {
-    return QStringLiteral("SELECT username,password,homepage FROM quillbox WHERE record='") + recordLiteral(recordNumber) +
-           QLatin1Char('\'');
+    return QStringLiteral("SELECT username,password,homepage FROM quillbox WHERE record='") +
+           recordLiteral(recordNumber) + QLatin1Char('\'');
 }
 
 } // namespace quillbox

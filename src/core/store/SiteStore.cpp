@@ -163,10 +163,9 @@ bool backupDatabase(const Database& db, const QString& target, QString* error) {
 void removeBackupLeftovers(const QString& databaseFile) {
     const QFileInfo database(databaseFile);
     const QDir folder = database.absoluteDir();
-    const QStringList leftovers =
-        folder.entryList({database.fileName() + QStringLiteral(".*.partial"),
-                          database.fileName() + QStringLiteral(".*.partial-journal")},
-                         QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList leftovers = folder.entryList({database.fileName() + QStringLiteral(".*.partial"),
+                                                    database.fileName() + QStringLiteral(".*.partial-journal")},
+                                                   QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : leftovers) {
         QFile::remove(folder.filePath(name));
     }

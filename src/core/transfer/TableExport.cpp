@@ -9,7 +9,6 @@
 #include "transfer/XmlDump.h"
 #include "transfer/XmlLayout.h"
 
-
 #include <memory>
 
 namespace quillbox {
