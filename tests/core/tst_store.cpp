@@ -117,9 +117,9 @@ void StoreTest::recordNumbersAreNeverReused() {
     insertRecord(db, makeRecord("a", "", "", "", "c", "o"));
     insertRecord(db, makeRecord("b", "", "", "", "c", "o"));
     QCOMPARE(lastInsertedRecord(db), QStringLiteral("2"));
-    QVERIFY(db.execute(deleteStatement("2")));
+    QVERIFY(db.execute(deleteRecordsStatement({"2"})));
     QCOMPARE(changedRowCount(db), 1);
-    QVERIFY(db.execute(deleteStatement("2"))); // gone already: the statement succeeds, changing nothing
+    QVERIFY(db.execute(deleteRecordsStatement({"2"}))); // gone already: the statement succeeds, changing nothing
     QCOMPARE(changedRowCount(db), 0);
     insertRecord(db, makeRecord("c", "", "", "", "c", "o"));
     QCOMPARE(lastInsertedRecord(db), QStringLiteral("3"));

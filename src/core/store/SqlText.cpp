@@ -104,8 +104,16 @@ QString recordStatement(const QString& recordNumber) {
     return QStringLiteral("SELECT * FROM quillbox WHERE record='") + recordLiteral(recordNumber) + QLatin1Char('\'');
 }
 
-QString deleteStatement(const QString& recordNumber) {
-    return QStringLiteral("DELETE FROM quillbox WHERE record='") + recordLiteral(recordNumber) + QLatin1String("'");
+QString deleteRecordsStatement(const QStringList& recordNumbers) {
+    QString sql = QStringLiteral("DELETE FROM quillbox WHERE record IN (");
+    bool first = true;
+    for (const QString& number : recordNumbers) {
+        if (isRecordNumber(number)) {
+            sql += first ? number : QLatin1Char(',') + number;
+            first = false;
+        }
+    }
+    return sql + QLatin1Char(')');
 }
 
 } // namespace quillbox

@@ -23,7 +23,8 @@ QString createTableStatement();
 // Insert and update statements for a record whose 29 text fields are already quoted.
 QString buildInsertStatement(const SiteRecord& record);
 QString buildUpdateStatement(const SiteRecord& record, const QString& recordNumber);
-QString deleteStatement(const QString& recordNumber);
+// One statement for many records; numbers that are not plain integers are left out.
+QString deleteRecordsStatement(const QStringList& recordNumbers);
 // Every column of one record.
 QString recordStatement(const QString& recordNumber);
 

@@ -244,8 +244,8 @@ void Program::deleteSelectedRecords() {
     if (rows.isEmpty()) {
         return;
     }
-    // One transaction: all the selected records go, or (when the database refuses the writes)
-    // none does, and thousands of deletes cost one write to the disk.
+    // One transaction: all the selected records go or, when the database refuses, none does; and
+    // thousands of deletes cost one write to the disk.
     Transaction transaction(m_state.database);
     if (!transaction.begin()) {
         showError(QStringLiteral("Nothing was deleted: %1.").arg(transaction.errorText()));
@@ -255,26 +255,35 @@ void Program::deleteSelectedRecords() {
     QList<int> removed;
     removed.reserve(rows.size());
     bool withoutNumber = false;
-    bool statementFailed = false;
     QString refusal;
-    // From the last row to the first, as the user sees them.
-    for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
-        const QString record = model->cell(*it, RecordModel::Record);
+    // A few hundred records per statement: one statement per record would spend most of a large
+    // delete compiling statements.
+    constexpr qsizetype chunk = 500;
+    QStringList numbers;
+    auto deleteChunk = [&] {
+        if (!numbers.isEmpty() && !m_state.database.execute(deleteRecordsStatement(numbers))) {
+            refusal = Transaction::describe(m_state.database);
+        }
+        numbers.clear();
+        if (progress.due()) {
+            progress.show(static_cast<int>(removed.size()));
+        }
+        return refusal.isEmpty();
+    };
+    for (int row : rows) {
+        const QString record = model->cell(row, RecordModel::Record);
         if (!isRecordNumber(record)) {
             withoutNumber = true;
             continue;
         }
-        if (m_state.database.execute(deleteStatement(record))) {
-            removed.append(*it);
-        } else if (m_state.database.lastFailureRefusesWrites() || !m_state.database.inTransaction()) {
-            refusal = Transaction::describe(m_state.database);
+        numbers.append(record);
+        removed.append(row);
+        if (numbers.size() == chunk && !deleteChunk()) {
             break;
-        } else {
-            statementFailed = true;
         }
-        if (progress.due()) {
-            progress.show(static_cast<int>(removed.size()));
-        }
+    }
+    if (refusal.isEmpty()) {
+        deleteChunk();
     }
     if (refusal.isEmpty() && !transaction.commit()) {
         refusal = transaction.errorText();
@@ -286,9 +295,6 @@ void Program::deleteSelectedRecords() {
         return;
     }
     model->removeRowList(removed);
-    if (statementFailed) {
-        showError(queryFailed);
-    }
     if (withoutNumber) {
         showError(QStringLiteral("There is no record number on this line to delete."));
     }
