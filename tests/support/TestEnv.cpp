@@ -20,6 +20,13 @@ TestEnv::TestEnv() {
     state.seams.messageBox = [this](const QString& title, const QString& text, MessageIcon icon) {
         boxes.append({title, text, icon});
     };
+    state.seams.ask = [this](const QString& title, const QString& text, const QStringList& buttons) {
+        questions.append(title + QStringLiteral(": ") + text);
+        const QString answer = !askAnswers.isEmpty()                         ? askAnswers.takeFirst()
+                               : buttons.contains(QStringLiteral("Discard")) ? QStringLiteral("Discard")
+                                                                             : buttons.value(0);
+        return static_cast<int>(buttons.indexOf(answer));
+    };
     state.seams.fileRequester = [this](const QString& title, const QString&, const QString& patterns,
                                        QString* selectedFilter, bool) {
         fileRequests.append(title);

@@ -48,6 +48,10 @@ public:
     std::unique_ptr<Program> program;
 
     QList<RecordedBox> boxes;
+    // Questions asked, as "title: text"; each is answered with the next of askAnswers (a button's
+    // label), or else with "Discard" where offered, or else the first button.
+    QStringList questions;
+    QStringList askAnswers;
     QDateTime now{QDate(2026, 12, 8), QTime(10, 0, 0)}; // a Tuesday
     QList<QUrl> openedUrls;
     QString clipboard;

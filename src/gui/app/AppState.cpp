@@ -11,6 +11,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTextDocument>
 
@@ -22,6 +23,18 @@ Seams Seams::production() {
         QMessageBox box(icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, title, text,
                         QMessageBox::Ok, QApplication::activeWindow());
         box.exec();
+    };
+    s.ask = [](const QString& title, const QString& text, const QStringList& buttons) {
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, QApplication::activeWindow());
+        QList<QAbstractButton*> added;
+        for (const QString& label : buttons) {
+            added.append(box.addButton(label, added.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
+        }
+        box.setDefaultButton(qobject_cast<QPushButton*>(added.value(0)));
+        // Escape answers with the last button, which every question makes the harmless one.
+        box.setEscapeButton(added.value(added.size() - 1));
+        box.exec();
+        return static_cast<int>(added.indexOf(box.clickedButton()));
     };
     s.fileRequester = [](const QString& title, const QString& proposedName, const QString& patterns,
                          QString* selectedFilter, bool save) {

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <array>
@@ -22,6 +23,9 @@ enum class MessageIcon { None, Exclamation };
 // Production values use Qt; tests put in their own.
 struct Seams {
     std::function<void(const QString& title, const QString& text, MessageIcon icon)> messageBox;
+    // Asks a question with the given buttons; the index of the one chosen, -1 when the box was
+    // dismissed without a choice.
+    std::function<int(const QString& title, const QString& text, const QStringList& buttons)> ask;
     // Asks for a file name; empty when the user cancels. patterns are the toolkit's filters joined
     // by ";;"; selectedFilter is in/out.
     std::function<QString(const QString& title, const QString& proposedName, const QString& patterns,

@@ -211,7 +211,8 @@ void Program::backupDatabase() {
 void Program::dispatch(int window, int number, Notify kind, int detail) {
     if (window == Id::Window::Main) {
         if (kind == Notify::Closed) {
-            m_state.quitRequested = 1;
+            // A data form holding edits is settled first; choosing to keep editing keeps the program.
+            m_state.quitRequested = leaveDataForm() ? 1 : 0;
         } else if (kind == Notify::Minimized) {
             hideToTray();
         } else if (kind == Notify::TrayClick) {
@@ -272,7 +273,7 @@ void Program::handleCommand(int slot) {
     using namespace Id::Slot;
     switch (slot) {
     case Exit:
-        m_state.quitRequested = 1;
+        m_state.quitRequested = leaveDataForm() ? 1 : 0;
         break;
     case EditPassword:
         openPasswordEditor();

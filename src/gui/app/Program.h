@@ -156,6 +156,12 @@ private:
     bool loadRecordIntoForm(const QString& recordNumber);
     void saveSite();
     void closeDataForm();
+    // Closes the form, first asking to save, discard or keep editing when it holds changes not
+    // saved. False when the form stays open.
+    bool leaveDataForm();
+    // What the form shows now becomes what counts as saved.
+    void markFormUnchanged();
+    void cancelLabelEditor();
     int rowOfEditedRecord() const;
     void openLabelEditor(int labelGadget);
     void commitLabelEditor();
@@ -175,6 +181,7 @@ private:
     AppState& m_state;
     std::unique_ptr<MainWindow> m_main;
     QPointer<DataForm> m_dataForm;
+    SiteRecord m_formAsOpened; // the form's record when it opened, to tell whether it holds edits
     QPointer<AboutWindow> m_about;
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_clock = nullptr;

@@ -86,6 +86,31 @@ void Program::openAddForm() {
     openDataForm(addCaption, addTitle());
     m_main->categoryBox()->setCurrentIndex(0);
     m_dataForm->setRecordNumber(nextRecordNumberText(scalarQuery(m_state.database, recordCountStatement())));
+    markFormUnchanged();
+}
+
+void Program::markFormUnchanged() {
+    m_formAsOpened = m_dataForm->typedRecord();
+}
+
+bool Program::leaveDataForm() {
+    if (!m_dataForm) {
+        return true;
+    }
+    if (m_dataForm->typedRecord().field != m_formAsOpened.field && m_state.seams.ask) {
+        const int choice = m_state.seams.ask(
+            QStringLiteral("Unsaved changes"), QStringLiteral("This record has changes that are not saved yet."),
+            {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")});
+        if (choice == 0) {
+            saveSite(); // closes the form when the record was stored; a refusal keeps it open
+            return !m_dataForm;
+        }
+        if (choice != 1) {
+            return false;
+        }
+    }
+    closeDataForm();
+    return true;
 }
 
 bool Program::formMayOpenOn(int row) {
@@ -119,6 +144,7 @@ void Program::editOldSite() {
     if (loadRecordIntoForm(m_state.editedRecord)) {
         m_dataForm->setRecordNumber(m_state.editedRecord);
     }
+    markFormUnchanged();
 }
 
 void Program::copyToNewOwner() {
@@ -134,6 +160,7 @@ void Program::copyToNewOwner() {
         owner->clearEditText();
         owner->setFocus();
     }
+    markFormUnchanged();
 }
 
 void Program::handleDataFormEvent(int number, Notify kind, int /*detail*/) {
@@ -141,7 +168,7 @@ void Program::handleDataFormEvent(int number, Notify kind, int /*detail*/) {
         return;
     }
     if (kind == Notify::Closed) {
-        closeDataForm();
+        leaveDataForm();
         return;
     }
     switch (number) {
@@ -151,9 +178,16 @@ void Program::handleDataFormEvent(int number, Notify kind, int /*detail*/) {
     case Id::DataForm::Clear:
         m_dataForm->clearFields();
         break;
-    case Id::DataForm::Exit:
     case Id::DataForm::EscapeKey:
-        closeDataForm();
+        // Escape in the label editor leaves the editor, not the form.
+        if (m_state.labelEditActive == 1) {
+            cancelLabelEditor();
+        } else {
+            leaveDataForm();
+        }
+        break;
+    case Id::DataForm::Exit:
+        leaveDataForm();
         break;
     case Id::DataForm::ReturnKey:
         commitLabelEditor();
@@ -200,6 +234,8 @@ void Program::saveSite() {
         record[Col::Record] = lastInsertedRecord(m_state.database);
         if (!record[Col::Record].isEmpty()) {
             addRow(true);
+            // The new record is the row selected once the form has closed.
+            m_state.editedRow = m_main->model()->rowCount() - 1;
         }
     } else {
         if (!m_state.database.execute(buildUpdateStatement(record, m_state.editedRecord))) {
@@ -289,6 +325,19 @@ void Program::commitLabelEditor() {
     if (auto* label = qobject_cast<QLabel*>(form->gadget(m_state.labelEditGadget))) {
         label->setText(form->labelEditor()->currentText());
         label->show();
+    }
+    m_state.labelEditGadget = -1;
+}
+
+void Program::cancelLabelEditor() {
+    if (m_state.labelEditActive != 1) {
+        return;
+    }
+    m_state.labelEditActive = 0;
+    m_dataForm->labelEditor()->hide();
+    if (QWidget* label = m_dataForm->gadget(m_state.labelEditGadget)) {
+        label->show();
+        label->setFocus();
     }
     m_state.labelEditGadget = -1;
 }

@@ -3,6 +3,7 @@
 #include "app/CloseBox.h"
 #include "app/Ids.h"
 #include "app/Look.h"
+#include "app/PopupKeys.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordForm.h"
 
@@ -130,6 +131,10 @@ DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_di
     setFixedSize(629, 700);
     buildFieldRows();
     buildLowerPanels();
+    m_popupKeys = new PopupKeys(this);
+    for (QComboBox* box : findChildren<QComboBox*>()) {
+        m_popupKeys->watch(box);
+    }
 
     const DispatchFn& d = m_dispatch;
     const int w = Id::Window::DataForm;
@@ -144,7 +149,13 @@ DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_di
         shortcut->setContext(Qt::WindowShortcut);
         shortcut->setAutoRepeat(false);
         const int event = k.event;
-        connect(shortcut, &QShortcut::activated, this, [d, w, event] { d(w, event, Notify::Command, 0); });
+        connect(shortcut, &QShortcut::activated, this, [this, d, w, event] {
+            // Escape while one of the form's own lists is open closes that list, nothing more.
+            if (event == Id::DataForm::EscapeKey && m_popupKeys->listTook(Qt::Key_Escape)) {
+                return;
+            }
+            d(w, event, Notify::Command, 0);
+        });
     }
 
     centreOnScreen(this, screen());

@@ -14,6 +14,8 @@ class QTextEdit;
 
 namespace quillbox {
 
+class PopupKeys;
+
 // Window 9: the thirteen label/value rows, notes, category, owner and the record number.
 // It reads and fills its gadgets and reports every event through the dispatch function; saving,
 // checking and the label editor's rules are the program's.
@@ -66,6 +68,7 @@ private:
     QTextEdit* m_notes = nullptr;
     QLineEdit* m_recordNumber = nullptr;
     QCheckBox* m_labelButtons = nullptr;
+    PopupKeys* m_popupKeys = nullptr;
 };
 
 } // namespace quillbox

@@ -2,6 +2,7 @@
 
 #include "app/Ids.h"
 #include "app/Look.h"
+#include "app/PopupKeys.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/Shortcuts.h"
 #include "store/SearchQuery.h"
@@ -115,7 +116,7 @@ void MainWindow::buildGadgets() {
     const DispatchFn& d = m_dispatch;
     const int w = Id::Window::Main;
     connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, d, w] {
-        if (!m_quietSelection && !m_model->inBulk()) {
+        if (!m_quietSelection && !m_model->inBulk() && currentRow() >= 0) {
             d(w, Id::Main::RecordList, Notify::SelectionChanged, 0);
         }
     });
@@ -130,6 +131,10 @@ void MainWindow::buildGadgets() {
     connect(m_searchTypeBox, &QComboBox::activated, this, [d, w] { d(w, Id::Main::SearchTypeBox, Notify::Chosen, 0); });
     connect(m_searchText, &QLineEdit::textChanged, this, [d, w] { d(w, Id::Main::SearchText, Notify::Changed, 0); });
 
+    m_popupKeys = new PopupKeys(this);
+    for (QComboBox* box : {m_ownerBox, m_categoryBox, m_fieldBox, m_searchTypeBox}) {
+        m_popupKeys->watch(box);
+    }
     for (QWidget* widget : {static_cast<QWidget*>(m_list), m_list->viewport(), static_cast<QWidget*>(m_ownerBox),
                             static_cast<QWidget*>(m_categoryBox), static_cast<QWidget*>(m_fieldBox),
                             static_cast<QWidget*>(m_searchTypeBox), static_cast<QWidget*>(m_searchText)}) {
@@ -234,7 +239,13 @@ void MainWindow::registerShortcuts() {
         shortcut->setContext(Qt::WindowShortcut);
         shortcut->setAutoRepeat(false);
         const DispatchFn& d = m_dispatch;
-        connect(shortcut, &QShortcut::activated, this, [d, event] { d(Id::Window::Main, event, Notify::Command, 0); });
+        connect(shortcut, &QShortcut::activated, this, [this, d, event] {
+            // Return that chose an entry of a drop-down list was the list's, not the window's.
+            if (event == Id::ReturnKey && m_popupKeys->listTook(Qt::Key_Return)) {
+                return;
+            }
+            d(Id::Window::Main, event, Notify::Command, 0);
+        });
         m_shortcuts.append(shortcut);
         m_registeredKeys.insert(combination.toCombined(), event);
     };
@@ -270,8 +281,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int MainWindow::currentRow() const {
-    const QModelIndex current = m_list->selectionModel()->currentIndex();
-    return current.isValid() ? current.row() : -1;
+    // The view makes a row current when it gets the focus, selected or not; only a row the user
+    // selected is one to act on.
+    const QItemSelectionModel* selection = m_list->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    return current.isValid() && selection->isRowSelected(current.row(), QModelIndex()) ? current.row() : -1;
 }
 
 QList<int> MainWindow::selectedRows() const {
@@ -296,6 +310,7 @@ void MainWindow::selectRow(int row, bool notify) {
     } else {
         m_list->selectionModel()->setCurrentIndex(m_model->index(row, 0),
                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_list->scrollTo(m_model->index(row, 0));
     }
     m_quietSelection = wasQuiet;
 }

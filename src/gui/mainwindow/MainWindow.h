@@ -19,6 +19,8 @@ class QTableView;
 
 namespace quillbox {
 
+class PopupKeys;
+
 class RecordModel;
 
 // Window 1. Builds its gadgets and menus and reports every event through the dispatch function;
@@ -85,6 +87,7 @@ private:
     QList<QShortcut*> m_shortcuts;
     QHash<int, int> m_registeredKeys; // combination -> event number
     bool m_quietSelection = false;
+    PopupKeys* m_popupKeys = nullptr;
 };
 
 } // namespace quillbox
