@@ -55,32 +55,40 @@ void RecordFormTest::saveChecksInOrder() {
 }
 
 void RecordFormTest::capitalisesFirstLetters_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("caret");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("two words") << "my bank"
-                               << "My Bank";
-    QTest::newRow("three words") << "my bank login"
+    QTest::newRow("words typed") << "" << 0 << "my bank login"
                                  << "My Bank Login";
-    QTest::newRow("capitals inside stay") << "McDonald"
+    QTest::newRow("capitals inside stay") << "" << 0 << "McDonald"
                                           << "McDonald";
-    QTest::newRow("nothing lowered") << "eBay"
-                                     << "EBay";
-    QTest::newRow("owner") << "new york"
-                           << "New York";
-    QTest::newRow("leading and double blanks") << " a  b"
+    QTest::newRow("what was there stays") << "eBay" << 4 << " shop"
+                                          << "eBay Shop";
+    QTest::newRow("inside a word") << "ebay" << 1 << "x"
+                                   << "exbay";
+    QTest::newRow("new word in the middle") << "my login" << 3 << "bank "
+                                            << "my Bank login";
+    QTest::newRow("leading and double blanks") << "" << 0 << " a  b"
                                                << " A  B";
-    QTest::newRow("only blanks split words") << "o'brien-smith x.y"
+    QTest::newRow("only blanks split words") << "" << 0 << "o'brien-smith x.y"
                                              << "O'brien-smith X.y";
-    QTest::newRow("accented") << QString::fromUtf8("élan über") << QString::fromUtf8("Élan Über");
-    QTest::newRow("sharp s keeps its length") << QString::fromUtf8("ßx") << QString::fromUtf8("ßx");
-    QTest::newRow("empty") << ""
-                           << "";
+    QTest::newRow("accented") << "" << 0 << QString::fromUtf8("élan über") << QString::fromUtf8("Élan Über");
+    QTest::newRow("sharp s keeps its length") << "" << 0 << QString::fromUtf8("ßx") << QString::fromUtf8("ßx");
 }
 
 void RecordFormTest::capitalisesFirstLetters() {
+    QFETCH(QString, before);
+    QFETCH(int, caret);
     QFETCH(QString, typed);
     QFETCH(QString, shown);
-    QCOMPARE(capitaliseWords(typed), shown);
+    // One key at a time, as the box reports each edit.
+    QString text = before;
+    for (const QChar c : typed) {
+        text.insert(caret++, c);
+        text = capitaliseTypedLetter(text, caret);
+    }
+    QCOMPARE(text, shown);
 }
 
 void RecordFormTest::notesAreStoredWithCrLf_data() {

@@ -56,6 +56,10 @@ private Q_SLOTS:
     void savedRecordIsTheSelectedRow();
     void noRowActsWithoutASelection();
     void returnInAMainListChoosesOnly();
+    void passwordListFollowsShowPrivate_data();
+    void passwordListFollowsShowPrivate();
+    void deleteAsksOnce_data();
+    void deleteAsksOnce();
 };
 
 void KeyboardTest::escapeClosesAnOpenListOnly_data() {
@@ -189,6 +193,54 @@ void KeyboardTest::returnInAMainListChoosesOnly() {
     QVERIFY(!env.program->dataForm());
     QCOMPARE(field->currentIndex(), 1);
     QVERIFY2(!env.main()->message().contains(QStringLiteral("selected to edit")), qPrintable(env.main()->message()));
+}
+
+void KeyboardTest::passwordListFollowsShowPrivate_data() {
+    QTest::addColumn<bool>("showPrivate");
+    QTest::newRow("private data hidden") << false;
+    QTest::newRow("private data shown") << true;
+}
+
+void KeyboardTest::passwordListFollowsShowPrivate() {
+    QFETCH(bool, showPrivate);
+    TestEnv env;
+    QVERIFY(startWithThree(env));
+    if (showPrivate) {
+        command(env, Id::Slot::ShowPrivate);
+    }
+    command(env, Id::Slot::AddRecord);
+    QCOMPARE(formBox(env, Col::Password)->count(), showPrivate ? 3 : 0);
+    QCOMPARE(formBox(env, Col::UserName)->count(), 3); // user names are offered either way
+}
+
+void KeyboardTest::deleteAsksOnce_data() {
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("left");
+    QTest::newRow("one, delete") << 1 << "Delete" << 2;
+    QTest::newRow("all, delete") << 3 << "Delete" << 0;
+    QTest::newRow("all, cancel") << 3 << "Cancel" << 3;
+}
+
+void KeyboardTest::deleteAsksOnce() {
+    QFETCH(int, selected);
+    QFETCH(QString, answer);
+    QFETCH(int, left);
+    TestEnv env;
+    QVERIFY(startWithThree(env));
+    if (selected == 3) {
+        command(env, Id::Slot::TagAll);
+    } else {
+        env.main()->selectRow(1);
+    }
+    env.askAnswers << answer;
+    command(env, Id::Slot::DeleteRecords);
+    QCOMPARE(env.questions,
+             QStringList{selected == 1 ? "Delete records: Delete 1 record?" : "Delete records: Delete 3 records?"});
+    QCOMPARE(env.main()->model()->rowCount(), left);
+    QCOMPARE(scalarQuery(env.state.database, "SELECT count(*) FROM quillbox").toInt(), left);
+    QCOMPARE(env.main()->count(), QStringLiteral("%1 Records").arg(left));
+    QVERIFY(!env.main()->message().contains(QStringLiteral("No data to display")));
 }
 
 QTEST_MAIN(KeyboardTest)

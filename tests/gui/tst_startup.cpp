@@ -21,7 +21,7 @@ private Q_SLOTS:
     void databaseFolderThatIsAFileEndsTheProgram_data();
     void databaseFolderThatIsAFileEndsTheProgram();
     void restoresLastSearchAndListsMasked();
-    void outOfRangeSearchIndexesSelectFirstEntry();
+    void unknownSearchIndexes();
     void exitSavesSearchStateAndMakesWeekdayBackup();
     void notADatabaseKeepsRunningAndNeverOverwrites();
 };
@@ -100,7 +100,7 @@ void StartupTest::restoresLastSearchAndListsMasked() {
     QCOMPARE(env.main()->currentRow(), 0);
 }
 
-void StartupTest::outOfRangeSearchIndexesSelectFirstEntry() {
+void StartupTest::unknownSearchIndexes() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
     QDir().mkpath(env.path("System"));
@@ -109,8 +109,13 @@ void StartupTest::outOfRangeSearchIndexesSelectFirstEntry() {
     saved.lastSearchType = -3;
     QVERIFY(saveSettings(env.state.settingsFile, saved).ok);
     QVERIFY(env.start());
-    QCOMPARE(env.main()->fieldBox()->currentIndex(), 0);
+    // An unknown field number is kept (no entry shown, all fields searched); an unknown
+    // comparison selects the first.
+    QCOMPARE(env.main()->fieldBox()->currentIndex(), -1);
     QCOMPARE(env.main()->searchTypeBox()->currentIndex(), 0);
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::Exit]);
+    QCOMPARE(readSetting(env.state.settingsFile, SettingsKey::SavedSearches, "Last Search Field Displayed"),
+             QStringLiteral("99"));
 }
 
 void StartupTest::exitSavesSearchStateAndMakesWeekdayBackup() {

@@ -85,13 +85,13 @@ SaveCheck checkRecordForSave(const SiteRecord& record) {
     return {};
 }
 
-QString capitaliseWords(const QString& text) {
-    QString out = text;
-    for (qsizetype i = 0; i < out.size(); ++i) {
-        if (i == 0 || out.at(i - 1) == QLatin1Char(' ')) {
-            out[i] = out.at(i).toUpper();
-        }
+QString capitaliseTypedLetter(const QString& text, qsizetype caret) {
+    const qsizetype i = caret - 1;
+    if (i < 0 || i >= text.size() || (i > 0 && text.at(i - 1) != QLatin1Char(' '))) {
+        return text;
     }
+    QString out = text;
+    out[i] = out.at(i).toUpper();
     return out;
 }
 

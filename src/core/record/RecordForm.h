@@ -39,8 +39,9 @@ struct SaveCheck {
 };
 SaveCheck checkRecordForSave(const SiteRecord& record);
 
-// Upper-cases the first character and every character after a blank; nothing is lowered.
-// The length never changes, so a caret position stays valid.
-QString capitaliseWords(const QString& text);
+// The letter just typed, before the caret, upper-cased when it begins a word (it is the first
+// character or follows a blank). Nothing else changes, so what the user did not type stays as
+// it is ("eBay" stays "eBay"), and the length never changes.
+QString capitaliseTypedLetter(const QString& text, qsizetype caret);
 
 } // namespace quillbox

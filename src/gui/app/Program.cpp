@@ -160,12 +160,12 @@ void Program::restoreSearchState() {
                       ? 0
                       : categories->findText(m_state.lastCategory, Qt::MatchFixedString | Qt::MatchCaseSensitive);
     categories->setCurrentIndex(c >= 0 ? c : 0);
-    // An index the boxes do not have (a hand-edited settings file) selects the first entry.
-    auto selectIndex = [](QComboBox* box, int index) {
-        box->setCurrentIndex(index >= 0 && index < box->count() ? index : 0);
-    };
-    selectIndex(m_main->fieldBox(), m_state.lastSearchField);
-    selectIndex(m_main->searchTypeBox(), m_state.lastSearchType);
+    // A field number the box does not have (a hand-edited settings file) is handed on as it is:
+    // the box shows no entry, the search covers all fields, and the value is written back
+    // unchanged. A comparison must be one of the nine, so an unknown one selects the first.
+    m_main->fieldBox()->setCurrentIndex(m_state.lastSearchField);
+    const int type = m_state.lastSearchType;
+    m_main->searchTypeBox()->setCurrentIndex(type >= 0 && type < m_main->searchTypeBox()->count() ? type : 0);
     {
         const QSignalBlocker blocker(m_main->searchText());
         m_main->searchText()->setText(m_state.lastSearchText);
@@ -181,7 +181,10 @@ void Program::shutDown() {
     if (m_main) {
         m_state.lastOwner = m_main->ownerBox()->currentText();
         m_state.lastCategory = m_main->categoryBox()->currentText();
-        m_state.lastSearchField = m_main->fieldBox()->currentIndex();
+        // A box showing no entry still holds the value it was given.
+        if (m_main->fieldBox()->currentIndex() >= 0) {
+            m_state.lastSearchField = m_main->fieldBox()->currentIndex();
+        }
         m_state.lastSearchType = m_main->searchTypeBox()->currentIndex();
         m_state.lastSearchText = m_main->searchText()->text();
         startClock(false);

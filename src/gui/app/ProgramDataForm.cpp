@@ -56,7 +56,10 @@ void Program::openDataForm(const QString& caption, const QString& title) {
     installFormToolTips(Id::Window::DataForm, form->gadgets());
     form->setWindowTitle(title);
     for (int column : valueListColumns()) {
-        DataForm::fillList(form->valueBox(column), distinctValues(m_state.database, valueListStatement(column)));
+        // Other records' passwords are offered only to a user who has chosen to see private data.
+        const bool hidden = column == Col::Password && m_state.optShowPrivate != 1;
+        DataForm::fillList(form->valueBox(column),
+                           hidden ? QStringList() : distinctValues(m_state.database, valueListStatement(column)));
     }
     showInfo(title);
     fadeIn(m_state, form, 10);
@@ -203,7 +206,10 @@ void Program::handleDataFormEvent(int number, Notify kind, int /*detail*/) {
     case Id::DataForm::CategoryBox:
     case Id::DataForm::OwnerBox:
     case Id::DataForm::LabelEditor:
-        capitaliseBox(number);
+        // Only typing capitalises; a value chosen from the list is taken as it is.
+        if (kind == Notify::Changed) {
+            capitaliseBox(number);
+        }
         break;
     default:
         if (DataForm::isLabelEditButton(number)) {
@@ -348,9 +354,9 @@ void Program::capitaliseBox(int gadget) {
     if (!edit || edit->text().isEmpty() || edit->hasSelectedText()) {
         return;
     }
-    const QString text = capitaliseWords(edit->text());
+    const int caret = edit->cursorPosition();
+    const QString text = capitaliseTypedLetter(edit->text(), caret);
     if (text != edit->text()) {
-        const int caret = edit->cursorPosition();
         edit->setText(text);
         edit->setCursorPosition(caret);
     }

@@ -244,6 +244,11 @@ void Program::deleteSelectedRecords() {
     if (rows.isEmpty()) {
         return;
     }
+    const QString what = rows.size() == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(rows.size());
+    if (m_state.seams.ask && m_state.seams.ask(QStringLiteral("Delete records"), QStringLiteral("Delete %1?").arg(what),
+                                               {QStringLiteral("Delete"), QStringLiteral("Cancel")}) != 0) {
+        return;
+    }
     // One transaction: all the selected records go or, when the database refuses, none does; and
     // thousands of deletes cost one write to the disk.
     Transaction transaction(m_state.database);
