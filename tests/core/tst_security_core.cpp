@@ -18,6 +18,8 @@ private Q_SLOTS:
     void snapping_data();
     void snapping();
     void latchesAreSharedAcrossWindows();
+    void windowFitsTheScreen_data();
+    void windowFitsTheScreen();
 };
 
 void SecurityCoreTest::fingerprintDigestsWholeText_data() {
@@ -112,6 +114,25 @@ void SecurityCoreTest::latchesAreSharedAcrossWindows() {
     SnapLatches latches;
     QCOMPARE(snapToBorders({30, 300, 230, 400}, 1024, 768, latches).left, 0);
     QCOMPARE(snapToBorders({20, 200, 420, 500}, 1024, 768, latches).left, 20);
+}
+
+void SecurityCoreTest::windowFitsTheScreen_data() {
+    // The data form's 629x700 page on a 1920x1080 screen less a task bar and a title bar, at
+    // three scalings; and on a screen too narrow as well.
+    QTest::addColumn<QSize>("room");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("100 %") << QSize(1904, 990) << QSize(629, 700);
+    QTest::newRow("150 %") << QSize(1264, 650) << QSize(629 + 14, 650);
+    QTest::newRow("200 %") << QSize(944, 470) << QSize(629 + 14, 470);
+    QTest::newRow("narrow and short") << QSize(500, 400) << QSize(500, 400);
+    QTest::newRow("narrow only") << QSize(500, 990) << QSize(500, 714);
+}
+
+void SecurityCoreTest::windowFitsTheScreen() {
+    QFETCH(QSize, room);
+    QFETCH(QSize, size);
+    const WindowSize fitted = fitWindow({629, 700}, {room.width(), room.height()}, 14);
+    QCOMPARE(QSize(fitted.width, fitted.height), size);
 }
 
 QTEST_GUILESS_MAIN(SecurityCoreTest)

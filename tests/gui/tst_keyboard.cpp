@@ -11,8 +11,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QTableView>
+#include <QTextEdit>
 #include <QtTest>
+
+#include <cmath>
 
 using namespace quillbox;
 using namespace quillbox::test;
@@ -44,6 +48,38 @@ QComboBox* formBox(TestEnv& env, int column) {
     return env.program->dataForm()->valueBox(column);
 }
 
+// The contrast ratio between the background (the commonest colour) and the pixel that stands out
+// most from it: what decides whether the text of a gadget can be read.
+double textContrast(QWidget* widget) {
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            ++counts[image.pixel(x, y)];
+        }
+    }
+    auto luminance = [](QRgb c) {
+        auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    QRgb background = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > counts.value(background)) {
+            background = it.key();
+        }
+    }
+    const double b = luminance(background);
+    double best = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        const double l = luminance(it.key());
+        best = std::max(best, (std::max(l, b) + 0.05) / (std::min(l, b) + 0.05));
+    }
+    return best;
+}
+
 } // namespace
 
 class KeyboardTest : public QObject {
@@ -60,6 +96,8 @@ private Q_SLOTS:
     void passwordListFollowsShowPrivate();
     void deleteAsksOnce_data();
     void deleteAsksOnce();
+    void tabLeavesTheListAndCtrlFFinds();
+    void readableUnderADarkTheme();
 };
 
 void KeyboardTest::escapeClosesAnOpenListOnly_data() {
@@ -241,6 +279,53 @@ void KeyboardTest::deleteAsksOnce() {
     QCOMPARE(scalarQuery(env.state.database, "SELECT count(*) FROM quillbox").toInt(), left);
     QCOMPARE(env.main()->count(), QStringLiteral("%1 Records").arg(left));
     QVERIFY(!env.main()->message().contains(QStringLiteral("No data to display")));
+}
+
+void KeyboardTest::tabLeavesTheListAndCtrlFFinds() {
+    TestEnv env;
+    QVERIFY(startWithThree(env));
+    MainWindow* main = env.main();
+    QApplication::setActiveWindow(main);
+    main->recordList()->setFocus();
+    press(main->recordList(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), main->ownerBox());
+    press(main->ownerBox(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), main->recordList());
+    main->searchText()->setText("ban");
+    QTest::keyClick(main->recordList(), Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), main->searchText());
+    QCOMPARE(main->searchText()->selectedText(), QStringLiteral("ban"));
+}
+
+void KeyboardTest::readableUnderADarkTheme() {
+    // A dark desktop theme: white text meant for dark backgrounds.
+    const QPalette desktop = QApplication::palette();
+    QPalette dark;
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase}) {
+        dark.setColor(role, QColor(35, 35, 35));
+    }
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        dark.setColor(role, Qt::white);
+    }
+    QApplication::setPalette(dark);
+    TestEnv env;
+    QVERIFY(startWithThree(env));
+    MainWindow* main = env.main();
+    main->searchText()->setText("Bank");
+    command(env, Id::Slot::AddRecord);
+    formBox(env, Col::SiteName)->setEditText("Bank");
+    const QList<QPair<const char*, QWidget*>> gadgets{{"search text", main->searchText()},
+                                                      {"owner box", main->ownerBox()},
+                                                      {"record list", main->recordList()->viewport()},
+                                                      {"status line", main->statusBar()},
+                                                      {"form value box", formBox(env, Col::SiteName)},
+                                                      {"form notes", env.program->dataForm()->notes()}};
+    env.program->dataForm()->notes()->setPlainText("Notes");
+    for (const auto& [name, widget] : gadgets) {
+        const double contrast = textContrast(widget);
+        QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1: contrast %2").arg(name).arg(contrast)));
+    }
+    QApplication::setPalette(desktop);
 }
 
 QTEST_MAIN(KeyboardTest)

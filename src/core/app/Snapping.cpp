@@ -1,5 +1,7 @@
 #include "app/Snapping.h"
 
+#include <algorithm>
+
 namespace quillbox {
 
 namespace {
@@ -39,6 +41,27 @@ SnapRect snapToBorders(const SnapRect& proposed, int workRight, int workBottom, 
     snapAxis(r.left, r.right, workRight, latches.left, latches.right);
     snapAxis(r.top, r.bottom, workBottom, latches.top, latches.bottom);
     return r;
+}
+
+} // namespace quillbox
+
+namespace quillbox {
+
+WindowSize fitWindow(WindowSize full, WindowSize room, int bar) {
+    WindowSize size = full;
+    const bool tall = room.height < full.height;
+    const bool wide = room.width < full.width + (tall ? bar : 0);
+    if (tall) {
+        size.height = room.height;
+        size.width = full.width + bar;
+    }
+    if (wide) {
+        size.width = room.width;
+        size.height = std::min(full.height + bar, room.height);
+    }
+    size.width = std::max(size.width, 1);
+    size.height = std::max(size.height, 1);
+    return size;
 }
 
 } // namespace quillbox

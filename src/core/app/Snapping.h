@@ -28,4 +28,14 @@ struct SnapLatches {
 // left and top edges are 0 and whose right and bottom edges are given.
 SnapRect snapToBorders(const SnapRect& proposed, int workRight, int workBottom, SnapLatches& latches);
 
+// The size of a window whose page is `full` on a work area with `room` for it: the full page
+// where it fits, else as much as fits with a scroll bar of `bar` pixels added for each direction
+// that scrolls.
+struct WindowSize {
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const WindowSize&, const WindowSize&) = default;
+};
+WindowSize fitWindow(WindowSize full, WindowSize room, int bar);
+
 } // namespace quillbox

@@ -80,6 +80,8 @@ constexpr int LastPopupItem = 229;
 constexpr int FirstShortcutEvent = 230;
 constexpr int LastShortcutEvent = 251;
 constexpr int ReturnKey = 252;
+// Ctrl+F, where no command holds it: the search text gets the focus.
+constexpr int FindKey = 266;
 
 // Menu-bar item numbers, by command slot.
 constexpr int MenuItemOfSlot[22] = {2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 18, 19, 20, 21, 22, 24, 26, 27, 28};

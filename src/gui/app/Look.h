@@ -6,6 +6,7 @@
 #include <QString>
 
 class QFrame;
+class QPalette;
 class QScreen;
 class QWidget;
 
@@ -19,6 +20,10 @@ QFrame* makePanel(QWidget* parent, const QRect& geometry);
 // list repainted at every keystroke.
 void applyWindowPalette(QWidget* window);
 void applyEntryPalette(QWidget* entry);
+
+// The program's own colours, each background with its text colour, whatever the desktop's theme:
+// the fixed light greys of the windows would otherwise meet a dark theme's white text.
+QPalette programPalette();
 
 // Numbered image of the program's icon set.
 QIcon programImage(int number);

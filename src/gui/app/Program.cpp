@@ -86,6 +86,8 @@ bool Program::makeWorkingFolders() {
 
 bool Program::startUp() {
     QFont::insertSubstitution(QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"));
+    // The windows have fixed light colours; the desktop's theme (a dark one) must not pick the text.
+    QApplication::setPalette(programPalette());
     if (m_state.currentFolder.isEmpty()) {
         m_state.setWorkingFolder(QDir::currentPath());
     }
@@ -236,6 +238,8 @@ void Program::dispatch(int window, int number, Notify kind, int detail) {
                 slot = slotForShortcutEvent(number);
             } else if (number == Id::ReturnKey) {
                 slot = Id::Slot::EditRecord;
+            } else if (number == Id::FindKey) {
+                m_main->focusSearchText();
             }
             if (slot >= 0) {
                 handleCommand(slot);

@@ -4,6 +4,7 @@
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "app/PopupKeys.h"
+#include "app/Snapping.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordForm.h"
 
@@ -16,7 +17,9 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
+#include <QStyle>
 #include <QTextEdit>
 #include <QToolButton>
 
@@ -128,9 +131,18 @@ DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_di
                                  "QComboBox#labelEditor { background: rgb(191,191,191); }"
                                  "QLineEdit#recordNumber { border: none; }"));
     setFont(programFont(11));
-    setFixedSize(629, 700);
+    // The gadgets stand at fixed places on a page of the form's full size, which scrolls where
+    // the screen is smaller (a laptop at 150 % or 200 % scaling).
+    m_content = new QWidget;
+    m_content->setObjectName(QStringLiteral("dataForm"));
+    m_content->setFixedSize(fullSize);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidget(m_content);
+    m_scroll->viewport()->setAutoFillBackground(false);
     buildFieldRows();
     buildLowerPanels();
+    fitToScreen(screen());
     m_popupKeys = new PopupKeys(this);
     for (QComboBox* box : findChildren<QComboBox*>()) {
         m_popupKeys->watch(box);
@@ -164,7 +176,7 @@ DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_di
 void DataForm::buildFieldRows() {
     const DispatchFn& d = m_dispatch;
     const int w = Id::Window::DataForm;
-    QFrame* panel = makePanel(this, QRect(5, 5, 620, 400));
+    QFrame* panel = makePanel(m_content, QRect(5, 5, 620, 400));
     m_gadgets.insert(Id::DataForm::FieldPanel, panel);
     for (int row = 0; row < rowCount; ++row) {
         const RowPlace place = rowPlace(row);
@@ -215,7 +227,7 @@ void DataForm::buildLowerPanels() {
     const DispatchFn& d = m_dispatch;
     const int w = Id::Window::DataForm;
 
-    QFrame* notesPanel = makePanel(this, QRect(5, 410, 620, 165));
+    QFrame* notesPanel = makePanel(m_content, QRect(5, 410, 620, 165));
     m_notes = new QTextEdit(notesPanel);
     m_notes->setGeometry(5, 5, 608, 152);
     m_notes->setFont(programFont(11));
@@ -226,7 +238,7 @@ void DataForm::buildLowerPanels() {
     m_gadgets.insert(Id::DataForm::NotesPanel, notesPanel);
     m_gadgets.insert(Id::DataForm::Notes, m_notes);
 
-    QFrame* boxPanel = makePanel(this, QRect(5, 580, 620, 40));
+    QFrame* boxPanel = makePanel(m_content, QRect(5, 580, 620, 40));
     auto* categoryLabel = new QLabel(QStringLiteral("Category"), boxPanel);
     categoryLabel->setGeometry(10, 7, 80, 20);
     categoryLabel->setFont(programFont(11));
@@ -245,7 +257,7 @@ void DataForm::buildLowerPanels() {
     m_gadgets.insert(Id::DataForm::CategoryLabel, categoryLabel);
     m_gadgets.insert(Id::DataForm::OwnerLabel, ownerLabel);
 
-    QFrame* buttonPanel = makePanel(this, QRect(5, 625, 620, 70));
+    QFrame* buttonPanel = makePanel(m_content, QRect(5, 625, 620, 70));
     m_gadgets.insert(Id::DataForm::ButtonPanel, buttonPanel);
     const struct {
         int gadget;
@@ -301,6 +313,20 @@ bool DataForm::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void DataForm::fitToScreen(const QScreen* screen) {
+    QSize size = fullSize;
+    if (screen) {
+        // Room for the window's frame and title bar, which the window system adds around it.
+        const QSize room = screen->availableGeometry().size() -
+                           QSize(16, 16 + style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+        const WindowSize fitted = fitWindow({fullSize.width(), fullSize.height()}, {room.width(), room.height()},
+                                            style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this));
+        size = QSize(fitted.width, fitted.height);
+    }
+    setFixedSize(size);
+    m_scroll->setGeometry(rect());
 }
 
 QLabel* DataForm::label(int labelColumn) const {

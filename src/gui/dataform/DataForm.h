@@ -11,6 +11,8 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTextEdit;
+class QScreen;
+class QScrollArea;
 
 namespace quillbox {
 
@@ -50,6 +52,9 @@ public:
     void clearFields();
     void setRecordNumber(const QString& number);
     void setLabelButtonsVisible(bool visible);
+    // The form's full size where the screen has room; otherwise as much as fits, scrolling.
+    void fitToScreen(const QScreen* screen);
+    static constexpr QSize fullSize{629, 700};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,6 +74,8 @@ private:
     QLineEdit* m_recordNumber = nullptr;
     QCheckBox* m_labelButtons = nullptr;
     PopupKeys* m_popupKeys = nullptr;
+    QWidget* m_content = nullptr;
+    QScrollArea* m_scroll = nullptr;
 };
 
 } // namespace quillbox

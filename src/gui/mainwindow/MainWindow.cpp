@@ -55,6 +55,8 @@ void MainWindow::buildGadgets() {
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setShowGrid(false);
     m_list->setWordWrap(false);
+    // Tab leaves the list for the search panel instead of walking its cells.
+    m_list->setTabKeyNavigation(false);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->verticalHeader()->hide();
     // Fixed row heights keep a list of 100,000 rows as quick as one of ten.
@@ -130,6 +132,14 @@ void MainWindow::buildGadgets() {
     connect(m_fieldBox, &QComboBox::activated, this, [d, w] { d(w, Id::Main::FieldBox, Notify::Chosen, 0); });
     connect(m_searchTypeBox, &QComboBox::activated, this, [d, w] { d(w, Id::Main::SearchTypeBox, Notify::Chosen, 0); });
     connect(m_searchText, &QLineEdit::textChanged, this, [d, w] { d(w, Id::Main::SearchText, Notify::Changed, 0); });
+
+    // Tab goes round the list and the search panel, left to right.
+    QWidget::setTabOrder(m_list, m_ownerBox);
+    QWidget::setTabOrder(m_ownerBox, m_categoryBox);
+    QWidget::setTabOrder(m_categoryBox, m_fieldBox);
+    QWidget::setTabOrder(m_fieldBox, m_searchTypeBox);
+    QWidget::setTabOrder(m_searchTypeBox, m_searchText);
+    showFocusFrame(m_list, false);
 
     m_popupKeys = new PopupKeys(this);
     for (QComboBox* box : {m_ownerBox, m_categoryBox, m_fieldBox, m_searchTypeBox}) {
@@ -261,13 +271,33 @@ void MainWindow::registerShortcuts() {
             add(combination, Id::ReturnKey);
         }
     }
+    if (const QKeyCombination find(Qt::ControlModifier, Qt::Key_F); !m_registeredKeys.contains(find.toCombined())) {
+        add(find, Id::FindKey);
+    }
 }
 
 void MainWindow::watchShortcutOverrides(QWidget* widget) {
     widget->installEventFilter(this);
 }
 
+void MainWindow::showFocusFrame(QTableView* list, bool focused) {
+    // The list draws through palettes only (quick to repaint); its frame shows where the keys go.
+    list->setFrameStyle(QFrame::Box | QFrame::Plain);
+    list->setLineWidth(2);
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::WindowText, focused ? QColor(0, 0, 128) : QColor(150, 150, 150));
+    list->setPalette(palette);
+}
+
+void MainWindow::focusSearchText() {
+    m_searchText->setFocus(Qt::ShortcutFocusReason);
+    m_searchText->selectAll();
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_list && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        showFocusFrame(m_list, event->type() == QEvent::FocusIn);
+    }
     // Entry fields claim keys such as Ctrl+C and Ctrl+A for themselves; the program's own
     // shortcuts win on this window whichever gadget has the focus.
     if (event->type() == QEvent::ShortcutOverride) {

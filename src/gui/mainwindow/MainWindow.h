@@ -43,6 +43,8 @@ public:
     void setMessage(const QString& text);
     void setCount(const QString& text);
     QString message() const;
+    // Ctrl+F: the search text gets the focus, its text selected for typing over.
+    void focusSearchText();
     QString count() const;
 
     // Menu bar and pop-up item for a command slot.
@@ -64,6 +66,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static void showFocusFrame(QTableView* list, bool focused);
     void buildGadgets();
     void buildMenus();
     void buildStatusBar();
