@@ -1,5 +1,6 @@
 #include "app/Ids.h"
 #include "dataform/DataForm.h"
+#include "dataform/GeneratorWindow.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "store/SiteStore.h"
@@ -9,6 +10,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTextEdit>
 #include <QWindow>
@@ -87,6 +90,7 @@ QString count(TestEnv& env) {
 class DataFormTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void generatorAndStrength();
     void addOpensEmptyWithNextNumberAndValueLists();
     void newRecordOfAnotherOwnerBecomesLastRow();
     void saveChecksShowBoxAndKeepForm_data();
@@ -550,6 +554,30 @@ void DataFormTest::copyToNewOwnerStartsFromSelectedRecord() {
     copy[Col::Owner] = original[Col::Owner];
     copy[Col::Record] = original[Col::Record];
     QCOMPARE(copy.field, original.field);
+}
+
+void DataFormTest::generatorAndStrength() {
+    TestEnv env;
+    QVERIFY(startWith(env, fourRecords()));
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::AddRecord]);
+    QLabel* strength = form(env)->strengthLabel();
+    QCOMPARE(strength->text(), QString());
+    type(box(env, Col::Password), "password");
+    QVERIFY2(strength->text().startsWith("poor"), qPrintable(strength->text()));
+
+    formEvent(env, Id::DataForm::Generator);
+    auto* generator = form(env)->findChild<GeneratorWindow*>();
+    QVERIFY(generator && generator->isVisible());
+    const QString first = generator->value();
+    generator->generate();
+    QVERIFY(generator->value() != first);
+    QCOMPARE(generator->value().size(), 20);
+    generator->passphraseChoice()->setChecked(true);
+    QCOMPARE(generator->value().count('-'), 5);
+    const QString chosen = generator->value();
+    QTest::mouseClick(generator->findChildren<QPushButton*>().at(1), Qt::LeftButton); // Apply
+    QCOMPARE(box(env, Col::Password)->currentText(), chosen);
+    QVERIFY2(!strength->text().startsWith("poor"), qPrintable(strength->text()));
 }
 
 QTEST_MAIN(DataFormTest)

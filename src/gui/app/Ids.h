@@ -59,6 +59,8 @@ constexpr int RecordCaption = 175;
 constexpr int RecordNumber = 176;
 constexpr int Exit = 177;
 constexpr int LabelEditor = 205;
+constexpr int Generator = 206;        // the button beside the password box
+constexpr int PasswordStrength = 207; // the estimate beside it
 constexpr int ReturnKey = 261;
 constexpr int EscapeKey = 262;
 } // namespace DataForm

@@ -20,6 +20,7 @@ namespace quillbox {
 class AboutWindow;
 class BalloonTips;
 class DataForm;
+class GeneratorWindow;
 class MainWindow;
 class PasswordWindow;
 class PrintWindow;
@@ -162,6 +163,7 @@ private:
     // What the form shows now becomes what counts as saved.
     void markFormUnchanged();
     void cancelLabelEditor();
+    void openGenerator();
     int rowOfEditedRecord() const;
     void openLabelEditor(int labelGadget);
     void commitLabelEditor();
@@ -181,6 +183,7 @@ private:
     AppState& m_state;
     std::unique_ptr<MainWindow> m_main;
     QPointer<DataForm> m_dataForm;
+    QPointer<GeneratorWindow> m_generator;
     SiteRecord m_formAsOpened; // the form's record when it opened, to tell whether it holds edits
     QPointer<AboutWindow> m_about;
     QSystemTrayIcon* m_tray = nullptr;

@@ -4,6 +4,7 @@
 #include "app/ProgramText.h"
 #include "app/WindowEffects.h"
 #include "dataform/DataForm.h"
+#include "dataform/GeneratorWindow.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordForm.h"
 #include "store/SearchQuery.h"
@@ -195,6 +196,9 @@ void Program::handleDataFormEvent(int number, Notify kind, int /*detail*/) {
     case Id::DataForm::ReturnKey:
         commitLabelEditor();
         break;
+    case Id::DataForm::Generator:
+        openGenerator();
+        break;
     case Id::DataForm::LabelButtons: {
         const bool on = m_dataForm->labelButtonsSwitch()->isChecked();
         m_dataForm->setLabelButtonsVisible(on);
@@ -333,6 +337,20 @@ void Program::commitLabelEditor() {
         label->show();
     }
     m_state.labelEditGadget = -1;
+}
+
+void Program::openGenerator() {
+    if (m_generator) {
+        m_generator->raise();
+        return;
+    }
+    m_generator = new GeneratorWindow(m_dataForm);
+    connect(m_generator, &GeneratorWindow::applied, this, [this](const QString& value) {
+        if (m_dataForm) {
+            m_dataForm->valueBox(Col::Password)->setEditText(value);
+        }
+    });
+    m_generator->show();
 }
 
 void Program::cancelLabelEditor() {

@@ -7,6 +7,7 @@
 #include "app/Snapping.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordForm.h"
+#include "settings/PasswordMaker.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -196,13 +197,28 @@ void DataForm::buildFieldRows() {
         button->hide();
         connect(button, &QToolButton::clicked, this, [d, w, buttonGadget] { d(w, buttonGadget, Notify::Command, 0); });
 
-        QComboBox* box = newValueBox(panel, QRect(place.boxX, place.boxY, 400, place.boxHeight));
+        // The password box leaves room for its strength and the generator's button.
+        const int boxWidth = row == 2 ? 258 : 400;
+        QComboBox* box = newValueBox(panel, QRect(place.boxX, place.boxY, boxWidth, place.boxHeight));
         watchKeys(box->lineEdit());
 
         m_gadgets.insert(labelGadget, label);
         m_gadgets.insert(buttonGadget, button);
         m_gadgets.insert(boxGadget, box);
     }
+
+    QComboBox* password = valueBox(Col::Password);
+    m_strength = new QLabel(panel);
+    m_strength->setGeometry(password->geometry().right() + 4, password->y(), 112, password->height());
+    m_strength->setFont(programFont(8));
+    m_strength->setAlignment(Qt::AlignCenter);
+    m_gadgets.insert(Id::DataForm::PasswordStrength, m_strength);
+    connect(password, &QComboBox::editTextChanged, this, [this](const QString& text) { showStrength(text); });
+    QToolButton* generator = pictureButton(panel, QRect(password->geometry().right() + 118, password->y() + 1, 22, 22),
+                                           Id::Image::Program, QSize(16, 16));
+    generator->setToolTip(QStringLiteral("Generate a password"));
+    connect(generator, &QToolButton::clicked, this, [d, w] { d(w, Id::DataForm::Generator, Notify::Command, 0); });
+    m_gadgets.insert(Id::DataForm::Generator, generator);
 
     m_labelEditor = newValueBox(panel, QRect(15, 120, 150, 20));
     m_labelEditor->setObjectName(QStringLiteral("labelEditor"));
@@ -374,6 +390,15 @@ void DataForm::clearFields() {
     valueBox(Col::Category)->clearEditText();
     valueBox(Col::Owner)->clearEditText();
     m_notes->clear();
+}
+
+void DataForm::showStrength(const QString& password) {
+    const PasswordStrength strength = passwordStrength(password);
+    m_strength->setText(strengthText(strength));
+    // Red for a password that is easy to guess, green for a strong one.
+    m_strength->setStyleSheet(strength.weak()     ? QStringLiteral("color: rgb(150,0,0);")
+                              : strength.bits > 0 ? QStringLiteral("color: rgb(0,100,0);")
+                                                  : QString());
 }
 
 void DataForm::setRecordNumber(const QString& number) {

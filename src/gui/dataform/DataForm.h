@@ -52,6 +52,7 @@ public:
     void clearFields();
     void setRecordNumber(const QString& number);
     void setLabelButtonsVisible(bool visible);
+    QLabel* strengthLabel() const { return m_strength; }
     // The form's full size where the screen has room; otherwise as much as fits, scrolling.
     void fitToScreen(const QScreen* screen);
     static constexpr QSize fullSize{629, 700};
@@ -64,6 +65,7 @@ private:
     void buildFieldRows();
     void buildLowerPanels();
     void watchKeys(QWidget* widget);
+    void showStrength(const QString& password);
     // Passes the box's edits (Changed) and choices (Chosen) on to the program.
     void reportEdits(QComboBox* box, int gadget);
 
@@ -74,6 +76,7 @@ private:
     QLineEdit* m_recordNumber = nullptr;
     QCheckBox* m_labelButtons = nullptr;
     PopupKeys* m_popupKeys = nullptr;
+    QLabel* m_strength = nullptr;
     QWidget* m_content = nullptr;
     QScrollArea* m_scroll = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "app/ProgramText.h"
+#include "settings/PasswordMaker.h"
 
 #include <QCloseEvent>
 #include <QFocusEvent>
@@ -121,6 +122,19 @@ PasswordWindow::PasswordWindow(int window, DispatchFn dispatch, QWidget* parent)
     if (window == Id::Window::PasswordEditor) {
         m_fields.value(116)->setReadOnly(true);
         m_firstField = 118;
+    }
+    // A new password's strength shows as it is typed, over the right end of its caption.
+    const int newField = window == Id::Window::PasswordEditor ? 120 : window == Id::Window::FirstRunPassword ? 124 : 0;
+    if (QLineEdit* field = m_fields.value(newField)) {
+        m_strength = new QLabel(field->parentWidget());
+        m_strength->setGeometry(field->x() + 150, field->y() - 20, field->width() - 150, 15);
+        m_strength->setFont(programFont(8));
+        m_strength->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        connect(field, &QLineEdit::textChanged, this, [this](const QString& text) {
+            const PasswordStrength strength = passwordStrength(text);
+            m_strength->setText(strength.weak() ? strengthText(strength) + QStringLiteral(": weak, make it longer")
+                                                : strengthText(strength));
+        });
     }
     setFixedSize(layout.size);
     centreOnScreen(this, parent ? parent->screen() : screen());

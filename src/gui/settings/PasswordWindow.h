@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 
 namespace quillbox {
@@ -28,6 +29,8 @@ public:
     int firstField() const { return m_firstField; }
     // Gadget number of the entry field holding the window's focus, or 0.
     int focusedField() const;
+    // The strength of the new password, in the windows that choose one; null in the others.
+    QLabel* strengthLabel() const { return m_strength; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -43,6 +46,7 @@ private:
     int m_firstField = 0;
     DispatchFn m_dispatch;
     QHash<int, QLineEdit*> m_fields;
+    QLabel* m_strength = nullptr;
 };
 
 } // namespace quillbox
