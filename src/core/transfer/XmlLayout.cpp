@@ -1,5 +1,8 @@
 #include "transfer/XmlLayout.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace quillbox::XmlLayout {
 
 namespace {
@@ -112,39 +115,60 @@ void valueElement(QString& out, int level, QStringView name, QStringView value) 
     endTag(out, level, name);
 }
 
-QString readValue(const QString& text) {
-    if (!text.startsWith(lineEnd)) {
-        return text;
-    }
-    QStringView body = QStringView(text).sliced(2);
-    const qsizetype last = body.lastIndexOf(lineEnd);
-    if (last >= 0) {
-        bool blanksOnly = true;
-        for (qsizetype i = last + 2; i < body.size() && blanksOnly; ++i) {
-            blanksOnly = body[i] == QLatin1Char(' ');
-        }
-        if (blanksOnly) {
-            body = body.first(last);
-        }
-    }
+namespace {
+
+bool isIndentation(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+// The lines of body joined again, each without the given prefix where it begins with it; with
+// exact set, nullopt unless every line begins with it.
+std::optional<QString> dropPrefix(QStringView body, QStringView prefix, bool exact) {
     QString value;
     value.reserve(body.size());
     qsizetype start = 0;
     for (;;) {
         const qsizetype brk = body.indexOf(lineEnd, start);
-        const qsizetype end = brk < 0 ? body.size() : brk;
-        qsizetype first = start;
-        while (first < end && first - start < 6 && body[first] == QLatin1Char(' ')) {
-            ++first;
+        QStringView line = body.sliced(start, (brk < 0 ? body.size() : brk) - start);
+        if (line.startsWith(prefix)) {
+            line = line.sliced(prefix.size());
+        } else if (exact) {
+            return std::nullopt;
         }
-        value += body.sliced(first, end - first);
+        value += line;
         if (brk < 0) {
-            break;
+            return value;
         }
         value += lineEnd;
         start = brk + 2;
     }
-    return value;
+}
+
+} // namespace
+
+QString readValue(const QString& text, int level) {
+    if (!text.startsWith(lineEnd)) {
+        return text;
+    }
+    const QStringView all(text);
+    const QString inner(2 * (level + 1), QLatin1Char(' '));
+    const QString outer = lineEnd + QString(2 * level, QLatin1Char(' '));
+    if (all.size() >= 2 + outer.size() && all.endsWith(outer)) {
+        if (auto exact = dropPrefix(all.sliced(2, all.size() - 2 - outer.size()), inner, true)) {
+            return *exact;
+        }
+    }
+    qsizetype first = 2;
+    while (first < all.size() && isIndentation(all[first])) {
+        ++first;
+    }
+    const QStringView indentation = all.sliced(2, first - 2);
+    QStringView body = all.sliced(first);
+    const qsizetype last = body.lastIndexOf(lineEnd);
+    if (last >= 0 && std::all_of(body.begin() + last + 2, body.end(), isIndentation)) {
+        body = body.first(last);
+    }
+    return indentation.isEmpty() ? body.toString() : *dropPrefix(body, indentation, false);
 }
 
 } // namespace quillbox::XmlLayout

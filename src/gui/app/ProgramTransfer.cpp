@@ -6,17 +6,22 @@
 #include "store/SiteStore.h"
 #include "transfer/Bookmarks.h"
 #include "transfer/CsvFormat.h"
+#include "transfer/ExportCheck.h"
 #include "transfer/FilePatterns.h"
 #include "transfer/ImportBatch.h"
+#include "transfer/ImportPreview.h"
 #include "transfer/ImportText.h"
 #include "transfer/TableExport.h"
 #include "transfer/TextFormat.h"
 #include "transfer/TransferProgress.h"
-#include "transfer/XmlDump.h"
-#include "transfer/XmlTree.h"
+#include "transfer/XmlImport.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <functional>
 
 namespace quillbox {
 
@@ -58,20 +63,74 @@ void refillBoxesAfterImport(Program& program) {
     refill(main->categoryBox(), allCategoriesStatement(), state.lastCategory);
 }
 
-void importLines(Program& program, const QString& path, bool csv) {
-    const std::optional<QByteArray> bytes = readImportFile(path);
-    if (!bytes) {
-        program.showError(QStringLiteral("Could not open the import file."));
+// Reads the open file into a sink and says why the whole file is refused, or nothing.
+using FileReader = std::function<QString(QIODevice& file, ImportSink& sink)>;
+
+// An import reads the file twice, a piece at a time: first into a preview the user sees before
+// anything is stored, then, if the user goes on, into the database in one transaction.
+void importFile(Program& program, const QString& path, const QString& cannotOpen, const FileReader& read) {
+    AppState& state = program.state();
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        program.showError(cannotOpen);
         return;
     }
-    const QString text = decodeImportBytes(*bytes);
-    ImportBatch batch(program);
-    if (csv) {
-        readCsvRecords(text, batch);
-    } else {
-        readTextRecords(text, batch);
+    ImportPreview preview;
+    const QString refusal = read(file, preview);
+    if (!refusal.isEmpty()) {
+        program.showError(refusal);
+        return;
     }
-    batch.finish();
+    if (preview.recordCount() == 0) {
+        program.showError(noRecordMessage);
+        return;
+    }
+    if (!state.seams.importPreview || !state.seams.importPreview(preview, program.mainWindow())) {
+        program.showInfo(QStringLiteral("Import cancelled, nothing was stored."));
+        return;
+    }
+    if (!file.seek(0)) {
+        program.showError(cannotOpen);
+        return;
+    }
+    ImportBatch batch(program);
+    const QString changed = read(file, batch);
+    if (!changed.isEmpty()) {
+        batch.abort(changed); // the file changed since the preview: store none of it
+    }
+    if (!batch.finish()) {
+        return; // the batch has said why
+    }
+    const QString message = importedMessage(batch.imported(), batch.refusedCount());
+    if (batch.failed() > 0) {
+        program.showError(message + QStringLiteral(" %1 not stored: %2").arg(batch.failed()).arg(batch.lastFailure()));
+    } else {
+        program.showInfo(message);
+    }
+}
+
+// Whose records a file from another program's layout becomes: the owner the list shows.
+QString listedOwner(Program& program) {
+    const QString owner = program.mainWindow()->ownerBox()->currentText();
+    if (!owner.isEmpty()) {
+        return owner;
+    }
+    const AppState& state = program.state();
+    return ownerFromHomeFolder(state.seams.homeFolder ? state.seams.homeFolder() : QDir::homePath());
+}
+
+void importLines(Program& program, const QString& path, bool csv) {
+    const QString owner = csv ? listedOwner(program) : QString();
+    importFile(program, path, QStringLiteral("Could not open the import file."),
+               [&](QIODevice& file, ImportSink& sink) {
+                   DeviceLines lines(file);
+                   if (csv) {
+                       readCsvRecords(lines, sink, owner);
+                   } else {
+                       readTextRecords(lines, sink);
+                   }
+                   return lines.failure();
+               });
 }
 
 void importXml(Program& program, const QString& path) {
@@ -79,39 +138,26 @@ void importXml(Program& program, const QString& path) {
         program.showInfo(QStringLiteral("No filename as user cancelled the process"));
         return;
     }
-    const std::optional<QByteArray> bytes = readImportFile(path);
-    if (!bytes || bytes->isEmpty()) {
-        program.showError(QStringLiteral("Could not load the XML data file for importing"));
+    const QString cannotLoad = QStringLiteral("Could not load the XML data file for importing");
+    if (QFileInfo(path).size() == 0) {
+        program.showError(cannotLoad);
         return;
     }
-    // A parse error is not reported: what was read before it is imported.
-    XmlTree tree;
-    tree.load(*bytes);
-    const QList<XmlItem> items = collectXmlItems(tree);
-    ImportBatch batch(program);
-    for (const XmlItem& item : items) {
-        batch.insertItem(item);
-    }
-    batch.finish();
+    importFile(program, path, cannotLoad, [](QIODevice& file, ImportSink& sink) {
+        const XmlReadResult result = readXmlRecords(file, sink);
+        return result.wellFormed ? QString() : xmlNotWellFormedMessage(result);
+    });
 }
 
 void importBookmarks(Program& program, const QString& path) {
     const AppState& state = program.state();
     const QString owner = ownerFromHomeFolder(state.seams.homeFolder ? state.seams.homeFolder() : QDir::homePath());
-    const std::optional<QByteArray> bytes = readImportFile(path);
-    if (!bytes) {
-        program.showError(QStringLiteral("The import file could not be read"));
-        return;
-    }
-    const QList<BookmarkEntry> entries = readBookmarks(decodeImportBytes(*bytes), owner);
-    if (entries.isEmpty()) {
-        return;
-    }
-    ImportBatch batch(program);
-    for (const BookmarkEntry& entry : entries) {
-        batch.record(bookmarkRecord(entry));
-    }
-    batch.finish();
+    importFile(program, path, QStringLiteral("The import file could not be read"),
+               [&](QIODevice& file, ImportSink& sink) {
+                   DeviceLines lines(file, DeviceLines::Markup::Html);
+                   readBookmarkRecords(lines, owner, sink);
+                   return lines.failure();
+               });
 }
 
 } // namespace
@@ -147,6 +193,11 @@ void Program::exportRecords() {
     }
     const ExportFormat format =
         choice.pattern == 1 ? ExportFormat::Csv : (choice.pattern == 2 ? ExportFormat::Xml : ExportFormat::Text);
+    // Said before anything is written, so the user can still choose CSV instead.
+    const QString loss = exportLossMessage(exportLoss(m_state.database, format), format);
+    if (!loss.isEmpty()) {
+        messageBox(QStringLiteral("Export Warning"), loss);
+    }
     // The XML export shows no per-record messages; the line formats show the last record and
     // the count, drawn when the progress dialog refreshes and at the end.
     const bool perRecordStatus = format != ExportFormat::Xml;

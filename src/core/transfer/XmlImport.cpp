@@ -1,0 +1,182 @@
+#include "transfer/XmlImport.h"
+
+#include "transfer/XmlLayout.h"
+
+#include <QBuffer>
+#include <QHash>
+#include <QIODevice>
+#include <QStringDecoder>
+
+#include <expat.h>
+
+#include <vector>
+
+namespace quillbox {
+
+namespace {
+
+struct Frame {
+    QByteArray text; // character data directly inside, as UTF-8
+    qsizetype line = 0;
+    // The item made of this element's children so far.
+    SiteRecord values;
+    QString unknownName;
+};
+
+struct Reader {
+    ImportSink& sink;
+    XML_Parser parser = nullptr;
+    std::vector<Frame> stack;
+
+    static int columnOf(const QString& name) {
+        static const QHash<QString, int> columns = [] {
+            QHash<QString, int> map;
+            for (int k = 0; k < Col::TextColumns; ++k) {
+                map.insert(columnNames()[k], k);
+            }
+            return map;
+        }();
+        const int k = columns.value(name, -1);
+        return k >= 0 ? k : columns.value(name.toLower(), -1);
+    }
+
+    void itemEnds(Frame& parent) {
+        if (!parent.unknownName.isEmpty()) {
+            // The database's own words for it, as when the statement named the column.
+            sink.refused(parent.line, QStringLiteral("table quillbox has no column named ") + parent.unknownName);
+        } else {
+            sink.record(parent.values);
+        }
+        parent.values = SiteRecord();
+        parent.unknownName.clear();
+    }
+};
+
+Reader& reader(void* data) {
+    return *static_cast<Reader*>(data);
+}
+
+bool blank(const QByteArray& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+
+void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
+    Reader& r = reader(data);
+    if (!r.stack.empty()) {
+        Frame& parent = r.stack.back();
+        if (blank(parent.text)) {
+            parent.text.clear(); // layout between children: nothing to keep, however long the file
+        }
+        if (qstrcmp(name, "record") == 0) {
+            r.itemEnds(parent);
+        }
+    }
+    Frame frame;
+    frame.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
+    r.stack.push_back(std::move(frame));
+}
+
+void XMLCALL onEnd(void* data, const XML_Char* name) {
+    Reader& r = reader(data);
+    const int level = static_cast<int>(r.stack.size()) - 1;
+    Frame done = std::move(r.stack.back());
+    r.stack.pop_back();
+    if (r.stack.empty() || qstrcmp(name, "record") == 0) {
+        return;
+    }
+    Frame& parent = r.stack.back();
+    const QString column = QString::fromUtf8(name);
+    const int k = Reader::columnOf(column);
+    if (k < 0) {
+        if (parent.unknownName.isEmpty()) {
+            parent.unknownName = column;
+        }
+        return;
+    }
+    parent.values[k] = XmlLayout::readValue(QString::fromUtf8(done.text), level);
+}
+
+void XMLCALL onCharacters(void* data, const XML_Char* s, int len) {
+    Reader& r = reader(data);
+    if (r.stack.empty()) {
+        return;
+    }
+    // The parser hands every line break of the file over as one LF, and a character reference
+    // as its character; only the length of the markup behind it tells them apart.
+    if (len == 1 && s[0] == '\n' && XML_GetCurrentByteCount(r.parser) <= 2) {
+        r.stack.back().text.append("\r\n", 2);
+    } else {
+        r.stack.back().text.append(s, len);
+    }
+}
+
+// Single-byte encodings the parser does not know itself (windows-1252 and the like), mapped
+// through the toolkit's converters.
+int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
+    if (!QStringDecoder(name).isValid()) {
+        return XML_STATUS_ERROR;
+    }
+    for (int b = 0; b < 256; ++b) {
+        QStringDecoder one(name);
+        const char byte = static_cast<char>(b);
+        const QString c = one.decode(QByteArrayView(&byte, 1));
+        info->map[b] = (c.size() == 1 && !one.hasError()) ? c[0].unicode() : -1;
+    }
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
+} // namespace
+
+XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink) {
+    XmlReadResult result;
+    Reader r{sink, nullptr, {}};
+    r.parser = XML_ParserCreate(nullptr);
+    if (!r.parser) {
+        result.wellFormed = false;
+        result.error = QStringLiteral("out of memory");
+        return result;
+    }
+    // No handler for external entities, and parameter entities never parsed: nothing outside
+    // the file is ever opened. Expat's own amplification limit ends entity bombs as errors.
+    XML_SetParamEntityParsing(r.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    XML_SetUserData(r.parser, &r);
+    XML_SetElementHandler(r.parser, onStart, onEnd);
+    XML_SetCharacterDataHandler(r.parser, onCharacters);
+    XML_SetUnknownEncodingHandler(r.parser, onUnknownEncoding, nullptr);
+    constexpr qsizetype piece = 1 << 20;
+    bool ok = true;
+    for (;;) {
+        const QByteArray bytes = device.read(piece);
+        const bool last = bytes.isEmpty() || device.atEnd();
+        ok = XML_Parse(r.parser, bytes.constData(), static_cast<int>(bytes.size()), last) == XML_STATUS_OK;
+        if (!ok || last) {
+            break;
+        }
+    }
+    if (!ok) {
+        result.wellFormed = false;
+        result.error = QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(r.parser)));
+        result.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
+    }
+    XML_ParserFree(r.parser);
+    return result;
+}
+
+XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink) {
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    return readXmlRecords(buffer, sink);
+}
+
+QString xmlNotWellFormedMessage(const XmlReadResult& result) {
+    return QStringLiteral("The XML file is not well-formed: %1 at line %2. Nothing was imported.")
+        .arg(result.error)
+        .arg(result.line);
+}
+
+} // namespace quillbox
