@@ -284,6 +284,8 @@ void XmlDumpTest::streamedRecords_data() {
                "<Quillbox><SiteItem><sitename>&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;</sitename>"
                "<record/></SiteItem></Quillbox>")
         << QStringList() << "limit on input amplification factor (from DTD and entities) breached @3";
+    QTest::newRow("nesting without end") << QByteArray("<a>").repeated(100000) << QStringList()
+                                         << "elements nested too deeply @1";
     QTest::newRow("undeclared Latin-1") << head +
                                                "<SiteItem><sitename>Caf\xE9</sitename><record/></SiteItem></Quillbox>"
                                         << QStringList() << "not well-formed (invalid token) @3";

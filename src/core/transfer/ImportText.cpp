@@ -235,7 +235,11 @@ bool DeviceLines::next(QString& line, QString& end) {
                 (m_text[stop] == QLatin1Char('\r') && stop + 1 < n && m_text[stop + 1] == QLatin1Char('\n')) ? 2 : 1;
         }
         line = m_text.sliced(m_pos, stop - m_pos);
-        end = m_text.sliced(stop, next - stop);
+        // The three endings share static text: no allocation per line.
+        static const QString crlf = QStringLiteral("\r\n");
+        static const QString cr = QStringLiteral("\r");
+        static const QString lf = QStringLiteral("\n");
+        end = next - stop == 2 ? crlf : next == stop ? QString() : m_text[stop] == QLatin1Char('\r') ? cr : lf;
         m_pos = next;
         ++m_number;
         return true;

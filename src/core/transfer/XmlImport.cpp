@@ -15,39 +15,49 @@ namespace quillbox {
 
 namespace {
 
+constexpr size_t maxDepth = 1000;
+
+// One open element. Frames are kept when elements close, so their buffers are reused.
 struct Frame {
     QByteArray text; // character data directly inside, as UTF-8
     qsizetype line = 0;
     // The item made of this element's children so far.
     SiteRecord values;
-    QString unknownName;
+    QByteArray unknownName;
 };
 
 struct Reader {
     ImportSink& sink;
     XML_Parser parser = nullptr;
-    std::vector<Frame> stack;
+    std::vector<Frame> frames;
+    size_t depth = 0; // frames in use
+    bool tooDeep = false;
 
-    static int columnOf(const QString& name) {
-        static const QHash<QString, int> columns = [] {
-            QHash<QString, int> map;
+    static int columnOf(const char* name) {
+        static const QHash<QByteArray, int> columns = [] {
+            QHash<QByteArray, int> map;
             for (int k = 0; k < Col::TextColumns; ++k) {
-                map.insert(columnNames()[k], k);
+                map.insert(columnNames()[k].toUtf8(), k);
             }
             return map;
         }();
-        const int k = columns.value(name, -1);
-        return k >= 0 ? k : columns.value(name.toLower(), -1);
+        const QByteArray key = QByteArray::fromRawData(name, static_cast<qsizetype>(qstrlen(name)));
+        const int k = columns.value(key, -1);
+        // The database takes column names in any case, so earlier files may have used any.
+        return k >= 0 ? k : columns.value(key.toLower(), -1);
     }
 
     void itemEnds(Frame& parent) {
         if (!parent.unknownName.isEmpty()) {
             // The database's own words for it, as when the statement named the column.
-            sink.refused(parent.line, QStringLiteral("table quillbox has no column named ") + parent.unknownName);
+            sink.refused(parent.line,
+                         QStringLiteral("table quillbox has no column named ") + QString::fromUtf8(parent.unknownName));
         } else {
             sink.record(parent.values);
         }
-        parent.values = SiteRecord();
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            parent.values[k].clear();
+        }
         parent.unknownName.clear();
     }
 };
@@ -63,34 +73,49 @@ bool blank(const QByteArray& text) {
 
 void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     Reader& r = reader(data);
-    if (!r.stack.empty()) {
-        Frame& parent = r.stack.back();
+    if (r.depth > 0) {
+        Frame& parent = r.frames[r.depth - 1];
         if (blank(parent.text)) {
-            parent.text.clear(); // layout between children: nothing to keep, however long the file
+            parent.text.resize(0); // layout between children: nothing to keep, however long the file
         }
         if (qstrcmp(name, "record") == 0) {
             r.itemEnds(parent);
         }
     }
-    Frame frame;
+    // Each open element holds a record's worth of fields; a hostile file nesting without end
+    // would otherwise take memory in proportion to its length.
+    if (r.depth >= maxDepth) {
+        r.tooDeep = true;
+        XML_StopParser(r.parser, XML_FALSE);
+        return;
+    }
+    if (r.depth == r.frames.size()) {
+        r.frames.emplace_back();
+    }
+    Frame& frame = r.frames[r.depth++];
+    frame.text.resize(0);
     frame.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
-    r.stack.push_back(std::move(frame));
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        frame.values[k].clear();
+    }
+    frame.unknownName.clear();
 }
 
 void XMLCALL onEnd(void* data, const XML_Char* name) {
     Reader& r = reader(data);
-    const int level = static_cast<int>(r.stack.size()) - 1;
-    Frame done = std::move(r.stack.back());
-    r.stack.pop_back();
-    if (r.stack.empty() || qstrcmp(name, "record") == 0) {
+    if (r.depth == 0 || r.tooDeep) {
         return;
     }
-    Frame& parent = r.stack.back();
-    const QString column = QString::fromUtf8(name);
-    const int k = Reader::columnOf(column);
+    const int level = static_cast<int>(--r.depth);
+    if (r.depth == 0 || qstrcmp(name, "record") == 0) {
+        return;
+    }
+    const Frame& done = r.frames[r.depth];
+    Frame& parent = r.frames[r.depth - 1];
+    const int k = Reader::columnOf(name);
     if (k < 0) {
         if (parent.unknownName.isEmpty()) {
-            parent.unknownName = column;
+            parent.unknownName = name;
         }
         return;
     }
@@ -99,15 +124,16 @@ void XMLCALL onEnd(void* data, const XML_Char* name) {
 
 void XMLCALL onCharacters(void* data, const XML_Char* s, int len) {
     Reader& r = reader(data);
-    if (r.stack.empty()) {
+    if (r.depth == 0) {
         return;
     }
+    QByteArray& text = r.frames[r.depth - 1].text;
     // The parser hands every line break of the file over as one LF, and a character reference
     // as its character; only the length of the markup behind it tells them apart.
     if (len == 1 && s[0] == '\n' && XML_GetCurrentByteCount(r.parser) <= 2) {
-        r.stack.back().text.append("\r\n", 2);
+        text.append("\r\n", 2);
     } else {
-        r.stack.back().text.append(s, len);
+        text.append(s, len);
     }
 }
 
@@ -133,7 +159,7 @@ int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
 
 XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink) {
     XmlReadResult result;
-    Reader r{sink, nullptr, {}};
+    Reader r{sink, nullptr, {}, 0};
     r.parser = XML_ParserCreate(nullptr);
     if (!r.parser) {
         result.wellFormed = false;
@@ -159,7 +185,8 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink) {
     }
     if (!ok) {
         result.wellFormed = false;
-        result.error = QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(r.parser)));
+        result.error = r.tooDeep ? QStringLiteral("elements nested too deeply")
+                                 : QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(r.parser)));
         result.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
     }
     XML_ParserFree(r.parser);

@@ -124,6 +124,12 @@ bool isIndentation(QChar c) {
 // The lines of body joined again, each without the given prefix where it begins with it; with
 // exact set, nullopt unless every line begins with it.
 std::optional<QString> dropPrefix(QStringView body, QStringView prefix, bool exact) {
+    if (!body.contains(lineEnd)) {
+        if (body.startsWith(prefix)) {
+            return body.sliced(prefix.size()).toString();
+        }
+        return exact ? std::nullopt : std::optional<QString>(body.toString());
+    }
     QString value;
     value.reserve(body.size());
     qsizetype start = 0;
@@ -151,10 +157,19 @@ QString readValue(const QString& text, int level) {
         return text;
     }
     const QStringView all(text);
-    const QString inner(2 * (level + 1), QLatin1Char(' '));
-    const QString outer = lineEnd + QString(2 * level, QLatin1Char(' '));
-    if (all.size() >= 2 + outer.size() && all.endsWith(outer)) {
-        if (auto exact = dropPrefix(all.sliced(2, all.size() - 2 - outer.size()), inner, true)) {
+    // The program's own layout: the value's lines each 2 (level + 1) blanks in, the end tag's line
+    // 2 level blanks in.
+    const qsizetype inner = 2 * (level + 1);
+    const qsizetype outer = 2 + 2 * level;
+    const auto blanks = [](QStringView v) {
+        return std::all_of(v.begin(), v.end(), [](QChar c) { return c == QLatin1Char(' '); });
+    };
+    if (all.size() >= 2 + outer && all.sliced(all.size() - outer).startsWith(lineEnd) &&
+        blanks(all.sliced(all.size() - outer + 2))) {
+        static const QString spaces(16, QLatin1Char(' '));
+        const QString deep = inner > spaces.size() ? QString(inner, QLatin1Char(' ')) : QString();
+        const QStringView prefix = deep.isEmpty() ? QStringView(spaces).first(inner) : QStringView(deep);
+        if (auto exact = dropPrefix(all.sliced(2, all.size() - 2 - outer), prefix, true)) {
             return *exact;
         }
     }

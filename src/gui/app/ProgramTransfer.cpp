@@ -5,23 +5,18 @@
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "transfer/Bookmarks.h"
-#include "transfer/CsvFormat.h"
 #include "transfer/ExportCheck.h"
 #include "transfer/FilePatterns.h"
 #include "transfer/ImportBatch.h"
 #include "transfer/ImportPreview.h"
-#include "transfer/ImportText.h"
+#include "transfer/ImportRead.h"
 #include "transfer/TableExport.h"
-#include "transfer/TextFormat.h"
 #include "transfer/TransferProgress.h"
-#include "transfer/XmlImport.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <functional>
 
 namespace quillbox {
 
@@ -63,12 +58,10 @@ void refillBoxesAfterImport(Program& program) {
     refill(main->categoryBox(), allCategoriesStatement(), state.lastCategory);
 }
 
-// Reads the open file into a sink and says why the whole file is refused, or nothing.
-using FileReader = std::function<QString(QIODevice& file, ImportSink& sink)>;
-
 // An import reads the file twice, a piece at a time: first into a preview the user sees before
 // anything is stored, then, if the user goes on, into the database in one transaction.
-void importFile(Program& program, const QString& path, const QString& cannotOpen, const FileReader& read) {
+void importFile(Program& program, const QString& path, const QString& cannotOpen, ImportFormat format,
+                const QString& owner) {
     AppState& state = program.state();
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
@@ -76,7 +69,7 @@ void importFile(Program& program, const QString& path, const QString& cannotOpen
         return;
     }
     ImportPreview preview;
-    const QString refusal = read(file, preview);
+    const QString refusal = readImport(file, format, owner, preview);
     if (!refusal.isEmpty()) {
         program.showError(refusal);
         return;
@@ -94,7 +87,7 @@ void importFile(Program& program, const QString& path, const QString& cannotOpen
         return;
     }
     ImportBatch batch(program);
-    const QString changed = read(file, batch);
+    const QString changed = readImport(file, format, owner, batch);
     if (!changed.isEmpty()) {
         batch.abort(changed); // the file changed since the preview: store none of it
     }
@@ -109,28 +102,15 @@ void importFile(Program& program, const QString& path, const QString& cannotOpen
     }
 }
 
-// Whose records a file from another program's layout becomes: the owner the list shows.
-QString listedOwner(Program& program) {
-    const QString owner = program.mainWindow()->ownerBox()->currentText();
-    if (!owner.isEmpty()) {
-        return owner;
-    }
+QString homeOwner(Program& program) {
     const AppState& state = program.state();
     return ownerFromHomeFolder(state.seams.homeFolder ? state.seams.homeFolder() : QDir::homePath());
 }
 
-void importLines(Program& program, const QString& path, bool csv) {
-    const QString owner = csv ? listedOwner(program) : QString();
-    importFile(program, path, QStringLiteral("Could not open the import file."),
-               [&](QIODevice& file, ImportSink& sink) {
-                   DeviceLines lines(file);
-                   if (csv) {
-                       readCsvRecords(lines, sink, owner);
-                   } else {
-                       readTextRecords(lines, sink);
-                   }
-                   return lines.failure();
-               });
+// Whose records a file from another program's layout becomes: the owner the list shows.
+QString listedOwner(Program& program) {
+    const QString owner = program.mainWindow()->ownerBox()->currentText();
+    return owner.isEmpty() ? homeOwner(program) : owner;
 }
 
 void importXml(Program& program, const QString& path) {
@@ -143,21 +123,7 @@ void importXml(Program& program, const QString& path) {
         program.showError(cannotLoad);
         return;
     }
-    importFile(program, path, cannotLoad, [](QIODevice& file, ImportSink& sink) {
-        const XmlReadResult result = readXmlRecords(file, sink);
-        return result.wellFormed ? QString() : xmlNotWellFormedMessage(result);
-    });
-}
-
-void importBookmarks(Program& program, const QString& path) {
-    const AppState& state = program.state();
-    const QString owner = ownerFromHomeFolder(state.seams.homeFolder ? state.seams.homeFolder() : QDir::homePath());
-    importFile(program, path, QStringLiteral("The import file could not be read"),
-               [&](QIODevice& file, ImportSink& sink) {
-                   DeviceLines lines(file, DeviceLines::Markup::Html);
-                   readBookmarkRecords(lines, owner, sink);
-                   return lines.failure();
-               });
+    importFile(program, path, cannotLoad, ImportFormat::Xml, QString());
 }
 
 } // namespace
@@ -168,18 +134,20 @@ void Program::importRecords() {
         showError(QStringLiteral("User cancelled the import process."));
         return;
     }
+    const QString cannotOpen = QStringLiteral("Could not open the import file.");
     switch (choice.pattern) {
     case 1:
-        importLines(*this, choice.path, true);
+        importFile(*this, choice.path, cannotOpen, ImportFormat::Csv, listedOwner(*this));
         break;
     case 2:
         importXml(*this, choice.path);
         break;
     case 3:
-        importBookmarks(*this, choice.path);
+        importFile(*this, choice.path, QStringLiteral("The import file could not be read"), ImportFormat::Bookmarks,
+                   homeOwner(*this));
         break;
     default:
-        importLines(*this, choice.path, false);
+        importFile(*this, choice.path, cannotOpen, ImportFormat::Text, QString());
         break;
     }
     refillBoxesAfterImport(*this);
