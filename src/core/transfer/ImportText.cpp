@@ -51,8 +51,8 @@ namespace {
 
 constexpr qsizetype pieceSize = 1 << 20;
 
-// How many bytes at the start are whole, valid UTF-8 sequences. bad tells whether the byte
-// after them is wrong, rather than the start of a sequence cut off by the end of the bytes.
+} // namespace
+
 qsizetype validUtf8(QByteArrayView bytes, bool& bad) {
     const auto* p = reinterpret_cast<const uchar*>(bytes.data());
     const qsizetype n = bytes.size();
@@ -95,6 +95,8 @@ qsizetype validUtf8(QByteArrayView bytes, bool& bad) {
     }
     return n;
 }
+
+namespace {
 
 qsizetype lineBreaks(QStringView text) {
     qsizetype count = 0;

@@ -78,6 +78,10 @@ private:
     qsizetype m_pos = 0;
 };
 
+// How many bytes at the start are whole, valid UTF-8 sequences. bad tells whether the byte
+// after them is wrong, rather than the start of a sequence cut off by the end of the bytes.
+qsizetype validUtf8(QByteArrayView bytes, bool& bad);
+
 inline const QString nulBytesMessage =
     QStringLiteral("The file holds NUL bytes, so it is no text file; nothing was imported.");
 QString notUtf8Message(qsizetype line);

@@ -1,5 +1,6 @@
 #include "transfer/XmlImport.h"
 
+#include "transfer/ImportText.h"
 #include "transfer/XmlLayout.h"
 
 #include <QBuffer>
@@ -183,10 +184,23 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink) {
             break;
         }
     }
+    const XML_Error code = XML_GetErrorCode(r.parser);
+    if (!ok && code == XML_ERROR_INVALID_TOKEN && device.seek(XML_GetCurrentByteIndex(r.parser))) {
+        // Bytes that are no UTF-8 where UTF-8 was due: the usual cause is a file saved in
+        // another encoding without saying so.
+        bool bad = false;
+        if (validUtf8(device.read(4), bad) == 0 && bad) {
+            result.wellFormed = false;
+            result.notUtf8 = true;
+            result.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
+            XML_ParserFree(r.parser);
+            return result;
+        }
+    }
     if (!ok) {
         result.wellFormed = false;
-        result.error = r.tooDeep ? QStringLiteral("elements nested too deeply")
-                                 : QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(r.parser)));
+        result.error =
+            r.tooDeep ? QStringLiteral("elements nested too deeply") : QString::fromUtf8(XML_ErrorString(code));
         result.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
     }
     XML_ParserFree(r.parser);
@@ -201,6 +215,9 @@ XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink) {
 }
 
 QString xmlNotWellFormedMessage(const XmlReadResult& result) {
+    if (result.notUtf8) {
+        return notUtf8Message(result.line);
+    }
     return QStringLiteral("The XML file is not well-formed: %1 at line %2. Nothing was imported.")
         .arg(result.error)
         .arg(result.line);

@@ -13,6 +13,7 @@ struct XmlReadResult {
     bool wellFormed = true;
     QString error; // the parser's reason when it was not
     qsizetype line = 0;
+    bool notUtf8 = false; // the reason: bytes that are no UTF-8 in a file that is read as UTF-8
 };
 
 // Reads the records of an XML file as the parser streams through it; nothing but the item being
@@ -24,6 +25,7 @@ struct XmlReadResult {
 XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink);
 XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink);
 
+// What the status line says of such a file.
 QString xmlNotWellFormedMessage(const XmlReadResult& result);
 
 } // namespace quillbox
