@@ -239,7 +239,8 @@ void transferCases(int size, const QList<SiteRecord>& records, Running& running,
     int rows = 0;
     const double readFloor = floorMs(running.state.databaseFile, QStringLiteral("SELECT * FROM quillbox"), &rows);
     // The imports read the files the exports write.
-    const bool importing = wanted("import from");
+    const bool importing = wanted("import from CSV") || wanted("import from text") || wanted("import from XML") ||
+                           wanted("import from bookmarks");
     for (int pattern = 0; pattern < 3; ++pattern) {
         if (!wanted(exportNames[pattern]) && !importing) {
             continue;

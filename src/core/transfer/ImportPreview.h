@@ -25,6 +25,7 @@ public:
     void record(const SiteRecord& values) override;
     void refused(qsizetype line, const QString& reason) override;
     void mapping(const QStringList& columns) override { m_mapping = columns; }
+    bool wantsValues() const override { return m_first.size() < firstRecordsKept; }
 
     qsizetype recordCount() const { return m_records; }
     qsizetype refusedCount() const { return m_refused; }

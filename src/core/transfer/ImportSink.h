@@ -17,6 +17,9 @@ public:
     // How the columns of a file with a header line are placed, one text per column; told once,
     // before the first record.
     virtual void mapping(const QStringList& columns) { Q_UNUSED(columns); }
+    // False when the sink only counts records from here on, so a reader may skip decoding
+    // their values.
+    virtual bool wantsValues() const { return true; }
 };
 
 inline const QString noDelimiterMessage = QStringLiteral("Data delimiter not found, invalid line format.");

@@ -48,6 +48,9 @@ struct Reader {
         return k >= 0 ? k : columns.value(key.toLower(), -1);
     }
 
+    // Whether the sink still takes the values; when it only counts, text is not even kept.
+    bool values = true;
+
     void itemEnds(Frame& parent) {
         if (!parent.unknownName.isEmpty()) {
             // The database's own words for it, as when the statement named the column.
@@ -55,6 +58,7 @@ struct Reader {
                          QStringLiteral("table quillbox has no column named ") + QString::fromUtf8(parent.unknownName));
         } else {
             sink.record(parent.values);
+            values = sink.wantsValues();
         }
         for (int k = 0; k < Col::TextColumns; ++k) {
             parent.values[k].clear();
@@ -120,12 +124,14 @@ void XMLCALL onEnd(void* data, const XML_Char* name) {
         }
         return;
     }
-    parent.values[k] = XmlLayout::readValue(QString::fromUtf8(done.text), level);
+    if (r.values) {
+        parent.values[k] = XmlLayout::readValue(QString::fromUtf8(done.text), level);
+    }
 }
 
 void XMLCALL onCharacters(void* data, const XML_Char* s, int len) {
     Reader& r = reader(data);
-    if (r.depth == 0) {
+    if (r.depth == 0 || !r.values) {
         return;
     }
     QByteArray& text = r.frames[r.depth - 1].text;
@@ -160,7 +166,7 @@ int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
 
 XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink) {
     XmlReadResult result;
-    Reader r{sink, nullptr, {}, 0};
+    Reader r{sink, nullptr, {}, 0, false, sink.wantsValues()};
     r.parser = XML_ParserCreate(nullptr);
     if (!r.parser) {
         result.wellFormed = false;
