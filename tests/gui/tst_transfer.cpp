@@ -9,11 +9,19 @@
 #include "support/TestEnv.h"
 #include "transfer/ImportBatch.h"
 #include "transfer/ImportPreview.h"
+#include "transfer/ImportPreviewWindow.h"
 #include "transfer/ImportText.h"
 #include "transfer/TransferProgress.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -102,6 +110,8 @@ private Q_SLOTS:
     void xmlItemWithUnknownColumn();
     void bookmarksBecomeRecords();
     void cancelledPreviewStoresNothing();
+    void previewWindowAnswers_data();
+    void previewWindowAnswers();
     void filesFromElsewhere_data();
     void filesFromElsewhere();
     void progressDialogShowsCountAfterDelay();
@@ -423,6 +433,38 @@ void TransferTest::cancelledPreviewStoresNothing() {
     QCOMPARE(commitCount, 0);
     QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QStringLiteral("0"));
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Import cancelled, nothing was stored."));
+}
+
+void TransferTest::previewWindowAnswers_data() {
+    QTest::addColumn<bool>("import");
+    QTest::newRow("Import") << true;
+    QTest::newRow("Cancel") << false;
+}
+
+void TransferTest::previewWindowAnswers() {
+    QFETCH(bool, import);
+    ImportPreview preview;
+    preview.record(makeRecord("Bank", "ann", "pw", "", "C", "O"));
+    preview.refused(3, QStringLiteral("Data delimiter not found, invalid line format."));
+    QString counts;
+    QString refused;
+    int rows = -1;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        counts = dialog->findChild<QLabel*>("counts")->text();
+        refused = dialog->findChild<QPlainTextEdit*>("refused")->toPlainText();
+        rows = dialog->findChild<QTableWidget*>()->rowCount();
+        for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons()) {
+            if (button->text() == (import ? QStringLiteral("Import") : QStringLiteral("Cancel"))) {
+                button->click();
+            }
+        }
+    });
+    QCOMPARE(showImportPreview(preview, nullptr), import);
+    QCOMPARE(counts, QStringLiteral("Records read: 1. Lines refused: 1."));
+    QCOMPARE(refused, QStringLiteral("Line 3: Data delimiter not found, invalid line format.\n"));
+    QCOMPARE(rows, 1);
 }
 
 // Files no one here wrote: what is stored (one value asked of the table) and what the status

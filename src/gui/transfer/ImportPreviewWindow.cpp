@@ -22,11 +22,13 @@ bool showImportPreview(const ImportPreview& preview, QWidget* parent) {
     auto* layout = new QVBoxLayout(&dialog);
 
     QString summary =
-        QStringLiteral("%1 records read, %2 lines refused.").arg(preview.recordCount()).arg(preview.refusedCount());
+        QStringLiteral("Records read: %1. Lines refused: %2.").arg(preview.recordCount()).arg(preview.refusedCount());
     if (preview.recordCount() > preview.firstRecords().size()) {
         summary += QStringLiteral(" The first %1 records are shown.").arg(preview.firstRecords().size());
     }
-    layout->addWidget(new QLabel(summary));
+    auto* counts = new QLabel(summary);
+    counts->setObjectName(QStringLiteral("counts"));
+    layout->addWidget(counts);
 
     if (!preview.columnMapping().isEmpty()) {
         auto* mapping = new QLabel(QStringLiteral("Columns: ") + preview.columnMapping().join(QStringLiteral("; ")));
@@ -54,6 +56,7 @@ bool showImportPreview(const ImportPreview& preview, QWidget* parent) {
             lines += QStringLiteral("... and %1 more.\n").arg(preview.refusedCount() - preview.refusals().size());
         }
         auto* refused = new QPlainTextEdit(lines);
+        refused->setObjectName(QStringLiteral("refused"));
         refused->setReadOnly(true);
         layout->addWidget(new QLabel(QStringLiteral("Refused lines:")));
         layout->addWidget(refused, 1);
