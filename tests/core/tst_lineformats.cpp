@@ -296,6 +296,10 @@ void LineFormatsTest::csvHeaders_data() {
         << QStringList{"sitename=Mail; username=me; password=p;w; homepage=https://m.example; lmisc1=Icon; misc1=0; "
                        "lmisc2=Last Modified; misc2=2024-01-01; lmisc3=Created; misc3=2023-01-01; category=Root/Mail; "
                        "owner=Owner"};
+    QTest::newRow("Title,URL,Username,Password,Notes,OTPAuth")
+        << QByteArray("Title,URL,Username,Password,Notes,OTPAuth\r\nShop,https://shop.example,me,pw,,\r\n")
+        << QStringList{"sitename=Shop; username=me; password=pw; homepage=https://shop.example; category=Imported; "
+                       "owner=Owner"};
     QTest::newRow("own column names, in any order")
         << QByteArray("notes,owner,category,sitename,lsitename,password\r\n\"a\r\nb\",Jo,,Bank,Label,pw\r\n")
         << QStringList{"lsitename=Label; sitename=Bank; password=pw; owner=Jo; notes=a\r\nb"};

@@ -115,6 +115,8 @@ void XmlDumpTest::readValueStripsOnlyTheLayout_data() {
                                      << "";
     QTest::newRow("an editor's tabs") << "\r\n\t\t\tJo\r\n\t\t"
                                       << "Jo";
+    QTest::newRow("only the end tag on its own line") << "Jo\r\n\t\t"
+                                                      << "Jo";
     QTest::newRow("eight blanks, two lines") << "\r\n                a  b\r\n                c\r\n            "
                                              << "a  b\r\nc";
     QTest::newRow("tabs, inner blanks and tabs kept") << "\r\n\t\t\ta \t b \r\n\t\t"

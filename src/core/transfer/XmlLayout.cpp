@@ -153,10 +153,15 @@ std::optional<QString> dropPrefix(QStringView body, QStringView prefix, bool exa
 } // namespace
 
 QString readValue(const QString& text, int level) {
-    if (!text.startsWith(lineEnd)) {
+    const QStringView all(text);
+    if (!all.startsWith(lineEnd)) {
+        // Written on the start tag's line: only the end tag may stand on a line of its own.
+        const qsizetype last = all.lastIndexOf(lineEnd);
+        if (last >= 0 && std::all_of(all.begin() + last + 2, all.end(), isIndentation)) {
+            return all.first(last).toString();
+        }
         return text;
     }
-    const QStringView all(text);
     // The program's own layout: the value's lines each 2 (level + 1) blanks in, the end tag's line
     // 2 level blanks in.
     const qsizetype inner = 2 * (level + 1);

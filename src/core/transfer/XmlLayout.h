@@ -23,7 +23,8 @@ void valueElement(QString& out, int level, QStringView name, QStringView value);
 // CR LF). The program's own layout for an element at this level is undone exactly, so every value
 // comes back as written. Any other layout (an editor's tabs or wider indentation) loses the line
 // break and indentation at the start and at the end, and continuation lines the first line's
-// indentation; whitespace inside the value stays. Text written on one line is kept as it stands.
+// indentation; whitespace inside the value stays. Text that begins on the start tag's line keeps all
+// but a line break and indentation before the end tag.
 QString readValue(const QString& text, int level = 2);
 
 } // namespace XmlLayout
