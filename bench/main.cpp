@@ -11,12 +11,15 @@
 #include "settings/ProgramSettings.h"
 #include "store/SearchQuery.h"
 #include "store/SqlText.h"
+#include "transfer/ImportPreview.h"
+#include "transfer/ImportRead.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
@@ -139,6 +142,8 @@ struct Running {
                 std::fprintf(stderr, "the start-up password was not taken\n");
             }
         };
+        // The import preview is answered at once, as a user pressing Import.
+        state.seams.importPreview = [](const ImportPreview&, QWidget*) { return true; };
         // The file requester answers with the file and pattern the case has chosen.
         state.seams.fileRequester = [this](const QString&, const QString&, const QString& patterns,
                                            QString* selectedFilter, bool) {
@@ -197,6 +202,27 @@ double insertFloorMs(const QList<SiteRecord>& records) {
     return ms;
 }
 
+// A browser's bookmark file with one bookmark per record, a description under every other one.
+void writeBookmarkFile(const QString& path, const QList<SiteRecord>& records) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return;
+    }
+    QByteArray out = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                     "charset=UTF-8\">\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n";
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        const SiteRecord& r = records[i];
+        out += "    <DT><A HREF=\"https://site" + QByteArray::number(i) +
+               ".example/?a=1&amp;b=2\" ADD_DATE=\"1700000000\">" + r[Col::SiteName].toHtmlEscaped().toUtf8() +
+               "</A>\n";
+        if (i % 2 == 0) {
+            out += "    <DD>" + r[Col::UserName].toHtmlEscaped().toUtf8() + "\n";
+        }
+    }
+    out += "</DL><p>\n";
+    file.write(out);
+}
+
 void printRow(const char* name, int size, int rows, double program, double floor) {
     std::printf("%-48s %9d %9d %9.1f", name, size, rows, program);
     if (floor > 0) {
@@ -213,7 +239,8 @@ void transferCases(int size, const QList<SiteRecord>& records, Running& running,
     int rows = 0;
     const double readFloor = floorMs(running.state.databaseFile, QStringLiteral("SELECT * FROM quillbox"), &rows);
     // The imports read the files the exports write.
-    const bool importing = wanted("import from CSV") || wanted("import from text");
+    const bool importing = wanted("import from CSV") || wanted("import from text") || wanted("import from XML") ||
+                           wanted("import from bookmarks");
     for (int pattern = 0; pattern < 3; ++pattern) {
         if (!wanted(exportNames[pattern]) && !importing) {
             continue;
@@ -232,7 +259,12 @@ void transferCases(int size, const QList<SiteRecord>& records, Running& running,
         const char* name;
         const char* extension;
         int pattern;
-    } imports[] = {{"import from CSV", "csv", 1}, {"import from text", "txt", 0}};
+        ImportFormat format;
+    } imports[] = {{"import from CSV", "csv", 1, ImportFormat::Csv},
+                   {"import from text", "txt", 0, ImportFormat::Text},
+                   {"import from XML", "xml", 2, ImportFormat::Xml},
+                   {"import from bookmarks", "html", 3, ImportFormat::Bookmarks}};
+    writeBookmarkFile(QDir(folder).filePath(QStringLiteral("export.html")), records);
     for (const auto& c : imports) {
         if (!wanted(c.name)) {
             continue;
@@ -255,6 +287,32 @@ void transferCases(int size, const QList<SiteRecord>& records, Running& running,
         fresh.reset();
         empty.reset();
         printRow(c.name, size, listed, ms, insertFloor);
+        // One reading pass alone, into the preview: the reader's own speed, without the inserts.
+        ImportPreview preview;
+        const double readMs = timeMs(nullptr, [&] {
+            preview = ImportPreview();
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            readImport(file, c.format, QStringLiteral("Bench"), preview);
+        });
+        std::printf("%-48s %9d %9lld %9.1f %9.0f records/s, %.0f MB/s\n", "  one reading pass", size,
+                    static_cast<long long>(preview.recordCount()), readMs, preview.recordCount() / (readMs / 1000.0),
+                    static_cast<double>(QFileInfo(path).size()) / 1048576.0 / (readMs / 1000.0));
+        std::printf("%-48s %9d %9d %9.0f records/s, %.0f MB/s\n", "  whole import, both passes", size, listed,
+                    listed / (ms / 1000.0), static_cast<double>(QFileInfo(path).size()) / 1048576.0 / (ms / 1000.0));
+        if (size >= 10000) {
+            // Peak memory of a fresh program importing the file: it should not grow with the file.
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--import-memory"), path, QString::number(c.pattern)});
+            child.waitForFinished(600000);
+            const QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
+            if (parts.size() == 2) {
+                std::printf("%-48s %9d %9s %9.1f MB (file %.1f MB)\n", "  peak resident memory of the import", size,
+                            parts[0].constData(), parts[1].toDouble() / 1024.0,
+                            static_cast<double>(QFileInfo(path).size()) / 1048576.0);
+            }
+        }
     }
 }
 
@@ -306,6 +364,16 @@ long peakResidentKb() {
     return -1;
 }
 
+// Child mode: start the program in an empty folder, import one file, report the rows and the peak
+// resident size.
+int importMemoryChild(const QString& path, int pattern) {
+    Folder empty{QList<SiteRecord>()};
+    Running running;
+    running.run(Id::Slot::Import, path, pattern);
+    std::printf("%d %ld\n", running.main()->model()->rowCount(), peakResidentKb());
+    return 0;
+}
+
 // Child mode: start the program in a prepared folder, list everything, report the peak resident size.
 int memoryChild(const QString& folder) {
     QDir::setCurrent(folder);
@@ -323,6 +391,9 @@ int main(int argc, char* argv[]) {
     const QStringList args = QCoreApplication::arguments();
     if (args.size() == 3 && args[1] == QLatin1String("--memory")) {
         return memoryChild(args[2]);
+    }
+    if (args.size() == 4 && args[1] == QLatin1String("--import-memory")) {
+        return importMemoryChild(args[2], args[3].toInt());
     }
 
     const SearchCase cases[] = {{"few rows, all fields, Sounds like", 0, 0, "zq7"},

@@ -19,7 +19,8 @@ inline QString summary(const SiteRecord& r) {
     return fields.join(QLatin1Char('|'));
 }
 
-// Keeps what a reader reports, in order: "R:" and the record's summary, or the refusal message.
+// Keeps what a reader reports, in order: "R:" and the record's summary, or the refused line's
+// number and reason.
 struct RecordingSink : ImportSink {
     QStringList events;
     QList<SiteRecord> records;
@@ -27,7 +28,11 @@ struct RecordingSink : ImportSink {
         records.append(values);
         events.append(QStringLiteral("R:") + summary(values));
     }
-    void refused(const QString& message) override { events.append(message); }
+    QStringList columns;
+    void refused(qsizetype line, const QString& reason) override {
+        events.append(QStringLiteral("%1: ").arg(line) + reason);
+    }
+    void mapping(const QStringList& c) override { columns = c; }
 };
 
 } // namespace quillbox::test

@@ -6,6 +6,7 @@
 #include "transfer/ImportText.h"
 #include "transfer/TextFormat.h"
 
+#include <QBuffer>
 #include <QtTest>
 
 using namespace quillbox;
@@ -15,17 +16,37 @@ namespace {
 
 const QString noDelimiter = QStringLiteral("Data delimiter not found, invalid line format.");
 const QString missing = QStringLiteral("Missing columns of data, invalid line format.");
+const QString unclosed = QStringLiteral("Closing quote not found, invalid line format.");
 
-QStringList readText(const QByteArray& bytes) {
+QString at(int line, const QString& reason) {
+    return QStringLiteral("%1: ").arg(line) + reason;
+}
+
+QString whole(const QString& reason) {
+    return QStringLiteral("whole: ") + reason;
+}
+
+// What a reader reports on a file's bytes, read as the program reads a file; a file refused whole
+// ends the list with "whole: " and the reason.
+template <typename Read> QStringList readBytes(const QByteArray& bytes, Read read) {
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    DeviceLines lines(buffer);
     RecordingSink sink;
-    readTextRecords(decodeImportBytes(bytes), sink);
+    read(lines, sink);
+    if (!lines.failure().isEmpty()) {
+        sink.events << QStringLiteral("whole: ") + lines.failure();
+    }
     return sink.events;
 }
 
+QStringList readText(const QByteArray& bytes) {
+    return readBytes(bytes, [](LineSource& lines, ImportSink& sink) { readTextRecords(lines, sink); });
+}
+
 QStringList readCsv(const QByteArray& bytes) {
-    RecordingSink sink;
-    readCsvRecords(decodeImportBytes(bytes), sink);
-    return sink.events;
+    return readBytes(bytes, [](LineSource& lines, ImportSink& sink) { readCsvRecords(lines, sink, "Owner"); });
 }
 
 // n pieces joined by the delimiter: "1|2|...".
@@ -58,6 +79,8 @@ private Q_SLOTS:
     void csvLineQuotesAndDoubles();
     void csvReader_data();
     void csvReader();
+    void csvHeaders_data();
+    void csvHeaders();
     void roundTripText();
     void roundTripCsv();
     void linesEndAtEveryKindOfBreak();
@@ -99,21 +122,32 @@ void LineFormatsTest::textReader_data() {
     QTest::addColumn<QStringList>("events");
     QTest::newRow("empty file") << QByteArray() << QStringList();
     QTest::newRow("three bars fill four fields") << QByteArray("a|b|c|d\r\n") << QStringList{"R:a|b|c|d"};
-    QTest::newRow("empty line") << QByteArray("\r\n") << QStringList{noDelimiter};
-    QTest::newRow("no bar") << QByteArray("just text") << QStringList{noDelimiter};
-    QTest::newRow("five bars") << pieces(6, "|") << QStringList{missing};
+    QTest::newRow("empty line") << QByteArray("\r\n") << QStringList{at(1, noDelimiter)};
+    QTest::newRow("no bar") << QByteArray("just text") << QStringList{at(1, noDelimiter)};
+    QTest::newRow("five bars") << pieces(6, "|") << QStringList{at(1, missing)};
     QTest::newRow("four bars") << pieces(5, "|") << QStringList{numbers(5)};
     QTest::newRow("six bars") << pieces(7, "|") << QStringList{numbers(7)};
     QTest::newRow("surplus pieces") << pieces(35, "|") << QStringList{numbers(35)};
     QTest::newRow("refused lines do not stop the file")
-        << QByteArray("x\r\n1|2|3|4|5|6\r\na|b\r\n") << QStringList{noDelimiter, missing, "R:a|b"};
+        << QByteArray("x\r\n1|2|3|4|5|6\r\na|b\r\n") << QStringList{at(1, noDelimiter), at(2, missing), "R:a|b"};
     QTest::newRow("tilde in notes only") << QByteArray("~|x") + QByteArray(27, '|') + "n~o~|extra"
                                          << QStringList{"R:~|x" + QString(27, '|') + "n\r\no\r\n"};
     QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBF"
                                                            "a|b")
                                              << QStringList{"R:a|b"};
-    QTest::newRow("invalid UTF-8") << QByteArray("a\xFF|\xC3") << QStringList{"R:a\uFFFD|\uFFFD"};
-    QTest::newRow("NUL") << QByteArray("a\0b|c", 5) << QStringList{"R:a\uFFFDb|c"};
+    QTest::newRow("invalid UTF-8") << QByteArray("a|b\r\na\xFF|\xC3") << QStringList{whole(notUtf8Message(2))};
+    QTest::newRow("Latin-1 on line 3") << QByteArray("a|b\nc|d\r\nCaf\xE9|x\n")
+                                       << QStringList{whole(notUtf8Message(3))};
+    QTest::newRow("cut off at the end") << QByteArray("a|\xC3") << QStringList{whole(notUtf8Message(1))};
+    QTest::newRow("encoded surrogate") << QByteArray("a|\xED\xA0\x80") << QStringList{whole(notUtf8Message(1))};
+    QTest::newRow("replacement character in the file kept")
+        << QByteArray("a|\xEF\xBF\xBD") << QStringList{"R:a|\uFFFD"};
+    QTest::newRow("NUL") << QByteArray("a\0b|c", 5) << QStringList{whole(nulBytesMessage)};
+    QTest::newRow("UTF-16 LE with mark") << QByteArray("\xFF\xFE"
+                                                       "C\0r\0\xE8\0m\0e\0|\0x\0\r\0\n\0",
+                                                       20)
+                                         << QStringList{"R:Crème|x"};
+    QTest::newRow("UTF-16 BE with mark") << QByteArray("\xFE\xFF\0a\0|\0\xE9", 8) << QStringList{"R:a|é"};
     QTest::newRow("UTF-8 text") << QByteArray("Cr\xC3\xA8me|\xE6\x97\xA5") << QStringList{"R:Crème|日"};
 }
 
@@ -152,9 +186,9 @@ void LineFormatsTest::csvReader_data() {
     QTest::addColumn<QStringList>("events");
     QTest::newRow("empty file") << QByteArray() << QStringList();
     QTest::newRow("quoted fields") << QByteArray("\"a\",\"b\",\"c\"\r\n") << QStringList{"R:a|b|c"};
-    QTest::newRow("one field") << QByteArray("\"a\"\r\n") << QStringList{noDelimiter};
-    QTest::newRow("empty line") << QByteArray("\r\n") << QStringList{noDelimiter};
-    QTest::newRow("five fields") << pieces(5, "\",\"", "\"", "\"") << QStringList{missing};
+    QTest::newRow("one field") << QByteArray("\"a\"\r\n") << QStringList{at(1, noDelimiter)};
+    QTest::newRow("empty line") << QByteArray("\r\n") << QStringList{at(1, noDelimiter)};
+    QTest::newRow("five fields") << pieces(5, "\",\"", "\"", "\"") << QStringList{at(1, missing)};
     QTest::newRow("four fields") << pieces(4, "\",\"", "\"", "\"") << QStringList{numbers(4)};
     QTest::newRow("six fields") << pieces(6, "\",\"", "\"", "\"") << QStringList{numbers(6)};
     QTest::newRow("surplus fields") << pieces(31, "\",\"", "\"", "\"") << QStringList{numbers(31)};
@@ -164,16 +198,22 @@ void LineFormatsTest::csvReader_data() {
     QTest::newRow("quote comma quote inside") << QByteArray("\"a\"\",\"\"b\",\"c\"") << QStringList{"R:a\",\"b|c"};
     QTest::newRow("multi-line notes") << QByteArray("\"a\",\"line1\r\nline2\rline3\nend\"\r\n\"b\",\"c\"\r\n")
                                       << QStringList{"R:a|line1\r\nline2\rline3\nend", "R:b|c"};
-    QTest::newRow("open quote ends at its line")
-        << QByteArray("\"a\",\"b\r\n\"c\",\"d\",\"e") << QStringList{"R:a|b", "R:c|d|e"};
+    QTest::newRow("quote never closed refuses its line")
+        << QByteArray("\"a\",\"b\r\nc,d\r\n") << QStringList{at(1, unclosed), "R:c|d"};
+    QTest::newRow("a later quote closes a value over lines")
+        << QByteArray("\"a\",\"b\r\n\"c\",\"d\"\r\n") << QStringList{"R:a|b\r\n\"c|d"};
     QTest::newRow("unquoted fields") << QByteArray("a,b,c\r\n") << QStringList{"R:a|b|c"};
-    QTest::newRow("text after closing quote kept") << QByteArray("\"a\"x,\"b\"") << QStringList{"R:ax|b"};
+    QTest::newRow("undoubled quote inside") << QByteArray("\"p\"w\",\"x\"") << QStringList{"R:p\"w|x"};
+    QTest::newRow("undoubled quotes around a word")
+        << QByteArray("\"He said \"hi\" to me\",\"x\"") << QStringList{"R:He said \"hi\" to me|x"};
+    QTest::newRow("doubled quote before the closing one") << QByteArray("\"a\"\"\",\"x\"") << QStringList{"R:a\"|x"};
     QTest::newRow("trailing comma") << QByteArray("\"a\",\"b\",\r\n") << QStringList{"R:a|b"};
     QTest::newRow("refused records do not stop the file")
         << QByteArray("x\r\n\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\"a\",\"b\"")
-        << QStringList{noDelimiter, missing, "R:a|b"};
+        << QStringList{at(1, noDelimiter), at(2, missing), "R:a|b"};
     QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBF\"a\",\"b\"") << QStringList{"R:a|b"};
-    QTest::newRow("invalid UTF-8") << QByteArray("\"\xFF\",\"\xC3\"") << QStringList{"R:\uFFFD|\uFFFD"};
+    QTest::newRow("invalid UTF-8") << QByteArray("\"\xFF\",\"\xC3\"") << QStringList{whole(notUtf8Message(1))};
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) << QStringList{whole(nulBytesMessage)};
 }
 
 void LineFormatsTest::csvReader() {
@@ -207,7 +247,7 @@ void LineFormatsTest::roundTripCsv() {
         file += csvLine(r) + QLatin1String("\r\n");
     }
     RecordingSink sink;
-    readCsvRecords(decodeImportBytes(file.toUtf8()), sink);
+    readCsvRecords(file, sink);
     QCOMPARE(sink.records.size(), table.size());
     for (qsizetype i = 0; i < table.size(); ++i) {
         for (int k = 0; k < Col::TextColumns; ++k) {
@@ -224,6 +264,76 @@ void LineFormatsTest::linesEndAtEveryKindOfBreak() {
         lines << line.toString();
     }
     QCOMPARE(lines, (QStringList{"a", "b", "c", "d", "", "e"}));
+}
+
+void LineFormatsTest::csvHeaders_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QStringList>("records"); // non-empty fields, the four usual labels left out
+    QTest::newRow("browser: name,url,username,password,note")
+        << QByteArray("name,url,username,password,note\r\nBank,https://bank.example/login,ann,pw,my note\r\n")
+        << QStringList{"sitename=Bank; username=ann; password=pw; homepage=https://bank.example/login; "
+                       "category=Imported; owner=Owner; notes=my note"};
+    QTest::newRow("logins without a title: the host names the site")
+        << QByteArray(
+               "url,username,password,httpRealm,formActionOrigin,guid,timeCreated,timeLastUsed,"
+               "timePasswordChanged\r\nhttps://mail.example:8443/x,bob,\"p,w\",,https://mail.example,{g1},17,18,19\r\n")
+        << QStringList{"sitename=mail.example; username=bob; password=p,w; homepage=https://mail.example:8443/x; "
+                       "lmisc1=formActionOrigin; misc1=https://mail.example; lmisc2=guid; misc2={g1}; "
+                       "lmisc3=timeCreated; misc3=17; lmisc4=timeLastUsed; misc4=18; lmisc5=timePasswordChanged; "
+                       "misc5=19; category=Imported; owner=Owner"};
+    QTest::newRow("folder becomes the category")
+        << QByteArray("folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,"
+                      "login_totp\r\nWork,1,login,Git,,,0,https://git.example,dev,s3cret,otpauth://totp/x\r\n"
+                      ",,login,Blog,hi,,0,https://blog.example,me,pw,\r\n")
+        << QStringList{"sitename=Git; username=dev; password=s3cret; homepage=https://git.example; lmisc1=favorite; "
+                       "misc1=1; lmisc2=type; misc2=login; lmisc3=reprompt; misc3=0; lmisc4=login_totp; "
+                       "misc4=otpauth://totp/x; category=Work; owner=Owner",
+                       "sitename=Blog; username=me; password=pw; homepage=https://blog.example; lmisc1=type; "
+                       "misc1=login; lmisc2=reprompt; misc2=0; category=Imported; owner=Owner; notes=hi"};
+    QTest::newRow("semicolons, recognised by the header")
+        << QByteArray("Group;Title;Username;Password;URL;Notes;TOTP;Icon;Last Modified;Created\r\n"
+                      "Root/Mail;Mail;me;\"p;w\";https://m.example;;;0;2024-01-01;2023-01-01\r\n\r\n")
+        << QStringList{"sitename=Mail; username=me; password=p;w; homepage=https://m.example; lmisc1=Icon; misc1=0; "
+                       "lmisc2=Last Modified; misc2=2024-01-01; lmisc3=Created; misc3=2023-01-01; category=Root/Mail; "
+                       "owner=Owner"};
+    QTest::newRow("Title,URL,Username,Password,Notes,OTPAuth")
+        << QByteArray("Title,URL,Username,Password,Notes,OTPAuth\r\nShop,https://shop.example,me,pw,,\r\n")
+        << QStringList{"sitename=Shop; username=me; password=pw; homepage=https://shop.example; category=Imported; "
+                       "owner=Owner"};
+    QTest::newRow("own column names, in any order")
+        << QByteArray("notes,owner,category,sitename,lsitename,password\r\n\"a\r\nb\",Jo,,Bank,Label,pw\r\n")
+        << QStringList{"lsitename=Label; sitename=Bank; password=pw; owner=Jo; notes=a\r\nb"};
+    QTest::newRow("more columns than free fields: the rest in the notes")
+        << QByteArray("name,password,c1,c2,c3,c4,c5,c6,c7,c8,c9,c10,c11\r\nS,p,1,2,3,4,5,6,7,8,9,10,11,12\r\n")
+        << QStringList{"sitename=S; password=p; lmisc1=c1; misc1=1; lmisc2=c2; misc2=2; lmisc3=c3; misc3=3; "
+                       "lmisc4=c4; misc4=4; lmisc5=c5; misc5=5; lmisc6=c6; misc6=6; lmisc7=c7; misc7=7; lmisc8=c8; "
+                       "misc8=8; lmisc9=c9; misc9=9; category=Imported; owner=Owner; "
+                       "notes=c10: 10\r\nc11: 11\r\nColumn 14: 12"};
+}
+
+void LineFormatsTest::csvHeaders() {
+    QFETCH(QByteArray, input);
+    QFETCH(QStringList, records);
+    QByteArray copy = input;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    DeviceLines lines(buffer);
+    RecordingSink sink;
+    readCsvRecords(lines, sink, QStringLiteral("Owner"));
+    const QStringList usualLabels{"Site name", "User name", "Password", "Home page"};
+    QStringList got;
+    for (const SiteRecord& r : sink.records) {
+        QStringList fields;
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            if (!r[k].isEmpty() && !(k < 8 && k % 2 == 0 && r[k] == usualLabels[k / 2])) {
+                fields << columnNames()[k] + QLatin1Char('=') + r[k];
+            }
+        }
+        got << fields.join(QStringLiteral("; "));
+    }
+    QCOMPARE(got, records);
+    QCOMPARE(sink.events.size(), records.size()); // nothing refused, the header no record
+    QCOMPARE(sink.columns.size(), input.left(input.indexOf('\r')).count(input.contains(';') ? ';' : ',') + 1);
 }
 
 QTEST_GUILESS_MAIN(LineFormatsTest)

@@ -1,8 +1,10 @@
 // The XML dump: the layout of a value, reading it back, the document tree over Expat, the walk
 // that finds the items, and the refusal of hostile files.
 #include "core/NastyTable.h"
+#include "core/RecordingSink.h"
 #include "store/SqlText.h"
 #include "transfer/XmlDump.h"
+#include "transfer/XmlImport.h"
 #include "transfer/XmlLayout.h"
 #include "transfer/XmlTree.h"
 
@@ -58,6 +60,8 @@ private Q_SLOTS:
     void earlierVersionFile();
     void insertStatementNamesColumnsAsTheyStand();
     void itemRecordPlacesValuesByName();
+    void streamedRecords_data();
+    void streamedRecords();
 };
 
 void XmlDumpTest::valueLayout_data() {
@@ -109,6 +113,14 @@ void XmlDumpTest::readValueStripsOnlyTheLayout_data() {
                                   << "a\r\nb";
     QTest::newRow("only the layout") << "\r\n"
                                      << "";
+    QTest::newRow("an editor's tabs") << "\r\n\t\t\tJo\r\n\t\t"
+                                      << "Jo";
+    QTest::newRow("only the end tag on its own line") << "Jo\r\n\t\t"
+                                                      << "Jo";
+    QTest::newRow("eight blanks, two lines") << "\r\n                a  b\r\n                c\r\n            "
+                                             << "a  b\r\nc";
+    QTest::newRow("tabs, inner blanks and tabs kept") << "\r\n\t\t\ta \t b \r\n\t\t"
+                                                      << "a \t b ";
 }
 
 void XmlDumpTest::readValueStripsOnlyTheLayout() {
@@ -240,6 +252,81 @@ void XmlDumpTest::itemRecordPlacesValuesByName() {
     QCOMPARE(r[Col::Owner], QStringLiteral("Ann"));
     QCOMPARE(r[Col::Notes], QStringLiteral("x, y, z"));
     QCOMPARE(r[Col::UserName], QString());
+}
+
+void XmlDumpTest::streamedRecords_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QStringList>("events"); // non-empty fields of each record, or a refused item
+    QTest::addColumn<QString>("error");      // the parser's reason and line; empty when well-formed
+    const QByteArray head = "<?xml version=\"1.0\"?>\n<Quillbox>\n";
+    QTest::newRow("re-indented with tabs, LF line ends")
+        << head + "\t<SiteItem>\n\t\t<sitename>\n\t\t\tJo\n\t\t</sitename>\n\t\t<owner>\n\t\t\tAnn\n\t\t</owner>\n"
+                  "\t\t<notes>\n\t\t\tone\n\t\t\t  "
+                  "two\n\t\t</notes>\n\t\t<record>\n\t\t\t7\n\t\t</record>\n\t</SiteItem>\n"
+                  "</Quillbox>\n"
+        << QStringList{"sitename=Jo,owner=Ann,notes=one\r\n  two"} << QString();
+    QTest::newRow("missing elements are empty")
+        << head + "<SiteItem><sitename>Only</sitename><record>1</record></SiteItem></Quillbox>"
+        << QStringList{"sitename=Only"} << QString();
+    QTest::newRow("unknown element refuses its item")
+        << head + "<SiteItem><bogus>x</bogus><record/></SiteItem>\n<SiteItem><sitename>B</sitename><record/>"
+                  "</SiteItem></Quillbox>"
+        << QStringList{"3: table quillbox has no column named bogus", "sitename=B"} << QString();
+    QTest::newRow("broken in the middle")
+        << head + "<SiteItem><sitename>A</sitename><record/></SiteItem>\n<SiteItem><sitename>B</site></SiteItem>"
+        << QStringList{"sitename=A"} << "mismatched tag @4";
+    QTest::newRow("truncated") << head + "<SiteItem><sitename>A</sitename><record/></SiteItem>\n<SiteItem><sitena"
+                               << QStringList{"sitename=A"} << "unclosed token @4";
+    QTest::newRow("entity bomb")
+        << QByteArray(
+               "<?xml version=\"1.0\"?>\n<!DOCTYPE q [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">"
+               "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;"
+               "&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
+               "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">]>\n"
+               "<Quillbox><SiteItem><sitename>&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;</sitename>"
+               "<record/></SiteItem></Quillbox>")
+        << QStringList() << "limit on input amplification factor (from DTD and entities) breached @3";
+    QTest::newRow("nesting without end") << QByteArray("<a>").repeated(100000) << QStringList()
+                                         << "elements nested too deeply @1";
+    QTest::newRow("undeclared Latin-1") << head +
+                                               "<SiteItem><sitename>Caf\xE9</sitename><record/></SiteItem></Quillbox>"
+                                        << QStringList() << "not UTF-8 @3";
+    QTest::newRow("declared windows-1252")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Quillbox><SiteItem><sitename>Caf\xE9 \x80"
+                      "</sitename><record/></SiteItem></Quillbox>")
+        << QStringList{"sitename=Café €"} << QString();
+    QTest::newRow("UTF-16 with mark")
+        << QByteArray("\xFF\xFE<\0Q\0>\0<\0S\0>\0<\0s\0i\0t\0e\0n\0a\0m\0e\0>\0\xE9\0<\0/\0s\0i\0t\0e\0n\0a\0m\0e\0>\0"
+                      "<\0r\0e\0c\0o\0r\0d\0/\0>\0<\0/\0S\0>\0<\0/\0Q\0>\0",
+                      92)
+        << QStringList{"sitename=é"} << QString();
+}
+
+void XmlDumpTest::streamedRecords() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QStringList, events);
+    QFETCH(QString, error);
+    RecordingSink sink;
+    const XmlReadResult result = readXmlRecords(xml, sink);
+    QStringList got;
+    for (const QString& event : sink.events) {
+        if (!event.startsWith(QLatin1String("R:"))) {
+            got << event;
+        }
+    }
+    for (const SiteRecord& r : sink.records) {
+        QStringList fields;
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            QVERIFY(!r[k].isNull() || r[k].isEmpty());
+            if (!r[k].isEmpty()) {
+                fields << columnNames()[k] + QLatin1Char('=') + r[k];
+            }
+        }
+        got.insert(sink.events.indexOf(QStringLiteral("R:") + summary(r)), fields.join(QLatin1Char(',')));
+    }
+    QCOMPARE(got, events);
+    const QString reason = result.notUtf8 ? QStringLiteral("not UTF-8") : result.error;
+    QCOMPARE(result.wellFormed ? QString() : reason + QStringLiteral(" @%1").arg(result.line), error);
 }
 
 QTEST_GUILESS_MAIN(XmlDumpTest)

@@ -8,10 +8,20 @@
 #include "store/SqlText.h"
 #include "support/TestEnv.h"
 #include "transfer/ImportBatch.h"
+#include "transfer/ImportPreview.h"
+#include "transfer/ImportPreviewWindow.h"
+#include "transfer/ImportText.h"
 #include "transfer/TransferProgress.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -87,6 +97,8 @@ private Q_SLOTS:
     void exportWritesChosenFormat_data();
     void exportWritesChosenFormat();
     void exportFailureIsReported();
+    void exportWarnsOfWhatItCannotKeep_data();
+    void exportWarnsOfWhatItCannotKeep();
     void roundTripThroughTheProgram_data();
     void roundTripThroughTheProgram();
     void importGrowsListAndRefillsBoxes();
@@ -97,7 +109,11 @@ private Q_SLOTS:
     void unreadableFiles();
     void xmlItemWithUnknownColumn();
     void bookmarksBecomeRecords();
-    void bookmarkFileWithoutBookmarksShowsNothing();
+    void cancelledPreviewStoresNothing();
+    void previewWindowAnswers_data();
+    void previewWindowAnswers();
+    void filesFromElsewhere_data();
+    void filesFromElsewhere();
     void progressDialogShowsCountAfterDelay();
     void listGrowsWhileTheDialogIsUp();
 };
@@ -174,6 +190,47 @@ void TransferTest::exportFailureIsReported() {
     QVERIFY(env.start());
     runExport(env, TextPattern, env.path("missing folder/out"));
     QVERIFY(env.main()->message().startsWith(QStringLiteral("Error: Cannot create the text export file.")));
+}
+
+void TransferTest::exportWarnsOfWhatItCannotKeep_data() {
+    QTest::addColumn<int>("pattern");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("notes");
+    QTest::addColumn<QString>("warning"); // empty: no box
+    const QString tail = QStringLiteral("; they will not come back exactly when the file is imported. The CSV format "
+                                        "keeps them.");
+    QTest::newRow("text: bar and tilde") << int(TextPattern) << "a|b"
+                                         << "2~3"
+                                         << "2 records hold characters the text format cannot carry, in the fields "
+                                            "password, notes" +
+                                                tail;
+    QTest::newRow("text: line breaks in notes kept") << int(TextPattern) << "pw"
+                                                     << "a\r\nb"
+                                                     << "";
+    QTest::newRow("xml: escape character") << int(XmlPattern) << "p\x1Bw"
+                                           << "a~|\r\n"
+                                           << "1 record holds characters the XML format cannot carry, in the fields "
+                                              "password" +
+                                                  tail;
+    QTest::newRow("csv keeps all") << int(CsvPattern) << "a|\x1B"
+                                   << "~"
+                                   << "";
+}
+
+void TransferTest::exportWarnsOfWhatItCannotKeep() {
+    QFETCH(int, pattern);
+    QFETCH(QString, password);
+    QFETCH(QString, notes);
+    QFETCH(QString, warning);
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.databaseFile,
+                 {makeRecord("A", "", password, "", "C", "O"), makeRecord("B", "", "", "", "C", "O", notes),
+                  makeRecord("C", "", "", "", "C", "O")});
+    QVERIFY(env.start());
+    runExport(env, Pattern(pattern), env.path("out"));
+    QCOMPARE(env.boxes.isEmpty() ? QString() : env.boxes.first().text, warning);
+    QCOMPARE(QDir(env.path()).entryList({"out.*"}, QDir::Files).size(), 1); // written all the same
 }
 
 void TransferTest::roundTripThroughTheProgram_data() {
@@ -277,7 +334,20 @@ void TransferTest::refusedLinesAreReportedAndSkipped() {
                                   "\"1\",\"2\",\"3\",\"4\",\"5\"\r\n");
     runImport(env, CsvPattern, env.path("in.csv"));
     QCOMPARE(env.column(RecordModel::SiteName), (QStringList{"One", "Two"}));
-    QCOMPARE(env.main()->message(), QStringLiteral("Error: Missing columns of data, invalid line format."));
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: 2 records imported, 3 lines refused."));
+    // The preview showed every refused line, with its number and reason, before anything was stored.
+    QCOMPARE(env.previews.size(), 1);
+    const ImportPreview& preview = env.previews.first();
+    QCOMPARE(preview.recordCount(), 2);
+    QStringList refused;
+    for (const RefusedLine& r : preview.refusals()) {
+        refused << QStringLiteral("%1 %2").arg(r.line).arg(r.reason);
+    }
+    QCOMPARE(refused, (QStringList{"2 Missing columns of data, invalid line format.",
+                                   "3 Data delimiter not found, invalid line format.",
+                                   "5 Missing columns of data, invalid line format."}));
+    QCOMPARE(preview.firstRecords().size(), 2);
+    QCOMPARE(preview.firstRecords()[1][Col::SiteName], QStringLiteral("Two"));
 }
 
 void TransferTest::unreadableFiles_data() {
@@ -324,7 +394,10 @@ void TransferTest::xmlItemWithUnknownColumn() {
     runImport(env, XmlPattern, env.path("in.xml"));
     QCOMPARE(env.listRows(),
              (QList<QStringList>{{"First, with comma", "", "", "", "C", "1"}, {"Third", "u", "", "", "", "2"}}));
-    QCOMPARE(env.main()->message(), QStringLiteral("Error: table quillbox has no column named bogus"));
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: 2 records imported, 1 line refused."));
+    QCOMPARE(env.previews.first().refusals().first().reason,
+             QStringLiteral("table quillbox has no column named bogus"));
+    QCOMPARE(env.previews.first().refusals().first().line, 4);
 }
 
 void TransferTest::bookmarksBecomeRecords() {
@@ -335,11 +408,11 @@ void TransferTest::bookmarksBecomeRecords() {
     runImport(env, BookmarkPattern, dataFile("bookmarks-chrome.html"));
     QCOMPARE(
         env.listRows(),
-        (QList<QStringList>{{"Example", "https://www.example.com/", "", "", "InterNet BookMark", "1"},
-                            {"Intranet \"Home\" &amp; more", "https://intranet.example/a?x=1&amp;y=2", "", "",
-                             "InterNet BookMark", "2"},
-                            {"Shop", "https://shop.example/", "", "", "InterNet BookMark", "3"},
-                            {"O'Brien's page", "https://wiki.example/O%27Brien", "", "", "InterNet BookMark", "4"}}));
+        (QList<QStringList>{
+            {"Example", "https://www.example.com/", "", "", "InterNet BookMark", "1"},
+            {"Intranet \"Home\" &amp; more", "https://intranet.example/a?x=1&y=2", "", "", "InterNet BookMark", "2"},
+            {"Shop", "https://shop.example/", "", "", "InterNet BookMark", "3"},
+            {"O'Brien's page", "https://wiki.example/O%27Brien", "", "", "InterNet BookMark", "4"}}));
     QCOMPARE(boxItems(env.main()->ownerBox()), QStringList{"wren"});
     QCOMPARE(scalarQuery(env.state.database, "SELECT lusername FROM quillbox WHERE record=4"),
              QStringLiteral("Site Address"));
@@ -347,13 +420,128 @@ void TransferTest::bookmarksBecomeRecords() {
              QStringLiteral("O'Brien's page"));
 }
 
-void TransferTest::bookmarkFileWithoutBookmarksShowsNothing() {
+void TransferTest::cancelledPreviewStoresNothing() {
     TestEnv env;
     QVERIFY(env.start());
-    env.main()->setMessage(QStringLiteral("before"));
-    runImport(env, BookmarkPattern, dataFile("bookmarks-lowercase.html"));
-    QCOMPARE(env.main()->message(), QStringLiteral("before"));
+    env.importAnswer = false;
+    commitCount = 0;
+    sqlite3_commit_hook(env.state.database.handle(), countCommit, nullptr);
+    runImport(env, CsvPattern, dataFile("export-layout.csv"));
+    sqlite3_commit_hook(env.state.database.handle(), nullptr, nullptr);
+    QCOMPARE(env.previews.size(), 1);
+    QCOMPARE(env.previews.first().recordCount(), 2);
+    QCOMPARE(commitCount, 0);
     QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QStringLiteral("0"));
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: Import cancelled, nothing was stored."));
+}
+
+void TransferTest::previewWindowAnswers_data() {
+    QTest::addColumn<bool>("import");
+    QTest::newRow("Import") << true;
+    QTest::newRow("Cancel") << false;
+}
+
+void TransferTest::previewWindowAnswers() {
+    QFETCH(bool, import);
+    ImportPreview preview;
+    preview.record(makeRecord("Bank", "ann", "pw", "", "C", "O"));
+    preview.refused(3, QStringLiteral("Data delimiter not found, invalid line format."));
+    QString counts;
+    QString refused;
+    int rows = -1;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        counts = dialog->findChild<QLabel*>("counts")->text();
+        refused = dialog->findChild<QPlainTextEdit*>("refused")->toPlainText();
+        rows = dialog->findChild<QTableWidget*>()->rowCount();
+        for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons()) {
+            if (button->text() == (import ? QStringLiteral("Import") : QStringLiteral("Cancel"))) {
+                button->click();
+            }
+        }
+    });
+    QCOMPARE(showImportPreview(preview, nullptr), import);
+    QCOMPARE(counts, QStringLiteral("Records read: 1. Lines refused: 1."));
+    QCOMPARE(refused, QStringLiteral("Line 3: Data delimiter not found, invalid line format.\n"));
+    QCOMPARE(rows, 1);
+}
+
+// Files no one here wrote: what is stored (one value asked of the table) and what the status
+// line says. A file refused whole stores nothing and shows no preview.
+void TransferTest::filesFromElsewhere_data() {
+    QTest::addColumn<int>("pattern");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("message");
+    const QString count = QStringLiteral("SELECT COUNT(*) FROM quillbox WHERE record > 1");
+    const QString imported = QStringLiteral("Info: 1 record imported, 0 lines refused.");
+    QTest::newRow("CSV with undoubled quotes")
+        << int(CsvPattern)
+        << QByteArray("\"Site name\",\"He said \"hi\" to me\",\"User name\",\"u\",\"Password\",\"p\"w\"\r\n")
+        << "SELECT sitename || '/' || password FROM quillbox WHERE record > 1"
+        << "He said \"hi\" to me/p\"w" << imported;
+    QTest::newRow("Latin-1 CSV") << int(CsvPattern) << QByteArray("\"a\",\"b\"\r\n\"Caf\xE9\",\"x\"\r\n") << count
+                                 << "0"
+                                 << "Error: " + notUtf8Message(2);
+    QTest::newRow("UTF-16 text with mark") << int(TextPattern)
+                                           << QByteArray("\xFF\xFE"
+                                                         "C\0\xE8\0|\0x\0\r\0\n\0",
+                                                         14)
+                                           << "SELECT lsitename FROM quillbox WHERE record > 1"
+                                           << "C\u00E8" << imported;
+    QTest::newRow("binary read as text") << int(TextPattern) << QByteArray("\x89PNG\r\n\x1A\n\0\0|\0", 12) << count
+                                         << "0"
+                                         << "Error: " + nulBytesMessage;
+    QTest::newRow("text without one record") << int(TextPattern) << QByteArray("just words\r\n") << count << "0"
+                                             << "Error: " + noRecordMessage;
+    QTest::newRow("XML broken in the middle")
+        << int(XmlPattern)
+        << QByteArray("<Quillbox>\n<SiteItem><sitename>A</sitename><record/></SiteItem>\n<SiteItem><x></SiteItem>")
+        << count << "0"
+        << "Error: The XML file is not well-formed: mismatched tag at line 3. Nothing was imported.";
+    QTest::newRow("XML item without most elements")
+        << int(XmlPattern) << QByteArray("<Quillbox><SiteItem><sitename>A</sitename><record/></SiteItem></Quillbox>")
+        << "SELECT COUNT(*) FROM quillbox WHERE record > 1 AND owner = '' AND notes = '' AND misc9 = ''"
+        << "1" << imported;
+    QTest::newRow("XML re-indented with tabs")
+        << int(XmlPattern)
+        << QByteArray("<Quillbox>\r\n\t<SiteItem>\r\n\t\t<owner>\r\n\t\t\tJo\r\n\t\t</owner>\r\n\t\t<record/>\r\n"
+                      "\t</SiteItem>\r\n</Quillbox>\r\n")
+        << "SELECT owner FROM quillbox WHERE record > 1"
+        << "Jo" << imported;
+    QTest::newRow("bookmark address with two parameters")
+        << int(BookmarkPattern) << QByteArray("<dl><dt><a href=\"https://x.example/?a=1&amp;b=2\">X &amp; Y</a>\n</dl>")
+        << "SELECT username || ' ' || sitename FROM quillbox WHERE record > 1"
+        << "https://x.example/?a=1&b=2 X & Y" << imported;
+    QTest::newRow("browser logins CSV")
+        << int(CsvPattern)
+        << QByteArray("url,username,password,httpRealm,formActionOrigin,guid,timeCreated,timeLastUsed,"
+                      "timePasswordChanged\r\nhttps://a.example/,ann,s3cret,,,{1},1,2,3\r\n")
+        << "SELECT sitename || ' ' || password || ' ' || owner || ' ' || category FROM quillbox WHERE record > 1"
+        << "a.example s3cret Ann Imported" << imported;
+}
+
+void TransferTest::filesFromElsewhere() {
+    QFETCH(int, pattern);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, query);
+    QFETCH(QString, stored);
+    QFETCH(QString, message);
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.databaseFile, {makeRecord("Seed", "", "", "", "C", "Ann")}); // the list shows Ann
+    QVERIFY(env.start());
+    writeFile(env.path("in"), content);
+    runImport(env, Pattern(pattern), env.path("in"));
+    QCOMPARE(scalarQuery(env.state.database, query), stored);
+    QCOMPARE(env.main()->message(), message);
+    QCOMPARE(env.previews.size(), message.startsWith(QLatin1String("Error")) ? 0 : 1);
+    QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox WHERE owner IS NULL OR sitename IS NULL"),
+             QStringLiteral("0"));
+    QVERIFY(!scalarQuery(env.state.database, "SELECT group_concat(notes || sitename || owner) FROM quillbox")
+                 .contains(QChar(QChar::ReplacementCharacter)));
 }
 
 void TransferTest::progressDialogShowsCountAfterDelay() {
@@ -379,12 +567,12 @@ void TransferTest::listGrowsWhileTheDialogIsUp() {
             batch.record(makeRecord(QStringLiteral("R%1").arg(i), "", "", "", "C", "O"));
             if (i % 100 == 0) {
                 QTest::qWait(110); // the next record or message finds the dialog due
-                batch.refused(QStringLiteral("refused %1").arg(i));
+                batch.refused(i, QStringLiteral("refused %1").arg(i));
                 // Mid-import, the screen shows the count so far and the latest message.
                 const QList<QProgressDialog*> dialogs = env.main()->findChildren<QProgressDialog*>();
                 QCOMPARE(dialogs.size(), 1);
                 QCOMPARE(dialogs.first()->labelText(), QStringLiteral("%1 records read").arg(i + i / 100));
-                QCOMPARE(env.main()->message(), QStringLiteral("Error: refused %1").arg(i));
+                QCOMPARE(env.main()->message(), QStringLiteral("Error: Line %1: refused %1").arg(i));
             }
         }
         batch.finish();
@@ -393,7 +581,7 @@ void TransferTest::listGrowsWhileTheDialogIsUp() {
     QCOMPARE(env.main()->model()->rowCount(), 301);
     QCOMPARE(env.column(RecordModel::Record).last(), QStringLiteral("301"));
     QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QStringLiteral("301"));
-    QCOMPARE(env.main()->message(), QStringLiteral("Error: refused 300"));
+    QCOMPARE(env.main()->message(), QStringLiteral("Error: Line 300: refused 300"));
 }
 
 QTEST_MAIN(TransferTest)

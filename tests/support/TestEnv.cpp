@@ -39,6 +39,10 @@ TestEnv::TestEnv() {
     state.seams.setClipboardText = [this](const QString& text) { clipboard = text; };
     state.seams.trayAvailable = [this] { return trayAvailable; };
     state.seams.homeFolder = [this] { return homeFolder; };
+    state.seams.importPreview = [this](const ImportPreview& preview, QWidget*) {
+        previews.append(preview);
+        return importAnswer;
+    };
     state.seams.modalLoop = [this](QWidget* window, const std::function<bool()>& done) {
         auto* w = qobject_cast<PasswordWindow*>(window);
         passwordPrompts.append(w ? w->number() : 0);

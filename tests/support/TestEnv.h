@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/Program.h"
 #include "store/SiteRecord.h"
+#include "transfer/ImportPreview.h"
 
 #include <QDateTime>
 #include <QList>
@@ -63,6 +64,9 @@ public:
     std::function<void(PasswordWindow* window, const std::function<bool()>& done)> answerPassword;
     QList<int> passwordPrompts; // the numbers of the windows shown, in order
     QString homeFolder = QStringLiteral("/home/tester");
+    // Import previews shown, and the answer given to them (Import by default).
+    QList<ImportPreview> previews;
+    bool importAnswer = true;
 };
 
 // Focuses an entry field of a password window, replaces its text and presses Return there.

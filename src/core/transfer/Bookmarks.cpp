@@ -4,6 +4,7 @@
 
 #include <pcre2.h>
 
+#include <optional>
 #include <vector>
 
 namespace quillbox {
@@ -69,31 +70,45 @@ QString quotedAddress(QStringView line) {
 
 } // namespace
 
-QList<BookmarkEntry> readBookmarks(QStringView text, const QString& owner) {
-    QList<BookmarkEntry> entries;
+void readBookmarks(LineSource& lines, const QString& owner, const std::function<void(const BookmarkEntry&)>& found) {
     const TagStripper tags;
-    LineCursor lines(text);
-    QStringView line;
-    qsizetype number = 0;
+    QString line;
+    QString end;
+    std::optional<BookmarkEntry> pending; // the last bookmark, while a description may follow
     qsizetype bookmarkLine = -1;
-    bool mayTakeDescription = false;
-    while (lines.next(line)) {
-        ++number;
-        if (line.contains(QLatin1String("<DT>")) && line.contains(QLatin1String("A HREF"))) {
-            mayTakeDescription = true;
+    while (lines.next(line, end)) {
+        const qsizetype number = lines.lineNumber();
+        if (pending && number == bookmarkLine + 1 && line.contains(QLatin1String("<DD>"), Qt::CaseInsensitive)) {
+            pending->description = cleanImportText(tags.strip(line));
+        }
+        if (pending && number > bookmarkLine) {
+            found(*pending);
+            pending.reset();
+        }
+        if (line.contains(QLatin1String("<DT>"), Qt::CaseInsensitive) &&
+            line.contains(QLatin1String("A HREF"), Qt::CaseInsensitive)) {
             bookmarkLine = number;
             QString title = cleanImportText(tags.strip(line));
             if (title.endsWith(QLatin1String(".url"), Qt::CaseInsensitive)) {
                 title.chop(4);
             }
-            entries.append({quotedAddress(line), title, QString(), bookmarkCategory, owner});
-        }
-        if (mayTakeDescription && number == bookmarkLine + 1 && line.contains(QLatin1String("<DD>"))) {
-            mayTakeDescription = false;
-            entries.last().description = cleanImportText(tags.strip(line));
+            pending = BookmarkEntry{decodeEntities(quotedAddress(line)), title, QString(), bookmarkCategory, owner};
         }
     }
+    if (pending) {
+        found(*pending);
+    }
+}
+
+QList<BookmarkEntry> readBookmarks(QStringView text, const QString& owner) {
+    QList<BookmarkEntry> entries;
+    StringLines lines(text);
+    readBookmarks(lines, owner, [&](const BookmarkEntry& entry) { entries.append(entry); });
     return entries;
+}
+
+void readBookmarkRecords(LineSource& lines, const QString& owner, ImportSink& sink) {
+    readBookmarks(lines, owner, [&](const BookmarkEntry& entry) { sink.record(bookmarkRecord(entry)); });
 }
 
 SiteRecord bookmarkRecord(const BookmarkEntry& entry) {

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "store/SiteRecord.h"
+#include "transfer/ImportSink.h"
+#include "transfer/ImportText.h"
 
 #include <QList>
 #include <QString>
 #include <QStringView>
+
+#include <functional>
 
 namespace quillbox {
 
@@ -18,10 +22,14 @@ struct BookmarkEntry {
 
 inline const QString bookmarkCategory = QStringLiteral("InterNet BookMark");
 
-// The bookmarks of a browser's exported bookmark file, in file order. A bookmark is a line with
-// "<DT>" and "A HREF"; a "<DD>" line directly below it is its description. Tags are matched in
-// upper case only, as the browsers write them.
+// The bookmarks of a browser's exported bookmark file, in file order, each handed over once its
+// description is known. A bookmark is a line with "<DT>" and "A HREF"; a "<DD>" line directly
+// below it is its description. Tags are matched in any letter case; character references in
+// addresses, titles and descriptions are decoded.
+void readBookmarks(LineSource& lines, const QString& owner, const std::function<void(const BookmarkEntry&)>& found);
 QList<BookmarkEntry> readBookmarks(QStringView text, const QString& owner);
+// The same, each bookmark given to the sink as its record.
+void readBookmarkRecords(LineSource& lines, const QString& owner, ImportSink& sink);
 
 // The record a bookmark becomes: title and address in the first two label/value pairs.
 SiteRecord bookmarkRecord(const BookmarkEntry& entry);

@@ -1,6 +1,13 @@
 #include "transfer/CsvFormat.h"
 
+#include <QHash>
 #include <QList>
+#include <QUrl>
+
+#include <algorithm>
+#include <deque>
+#include <utility>
+#include <vector>
 
 namespace quillbox {
 
@@ -43,90 +50,280 @@ QString csvLine(const SiteRecord& record) {
 
 namespace {
 
-bool isLineBreak(QChar c) {
-    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
-}
-
-// Parses the record that starts at pos into fields. Returns where the next record starts, or -1
-// when the text ended inside a quoted field and multiLine was allowed.
-qsizetype parseRecord(QStringView text, qsizetype pos, bool multiLine, QList<QString>& fields) {
-    const qsizetype n = text.size();
-    fields.clear();
+// Parses one physical line of a record into fields. inQuotes says whether the line begins inside
+// a quoted value (the record's previous line ended in one); returns false when it ends in one,
+// with that value so far in field.
+bool parseLine(QStringView line, QChar delimiter, bool& inQuotes, QString& field, QStringList& fields) {
+    const qsizetype n = line.size();
+    qsizetype pos = 0;
     for (;;) {
-        QString field;
-        if (pos < n && text[pos] == QLatin1Char('"')) {
+        if (!inQuotes && pos < n && line[pos] == QLatin1Char('"')) {
+            inQuotes = true;
             ++pos;
-            for (;;) {
-                qsizetype quote = text.indexOf(QLatin1Char('"'), pos);
-                if (!multiLine) {
-                    qsizetype brk = pos;
-                    const qsizetype limit = quote < 0 ? n : quote;
-                    while (brk < limit && !isLineBreak(text[brk])) {
-                        ++brk;
-                    }
-                    if (brk < limit) {
-                        field += text.sliced(pos, brk - pos);
-                        pos = brk;
-                        break;
-                    }
-                }
-                if (quote < 0) {
-                    if (multiLine) {
-                        return -1;
-                    }
-                    field += text.sliced(pos);
-                    pos = n;
-                    break;
-                }
-                field += text.sliced(pos, quote - pos);
-                pos = quote + 1;
-                if (pos < n && text[pos] == QLatin1Char('"')) {
-                    field += QLatin1Char('"');
-                    ++pos;
-                    continue;
-                }
-                break;
+        }
+        while (inQuotes) {
+            const qsizetype quote = line.indexOf(QLatin1Char('"'), pos);
+            if (quote < 0) {
+                field += line.sliced(pos);
+                return false;
+            }
+            field += line.sliced(pos, quote - pos);
+            if (quote + 1 < n && line[quote + 1] == QLatin1Char('"')) {
+                field += QLatin1Char('"');
+                pos = quote + 2;
+                continue;
+            }
+            pos = quote + 1;
+            if (pos == n || line[pos] == delimiter) {
+                inQuotes = false;
+            } else {
+                field += QLatin1Char('"');
             }
         }
-        // Unquoted text, or what stands between a closing quote and the next comma: kept as it is.
-        qsizetype end = pos;
-        while (end < n && text[end] != QLatin1Char(',') && !isLineBreak(text[end])) {
-            ++end;
+        // Unquoted text, kept as it stands.
+        qsizetype end = line.indexOf(delimiter, pos);
+        if (end < 0) {
+            end = n;
         }
-        field += text.sliced(pos, end - pos);
-        pos = end;
-        fields.append(std::move(field));
-        if (pos >= n) {
-            return n;
+        field += line.sliced(pos, end - pos);
+        fields.append(std::exchange(field, QString()));
+        if (end >= n) {
+            return true;
         }
-        if (text[pos] == QLatin1Char(',')) {
-            ++pos;
-            continue;
-        }
-        pos += (text[pos] == QLatin1Char('\r') && pos + 1 < n && text[pos + 1] == QLatin1Char('\n')) ? 2 : 1;
-        return pos;
+        pos = end + 1;
     }
+}
+
+struct Line {
+    QString text;
+    QString end;
+    qsizetype number = 0;
+};
+
+// Cuts the lines of a CSV file into records.
+class CsvRecords {
+public:
+    explicit CsvRecords(LineSource& source) : m_source(source) {}
+    QChar delimiter = QLatin1Char(',');
+
+    bool nextLine(Line& line) {
+        if (!m_back.empty()) {
+            line = std::move(m_back.front());
+            m_back.pop_front();
+            return true;
+        }
+        if (!m_source.next(line.text, line.end)) {
+            return false;
+        }
+        line.number = m_source.lineNumber();
+        return true;
+    }
+    void putBack(Line line) { m_back.push_front(std::move(line)); }
+
+    enum class Result { Record, Unclosed, End };
+    Result next(QStringList& fields, qsizetype& firstLine) {
+        fields.clear();
+        QString field;
+        bool inQuotes = false;
+        Line line;
+        if (!nextLine(line)) {
+            return Result::End;
+        }
+        firstLine = line.number;
+        std::vector<Line> taken;
+        for (;;) {
+            if (parseLine(line.text, delimiter, inQuotes, field, fields)) {
+                return Result::Record;
+            }
+            field += line.end; // the line break belongs to the quoted value
+            taken.push_back(std::move(line));
+            if (!nextLine(line)) {
+                // The quote never closes: the line it opened on is refused, the rest read again.
+                for (size_t i = taken.size(); i-- > 1;) {
+                    putBack(std::move(taken[i]));
+                }
+                return Result::Unclosed;
+            }
+        }
+    }
+
+private:
+    LineSource& m_source;
+    std::deque<Line> m_back;
+};
+
+QStringList splitHeader(QStringView line, QChar delimiter) {
+    QStringList fields;
+    QString field;
+    bool inQuotes = false;
+    if (!parseLine(line, delimiter, inQuotes, field, fields)) {
+        fields.append(field);
+    }
+    for (QString& f : fields) {
+        f = f.trimmed();
+    }
+    return fields;
+}
+
+QStringList describeLayout(const CsvLayout& layout) {
+    QStringList out;
+    for (qsizetype i = 0; i < layout.headers.size(); ++i) {
+        const int c = layout.columns[i];
+        out << layout.headers[i] + QStringLiteral(" \u2192 ") +
+                   (c >= 0 ? columnNames()[c] : QStringLiteral("next free field, under its name"));
+    }
+    return out;
 }
 
 } // namespace
 
-void readCsvRecords(QStringView text, ImportSink& sink) {
-    QList<QString> fields;
-    fields.reserve(Col::TextColumns + 1);
-    SiteRecord values;
-    qsizetype pos = 0;
-    while (pos < text.size()) {
-        qsizetype next = parseRecord(text, pos, true, fields);
-        if (next < 0) {
-            next = parseRecord(text, pos, false, fields);
+CsvLayout mapCsvHeader(const QStringList& headers) {
+    static const QHash<QString, int> known = [] {
+        QHash<QString, int> map;
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            map.insert(columnNames()[k], k);
         }
-        pos = next;
+        for (const char* name : {"name", "title"}) {
+            map.insert(QLatin1String(name), Col::SiteName);
+        }
+        for (const char* name : {"url", "login_uri", "uri", "website"}) {
+            map.insert(QLatin1String(name), Col::HomePage);
+        }
+        map.insert(QStringLiteral("login_username"), Col::UserName);
+        map.insert(QStringLiteral("login_password"), Col::Password);
+        map.insert(QStringLiteral("note"), Col::Notes);
+        for (const char* name : {"group", "folder"}) {
+            map.insert(QLatin1String(name), Col::Category);
+        }
+        return map;
+    }();
+    CsvLayout layout;
+    layout.headers = headers;
+    QList<bool> taken(Col::TextColumns, false);
+    int mapped = 0;
+    bool login = false;
+    bool own = true;
+    for (const QString& header : headers) {
+        const QString name = header.toLower();
+        int c = known.value(name, -1);
+        own = own && columnNames().contains(name);
+        if (c >= 0 && taken[c]) {
+            c = -1; // a second column for the same field is kept beside it
+        }
+        if (c >= 0) {
+            taken[c] = true;
+            ++mapped;
+            login = login || c == Col::UserName || c == Col::Password || c == Col::HomePage;
+        }
+        layout.columns.append(c);
+    }
+    // A record of the program's own headerless layout must not pass for a header: the first
+    // column has to name a known field, and 29 columns are its own names or no header at all.
+    if (mapped < 2 || !login || layout.columns.value(0, -1) < 0 || (headers.size() == Col::TextColumns && !own)) {
+        return CsvLayout();
+    }
+    layout.own = own;
+    return layout;
+}
+
+SiteRecord csvLayoutRecord(const CsvLayout& layout, const QStringList& fields, const QString& owner) {
+    SiteRecord r;
+    if (!layout.own) {
+        r[Col::SiteNameLabel] = QStringLiteral("Site name");
+        r[Col::UserNameLabel] = QStringLiteral("User name");
+        r[Col::PasswordLabel] = QStringLiteral("Password");
+        r[Col::HomePageLabel] = QStringLiteral("Home page");
+    }
+    bool hasCategory = false;
+    bool hasOwner = false;
+    QList<std::pair<QString, QString>> unplaced;
+    const qsizetype n = std::max(fields.size(), layout.headers.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const QString value = fields.value(i);
+        const int c = i < layout.columns.size() ? layout.columns[i] : -1;
+        if (c >= 0) {
+            r[c] = value;
+            hasCategory = hasCategory || c == Col::Category;
+            hasOwner = hasOwner || c == Col::Owner;
+        } else if (!value.isEmpty()) {
+            const QString header = layout.headers.value(i);
+            unplaced.append({header.isEmpty() ? QStringLiteral("Column %1").arg(i + 1) : header, value});
+        }
+    }
+    if (!layout.own) {
+        if (r[Col::SiteName].isEmpty()) {
+            const QString host = QUrl(r[Col::HomePage]).host();
+            r[Col::SiteName] = host.isEmpty() ? r[Col::HomePage] : host;
+        }
+        if (r[Col::Category].isEmpty()) {
+            r[Col::Category] = importedCategory;
+        }
+    } else if (!hasCategory) {
+        r[Col::Category] = importedCategory;
+    }
+    if (!hasOwner) {
+        r[Col::Owner] = owner;
+    }
+    int misc = 0;
+    for (const auto& [header, value] : unplaced) {
+        while (misc < 9 && (!r[Col::FirstMisc + 2 * misc].isEmpty() || !r[Col::FirstMisc + 2 * misc + 1].isEmpty())) {
+            ++misc;
+        }
+        if (misc < 9) {
+            r[Col::FirstMisc + 2 * misc] = header;
+            r[Col::FirstMisc + 2 * misc + 1] = value;
+        } else {
+            QString& notes = r[Col::Notes];
+            notes += (notes.isEmpty() ? QString() : QStringLiteral("\r\n")) + header + QStringLiteral(": ") + value;
+        }
+    }
+    return r;
+}
+
+void readCsvRecords(LineSource& lines, ImportSink& sink, const QString& owner) {
+    CsvRecords records(lines);
+    CsvLayout layout;
+    Line first;
+    if (records.nextLine(first)) {
+        for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';')}) {
+            layout = mapCsvHeader(splitHeader(first.text, delimiter));
+            if (!layout.headers.isEmpty()) {
+                records.delimiter = delimiter;
+                break;
+            }
+        }
+        if (layout.headers.isEmpty()) {
+            records.putBack(std::move(first));
+        } else {
+            sink.mapping(describeLayout(layout));
+        }
+    }
+    const bool byHeader = !layout.headers.isEmpty();
+    QStringList fields;
+    qsizetype line = 0;
+    SiteRecord values;
+    for (;;) {
+        const CsvRecords::Result result = records.next(fields, line);
+        if (result == CsvRecords::Result::End) {
+            break;
+        }
+        if (result == CsvRecords::Result::Unclosed) {
+            sink.refused(line, unclosedQuoteMessage);
+            continue;
+        }
+        if (byHeader) {
+            if (std::all_of(fields.begin(), fields.end(), [](const QString& f) { return f.isEmpty(); })) {
+                continue; // a blank line holds nothing to keep
+            }
+            sink.record(csvLayoutRecord(layout, fields, owner));
+            continue;
+        }
         if (fields.size() == 1) {
-            sink.refused(noDelimiterMessage);
+            sink.refused(line, noDelimiterMessage);
             continue;
         }
         if (fields.size() == 5) {
-            sink.refused(missingColumnsMessage);
+            sink.refused(line, missingColumnsMessage);
             continue;
         }
         for (int k = 0; k < Col::TextColumns; ++k) {
@@ -134,6 +331,11 @@ void readCsvRecords(QStringView text, ImportSink& sink) {
         }
         sink.record(values);
     }
+}
+
+void readCsvRecords(QStringView text, ImportSink& sink, const QString& owner) {
+    StringLines lines(text);
+    readCsvRecords(lines, sink, owner);
 }
 
 } // namespace quillbox

@@ -3,16 +3,23 @@
 #include "store/SiteRecord.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace quillbox {
 
-// Receives what a line reader finds, in file order: records (their 29 text fields as plain,
-// unquoted text) and the messages of refused lines.
+// Receives what a reader finds, in file order: records (their 29 text fields as plain, unquoted
+// text) and the refused lines, each with the number of the line it began on.
 class ImportSink {
 public:
     virtual ~ImportSink() = default;
     virtual void record(const SiteRecord& values) = 0;
-    virtual void refused(const QString& message) = 0;
+    virtual void refused(qsizetype line, const QString& reason) = 0;
+    // How the columns of a file with a header line are placed, one text per column; told once,
+    // before the first record.
+    virtual void mapping(const QStringList& columns) { Q_UNUSED(columns); }
+    // False when the sink only counts records from here on, so a reader may skip decoding
+    // their values.
+    virtual bool wantsValues() const { return true; }
 };
 
 inline const QString noDelimiterMessage = QStringLiteral("Data delimiter not found, invalid line format.");

@@ -1,44 +1,251 @@
 #include "transfer/ImportText.h"
 
-#include <QFile>
+#include <QIODevice>
+#include <QRegularExpression>
 
 namespace quillbox {
 
-QString decodeImportBytes(const QByteArray& bytes) {
-    QByteArrayView view(bytes);
-    if (view.startsWith("\xEF\xBB\xBF")) {
-        view = view.sliced(3);
-    }
-    // A NUL would end the statement text the record is stored by; it stands for nothing a
-    // record can hold, so it reads as a replacement character, like invalid UTF-8.
-    QString text = QString::fromUtf8(view);
-    text.replace(QChar(0), QChar(QChar::ReplacementCharacter));
-    return text;
-}
-
-std::optional<QByteArray> readImportFile(const QString& path) {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    return file.readAll();
-}
-
 bool LineCursor::next(QStringView& line) {
+    QStringView end;
+    return next(line, end);
+}
+
+bool LineCursor::next(QStringView& line, QStringView& end) {
     const qsizetype n = m_text.size();
     if (m_pos >= n) {
         return false;
     }
-    qsizetype end = m_pos;
-    while (end < n && m_text[end] != QLatin1Char('\r') && m_text[end] != QLatin1Char('\n')) {
-        ++end;
+    qsizetype stop = m_pos;
+    while (stop < n && m_text[stop] != QLatin1Char('\r') && m_text[stop] != QLatin1Char('\n')) {
+        ++stop;
     }
-    line = m_text.sliced(m_pos, end - m_pos);
-    if (end < n) {
-        end += (m_text[end] == QLatin1Char('\r') && end + 1 < n && m_text[end + 1] == QLatin1Char('\n')) ? 2 : 1;
+    line = m_text.sliced(m_pos, stop - m_pos);
+    qsizetype next = stop;
+    if (stop < n) {
+        next += (m_text[stop] == QLatin1Char('\r') && stop + 1 < n && m_text[stop + 1] == QLatin1Char('\n')) ? 2 : 1;
     }
-    m_pos = end;
+    end = m_text.sliced(stop, next - stop);
+    m_pos = next;
     return true;
+}
+
+bool StringLines::next(QString& line, QString& end) {
+    QStringView l;
+    QStringView e;
+    if (!m_cursor.next(l, e)) {
+        return false;
+    }
+    ++m_number;
+    line = l.toString();
+    end = e.toString();
+    return true;
+}
+
+QString notUtf8Message(qsizetype line) {
+    return QStringLiteral("Line %1 holds bytes that are not UTF-8 text; save the file as UTF-8 and import it again. "
+                          "Nothing was imported.")
+        .arg(line);
+}
+
+namespace {
+
+constexpr qsizetype pieceSize = 1 << 20;
+
+} // namespace
+
+qsizetype validUtf8(QByteArrayView bytes, bool& bad) {
+    const auto* p = reinterpret_cast<const uchar*>(bytes.data());
+    const qsizetype n = bytes.size();
+    bad = false;
+    qsizetype i = 0;
+    while (i < n) {
+        const uchar c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int length = 0;
+        char32_t code = 0;
+        char32_t least = 0;
+        if ((c & 0xE0) == 0xC0) {
+            length = 2, code = c & 0x1F, least = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3, code = c & 0x0F, least = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4, code = c & 0x07, least = 0x10000;
+        } else {
+            bad = true;
+            return i;
+        }
+        for (int j = 1; j < length; ++j) {
+            if (i + j >= n) {
+                return i; // cut off: the next piece may complete it
+            }
+            if ((p[i + j] & 0xC0) != 0x80) {
+                bad = true;
+                return i;
+            }
+            code = (code << 6) | (p[i + j] & 0x3F);
+        }
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            bad = true;
+            return i;
+        }
+        i += length;
+    }
+    return n;
+}
+
+namespace {
+
+qsizetype lineBreaks(QStringView text) {
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\n') ||
+            (text[i] == QLatin1Char('\r') && (i + 1 >= text.size() || text[i + 1] != QLatin1Char('\n')))) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// The charset an HTML file declares in its head, as in <meta charset="..."> or
+// content="text/html; charset=...".
+QString declaredCharset(QByteArrayView head) {
+    static const QRegularExpression pattern(QStringLiteral("charset\\s*=\\s*[\"']?\\s*([A-Za-z0-9_.:-]+)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match =
+        pattern.match(QString::fromLatin1(head.first(std::min<qsizetype>(head.size(), 4096))));
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+} // namespace
+
+DeviceLines::DeviceLines(QIODevice& device, Markup markup) : m_device(device), m_markup(markup) {}
+
+void DeviceLines::start(QByteArrayView head) {
+    m_started = true;
+    if (head.startsWith("\xFF\xFE")) {
+        m_decoder.emplace(QStringConverter::Utf16LE);
+    } else if (head.startsWith("\xFE\xFF")) {
+        m_decoder.emplace(QStringConverter::Utf16BE);
+    } else if (m_markup == Markup::Html && !head.startsWith("\xEF\xBB\xBF")) {
+        const QString name = declaredCharset(head);
+        if (!name.isEmpty() && name.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) != 0 &&
+            name.compare(QLatin1String("utf8"), Qt::CaseInsensitive) != 0) {
+            QStringDecoder declared(name.toLatin1().constData());
+            if (declared.isValid()) {
+                m_decoder.emplace(std::move(declared));
+            }
+        }
+    }
+}
+
+void DeviceLines::fail(const QString& reason, QStringView validText) {
+    if (reason.isEmpty()) {
+        // The first bad byte stands on the line after every break read so far.
+        m_text += validText;
+        m_failure = notUtf8Message(m_number + 1 + lineBreaks(QStringView(m_text).sliced(m_pos)));
+    } else {
+        m_failure = reason;
+    }
+    m_atEnd = true;
+}
+
+bool DeviceLines::fill() {
+    if (m_atEnd) {
+        return false;
+    }
+    QByteArray bytes = m_device.read(pieceSize);
+    if (!m_started) {
+        start(bytes);
+        if (bytes.startsWith("\xEF\xBB\xBF")) {
+            bytes.remove(0, 3);
+        } else if (m_decoder && (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))) {
+            bytes.remove(0, 2);
+        }
+    }
+    const bool last = bytes.isEmpty() || m_device.atEnd();
+    if (m_decoder) {
+        const bool utf16 = m_decoder->name() && QByteArrayView(m_decoder->name()).startsWith("UTF-16");
+        if (!utf16 && bytes.contains('\0')) {
+            fail(nulBytesMessage, {});
+            return false;
+        }
+        QString text = m_decoder->decode(bytes);
+        if (last) {
+            text += m_decoder->decode(QByteArrayView()); // a sequence cut off at the end is an error
+        }
+        if (m_decoder->hasError()) {
+            const qsizetype bad = text.indexOf(QChar(QChar::ReplacementCharacter));
+            fail(QString(), QStringView(text).first(std::max<qsizetype>(bad, 0)));
+            return false;
+        }
+        if (text.contains(QChar(0))) {
+            fail(nulBytesMessage, {});
+            return false;
+        }
+        m_text += text;
+    } else {
+        if (bytes.contains('\0')) {
+            fail(nulBytesMessage, {});
+            return false;
+        }
+        m_carry += bytes;
+        bool bad = false;
+        const qsizetype valid = validUtf8(m_carry, bad);
+        if (bad || (last && valid < m_carry.size())) {
+            fail(QString(), QString::fromUtf8(QByteArrayView(m_carry).first(valid)));
+            return false;
+        }
+        m_text += QString::fromUtf8(QByteArrayView(m_carry).first(valid));
+        m_carry.remove(0, valid);
+    }
+    m_atEnd = last;
+    return true;
+}
+
+bool DeviceLines::next(QString& line, QString& end) {
+    for (;;) {
+        if (!m_failure.isEmpty()) {
+            return false;
+        }
+        const qsizetype n = m_text.size();
+        qsizetype stop = m_pos;
+        while (stop < n && m_text[stop] != QLatin1Char('\r') && m_text[stop] != QLatin1Char('\n')) {
+            ++stop;
+        }
+        // A line is whole when its ending is seen, a CR being followed by something (or the end).
+        const bool whole = (stop < n && (m_text[stop] == QLatin1Char('\n') || stop + 1 < n)) || m_atEnd;
+        if (!whole) {
+            // Keep only the unread part, then read on.
+            m_text.remove(0, m_pos);
+            m_pos = 0;
+            if (!fill()) {
+                if (!m_failure.isEmpty()) {
+                    return false;
+                }
+            }
+            continue;
+        }
+        if (m_pos >= n) {
+            return false;
+        }
+        qsizetype next = stop;
+        if (stop < n) {
+            next +=
+                (m_text[stop] == QLatin1Char('\r') && stop + 1 < n && m_text[stop + 1] == QLatin1Char('\n')) ? 2 : 1;
+        }
+        line = m_text.sliced(m_pos, stop - m_pos);
+        // The three endings share static text: no allocation per line.
+        static const QString crlf = QStringLiteral("\r\n");
+        static const QString cr = QStringLiteral("\r");
+        static const QString lf = QStringLiteral("\n");
+        end = next - stop == 2 ? crlf : next == stop ? QString() : m_text[stop] == QLatin1Char('\r') ? cr : lf;
+        m_pos = next;
+        ++m_number;
+        return true;
+    }
 }
 
 namespace {
@@ -56,19 +263,64 @@ QString trimBlanks(QStringView text) {
 }
 } // namespace
 
+QString decodeEntities(QStringView text) {
+    if (!text.contains(QLatin1Char('&'))) {
+        return text.toString();
+    }
+    static const struct {
+        QLatin1String name;
+        QChar c;
+    } named[] = {{QLatin1String("amp;"), QLatin1Char('&')},   {QLatin1String("lt;"), QLatin1Char('<')},
+                 {QLatin1String("gt;"), QLatin1Char('>')},    {QLatin1String("quot;"), QLatin1Char('"')},
+                 {QLatin1String("apos;"), QLatin1Char('\'')}, {QLatin1String("nbsp;"), QChar(0xA0)}};
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const qsizetype amp = text.indexOf(QLatin1Char('&'), i);
+        if (amp < 0) {
+            out += text.sliced(i);
+            break;
+        }
+        out += text.sliced(i, amp - i);
+        i = amp + 1;
+        const QStringView rest = text.sliced(i);
+        bool done = false;
+        for (const auto& e : named) {
+            if (rest.startsWith(e.name, Qt::CaseInsensitive)) {
+                out += e.c;
+                i += e.name.size();
+                done = true;
+                break;
+            }
+        }
+        if (!done && rest.startsWith(QLatin1Char('#'))) {
+            const bool hex = rest.size() > 1 && (rest[1] == QLatin1Char('x') || rest[1] == QLatin1Char('X'));
+            const qsizetype digits = hex ? 2 : 1;
+            const qsizetype semi = rest.indexOf(QLatin1Char(';'));
+            bool ok = false;
+            const uint code =
+                semi > digits && semi <= digits + 8 ? rest.sliced(digits, semi - digits).toUInt(&ok, hex ? 16 : 10) : 0;
+            // Only a character a record can hold: no NUL, no lone surrogate.
+            if (ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) {
+                const char32_t c = code;
+                out += QString::fromUcs4(&c, 1);
+                i += semi + 1;
+                done = true;
+            }
+        }
+        if (!done) {
+            out += QLatin1Char('&');
+        }
+    }
+    return out;
+}
+
 QString cleanImportText(const QString& text) {
     QString out = text;
     out.remove(QLatin1Char('\r'));
-    // One after the other, so "&amp;lt;" ends as "<": bookmark files are often escaped twice.
-    out.replace(QLatin1String("&amp;"), QLatin1String("&"));
-    out.replace(QLatin1String("&lt;"), QLatin1String("<"));
-    out.replace(QLatin1String("&gt;"), QLatin1String(">"));
-    out.replace(QLatin1String("&apos;"), QLatin1String("'"));
-    out.replace(QLatin1String("&quot;"), QLatin1String("\""));
-    out.replace(QLatin1String("&#128"), QString(QChar(0x80)));
-    out.replace(QLatin1String("&#39;"), QLatin1String("'"));
     out.remove(QLatin1Char('\n'));
-    return trimBlanks(out);
+    return trimBlanks(decodeEntities(out));
 }
 
 } // namespace quillbox

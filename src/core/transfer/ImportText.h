@@ -2,18 +2,14 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringView>
 
 #include <optional>
 
+class QIODevice;
+
 namespace quillbox {
-
-// Turns the bytes of an imported text file into text: a UTF-8 byte-order mark at the start is
-// skipped, and bytes that are no UTF-8, and NUL characters, become replacement characters.
-QString decodeImportBytes(const QByteArray& bytes);
-
-// The whole file, or nothing when it cannot be opened for reading.
-std::optional<QByteArray> readImportFile(const QString& path);
 
 // Walks a text line by line. A line ends at CR LF, at a lone CR or at a lone LF; a last line
 // without an ending counts, an ending at the very end of the text starts no further line.
@@ -21,6 +17,8 @@ class LineCursor {
 public:
     explicit LineCursor(QStringView text) : m_text(text) {}
     bool next(QStringView& line);
+    // next(), also giving the line's ending as it stands (empty for a last line without one).
+    bool next(QStringView& line, QStringView& end);
     // Where the next line begins.
     qsizetype position() const { return m_pos; }
 
@@ -29,8 +27,71 @@ private:
     qsizetype m_pos = 0;
 };
 
-// Cleaning of a text taken from a bookmark file: line breaks dropped, the common entities
+// The lines of an imported text, one at a time, numbered from 1.
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    // The next line without its ending, and the ending as it stood ("\r\n", "\r", "\n", or empty
+    // for a last line without one). False at the end, or when the text was refused (failure()).
+    virtual bool next(QString& line, QString& end) = 0;
+    qsizetype lineNumber() const { return m_number; }
+    // Why the whole file is refused; empty while it is readable text.
+    const QString& failure() const { return m_failure; }
+
+protected:
+    qsizetype m_number = 0;
+    QString m_failure;
+};
+
+// The lines of a text already in memory.
+class StringLines : public LineSource {
+public:
+    explicit StringLines(QStringView text) : m_cursor(text) {}
+    bool next(QString& line, QString& end) override;
+
+private:
+    LineCursor m_cursor;
+};
+
+// The lines of a file, decoded as it is read, so a large file never sits in memory whole.
+// A byte-order mark (UTF-8, UTF-16 LE or BE) decides the encoding; without one an HTML file's
+// declared charset is honoured; otherwise the file must be UTF-8. Bytes that are no text in
+// that encoding, or NUL bytes, refuse the whole file: a replacement character is never made up.
+class DeviceLines : public LineSource {
+public:
+    enum class Markup { Plain, Html };
+    explicit DeviceLines(QIODevice& device, Markup markup = Markup::Plain);
+    bool next(QString& line, QString& end) override;
+
+private:
+    bool fill(); // decodes the next piece of the file into m_text; false at the end or on failure
+    void start(QByteArrayView head);
+    void fail(const QString& reason, QStringView validText);
+
+    QIODevice& m_device;
+    Markup m_markup;
+    std::optional<QStringDecoder> m_decoder; // none: strict UTF-8, checked here
+    bool m_started = false;
+    bool m_atEnd = false;
+    QByteArray m_carry; // the start of a UTF-8 sequence cut off at the end of a piece
+    QString m_text;
+    qsizetype m_pos = 0;
+};
+
+// How many bytes at the start are whole, valid UTF-8 sequences. bad tells whether the byte
+// after them is wrong, rather than the start of a sequence cut off by the end of the bytes.
+qsizetype validUtf8(QByteArrayView bytes, bool& bad);
+
+inline const QString nulBytesMessage =
+    QStringLiteral("The file holds NUL bytes, so it is no text file; nothing was imported.");
+QString notUtf8Message(qsizetype line);
+
+// Cleaning of a text taken from a bookmark file: line breaks dropped, character references
 // decoded, leading and trailing blanks removed.
 QString cleanImportText(const QString& text);
+
+// HTML character references decoded once: the five named ones of XML, &nbsp;, and numeric
+// ones (&#233; &#xE9;). Anything else stays as it stands.
+QString decodeEntities(QStringView text);
 
 } // namespace quillbox

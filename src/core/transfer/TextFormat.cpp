@@ -45,26 +45,27 @@ QString textLine(const SiteRecord& record) {
     return line;
 }
 
-void readTextRecords(QStringView text, ImportSink& sink) {
-    LineCursor lines(text);
-    QStringView line;
+void readTextRecords(LineSource& lines, ImportSink& sink) {
+    QString line;
+    QString end;
     SiteRecord values;
-    while (lines.next(line)) {
+    while (lines.next(line, end)) {
         const qsizetype bars = line.count(QLatin1Char('|'));
         if (bars == 0) {
-            sink.refused(noDelimiterMessage);
+            sink.refused(lines.lineNumber(), noDelimiterMessage);
             continue;
         }
         if (bars == 5) {
-            sink.refused(missingColumnsMessage);
+            sink.refused(lines.lineNumber(), missingColumnsMessage);
             continue;
         }
         int k = 0;
         qsizetype start = 0;
+        const QStringView view(line);
         while (k < Col::TextColumns) {
-            const qsizetype bar = line.indexOf(QLatin1Char('|'), start);
-            const qsizetype end = bar < 0 ? line.size() : bar;
-            values[k++] = line.sliced(start, end - start).toString();
+            const qsizetype bar = view.indexOf(QLatin1Char('|'), start);
+            const qsizetype stop = bar < 0 ? view.size() : bar;
+            values[k++] = view.sliced(start, stop - start).toString();
             if (bar < 0) {
                 break;
             }
@@ -76,6 +77,11 @@ void readTextRecords(QStringView text, ImportSink& sink) {
         values[Col::Notes].replace(QLatin1Char('~'), QLatin1String("\r\n"));
         sink.record(values);
     }
+}
+
+void readTextRecords(QStringView text, ImportSink& sink) {
+    StringLines lines(text);
+    readTextRecords(lines, sink);
 }
 
 } // namespace quillbox

@@ -2,6 +2,7 @@
 
 #include "store/SiteRecord.h"
 #include "transfer/ImportSink.h"
+#include "transfer/ImportText.h"
 
 #include <QString>
 #include <QStringView>
@@ -13,7 +14,8 @@ namespace quillbox {
 // become "~", in any other field a blank.
 QString textLine(const SiteRecord& record);
 
-// Reads a whole text file's content, one record per line.
+// Reads a text file's lines, one record per line.
+void readTextRecords(LineSource& lines, ImportSink& sink);
 void readTextRecords(QStringView text, ImportSink& sink);
 
 } // namespace quillbox

@@ -1,5 +1,8 @@
 #include "transfer/XmlLayout.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace quillbox::XmlLayout {
 
 namespace {
@@ -112,39 +115,80 @@ void valueElement(QString& out, int level, QStringView name, QStringView value) 
     endTag(out, level, name);
 }
 
-QString readValue(const QString& text) {
-    if (!text.startsWith(lineEnd)) {
-        return text;
-    }
-    QStringView body = QStringView(text).sliced(2);
-    const qsizetype last = body.lastIndexOf(lineEnd);
-    if (last >= 0) {
-        bool blanksOnly = true;
-        for (qsizetype i = last + 2; i < body.size() && blanksOnly; ++i) {
-            blanksOnly = body[i] == QLatin1Char(' ');
+namespace {
+
+bool isIndentation(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+// The lines of body joined again, each without the given prefix where it begins with it; with
+// exact set, nullopt unless every line begins with it.
+std::optional<QString> dropPrefix(QStringView body, QStringView prefix, bool exact) {
+    if (!body.contains(lineEnd)) {
+        if (body.startsWith(prefix)) {
+            return body.sliced(prefix.size()).toString();
         }
-        if (blanksOnly) {
-            body = body.first(last);
-        }
+        return exact ? std::nullopt : std::optional<QString>(body.toString());
     }
     QString value;
     value.reserve(body.size());
     qsizetype start = 0;
     for (;;) {
         const qsizetype brk = body.indexOf(lineEnd, start);
-        const qsizetype end = brk < 0 ? body.size() : brk;
-        qsizetype first = start;
-        while (first < end && first - start < 6 && body[first] == QLatin1Char(' ')) {
-            ++first;
+        QStringView line = body.sliced(start, (brk < 0 ? body.size() : brk) - start);
+        if (line.startsWith(prefix)) {
+            line = line.sliced(prefix.size());
+        } else if (exact) {
+            return std::nullopt;
         }
-        value += body.sliced(first, end - first);
+        value += line;
         if (brk < 0) {
-            break;
+            return value;
         }
         value += lineEnd;
         start = brk + 2;
     }
-    return value;
+}
+
+} // namespace
+
+QString readValue(const QString& text, int level) {
+    const QStringView all(text);
+    if (!all.startsWith(lineEnd)) {
+        // Written on the start tag's line: only the end tag may stand on a line of its own.
+        const qsizetype last = all.lastIndexOf(lineEnd);
+        if (last >= 0 && std::all_of(all.begin() + last + 2, all.end(), isIndentation)) {
+            return all.first(last).toString();
+        }
+        return text;
+    }
+    // The program's own layout: the value's lines each 2 (level + 1) blanks in, the end tag's line
+    // 2 level blanks in.
+    const qsizetype inner = 2 * (level + 1);
+    const qsizetype outer = 2 + 2 * level;
+    const auto blanks = [](QStringView v) {
+        return std::all_of(v.begin(), v.end(), [](QChar c) { return c == QLatin1Char(' '); });
+    };
+    if (all.size() >= 2 + outer && all.sliced(all.size() - outer).startsWith(lineEnd) &&
+        blanks(all.sliced(all.size() - outer + 2))) {
+        static const QString spaces(16, QLatin1Char(' '));
+        const QString deep = inner > spaces.size() ? QString(inner, QLatin1Char(' ')) : QString();
+        const QStringView prefix = deep.isEmpty() ? QStringView(spaces).first(inner) : QStringView(deep);
+        if (auto exact = dropPrefix(all.sliced(2, all.size() - 2 - outer), prefix, true)) {
+            return *exact;
+        }
+    }
+    qsizetype first = 2;
+    while (first < all.size() && isIndentation(all[first])) {
+        ++first;
+    }
+    const QStringView indentation = all.sliced(2, first - 2);
+    QStringView body = all.sliced(first);
+    const qsizetype last = body.lastIndexOf(lineEnd);
+    if (last >= 0 && std::all_of(body.begin() + last + 2, body.end(), isIndentation)) {
+        body = body.first(last);
+    }
+    return indentation.isEmpty() ? body.toString() : *dropPrefix(body, indentation, false);
 }
 
 } // namespace quillbox::XmlLayout

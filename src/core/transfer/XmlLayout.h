@@ -19,10 +19,13 @@ void endTag(QString& out, int level, QStringView name);
 // the file's; a lone CR or LF is kept as a character reference, so it comes back as it was.
 void valueElement(QString& out, int level, QStringView name, QStringView value);
 
-// Undoes valueElement's layout on an element's text as the tree loads it: the line break after
-// the start tag, up to six blanks at the start of each line, and the line break and blanks
-// before the end tag. Text without that layout (written on one line) is kept as it stands.
-QString readValue(const QString& text);
+// Undoes the layout around an element's text as the parser hands it over (file line breaks as
+// CR LF). The program's own layout for an element at this level is undone exactly, so every value
+// comes back as written. Any other layout (an editor's tabs or wider indentation) loses the line
+// break and indentation at the start and at the end, and continuation lines the first line's
+// indentation; whitespace inside the value stays. Text that begins on the start tag's line keeps all
+// but a line break and indentation before the end tag.
+QString readValue(const QString& text, int level = 2);
 
 } // namespace XmlLayout
 

@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 
 #include "app/ProgramText.h"
+#include "transfer/ImportPreviewWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -64,6 +65,7 @@ Seams Seams::production() {
         }
     };
     s.homeFolder = [] { return QDir::homePath(); };
+    s.importPreview = [](const ImportPreview& preview, QWidget* parent) { return showImportPreview(preview, parent); };
     return s;
 }
 

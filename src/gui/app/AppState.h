@@ -17,6 +17,8 @@ class QWidget;
 
 namespace quillbox {
 
+class ImportPreview;
+
 enum class MessageIcon { None, Exclamation };
 
 // Everything that would block a test or reach outside the program goes through here.
@@ -40,6 +42,9 @@ struct Seams {
     std::function<void(QWidget* window, const std::function<bool()>& done)> modalLoop;
     // The user's home folder; its last part names the owner of imported bookmarks.
     std::function<QString()> homeFolder;
+    // Shows what an import file holds before anything is stored; true when the user chooses to
+    // import it.
+    std::function<bool(const ImportPreview& preview, QWidget* parent)> importPreview;
 
     static Seams production();
 };

@@ -5,18 +5,18 @@
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "transfer/Bookmarks.h"
-#include "transfer/CsvFormat.h"
+#include "transfer/ExportCheck.h"
 #include "transfer/FilePatterns.h"
 #include "transfer/ImportBatch.h"
-#include "transfer/ImportText.h"
+#include "transfer/ImportPreview.h"
+#include "transfer/ImportRead.h"
 #include "transfer/TableExport.h"
-#include "transfer/TextFormat.h"
 #include "transfer/TransferProgress.h"
-#include "transfer/XmlDump.h"
-#include "transfer/XmlTree.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace quillbox {
 
@@ -58,20 +58,59 @@ void refillBoxesAfterImport(Program& program) {
     refill(main->categoryBox(), allCategoriesStatement(), state.lastCategory);
 }
 
-void importLines(Program& program, const QString& path, bool csv) {
-    const std::optional<QByteArray> bytes = readImportFile(path);
-    if (!bytes) {
-        program.showError(QStringLiteral("Could not open the import file."));
+// An import reads the file twice, a piece at a time: first into a preview the user sees before
+// anything is stored, then, if the user goes on, into the database in one transaction.
+void importFile(Program& program, const QString& path, const QString& cannotOpen, ImportFormat format,
+                const QString& owner) {
+    AppState& state = program.state();
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        program.showError(cannotOpen);
         return;
     }
-    const QString text = decodeImportBytes(*bytes);
-    ImportBatch batch(program);
-    if (csv) {
-        readCsvRecords(text, batch);
-    } else {
-        readTextRecords(text, batch);
+    ImportPreview preview;
+    const QString refusal = readImport(file, format, owner, preview);
+    if (!refusal.isEmpty()) {
+        program.showError(refusal);
+        return;
     }
-    batch.finish();
+    if (preview.recordCount() == 0) {
+        program.showError(noRecordMessage);
+        return;
+    }
+    if (!state.seams.importPreview || !state.seams.importPreview(preview, program.mainWindow())) {
+        program.showInfo(QStringLiteral("Import cancelled, nothing was stored."));
+        return;
+    }
+    if (!file.seek(0)) {
+        program.showError(cannotOpen);
+        return;
+    }
+    ImportBatch batch(program);
+    const QString changed = readImport(file, format, owner, batch);
+    if (!changed.isEmpty()) {
+        batch.abort(changed); // the file changed since the preview: store none of it
+    }
+    if (!batch.finish()) {
+        return; // the batch has said why
+    }
+    const QString message = importedMessage(batch.imported(), batch.refusedCount());
+    if (batch.failed() > 0) {
+        program.showError(message + QStringLiteral(" %1 not stored: %2").arg(batch.failed()).arg(batch.lastFailure()));
+    } else {
+        program.showInfo(message);
+    }
+}
+
+QString homeOwner(Program& program) {
+    const AppState& state = program.state();
+    return ownerFromHomeFolder(state.seams.homeFolder ? state.seams.homeFolder() : QDir::homePath());
+}
+
+// Whose records a file from another program's layout becomes: the owner the list shows.
+QString listedOwner(Program& program) {
+    const QString owner = program.mainWindow()->ownerBox()->currentText();
+    return owner.isEmpty() ? homeOwner(program) : owner;
 }
 
 void importXml(Program& program, const QString& path) {
@@ -79,39 +118,12 @@ void importXml(Program& program, const QString& path) {
         program.showInfo(QStringLiteral("No filename as user cancelled the process"));
         return;
     }
-    const std::optional<QByteArray> bytes = readImportFile(path);
-    if (!bytes || bytes->isEmpty()) {
-        program.showError(QStringLiteral("Could not load the XML data file for importing"));
+    const QString cannotLoad = QStringLiteral("Could not load the XML data file for importing");
+    if (QFileInfo(path).size() == 0) {
+        program.showError(cannotLoad);
         return;
     }
-    // A parse error is not reported: what was read before it is imported.
-    XmlTree tree;
-    tree.load(*bytes);
-    const QList<XmlItem> items = collectXmlItems(tree);
-    ImportBatch batch(program);
-    for (const XmlItem& item : items) {
-        batch.insertItem(item);
-    }
-    batch.finish();
-}
-
-void importBookmarks(Program& program, const QString& path) {
-    const AppState& state = program.state();
-    const QString owner = ownerFromHomeFolder(state.seams.homeFolder ? state.seams.homeFolder() : QDir::homePath());
-    const std::optional<QByteArray> bytes = readImportFile(path);
-    if (!bytes) {
-        program.showError(QStringLiteral("The import file could not be read"));
-        return;
-    }
-    const QList<BookmarkEntry> entries = readBookmarks(decodeImportBytes(*bytes), owner);
-    if (entries.isEmpty()) {
-        return;
-    }
-    ImportBatch batch(program);
-    for (const BookmarkEntry& entry : entries) {
-        batch.record(bookmarkRecord(entry));
-    }
-    batch.finish();
+    importFile(program, path, cannotLoad, ImportFormat::Xml, QString());
 }
 
 } // namespace
@@ -122,18 +134,20 @@ void Program::importRecords() {
         showError(QStringLiteral("User cancelled the import process."));
         return;
     }
+    const QString cannotOpen = QStringLiteral("Could not open the import file.");
     switch (choice.pattern) {
     case 1:
-        importLines(*this, choice.path, true);
+        importFile(*this, choice.path, cannotOpen, ImportFormat::Csv, listedOwner(*this));
         break;
     case 2:
         importXml(*this, choice.path);
         break;
     case 3:
-        importBookmarks(*this, choice.path);
+        importFile(*this, choice.path, QStringLiteral("The import file could not be read"), ImportFormat::Bookmarks,
+                   homeOwner(*this));
         break;
     default:
-        importLines(*this, choice.path, false);
+        importFile(*this, choice.path, cannotOpen, ImportFormat::Text, QString());
         break;
     }
     refillBoxesAfterImport(*this);
@@ -147,6 +161,11 @@ void Program::exportRecords() {
     }
     const ExportFormat format =
         choice.pattern == 1 ? ExportFormat::Csv : (choice.pattern == 2 ? ExportFormat::Xml : ExportFormat::Text);
+    // Said before anything is written, so the user can still choose CSV instead.
+    const QString loss = exportLossMessage(exportLoss(m_state.database, format), format);
+    if (!loss.isEmpty()) {
+        messageBox(QStringLiteral("Export Warning"), loss);
+    }
     // The XML export shows no per-record messages; the line formats show the last record and
     // the count, drawn when the progress dialog refreshes and at the end.
     const bool perRecordStatus = format != ExportFormat::Xml;

@@ -37,25 +37,10 @@ void ImportBatch::record(const SiteRecord& values) {
         }
         current[Col::Record] = number;
         m_model->appendBulk(m_program.rowFromCurrentRecord(false));
+        ++m_imported;
     } else {
-        insertFailed();
-    }
-    counted();
-}
-
-void ImportBatch::insertItem(const XmlItem& item) {
-    SiteRecord& current = m_program.state().currentRecord;
-    QString number;
-    if (!m_abortReason.isEmpty()) {
-        counted();
-        return;
-    }
-    if (m_inserter->insert(item, number)) {
-        // The row shows the values themselves, placed by their names.
-        current = xmlItemRecord(item);
-        current[Col::Record] = number;
-        m_model->appendBulk(m_program.rowFromCurrentRecord(false));
-    } else {
+        ++m_failed;
+        m_lastFailure = m_inserter->errorText();
         insertFailed();
     }
     counted();
@@ -71,8 +56,16 @@ void ImportBatch::insertFailed() {
     }
 }
 
-void ImportBatch::refused(const QString& message) {
-    error(message);
+void ImportBatch::abort(const QString& reason) {
+    if (m_abortReason.isEmpty()) {
+        m_abortReason = reason;
+        m_transaction.rollback();
+    }
+}
+
+void ImportBatch::refused(qsizetype line, const QString& reason) {
+    ++m_refused;
+    error(QStringLiteral("Line %1: %2").arg(line).arg(reason));
     counted();
 }
 

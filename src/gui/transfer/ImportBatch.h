@@ -3,7 +3,6 @@
 #include "transfer/ImportSink.h"
 #include "transfer/RecordInserter.h"
 #include "transfer/TransferProgress.h"
-#include "transfer/XmlDump.h"
 
 #include <QString>
 
@@ -27,13 +26,20 @@ public:
 
     // values: the 29 text fields, plain.
     void record(const SiteRecord& values) override;
-    void refused(const QString& message) override;
-    // An item of an XML file, inserted with the file's own element names as columns.
-    void insertItem(const XmlItem& item);
+    void refused(qsizetype line, const QString& reason) override;
     // Commits, shows the list and the last message. Also done by the destructor. False when
     // nothing was stored: the transaction could not begin or commit, or the database refused a
     // write; the list is then reloaded from the database and the reason shown.
     bool finish();
+
+    // Ends the import without storing any of it; finish() then rolls back and says why.
+    void abort(const QString& reason);
+
+    int imported() const { return m_imported; }
+    int refusedCount() const { return m_refused; }
+    // Records the database would not take, and its reason for the last of them.
+    int failed() const { return m_failed; }
+    const QString& lastFailure() const { return m_lastFailure; }
 
 private:
     void counted();
@@ -50,7 +56,11 @@ private:
     std::optional<RecordInserter> m_inserter;
     QString m_pendingError;
     QString m_abortReason; // set once the import can no longer land whole
+    QString m_lastFailure;
     int m_handled = 0;
+    int m_imported = 0;
+    int m_refused = 0;
+    int m_failed = 0;
     bool m_open = true;
 };
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "transfer/ImportSink.h"
+
+#include <QString>
+
+class QIODevice;
+
+namespace quillbox {
+
+enum class ImportFormat { Text, Csv, Xml, Bookmarks };
+
+// Reads an open import file from where it stands into the sink, a piece at a time. Returns why
+// the whole file is refused (not text, not valid in its encoding, XML not well-formed), or
+// nothing. owner: who records of a CSV from another program, or bookmarks, belong to.
+QString readImport(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink);
+
+} // namespace quillbox

@@ -1,0 +1,232 @@
+#include "transfer/XmlImport.h"
+
+#include "transfer/ImportText.h"
+#include "transfer/XmlLayout.h"
+
+#include <QBuffer>
+#include <QHash>
+#include <QIODevice>
+#include <QStringDecoder>
+
+#include <expat.h>
+
+#include <vector>
+
+namespace quillbox {
+
+namespace {
+
+constexpr size_t maxDepth = 1000;
+
+// One open element. Frames are kept when elements close, so their buffers are reused.
+struct Frame {
+    QByteArray text; // character data directly inside, as UTF-8
+    qsizetype line = 0;
+    // The item made of this element's children so far.
+    SiteRecord values;
+    QByteArray unknownName;
+};
+
+struct Reader {
+    ImportSink& sink;
+    XML_Parser parser = nullptr;
+    std::vector<Frame> frames;
+    size_t depth = 0; // frames in use
+    bool tooDeep = false;
+
+    static int columnOf(const char* name) {
+        static const QHash<QByteArray, int> columns = [] {
+            QHash<QByteArray, int> map;
+            for (int k = 0; k < Col::TextColumns; ++k) {
+                map.insert(columnNames()[k].toUtf8(), k);
+            }
+            return map;
+        }();
+        const QByteArray key = QByteArray::fromRawData(name, static_cast<qsizetype>(qstrlen(name)));
+        const int k = columns.value(key, -1);
+        // The database takes column names in any case, so earlier files may have used any.
+        return k >= 0 ? k : columns.value(key.toLower(), -1);
+    }
+
+    // Whether the sink still takes the values; when it only counts, text is not even kept.
+    bool values = true;
+
+    void itemEnds(Frame& parent) {
+        if (!parent.unknownName.isEmpty()) {
+            // The database's own words for it, as when the statement named the column.
+            sink.refused(parent.line,
+                         QStringLiteral("table quillbox has no column named ") + QString::fromUtf8(parent.unknownName));
+        } else {
+            sink.record(parent.values);
+            values = sink.wantsValues();
+        }
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            parent.values[k].clear();
+        }
+        parent.unknownName.clear();
+    }
+};
+
+Reader& reader(void* data) {
+    return *static_cast<Reader*>(data);
+}
+
+bool blank(const QByteArray& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+
+void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
+    Reader& r = reader(data);
+    if (r.depth > 0) {
+        Frame& parent = r.frames[r.depth - 1];
+        if (blank(parent.text)) {
+            parent.text.resize(0); // layout between children: nothing to keep, however long the file
+        }
+        if (qstrcmp(name, "record") == 0) {
+            r.itemEnds(parent);
+        }
+    }
+    // Each open element holds a record's worth of fields; a hostile file nesting without end
+    // would otherwise take memory in proportion to its length.
+    if (r.depth >= maxDepth) {
+        r.tooDeep = true;
+        XML_StopParser(r.parser, XML_FALSE);
+        return;
+    }
+    if (r.depth == r.frames.size()) {
+        r.frames.emplace_back();
+    }
+    Frame& frame = r.frames[r.depth++];
+    frame.text.resize(0);
+    frame.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        frame.values[k].clear();
+    }
+    frame.unknownName.clear();
+}
+
+void XMLCALL onEnd(void* data, const XML_Char* name) {
+    Reader& r = reader(data);
+    if (r.depth == 0 || r.tooDeep) {
+        return;
+    }
+    const int level = static_cast<int>(--r.depth);
+    if (r.depth == 0 || qstrcmp(name, "record") == 0) {
+        return;
+    }
+    const Frame& done = r.frames[r.depth];
+    Frame& parent = r.frames[r.depth - 1];
+    const int k = Reader::columnOf(name);
+    if (k < 0) {
+        if (parent.unknownName.isEmpty()) {
+            parent.unknownName = name;
+        }
+        return;
+    }
+    if (r.values) {
+        parent.values[k] = XmlLayout::readValue(QString::fromUtf8(done.text), level);
+    }
+}
+
+void XMLCALL onCharacters(void* data, const XML_Char* s, int len) {
+    Reader& r = reader(data);
+    if (r.depth == 0 || !r.values) {
+        return;
+    }
+    QByteArray& text = r.frames[r.depth - 1].text;
+    // The parser hands every line break of the file over as one LF, and a character reference
+    // as its character; only the length of the markup behind it tells them apart.
+    if (len == 1 && s[0] == '\n' && XML_GetCurrentByteCount(r.parser) <= 2) {
+        text.append("\r\n", 2);
+    } else {
+        text.append(s, len);
+    }
+}
+
+// Single-byte encodings the parser does not know itself (windows-1252 and the like), mapped
+// through the toolkit's converters.
+int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
+    if (!QStringDecoder(name).isValid()) {
+        return XML_STATUS_ERROR;
+    }
+    for (int b = 0; b < 256; ++b) {
+        QStringDecoder one(name);
+        const char byte = static_cast<char>(b);
+        const QString c = one.decode(QByteArrayView(&byte, 1));
+        info->map[b] = (c.size() == 1 && !one.hasError()) ? c[0].unicode() : -1;
+    }
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
+} // namespace
+
+XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink) {
+    XmlReadResult result;
+    Reader r{sink, nullptr, {}, 0, false, sink.wantsValues()};
+    r.parser = XML_ParserCreate(nullptr);
+    if (!r.parser) {
+        result.wellFormed = false;
+        result.error = QStringLiteral("out of memory");
+        return result;
+    }
+    // No handler for external entities, and parameter entities never parsed: nothing outside
+    // the file is ever opened. Expat's own amplification limit ends entity bombs as errors.
+    XML_SetParamEntityParsing(r.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    XML_SetUserData(r.parser, &r);
+    XML_SetElementHandler(r.parser, onStart, onEnd);
+    XML_SetCharacterDataHandler(r.parser, onCharacters);
+    XML_SetUnknownEncodingHandler(r.parser, onUnknownEncoding, nullptr);
+    constexpr qsizetype piece = 1 << 20;
+    bool ok = true;
+    for (;;) {
+        const QByteArray bytes = device.read(piece);
+        const bool last = bytes.isEmpty() || device.atEnd();
+        ok = XML_Parse(r.parser, bytes.constData(), static_cast<int>(bytes.size()), last) == XML_STATUS_OK;
+        if (!ok || last) {
+            break;
+        }
+    }
+    const XML_Error code = XML_GetErrorCode(r.parser);
+    if (!ok && code == XML_ERROR_INVALID_TOKEN && device.seek(XML_GetCurrentByteIndex(r.parser))) {
+        // Bytes that are no UTF-8 where UTF-8 was due: the usual cause is a file saved in
+        // another encoding without saying so.
+        bool bad = false;
+        if (validUtf8(device.read(4), bad) == 0 && bad) {
+            result.wellFormed = false;
+            result.notUtf8 = true;
+            result.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
+            XML_ParserFree(r.parser);
+            return result;
+        }
+    }
+    if (!ok) {
+        result.wellFormed = false;
+        result.error =
+            r.tooDeep ? QStringLiteral("elements nested too deeply") : QString::fromUtf8(XML_ErrorString(code));
+        result.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
+    }
+    XML_ParserFree(r.parser);
+    return result;
+}
+
+XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink) {
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    return readXmlRecords(buffer, sink);
+}
+
+QString xmlNotWellFormedMessage(const XmlReadResult& result) {
+    if (result.notUtf8) {
+        return notUtf8Message(result.line);
+    }
+    return QStringLiteral("The XML file is not well-formed: %1 at line %2. Nothing was imported.")
+        .arg(result.error)
+        .arg(result.line);
+}
+
+} // namespace quillbox

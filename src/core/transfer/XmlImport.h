@@ -1,0 +1,31 @@
+#pragma once
+
+#include "transfer/ImportSink.h"
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+namespace quillbox {
+
+struct XmlReadResult {
+    bool wellFormed = true;
+    QString error; // the parser's reason when it was not
+    qsizetype line = 0;
+    bool notUtf8 = false; // the reason: bytes that are no UTF-8 in a file that is read as UTF-8
+};
+
+// Reads the records of an XML file as the parser streams through it; nothing but the item being
+// read is held. Every element whose children include an element named "record" gives one
+// record, made of the element children before that record element, placed by their names
+// (without regard to case); a field the item does not name is empty. An item with an element
+// named like no column is refused. The file's own encoding declaration is honoured; entities
+// outside the file are never read, and runaway entity expansion stops the parse as an error.
+XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink);
+XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink);
+
+// What the status line says of such a file.
+QString xmlNotWellFormedMessage(const XmlReadResult& result);
+
+} // namespace quillbox
