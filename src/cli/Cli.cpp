@@ -11,12 +11,20 @@
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "transfer/Bookmarks.h"
+#include "transfer/ExportCheck.h"
+#include "transfer/ImportPreview.h"
+#include "transfer/ImportRead.h"
+#include "transfer/ImportStore.h"
+#include "transfer/TableExport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <array>
 #include <functional>
 
 namespace quillbox::cli {
@@ -66,7 +74,10 @@ QCommandLineOption commandOption(const QString& name) {
         const char* valueName;
     };
     static const Known known[] = {
-        {"owner", "Only the records of this owner (default: every owner, one after another).", "O"},
+        {"owner",
+         "Only the records of this owner (default: every owner, one after another; import: whose records "
+         "a CSV of another program or a bookmark file become).",
+         "O"},
         {"category", "Only the records of this category.", "C"},
         {"field",
          "The column searched: sitename, username, password, homepage, misc1 ... misc9, category, owner, "
@@ -423,6 +434,161 @@ int checkCommand(Session& s, const QCommandLineParser&) {
     return sound ? Done : Failed;
 }
 
+// ---- files ---------------------------------------------------------------------------------
+
+const QStringList& importFormatNames() {
+    static const QStringList names{QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"),
+                                   QStringLiteral("bookmarks")};
+    return names;
+}
+
+// The format named by --format, else by the file's extension as the file requesters' patterns
+// give it; -1 when neither tells.
+int formatIndex(const QCommandLineParser& parser) {
+    if (parser.isSet(QStringLiteral("format"))) {
+        return static_cast<int>(importFormatNames().indexOf(parser.value(QStringLiteral("format")).toLower()));
+    }
+    const QString suffix = QFileInfo(parser.positionalArguments().value(0)).suffix().toLower();
+    if (suffix == QLatin1String("txt") || suffix == QLatin1String("asc")) {
+        return 0;
+    }
+    if (suffix == QLatin1String("csv")) {
+        return 1;
+    }
+    if (suffix == QLatin1String("xml")) {
+        return 2;
+    }
+    if (suffix == QLatin1String("htm") || suffix == QLatin1String("html")) {
+        return 3;
+    }
+    return -1;
+}
+
+QString checkFormat(const QCommandLineParser& parser, int formats) {
+    const int format = formatIndex(parser);
+    if (format >= 0 && format < formats) {
+        return QString();
+    }
+    if (parser.isSet(QStringLiteral("format"))) {
+        return QStringLiteral("Unknown format \"%1\".").arg(parser.value(QStringLiteral("format")));
+    }
+    return QStringLiteral("The file's extension does not tell its format; give --format.");
+}
+
+int exportCommand(Session& s, const QCommandLineParser& parser) {
+    const ExportFormat format =
+        std::array{ExportFormat::Text, ExportFormat::Csv, ExportFormat::Xml}[static_cast<size_t>(formatIndex(parser))];
+    // Said before anything is written, as the window warns before its export.
+    const QString loss = exportLossMessage(exportLoss(s.db, format), format);
+    if (!loss.isEmpty()) {
+        writeError(cliName + QStringLiteral(": warning: ") + oneLine(loss) + QLatin1Char('\n'));
+    }
+    const ExportResult result = exportTable(s.db, format, parser.positionalArguments().constFirst());
+    if (!result.error.isEmpty()) {
+        return fail(result.error);
+    }
+    if (!result.written) {
+        writeOut(QStringLiteral("The table is empty: no file was written.\n"));
+        return Done;
+    }
+    writeOut(QStringLiteral("Exported %1 to %2\n")
+                 .arg(recordCountText(QString::number(result.count)).toLower(), QDir::toNativeSeparators(result.path)));
+    return Done;
+}
+
+// Whose records a file from another program becomes: the owner the window would list first.
+QString importOwner(const Session& s, const QCommandLineParser& parser, ImportFormat format) {
+    if (parser.isSet(QStringLiteral("owner"))) {
+        return parser.value(QStringLiteral("owner"));
+    }
+    const QString home = ownerFromHomeFolder(QDir::homePath());
+    if (format == ImportFormat::Bookmarks) {
+        return home;
+    }
+    const QStringList owners = distinctValues(s.db, ownerListStatement());
+    const QString last =
+        readSetting(s.folder.settingsFile, SettingsKey::SavedSearches, QStringLiteral("Last Owner Displayed"));
+    if (owners.contains(last)) {
+        return last;
+    }
+    return owners.isEmpty() ? home : owners.constFirst();
+}
+
+// Reports refused lines as they come and stores the records.
+class StoringSink : public ImportSink {
+public:
+    explicit StoringSink(ImportStore& store) : m_store(store) {}
+    void record(const SiteRecord& values) override {
+        QString number;
+        m_store.insert(values, number);
+    }
+    void refused(qsizetype line, const QString& reason) override {
+        ++m_refused;
+        writeOut(QStringLiteral("Line %1: %2\n").arg(line).arg(terminalSafe(reason)));
+    }
+    qsizetype refusedCount() const { return m_refused; }
+
+private:
+    ImportStore& m_store;
+    qsizetype m_refused = 0;
+};
+
+int importCommand(Session& s, const QCommandLineParser& parser) {
+    const ImportFormat format = static_cast<ImportFormat>(formatIndex(parser));
+    const QString path = parser.positionalArguments().constFirst();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return fail(format == ImportFormat::Xml ? QStringLiteral("Could not load the XML data file for importing")
+                                                : QStringLiteral("Could not open the import file."));
+    }
+    const QString owner = importOwner(s, parser, format);
+    // A first reading refuses a file that is not what it claims before anything is stored.
+    ImportPreview preview;
+    QString refusal = readImport(file, format, owner, preview);
+    if (!refusal.isEmpty()) {
+        return fail(refusal);
+    }
+    if (parser.isSet(QStringLiteral("dry-run")) || preview.recordCount() == 0) {
+        QString report;
+        for (const RefusedLine& refused : preview.refusals()) {
+            report += QStringLiteral("Line %1: %2\n").arg(refused.line).arg(terminalSafe(refused.reason));
+        }
+        if (preview.refusedCount() > preview.refusals().size()) {
+            report += QStringLiteral("... and %1 more lines refused.\n")
+                          .arg(preview.refusedCount() - preview.refusals().size());
+        }
+        if (!preview.columnMapping().isEmpty()) {
+            report +=
+                QStringLiteral("Columns: %1\n").arg(terminalSafe(preview.columnMapping().join(QStringLiteral("; "))));
+        }
+        writeOut(report);
+        if (preview.recordCount() == 0) {
+            return fail(noRecordMessage);
+        }
+        writeOut(QStringLiteral("%1 records read, %2 lines refused; nothing was stored (dry run).\n")
+                     .arg(preview.recordCount())
+                     .arg(preview.refusedCount()));
+        return Done;
+    }
+    if (!file.seek(0)) {
+        return fail(QStringLiteral("Could not open the import file."));
+    }
+    ImportStore store(s.db);
+    StoringSink sink(store);
+    refusal = readImport(file, format, owner, sink);
+    if (!refusal.isEmpty()) {
+        store.abort(refusal); // the file changed since the first reading: store none of it
+    }
+    if (!store.commit()) {
+        return fail(QStringLiteral("Nothing was imported: %1.").arg(store.abortReason()));
+    }
+    writeOut(importedMessage(store.imported(), sink.refusedCount()) + QLatin1Char('\n'));
+    if (store.failed() > 0) {
+        return fail(QStringLiteral("%1 not stored: %2").arg(store.failed()).arg(store.lastFailure()));
+    }
+    return Done;
+}
+
 bool askPassword(const Session& s, const QString& prompt, QString& typed) {
     if (s.passwordFromStdin) {
         if (!readStandardInputLine(typed)) {
@@ -524,6 +690,27 @@ QList<Command> commands() {
          .argumentHelp = QStringLiteral("The numbers of the records."),
          .check = checkRecordArguments,
          .run = deleteCommand},
+        {.name = QStringLiteral("import"),
+         .synopsis = QStringLiteral("FILE [--format text|csv|xml|bookmarks] [--dry-run]"),
+         .summary = QStringLiteral("Add the records of a file, all in one go, and report every line refused."),
+         .options = {QStringLiteral("format"), QStringLiteral("dry-run"), owner},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = QStringLiteral("FILE"),
+         .argumentHelp = QStringLiteral("A text, CSV, XML or bookmark file; CSV files of other programs are read "
+                                        "by their header line."),
+         .check = [](const QCommandLineParser& p) { return checkFormat(p, 4); },
+         .run = importCommand},
+        {.name = QStringLiteral("export"),
+         .synopsis = QStringLiteral("FILE [--format text|csv|xml]"),
+         .summary = QStringLiteral("Write every record to FILE; the extension is added when missing."),
+         .options = {QStringLiteral("format")},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = QStringLiteral("FILE"),
+         .argumentHelp = QStringLiteral("The file; replaced whole once written, new ones readable by you alone."),
+         .check = [](const QCommandLineParser& p) { return checkFormat(p, 3); },
+         .run = exportCommand},
         {.name = QStringLiteral("backup"),
          .synopsis = QStringLiteral("FILE"),
          .summary = QStringLiteral("Write a consistent copy of the database to FILE."),

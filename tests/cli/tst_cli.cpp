@@ -99,6 +99,10 @@ private Q_SLOTS:
     void passwordChange();
     void terminalPromptHidesPassword();
     void passwordChangedWhileWindowRuns();
+    void import_data();
+    void import();
+    void exportReadsBack_data();
+    void exportReadsBack();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -572,5 +576,144 @@ void CliTest::passwordChangedWhileWindowRuns() {
     QVERIFY(checkProgramPassword(env.state.settingsFile, QStringLiteral("New-pass-99")).passed);
 }
 
-QTEST_MAIN(CliTest)
+void CliTest::import_data() {
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("recordsAfter");
+
+    const QByteArray chrome = "name,url,username,password,note\r\n"
+                              "GitHub,https://github.com/login,octo,hunter2,\"a, b\"\r\n";
+    const QByteArray text = "Site name|Alpha|User name|al||||||||||||||||||||||||Fun|Ann||\r\n"
+                            "no bars here\r\n"
+                            "Site name|Beta|User name|be||||||||||||||||||||||||Fun|Ann||\r\n";
+    QTest::newRow("browser export") << "passwords.csv" << chrome << QStringList{} << 0
+                                    << "1 record imported, 0 lines refused."
+                                    << "" << 5;
+    QTest::newRow("dry run stores nothing")
+        << "passwords.csv" << chrome << QStringList{"--dry-run"} << 0 << "name → sitename"
+        << "" << 4;
+    QTest::newRow("refused line with its number")
+        << "sites.txt" << text << QStringList{} << 0 << "Line 2: Data delimiter not found"
+        << "" << 6;
+    QTest::newRow("format named") << "sites.dat" << text << QStringList{"--format", "text"} << 0
+                                  << "2 records imported, 1 line refused."
+                                  << "" << 6;
+    QTest::newRow("format unknown") << "sites.dat" << text << QStringList{} << 2 << ""
+                                    << "--format" << 4;
+    QTest::newRow("not UTF-8") << "latin.csv" << QByteArray("name,url,username,password,note\nCaf\xe9,,,,\n")
+                               << QStringList{} << 1 << ""
+                               << "save the file as UTF-8" << 4;
+    QTest::newRow("XML broken half-way")
+        << "dump.xml" << QByteArray("<Quillbox><SiteItem><sitename>a</sitename><record>1</record></SiteItem><Site")
+        << QStringList{} << 1 << ""
+        << "Nothing was imported" << 4;
+    QTest::newRow("nothing readable") << "junk.txt" << QByteArray("one\ntwo\n") << QStringList{} << 1 << "Line 2:"
+                                      << "No record could be read" << 4;
+    QTest::newRow("no such file") << "" << QByteArray() << QStringList{} << 1 << ""
+                                  << "Could not open" << 4;
+    QTest::newRow("database held by a reader")
+        << "passwords.csv" << chrome << QStringList{"locked"} << 1 << ""
+        << "Nothing was imported: the database is locked by another program." << 4;
+}
+
+void CliTest::import() {
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, options);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QFETCH(QString, error);
+    QFETCH(int, recordsAfter);
+    const QString path = m_dir->filePath(fileName.isEmpty() ? QStringLiteral("missing.txt") : fileName);
+    if (!fileName.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    // Another program in the middle of reading: the import cannot commit, and stores nothing.
+    QProcess reader;
+    if (options.removeAll(QStringLiteral("locked")) > 0) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QUILLBOX_HOLD_READ_LOCK"), m_folder.databaseFile);
+        reader.setProcessEnvironment(environment);
+        reader.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(reader.waitForReadyRead(60000));
+        QCOMPARE(reader.readAllStandardOutput(), QByteArray("reading\n"));
+    }
+    const Result r = runCli(m_dir->path(), QStringList{"--password-stdin", "import", path} + options, passwordLine);
+    reader.closeWriteChannel();
+    reader.waitForFinished();
+    QVERIFY2(r.status == status, r.err.constData());
+    QVERIFY2(r.out.contains(output.toUtf8()), r.out.constData());
+    QVERIFY2(r.err.contains(error.toUtf8()), r.err.constData());
+    QCOMPARE(recordCount(m_folder.databaseFile), recordsAfter);
+}
+
+void CliTest::exportReadsBack_data() {
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<int>("notKept"); // records the format cannot carry exactly: said before writing
+    QTest::newRow("text") << "all.txt" << QStringList{} << "all.txt" << 0;
+    QTest::newRow("csv, extension added") << "all" << QStringList{"--format", "csv"} << "all.csv" << 0;
+    QTest::newRow("xml, no control characters") << "all.XML" << QStringList{} << "all.XML" << 1;
+}
+
+void CliTest::exportReadsBack() {
+    QFETCH(QString, fileName);
+    QFETCH(QStringList, options);
+    QFETCH(QString, written);
+    QFETCH(int, notKept);
+    const QString folder = m_dir->path();
+    Result r = runCli(folder, QStringList{"--password-stdin", "export", fileName} + options, passwordLine);
+    QVERIFY2(r.status == 0, r.err.constData());
+    QCOMPARE(r.err.contains("warning: 1 record holds characters"), notKept > 0);
+    QVERIFY2(r.out.contains("Exported 4 records to " + written.toUtf8()), r.out.constData());
+    r = runCli(folder, {"--password-stdin", "import", written}, passwordLine);
+    QVERIFY2(r.status == 0, r.err.constData());
+    QVERIFY2(r.out.startsWith("4 records imported, 0 lines refused."), r.out.constData());
+    // Every column of every record came back, under new numbers.
+    r = runCli(folder, {"--password-stdin", "list", "--json", "--show-passwords"}, passwordLine);
+    QList<QJsonObject> records;
+    for (const QJsonValue& v : parseJson(r.out)) {
+        QJsonObject o = v.toObject();
+        o.remove(QStringLiteral("record"));
+        records.append(o);
+    }
+    QCOMPARE(records.size(), 8);
+    const auto unmatched =
+        std::count_if(records.cbegin(), records.cend(), [&](const QJsonObject& o) { return records.count(o) != 2; });
+    QCOMPARE(unmatched, 2 * notKept);
+}
+
+// Started as a second program by the tests: holds a read transaction open on a database until
+// its standard input ends.
+int holdReadLock(const QString& databaseFile) {
+    Database db;
+    if (!db.open(databaseFile) || !db.execute(QStringLiteral("BEGIN"))) {
+        return 1;
+    }
+    Query query(db, QStringLiteral("SELECT * FROM quillbox"));
+    if (!query.next()) {
+        return 1;
+    }
+    std::fputs("reading\n", stdout);
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    return 0;
+}
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsSet("QUILLBOX_HOLD_READ_LOCK")) {
+        return holdReadLock(qEnvironmentVariable("QUILLBOX_HOLD_READ_LOCK"));
+    }
+    QApplication app(argc, argv);
+    CliTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_cli.moc"
