@@ -526,7 +526,9 @@ void CliTest::passwordChange() {
 void CliTest::terminalPromptHidesPassword() {
     int master = -1;
     int slave = -1;
-    QVERIFY(::openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        QSKIP("This machine gives no pseudo terminal");
+    }
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
     // The pseudo terminal becomes the program's controlling terminal, as a real one would be.
