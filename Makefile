@@ -13,7 +13,7 @@ ifdef CI
 CMAKE_FLAGS += -DQUILLBOX_WERROR=ON
 endif
 
-.PHONY: all deps configure build run test bench fuzz fuzz-run format clean
+.PHONY: all deps configure build run test package bench fuzz fuzz-run format clean
 
 all: build
 
@@ -32,6 +32,10 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# A Debian package of both programs, its dependencies found by dpkg-shlibdeps.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DQUILLBOX_TESTS=OFF -DQUILLBOX_BENCH=ON

@@ -3,8 +3,9 @@
 
 Every icon is the same rounded tile in a colour of its group with a white symbol on it, so the set
 reads as one family in the menus, the status bar, the windows' buttons and the notification area.
-It also paints the About window's 320 x 80 banner (image 18) with ImageMagick's convert, and writes
-resources/quillbox.qrc listing every file under resources/images.
+It also paints the About window's 320 x 80 banner (image 18) with ImageMagick's convert, writes
+resources/quillbox.qrc listing every file under resources/images, and renders the program icon
+(image 46) into the desktop's icon theme sizes under resources/hicolor for installing.
 """
 import os
 import shutil
@@ -105,6 +106,39 @@ def make_banner():
     ], check=True)
 
 
+APP_ID = "net.vennholt.Quillbox"
+HICOLOR_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
+def make_hicolor():
+    """The program icon as desktops look it up: the SVG itself, and PNGs for desktops that want them."""
+    source = os.path.join(OUT, "46.svg")
+    base = os.path.join(HERE, "..", "resources", "hicolor")
+    os.makedirs(os.path.join(base, "scalable", "apps"), exist_ok=True)
+    shutil.copyfile(source, os.path.join(base, "scalable", "apps", f"{APP_ID}.svg"))
+    if not shutil.which("convert"):
+        print("convert not found: the PNG icons are left as they are")
+        return
+    # ImageMagick's own SVG reader paints gradients black: the PNGs get the tile's flat colour.
+    with open(source) as f:
+        flat = (f.read().replace('fill="url(#g)"', f'fill="{SYMBOLS[46][0]}"')
+                .replace('stroke="#222" stroke-opacity=".45"', 'stroke="#2a3561"')
+                .replace('fill="#fff"', 'fill="#fff" stroke="none"'))
+    flat_source = os.path.join(base, "flat.svg")
+    with open(flat_source, "w") as f:
+        f.write(flat)
+    for size in HICOLOR_SIZES:
+        folder = os.path.join(base, f"{size}x{size}", "apps")
+        os.makedirs(folder, exist_ok=True)
+        # Rendered at the size itself, not scaled from a bitmap, so the edges stay sharp.
+        subprocess.run([
+            "convert", "-background", "none", "-density", str(72 * size / 16), flat_source,
+            "-resize", f"{size}x{size}!", "-depth", "8", "-strip",
+            "-define", "png:exclude-chunks=date,time", os.path.join(folder, f"{APP_ID}.png"),
+        ], check=True)
+    os.remove(flat_source)
+
+
 def write_qrc():
     files = sorted(name for name in os.listdir(OUT) if not name.startswith("."))
     lines = ['<!DOCTYPE RCC><RCC version="1.0">', '<qresource prefix="/images">']
@@ -120,6 +154,7 @@ def main():
         with open(os.path.join(OUT, f"{number}.svg"), "w") as f:
             f.write(TEMPLATE.format(colour=colour, light=lighten(colour), symbol=symbol))
     make_banner()
+    make_hicolor()
     write_qrc()
 
 

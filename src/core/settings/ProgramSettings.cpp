@@ -128,7 +128,11 @@ SettingsResult saveSettings(const QString& fileName, const ProgramSettings& s) {
     doc.setValue(ProgramOptions, QStringLiteral("Screen snap On or Off"), QString::number(s.optSnap));
     doc.setValue(ProgramOptions, QStringLiteral("Show private data in list"), QString::number(s.optShowPrivate));
     doc.setValue(ProgramOptions, QStringLiteral("Title bar update On or Off"), QString::number(s.optTitleClock));
-    doc.setValue(ProgramOptions, Fingerprint, s.passwordFingerprint);
+    // The fingerprint is written alone the moment it changes, by this program or by the command
+    // line beside it; a full save must not put back the older copy held in memory.
+    if (doc.value(ProgramOptions, Fingerprint).isEmpty()) {
+        doc.setValue(ProgramOptions, Fingerprint, s.passwordFingerprint);
+    }
     doc.setValue(SavedSearches, QStringLiteral("Last Owner Displayed"), s.lastOwner);
     doc.setValue(SavedSearches, QStringLiteral("Last Category Displayed"), s.lastCategory);
     doc.setValue(SavedSearches, QStringLiteral("Last Search Field Displayed"), QString::number(s.lastSearchField));

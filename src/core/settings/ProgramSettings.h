@@ -40,7 +40,8 @@ struct SettingsResult {
 // read leaves every value at 0 or empty, as an empty file would.
 SettingsResult loadSettings(const QString& fileName, ProgramSettings& settings);
 
-// Creates the file with its defaults when missing, then writes every key in one atomic save.
+// Creates the file with its defaults when missing, then writes every key in one atomic save. A
+// password fingerprint already in the file is kept: it is only ever changed by writeSetting().
 SettingsResult saveSettings(const QString& fileName, const ProgramSettings& settings);
 
 // Reads or writes one key (the password fingerprint is written alone when it changes).

@@ -83,17 +83,7 @@ Seams Seams::production() {
 }
 
 void AppState::setWorkingFolder(const QString& folder) {
-    currentFolder = QDir::toNativeSeparators(QDir(folder).absolutePath());
-    if (!currentFolder.endsWith(QDir::separator())) {
-        currentFolder += QDir::separator();
-    }
-    databaseFolder = currentFolder + QStringLiteral("Database") + QDir::separator();
-    systemFolder = currentFolder + QStringLiteral("System") + QDir::separator();
-    temporaryFolder = currentFolder + QStringLiteral("Temporary") + QDir::separator();
-    databaseFile = databaseFolder + databaseFileName;
-    settingsFile = systemFolder + settingsFileName;
-    printFile = temporaryFolder + printFileName;
-    printUrl = QUrl::fromLocalFile(QDir::fromNativeSeparators(printFile)).toString();
+    static_cast<WorkingFolder&>(*this) = WorkingFolder::at(folder);
 }
 
 } // namespace quillbox

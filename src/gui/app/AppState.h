@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/WorkingFolder.h"
 #include "settings/ProgramSettings.h"
 #include "store/Database.h"
 #include "store/SiteRecord.h"
@@ -53,7 +54,7 @@ struct Seams {
 };
 
 // The program-wide state, made once in main and handed around by reference.
-struct AppState : ProgramSettings {
+struct AppState : ProgramSettings, WorkingFolder {
     int quitRequested = 0;
     int secondaryWindowOpen = 0;
     int inTray = 0;
@@ -61,15 +62,6 @@ struct AppState : ProgramSettings {
     int bulkLoading = 0;
 
     Database database;
-
-    QString currentFolder; // always ends in the platform's separator
-    QString databaseFolder;
-    QString systemFolder;
-    QString temporaryFolder;
-    QString databaseFile;
-    QString settingsFile;
-    QString printFile;
-    QString printUrl;
 
     int editedRow = -1;
     QString editedRecord;

@@ -5,35 +5,13 @@
 #include "app/WindowEffects.h"
 #include "mainwindow/MainWindow.h"
 #include "settings/Password.h"
+#include "settings/PasswordCheck.h"
 #include "settings/PasswordWindow.h"
 
 #include <QApplication>
 #include <QLineEdit>
 
 namespace quillbox {
-
-namespace {
-namespace Text {
-const QString NoPasswordChosen = QStringLiteral(
-    "No password has been selected for this program.\n\r\n\rYou have to choose a password so that you will be able "
-    "to lock the program.\n\r\n\rThe program will now exit.");
-const QString WrongLength =
-    QStringLiteral("This password is too short.\n\r\n\rIt must be between 8 and 25 characters in length.");
-const QString ConfirmationEmpty = QStringLiteral(
-    "The confirmation password is empty.\n\r\n\rYou must type one in to continue.\n\r\n\rPlease try again.");
-const QString NewPasswordsDiffer = QStringLiteral("The passwords do not match.\n\r\n\rPlease try again.");
-const QString PasswordEmpty = QStringLiteral("The password field must not be empty.\n\r\n\rYou have to type in a "
-                                             "password to unlock the program.\n\r\n\rTry again.");
-const QString PasswordWrong = QStringLiteral("The passwords do not match.\n\r\n\rTry again.");
-const QString OldConfirmationEmpty = QStringLiteral("The confirmation password is empty, Try again.");
-const QString OldPasswordWrong = QStringLiteral("The old and confirmation passwords do not match. try again.");
-const QString NewPasswordEmpty = QStringLiteral("The password field is empty, nothing was saved.");
-} // namespace Text
-
-QString storedFingerprint(const AppState& state) {
-    return readSetting(state.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint);
-}
-} // namespace
 
 PasswordWindow* Program::passwordWindow(int window) const {
     switch (window) {
@@ -107,23 +85,15 @@ SettingsResult Program::storeFingerprint(const QString& fingerprint) {
 }
 
 bool Program::checkStoredPassword(PasswordWindow* window, int field) {
-    const QString typed = window->field(field)->text();
-    if (typed.isEmpty()) {
-        securityError(window, field, Text::PasswordEmpty);
+    const PasswordCheck check = checkProgramPassword(m_state.settingsFile, window->field(field)->text());
+    if (!check.passed) {
+        securityError(window, field, check.error);
         return false;
     }
-    // The file, not the copy in memory, holds the password that counts.
-    const FingerprintMatch match = matchFingerprint(typed, storedFingerprint(m_state));
-    if (match == FingerprintMatch::None) {
-        securityError(window, field, Text::PasswordWrong);
-        return false;
-    }
-    if (match == FingerprintMatch::Legacy) {
-        // The old half-password form goes at once; when it cannot, it still guards the program.
-        const SettingsResult saved = storeFingerprint(passwordFingerprint(typed));
-        if (!saved.ok) {
-            messageBox(QStringLiteral("Security Error"), saved.error, MessageIcon::Exclamation);
-        }
+    if (!check.rewritten.isEmpty()) {
+        m_state.passwordFingerprint = check.rewritten;
+    } else if (!check.storeError.isEmpty()) {
+        messageBox(QStringLiteral("Security Error"), check.storeError, MessageIcon::Exclamation);
     }
     return true;
 }
@@ -139,9 +109,9 @@ void Program::runPasswordCheck(PasswordWindow* window, int field) {
     switch (window->number() * 1000 + field) {
     case Id::Window::FirstRunPassword * 1000 + 124:
         if (text.isEmpty()) {
-            securityError(window, 124, Text::NoPasswordChosen);
+            securityError(window, 124, PasswordText::NoPasswordChosen);
         } else if (!passwordLengthAllowed(text)) {
-            securityError(window, 124, Text::WrongLength);
+            securityError(window, 124, PasswordText::WrongLength);
         } else {
             window->field(126)->setFocus();
         }
@@ -150,11 +120,12 @@ void Program::runPasswordCheck(PasswordWindow* window, int field) {
         if (!passwordLengthAllowed(window->field(124)->text())) {
             // Only reachable when the first field was never left: its own check decides.
             securityError(window, 124,
-                          window->field(124)->text().isEmpty() ? Text::NoPasswordChosen : Text::WrongLength);
+                          window->field(124)->text().isEmpty() ? PasswordText::NoPasswordChosen
+                                                               : PasswordText::WrongLength);
         } else if (text.isEmpty()) {
-            securityError(window, 126, Text::ConfirmationEmpty);
+            securityError(window, 126, PasswordText::ConfirmationEmpty);
         } else if (text != window->field(124)->text()) {
-            securityError(window, 126, Text::NewPasswordsDiffer);
+            securityError(window, 126, PasswordText::NewPasswordsDiffer);
         } else if (const SettingsResult saved = storeFingerprint(passwordFingerprint(text)); !saved.ok) {
             // Without a stored password the program would be unguarded at the next start.
             securityError(window, 124, saved.error);
@@ -170,9 +141,9 @@ void Program::runPasswordCheck(PasswordWindow* window, int field) {
     case Id::Window::PasswordEditor * 1000 + 118:
         m_oldPasswordConfirmed = false;
         if (text.isEmpty()) {
-            securityError(window, 118, Text::OldConfirmationEmpty);
+            securityError(window, 118, PasswordText::OldConfirmationEmpty);
         } else if (matchFingerprint(text, window->field(116)->text()) == FingerprintMatch::None) {
-            securityError(window, 118, Text::OldPasswordWrong);
+            securityError(window, 118, PasswordText::OldPasswordWrong);
         } else {
             m_oldPasswordConfirmed = true;
             window->field(120)->setFocus();
@@ -182,9 +153,9 @@ void Program::runPasswordCheck(PasswordWindow* window, int field) {
         if (!m_oldPasswordConfirmed) {
             window->field(118)->setFocus(); // the old password first, every time the window opens
         } else if (text.isEmpty()) {
-            securityError(window, 120, Text::NewPasswordEmpty);
+            securityError(window, 120, PasswordText::NewPasswordEmpty);
         } else if (!passwordLengthAllowed(text)) {
-            securityError(window, 120, Text::WrongLength);
+            securityError(window, 120, PasswordText::WrongLength);
         } else {
             // A password that could not be stored is not the password: the window stays open.
             const SettingsResult saved = storeFingerprint(passwordFingerprint(text));
@@ -226,7 +197,7 @@ void Program::openPasswordEditor() {
     m_passwordEditor = window;
     m_state.secondaryWindowOpen = 1;
     m_oldPasswordConfirmed = false;
-    window->field(116)->setText(storedFingerprint(m_state));
+    window->field(116)->setText(storedFingerprint(m_state.settingsFile));
     window->field(118)->setFocus();
     fadeIn(m_state, window);
 }

@@ -10,12 +10,8 @@ namespace quillbox {
 ImportBatch::ImportBatch(Program& program, int progressDelayMs)
     : m_program(program), m_model(program.mainWindow()->model()),
       m_progress(program.mainWindow(), QStringLiteral("%1 records read"), progressDelayMs),
-      m_transaction(program.state().database) {
+      m_store(program.state().database) {
     AppState& state = m_program.state();
-    if (!m_transaction.begin()) {
-        m_abortReason = m_transaction.errorText();
-    }
-    m_inserter.emplace(state.database);
     m_model->beginBulk();
     state.bulkLoading = 1;
 }
@@ -27,40 +23,24 @@ ImportBatch::~ImportBatch() {
 void ImportBatch::record(const SiteRecord& values) {
     SiteRecord& current = m_program.state().currentRecord;
     QString number;
-    if (!m_abortReason.isEmpty()) {
+    if (m_store.aborted()) {
         counted();
         return;
     }
-    if (m_inserter->insert(values, number)) {
+    if (m_store.insert(values, number)) {
         for (int k = 0; k < Col::TextColumns; ++k) {
             current[k] = values[k];
         }
         current[Col::Record] = number;
         m_model->appendBulk(m_program.rowFromCurrentRecord(false));
-        ++m_imported;
-    } else {
-        ++m_failed;
-        m_lastFailure = m_inserter->errorText();
-        insertFailed();
+    } else if (!m_store.aborted()) {
+        error(m_store.lastFailure());
     }
     counted();
 }
 
-void ImportBatch::insertFailed() {
-    const Database& db = m_program.state().database;
-    if (db.lastFailureRefusesWrites() || !db.inTransaction()) {
-        m_abortReason = Transaction::describe(db);
-        m_transaction.rollback();
-    } else {
-        error(m_inserter->errorText());
-    }
-}
-
 void ImportBatch::abort(const QString& reason) {
-    if (m_abortReason.isEmpty()) {
-        m_abortReason = reason;
-        m_transaction.rollback();
-    }
+    m_store.abort(reason);
 }
 
 void ImportBatch::refused(qsizetype line, const QString& reason) {
@@ -94,22 +74,18 @@ void ImportBatch::refresh() {
 
 bool ImportBatch::finish() {
     if (!m_open) {
-        return m_abortReason.isEmpty();
+        return !m_store.aborted();
     }
     m_open = false;
     AppState& state = m_program.state();
-    m_inserter.reset(); // no statement may stay open over the commit
-    if (m_abortReason.isEmpty() && !m_transaction.commit()) {
-        m_abortReason = m_transaction.errorText();
-    }
-    m_transaction.rollback();
+    const bool stored = m_store.commit();
     state.bulkLoading = 0;
     m_model->endBulk();
-    if (!m_abortReason.isEmpty()) {
+    if (!stored) {
         // The rows listed so far were never stored: show what the database holds.
         m_pendingError.clear();
         m_program.runSearch();
-        m_program.showError(QStringLiteral("Nothing was imported: %1.").arg(m_abortReason));
+        m_program.showError(QStringLiteral("Nothing was imported: %1.").arg(m_store.abortReason()));
         return false;
     }
     m_program.mainWindow()->ensureRowVisible(m_model->rowCount() - 1);

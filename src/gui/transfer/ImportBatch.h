@@ -1,12 +1,10 @@
 #pragma once
 
 #include "transfer/ImportSink.h"
-#include "transfer/RecordInserter.h"
+#include "transfer/ImportStore.h"
 #include "transfer/TransferProgress.h"
 
 #include <QString>
-
-#include <optional>
 
 namespace quillbox {
 
@@ -35,32 +33,24 @@ public:
     // Ends the import without storing any of it; finish() then rolls back and says why.
     void abort(const QString& reason);
 
-    int imported() const { return m_imported; }
+    int imported() const { return m_store.imported(); }
     int refusedCount() const { return m_refused; }
     // Records the database would not take, and its reason for the last of them.
-    int failed() const { return m_failed; }
-    const QString& lastFailure() const { return m_lastFailure; }
+    int failed() const { return m_store.failed(); }
+    const QString& lastFailure() const { return m_store.lastFailure(); }
 
 private:
     void counted();
     void error(const QString& text);
     void refresh();
-    // After a failed insert: a database that refuses writes (locked, full, read-only) ends the
-    // import, which then stores nothing rather than part of the file.
-    void insertFailed();
 
     Program& m_program;
     RecordModel* m_model;
     TransferProgress m_progress;
-    Transaction m_transaction;
-    std::optional<RecordInserter> m_inserter;
+    ImportStore m_store;
     QString m_pendingError;
-    QString m_abortReason; // set once the import can no longer land whole
-    QString m_lastFailure;
     int m_handled = 0;
-    int m_imported = 0;
     int m_refused = 0;
-    int m_failed = 0;
     bool m_open = true;
 };
 

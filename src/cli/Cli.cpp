@@ -1,0 +1,899 @@
+#include "Cli.h"
+
+#include "Output.h"
+#include "Terminal.h"
+
+#include "app/ProgramText.h"
+#include "app/WorkingFolder.h"
+#include "record/RecordForm.h"
+#include "settings/PasswordCheck.h"
+#include "store/Database.h"
+#include "store/SearchQuery.h"
+#include "store/SiteStore.h"
+#include "store/SqlText.h"
+#include "transfer/Bookmarks.h"
+#include "transfer/ExportCheck.h"
+#include "transfer/ImportPreview.h"
+#include "transfer/ImportRead.h"
+#include "transfer/ImportStore.h"
+#include "transfer/TableExport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <array>
+#include <functional>
+
+namespace quillbox::cli {
+
+namespace {
+
+const QString cliName = QStringLiteral("quillbox-cli");
+const QString globalSynopsis = QStringLiteral("[--folder DIR] [--password-stdin]");
+
+struct Session {
+    WorkingFolder folder;
+    bool passwordFromStdin = false;
+    Database db;
+};
+
+// The windows' messages are laid out for a message box; a terminal gets them on one line.
+QString oneLine(const QString& message) {
+    QString line = message;
+    line.replace(QStringLiteral("\n\r\n\r"), QStringLiteral(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return line;
+}
+
+int fail(const QString& text) {
+    writeError(cliName + QStringLiteral(": ") + oneLine(text) + QLatin1Char('\n'));
+    return Failed;
+}
+
+// ---- options -------------------------------------------------------------------------------
+
+QCommandLineOption folderOption() {
+    return {QStringLiteral("folder"),
+            QStringLiteral("The working folder, holding Database/ and System/ (default: the current folder)."),
+            QStringLiteral("DIR")};
+}
+QCommandLineOption passwordStdinOption() {
+    return {QStringLiteral("password-stdin"),
+            QStringLiteral("Read the program password from the first line of standard input.")};
+}
+QCommandLineOption helpOption() {
+    return {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+}
+
+QCommandLineOption commandOption(const QString& name) {
+    struct Known {
+        const char* name;
+        const char* description;
+        const char* valueName;
+    };
+    static const Known known[] = {
+        {"owner",
+         "Only the records of this owner (default: every owner, one after another; import: whose records "
+         "a CSV of another program or a bookmark file become).",
+         "O"},
+        {"category", "Only the records of this category.", "C"},
+        {"field",
+         "The column searched: sitename, username, password, homepage, misc1 ... misc9, category, owner, "
+         "notes, or all.",
+         "F"},
+        {"type", "The comparison: contains, starts, ends, eq, ne, lt, le, gt, ge.", "T"},
+        {"json", "Write a JSON array of records keyed by column name.", nullptr},
+        {"show-passwords", "Show user names, passwords and home pages instead of masking them.", nullptr},
+        {"set", "Set a column (lsitename ... notes) to a value; may be given many times.", "COLUMN=VALUE"},
+        {"format", "The file format: text, csv or xml (import also: bookmarks); default: the file's extension.",
+         "FORMAT"},
+        {"dry-run", "Read the file and report what it holds, storing nothing.", nullptr},
+    };
+    for (const Known& k : known) {
+        if (name == QLatin1String(k.name)) {
+            return k.valueName
+                       ? QCommandLineOption(name, QString::fromLatin1(k.description), QString::fromLatin1(k.valueName))
+                       : QCommandLineOption(name, QString::fromLatin1(k.description));
+        }
+    }
+    Q_UNREACHABLE();
+}
+
+// ---- commands ------------------------------------------------------------------------------
+
+struct Command {
+    QString name{};
+    QString synopsis{}; // what follows the command's name in its usage line
+    QString summary{};
+    QStringList options{};
+    QStringList required{};
+    int minArguments = 0;
+    int maxArguments = 0; // -1: any number
+    QString argumentName{};
+    QString argumentHelp{};
+    // Checks what the parser cannot: the values of options and arguments. Empty when fine.
+    std::function<QString(const QCommandLineParser&)> check{};
+    std::function<int(Session&, const QCommandLineParser&)> run{};
+    bool opensDatabase = true;
+};
+
+const QStringList& comparisonNames() {
+    // In the order of the search panel's comparisons.
+    static const QStringList names{QStringLiteral("contains"), QStringLiteral("eq"),     QStringLiteral("ne"),
+                                   QStringLiteral("gt"),       QStringLiteral("ge"),     QStringLiteral("lt"),
+                                   QStringLiteral("le"),       QStringLiteral("starts"), QStringLiteral("ends")};
+    return names;
+}
+
+// The search panel's field index for a column name; -1 when there is none.
+int searchFieldIndex(const QString& name) {
+    if (name == QLatin1String("all")) {
+        return 0;
+    }
+    for (int i = 1; !searchFieldColumn(i).isEmpty(); ++i) {
+        if (searchFieldColumn(i) == name) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+using ColumnValues = QList<std::pair<int, QString>>;
+
+// COLUMN=VALUE pairs; the reason when one is no such pair.
+QString parseSets(const QStringList& sets, ColumnValues* out) {
+    for (const QString& set : sets) {
+        const qsizetype eq = set.indexOf(QLatin1Char('='));
+        const int column = eq < 0 ? -1 : static_cast<int>(columnNames().indexOf(set.left(eq).toLower()));
+        if (column < 0 || column >= Col::TextColumns) {
+            return QStringLiteral("--set wants COLUMN=VALUE with one of the columns %1, not \"%2\".")
+                .arg(columnNames().mid(0, Col::TextColumns).join(QStringLiteral(", ")), set);
+        }
+        if (out) {
+            out->append({column, set.mid(eq + 1)});
+        }
+    }
+    return QString();
+}
+
+QString checkRecordArguments(const QCommandLineParser& parser) {
+    for (const QString& number : parser.positionalArguments()) {
+        if (!isRecordNumber(number)) {
+            return QStringLiteral("\"%1\" is not a record number.").arg(number);
+        }
+    }
+    return QString();
+}
+
+QStringList ownersToList(const Session& s, const QCommandLineParser& parser) {
+    return parser.isSet(QStringLiteral("owner")) ? QStringList{parser.value(QStringLiteral("owner"))}
+                                                 : distinctValues(s.db, ownerListStatement());
+}
+
+// Every row of the statements, in order, read whole; false when the database refused one.
+bool collectRecords(const Database& db, const QStringList& statements, QList<SiteRecord>& records) {
+    for (const QString& statement : statements) {
+        Query query(db, statement);
+        if (!query.isValid()) {
+            return false;
+        }
+        while (query.next()) {
+            SiteRecord record;
+            readFullRow(query, record);
+            records.append(std::move(record));
+        }
+        if (query.failed()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int printRecords(const Session& s, const QCommandLineParser& parser, const QStringList& statements) {
+    QList<SiteRecord> records;
+    if (!collectRecords(s.db, statements, records)) {
+        return fail(QStringLiteral("The database query failed to be executed."));
+    }
+    const bool showPrivate = parser.isSet(QStringLiteral("show-passwords"));
+    if (parser.isSet(QStringLiteral("json"))) {
+        writeOut(recordsJson(records, showPrivate));
+    } else {
+        writeOut(recordTable(records, showPrivate));
+    }
+    return Done;
+}
+
+int listCommand(Session& s, const QCommandLineParser& parser) {
+    const QString category = parser.value(QStringLiteral("category"));
+    const bool oneCategory = parser.isSet(QStringLiteral("category")) && category != allCategories;
+    QStringList statements;
+    // As the window lists an owner, or an owner's category, when it is chosen.
+    for (const QString& owner : ownersToList(s, parser)) {
+        statements.append(oneCategory ? categoryRecordsStatement(owner, category) : ownerRecordsStatement(owner));
+    }
+    return printRecords(s, parser, statements);
+}
+
+QString checkSearch(const QCommandLineParser& parser) {
+    if (searchFieldIndex(parser.value(QStringLiteral("field"))) < 0) {
+        return QStringLiteral("Unknown field \"%1\".").arg(parser.value(QStringLiteral("field")));
+    }
+    if (!comparisonNames().contains(parser.value(QStringLiteral("type")))) {
+        return QStringLiteral("Unknown comparison \"%1\".").arg(parser.value(QStringLiteral("type")));
+    }
+    return QString();
+}
+
+int searchCommand(Session& s, const QCommandLineParser& parser) {
+    SearchState search;
+    search.category =
+        parser.isSet(QStringLiteral("category")) ? parser.value(QStringLiteral("category")) : allCategories;
+    search.field = searchFieldIndex(parser.value(QStringLiteral("field")));
+    search.comparison = searchTypeEntries().at(comparisonNames().indexOf(parser.value(QStringLiteral("type"))));
+    search.text = parser.positionalArguments().constFirst();
+    QStringList statements;
+    for (const QString& owner : ownersToList(s, parser)) {
+        search.owner = owner;
+        statements.append(searchStatement(search));
+    }
+    return printRecords(s, parser, statements);
+}
+
+// The record of that number; false, reported, when there is none.
+bool findRecord(const Session& s, const QString& number, SiteRecord& record) {
+    Query query(s.db, recordStatement(number));
+    if (!query.next()) {
+        if (query.failed()) {
+            fail(QStringLiteral("The database query failed to be executed."));
+        } else {
+            fail(QStringLiteral("There is no record %1.").arg(number));
+        }
+        return false;
+    }
+    readFullRow(query, record);
+    return true;
+}
+
+int showCommand(Session& s, const QCommandLineParser& parser) {
+    SiteRecord record;
+    if (!findRecord(s, parser.positionalArguments().constFirst(), record)) {
+        return Failed;
+    }
+    const bool showPrivate = parser.isSet(QStringLiteral("show-passwords"));
+    if (parser.isSet(QStringLiteral("json"))) {
+        writeOut(recordsJson({record}, showPrivate));
+    } else {
+        writeOut(recordDetails(record, showPrivate));
+    }
+    return Done;
+}
+
+QString checkSets(const QCommandLineParser& parser) {
+    return parseSets(parser.values(QStringLiteral("set")), nullptr);
+}
+
+int addCommand(Session& s, const QCommandLineParser& parser) {
+    SiteRecord typed;
+    const QStringList& labels = defaultLabels();
+    for (int i = 0; i < labels.size(); ++i) {
+        typed[2 * i] = labels[i];
+    }
+    ColumnValues sets;
+    parseSets(parser.values(QStringLiteral("set")), &sets);
+    for (const auto& [column, value] : sets) {
+        typed[column] = value;
+    }
+    typed[Col::Owner] = parser.value(QStringLiteral("owner"));
+    typed[Col::Category] = parser.value(QStringLiteral("category"));
+    // The checks and the statement of the data form's save.
+    const SiteRecord record = recordForSaving(typed);
+    const SaveCheck check = checkRecordForSave(record);
+    if (!check.ok) {
+        return fail(check.text);
+    }
+    if (!s.db.execute(buildInsertStatement(record))) {
+        return fail(QStringLiteral("Nothing was added: %1.").arg(Transaction::describe(s.db)));
+    }
+    writeOut(lastInsertedRecord(s.db) + QLatin1Char('\n'));
+    return Done;
+}
+
+int editCommand(Session& s, const QCommandLineParser& parser) {
+    const QString number = parser.positionalArguments().constFirst();
+    SiteRecord typed;
+    if (!findRecord(s, number, typed)) {
+        return Failed;
+    }
+    ColumnValues sets;
+    parseSets(parser.values(QStringLiteral("set")), &sets);
+    for (const auto& [column, value] : sets) {
+        typed[column] = value;
+    }
+    const SiteRecord record = recordForSaving(typed);
+    const SaveCheck check = checkRecordForSave(record);
+    if (!check.ok) {
+        return fail(check.text);
+    }
+    if (!s.db.execute(buildUpdateStatement(record, number))) {
+        return fail(QStringLiteral("Nothing was saved: %1.").arg(Transaction::describe(s.db)));
+    }
+    if (changedRowCount(s.db) == 0) {
+        return fail(QStringLiteral("There is no record %1.").arg(number));
+    }
+    return Done;
+}
+
+int deleteCommand(Session& s, const QCommandLineParser& parser) {
+    QStringList numbers = parser.positionalArguments();
+    numbers.removeDuplicates();
+    // All of them or none: a number that is not there stops the command before anything goes.
+    for (const QString& number : numbers) {
+        Query query(s.db, recordStatement(number));
+        if (!query.next()) {
+            return fail(query.failed() ? QStringLiteral("Nothing was deleted: %1.").arg(s.db.errorText())
+                                       : QStringLiteral("There is no record %1; nothing was deleted.").arg(number));
+        }
+    }
+    Transaction transaction(s.db);
+    if (!transaction.begin()) {
+        return fail(QStringLiteral("Nothing was deleted: %1.").arg(transaction.errorText()));
+    }
+    // A few hundred per statement, as the window deletes a large selection.
+    constexpr qsizetype chunk = 500;
+    for (qsizetype i = 0; i < numbers.size(); i += chunk) {
+        if (!s.db.execute(deleteRecordsStatement(numbers.mid(i, chunk)))) {
+            const QString reason = Transaction::describe(s.db);
+            transaction.rollback();
+            return fail(QStringLiteral("Nothing was deleted: %1.").arg(reason));
+        }
+    }
+    if (!transaction.commit()) {
+        return fail(QStringLiteral("Nothing was deleted: %1.").arg(transaction.errorText()));
+    }
+    writeOut(QStringLiteral("Deleted %1.\n").arg(recordCountText(QString::number(numbers.size())).toLower()));
+    return Done;
+}
+
+// True when path names the database file itself, which a copy must never replace.
+bool isDatabaseFile(const Session& s, const QString& path) {
+    const QFileInfo target(path);
+    const QFileInfo database(s.folder.databaseFile);
+    return target.exists() && database.exists() && target.canonicalFilePath() == database.canonicalFilePath();
+}
+
+int backupCommand(Session& s, const QCommandLineParser& parser) {
+    const QString target = parser.positionalArguments().constFirst();
+    if (isDatabaseFile(s, target)) {
+        return fail(QStringLiteral("The backup cannot replace the database itself."));
+    }
+    QString reason;
+    if (!backupDatabase(s.db, target, &reason)) {
+        return fail(QStringLiteral("The database could not be backed up: %1").arg(reason));
+    }
+    writeOut(QStringLiteral("Backed up to %1\n").arg(QDir::toNativeSeparators(target)));
+    return Done;
+}
+
+int checkCommand(Session& s, const QCommandLineParser&) {
+    const QString file = s.folder.databaseFile;
+    if (!QFileInfo(file).isFile()) {
+        return fail(QStringLiteral("There is no database file %1.").arg(file));
+    }
+    // Opened as it is: the check must not create the table in a foreign file.
+    if (!s.db.open(file)) {
+        return fail(QStringLiteral("The database file %1 cannot be opened: %2").arg(file, s.db.errorText()));
+    }
+    bool sound = true;
+    QString report = QStringLiteral("Database: %1\n").arg(file);
+    QStringList problems;
+    {
+        Query integrity(s.db, QStringLiteral("PRAGMA integrity_check"));
+        const bool ran = integrity.isValid();
+        while (integrity.next()) {
+            problems.append(integrity.text(0));
+        }
+        if (!ran || integrity.failed()) {
+            problems = QStringList{s.db.errorText()};
+        }
+    }
+    const bool intact = problems == QStringList{QStringLiteral("ok")};
+    sound = sound && intact;
+    report +=
+        QStringLiteral("Integrity: %1\n").arg(intact ? QStringLiteral("ok") : problems.join(QStringLiteral("; ")));
+    if (intact) {
+        const QStringList missing = missingColumns(s.db);
+        if (missing.size() == Col::Count) {
+            report += QStringLiteral("Table: there is no table quillbox\n");
+            sound = false;
+        } else {
+            if (missing.isEmpty()) {
+                report += QStringLiteral("Columns: all %1 present\n").arg(Col::Count);
+            } else {
+                report += QStringLiteral("Columns: missing %1; nothing will be written to this file\n")
+                              .arg(missing.join(QStringLiteral(", ")));
+                sound = false;
+            }
+            if (!missing.contains(QStringLiteral("record"))) {
+                const QString odd = scalarQuery(
+                    s.db, QStringLiteral("SELECT count(*) FROM quillbox WHERE typeof(record) <> 'integer'"));
+                if (odd.toLongLong() > 0) {
+                    report += QStringLiteral("Record numbers: %1 are not plain integers\n").arg(odd);
+                    sound = false;
+                }
+            }
+            report +=
+                QStringLiteral("Records: %1\n").arg(scalarQuery(s.db, QStringLiteral("SELECT count(*) FROM quillbox")));
+        }
+    }
+    writeOut(report);
+    if (!sound) {
+        writeError(cliName + QStringLiteral(": the database has faults (see above).\n"));
+    }
+    return sound ? Done : Failed;
+}
+
+// ---- files ---------------------------------------------------------------------------------
+
+const QStringList& importFormatNames() {
+    static const QStringList names{QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"),
+                                   QStringLiteral("bookmarks")};
+    return names;
+}
+
+// The format named by --format, else by the file's extension as the file requesters' patterns
+// give it; -1 when neither tells.
+int formatIndex(const QCommandLineParser& parser) {
+    if (parser.isSet(QStringLiteral("format"))) {
+        return static_cast<int>(importFormatNames().indexOf(parser.value(QStringLiteral("format")).toLower()));
+    }
+    const QString suffix = QFileInfo(parser.positionalArguments().value(0)).suffix().toLower();
+    if (suffix == QLatin1String("txt") || suffix == QLatin1String("asc")) {
+        return 0;
+    }
+    if (suffix == QLatin1String("csv")) {
+        return 1;
+    }
+    if (suffix == QLatin1String("xml")) {
+        return 2;
+    }
+    if (suffix == QLatin1String("htm") || suffix == QLatin1String("html")) {
+        return 3;
+    }
+    return -1;
+}
+
+QString checkFormat(const QCommandLineParser& parser, int formats) {
+    const int format = formatIndex(parser);
+    if (format >= 0 && format < formats) {
+        return QString();
+    }
+    if (parser.isSet(QStringLiteral("format"))) {
+        return QStringLiteral("Unknown format \"%1\".").arg(parser.value(QStringLiteral("format")));
+    }
+    return QStringLiteral("The file's extension does not tell its format; give --format.");
+}
+
+int exportCommand(Session& s, const QCommandLineParser& parser) {
+    const ExportFormat format =
+        std::array{ExportFormat::Text, ExportFormat::Csv, ExportFormat::Xml}[static_cast<size_t>(formatIndex(parser))];
+    // Said before anything is written, as the window warns before its export.
+    const QString loss = exportLossMessage(exportLoss(s.db, format), format);
+    if (!loss.isEmpty()) {
+        writeError(cliName + QStringLiteral(": warning: ") + oneLine(loss) + QLatin1Char('\n'));
+    }
+    const ExportResult result = exportTable(s.db, format, parser.positionalArguments().constFirst());
+    if (!result.error.isEmpty()) {
+        return fail(result.error);
+    }
+    if (!result.written) {
+        writeOut(QStringLiteral("The table is empty: no file was written.\n"));
+        return Done;
+    }
+    writeOut(QStringLiteral("Exported %1 to %2\n")
+                 .arg(recordCountText(QString::number(result.count)).toLower(), QDir::toNativeSeparators(result.path)));
+    return Done;
+}
+
+// Whose records a file from another program becomes: the owner the window would list first.
+QString importOwner(const Session& s, const QCommandLineParser& parser, ImportFormat format) {
+    if (parser.isSet(QStringLiteral("owner"))) {
+        return parser.value(QStringLiteral("owner"));
+    }
+    const QString home = ownerFromHomeFolder(QDir::homePath());
+    if (format == ImportFormat::Bookmarks) {
+        return home;
+    }
+    const QStringList owners = distinctValues(s.db, ownerListStatement());
+    const QString last =
+        readSetting(s.folder.settingsFile, SettingsKey::SavedSearches, QStringLiteral("Last Owner Displayed"));
+    if (owners.contains(last)) {
+        return last;
+    }
+    return owners.isEmpty() ? home : owners.constFirst();
+}
+
+// Reports refused lines as they come and stores the records.
+class StoringSink : public ImportSink {
+public:
+    explicit StoringSink(ImportStore& store) : m_store(store) {}
+    void record(const SiteRecord& values) override {
+        QString number;
+        m_store.insert(values, number);
+    }
+    void refused(qsizetype line, const QString& reason) override {
+        ++m_refused;
+        writeOut(QStringLiteral("Line %1: %2\n").arg(line).arg(terminalSafe(reason)));
+    }
+    qsizetype refusedCount() const { return m_refused; }
+
+private:
+    ImportStore& m_store;
+    qsizetype m_refused = 0;
+};
+
+int importCommand(Session& s, const QCommandLineParser& parser) {
+    const ImportFormat format = static_cast<ImportFormat>(formatIndex(parser));
+    const QString path = parser.positionalArguments().constFirst();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return fail(format == ImportFormat::Xml ? QStringLiteral("Could not load the XML data file for importing")
+                                                : QStringLiteral("Could not open the import file."));
+    }
+    const QString owner = importOwner(s, parser, format);
+    // A first reading refuses a file that is not what it claims before anything is stored.
+    ImportPreview preview;
+    QString refusal = readImport(file, format, owner, preview);
+    if (!refusal.isEmpty()) {
+        return fail(refusal);
+    }
+    if (parser.isSet(QStringLiteral("dry-run")) || preview.recordCount() == 0) {
+        QString report;
+        for (const RefusedLine& refused : preview.refusals()) {
+            report += QStringLiteral("Line %1: %2\n").arg(refused.line).arg(terminalSafe(refused.reason));
+        }
+        if (preview.refusedCount() > preview.refusals().size()) {
+            report += QStringLiteral("... and %1 more lines refused.\n")
+                          .arg(preview.refusedCount() - preview.refusals().size());
+        }
+        if (!preview.columnMapping().isEmpty()) {
+            report +=
+                QStringLiteral("Columns: %1\n").arg(terminalSafe(preview.columnMapping().join(QStringLiteral("; "))));
+        }
+        writeOut(report);
+        if (preview.recordCount() == 0) {
+            return fail(noRecordMessage);
+        }
+        writeOut(QStringLiteral("%1 records read, %2 lines refused; nothing was stored (dry run).\n")
+                     .arg(preview.recordCount())
+                     .arg(preview.refusedCount()));
+        return Done;
+    }
+    if (!file.seek(0)) {
+        return fail(QStringLiteral("Could not open the import file."));
+    }
+    ImportStore store(s.db);
+    StoringSink sink(store);
+    refusal = readImport(file, format, owner, sink);
+    if (!refusal.isEmpty()) {
+        store.abort(refusal); // the file changed since the first reading: store none of it
+    }
+    if (!store.commit()) {
+        return fail(QStringLiteral("Nothing was imported: %1.").arg(store.abortReason()));
+    }
+    writeOut(importedMessage(store.imported(), sink.refusedCount()) + QLatin1Char('\n'));
+    if (store.failed() > 0) {
+        return fail(QStringLiteral("%1 not stored: %2").arg(store.failed()).arg(store.lastFailure()));
+    }
+    return Done;
+}
+
+bool askPassword(const Session& s, const QString& prompt, QString& typed) {
+    if (s.passwordFromStdin) {
+        if (!readStandardInputLine(typed)) {
+            fail(QStringLiteral("No password was given on standard input."));
+            return false;
+        }
+        return true;
+    }
+    QString error;
+    if (!askSecret(prompt, typed, error)) {
+        fail(error);
+        return false;
+    }
+    return true;
+}
+
+int passwordCommand(Session& s, const QCommandLineParser&) {
+    QString password;
+    QString confirmation;
+    if (!askPassword(s, QStringLiteral("New password: "), password) ||
+        !askPassword(s, QStringLiteral("Type the new password again: "), confirmation)) {
+        return Failed;
+    }
+    const QString problem = newPasswordProblem(password, confirmation);
+    if (!problem.isEmpty()) {
+        return fail(problem);
+    }
+    const SettingsResult saved = storePassword(s.folder.settingsFile, password);
+    if (!saved.ok) {
+        return fail(QStringLiteral("The password was not changed: %1").arg(saved.error));
+    }
+    writeOut(QStringLiteral("The program password was changed.\n"));
+    return Done;
+}
+
+QString checkEdit(const QCommandLineParser& parser) {
+    const QString numbers = checkRecordArguments(parser);
+    return numbers.isEmpty() ? checkSets(parser) : numbers;
+}
+
+QList<Command> commands() {
+    const QString owner = QStringLiteral("owner");
+    const QString category = QStringLiteral("category");
+    const QString json = QStringLiteral("json");
+    const QString showPasswords = QStringLiteral("show-passwords");
+    const QString set = QStringLiteral("set");
+    const QString record = QStringLiteral("RECORD");
+    return {
+        {.name = QStringLiteral("list"),
+         .synopsis = QStringLiteral("[--owner O] [--category C] [--json]"),
+         .summary = QStringLiteral("List the records of an owner (or of every owner), as the window lists them."),
+         .options = {owner, category, json, showPasswords},
+         .run = listCommand},
+        {.name = QStringLiteral("search"),
+         .synopsis = QStringLiteral("[--owner O] [--category C] --field F --type T TEXT [--json]"),
+         .summary = QStringLiteral("List the records whose field compares with TEXT, as the window's search does."),
+         .options = {owner, category, QStringLiteral("field"), QStringLiteral("type"), json, showPasswords},
+         .required = {QStringLiteral("field"), QStringLiteral("type")},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = QStringLiteral("TEXT"),
+         .argumentHelp = QStringLiteral("The text compared with; % and _ match any text and any one character."),
+         .check = checkSearch,
+         .run = searchCommand},
+        {.name = QStringLiteral("show"),
+         .synopsis = QStringLiteral("RECORD [--json] [--show-passwords]"),
+         .summary = QStringLiteral("Show one record whole."),
+         .options = {json, showPasswords},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = record,
+         .argumentHelp = QStringLiteral("The record's number, as list shows it."),
+         .check = checkRecordArguments,
+         .run = showCommand},
+        {.name = QStringLiteral("add"),
+         .synopsis = QStringLiteral("--owner O --category C --set COLUMN=VALUE ..."),
+         .summary = QStringLiteral("Add a record and print its number."),
+         .options = {owner, category, set},
+         .required = {owner, category},
+         .check = checkSets,
+         .run = addCommand},
+        {.name = QStringLiteral("edit"),
+         .synopsis = QStringLiteral("RECORD --set COLUMN=VALUE ..."),
+         .summary = QStringLiteral("Change columns of a record."),
+         .options = {set},
+         .required = {set},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = record,
+         .argumentHelp = QStringLiteral("The record's number."),
+         .check = checkEdit,
+         .run = editCommand},
+        {.name = QStringLiteral("delete"),
+         .synopsis = QStringLiteral("RECORD ..."),
+         .summary = QStringLiteral("Delete records: all of them, or none when one is not there."),
+         .minArguments = 1,
+         .maxArguments = -1,
+         .argumentName = record,
+         .argumentHelp = QStringLiteral("The numbers of the records."),
+         .check = checkRecordArguments,
+         .run = deleteCommand},
+        {.name = QStringLiteral("import"),
+         .synopsis = QStringLiteral("FILE [--format text|csv|xml|bookmarks] [--dry-run]"),
+         .summary = QStringLiteral("Add the records of a file, all in one go, and report every line refused."),
+         .options = {QStringLiteral("format"), QStringLiteral("dry-run"), owner},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = QStringLiteral("FILE"),
+         .argumentHelp = QStringLiteral("A text, CSV, XML or bookmark file; CSV files of other programs are read "
+                                        "by their header line."),
+         .check = [](const QCommandLineParser& p) { return checkFormat(p, 4); },
+         .run = importCommand},
+        {.name = QStringLiteral("export"),
+         .synopsis = QStringLiteral("FILE [--format text|csv|xml]"),
+         .summary = QStringLiteral("Write every record to FILE; the extension is added when missing."),
+         .options = {QStringLiteral("format")},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = QStringLiteral("FILE"),
+         .argumentHelp = QStringLiteral("The file; replaced whole once written, new ones readable by you alone."),
+         .check = [](const QCommandLineParser& p) { return checkFormat(p, 3); },
+         .run = exportCommand},
+        {.name = QStringLiteral("backup"),
+         .synopsis = QStringLiteral("FILE"),
+         .summary = QStringLiteral("Write a consistent copy of the database to FILE."),
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = QStringLiteral("FILE"),
+         .argumentHelp = QStringLiteral("The copy; an existing file is replaced once the copy is whole."),
+         .run = backupCommand},
+        {.name = QStringLiteral("check"),
+         .summary = QStringLiteral("Check the database: its integrity, its columns and its record numbers."),
+         .run = checkCommand,
+         .opensDatabase = false},
+        {.name = QStringLiteral("password"),
+         .summary = QStringLiteral("Change the program password; the new one is asked twice (with "
+                                   "--password-stdin: the current, the new and the new again, one a line)."),
+         .run = passwordCommand,
+         .opensDatabase = false},
+    };
+}
+
+// ---- usage and help ------------------------------------------------------------------------
+
+QString usageLine(const Command* command) {
+    QString line = QStringLiteral("Usage: ") + cliName + QLatin1Char(' ') + globalSynopsis;
+    if (!command) {
+        return line + QStringLiteral(" COMMAND [ARGS]\n");
+    }
+    line += QLatin1Char(' ') + command->name;
+    if (!command->synopsis.isEmpty()) {
+        line += QLatin1Char(' ') + command->synopsis;
+    }
+    return line + QLatin1Char('\n');
+}
+
+// Qt's help text with our own usage line in place of its first one.
+QString helpWithUsage(const QCommandLineParser& parser, const Command* command) {
+    const QString text = parser.helpText();
+    return usageLine(command) + text.mid(text.indexOf(QLatin1Char('\n')) + 1);
+}
+
+int usageError(const QString& reason, const Command* command) {
+    QString text = cliName + QStringLiteral(": ") + reason + QLatin1Char('\n') + usageLine(command);
+    text += QStringLiteral("Try '%1%2 --help' for more.\n")
+                .arg(cliName, command ? QLatin1Char(' ') + command->name : QString());
+    writeError(text);
+    return WrongUsage;
+}
+
+QString programHelp(const QCommandLineParser& parser, const QList<Command>& list) {
+    QString text = helpWithUsage(parser, nullptr);
+    text += QStringLiteral("\nCommands:\n");
+    for (const Command& c : list) {
+        text += QStringLiteral("  %1 %2\n      %3\n").arg(c.name, c.synopsis, c.summary);
+    }
+    text += QStringLiteral("\n'%1 COMMAND --help' tells more of each command.\n"
+                           "Exit status: 0 done, 1 failed (the reason on standard error), 2 wrong usage.\n")
+                .arg(cliName);
+    return text;
+}
+
+// The program password, asked before any command touches the records.
+bool unlock(Session& s) {
+    if (storedFingerprint(s.folder.settingsFile).isEmpty()) {
+        fail(QStringLiteral("No program password is set in %1. Start Quillbox (the window program) there once to "
+                            "choose one.")
+                 .arg(QDir::toNativeSeparators(s.folder.currentFolder)));
+        return false;
+    }
+    QString typed;
+    if (!askPassword(s, QStringLiteral("Quillbox password: "), typed)) {
+        return false;
+    }
+    const PasswordCheck check = checkProgramPassword(s.folder.settingsFile, typed);
+    if (!check.passed) {
+        fail(check.error);
+        return false;
+    }
+    if (!check.storeError.isEmpty()) {
+        writeError(cliName + QStringLiteral(": warning: ") + check.storeError + QLatin1Char('\n'));
+    }
+    return true;
+}
+
+} // namespace
+
+int run(const QStringList& arguments) {
+    const QList<Command> list = commands();
+    QCommandLineParser global;
+    global.setApplicationDescription(
+        QStringLiteral("Quillbox from a terminal: the records, their files and the program password of a working "
+                       "folder, through the same core as the window program."));
+    global.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    global.addOption(folderOption());
+    global.addOption(passwordStdinOption());
+    global.addOption(helpOption());
+    const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("Show the version."));
+    global.addOption(versionOption);
+    global.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands below."),
+                                 QStringLiteral("COMMAND [ARGS]"));
+    if (!global.parse(arguments)) {
+        return usageError(global.errorText(), nullptr);
+    }
+    if (global.isSet(QStringLiteral("help"))) {
+        writeOut(programHelp(global, list));
+        return Done;
+    }
+    if (global.isSet(versionOption)) {
+        writeOut(cliName + QLatin1Char(' ') + QCoreApplication::applicationVersion() + QLatin1Char('\n'));
+        return Done;
+    }
+    const QStringList positional = global.positionalArguments();
+    if (positional.isEmpty()) {
+        return usageError(QStringLiteral("No command given."), nullptr);
+    }
+    const Command* command = nullptr;
+    for (const Command& c : list) {
+        if (c.name == positional.constFirst()) {
+            command = &c;
+        }
+    }
+    if (!command) {
+        return usageError(QStringLiteral("Unknown command \"%1\".").arg(positional.constFirst()), nullptr);
+    }
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(command->summary);
+    parser.addOption(folderOption());
+    parser.addOption(passwordStdinOption());
+    parser.addOption(helpOption());
+    for (const QString& name : command->options) {
+        parser.addOption(commandOption(name));
+    }
+    if (!command->argumentName.isEmpty()) {
+        parser.addPositionalArgument(command->argumentName, command->argumentHelp,
+                                     command->maxArguments < 0 ? command->argumentName + QStringLiteral("...")
+                                                               : command->argumentName);
+    }
+    if (!parser.parse(QStringList{arguments.value(0)} + positional.mid(1))) {
+        return usageError(parser.errorText(), command);
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        writeOut(helpWithUsage(parser, command));
+        return Done;
+    }
+    const qsizetype count = parser.positionalArguments().size();
+    if (count < command->minArguments) {
+        return usageError(QStringLiteral("%1 is missing.").arg(command->argumentName), command);
+    }
+    if (command->maxArguments >= 0 && count > command->maxArguments) {
+        return usageError(QStringLiteral("Too many arguments."), command);
+    }
+    for (const QString& name : command->required) {
+        if (!parser.isSet(name)) {
+            return usageError(QStringLiteral("--%1 is missing.").arg(name), command);
+        }
+    }
+    if (command->check) {
+        const QString problem = command->check(parser);
+        if (!problem.isEmpty()) {
+            return usageError(problem, command);
+        }
+    }
+
+    Session session;
+    const QString folder = parser.isSet(QStringLiteral("folder"))   ? parser.value(QStringLiteral("folder"))
+                           : global.isSet(QStringLiteral("folder")) ? global.value(QStringLiteral("folder"))
+                                                                    : QDir::currentPath();
+    if (!QFileInfo(folder).isDir()) {
+        return fail(QStringLiteral("There is no folder %1.").arg(folder));
+    }
+    session.folder = WorkingFolder::at(folder);
+    session.passwordFromStdin =
+        global.isSet(QStringLiteral("password-stdin")) || parser.isSet(QStringLiteral("password-stdin"));
+    if (!unlock(session)) {
+        return Failed;
+    }
+    if (command->opensDatabase) {
+        const OpenResult opened = openDatabase(session.db, session.folder.databaseFile);
+        if (!opened.ok) {
+            return fail(opened.text);
+        }
+    }
+    return command->run(session, parser);
+}
+
+} // namespace quillbox::cli

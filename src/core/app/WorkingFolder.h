@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace quillbox {
+
+// The folders and files both programs keep under a working folder: the database in Database/,
+// the settings in System/, the print document in Temporary/.
+struct WorkingFolder {
+    QString currentFolder; // always ends in the platform's separator
+    QString databaseFolder;
+    QString systemFolder;
+    QString temporaryFolder;
+    QString databaseFile;
+    QString settingsFile;
+    QString printFile;
+    QString printUrl;
+
+    static WorkingFolder at(const QString& folder);
+};
+
+} // namespace quillbox

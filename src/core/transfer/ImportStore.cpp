@@ -1,0 +1,44 @@
+#include "transfer/ImportStore.h"
+
+namespace quillbox {
+
+ImportStore::ImportStore(Database& db) : m_db(db), m_transaction(db) {
+    if (!m_transaction.begin()) {
+        m_abortReason = m_transaction.errorText();
+    }
+    m_inserter.emplace(db);
+}
+
+bool ImportStore::insert(const SiteRecord& values, QString& recordNumber) {
+    if (aborted()) {
+        return false;
+    }
+    if (m_inserter->insert(values, recordNumber)) {
+        ++m_imported;
+        return true;
+    }
+    ++m_failed;
+    m_lastFailure = m_inserter->errorText();
+    if (m_db.lastFailureRefusesWrites() || !m_db.inTransaction()) {
+        abort(Transaction::describe(m_db));
+    }
+    return false;
+}
+
+void ImportStore::abort(const QString& reason) {
+    if (m_abortReason.isEmpty()) {
+        m_abortReason = reason;
+        m_transaction.rollback();
+    }
+}
+
+bool ImportStore::commit() {
+    m_inserter.reset(); // no statement may stay open over the commit
+    if (m_abortReason.isEmpty() && !m_transaction.commit()) {
+        m_abortReason = m_transaction.errorText();
+    }
+    m_transaction.rollback();
+    return m_abortReason.isEmpty();
+}
+
+} // namespace quillbox
