@@ -8,9 +8,7 @@
 #include "transfer/TransferProgress.h"
 
 #include <QComboBox>
-#include <QHash>
 #include <QLineEdit>
-#include <QSet>
 #include <QTableView>
 
 namespace quillbox {
@@ -56,33 +54,15 @@ bool Program::runListQuery(const QString& statement) {
     model->beginBulk();
     m_state.bulkLoading = 1;
     int counter = 0;
-    // Masks and categories repeat from row to row: equal texts share one copy, which keeps a list
-    // of 100,000 rows small.
-    QHash<qsizetype, QString> masks;
-    QSet<QString> categories;
-    auto shared = [&](const QString& text) {
-        if (mask) {
-            auto it = masks.find(text.size());
-            if (it == masks.end()) {
-                it = masks.insert(text.size(), maskText(text));
-            }
-            return *it;
-        }
-        return text;
-    };
+    SharedCells shared(mask);
     // Only the six listed columns are read per row; the working record is filled from the last
     // row afterwards, which is all that is left of it once the loop is done.
     while (query.next()) {
-        const QString category = sqlReadBack(query.field(Col::Category));
-        auto known = categories.constFind(category);
-        if (known == categories.cend()) {
-            known = categories.insert(category);
-        }
         RecordModel::Row row{sqlReadBack(query.field(Col::SiteName)),
-                             shared(sqlReadBack(query.field(Col::UserName))),
-                             shared(sqlReadBack(query.field(Col::Password))),
-                             shared(sqlReadBack(query.field(Col::HomePage))),
-                             *known,
+                             shared.privateCell(sqlReadBack(query.field(Col::UserName))),
+                             shared.privateCell(sqlReadBack(query.field(Col::Password))),
+                             shared.privateCell(sqlReadBack(query.field(Col::HomePage))),
+                             shared.category(sqlReadBack(query.field(Col::Category))),
                              query.field(Col::Record)};
         ++counter;
         model->appendBulk(std::move(row));

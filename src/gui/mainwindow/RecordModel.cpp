@@ -1,5 +1,7 @@
 #include "mainwindow/RecordModel.h"
 
+#include "app/ProgramText.h"
+
 #include <QColor>
 
 #include <algorithm>
@@ -8,8 +10,8 @@
 namespace quillbox {
 
 namespace {
-const QColor columnColours[RecordModel::ColumnCount] = {QColor(4, 5, 249),   QColor(93, 153, 64), QColor(127, 28, 30),
-                                                        QColor(143, 143, 14), QColor(79, 22, 78), QColor(243, 0, 0)};
+const QColor columnColours[RecordModel::ColumnCount] = {QColor(4, 5, 249),    QColor(93, 153, 64), QColor(127, 28, 30),
+                                                        QColor(143, 143, 14), QColor(79, 22, 78),  QColor(243, 0, 0)};
 const char* const columnTitles[RecordModel::ColumnCount] = {"Site name", "User name", "Password",
                                                             "Home page", "Standard",  "Record"};
 } // namespace
@@ -20,7 +22,9 @@ int RecordModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
-int RecordModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int RecordModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant RecordModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_rows.size()) {
@@ -124,9 +128,8 @@ void RecordModel::sortRows(int column, int direction) {
     std::vector<int> order(static_cast<size_t>(m_rows.size()));
     std::iota(order.begin(), order.end(), 0);
     const size_t c = static_cast<size_t>(column);
-    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
-        return compareCells(m_rows[x][c], m_rows[y][c], direction) < 0;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int x, int y) { return compareCells(m_rows[x][c], m_rows[y][c], direction) < 0; });
     QList<Row> sorted;
     sorted.reserve(m_rows.size());
     std::vector<int> newPosition(order.size());
@@ -143,6 +146,25 @@ void RecordModel::sortRows(int column, int direction) {
     }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+QString SharedCells::privateCell(const QString& value) {
+    if (!m_mask) {
+        return value;
+    }
+    auto it = m_masks.find(value.size());
+    if (it == m_masks.end()) {
+        it = m_masks.insert(value.size(), maskText(value));
+    }
+    return *it;
+}
+
+QString SharedCells::category(const QString& value) {
+    auto known = m_categories.constFind(value);
+    if (known == m_categories.cend()) {
+        known = m_categories.insert(value);
+    }
+    return *known;
 }
 
 } // namespace quillbox

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QIcon>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -50,6 +52,21 @@ private:
     QList<Row> m_rows;
     QIcon m_icon;
     bool m_bulk = false;
+};
+
+// The cells of a long list repeat: masks of one length, the dozen categories. Rows filled through
+// this share one copy of each, which keeps a list of 100,000 rows small.
+class SharedCells {
+public:
+    explicit SharedCells(bool mask) : m_mask(mask) {}
+    // A user name, password or home page as the list shows it: masked (and shared) when masking.
+    QString privateCell(const QString& value);
+    QString category(const QString& value);
+
+private:
+    bool m_mask;
+    QHash<qsizetype, QString> m_masks;
+    QSet<QString> m_categories;
 };
 
 } // namespace quillbox

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mainwindow/RecordModel.h"
 #include "transfer/ImportSink.h"
 #include "transfer/ImportStore.h"
 #include "transfer/TransferProgress.h"
@@ -48,6 +49,7 @@ private:
     RecordModel* m_model;
     TransferProgress m_progress;
     ImportStore m_store;
+    SharedCells m_shared;
     QString m_pendingError;
     int m_handled = 0;
     int m_refused = 0;
