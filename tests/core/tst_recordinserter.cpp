@@ -4,7 +4,6 @@
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
 #include "transfer/RecordInserter.h"
-#include "transfer/XmlDump.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,8 +16,6 @@ class RecordInserterTest : public QObject {
 private Q_SLOTS:
     void valuesArriveAsTheTextStatementStoresThem();
     void failuresGiveTheDatabaseMessage();
-    void xmlItemsUseTheirOwnColumns_data();
-    void xmlItemsUseTheirOwnColumns();
 };
 
 void RecordInserterTest::valuesArriveAsTheTextStatementStoresThem() {
@@ -60,54 +57,6 @@ void RecordInserterTest::failuresGiveTheDatabaseMessage() {
     RecordInserter none(closed);
     QVERIFY(!none.insert(SiteRecord(), number));
     QCOMPARE(none.errorText(), QStringLiteral("No database connection is open."));
-}
-
-void RecordInserterTest::xmlItemsUseTheirOwnColumns_data() {
-    QTest::addColumn<QStringList>("columns");
-    QTest::addColumn<QStringList>("values");
-    QTest::addColumn<QString>("error");  // empty: inserted
-    QTest::addColumn<QString>("stored"); // sitename|owner|notes of the new row
-    QTest::newRow("names in any case and order")
-        << QStringList{"notes", "SiteName", "owner"} << QStringList{"n, with comma", "O'Brien", "Ann"} << ""
-        << "O'Brien|Ann|n, with comma";
-    QTest::newRow("no such column") << QStringList{"sitename", "bogus"} << QStringList{"x", "y"}
-                                    << "table quillbox has no column named bogus"
-                                    << "";
-    QTest::newRow("no columns at all") << QStringList() << QStringList() << "near \")\": syntax error"
-                                       << "";
-    // XML names may hold "-": unquoted, "misc1--" would start a comment and the value on the next
-    // line would be read as SQL.
-    QTest::newRow("name that would start a comment")
-        << QStringList{"sitename", "misc1--"} << QStringList{"x", "\n) VALUES('a','b'); DROP TABLE quillbox; --"}
-        << "table quillbox has no column named misc1--"
-        << "";
-    QTest::newRow("name with a dot") << QStringList{"site.name"} << QStringList{"x"}
-                                     << "table quillbox has no column named site.name"
-                                     << "";
-}
-
-void RecordInserterTest::xmlItemsUseTheirOwnColumns() {
-    QFETCH(QStringList, columns);
-    QFETCH(QStringList, values);
-    QFETCH(QString, error);
-    QFETCH(QString, stored);
-    QTemporaryDir dir;
-    Database db;
-    QVERIFY(openDatabase(db, dir.filePath("db")).ok);
-    RecordInserter inserter(db);
-    QString number;
-    // A standard record first, so the statement changes in between.
-    QVERIFY(inserter.insert(SiteRecord(), number));
-    const bool ok = inserter.insert(XmlItem{columns, values}, number);
-    QCOMPARE(ok, error.isEmpty());
-    QCOMPARE(inserter.errorText(), error);
-    if (ok) {
-        QCOMPARE(number, QStringLiteral("2"));
-        QCOMPARE(scalarQuery(db, "SELECT sitename || '|' || owner || '|' || notes FROM quillbox WHERE record=2"),
-                 stored);
-        QCOMPARE(scalarQuery(db, "SELECT lsitename IS NULL FROM quillbox WHERE record=2"), QStringLiteral("1"));
-    }
-    QCOMPARE(scalarQuery(db, "SELECT COUNT(*) FROM quillbox"), ok ? QStringLiteral("2") : QStringLiteral("1"));
 }
 
 QTEST_GUILESS_MAIN(RecordInserterTest)

@@ -1,7 +1,6 @@
 #include "transfer/RecordInserter.h"
 
 #include "store/SqlText.h"
-#include "transfer/XmlDump.h"
 
 #include <sqlite3.h>
 
@@ -32,10 +31,6 @@ bool RecordInserter::run(const QString& statement, QString& recordNumber) {
 
 bool RecordInserter::insert(const SiteRecord& values, QString& recordNumber) {
     return run(buildInsertStatement(quotedFields(values)), recordNumber);
-}
-
-bool RecordInserter::insert(const XmlItem& item, QString& recordNumber) {
-    return run(xmlInsertStatement(item), recordNumber);
 }
 
 } // namespace quillbox

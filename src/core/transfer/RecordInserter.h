@@ -9,8 +9,6 @@ struct sqlite3_stmt;
 
 namespace quillbox {
 
-struct XmlItem;
-
 // The insert step of an import: each record becomes a new row through the program's own insert
 // statement, its values quoted into the text, and its number is read back at once.
 class RecordInserter {
@@ -23,9 +21,6 @@ public:
     // Inserts fields 0 to 28 (plain text, not quoted). On success recordNumber is the new row's
     // number; on failure errorText() says why.
     bool insert(const SiteRecord& values, QString& recordNumber);
-    // Inserts an XML item into the columns its element names give; a name that is no column
-    // fails with the database's message.
-    bool insert(const XmlItem& item, QString& recordNumber);
     QString errorText() const { return m_error; }
 
 private:

@@ -6,7 +6,6 @@
 #include "store/SqlText.h"
 #include "transfer/CsvFormat.h"
 #include "transfer/TextFormat.h"
-#include "transfer/XmlDump.h"
 #include "transfer/XmlLayout.h"
 
 #include <memory>

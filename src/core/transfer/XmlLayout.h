@@ -29,4 +29,8 @@ QString readValue(const QString& text, int level = 2);
 
 } // namespace XmlLayout
 
+// The export's document element and item element names.
+inline const QString xmlDocumentName = QStringLiteral("Quillbox");
+inline const QString xmlItemName = QStringLiteral("SiteItem");
+
 } // namespace quillbox
