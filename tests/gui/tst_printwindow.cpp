@@ -188,6 +188,7 @@ void PrintWindowTest::closes() {
     QVERIFY(!window->isVisible());
     QCOMPARE(env.state.secondaryWindowOpen, 0);
     QVERIFY(!env.program->printWindow());
+    QVERIFY(!QFile::exists(env.state.printFile)); // the printed passwords go with the window
     QTRY_VERIFY(window.isNull());
     // The guard is free again.
     env.program->command(11);

@@ -229,7 +229,16 @@ void TransferTest::exportWarnsOfWhatItCannotKeep() {
                   makeRecord("C", "", "", "", "C", "O")});
     QVERIFY(env.start());
     runExport(env, Pattern(pattern), env.path("out"));
-    QCOMPARE(env.boxes.isEmpty() ? QString() : env.boxes.first().text, warning);
+    runExport(env, Pattern(pattern), env.path("out"));
+    // The first export of a run says the file holds the passwords in plain text; each export
+    // says what it cannot keep.
+    QStringList texts;
+    for (const RecordedBox& box : env.boxes) {
+        texts << box.text;
+    }
+    QCOMPARE(texts.count(texts.value(0)), 1);
+    QVERIFY(texts.value(0).contains(QStringLiteral("plain text")));
+    QCOMPARE(texts.mid(1), warning.isEmpty() ? QStringList() : (QStringList{warning, warning}));
     QCOMPARE(QDir(env.path()).entryList({"out.*"}, QDir::Files).size(), 1); // written all the same
 }
 

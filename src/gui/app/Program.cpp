@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -200,6 +201,7 @@ void Program::shutDown() {
         // The main window is gone by now: a status line would go unseen.
         messageBox(QStringLiteral("Settings Error"), saved.error, MessageIcon::Exclamation);
     }
+    QFile::remove(m_state.printFile); // a print document left open holds passwords
     backupDatabase();
     Q_EMIT finished();
 }

@@ -184,6 +184,7 @@ private:
     std::unique_ptr<MainWindow> m_main;
     QPointer<DataForm> m_dataForm;
     QPointer<GeneratorWindow> m_generator;
+    bool m_exportWarned = false;
     SiteRecord m_formAsOpened; // the form's record when it opened, to tell whether it holds edits
     QPointer<AboutWindow> m_about;
     QSystemTrayIcon* m_tray = nullptr;

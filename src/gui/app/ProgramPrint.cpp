@@ -8,6 +8,7 @@
 #include "print/PrintDocument.h"
 #include "print/PrintWindow.h"
 
+#include <QFile>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <algorithm>
@@ -67,6 +68,8 @@ void Program::handlePrintEvent(int number, Notify kind, int) {
     auto closePrintWindow = [this, window] {
         m_printWindow.clear();
         closeSecondaryWindow(window, Id::Window::Print);
+        // The document holds the printed passwords: it goes with the window that shows it.
+        QFile::remove(m_state.printFile);
     };
     if (kind == Notify::Closed) {
         closePrintWindow();

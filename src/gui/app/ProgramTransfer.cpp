@@ -161,6 +161,13 @@ void Program::exportRecords() {
     }
     const ExportFormat format =
         choice.pattern == 1 ? ExportFormat::Csv : (choice.pattern == 2 ? ExportFormat::Xml : ExportFormat::Text);
+    // Once a run: every password of the table will stand in the file as typed.
+    if (!m_exportWarned) {
+        m_exportWarned = true;
+        messageBox(QStringLiteral("Export Warning"),
+                   QStringLiteral("The export file will hold every password in plain text. Keep it where only you "
+                                  "can read it, and delete it when it is no longer needed."));
+    }
     // Said before anything is written, so the user can still choose CSV instead.
     const QString loss = exportLossMessage(exportLoss(m_state.database, format), format);
     if (!loss.isEmpty()) {
