@@ -336,21 +336,8 @@ int deleteCommand(Session& s, const QCommandLineParser& parser) {
                                        : QStringLiteral("There is no record %1; nothing was deleted.").arg(number));
         }
     }
-    Transaction transaction(s.db);
-    if (!transaction.begin()) {
-        return fail(QStringLiteral("Nothing was deleted: %1.").arg(transaction.errorText()));
-    }
-    // A few hundred per statement, as the window deletes a large selection.
-    constexpr qsizetype chunk = 500;
-    for (qsizetype i = 0; i < numbers.size(); i += chunk) {
-        if (!s.db.execute(deleteRecordsStatement(numbers.mid(i, chunk)))) {
-            const QString reason = Transaction::describe(s.db);
-            transaction.rollback();
-            return fail(QStringLiteral("Nothing was deleted: %1.").arg(reason));
-        }
-    }
-    if (!transaction.commit()) {
-        return fail(QStringLiteral("Nothing was deleted: %1.").arg(transaction.errorText()));
+    if (const QString refusal = deleteRecords(s.db, numbers); !refusal.isEmpty()) {
+        return fail(QStringLiteral("Nothing was deleted: %1.").arg(refusal));
     }
     writeOut(QStringLiteral("Deleted %1.\n").arg(recordCountText(QString::number(numbers.size())).toLower()));
     return Done;

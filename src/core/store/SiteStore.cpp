@@ -10,6 +10,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -110,6 +111,25 @@ QStringList distinctValues(const Database& db, const QString& statement) {
         }
     }
     return values;
+}
+
+QString deleteRecords(Database& db, const QStringList& recordNumbers,
+                      const std::function<void(qsizetype deleted)>& progress) {
+    Transaction transaction(db);
+    if (!transaction.begin()) {
+        return transaction.errorText();
+    }
+    // One statement per record would spend most of a large delete compiling statements.
+    constexpr qsizetype chunk = 500;
+    for (qsizetype i = 0; i < recordNumbers.size(); i += chunk) {
+        if (!db.execute(deleteRecordsStatement(recordNumbers.mid(i, chunk)))) {
+            return Transaction::describe(db); // rolled back as the transaction goes
+        }
+        if (progress) {
+            progress(std::min(i + chunk, recordNumbers.size()));
+        }
+    }
+    return transaction.commit() ? QString() : transaction.errorText();
 }
 
 bool backupDatabase(const Database& db, const QString& target, QString* error) {

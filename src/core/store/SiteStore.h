@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace quillbox {
 
 struct OpenResult {
@@ -30,6 +32,12 @@ int changedRowCount(const Database& db);
 // Values of column 0, read back, empty values left out, in the order returned.
 // An empty list when the query fails.
 QStringList distinctValues(const Database& db, const QString& statement);
+
+// Deletes the records in one transaction, a few hundred per statement: all of them go or, when
+// the database refuses, none does. progress hears how many have gone after each statement.
+// Returns the database's reason for the user, empty when done.
+QString deleteRecords(Database& db, const QStringList& recordNumbers,
+                      const std::function<void(qsizetype deleted)>& progress = {});
 
 // Copies the database into target through SQLite's online backup, via a temporary file
 // renamed over the target, so an existing backup survives a failed run.

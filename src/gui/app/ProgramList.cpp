@@ -229,52 +229,25 @@ void Program::deleteSelectedRecords() {
                                                {QStringLiteral("Delete"), QStringLiteral("Cancel")}) != 0) {
         return;
     }
-    // One transaction: all the selected records go or, when the database refuses, none does; and
-    // thousands of deletes cost one write to the disk.
-    Transaction transaction(m_state.database);
-    if (!transaction.begin()) {
-        showError(QStringLiteral("Nothing was deleted: %1.").arg(transaction.errorText()));
-        return;
-    }
-    TransferProgress progress(m_main.get(), QStringLiteral("%1 records deleted"));
-    QList<int> removed;
-    removed.reserve(rows.size());
-    bool withoutNumber = false;
-    QString refusal;
-    // A few hundred records per statement: one statement per record would spend most of a large
-    // delete compiling statements.
-    constexpr qsizetype chunk = 500;
     QStringList numbers;
-    auto deleteChunk = [&] {
-        if (!numbers.isEmpty() && !m_state.database.execute(deleteRecordsStatement(numbers))) {
-            refusal = Transaction::describe(m_state.database);
-        }
-        numbers.clear();
-        if (progress.due()) {
-            progress.show(static_cast<int>(removed.size()));
-        }
-        return refusal.isEmpty();
-    };
+    QList<int> removed;
+    bool withoutNumber = false;
     for (int row : rows) {
         const QString record = model->cell(row, RecordModel::Record);
-        if (!isRecordNumber(record)) {
+        if (isRecordNumber(record)) {
+            numbers.append(record);
+            removed.append(row);
+        } else {
             withoutNumber = true;
-            continue;
-        }
-        numbers.append(record);
-        removed.append(row);
-        if (numbers.size() == chunk && !deleteChunk()) {
-            break;
         }
     }
-    if (refusal.isEmpty()) {
-        deleteChunk();
-    }
-    if (refusal.isEmpty() && !transaction.commit()) {
-        refusal = transaction.errorText();
-    }
+    TransferProgress progress(m_main.get(), QStringLiteral("%1 records deleted"));
+    const QString refusal = deleteRecords(m_state.database, numbers, [&progress](qsizetype deleted) {
+        if (progress.due()) {
+            progress.show(static_cast<int>(deleted));
+        }
+    });
     if (!refusal.isEmpty()) {
-        transaction.rollback();
         runSearch(); // the list shows what the database still holds
         showError(QStringLiteral("Nothing was deleted: %1.").arg(refusal));
         return;
