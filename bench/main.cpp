@@ -125,6 +125,8 @@ struct Running {
             std::fprintf(stderr, "box: %s: %s\n", qPrintable(title), qPrintable(text));
         };
         state.seams.trayAvailable = [] { return false; };
+        // Questions (delete these records?) are answered with their first button.
+        state.seams.ask = [](const QString&, const QString&, const QStringList&) { return 0; };
         // The start-up password is typed at once, as a quick user would.
         state.seams.modalLoop = [this](QWidget* window, const std::function<bool()>& done) {
             auto* prompt = qobject_cast<PasswordWindow*>(window);

@@ -95,6 +95,10 @@ bool Program::startUp() {
     if (!makeWorkingFolders()) {
         return false;
     }
+    // The search copy is read while the password is asked for.
+    if (QFileInfo::exists(m_state.databaseFile)) {
+        m_copy.loadInBackground(m_state.databaseFile);
+    }
     static_cast<ProgramSettings&>(m_state) = defaultSettings();
     const SettingsResult loaded = loadSettings(m_state.settingsFile, m_state);
     if (!passwordStep()) {
@@ -104,6 +108,7 @@ bool Program::startUp() {
     // The main window and its menus, status bar and shortcuts.
     m_main = std::make_unique<MainWindow>(
         m_state, [this](int window, int number, Notify kind, int detail) { dispatch(window, number, kind, detail); });
+    m_main->model()->setMasked(m_state.optShowPrivate != 1);
     m_sortColumn = 0;
     m_sortDirection = 1;
     m_state.quitRequested = 0;

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/Dispatch.h"
 #include "mainwindow/RecordModel.h"
+#include "store/SearchCopy.h"
 
 #include <QHash>
 #include <QObject>
@@ -14,6 +15,8 @@
 class QSystemTrayIcon;
 class QTimer;
 class QWidget;
+
+struct sqlite3;
 
 namespace quillbox {
 
@@ -67,6 +70,13 @@ public:
     void resetSearch();
     // Runs a SELECT * statement and fills the list with its rows; false when the query failed.
     bool runListQuery(const QString& statement);
+    // Lists the filter's rows: from the search copy, or through the statement when the copy
+    // cannot answer.
+    bool fillList(const ListFilter& filter);
+    // The search copy, following the open database; null when it cannot serve.
+    SearchCopy* searchCopy();
+    // Status and working record after a list is filled with counter rows.
+    void listFilled(int counter);
     void fillOwnerBox();
     void fillCategoryBox(const QString& owner);
 
@@ -193,6 +203,8 @@ private:
     int m_sortDirection = 1;
     bool m_shutDown = false;
     bool m_searchScheduled = false;
+    SearchCopy m_copy;
+    sqlite3* m_copyAttached = nullptr;
     QPointer<PrintWindow> m_printWindow;
     BalloonTips* m_tips = nullptr;
     WindowSnapper* m_snapper = nullptr;

@@ -21,14 +21,8 @@ RecordModel::Row Program::rowFromCurrentRecord(bool quoted) const {
     const SiteRecord& r = m_state.currentRecord;
     // A record filled for writing holds quoted text; one filled from a query is already read back.
     auto value = [&](int k) { return quoted ? sqlReadBack(r[k]) : r[k]; };
-    RecordModel::Row row{value(Col::SiteName), value(Col::UserName), value(Col::Password),
-                         value(Col::HomePage), value(Col::Category), r[Col::Record]};
-    if (m_state.optShowPrivate != 1) {
-        for (int c = RecordModel::UserName; c <= RecordModel::HomePage; ++c) {
-            row[static_cast<size_t>(c)] = maskText(row[static_cast<size_t>(c)]);
-        }
-    }
-    return row;
+    return RecordModel::Row{value(Col::SiteName), value(Col::UserName), value(Col::Password),
+                            value(Col::HomePage), value(Col::Category), r[Col::Record]};
 }
 
 void Program::addRow(bool quoted) {
@@ -50,18 +44,15 @@ bool Program::runListQuery(const QString& statement) {
         return false;
     }
     RecordModel* model = m_main->model();
-    const bool mask = m_state.optShowPrivate != 1;
     model->beginBulk();
     m_state.bulkLoading = 1;
     int counter = 0;
-    SharedCells shared(mask);
-    // Only the six listed columns are read per row; the working record is filled from the last
-    // row afterwards, which is all that is left of it once the loop is done.
+    SharedCells shared;
+    // Only the six listed columns are read per row.
     while (query.next()) {
         RecordModel::Row row{sqlReadBack(query.field(Col::SiteName)),
-                             shared.privateCell(sqlReadBack(query.field(Col::UserName))),
-                             shared.privateCell(sqlReadBack(query.field(Col::Password))),
-                             shared.privateCell(sqlReadBack(query.field(Col::HomePage))),
+                             sqlReadBack(query.field(Col::UserName)), sqlReadBack(query.field(Col::Password)),
+                             sqlReadBack(query.field(Col::HomePage)),
                              shared.category(sqlReadBack(query.field(Col::Category))),
                              query.field(Col::Record)};
         ++counter;
@@ -76,6 +67,39 @@ bool Program::runListQuery(const QString& statement) {
         showStatus(3, QString::number(counter));
         return false;
     }
+    listFilled(counter);
+    return true;
+}
+
+SearchCopy* Program::searchCopy() {
+    sqlite3* db = m_state.database.handle();
+    if (!db) {
+        return nullptr;
+    }
+    if (db != m_copyAttached) {
+        m_copy.attach(db);
+        m_copyAttached = db;
+    }
+    return &m_copy;
+}
+
+bool Program::fillList(const ListFilter& filter) {
+    m_main->model()->setMasked(m_state.optShowPrivate != 1);
+    SearchCopy* copy = searchCopy();
+    std::optional<std::vector<int>> slots = copy ? copy->search(filter) : std::nullopt;
+    if (!slots) {
+        return runListQuery(listStatement(filter));
+    }
+    const int counter = static_cast<int>(slots->size());
+    m_main->model()->setCopyRows(copy->data(), std::move(*slots));
+    listFilled(counter);
+    return true;
+}
+
+void Program::listFilled(int counter) {
+    RecordModel* model = m_main->model();
+    // The working record is the last row listed, which is all that is left of it once a list
+    // has been filled.
     if (counter > 0) {
         Query last(m_state.database, recordStatement(model->cell(counter - 1, RecordModel::Record)));
         if (last.next()) {
@@ -85,7 +109,6 @@ bool Program::runListQuery(const QString& statement) {
     m_main->ensureRowVisible(counter - 1);
     showInfo(m_state.currentRecord[Col::SiteName]);
     showStatus(3, QString::number(counter));
-    return true;
 }
 
 void Program::runSearch() {
@@ -97,7 +120,7 @@ void Program::runSearch() {
     search.field = m_main->fieldBox()->currentIndex();
     search.comparison = m_main->searchTypeBox()->currentText();
     search.text = m_main->searchText()->text();
-    runListQuery(searchStatement(search));
+    fillList(ListFilter::fromSearch(search));
 }
 
 void Program::scheduleSearch() {
@@ -120,13 +143,17 @@ void Program::scheduleSearch() {
 void Program::fillOwnerBox() {
     QComboBox* box = m_main->ownerBox();
     box->clear();
-    box->addItems(distinctValues(m_state.database, ownerListStatement()));
+    SearchCopy* copy = searchCopy();
+    const std::optional<QStringList> owners = copy ? copy->owners() : std::nullopt;
+    box->addItems(owners ? *owners : distinctValues(m_state.database, ownerListStatement()));
 }
 
 void Program::fillCategoryBox(const QString& owner) {
     QComboBox* box = m_main->categoryBox();
     box->clear();
-    box->addItems(distinctValues(m_state.database, categoriesOfOwnerStatement(owner)));
+    SearchCopy* copy = searchCopy();
+    const std::optional<QStringList> categories = copy ? copy->categoriesOf(owner) : std::nullopt;
+    box->addItems(categories ? *categories : distinctValues(m_state.database, categoriesOfOwnerStatement(owner)));
     box->insertItem(0, allCategories);
     box->setCurrentIndex(0);
 }
@@ -135,14 +162,14 @@ void Program::ownerChanged() {
     m_main->model()->clear();
     const QString owner = m_main->ownerBox()->currentText();
     fillCategoryBox(owner);
-    runListQuery(ownerRecordsStatement(owner));
+    fillList(ListFilter::ownerRecords(owner));
 }
 
 void Program::categoryChanged() {
     m_main->model()->clear();
     const QString owner = m_main->ownerBox()->currentText();
     const QString category = m_main->categoryBox()->currentText();
-    runListQuery(category == allCategories ? ownerRecordsStatement(owner) : categoryRecordsStatement(owner, category));
+    fillList(category == allCategories ? ListFilter::ownerRecords(owner) : ListFilter::categoryRecords(owner, category));
 }
 
 void Program::resetSearch() {
@@ -161,36 +188,8 @@ void Program::resetSearch() {
 }
 
 void Program::maskList(bool show) {
-    RecordModel* model = m_main->model();
-    const int rows = model->rowCount();
-    for (int r = 0; r < rows; ++r) {
-        RecordModel::Row cells = model->row(r);
-        if (!show) {
-            for (int c = RecordModel::UserName; c <= RecordModel::HomePage; ++c) {
-                cells[static_cast<size_t>(c)] = maskText(cells[static_cast<size_t>(c)]);
-            }
-        } else {
-            const QString record = cells[RecordModel::Record];
-            if (record.isEmpty()) {
-                continue;
-            }
-            Query query(m_state.database, privateColumnsStatement(record));
-            if (!query.isValid()) {
-                showError(m_state.database.errorText());
-                continue;
-            }
-            while (query.next()) {
-                for (int c = 0; c < 3; ++c) {
-                    cells[static_cast<size_t>(RecordModel::UserName + c)] = sqlReadBack(query.text(c));
-                }
-            }
-            if (query.failed()) {
-                showError(m_state.database.errorText());
-                continue;
-            }
-        }
-        model->setRowCells(r, cells, RecordModel::UserName, RecordModel::HomePage);
-    }
+    // The list holds the values themselves; masking is a matter of how they are shown.
+    m_main->model()->setMasked(!show);
 }
 
 void Program::showRowSummary() {

@@ -1,6 +1,7 @@
 #include "mainwindow/RecordModel.h"
 
 #include "app/ProgramText.h"
+#include "store/SqlText.h"
 
 #include <QColor>
 
@@ -14,12 +15,19 @@ const QColor columnColours[RecordModel::ColumnCount] = {QColor(4, 5, 249),    QC
                                                         QColor(143, 143, 14), QColor(79, 22, 78),  QColor(243, 0, 0)};
 const char* const columnTitles[RecordModel::ColumnCount] = {"Site name", "User name", "Password",
                                                             "Home page", "Standard",  "Record"};
+// The copy's column for each of the list's.
+constexpr int copyColumns[RecordModel::ColumnCount] = {SearchCopy::SiteName, SearchCopy::UserName,
+                                                       SearchCopy::Password, SearchCopy::HomePage,
+                                                       SearchCopy::Category, SearchCopy::Record};
+bool isPrivate(int column) {
+    return column >= RecordModel::UserName && column <= RecordModel::HomePage;
+}
 } // namespace
 
 RecordModel::RecordModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int RecordModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_entries.size());
 }
 
 int RecordModel::columnCount(const QModelIndex& parent) const {
@@ -27,12 +35,12 @@ int RecordModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecordModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows.size()) {
+    if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
     switch (role) {
     case Qt::DisplayRole:
-        return m_rows[index.row()][static_cast<size_t>(index.column())];
+        return cell(index.row(), index.column());
     case Qt::ForegroundRole:
         return columnColours[index.column()];
     case Qt::DecorationRole:
@@ -49,28 +57,81 @@ QVariant RecordModel::headerData(int section, Qt::Orientation orientation, int r
     return {};
 }
 
+QString RecordModel::rawCell(int r, int column) const {
+    const int entry = m_entries[static_cast<size_t>(r)];
+    if (entry < 0) {
+        return m_own[-entry - 1][static_cast<size_t>(column)];
+    }
+    const QString text = SearchCopy::cellText(*m_source, entry, copyColumns[column]);
+    return column == Record ? text : sqlReadBack(text);
+}
+
+QString RecordModel::cell(int r, int column) const {
+    const QString text = rawCell(r, column);
+    return m_masked && isPrivate(column) ? maskText(text) : text;
+}
+
+RecordModel::Row RecordModel::row(int r) const {
+    Row out;
+    for (int c = 0; c < ColumnCount; ++c) {
+        out[static_cast<size_t>(c)] = rawCell(r, c);
+    }
+    return out;
+}
+
+RecordModel::Row& RecordModel::ownRow(int r) {
+    int& entry = m_entries[static_cast<size_t>(r)];
+    if (entry >= 0) {
+        m_own.append(row(r));
+        entry = -static_cast<int>(m_own.size());
+    }
+    return m_own[-entry - 1];
+}
+
+void RecordModel::setMasked(bool masked) {
+    if (masked == m_masked) {
+        return;
+    }
+    m_masked = masked;
+    if (rowCount() > 0) {
+        Q_EMIT dataChanged(index(0, UserName), index(rowCount() - 1, HomePage), {Qt::DisplayRole});
+    }
+}
+
 void RecordModel::clear() {
-    if (m_rows.isEmpty()) {
+    if (m_entries.empty() && m_own.isEmpty()) {
         return;
     }
     beginResetModel();
-    m_rows.clear();
+    m_entries.clear();
+    m_own.clear();
+    m_source.reset();
+    endResetModel();
+}
+
+void RecordModel::setCopyRows(std::shared_ptr<const SearchCopy::Data> source, std::vector<int> slots) {
+    beginResetModel();
+    m_own.clear();
+    m_source = std::move(source);
+    m_entries = std::move(slots);
     endResetModel();
 }
 
 void RecordModel::appendRow(Row row) {
-    const int r = static_cast<int>(m_rows.size());
+    const int r = rowCount();
     beginInsertRows(QModelIndex(), r, r);
-    m_rows.append(std::move(row));
+    m_own.append(std::move(row));
+    m_entries.push_back(-static_cast<int>(m_own.size()));
     endInsertRows();
 }
 
 void RecordModel::setRowCells(int r, const Row& cells, int firstColumn, int lastColumn) {
-    if (r < 0 || r >= m_rows.size()) {
+    if (r < 0 || r >= rowCount()) {
         return;
     }
+    Row& own = ownRow(r);
     for (int c = firstColumn; c <= lastColumn; ++c) {
-        m_rows[r][static_cast<size_t>(c)] = cells[static_cast<size_t>(c)];
+        own[static_cast<size_t>(c)] = cells[static_cast<size_t>(c)];
     }
     Q_EMIT dataChanged(index(r, firstColumn), index(r, lastColumn), {Qt::DisplayRole});
 }
@@ -98,11 +159,11 @@ void RecordModel::removeRowList(QList<int> rows) {
             --first;
         }
         --i;
-        if (first < 0 || last >= m_rows.size()) {
+        if (first < 0 || last >= rowCount()) {
             continue;
         }
         beginRemoveRows(QModelIndex(), first, last);
-        m_rows.remove(first, last - first + 1);
+        m_entries.erase(m_entries.begin() + first, m_entries.begin() + last + 1);
         endRemoveRows();
     }
 }
@@ -125,19 +186,24 @@ void RecordModel::sortRows(int column, int direction) {
         return;
     }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> order(static_cast<size_t>(m_rows.size()));
+    const int rows = rowCount();
+    // Each cell as shown, read once.
+    std::vector<QString> shown(static_cast<size_t>(rows));
+    for (int r = 0; r < rows; ++r) {
+        shown[static_cast<size_t>(r)] = cell(r, column);
+    }
+    std::vector<int> order(static_cast<size_t>(rows));
     std::iota(order.begin(), order.end(), 0);
-    const size_t c = static_cast<size_t>(column);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int x, int y) { return compareCells(m_rows[x][c], m_rows[y][c], direction) < 0; });
-    QList<Row> sorted;
-    sorted.reserve(m_rows.size());
+    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+        return compareCells(shown[static_cast<size_t>(x)], shown[static_cast<size_t>(y)], direction) < 0;
+    });
+    std::vector<int> sorted(order.size());
     std::vector<int> newPosition(order.size());
     for (size_t i = 0; i < order.size(); ++i) {
-        sorted.append(std::move(m_rows[order[i]]));
+        sorted[i] = m_entries[static_cast<size_t>(order[i])];
         newPosition[static_cast<size_t>(order[i])] = static_cast<int>(i);
     }
-    m_rows = std::move(sorted);
+    m_entries = std::move(sorted);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
@@ -146,17 +212,6 @@ void RecordModel::sortRows(int column, int direction) {
     }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-}
-
-QString SharedCells::privateCell(const QString& value) {
-    if (!m_mask) {
-        return value;
-    }
-    auto it = m_masks.find(value.size());
-    if (it == m_masks.end()) {
-        it = m_masks.insert(value.size(), maskText(value));
-    }
-    return *it;
 }
 
 QString SharedCells::category(const QString& value) {

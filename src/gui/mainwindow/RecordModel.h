@@ -8,10 +8,16 @@
 #include <QString>
 
 #include <array>
+#include <memory>
+#include <vector>
+
+#include "store/SearchCopy.h"
 
 namespace quillbox {
 
-// The record list's rows: six plain strings each, no object per row.
+// The record list's rows. A row the search copy gave is a slot number only, its cells read when
+// shown; a row the program made itself (a statement's, an import's, a saved record's) holds six
+// strings. User name, password and home page are masked as they are shown, when masking is on.
 class RecordModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -25,16 +31,25 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    const Row& row(int r) const { return m_rows[r]; }
-    QString cell(int r, int column) const { return m_rows[r][static_cast<size_t>(column)]; }
+    // The row's values, unmasked; cell() gives a cell as the list shows it.
+    Row row(int r) const;
+    QString cell(int r, int column) const;
+
+    void setMasked(bool masked);
+    bool isMasked() const { return m_masked; }
 
     void clear();
+    // The rows of a search of the copy, in the order given.
+    void setCopyRows(std::shared_ptr<const SearchCopy::Data> source, std::vector<int> slots);
     void appendRow(Row row);
     void setRowCells(int r, const Row& cells, int firstColumn, int lastColumn);
 
     // Bulk filling: rows are appended without signals, and the view hears one reset at the end.
     void beginBulk();
-    void appendBulk(Row row) { m_rows.append(std::move(row)); }
+    void appendBulk(Row row) {
+        m_own.append(std::move(row));
+        m_entries.push_back(-static_cast<int>(m_own.size()));
+    }
     void endBulk();
     bool inBulk() const { return m_bulk; }
 
@@ -49,23 +64,25 @@ public:
     static int compareCells(const QString& a, const QString& b, int direction);
 
 private:
-    QList<Row> m_rows;
+    QString rawCell(int r, int column) const;
+    // Turns row r into one of the model's own, so its cells can be set.
+    Row& ownRow(int r);
+
+    std::shared_ptr<const SearchCopy::Data> m_source;
+    // One per row: a slot of m_source (0 and up), or own row -1-i of m_own.
+    std::vector<int> m_entries;
+    QList<Row> m_own;
     QIcon m_icon;
     bool m_bulk = false;
+    bool m_masked = false;
 };
 
-// The cells of a long list repeat: masks of one length, the dozen categories. Rows filled through
-// this share one copy of each, which keeps a list of 100,000 rows small.
+// The categories of a long list repeat: rows filled through this share one copy of each.
 class SharedCells {
 public:
-    explicit SharedCells(bool mask) : m_mask(mask) {}
-    // A user name, password or home page as the list shows it: masked (and shared) when masking.
-    QString privateCell(const QString& value);
     QString category(const QString& value);
 
 private:
-    bool m_mask;
-    QHash<qsizetype, QString> m_masks;
     QSet<QString> m_categories;
 };
 

@@ -10,8 +10,9 @@ namespace quillbox {
 ImportBatch::ImportBatch(Program& program, int progressDelayMs)
     : m_program(program), m_model(program.mainWindow()->model()),
       m_progress(program.mainWindow(), QStringLiteral("%1 records read"), progressDelayMs),
-      m_store(program.state().database), m_shared(program.state().optShowPrivate != 1) {
+      m_store(program.state().database) {
     AppState& state = m_program.state();
+    m_model->setMasked(state.optShowPrivate != 1);
     m_model->beginBulk();
     state.bulkLoading = 1;
 }
@@ -32,9 +33,8 @@ void ImportBatch::record(const SiteRecord& values) {
             current[k] = values[k];
         }
         current[Col::Record] = number;
-        m_model->appendBulk({values[Col::SiteName], m_shared.privateCell(values[Col::UserName]),
-                             m_shared.privateCell(values[Col::Password]), m_shared.privateCell(values[Col::HomePage]),
-                             m_shared.category(values[Col::Category]), number});
+        m_model->appendBulk({values[Col::SiteName], values[Col::UserName], values[Col::Password],
+                             values[Col::HomePage], m_shared.category(values[Col::Category]), number});
     } else if (!m_store.aborted()) {
         error(m_store.lastFailure());
     }

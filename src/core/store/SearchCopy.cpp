@@ -1,0 +1,756 @@
+#include "store/SearchCopy.h"
+
+#include "store/SqlText.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+#include <future>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace quillbox {
+
+ListFilter ListFilter::fromSearch(const SearchState& search) {
+    ListFilter f;
+    f.owner = search.owner;
+    f.byCategory = search.category != allCategories;
+    f.category = search.category;
+    f.byText = true;
+    f.field = search.field;
+    f.comparison = search.comparison;
+    f.text = search.text;
+    return f;
+}
+
+ListFilter ListFilter::ownerRecords(const QString& owner) {
+    ListFilter f;
+    f.owner = owner;
+    return f;
+}
+
+ListFilter ListFilter::categoryRecords(const QString& owner, const QString& category) {
+    ListFilter f = ownerRecords(owner);
+    f.byCategory = true;
+    f.category = category;
+    return f;
+}
+
+QString listStatement(const ListFilter& filter) {
+    if (filter.byText) {
+        return searchStatement(
+            {filter.owner, filter.byCategory ? filter.category : allCategories, filter.field, filter.comparison,
+             filter.text});
+    }
+    return filter.byCategory ? categoryRecordsStatement(filter.owner, filter.category)
+                             : ownerRecordsStatement(filter.owner);
+}
+
+namespace {
+
+constexpr uint32_t nullCell = std::numeric_limits<uint32_t>::max();
+// Longer patterns are left to the statement, which applies SQLite's own limit to them.
+constexpr qsizetype longestModelledPattern = 4096;
+// More changed rows than this are read by loading the table anew.
+constexpr qsizetype refreshLimit = 4096;
+
+const char* const columnList = "rowid, lsitename, sitename, username, password, homepage, misc1, misc2, misc3, "
+                               "misc4, misc5, misc6, misc7, misc8, misc9, category, owner, notes, record";
+
+const char* const columnNamesHeld[SearchCopy::ColumnCount] = {
+    "lsitename", "sitename", "username", "password", "homepage", "misc1", "misc2", "misc3", "misc4",
+    "misc5",     "misc6",    "misc7",    "misc8",    "misc9",    "category", "owner", "notes", "record"};
+
+// Well-formed UTF-8 without NUL: what SQLite's LIKE reads character by character exactly as the
+// bytes stand, so an ASCII-folded byte search can rule such a cell out.
+bool isPlainUtf8(const unsigned char* s, size_t n) {
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char c = s[i];
+        if (c >= 0x01 && c < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra = 0;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            lo = c == 0xE0 ? 0xA0 : 0x80;
+            hi = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            lo = c == 0xF0 ? 0x90 : 0x80;
+            hi = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false; // NUL, a stray continuation byte, or a byte UTF-8 never uses
+        }
+        if (i + static_cast<size_t>(extra) >= n) {
+            return false; // cut short
+        }
+        if (s[i + 1] < lo || s[i + 1] > hi) {
+            return false;
+        }
+        for (int k = 2; k <= extra; ++k) {
+            if (s[i + static_cast<size_t>(k)] < 0x80 || s[i + static_cast<size_t>(k)] > 0xBF) {
+                return false;
+            }
+        }
+        i += static_cast<size_t>(extra) + 1;
+    }
+    return true;
+}
+
+inline unsigned char foldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
+inline unsigned char upperAscii(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
+}
+
+bool equalsFolded(const unsigned char* p, const QByteArray& needle) {
+    for (qsizetype i = 0; i < needle.size(); ++i) {
+        if (foldAscii(p[i]) != static_cast<unsigned char>(needle[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The first place at or after p where needle (already folded to lower-case ASCII) stands, ASCII
+// letters in either case; null when none does before end.
+const char* findFolded(const char* p, const char* end, const QByteArray& needle) {
+    const qsizetype m = needle.size();
+    if (end - p < m) {
+        return nullptr;
+    }
+    const char* last = end - m;
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    const auto* ulast = reinterpret_cast<const unsigned char*>(last);
+    const auto a = static_cast<unsigned char>(needle[0]);
+#if defined(__SSE2__)
+    const auto b = static_cast<unsigned char>(m > 1 ? needle[1] : 0);
+    const __m128i a1 = _mm_set1_epi8(static_cast<char>(a));
+    const __m128i a2 = _mm_set1_epi8(static_cast<char>(upperAscii(a)));
+    const __m128i b1 = _mm_set1_epi8(static_cast<char>(b));
+    const __m128i b2 = _mm_set1_epi8(static_cast<char>(upperAscii(b)));
+    // Sixteen starts at a time, tested on their first two bytes; the rest is checked one by one.
+    while (u + 16 <= ulast) {
+        const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v0, a1), _mm_cmpeq_epi8(v0, a2));
+        if (m > 1) {
+            const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + 1));
+            hit = _mm_and_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v1, b1), _mm_cmpeq_epi8(v1, b2)));
+        }
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        while (mask != 0) {
+            const int bit = __builtin_ctz(mask);
+            if (equalsFolded(u + bit, needle)) {
+                return reinterpret_cast<const char*>(u + bit);
+            }
+            mask &= mask - 1;
+        }
+        u += 16;
+    }
+#endif
+    for (; u <= ulast; ++u) {
+        if (foldAscii(*u) == a && equalsFolded(u, needle)) {
+            return reinterpret_cast<const char*>(u);
+        }
+    }
+    return nullptr;
+}
+
+// The longest run of a LIKE pattern without wildcards, folded: every text the pattern matches
+// holds it.
+QByteArray longestLiteral(const QByteArray& pattern) {
+    QByteArray best;
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i <= pattern.size(); ++i) {
+        if (i == pattern.size() || pattern[i] == '%' || pattern[i] == '_') {
+            if (i - runStart > best.size()) {
+                best = pattern.mid(runStart, i - runStart);
+            }
+            runStart = i + 1;
+        }
+    }
+    for (char& c : best) {
+        c = static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
+    }
+    return best;
+}
+
+int compareBinary(const char* a, uint32_t aLength, const QByteArray& b) {
+    const auto n = std::min<size_t>(aLength, static_cast<size_t>(b.size()));
+    const int c = n == 0 ? 0 : std::memcmp(a, b.constData(), n);
+    if (c != 0) {
+        return c;
+    }
+    return aLength < static_cast<size_t>(b.size()) ? -1 : (aLength > static_cast<size_t>(b.size()) ? 1 : 0);
+}
+
+} // namespace
+
+// The cells of one column: their bytes one after another, each followed by a NUL (so SQLite's
+// LIKE reads them in place and no search hit spans two cells). A refreshed row's new value is
+// appended; the old bytes stay until the next load.
+struct Cells {
+    std::vector<char> arena;
+    std::vector<uint32_t> start;  // by slot
+    std::vector<uint32_t> length; // by slot; nullCell for NULL
+    std::vector<uint8_t> odd;     // by slot: not plain UTF-8
+    bool anyOdd = false;
+    // The cells in the order of the arena: where each starts and whose it is.
+    std::vector<uint32_t> arenaStart;
+    std::vector<int> arenaSlot;
+
+    bool set(int slot, const char* bytes, int n, bool isNull) {
+        const auto s = static_cast<size_t>(slot);
+        if (s >= start.size()) {
+            start.resize(s + 1, 0);
+            length.resize(s + 1, nullCell);
+            odd.resize(s + 1, 0);
+        }
+        if (isNull) {
+            length[s] = nullCell;
+            odd[s] = 0;
+            return true;
+        }
+        if (arena.size() + static_cast<size_t>(n) + 1 >= nullCell) {
+            return false; // past what the offsets hold
+        }
+        start[s] = static_cast<uint32_t>(arena.size());
+        length[s] = static_cast<uint32_t>(n);
+        arenaStart.push_back(start[s]);
+        arenaSlot.push_back(slot);
+        arena.insert(arena.end(), bytes, bytes + n);
+        arena.push_back('\0');
+        const bool plain = isPlainUtf8(reinterpret_cast<const unsigned char*>(bytes), static_cast<size_t>(n));
+        odd[s] = plain ? 0 : 1;
+        anyOdd = anyOdd || !plain;
+        return true;
+    }
+    bool isNull(int slot) const { return length[static_cast<size_t>(slot)] == nullCell; }
+    const char* bytes(int slot) const { return arena.data() + start[static_cast<size_t>(slot)]; }
+};
+
+// Distinct values of a column (owner, category), each with a number; NULL is -1.
+struct Names {
+    QHash<QByteArray, int> ids;
+    std::vector<QByteArray> text;
+    std::vector<int> rows; // how many live rows hold the value
+
+    int find(const QByteArray& value) const { return ids.value(value, -1); }
+    int intern(const QByteArray& value) {
+        auto it = ids.constFind(value);
+        if (it != ids.cend()) {
+            return *it;
+        }
+        const int id = static_cast<int>(text.size());
+        ids.insert(value, id);
+        text.push_back(value);
+        rows.push_back(0);
+        return id;
+    }
+    // The values held by live rows (or by those ids), in BINARY order, read back, empty ones left out.
+    QStringList listed(const std::vector<int>& which) const {
+        std::vector<int> order;
+        for (int id : which) {
+            if (!text[static_cast<size_t>(id)].isEmpty()) {
+                order.push_back(id);
+            }
+        }
+        std::sort(order.begin(), order.end(),
+                  [this](int x, int y) { return text[static_cast<size_t>(x)] < text[static_cast<size_t>(y)]; });
+        QStringList out;
+        out.reserve(static_cast<qsizetype>(order.size()));
+        for (int id : order) {
+            out.append(sqlReadBack(QString::fromUtf8(text[static_cast<size_t>(id)])));
+        }
+        return out;
+    }
+};
+
+struct SearchCopy::Data {
+    std::array<Cells, ColumnCount> cells;
+    std::vector<long long> rowid;
+    std::vector<uint8_t> live;
+    std::vector<int> ownerId;
+    std::vector<int> categoryId;
+    Names owners;
+    Names categories;
+    QHash<long long, int> slotOf;
+    // Live slots in the order of "ORDER BY sitename": NULL first, then BINARY, ties by rowid.
+    std::vector<int> order;
+    bool orderStale = true;
+
+    int slotCount() const { return static_cast<int>(rowid.size()); }
+
+    // Takes the current row of a statement that selects columnList; false when the row holds
+    // what the copy cannot model.
+    bool take(sqlite3_stmt* stmt) {
+        const long long id = sqlite3_column_int64(stmt, 0);
+        int slot = slotOf.value(id, -1);
+        if (slot < 0) {
+            slot = slotCount();
+            rowid.push_back(id);
+            live.push_back(0);
+            ownerId.push_back(-1);
+            categoryId.push_back(-1);
+            slotOf.insert(id, slot);
+        } else {
+            forget(slot);
+        }
+        const auto s = static_cast<size_t>(slot);
+        for (int c = 0; c < ColumnCount; ++c) {
+            const int type = sqlite3_column_type(stmt, c + 1);
+            if (type != SQLITE_TEXT && type != SQLITE_NULL && c != Record) {
+                return false;
+            }
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c + 1));
+            if (!cells[static_cast<size_t>(c)].set(slot, text, sqlite3_column_bytes(stmt, c + 1), text == nullptr)) {
+                return false;
+            }
+            if (c == Owner || c == Category) {
+                int nameId = -1;
+                if (text) {
+                    Names& names = c == Owner ? owners : categories;
+                    nameId = names.intern(QByteArray(text, sqlite3_column_bytes(stmt, c + 1)));
+                    ++names.rows[static_cast<size_t>(nameId)];
+                }
+                (c == Owner ? ownerId : categoryId)[s] = nameId;
+            }
+        }
+        live[s] = 1;
+        orderStale = true;
+        return true;
+    }
+    // The row is gone: its slot stays, no longer live.
+    void forget(int slot) {
+        const auto s = static_cast<size_t>(slot);
+        if (!live[s]) {
+            return;
+        }
+        live[s] = 0;
+        if (ownerId[s] >= 0) {
+            --owners.rows[static_cast<size_t>(ownerId[s])];
+        }
+        if (categoryId[s] >= 0) {
+            --categories.rows[static_cast<size_t>(categoryId[s])];
+        }
+        ownerId[s] = -1;
+        categoryId[s] = -1;
+        orderStale = true;
+    }
+    void sortOrder() {
+        if (!orderStale) {
+            return;
+        }
+        order.clear();
+        for (int slot = 0; slot < slotCount(); ++slot) {
+            if (live[static_cast<size_t>(slot)]) {
+                order.push_back(slot);
+            }
+        }
+        const Cells& names = cells[SiteName];
+        std::sort(order.begin(), order.end(), [&](int x, int y) {
+            const bool xNull = names.isNull(x);
+            const bool yNull = names.isNull(y);
+            if (xNull || yNull) {
+                if (xNull != yNull) {
+                    return xNull;
+                }
+            } else {
+                const uint32_t lx = names.length[static_cast<size_t>(x)];
+                const uint32_t ly = names.length[static_cast<size_t>(y)];
+                const int c = std::memcmp(names.bytes(x), names.bytes(y), std::min(lx, ly));
+                if (c != 0) {
+                    return c < 0;
+                }
+                if (lx != ly) {
+                    return lx < ly;
+                }
+            }
+            return rowid[static_cast<size_t>(x)] < rowid[static_cast<size_t>(y)];
+        });
+        orderStale = false;
+    }
+};
+
+struct SearchCopy::Pending {
+    std::future<std::shared_ptr<Data>> result;
+};
+
+SearchCopy::SearchCopy() = default;
+
+SearchCopy::~SearchCopy() {
+    detach();
+    if (m_pending && m_pending->result.valid()) {
+        m_pending->result.wait();
+    }
+}
+
+namespace {
+
+// Whether the table and the connection are what the copy models: UTF-8, BINARY columns, the
+// built-in LIKE, a rowid.
+QString unmodelled(sqlite3* db) {
+    auto single = [db](const char* sql, QByteArray* out) {
+        sqlite3_stmt* stmt = nullptr;
+        bool ok = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW;
+        if (ok && out) {
+            *out = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+            for (int c = 1; c < sqlite3_column_count(stmt); ++c) {
+                *out += ',' + QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)));
+            }
+        }
+        sqlite3_finalize(stmt);
+        return ok;
+    };
+    QByteArray value;
+    if (!single("PRAGMA encoding", &value) || value != "UTF-8") {
+        return QStringLiteral("the database is not stored as UTF-8");
+    }
+    if (!single("SELECT 'aB' LIKE 'Ab', 'x' LIKE '_', '\xc3\xa4' LIKE '\xc3\x84'", &value) || value != "1,1,0") {
+        return QStringLiteral("LIKE is not SQLite's built-in one");
+    }
+    for (const char* column : columnNamesHeld) {
+        const char* collation = nullptr;
+        if (sqlite3_table_column_metadata(db, "main", "quillbox", column, nullptr, &collation, nullptr, nullptr,
+                                          nullptr) != SQLITE_OK ||
+            !collation || qstricmp(collation, "BINARY") != 0) {
+            return QStringLiteral("the column %1 does not compare as BINARY").arg(QLatin1String(column));
+        }
+    }
+    for (const char* name : {"rowid", "_rowid_", "oid"}) {
+        const char* type = nullptr;
+        int primary = 0;
+        // A column of that name would stand in for the row number.
+        if (sqlite3_table_column_metadata(db, "main", "quillbox", name, &type, nullptr, nullptr, &primary, nullptr) ==
+                SQLITE_OK &&
+            !primary) {
+            return QStringLiteral("the table has a column named %1").arg(QLatin1String(name));
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+std::shared_ptr<SearchCopy::Data> SearchCopy::load(sqlite3* db, QString* whyNot) {
+    QString reason = db ? unmodelled(db) : QStringLiteral("no database");
+    auto data = std::make_shared<Data>();
+    if (reason.isEmpty()) {
+        sqlite3_stmt* stmt = nullptr;
+        const QByteArray sql = QByteArray("SELECT ") + columnList + " FROM quillbox";
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+            reason = QString::fromUtf8(sqlite3_errmsg(db));
+        }
+        int rc = SQLITE_ROW;
+        while (reason.isEmpty() && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            if (!data->take(stmt)) {
+                reason = QStringLiteral("a value is neither text nor NULL");
+            }
+        }
+        if (reason.isEmpty() && rc != SQLITE_DONE) {
+            reason = QString::fromUtf8(sqlite3_errmsg(db));
+        }
+        sqlite3_finalize(stmt);
+    }
+    if (!reason.isEmpty()) {
+        if (whyNot) {
+            *whyNot = reason;
+        }
+        return nullptr;
+    }
+    data->sortOrder();
+    return data;
+}
+
+void SearchCopy::loadInBackground(const QString& databaseFile) {
+    m_pending = std::make_unique<Pending>();
+    m_pending->result = std::async(std::launch::async, [file = databaseFile.toUtf8()]() -> std::shared_ptr<Data> {
+        sqlite3* db = nullptr;
+        std::shared_ptr<Data> data;
+        if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_busy_timeout(db, 5000);
+            data = load(db);
+        }
+        sqlite3_close(db);
+        return data;
+    });
+}
+
+void SearchCopy::attach(sqlite3* db) {
+    detach();
+    m_db = db;
+    if (!m_db) {
+        return;
+    }
+    sqlite3_update_hook(m_db, &SearchCopy::updated, this);
+    sqlite3_rollback_hook(m_db, &SearchCopy::rolledBack, this);
+    sqlite3_prepare_v2(m_db, "PRAGMA data_version", -1, &m_version, nullptr);
+    m_knownVersion = dataVersion();
+    if (!m_pending && !m_data) {
+        m_reload = true;
+    }
+}
+
+void SearchCopy::detach() {
+    if (!m_db) {
+        return;
+    }
+    sqlite3_update_hook(m_db, nullptr, nullptr);
+    sqlite3_rollback_hook(m_db, nullptr, nullptr);
+    sqlite3_finalize(m_version);
+    m_version = nullptr;
+    m_db = nullptr;
+}
+
+void SearchCopy::updated(void* self, int, const char*, const char* table, long long rowid) {
+    if (qstricmp(table, "quillbox") == 0) {
+        static_cast<SearchCopy*>(self)->m_dirty.insert(rowid);
+    }
+}
+
+void SearchCopy::rolledBack(void* self) {
+    // Rows read back while the transaction was open may have gone back to what they were.
+    static_cast<SearchCopy*>(self)->m_reload = true;
+}
+
+int SearchCopy::dataVersion() {
+    int version = -1;
+    if (m_version && sqlite3_step(m_version) == SQLITE_ROW) {
+        version = sqlite3_column_int(m_version, 0);
+    }
+    sqlite3_reset(m_version);
+    return version;
+}
+
+bool SearchCopy::sync() {
+    if (m_pending) {
+        m_data = m_pending->result.get();
+        m_pending.reset();
+        ++m_loads;
+        // The file may have had no table yet: the program's connection makes it.
+        m_reload = !m_data;
+    }
+    if (!m_db) {
+        return false;
+    }
+    const int version = dataVersion();
+    if (version != m_knownVersion) {
+        m_knownVersion = version;
+        m_reload = true; // another connection committed a change
+    }
+    if (!m_reload && !m_dirty.isEmpty()) {
+        if (m_dirty.size() > refreshLimit || !m_data) {
+            m_reload = true;
+        } else {
+            const std::vector<long long> rowids(m_dirty.cbegin(), m_dirty.cend());
+            m_reload = !refresh(rowids);
+        }
+    }
+    m_dirty.clear();
+    if (m_reload) {
+        m_reload = false;
+        m_data = load(m_db);
+        ++m_loads;
+    }
+    return m_data != nullptr;
+}
+
+bool SearchCopy::refresh(const std::vector<long long>& rowids) {
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray sql = QByteArray("SELECT ") + columnList + " FROM quillbox WHERE rowid=?";
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    bool ok = true;
+    for (long long id : rowids) {
+        sqlite3_bind_int64(stmt, 1, id);
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            ok = m_data->take(stmt);
+        } else if (rc == SQLITE_DONE) {
+            const int slot = m_data->slotOf.value(id, -1);
+            if (slot >= 0) {
+                m_data->forget(slot);
+            }
+        } else {
+            ok = false;
+        }
+        sqlite3_reset(stmt);
+        if (!ok) {
+            break;
+        }
+    }
+    sqlite3_finalize(stmt);
+    return ok;
+}
+
+std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
+    if (!sync()) {
+        return std::nullopt;
+    }
+    const QChar nul(u'\0');
+    if (f.owner.contains(nul) || (f.byCategory && f.category.contains(nul)) || (f.byText && f.text.contains(nul))) {
+        return std::nullopt; // the statement is cut short at the NUL and fails
+    }
+    Data& d = *m_data;
+    std::vector<int> out;
+    const int owner = d.owners.find(f.owner.toUtf8());
+    const int category = f.byCategory ? d.categories.find(f.category.toUtf8()) : -1;
+    if (owner < 0 || (f.byCategory && category < 0)) {
+        if (f.byText && (f.field < 0 || f.field > 16 || !searchTypeEntries().contains(f.comparison))) {
+            return std::nullopt;
+        }
+        return out;
+    }
+    const auto n = static_cast<size_t>(d.slotCount());
+    // The rows the owner and category clauses let through.
+    std::vector<uint8_t> eligible(n, 0);
+    for (size_t s = 0; s < n; ++s) {
+        eligible[s] = static_cast<uint8_t>(d.live[s] && d.ownerId[s] == owner &&
+                                           (!f.byCategory || d.categoryId[s] == category));
+    }
+    std::vector<uint8_t> hit;
+    if (f.byText) {
+        const int comparison = static_cast<int>(searchTypeEntries().indexOf(f.comparison));
+        if (comparison < 0 || f.field < 0 || f.field > 16) {
+            return std::nullopt;
+        }
+        const QByteArray text = f.text.toUtf8();
+        const bool like = comparison == 0 || comparison == 7 || comparison == 8;
+        QByteArray pattern;
+        if (like) {
+            pattern = (comparison == 7 ? QByteArray() : QByteArray("%")) + text +
+                      (comparison == 8 ? QByteArray() : QByteArray("%"));
+            if (pattern.size() > longestModelledPattern ||
+                (m_db && pattern.size() > sqlite3_limit(m_db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1))) {
+                return std::nullopt;
+            }
+        }
+        hit.assign(n, 0);
+        const int firstColumn = f.field == 0 ? 0 : f.field;
+        const int lastColumn = f.field == 0 ? Notes : f.field;
+        const QByteArray literal = like ? longestLiteral(pattern) : QByteArray();
+        const bool anything = like && pattern.count('%') == pattern.size();
+        for (int c = firstColumn; c <= lastColumn; ++c) {
+            const Cells& cells = d.cells[static_cast<size_t>(c)];
+            auto check = [&](size_t s) {
+                if (!eligible[s] || hit[s] || cells.length[s] == nullCell) {
+                    return;
+                }
+                const int slot = static_cast<int>(s);
+                if (like) {
+                    hit[s] = anything || sqlite3_strlike(pattern.constData(), cells.bytes(slot), 0) == 0;
+                    return;
+                }
+                const int r = compareBinary(cells.bytes(slot), cells.length[s], text);
+                switch (comparison) {
+                case 1: hit[s] = r == 0; break;
+                case 2: hit[s] = r != 0; break;
+                case 3: hit[s] = r > 0; break;
+                case 4: hit[s] = r >= 0; break;
+                case 5: hit[s] = r < 0; break;
+                default: hit[s] = r <= 0; break;
+                }
+            };
+            if (!like || literal.isEmpty()) {
+                for (size_t s = 0; s < n; ++s) {
+                    check(s);
+                }
+                continue;
+            }
+            // Only cells that hold the pattern's longest literal run can match; the others are
+            // passed over by one scan of the column's bytes. Cells that are not plain UTF-8 are
+            // all checked.
+            const char* base = cells.arena.data();
+            const char* end = base + cells.arena.size();
+            const char* p = base;
+            size_t k = 0;
+            const size_t count = cells.arenaStart.size();
+            while ((p = findFolded(p, end, literal)) != nullptr) {
+                const auto offset = static_cast<uint32_t>(p - base);
+                while (k + 1 < count && cells.arenaStart[k + 1] <= offset) {
+                    ++k;
+                }
+                const auto slot = static_cast<size_t>(cells.arenaSlot[k]);
+                if (cells.start[slot] == cells.arenaStart[k] && cells.length[slot] != nullCell) {
+                    check(slot);
+                }
+                p = k + 1 < count ? base + cells.arenaStart[k + 1] : end;
+            }
+            if (cells.anyOdd) {
+                for (size_t s = 0; s < n; ++s) {
+                    if (cells.odd[s]) {
+                        check(s);
+                    }
+                }
+            }
+        }
+    }
+    d.sortOrder();
+    for (int slot : d.order) {
+        const auto s = static_cast<size_t>(slot);
+        if (eligible[s] && (!f.byText || hit[s])) {
+            out.push_back(slot);
+        }
+    }
+    return out;
+}
+
+std::optional<QStringList> SearchCopy::owners() {
+    if (!sync()) {
+        return std::nullopt;
+    }
+    std::vector<int> held;
+    for (size_t id = 0; id < m_data->owners.rows.size(); ++id) {
+        if (m_data->owners.rows[id] > 0) {
+            held.push_back(static_cast<int>(id));
+        }
+    }
+    return m_data->owners.listed(held);
+}
+
+std::optional<QStringList> SearchCopy::categoriesOf(const QString& owner) {
+    if (!sync() || owner.contains(QChar(u'\0'))) {
+        return std::nullopt;
+    }
+    const Data& d = *m_data;
+    const int id = d.owners.find(owner.toUtf8());
+    std::vector<uint8_t> seen(d.categories.text.size(), 0);
+    std::vector<int> held;
+    for (size_t s = 0; id >= 0 && s < static_cast<size_t>(d.slotCount()); ++s) {
+        const int category = d.categoryId[s];
+        if (d.live[s] && d.ownerId[s] == id && category >= 0 && !seen[static_cast<size_t>(category)]) {
+            seen[static_cast<size_t>(category)] = 1;
+            held.push_back(category);
+        }
+    }
+    return d.categories.listed(held);
+}
+
+QString SearchCopy::cellText(const Data& data, int slot, int column) {
+    const Cells& cells = data.cells[static_cast<size_t>(column)];
+    if (slot < 0 || slot >= data.slotCount() || cells.isNull(slot)) {
+        return QString();
+    }
+    return QString::fromUtf8(cells.bytes(slot), cells.length[static_cast<size_t>(slot)]);
+}
+
+bool SearchCopy::isLive(const Data& data, int slot) {
+    return slot >= 0 && slot < data.slotCount() && data.live[static_cast<size_t>(slot)];
+}
+
+int SearchCopy::slotCount(const Data& data) {
+    return data.slotCount();
+}
+
+} // namespace quillbox
