@@ -5,6 +5,7 @@
 #include "store/SqlText.h"
 #include "transfer/RecordInserter.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,6 +17,7 @@ class RecordInserterTest : public QObject {
 private Q_SLOTS:
     void valuesArriveAsTheTextStatementStoresThem();
     void failuresGiveTheDatabaseMessage();
+    void boundValuesStoreWhatTheTextStatementStores();
 };
 
 void RecordInserterTest::valuesArriveAsTheTextStatementStoresThem() {
@@ -57,6 +59,66 @@ void RecordInserterTest::failuresGiveTheDatabaseMessage() {
     RecordInserter none(closed);
     QVERIFY(!none.insert(SiteRecord(), number));
     QCOMPARE(none.errorText(), QStringLiteral("No database connection is open."));
+}
+
+namespace {
+// Every cell of every row with its storage class and bytes, in rowid order.
+QStringList dump(const Database& db) {
+    QString columns;
+    for (const QString& name : columnNames()) {
+        columns += (columns.isEmpty() ? QString() : QStringLiteral("||'|'||")) +
+                   QStringLiteral("typeof(%1)||':'||hex(%1)").arg(name);
+    }
+    QStringList rows;
+    Query query(db, QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM quillbox ORDER BY rowid"));
+    while (query.next()) {
+        rows << query.text(0);
+    }
+    return rows;
+}
+} // namespace
+
+void RecordInserterTest::boundValuesStoreWhatTheTextStatementStores() {
+    // Awkward pieces: quotes, doubled quotes, a lone surrogate, a pair, line breaks, SQL.
+    const QStringList pieces{QStringLiteral("'"), QStringLiteral("''"), QStringLiteral("a"), QStringLiteral("\u00e9"),
+                             QString(QChar(0xD800)), QStringLiteral("\U0001F600"), QStringLiteral("\r\n"),
+                             QStringLiteral("\t"), QStringLiteral("%_"), QStringLiteral("');DROP TABLE quillbox;--"),
+                             QStringLiteral(" "), QString()};
+    QRandomGenerator rng(42);
+    QList<SiteRecord> records = nastyTable();
+    for (int i = 0; i < 3000; ++i) {
+        SiteRecord r;
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            for (int n = rng.bounded(4); n > 0; --n) {
+                r[k] += pieces[rng.bounded(pieces.size())];
+            }
+        }
+        records << r;
+    }
+    QTemporaryDir dir;
+    Database bound;
+    Database literal;
+    QVERIFY(openDatabase(bound, dir.filePath("bound")).ok);
+    QVERIFY(openDatabase(literal, dir.filePath("literal")).ok);
+    RecordInserter inserter(bound);
+    QVERIFY(bound.execute(QStringLiteral("BEGIN")) && literal.execute(QStringLiteral("BEGIN")));
+    for (const SiteRecord& r : records) {
+        QString number;
+        QVERIFY2(inserter.insert(r, number), qPrintable(inserter.errorText()));
+        QVERIFY(literal.execute(buildInsertStatement(quotedFields(r))));
+        QCOMPARE(number, lastInsertedRecord(literal));
+    }
+    QVERIFY(bound.execute(QStringLiteral("COMMIT")) && literal.execute(QStringLiteral("COMMIT")));
+    QCOMPARE(dump(bound), dump(literal));
+
+    // U+0000 cuts the text statement short; the bound one refuses it the same way.
+    SiteRecord withNul = records.first();
+    withNul[Col::Notes] = QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b");
+    QString number;
+    QVERIFY(!inserter.insert(withNul, number));
+    QVERIFY(!literal.execute(buildInsertStatement(quotedFields(withNul))));
+    QCOMPARE(inserter.errorText(), literal.errorText());
+    QCOMPARE(dump(bound), dump(literal));
 }
 
 QTEST_GUILESS_MAIN(RecordInserterTest)

@@ -75,6 +75,11 @@ void Database::setBusyTimeout(int milliseconds) {
     }
 }
 
+void Database::noteFailure(int resultCode) const {
+    setError(m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(resultCode)),
+             resultCode & 0xff);
+}
+
 QString Database::errorText() const {
     return m_error;
 }

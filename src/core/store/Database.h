@@ -11,7 +11,8 @@ namespace quillbox {
 
 class Query;
 
-// One SQLite connection. Statements are plain text; the program never binds parameters.
+// One SQLite connection. Statements are plain text; only the import binds its values
+// (RecordInserter).
 class Database {
 public:
     Database() = default;
@@ -38,6 +39,8 @@ public:
     // True when the last failure was the database refusing to write at all (locked, full, read-only,
     // an I/O error): every further write of a batch would fail the same way.
     bool lastFailureRefusesWrites() const;
+    // Keeps SQLite's message and code for a failure of a statement run outside this class.
+    void noteFailure(int resultCode) const;
     // True while a transaction is open on this connection.
     bool inTransaction() const;
 

@@ -69,6 +69,17 @@ const char* const columnNamesHeld[SearchCopy::ColumnCount] = {
 // bytes stand, so an ASCII-folded byte search can rule such a cell out.
 bool isPlainUtf8(const unsigned char* s, size_t n) {
     size_t i = 0;
+    // Eight ASCII bytes at a time: none with its top bit set, none zero.
+    constexpr uint64_t ones = 0x0101010101010101ULL;
+    constexpr uint64_t highs = 0x8080808080808080ULL;
+    while (i + 8 <= n) {
+        uint64_t v;
+        std::memcpy(&v, s + i, 8);
+        if (((v | ((v - ones) & ~v)) & highs) != 0) {
+            break;
+        }
+        i += 8;
+    }
     while (i < n) {
         const unsigned char c = s[i];
         if (c >= 0x01 && c < 0x80) {
@@ -209,13 +220,13 @@ struct Cells {
     std::vector<uint32_t> arenaStart;
     std::vector<int> arenaSlot;
 
+    void addSlot() {
+        start.push_back(0);
+        length.push_back(nullCell);
+        odd.push_back(0);
+    }
     bool set(int slot, const char* bytes, int n, bool isNull) {
         const auto s = static_cast<size_t>(slot);
-        if (s >= start.size()) {
-            start.resize(s + 1, 0);
-            length.resize(s + 1, nullCell);
-            odd.resize(s + 1, 0);
-        }
         if (isNull) {
             length[s] = nullCell;
             odd[s] = 0;
@@ -236,6 +247,28 @@ struct Cells {
         return true;
     }
     bool isNull(int slot) const { return length[static_cast<size_t>(slot)] == nullCell; }
+    // Takes the cells of other, whose slots are numbered from firstSlot on here.
+    bool append(const Cells& other, int firstSlot) {
+        const size_t offset = arena.size();
+        if (offset + other.arena.size() >= nullCell) {
+            return false;
+        }
+        arena.insert(arena.end(), other.arena.begin(), other.arena.end());
+        const auto shift = static_cast<uint32_t>(offset);
+        for (uint32_t s : other.start) {
+            start.push_back(s + shift);
+        }
+        length.insert(length.end(), other.length.begin(), other.length.end());
+        odd.insert(odd.end(), other.odd.begin(), other.odd.end());
+        anyOdd = anyOdd || other.anyOdd;
+        for (uint32_t s : other.arenaStart) {
+            arenaStart.push_back(s + shift);
+        }
+        for (int slot : other.arenaSlot) {
+            arenaSlot.push_back(slot + firstSlot);
+        }
+        return true;
+    }
     const char* bytes(int slot) const { return arena.data() + start[static_cast<size_t>(slot)]; }
 };
 
@@ -252,8 +285,9 @@ struct Names {
             return *it;
         }
         const int id = static_cast<int>(text.size());
-        ids.insert(value, id);
-        text.push_back(value);
+        const QByteArray owned(value.constData(), value.size()); // value may only borrow its bytes
+        ids.insert(owned, id);
+        text.push_back(owned);
         rows.push_back(0);
         return id;
     }
@@ -284,25 +318,43 @@ struct SearchCopy::Data {
     std::vector<int> categoryId;
     Names owners;
     Names categories;
+    // Slots by rowid, made when a refresh first needs it.
     QHash<long long, int> slotOf;
+    bool indexed = false;
     // Live slots in the order of "ORDER BY sitename": NULL first, then BINARY, ties by rowid.
     std::vector<int> order;
     bool orderStale = true;
 
     int slotCount() const { return static_cast<int>(rowid.size()); }
+    int slotOfRowid(long long id) {
+        if (!indexed) {
+            slotOf.reserve(static_cast<qsizetype>(rowid.size()));
+            for (size_t s = 0; s < rowid.size(); ++s) {
+                slotOf.insert(rowid[s], static_cast<int>(s));
+            }
+            indexed = true;
+        }
+        return slotOf.value(id, -1);
+    }
 
     // Takes the current row of a statement that selects columnList; false when the row holds
     // what the copy cannot model.
-    bool take(sqlite3_stmt* stmt) {
+    // A load adds rows (each rowid once); a refresh may meet a row it holds already.
+    bool take(sqlite3_stmt* stmt, bool refreshing) {
         const long long id = sqlite3_column_int64(stmt, 0);
-        int slot = slotOf.value(id, -1);
+        int slot = refreshing ? slotOfRowid(id) : -1;
         if (slot < 0) {
             slot = slotCount();
             rowid.push_back(id);
             live.push_back(0);
             ownerId.push_back(-1);
             categoryId.push_back(-1);
-            slotOf.insert(id, slot);
+            for (Cells& column : cells) {
+                column.addSlot();
+            }
+            if (indexed) {
+                slotOf.insert(id, slot);
+            }
         } else {
             forget(slot);
         }
@@ -320,13 +372,40 @@ struct SearchCopy::Data {
                 int nameId = -1;
                 if (text) {
                     Names& names = c == Owner ? owners : categories;
-                    nameId = names.intern(QByteArray(text, sqlite3_column_bytes(stmt, c + 1)));
+                    nameId = names.intern(QByteArray::fromRawData(text, sqlite3_column_bytes(stmt, c + 1)));
                     ++names.rows[static_cast<size_t>(nameId)];
                 }
                 (c == Owner ? ownerId : categoryId)[s] = nameId;
             }
         }
         live[s] = 1;
+        orderStale = true;
+        return true;
+    }
+    // Takes the rows of another load of other rowids.
+    bool append(Data&& other) {
+        const int firstSlot = slotCount();
+        for (size_t c = 0; c < cells.size(); ++c) {
+            if (!cells[c].append(other.cells[c], firstSlot)) {
+                return false;
+            }
+        }
+        rowid.insert(rowid.end(), other.rowid.begin(), other.rowid.end());
+        live.insert(live.end(), other.live.begin(), other.live.end());
+        auto remap = [](Names& into, const Names& from, const std::vector<int>& ids, std::vector<int>& out) {
+            std::vector<int> to(from.text.size());
+            for (size_t id = 0; id < from.text.size(); ++id) {
+                to[id] = into.intern(from.text[id]);
+                into.rows[static_cast<size_t>(to[id])] += from.rows[id];
+            }
+            for (int id : ids) {
+                out.push_back(id < 0 ? -1 : to[static_cast<size_t>(id)]);
+            }
+        };
+        remap(owners, other.owners, other.ownerId, ownerId);
+        remap(categories, other.categories, other.categoryId, categoryId);
+        slotOf.clear();
+        indexed = false;
         orderStale = true;
         return true;
     }
@@ -442,27 +521,50 @@ QString unmodelled(sqlite3* db) {
 
 } // namespace
 
-std::shared_ptr<SearchCopy::Data> SearchCopy::load(sqlite3* db, QString* whyNot) {
-    QString reason = db ? unmodelled(db) : QStringLiteral("no database");
-    auto data = std::make_shared<Data>();
-    if (reason.isEmpty()) {
-        sqlite3_stmt* stmt = nullptr;
-        const QByteArray sql = QByteArray("SELECT ") + columnList + " FROM quillbox";
-        if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-            reason = QString::fromUtf8(sqlite3_errmsg(db));
-        }
-        int rc = SQLITE_ROW;
-        while (reason.isEmpty() && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            if (!data->take(stmt)) {
-                reason = QStringLiteral("a value is neither text nor NULL");
-            }
-        }
-        if (reason.isEmpty() && rc != SQLITE_DONE) {
-            reason = QString::fromUtf8(sqlite3_errmsg(db));
-        }
-        sqlite3_finalize(stmt);
-    }
+namespace {
+
+// The rows of one range of rowids (all rows when the range is empty), not yet in order.
+std::shared_ptr<SearchCopy::Data> loadRows(sqlite3* db, const QByteArray& range, QString& reason) {
+    reason = db ? unmodelled(db) : QStringLiteral("no database");
     if (!reason.isEmpty()) {
+        return nullptr;
+    }
+    auto data = std::make_shared<SearchCopy::Data>();
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray sql = QByteArray("SELECT ") + columnList + " FROM quillbox" + range;
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+        reason = QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    int rc = SQLITE_ROW;
+    while (reason.isEmpty() && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (!data->take(stmt, false)) {
+            reason = QStringLiteral("a value is neither text nor NULL");
+        }
+    }
+    if (reason.isEmpty() && rc != SQLITE_DONE) {
+        reason = QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(stmt);
+    return reason.isEmpty() ? data : nullptr;
+}
+
+sqlite3* openForReading(const QByteArray& file) {
+    sqlite3* db = nullptr;
+    // The connection is one thread's alone: no locking on every call.
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, 5000);
+    return db;
+}
+
+} // namespace
+
+std::shared_ptr<SearchCopy::Data> SearchCopy::load(sqlite3* db, QString* whyNot) {
+    QString reason;
+    std::shared_ptr<Data> data = loadRows(db, QByteArray(), reason);
+    if (!data) {
         if (whyNot) {
             *whyNot = reason;
         }
@@ -474,16 +576,38 @@ std::shared_ptr<SearchCopy::Data> SearchCopy::load(sqlite3* db, QString* whyNot)
 
 void SearchCopy::loadInBackground(const QString& databaseFile) {
     m_pending = std::make_unique<Pending>();
-    m_pending->result = std::async(std::launch::async, [file = databaseFile.toUtf8()]() -> std::shared_ptr<Data> {
-        sqlite3* db = nullptr;
-        std::shared_ptr<Data> data;
-        if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_busy_timeout(db, 5000);
-            data = load(db);
+    const QByteArray file = databaseFile.toUtf8();
+    // Two threads read one half of the rows each; the second joins the first's half to its own.
+    sqlite3* first = openForReading(file);
+    long long middle = 0;
+    if (first) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(first, "SELECT (min(rowid) + max(rowid)) / 2 FROM quillbox", -1, &stmt, nullptr) ==
+                SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW) {
+            middle = sqlite3_column_int64(stmt, 0);
         }
-        sqlite3_close(db);
+        sqlite3_finalize(stmt);
+    }
+    auto lower = std::async(std::launch::async, [first, middle]() -> std::shared_ptr<Data> {
+        QString reason;
+        auto data = loadRows(first, " WHERE rowid <= " + QByteArray::number(middle), reason);
+        sqlite3_close(first);
         return data;
     });
+    m_pending->result = std::async(
+        std::launch::async, [file, middle, lower = std::move(lower)]() mutable -> std::shared_ptr<Data> {
+            sqlite3* db = openForReading(file);
+            QString reason;
+            auto upper = loadRows(db, " WHERE rowid > " + QByteArray::number(middle), reason);
+            sqlite3_close(db);
+            auto data = lower.get();
+            if (!data || !upper || !data->append(std::move(*upper))) {
+                return nullptr;
+            }
+            data->sortOrder();
+            return data;
+        });
 }
 
 void SearchCopy::attach(sqlite3* db) {
@@ -576,9 +700,9 @@ bool SearchCopy::refresh(const std::vector<long long>& rowids) {
         sqlite3_bind_int64(stmt, 1, id);
         const int rc = sqlite3_step(stmt);
         if (rc == SQLITE_ROW) {
-            ok = m_data->take(stmt);
+            ok = m_data->take(stmt, true);
         } else if (rc == SQLITE_DONE) {
-            const int slot = m_data->slotOf.value(id, -1);
+            const int slot = m_data->slotOfRowid(id);
             if (slot >= 0) {
                 m_data->forget(slot);
             }

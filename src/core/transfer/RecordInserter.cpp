@@ -4,16 +4,25 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <array>
+
 namespace quillbox {
 
 RecordInserter::RecordInserter(Database& db) : m_db(db) {
     if (m_db.isOpen()) {
-        sqlite3_prepare_v2(m_db.handle(), "SELECT last_insert_rowid()", -1, &m_lastRow, nullptr);
+        // The program's insert statement with a parameter where each quoted value stands.
+        SiteRecord marks;
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            marks[k] = QStringLiteral("\x01");
+        }
+        const QByteArray sql = buildInsertStatement(marks).toUtf8().replace("'\x01'", "?");
+        sqlite3_prepare_v2(m_db.handle(), sql.constData(), static_cast<int>(sql.size()), &m_insert, nullptr);
     }
 }
 
 RecordInserter::~RecordInserter() {
-    sqlite3_finalize(m_lastRow);
+    sqlite3_finalize(m_insert);
 }
 
 bool RecordInserter::run(const QString& statement, QString& recordNumber) {
@@ -22,15 +31,37 @@ bool RecordInserter::run(const QString& statement, QString& recordNumber) {
         m_error = m_db.errorText();
         return false;
     }
-    if (m_lastRow && sqlite3_step(m_lastRow) == SQLITE_ROW) {
-        recordNumber = QString::number(sqlite3_column_int64(m_lastRow, 0));
-    }
-    sqlite3_reset(m_lastRow);
+    recordNumber = QString::number(sqlite3_last_insert_rowid(m_db.handle()));
     return true;
 }
 
 bool RecordInserter::insert(const SiteRecord& values, QString& recordNumber) {
-    return run(buildInsertStatement(quotedFields(values)), recordNumber);
+    const bool holdsNul = std::any_of(values.field.begin(), values.field.begin() + Col::TextColumns,
+                                      [](const QString& v) { return v.contains(QChar(u'\0')); });
+    if (!m_insert || holdsNul) {
+        return run(buildInsertStatement(quotedFields(values)), recordNumber);
+    }
+    recordNumber.clear();
+    std::array<QByteArray, Col::TextColumns> text;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        text[static_cast<size_t>(k)] = values[k].toUtf8();
+        const QByteArray& v = text[static_cast<size_t>(k)];
+        // Never NULL: an empty value is empty text, as the quoted '' is.
+        sqlite3_bind_text(m_insert, k + 1, v.isNull() ? "" : v.constData(), static_cast<int>(v.size()),
+                          SQLITE_STATIC);
+    }
+    const int rc = sqlite3_step(m_insert);
+    if (rc != SQLITE_DONE) {
+        m_db.noteFailure(rc);
+    }
+    sqlite3_reset(m_insert);
+    sqlite3_clear_bindings(m_insert);
+    if (rc != SQLITE_DONE) {
+        m_error = m_db.errorText();
+        return false;
+    }
+    recordNumber = QString::number(sqlite3_last_insert_rowid(m_db.handle()));
+    return true;
 }
 
 } // namespace quillbox

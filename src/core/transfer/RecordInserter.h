@@ -9,8 +9,10 @@ struct sqlite3_stmt;
 
 namespace quillbox {
 
-// The insert step of an import: each record becomes a new row through the program's own insert
-// statement, its values quoted into the text, and its number is read back at once.
+// The insert step of an import: each record becomes a new row, and its number is read back at
+// once. The values are bound to one prepared statement, which stores exactly what the program's
+// own insert statement with the values quoted into its text stores; a value holding U+0000,
+// which cuts that text short, goes through the text statement and is refused as it refuses it.
 class RecordInserter {
 public:
     explicit RecordInserter(Database& db);
@@ -27,8 +29,8 @@ private:
     bool run(const QString& statement, QString& recordNumber);
 
     Database& m_db;
-    // "SELECT last_insert_rowid()", prepared once for the whole import.
-    sqlite3_stmt* m_lastRow = nullptr;
+    // The insert with its 29 values bound, prepared once for the whole import.
+    sqlite3_stmt* m_insert = nullptr;
     QString m_error;
 };
 
