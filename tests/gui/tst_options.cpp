@@ -126,7 +126,7 @@ void OptionsTest::mainToolTipsFollowTheOption() {
     TestEnv env;
     QVERIFY(env.start());
     BalloonTips* tips = env.program->toolTips();
-    QCOMPARE(tips->count(Id::Window::Main), 5);
+    QCOMPARE(tips->count(Id::Window::Main), 10); // five gadgets, five menu entries
     QCOMPARE(tips->text(Id::Window::Main, Id::Main::SearchText),
              QStringLiteral("Start typing your search string and matches will be instant if found."));
 
@@ -146,7 +146,7 @@ void OptionsTest::mainToolTipsFollowTheOption() {
     QVERIFY(!tips->balloon());
 
     env.program->command(commandNumber(Id::Slot::ToolTips, Way::Menu));
-    QCOMPARE(tips->count(Id::Window::Main), 5);
+    QCOMPARE(tips->count(Id::Window::Main), 10);
     showTipOn(env.main()->searchText());
     QVERIFY(tips->balloon());
     QCOMPARE(tips->balloon()->text(),
