@@ -21,6 +21,8 @@ private Q_SLOTS:
     void writeSettingKeepsCommentsAndOrder();
     void settingsInt_data();
     void settingsInt();
+    void addedKeys_data();
+    void addedKeys();
 
 private:
     static QByteArray load(const QString& file) {
@@ -206,6 +208,54 @@ void SettingsTest::settingsInt() {
     QFETCH(QString, text);
     QFETCH(int, value);
     QCOMPARE(quillbox::settingsInt(text), value);
+}
+
+// The options and shortcuts added since the first versions: a file of an earlier version reads their
+// defaults, a file of this version what it says, and either comes back from a save as it was read.
+void SettingsTest::addedKeys_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QList<int>>("expected"); // clearing, seconds, idle minutes, user name key, password key
+    QByteArray earlier = defaultSettingsBytes();
+    for (const char* line : {"Clear clipboard On or Off = 1\r\n", "Clear clipboard after seconds = 30\r\n",
+                             "Lock after idle minutes = 10\r\n", "Copy User Name = 131157\r\n",
+                             "Copy Password = 196675\r\n"}) {
+        QVERIFY(earlier.contains(line));
+        earlier.replace(line, "");
+    }
+    QTest::newRow("earlier version's file") << earlier << QList<int>{1, 30, 10, 131157, 196675};
+    QByteArray taken = earlier;
+    taken.replace("Exit Quillbox = 262232", "Exit Quillbox = 131157"); // Ctrl+U
+    QTest::newRow("earlier file giving Ctrl+U to Exit") << taken << QList<int>{1, 30, 10, 0, 196675};
+    QTest::newRow("this version's file")
+        << QByteArray("\xEF\xBB\xBF\r\n[Program Options]\r\nClear clipboard On or Off = 0\r\n"
+                      "Clear clipboard after seconds = 45\r\nLock after idle minutes = 0\r\n"
+                      "[Keyboard Shortcuts]\r\nCopy User Name = 0\r\nCopy Password = 131147\r\n")
+        << QList<int>{0, 45, 0, 0, 131147};
+    QTest::newRow("keys in another case, values garbled")
+        << QByteArray("[Program Options]\r\nclear clipboard on or off=yes\r\nLOCK AFTER IDLE MINUTES = 5m\r\n")
+        << QList<int>{0, 30, 5, 131157, 196675};
+}
+
+void SettingsTest::addedKeys() {
+    QFETCH(QByteArray, text);
+    QFETCH(QList<int>, expected);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("s.Ini");
+    store(file, text);
+    auto values = [](const ProgramSettings& s) {
+        return QList<int>{s.optClearClipboard, s.clipboardSeconds, s.idleLockMinutes,
+                          s.shortcutCodes[FirstAddedCommand], s.shortcutCodes[FirstAddedCommand + 1]};
+    };
+    ProgramSettings read;
+    QVERIFY(loadSettings(file, read).ok);
+    QCOMPARE(values(read), expected);
+    QVERIFY(saveSettings(file, read).ok);
+    ProgramSettings again;
+    QVERIFY(loadSettings(file, again).ok);
+    QCOMPARE(values(again), expected);
+    QCOMPARE(again.shortcutCodes, read.shortcutCodes); // the 22 older keys come back as they were
+    QCOMPARE(readSetting(file, SettingsKey::ProgramOptions, "Lock after idle minutes"), QString::number(expected[2]));
+    QCOMPARE(readSetting(file, SettingsKey::KeyboardShortcuts, "Copy Password"), QString::number(expected[4]));
 }
 
 QTEST_MAIN(SettingsTest)
