@@ -21,6 +21,8 @@ private Q_SLOTS:
     void writeSettingKeepsCommentsAndOrder();
     void settingsInt_data();
     void settingsInt();
+    void addedKeys_data();
+    void addedKeys();
 
 private:
     static QByteArray load(const QString& file) {
@@ -41,7 +43,9 @@ void SettingsTest::defaultFileByteForByte() {
     QByteArray expected = "\xEF\xBB\xBF\r\n";
     expected += header + "[Program Options]\r\n" + trailer;
     expected += "Tool tips On or Off = 1\r\nAnimate windows = 1\r\nScreen snap On or Off = 1\r\n"
-                "Show private data in list = 0\r\nTitle bar update On or Off = 1\r\nMD5 FingerPrint = \r\n";
+                "Show private data in list = 0\r\nTitle bar update On or Off = 1\r\nMD5 FingerPrint = \r\n"
+                "Clear clipboard On or Off = 1\r\nClear clipboard after seconds = 30\r\n"
+                "Lock after idle minutes = 10\r\n";
     expected += header + "[Saved Searches]\r\n" + trailer;
     expected += "Last Owner Displayed = \r\nLast Category Displayed = \r\nLast Search Field Displayed = 0\r\n"
                 "Last Search Type Used = 0\r\nLast Search Text Displayed = \r\n";
@@ -51,7 +55,8 @@ void SettingsTest::defaultFileByteForByte() {
                 "Print Site = 131152\r\nSite Home Page = 131159\r\nTag All Sites = 131156\r\n"
                 "Import Sites = 131145\r\nExport Sites = 131160\r\nToolTips = 262228\r\nForm Fade = 262214\r\n"
                 "Screen Snap = 262227\r\nPass Hide = 262224\r\nTitlebar Time = 262212\r\nReset Fields = 262226\r\n"
-                "About Quillbox = 262209\r\nShortCut Keys = 262219\r\nShow Help = 262216\r\n";
+                "About Quillbox = 262209\r\nShortCut Keys = 262219\r\nShow Help = 262216\r\n"
+                "Copy User Name = 131157\r\nCopy Password = 196675\r\n";
     QCOMPARE(defaultSettingsBytes(), expected);
 }
 
@@ -157,7 +162,8 @@ void SettingsTest::garbageAndMissingGroupsLoseNothing() {
     ProgramSettings back;
     QVERIFY(loadSettings(file, back).ok);
     QCOMPARE(back.lastOwner, QStringLiteral("Ann"));
-    for (const QString& key : shortcutKeys()) {
+    for (int slot = 0; slot < FirstAddedCommand; ++slot) {
+        const QString& key = shortcutKeys()[static_cast<size_t>(slot)];
         QVERIFY2(written.contains(key.toUtf8() + " = 0\r\n"), qPrintable(key));
     }
 }
@@ -202,6 +208,54 @@ void SettingsTest::settingsInt() {
     QFETCH(QString, text);
     QFETCH(int, value);
     QCOMPARE(quillbox::settingsInt(text), value);
+}
+
+// The options and shortcuts added since the first versions: a file of an earlier version reads their
+// defaults, a file of this version what it says, and either comes back from a save as it was read.
+void SettingsTest::addedKeys_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QList<int>>("expected"); // clearing, seconds, idle minutes, user name key, password key
+    QByteArray earlier = defaultSettingsBytes();
+    for (const char* line : {"Clear clipboard On or Off = 1\r\n", "Clear clipboard after seconds = 30\r\n",
+                             "Lock after idle minutes = 10\r\n", "Copy User Name = 131157\r\n",
+                             "Copy Password = 196675\r\n"}) {
+        QVERIFY(earlier.contains(line));
+        earlier.replace(line, "");
+    }
+    QTest::newRow("earlier version's file") << earlier << QList<int>{1, 30, 10, 131157, 196675};
+    QByteArray taken = earlier;
+    taken.replace("Exit Quillbox = 262232", "Exit Quillbox = 131157"); // Ctrl+U
+    QTest::newRow("earlier file giving Ctrl+U to Exit") << taken << QList<int>{1, 30, 10, 0, 196675};
+    QTest::newRow("this version's file")
+        << QByteArray("\xEF\xBB\xBF\r\n[Program Options]\r\nClear clipboard On or Off = 0\r\n"
+                      "Clear clipboard after seconds = 45\r\nLock after idle minutes = 0\r\n"
+                      "[Keyboard Shortcuts]\r\nCopy User Name = 0\r\nCopy Password = 131147\r\n")
+        << QList<int>{0, 45, 0, 0, 131147};
+    QTest::newRow("keys in another case, values garbled")
+        << QByteArray("[Program Options]\r\nclear clipboard on or off=yes\r\nLOCK AFTER IDLE MINUTES = 5m\r\n")
+        << QList<int>{0, 30, 5, 131157, 196675};
+}
+
+void SettingsTest::addedKeys() {
+    QFETCH(QByteArray, text);
+    QFETCH(QList<int>, expected);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("s.Ini");
+    store(file, text);
+    auto values = [](const ProgramSettings& s) {
+        return QList<int>{s.optClearClipboard, s.clipboardSeconds, s.idleLockMinutes,
+                          s.shortcutCodes[FirstAddedCommand], s.shortcutCodes[FirstAddedCommand + 1]};
+    };
+    ProgramSettings read;
+    QVERIFY(loadSettings(file, read).ok);
+    QCOMPARE(values(read), expected);
+    QVERIFY(saveSettings(file, read).ok);
+    ProgramSettings again;
+    QVERIFY(loadSettings(file, again).ok);
+    QCOMPARE(values(again), expected);
+    QCOMPARE(again.shortcutCodes, read.shortcutCodes); // the 22 older keys come back as they were
+    QCOMPARE(readSetting(file, SettingsKey::ProgramOptions, "Lock after idle minutes"), QString::number(expected[2]));
+    QCOMPARE(readSetting(file, SettingsKey::KeyboardShortcuts, "Copy Password"), QString::number(expected[4]));
 }
 
 QTEST_MAIN(SettingsTest)

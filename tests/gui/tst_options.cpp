@@ -1,4 +1,5 @@
 #include "app/BalloonTips.h"
+#include "app/IdleWatch.h"
 #include "app/Ids.h"
 #include "app/ProgramText.h"
 #include "app/WindowSnapper.h"
@@ -9,6 +10,7 @@
 #include <QAction>
 #include <QHelpEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTableView>
 #include <QtTest>
 
@@ -63,6 +65,8 @@ private Q_SLOTS:
     void clockTexts();
     void clockOffShowsTodaysTitleAndOnBuildsOnStartTitle();
     void snappingFollowsTheOption();
+    void valueOptions_data();
+    void valueOptions();
 };
 
 void OptionsTest::toggle_data() {
@@ -126,7 +130,7 @@ void OptionsTest::mainToolTipsFollowTheOption() {
     TestEnv env;
     QVERIFY(env.start());
     BalloonTips* tips = env.program->toolTips();
-    QCOMPARE(tips->count(Id::Window::Main), 5);
+    QCOMPARE(tips->count(Id::Window::Main), 10); // five gadgets, five menu entries
     QCOMPARE(tips->text(Id::Window::Main, Id::Main::SearchText),
              QStringLiteral("Start typing your search string and matches will be instant if found."));
 
@@ -140,13 +144,33 @@ void OptionsTest::mainToolTipsFollowTheOption() {
     QTest::mouseClick(env.main()->recordList()->viewport(), Qt::LeftButton);
     QVERIFY(!tips->balloon());
 
+    // Menu entries carry tips of their own, shown for the entry under the mouse.
+    QAction* idle = env.main()->itemAction(Id::IdleLockItem);
+    auto* options = qobject_cast<QMenu*>(idle->associatedObjects().value(0));
+    QVERIFY(options);
+    options->popup(QPoint(0, 0));
+    const QPoint onEntry = options->actionGeometry(idle).center();
+    QHelpEvent help(QEvent::ToolTip, onEntry, options->mapToGlobal(onEntry));
+    QApplication::sendEvent(options, &help);
+    QVERIFY(tips->balloon());
+    QVERIFY(tips->balloon()->text().startsWith(QStringLiteral("Lock Quillbox into the notification area")));
+    // Moving on to an entry without a tip takes it away.
+    const QPoint offEntry = options->actionGeometry(env.main()->menuAction(Id::Slot::Snap)).center();
+    QMouseEvent move(QEvent::MouseMove, offEntry, options->mapToGlobal(offEntry), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(options, &move);
+    QVERIFY(!tips->balloon());
+
     env.program->command(commandNumber(Id::Slot::ToolTips, Way::Menu));
     QCOMPARE(tips->count(Id::Window::Main), 0);
+    QApplication::sendEvent(options, &help);
+    QVERIFY(!tips->balloon());
+    options->close();
     showTipOn(env.main()->searchText());
     QVERIFY(!tips->balloon());
 
     env.program->command(commandNumber(Id::Slot::ToolTips, Way::Menu));
-    QCOMPARE(tips->count(Id::Window::Main), 5);
+    QCOMPARE(tips->count(Id::Window::Main), 10);
     showTipOn(env.main()->searchText());
     QVERIFY(tips->balloon());
     QCOMPARE(tips->balloon()->text(),
@@ -246,6 +270,55 @@ void OptionsTest::snappingFollowsTheOption() {
     window.move(-60, 200); // partly off the screen, as asked
     QTest::qWait(20);
     QCOMPARE(window.pos(), QPoint(-60, 200));
+}
+
+// The Options entries that take a value: a number asked for (cancelled: nothing changes), put into
+// effect, saved and shown in the entry's text.
+void OptionsTest::valueOptions_data() {
+    QTest::addColumn<int>("item");
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<QList<int>>("expected"); // clearing, seconds, idle minutes, as held and saved
+    QTest::addColumn<QString>("message");     // empty: none
+    QTest::addColumn<QString>("entry");       // the entry's text afterwards
+    QTest::newRow("idle minutes") << int(Id::IdleLockItem) << QList<int>{5} << QList<int>{1, 30, 5}
+                                  << "Info: Quillbox now locks after 5 minutes without input."
+                                  << "Lock after 5 minutes without input...";
+    QTest::newRow("idle never") << int(Id::IdleLockItem) << QList<int>{0} << QList<int>{1, 30, 0}
+                                << "Info: Quillbox no longer locks when left alone."
+                                << "Lock when idle: never...";
+    QTest::newRow("idle cancelled") << int(Id::IdleLockItem) << QList<int>{} << QList<int>{1, 30, 10} << ""
+                                    << "Lock after 10 minutes without input...";
+    QTest::newRow("clipboard delay") << int(Id::ClipboardDelayItem) << QList<int>{1} << QList<int>{1, 1, 10}
+                                     << "Info: Copies are taken off the clipboard after 1 second."
+                                     << "Clipboard delay: 1 second...";
+    QTest::newRow("clearing off") << int(Id::ClearClipboardItem) << QList<int>{} << QList<int>{0, 30, 10}
+                                  << "Info: Copies now stay on the clipboard."
+                                  << "Clear the clipboard after a copy";
+}
+
+void OptionsTest::valueOptions() {
+    QFETCH(int, item);
+    QFETCH(QList<int>, answers);
+    QFETCH(QList<int>, expected);
+    QFETCH(QString, message);
+    QFETCH(QString, entry);
+    TestEnv env;
+    QVERIFY(env.start());
+    QAction* action = env.main()->itemAction(item);
+    QVERIFY(action);
+    env.numberAnswers = answers;
+    action->trigger(); // as the menu does
+    QCOMPARE(env.numberQuestions.size(), item == Id::ClearClipboardItem ? 0 : 1);
+    QCOMPARE(env.main()->message(), message.isEmpty() ? QStringLiteral("Info: Quillbox is ready to work.") : message);
+    QCOMPARE(action->text(), entry);
+    QCOMPARE(action->isChecked(), item == Id::ClearClipboardItem && expected[0] == 1);
+    QCOMPARE((QList<int>{env.state.optClearClipboard, env.state.clipboardSeconds, env.state.idleLockMinutes}),
+             expected);
+    ProgramSettings saved;
+    QVERIFY(loadSettings(env.state.settingsFile, saved).ok);
+    QCOMPARE((QList<int>{saved.optClearClipboard, saved.clipboardSeconds, saved.idleLockMinutes}), expected);
+    QCOMPARE(env.program->idleWatch()->timeout(), expected[2] * 60 * 1000);
+    QCOMPARE(env.program->idleWatch()->isArmed(), expected[2] > 0);
 }
 
 QTEST_MAIN(OptionsTest)

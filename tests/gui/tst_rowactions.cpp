@@ -3,6 +3,7 @@
 #include "mainwindow/RecordModel.h"
 #include "support/TestEnv.h"
 
+#include <QClipboard>
 #include <QTableView>
 #include <QtTest>
 
@@ -74,10 +75,10 @@ void RowActionsTest::copiesSelectedRecords() {
     TestEnv env;
     QVERIFY(startWithTwo(env));
     QCOMPARE(env.column(RecordModel::SiteName), (QStringList{"Mail", "O'Brien Bank"}));
-    env.clipboard = "old text";
+    QGuiApplication::clipboard()->setText("old text");
     select(env, rows);
     env.program->command(Id::MenuItemOfSlot[Id::Slot::CopyRecords]);
-    QCOMPARE(env.clipboard, clipboard);
+    QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
     QCOMPARE(env.main()->message(), QStringLiteral("Info: (%1) Have been copied To the program clipboard.").arg(count));
 }
 
@@ -89,14 +90,14 @@ void RowActionsTest::rowWithoutRecordNumberIsSkipped() {
     model->appendRow(model->row(0)); // the same record listed twice
     select(env, {0, 2, 3});
     env.program->command(Id::PopupItemOfSlot[Id::Slot::CopyRecords]);
-    QCOMPARE(env.clipboard, mailText + mailText);
+    QCOMPARE(QGuiApplication::clipboard()->text(), mailText + mailText);
     QCOMPARE(env.main()->message(), QStringLiteral("Info: (2) Have been copied To the program clipboard."));
 
     // A record number that is no plain number never reaches a statement: reported, not counted, the rest copied.
     model->appendRow({"Broken", "", "", "", "", "1'x"});
     select(env, {1, 2, 4});
     env.program->command(Id::PopupItemOfSlot[Id::Slot::CopyRecords]);
-    QCOMPARE(env.clipboard, bankText);
+    QCOMPARE(QGuiApplication::clipboard()->text(), bankText);
     QCOMPARE(env.main()->message(), QStringLiteral("Info: (1) Have been copied To the program clipboard."));
 }
 

@@ -43,7 +43,11 @@ TestEnv::TestEnv() {
         openedUrls.append(url);
         return true;
     };
-    state.seams.setClipboardText = [this](const QString& text) { clipboard = text; };
+    state.seams.askNumber = [this](const QString& title, const QString& label, int value, int,
+                                   int) -> std::optional<int> {
+        numberQuestions.append(QStringLiteral("%1: %2 (%3)").arg(title, label).arg(value));
+        return numberAnswers.isEmpty() ? std::nullopt : std::optional<int>(numberAnswers.takeFirst());
+    };
     state.seams.trayAvailable = [this] { return trayAvailable; };
     state.seams.homeFolder = [this] { return homeFolder; };
     state.seams.importPreview = [this](const ImportPreview& preview, QWidget*) {

@@ -53,9 +53,12 @@ public:
     // label), or else with "Discard" where offered, or else the first button.
     QStringList questions;
     QStringList askAnswers;
+    // Numbers asked for, as "title: label (value)"; each is answered with the next of numberAnswers,
+    // or cancelled when there is none left.
+    QStringList numberQuestions;
+    QList<int> numberAnswers;
     QDateTime now{QDate(2026, 12, 8), QTime(10, 0, 0)}; // a Tuesday
     QList<QUrl> openedUrls;
-    QString clipboard;
     QStringList fileAnswers;  // answers handed out by the file requester, first first
     QList<int> filterAnswers; // the pattern chosen in each request, by index; the preselected one when none
     QStringList fileRequests;

@@ -28,12 +28,14 @@ person's entries into categories of their own.</li>
 <li><b>Thirteen fields of your own naming.</b> Site name, user name, password, home page and nine
 free fields, every label renamed per record, plus free notes of any length.</li>
 <li><b>Values remembered.</b> Every box offers the values you have typed before.</li>
-<li><b>Clipboard, browser and printer.</b> Copy records as neat text, open a home page in your
-browser, or print a tidy list of the selected records.</li>
+<li><b>Clipboard, browser and printer.</b> Copy records as neat text, or just a user name or
+password, taken off the clipboard again after the delay you choose; open a home page in your browser, or
+print a tidy list of the selected records.</li>
 <li><b>Import and export.</b> Bar-separated text, CSV, XML and browser bookmark files.</li>
 <li><b>A password at every start,</b> and a lock that hides the program in the notification area
-while you are away.</li>
-<li><b>Your own shortcut keys</b> for all 22 main commands.</li>
+while you are away: by hand, after the minutes without input you choose, or when the screen
+locks.</li>
+<li><b>Your own shortcut keys</b> for all 24 main commands.</li>
 </ul>
 
 <p><b>A word of care</b></p>

@@ -12,6 +12,21 @@ const QList<ToolTipEntry>& toolTipTable() {
         {1, 38, QStringLiteral("Select the type of SQL search to perform.")},
         {1, 37, QStringLiteral("Select the field in which you wish to search.")},
         {1, 39, QStringLiteral("Start typing your search string and matches will be instant if found.")},
+        // Menu entries of the main window, by item number.
+        {1, 29,
+         QStringLiteral("Copy the user name of the selected record to the clipboard, from where it is cleared "
+                        "again after the delay chosen in the Options menu.")},
+        {1, 30,
+         QStringLiteral("Copy the password of the selected record to the clipboard, marked so that clipboard "
+                        "histories leave it out, and cleared again after the delay chosen in the Options menu.")},
+        {1, 271,
+         QStringLiteral("Take copied user names, passwords and records off the clipboard again after a delay, "
+                        "unless something else was copied since.")},
+        {1, 272, QStringLiteral("Choose how many seconds a copy stays on the clipboard.")},
+        {1, 273,
+         QStringLiteral("Lock Quillbox into the notification area after this many minutes without a key "
+                        "pressed or the mouse moved (0 never). It also locks when the screen locks or the "
+                        "computer goes to sleep.")},
         {9, 165, QStringLiteral("Select the product/sitename category to save.")},
         {9, 167, QStringLiteral("The owner of this data record.")},
         {9, 163, QStringLiteral("Extra notes and login details.")},

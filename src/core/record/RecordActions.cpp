@@ -37,6 +37,22 @@ QString recordClipboardText(const SiteRecord& record) {
     return text;
 }
 
+QString loginFieldLabel(const SiteRecord& record, int valueColumn) {
+    const QString& label = record[valueColumn - 1];
+    if (!label.trimmed().isEmpty()) {
+        return label;
+    }
+    return valueColumn == Col::Password ? QStringLiteral("Password") : QStringLiteral("User name");
+}
+
+QString loginCopiedMessage(const QString& label, const QString& siteName, int clearSeconds) {
+    QString text = label + QStringLiteral(" of ") + siteName + QStringLiteral(" copied to the clipboard");
+    if (clearSeconds > 0) {
+        text += QStringLiteral(", cleared in %1 second%2").arg(clearSeconds).arg(clearSeconds == 1 ? "" : "s");
+    }
+    return text + QLatin1Char('.');
+}
+
 QString copiedMessage(int count) {
     return QStringLiteral("(") + QString::number(count) +
            QStringLiteral(") Have been copied To the program clipboard.");

@@ -18,6 +18,13 @@ QString recordClipboardText(const SiteRecord& record);
 // "(3) Have been copied To the program clipboard."
 QString copiedMessage(int count);
 
+// The two parts of a log-in the copy commands take: the value columns that the list shows under
+// "User name" and "Password" (and masks), whatever a record renamed their labels to. A record's
+// own label names the value in the messages; an empty label falls back to the list's title.
+QString loginFieldLabel(const SiteRecord& record, int valueColumn);
+// "User name of Bank copied to the clipboard, cleared in 30 seconds." (no clearing: 0 seconds).
+QString loginCopiedMessage(const QString& label, const QString& siteName, int clearSeconds);
+
 QString homePageStatement(const QString& recordNumber);
 
 // The address handed to the browser for a stored home page: the text from its first "http://" or

@@ -118,6 +118,10 @@ bool IniDocument::hasGroup(const QString& group) const {
     return findGroup(group) >= 0;
 }
 
+bool IniDocument::hasEntry(const QString& group, const QString& key) const {
+    return findEntry(group, key) >= 0;
+}
+
 QString IniDocument::value(const QString& group, const QString& key) const {
     const int i = findEntry(group, key);
     return i < 0 ? QString() : m_lines[static_cast<size_t>(i)].value;

@@ -25,6 +25,8 @@ public:
     void addGroup(const QString& group);
 
     bool hasGroup(const QString& group) const;
+    // Whether the key is written in the group at all, empty or not.
+    bool hasEntry(const QString& group, const QString& key) const;
 
 private:
     enum class Kind { Other, Comment, Group, Entry };

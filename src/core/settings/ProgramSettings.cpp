@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace quillbox {
 
 namespace {
@@ -57,7 +59,7 @@ const std::array<QString, CommandCount>& shortcutKeys() {
         QStringLiteral("Export Sites"),   QStringLiteral("ToolTips"),       QStringLiteral("Form Fade"),
         QStringLiteral("Screen Snap"),    QStringLiteral("Pass Hide"),      QStringLiteral("Titlebar Time"),
         QStringLiteral("Reset Fields"),   QStringLiteral("About Quillbox"), QStringLiteral("ShortCut Keys"),
-        QStringLiteral("Show Help")};
+        QStringLiteral("Show Help"),      QStringLiteral("Copy User Name"), QStringLiteral("Copy Password")};
     return keys;
 }
 
@@ -77,6 +79,9 @@ QByteArray defaultSettingsBytes() {
     doc.setValue(ProgramOptions, QStringLiteral("Show private data in list"), QString::number(d.optShowPrivate));
     doc.setValue(ProgramOptions, QStringLiteral("Title bar update On or Off"), QString::number(d.optTitleClock));
     doc.setValue(ProgramOptions, Fingerprint, QString());
+    doc.setValue(ProgramOptions, ClearClipboard, QString::number(d.optClearClipboard));
+    doc.setValue(ProgramOptions, ClipboardSeconds, QString::number(d.clipboardSeconds));
+    doc.setValue(ProgramOptions, IdleLockMinutes, QString::number(d.idleLockMinutes));
     writeGroupHeader(doc, SavedSearches);
     doc.setValue(SavedSearches, QStringLiteral("Last Owner Displayed"), QString());
     doc.setValue(SavedSearches, QStringLiteral("Last Category Displayed"), QString());
@@ -102,14 +107,33 @@ SettingsResult loadSettings(const QString& fileName, ProgramSettings& s) {
     s.optShowPrivate = flag(QStringLiteral("Show private data in list"));
     s.optTitleClock = flag(QStringLiteral("Title bar update On or Off"));
     s.passwordFingerprint = doc.value(ProgramOptions, Fingerprint);
+    // Keys added since the first versions: a file written before them reads their defaults.
+    const ProgramSettings d = defaultSettings();
+    auto added = [&doc](const QString& group, const QString& key, int fallback) {
+        return doc.hasEntry(group, key) ? settingsInt(doc.value(group, key)) : fallback;
+    };
+    s.optClearClipboard = added(ProgramOptions, ClearClipboard, d.optClearClipboard);
+    s.clipboardSeconds = added(ProgramOptions, ClipboardSeconds, d.clipboardSeconds);
+    s.idleLockMinutes = added(ProgramOptions, IdleLockMinutes, d.idleLockMinutes);
     s.lastOwner = doc.value(SavedSearches, QStringLiteral("Last Owner Displayed"));
     s.lastCategory = doc.value(SavedSearches, QStringLiteral("Last Category Displayed"));
     s.lastSearchField = settingsInt(doc.value(SavedSearches, QStringLiteral("Last Search Field Displayed")));
     s.lastSearchType = settingsInt(doc.value(SavedSearches, QStringLiteral("Last Search Type Used")));
     s.lastSearchText = doc.value(SavedSearches, QStringLiteral("Last Search Text Displayed"));
-    for (int i = 0; i < CommandCount; ++i) {
+    for (int i = 0; i < FirstAddedCommand; ++i) {
         s.shortcutCodes[static_cast<size_t>(i)] =
             settingsInt(doc.value(KeyboardShortcuts, shortcutKeys()[static_cast<size_t>(i)]));
+    }
+    std::fill(s.shortcutCodes.begin() + FirstAddedCommand, s.shortcutCodes.end(), 0);
+    for (int i = FirstAddedCommand; i < CommandCount; ++i) {
+        const size_t slot = static_cast<size_t>(i);
+        // A newer command's default key that the user already gave an older command stays with
+        // that command: the newer one starts without a key rather than with one that does nothing.
+        int fallback = d.shortcutCodes[slot];
+        if (slotHoldingShortcut(s.shortcutCodes, fallback) >= 0) {
+            fallback = 0;
+        }
+        s.shortcutCodes[slot] = added(KeyboardShortcuts, shortcutKeys()[slot], fallback);
     }
     return result;
 }
@@ -133,6 +157,9 @@ SettingsResult saveSettings(const QString& fileName, const ProgramSettings& s) {
     if (doc.value(ProgramOptions, Fingerprint).isEmpty()) {
         doc.setValue(ProgramOptions, Fingerprint, s.passwordFingerprint);
     }
+    doc.setValue(ProgramOptions, ClearClipboard, QString::number(s.optClearClipboard));
+    doc.setValue(ProgramOptions, ClipboardSeconds, QString::number(s.clipboardSeconds));
+    doc.setValue(ProgramOptions, IdleLockMinutes, QString::number(s.idleLockMinutes));
     doc.setValue(SavedSearches, QStringLiteral("Last Owner Displayed"), s.lastOwner);
     doc.setValue(SavedSearches, QStringLiteral("Last Category Displayed"), s.lastCategory);
     doc.setValue(SavedSearches, QStringLiteral("Last Search Field Displayed"), QString::number(s.lastSearchField));

@@ -6,7 +6,10 @@
 
 namespace quillbox {
 
-constexpr int CommandCount = 22;
+// The commands that have a shortcut: the first 22 as they have always been (their settings keys and
+// event numbers never change), then those added since, appended.
+constexpr int CommandCount = 24;
+constexpr int FirstAddedCommand = 22;
 
 // Everything the settings file holds.
 struct ProgramSettings {
@@ -16,6 +19,10 @@ struct ProgramSettings {
     int optShowPrivate = 0;
     int optTitleClock = 1;
     QString passwordFingerprint;
+    // Options added since the first files were written: a file without their keys reads these.
+    int optClearClipboard = 1; // take what the program copied off the clipboard again
+    int clipboardSeconds = 30; // after this many seconds
+    int idleLockMinutes = 10;  // lock after this many minutes without input; 0 never
 
     QString lastOwner;
     QString lastCategory;
@@ -53,9 +60,12 @@ inline const QString ProgramOptions = QStringLiteral("Program Options");
 inline const QString SavedSearches = QStringLiteral("Saved Searches");
 inline const QString KeyboardShortcuts = QStringLiteral("Keyboard Shortcuts");
 inline const QString Fingerprint = QStringLiteral("MD5 FingerPrint");
+inline const QString ClearClipboard = QStringLiteral("Clear clipboard On or Off");
+inline const QString ClipboardSeconds = QStringLiteral("Clear clipboard after seconds");
+inline const QString IdleLockMinutes = QStringLiteral("Lock after idle minutes");
 } // namespace SettingsKey
 
-// Settings keys of the 22 shortcut slots, in slot order.
+// Settings keys of the shortcut slots, in slot order.
 const std::array<QString, CommandCount>& shortcutKeys();
 
 } // namespace quillbox

@@ -26,13 +26,17 @@ const std::array<QString, CommandCount>& commandTexts() {
                                                          QStringLiteral("Reset fields"),
                                                          QStringLiteral("About Quillbox v2.00"),
                                                          QStringLiteral("Shortcut keys"),
-                                                         QStringLiteral("Show help")};
+                                                         QStringLiteral("Show help"),
+                                                         QStringLiteral("Copy user name"),
+                                                         QStringLiteral("Copy password")};
     return texts;
 }
 
 std::array<int, CommandCount> defaultShortcutCodes() {
-    return {262232, 262213, 262220, 131137, 131139, 131151, 131140, 131141, 131152, 131159, 131156,
-            131145, 131160, 262228, 262214, 262227, 262224, 262212, 262226, 262209, 262219, 262216};
+    return {262232, 262213, 262220, 131137, 131139, 131151, 131140, 131141, 131152, 131159, 131156, 131145, 131160,
+            262228, 262214, 262227, 262224, 262212, 262226, 262209, 262219, 262216,
+            // Ctrl+U (user name) and Ctrl+Shift+C (password), which no older command holds.
+            131157, 196675};
 }
 
 int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value) {
@@ -47,7 +51,15 @@ int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value) {
     return -1;
 }
 
+namespace {
+// Events of the commands added after the first 22: past the numbers the main window already uses.
+constexpr int FirstAddedEvent = 267;
+} // namespace
+
 int shortcutEventNumber(int slot) {
+    if (slot >= FirstAddedCommand) {
+        return FirstAddedEvent + slot - FirstAddedCommand;
+    }
     if (slot == 8) {
         return 239;
     }
@@ -63,6 +75,9 @@ int slotForShortcutEvent(int event) {
     }
     if (event == 238) {
         return 9;
+    }
+    if (event >= FirstAddedEvent && event < FirstAddedEvent + CommandCount - FirstAddedCommand) {
+        return FirstAddedCommand + event - FirstAddedEvent;
     }
     return event >= 230 && event <= 251 ? event - 230 : -1;
 }

@@ -26,9 +26,9 @@ std::array<int, CommandCount> defaultShortcutCodes();
 int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value);
 
 // Event number under which the main window reports the shortcut of a command slot
-// (230 + slot, with print and home page exchanged).
+// (230 + slot, with print and home page exchanged; 267 on for the commands added since).
 int shortcutEventNumber(int slot);
-// The slot for an event number 230..251, or -1.
+// The slot for a shortcut event number, or -1.
 int slotForShortcutEvent(int event);
 
 // Key name as the menus show it ("X", "F5", "Page Up"); empty for an unknown code.

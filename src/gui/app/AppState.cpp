@@ -4,10 +4,10 @@
 #include "transfer/ImportPreviewWindow.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -43,9 +43,15 @@ Seams Seams::production() {
         return save ? QFileDialog::getSaveFileName(parent, title, proposedName, patterns, selectedFilter)
                     : QFileDialog::getOpenFileName(parent, title, proposedName, patterns, selectedFilter);
     };
+    s.askNumber = [](const QString& title, const QString& label, int value, int minimum,
+                     int maximum) -> std::optional<int> {
+        bool ok = false;
+        const int chosen =
+            QInputDialog::getInt(QApplication::activeWindow(), title, label, value, minimum, maximum, 1, &ok);
+        return ok ? std::optional<int>(chosen) : std::nullopt;
+    };
     s.now = [] { return QDateTime::currentDateTime(); };
     s.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-    s.setClipboardText = [](const QString& text) { QApplication::clipboard()->setText(text); };
     s.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     s.printDocument = [](QTextDocument* document, bool preview, QWidget* parent) {
         const QString noPrinter = QStringLiteral("No printer is installed, nothing was printed.");

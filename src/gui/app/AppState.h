@@ -12,6 +12,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QTextDocument;
 class QWidget;
@@ -34,9 +35,11 @@ struct Seams {
     std::function<QString(const QString& title, const QString& proposedName, const QString& patterns,
                           QString* selectedFilter, bool save)>
         fileRequester;
+    // Asks for a whole number between minimum and maximum, offering value; empty when cancelled.
+    std::function<std::optional<int>(const QString& title, const QString& label, int value, int minimum, int maximum)>
+        askNumber;
     std::function<QDateTime()> now;
     std::function<bool(const QUrl& url)> openUrl;
-    std::function<void(const QString& text)> setClipboardText;
     std::function<bool()> trayAvailable;
     // Prints a document to the default printer without asking, or shows its print preview (from which the
     // user may print). Returns the error for the status line, empty when done.

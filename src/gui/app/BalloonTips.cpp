@@ -3,6 +3,8 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QHelpEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QToolTip>
@@ -96,23 +98,40 @@ void BalloonTips::prune() {
 }
 
 void BalloonTips::install(int window, int gadget, QWidget* widget, const QString& text) {
-    if (!widget) {
-        return;
+    if (widget) {
+        add({window, gadget, widget, text});
     }
-    prune();
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
-        const Entry& e = m_entries.at(i);
-        if (e.window == window && e.gadget == gadget) {
-            if (e.widget == widget) {
-                return;
-            }
-            // A window of this number was closed and built anew: its old gadget no longer counts.
-            detach(e.widget);
-            m_entries.removeAt(i);
+}
+
+void BalloonTips::install(int window, int gadget, QAction* action, const QString& text) {
+    QMenu* menu = nullptr;
+    for (QObject* shown : action ? action->associatedObjects() : QObjectList()) {
+        if ((menu = qobject_cast<QMenu*>(shown))) {
             break;
         }
     }
-    m_entries.append({window, gadget, widget, text});
+    if (menu) {
+        add({window, gadget, menu, text, action});
+    }
+}
+
+void BalloonTips::add(Entry entry) {
+    prune();
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        const Entry& e = m_entries.at(i);
+        if (e.window == entry.window && e.gadget == entry.gadget) {
+            if (e.widget == entry.widget && e.action == entry.action) {
+                return;
+            }
+            // A window of this number was closed and built anew: its old gadget no longer counts.
+            QWidget* old = e.widget;
+            m_entries.removeAt(i);
+            detach(old);
+            break;
+        }
+    }
+    QWidget* widget = entry.widget;
+    m_entries.append(std::move(entry));
     widget->installEventFilter(this);
     // Scrolling gadgets see the mouse through their viewport.
     if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
@@ -121,6 +140,10 @@ void BalloonTips::install(int window, int gadget, QWidget* widget, const QString
 }
 
 void BalloonTips::detach(QWidget* widget) {
+    if (!widget ||
+        std::any_of(m_entries.cbegin(), m_entries.cend(), [widget](const Entry& e) { return e.widget == widget; })) {
+        return;
+    }
     widget->removeEventFilter(this);
     if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
         area->viewport()->removeEventFilter(this);
@@ -138,8 +161,9 @@ void BalloonTips::remove(int window) {
         if (e.widget == m_shownFor) {
             hideBalloon();
         }
-        detach(e.widget);
+        QWidget* widget = e.widget;
         m_entries.removeAt(i);
+        detach(widget);
     }
 }
 
@@ -160,14 +184,23 @@ int BalloonTips::count(int window) const {
 void BalloonTips::hideBalloon() {
     m_autoHide.stop();
     m_shownFor = nullptr;
+    m_shownAction = nullptr;
     if (m_balloon) {
         m_balloon->hide();
     }
 }
 
-const BalloonTips::Entry* BalloonTips::entryFor(const QObject* watched) const {
+const BalloonTips::Entry* BalloonTips::entryFor(const QObject* watched, const QEvent* event) const {
+    // In a menu the tip is the entry's under the mouse, when the event says where the mouse is.
+    const QAction* hovered = nullptr;
+    if (const auto* menu = qobject_cast<const QMenu*>(watched); menu && event && event->type() == QEvent::ToolTip) {
+        hovered = menu->actionAt(static_cast<const QHelpEvent*>(event)->pos());
+        if (!hovered) {
+            return nullptr;
+        }
+    }
     for (const Entry& e : m_entries) {
-        if (e.widget.isNull()) {
+        if (e.widget.isNull() || (hovered && e.action != hovered)) {
             continue;
         }
         if (e.widget == watched) {
@@ -183,14 +216,23 @@ const BalloonTips::Entry* BalloonTips::entryFor(const QObject* watched) const {
 bool BalloonTips::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::ToolTip:
-        if (const Entry* e = entryFor(watched)) {
+        if (const Entry* e = entryFor(watched, event)) {
             if (!m_balloon) {
                 m_balloon = new BalloonTip;
             }
             m_balloon->showAt(static_cast<QHelpEvent*>(event)->globalPos(), e->text);
             m_shownFor = e->widget;
+            m_shownAction = e->action;
             m_autoHide.start();
             return true;
+        }
+        break;
+    case QEvent::MouseMove:
+        // Within a menu the mouse may leave the entry without leaving the menu.
+        if (auto* menu = qobject_cast<QMenu*>(watched);
+            menu && m_shownAction && menu == m_shownFor &&
+            menu->actionAt(static_cast<QMouseEvent*>(event)->pos()) != m_shownAction) {
+            hideBalloon();
         }
         break;
     case QEvent::Leave:

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QWidget>
 
+class QAction;
+
 namespace quillbox {
 
 // The balloon itself: black text on the program's blue, at most 290 pixels wide, with a stem
@@ -46,6 +48,8 @@ public:
     // Does nothing when the pair already has a tip on this gadget. A tip left behind by an
     // earlier, closed window of the same number is replaced.
     void install(int window, int gadget, QWidget* widget, const QString& text);
+    // A tip on a menu entry, shown while the mouse rests on the entry in its menu.
+    void install(int window, int gadget, QAction* action, const QString& text);
     // Drops every tip of the window, in the order they were installed.
     void remove(int window);
 
@@ -62,16 +66,20 @@ private:
     struct Entry {
         int window;
         int gadget;
-        QPointer<QWidget> widget;
+        QPointer<QWidget> widget; // for a menu entry, its menu
         QString text;
+        QPointer<QAction> action = nullptr;
     };
+    void add(Entry entry);
     void prune();
+    // Stops watching the widget once no tip is left on it.
     void detach(QWidget* widget);
-    const Entry* entryFor(const QObject* widget) const;
+    const Entry* entryFor(const QObject* widget, const QEvent* event = nullptr) const;
 
     QList<Entry> m_entries;
     QPointer<BalloonTip> m_balloon;
     QPointer<QWidget> m_shownFor;
+    QPointer<QAction> m_shownAction;
     QTimer m_autoHide;
 };
 

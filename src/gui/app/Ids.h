@@ -29,6 +29,8 @@ constexpr int SearchText = 39;
 constexpr int PopupMenu = 207;
 constexpr int TrayIcon = 206;
 constexpr int ClockTimer = 111;
+constexpr int IdleTimer = 112;     // no input for the chosen minutes
+constexpr int SessionLocked = 113; // the screen locked or the machine is going to sleep
 } // namespace Main
 
 // Gadgets and keys of the print window.
@@ -74,22 +76,23 @@ constexpr int Text = 45;
 constexpr int EscapeKey = 264;
 } // namespace About
 
-// First numbers of the three ways to give a command.
-constexpr int FirstMenuItem = 2;
-constexpr int LastMenuItem = 28;
-constexpr int FirstPopupItem = 208;
-constexpr int LastPopupItem = 229;
+// The first shortcut event; the tables below and settings/Shortcuts give every number.
 constexpr int FirstShortcutEvent = 230;
-constexpr int LastShortcutEvent = 251;
 constexpr int ReturnKey = 252;
 // Ctrl+F, where no command holds it: the search text gets the focus.
 constexpr int FindKey = 266;
+// 267 and 268 are the shortcut events of the two copy commands (settings/Shortcuts).
+// Options menu entries that are not commands of their own: they have no shortcut.
+constexpr int ClearClipboardItem = 271;
+constexpr int ClipboardDelayItem = 272;
+constexpr int IdleLockItem = 273;
 
-// Menu-bar item numbers, by command slot.
-constexpr int MenuItemOfSlot[22] = {2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 18, 19, 20, 21, 22, 24, 26, 27, 28};
+// Menu-bar item numbers, by command slot; the commands added after the first 22 come last.
+constexpr int MenuItemOfSlot[] = {2,  3,  4,  6,  7,  8,  9,  10, 11, 12, 13, 15,
+                                  16, 18, 19, 20, 21, 22, 24, 26, 27, 28, 29, 30};
 // Pop-up item numbers, by command slot (print and home page exchanged).
-constexpr int PopupItemOfSlot[22] = {208, 209, 210, 211, 212, 213, 214, 215, 217, 216, 218,
-                                     219, 220, 221, 222, 223, 224, 225, 226, 227, 228, 229};
+constexpr int PopupItemOfSlot[] = {208, 209, 210, 211, 212, 213, 214, 215, 217, 216, 218, 219,
+                                   220, 221, 222, 223, 224, 225, 226, 227, 228, 229, 269, 270};
 
 // Images by number.
 namespace Image {
@@ -132,6 +135,8 @@ constexpr int ResetFields = 18;
 constexpr int About = 19;
 constexpr int ShortcutKeys = 20;
 constexpr int ShowHelp = 21;
+constexpr int CopyUserName = 22;
+constexpr int CopyPassword = 23;
 } // namespace Slot
 
 } // namespace quillbox::Id

@@ -1,9 +1,12 @@
 #include "app/Program.h"
 
 #include "app/BalloonTips.h"
+#include "app/ClipboardKeeper.h"
+#include "app/IdleWatch.h"
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "app/ProgramText.h"
+#include "app/SessionSignals.h"
 #include "app/ToolTipTexts.h"
 #include "app/WindowEffects.h"
 #include "mainwindow/MainWindow.h"
@@ -21,6 +24,8 @@
 #include <QSystemTrayIcon>
 #include <QTableView>
 
+#include <span>
+
 // The pictures live in a static library, whose resources must be registered by hand.
 static void initResources() {
     Q_INIT_RESOURCE(quillbox);
@@ -28,7 +33,7 @@ static void initResources() {
 
 namespace quillbox {
 
-Program::Program(AppState& state) : m_state(state) {
+Program::Program(AppState& state) : m_state(state), m_clipboard(new ClipboardKeeper(this)) {
     initResources();
 }
 
@@ -120,6 +125,16 @@ bool Program::startUp() {
     }
     m_main->registerShortcuts();
     installSnapping();
+    // Locking by itself: after the chosen quiet minutes, and when the desktop locks or sleeps.
+    m_idle = new IdleWatch(this);
+    qApp->installEventFilter(m_idle);
+    connect(m_idle, &IdleWatch::idle, this,
+            [this] { dispatch(Id::Window::Main, Id::Main::IdleTimer, Notify::Timer, 0); });
+    m_session = new SessionSignals(this);
+    connect(m_session, &SessionSignals::lockWanted, this,
+            [this] { dispatch(Id::Window::Main, Id::Main::SessionLocked, Notify::Command, 0); });
+    m_session->listen();
+    applyValueOptions();
 
     removeBackupLeftovers(m_state.databaseFile);
     const OpenResult opened = openDatabase(m_state.database, m_state.databaseFile);
@@ -201,6 +216,12 @@ void Program::shutDown() {
     if (m_tray) {
         m_tray->hide();
     }
+    if (m_idle) {
+        m_idle->setTimeout(0);
+    }
+    // A copy whose time is not up yet must not outlive the program (a clipboard manager may take
+    // over what a closing program leaves on the clipboard).
+    m_clipboard->clearNowIfPending();
     const SettingsResult saved = saveSettings(m_state.settingsFile, m_state);
     if (!saved.ok) {
         // The main window is gone by now: a status line would go unseen.
@@ -231,25 +252,15 @@ void Program::dispatch(int window, int number, Notify kind, int detail) {
             restoreFromTray();
         } else if (kind == Notify::Timer && number == Id::Main::ClockTimer) {
             tickClock();
+        } else if ((kind == Notify::Timer && number == Id::Main::IdleTimer) || number == Id::Main::SessionLocked) {
+            lockInterface();
         } else if (kind == Notify::Command) {
-            int slot = -1;
-            if (number >= Id::FirstMenuItem && number <= Id::LastMenuItem) {
-                const auto* end = std::end(Id::MenuItemOfSlot);
-                const auto* it = std::find(std::begin(Id::MenuItemOfSlot), end, number);
-                slot = it == end ? -1 : static_cast<int>(it - std::begin(Id::MenuItemOfSlot));
-            } else if (number >= Id::FirstPopupItem && number <= Id::LastPopupItem) {
-                const auto* end = std::end(Id::PopupItemOfSlot);
-                const auto* it = std::find(std::begin(Id::PopupItemOfSlot), end, number);
-                slot = it == end ? -1 : static_cast<int>(it - std::begin(Id::PopupItemOfSlot));
-            } else if (number >= Id::FirstShortcutEvent && number <= Id::LastShortcutEvent) {
-                slot = slotForShortcutEvent(number);
-            } else if (number == Id::ReturnKey) {
-                slot = Id::Slot::EditRecord;
+            if (const int slot = commandSlot(number); slot >= 0) {
+                handleCommand(slot);
             } else if (number == Id::FindKey) {
                 m_main->focusSearchText();
-            }
-            if (slot >= 0) {
-                handleCommand(slot);
+            } else {
+                handleOptionItem(number);
             }
         } else {
             handleMainGadget(number, kind, detail);
@@ -281,6 +292,19 @@ void Program::dispatch(int window, int number, Notify kind, int detail) {
     if (m_state.quitRequested == 1) {
         shutDown();
     }
+}
+
+int Program::commandSlot(int number) {
+    static_assert(std::size(Id::MenuItemOfSlot) == CommandCount && std::size(Id::PopupItemOfSlot) == CommandCount);
+    if (number == Id::ReturnKey) {
+        return Id::Slot::EditRecord;
+    }
+    for (const auto& table : {std::span(Id::MenuItemOfSlot), std::span(Id::PopupItemOfSlot)}) {
+        if (const auto it = std::find(table.begin(), table.end(), number); it != table.end()) {
+            return static_cast<int>(it - table.begin());
+        }
+    }
+    return slotForShortcutEvent(number);
 }
 
 void Program::handleCommand(int slot) {
@@ -340,6 +364,12 @@ void Program::handleCommand(int slot) {
         break;
     case ResetFields:
         resetSearch();
+        break;
+    case CopyUserName:
+        copyLoginField(Col::UserName);
+        break;
+    case CopyPassword:
+        copyLoginField(Col::Password);
         break;
     default:
         break; // "Show help" has no action

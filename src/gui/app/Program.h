@@ -22,6 +22,9 @@ namespace quillbox {
 
 class AboutWindow;
 class BalloonTips;
+class ClipboardKeeper;
+class IdleWatch;
+class SessionSignals;
 class DataForm;
 class GeneratorWindow;
 class MainWindow;
@@ -109,6 +112,8 @@ public:
     void editOldSite();
     void copyToNewOwner();
     void copyRecords();
+    // Copies the user name (Col::UserName) or password (Col::Password) of the selected record.
+    void copyLoginField(int column);
     void openHomePage();
     void openAbout();
     // Password, lock and shortcut editor.
@@ -130,6 +135,20 @@ public:
     void installMainToolTips(bool on);
     void startClock(bool on);
     void tickClock();
+    // The Options entries that take a value: clearing the clipboard, its delay, the idle lock.
+    void toggleClipboardClearing();
+    void askClipboardDelay();
+    void askIdleLock();
+    // Puts the idle lock's minutes into effect and the three entries' texts and check mark.
+    void applyValueOptions();
+    // The settings' values within the ranges the dialogs offer (a hand-edited file may hold any).
+    int clipboardDelaySeconds() const;
+    int idleLockMinutes() const;
+    // What the program copies goes through here: marked secret, cleared again when the option says.
+    void putOnClipboard(const QString& text);
+    ClipboardKeeper* clipboardKeeper() const { return m_clipboard; }
+    IdleWatch* idleWatch() const { return m_idle; }
+    SessionSignals* sessionSignals() const { return m_session; }
     // The tool-tip registry (made on first use) and the window-moving callback.
     BalloonTips* toolTips();
     WindowSnapper* snapper() const { return m_snapper; }
@@ -146,7 +165,11 @@ Q_SIGNALS:
 
 private:
     bool makeWorkingFolders();
+    // The command slot of a menu, pop-up or shortcut number, or -1.
+    static int commandSlot(int number);
     void handleCommand(int slot);
+    void handleOptionItem(int number);
+    void saveOptions();
     void handleMainGadget(int gadget, Notify kind, int detail);
     // Events of the secondary windows, one handler per window.
     void handleAboutEvent(int number, Notify kind, int detail);
@@ -199,6 +222,9 @@ private:
     QPointer<AboutWindow> m_about;
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_clock = nullptr;
+    ClipboardKeeper* m_clipboard = nullptr;
+    IdleWatch* m_idle = nullptr;
+    SessionSignals* m_session = nullptr;
     int m_sortColumn = 0;
     int m_sortDirection = 1;
     bool m_shutDown = false;

@@ -1,4 +1,5 @@
-// Commands that act on list rows without a window: clipboard copy and the home page.
+// Commands that act on list rows without a window: clipboard copies and the home page.
+#include "app/ClipboardKeeper.h"
 #include "app/Program.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordActions.h"
@@ -34,10 +35,47 @@ void Program::copyRecords() {
         text += rowText;
         ++count;
     }
-    if (m_state.seams.setClipboardText) {
-        m_state.seams.setClipboardText(text);
-    }
+    putOnClipboard(text);
     showInfo(copiedMessage(count));
+}
+
+void Program::copyLoginField(int column) {
+    const int row = m_main->currentRow();
+    if (row < 0) {
+        showError(QStringLiteral("There is no current line selected."));
+        return;
+    }
+    const QString record = m_main->model()->cell(row, RecordModel::Record);
+    if (!isRecordNumber(record)) {
+        showError(QStringLiteral("There is no record number for this line."));
+        return;
+    }
+    // The list may hold the value masked: it is read from the record itself.
+    SiteRecord found;
+    bool listed = false;
+    {
+        Query query(m_state.database, recordStatement(record));
+        while (query.next()) {
+            readFullRow(query, found);
+            listed = true;
+        }
+        if (query.failed()) {
+            showError(QStringLiteral("The database query failed."));
+            return;
+        }
+    }
+    if (!listed) {
+        showError(QStringLiteral("This record is no longer in the database."));
+        return;
+    }
+    const QString label = loginFieldLabel(found, column);
+    if (found[column].isEmpty()) {
+        // The clipboard keeps what it held: an empty copy would only lose that.
+        showError(QStringLiteral("There is no %1 on this record to copy.").arg(label));
+        return;
+    }
+    putOnClipboard(found[column]);
+    showInfo(loginCopiedMessage(label, found[Col::SiteName], m_clipboard->isPending() ? clipboardDelaySeconds() : 0));
 }
 
 void Program::openHomePage() {

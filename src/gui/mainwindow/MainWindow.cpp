@@ -154,7 +154,8 @@ void MainWindow::buildGadgets() {
 
 QAction* MainWindow::makeAction(int slot, int number, QObject* owner) {
     auto* action = new QAction(owner);
-    static const int images[CommandCount] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0, 0, 0, 0, 0, 14, 15, 16, 17};
+    static const int images[CommandCount] = {1,  2, 3, 4, 5, 6, 7,  8,  9,  10, 11, 12,
+                                             13, 0, 0, 0, 0, 0, 14, 15, 16, 17, 47, 48};
     if (images[slot] != 0) {
         action->setIcon(programImage(images[slot]));
     } else {
@@ -167,27 +168,53 @@ QAction* MainWindow::makeAction(int slot, int number, QObject* owner) {
 }
 
 void MainWindow::buildMenus() {
+    // Command slots in the order shown (in the pop-up -1 is a separator); the copy commands added
+    // later stand beside the record copy.
+    using namespace Id::Slot;
     const struct {
         const char* title;
-        int first;
-        int last;
-    } menus[] = {{"Files", 0, 2},     {"Site tools", 3, 10},     {"Import and export", 11, 12},
-                 {"Options", 13, 17}, {"Miscellaneous", 18, 18}, {"Help wanted", 19, 21}};
+        QList<int> items;
+    } menus[] = {{"Files", {Exit, EditPassword, Lock}},
+                 {"Site tools",
+                  {AddRecord, CopyRecords, CopyUserName, CopyPassword, CopyToOwner, DeleteRecords, EditRecord,
+                   PrintRecords, HomePage, TagAll}},
+                 {"Import and export", {Import, Export}},
+                 {"Options", {ToolTips, Fading, Snap, ShowPrivate, TitleClock}},
+                 {"Miscellaneous", {ResetFields}},
+                 {"Help wanted", {About, ShortcutKeys, ShowHelp}}};
     for (const auto& m : menus) {
         QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.title));
-        for (int slot = m.first; slot <= m.last; ++slot) {
+        for (int slot : m.items) {
             m_menuActions[static_cast<size_t>(slot)] = makeAction(slot, Id::MenuItemOfSlot[slot], menu);
             menu->addAction(m_menuActions[static_cast<size_t>(slot)]);
         }
+        if (menu->title() == QLatin1String("Options")) {
+            // Options that take a value rather than a shortcut; the program sets their texts.
+            menu->addSeparator();
+            const DispatchFn& d = m_dispatch;
+            for (int number : {Id::ClearClipboardItem, Id::ClipboardDelayItem, Id::IdleLockItem}) {
+                auto* action = menu->addAction(QString());
+                action->setCheckable(number == Id::ClearClipboardItem);
+                connect(action, &QAction::triggered, this,
+                        [d, number] { d(Id::Window::Main, number, Notify::Command, 0); });
+                m_itemActions.insert(number, action);
+            }
+        }
     }
     m_popup = new QMenu(this);
-    const int separatorsAfter[] = {2, 10, 12, 17, 18};
-    for (int slot = 0; slot < CommandCount; ++slot) {
+    const QList<int> popupSlots{Exit,        EditPassword, Lock,         -1,          AddRecord,
+                                CopyRecords, CopyUserName, CopyPassword, CopyToOwner, DeleteRecords,
+                                EditRecord,  PrintRecords, HomePage,     TagAll,      -1,
+                                Import,      Export,       -1,           ToolTips,    Fading,
+                                Snap,        ShowPrivate,  TitleClock,   -1,          ResetFields,
+                                -1,          About,        ShortcutKeys, ShowHelp};
+    for (int slot : popupSlots) {
+        if (slot < 0) {
+            m_popup->addSeparator();
+            continue;
+        }
         m_popupActions[static_cast<size_t>(slot)] = makeAction(slot, Id::PopupItemOfSlot[slot], m_popup);
         m_popup->addAction(m_popupActions[static_cast<size_t>(slot)]);
-        if (std::find(std::begin(separatorsAfter), std::end(separatorsAfter), slot) != std::end(separatorsAfter)) {
-            m_popup->addSeparator();
-        }
     }
 }
 
@@ -230,6 +257,18 @@ QString MainWindow::count() const {
 void MainWindow::setChecked(int slot, bool checked) {
     menuAction(slot)->setChecked(checked);
     popupAction(slot)->setChecked(checked);
+}
+
+QAction* MainWindow::actionOfNumber(int number) const {
+    for (int slot = 0; slot < CommandCount; ++slot) {
+        if (Id::MenuItemOfSlot[slot] == number) {
+            return menuAction(slot);
+        }
+        if (Id::PopupItemOfSlot[slot] == number) {
+            return popupAction(slot);
+        }
+    }
+    return itemAction(number);
 }
 
 void MainWindow::refreshMenuTexts() {

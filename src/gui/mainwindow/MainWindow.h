@@ -51,6 +51,10 @@ public:
     QAction* menuAction(int slot) const { return m_menuActions[static_cast<size_t>(slot)]; }
     QAction* popupAction(int slot) const { return m_popupActions[static_cast<size_t>(slot)]; }
     void setChecked(int slot, bool checked);
+    // An Options menu entry that is not a command (Id::ClearClipboardItem and the like), or null.
+    QAction* itemAction(int number) const { return m_itemActions.value(number); }
+    // The menu-bar or pop-up action of a number, or null.
+    QAction* actionOfNumber(int number) const;
     void refreshMenuTexts();
     void registerShortcuts();
 
@@ -87,6 +91,7 @@ private:
     QMenu* m_popup = nullptr;
     std::array<QAction*, CommandCount> m_menuActions{};
     std::array<QAction*, CommandCount> m_popupActions{};
+    QHash<int, QAction*> m_itemActions;
     QList<QShortcut*> m_shortcuts;
     QHash<int, int> m_registeredKeys; // combination -> event number
     bool m_quietSelection = false;

@@ -45,7 +45,8 @@ const QList<Container>& containers() {
           {8, 68, 69, "Print site"},
           {9, 70, 71, "Home page"},
           {10, 72, 73, "Tag all sites"}}},
-        {74, QRect(5, 395, 325, 15), {}},
+        // The commands added after the first 22, in the container that used to stand empty.
+        {74, QRect(5, 395, 325, 75), {{22, 111, 112, "Copy user name"}, {23, 113, 114, "Copy password"}}},
         {76, QRect(335, 5, 325, 75), {{11, 82, 83, "Import sites"}, {12, 84, 85, "Export sites"}}},
         {78, QRect(335, 85, 325, 45), {{18, 86, 87, "Reset fields"}}},
         {80,
@@ -56,7 +57,7 @@ const QList<Container>& containers() {
           {16, 94, 95, "Password/keys hide"},
           {17, 96, 97, "Title time"}}},
         {98,
-         QRect(335, 305, 325, 105),
+         QRect(335, 305, 325, 165),
          {{19, 100, 101, "About Quillbox"}, {20, 102, 103, "Shortcut keys"}, {21, 104, 105, "Help wanted"}}},
     };
     return list;
@@ -138,7 +139,7 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
     }
 
-    QFrame* buttons = makePanel(this, QRect(5, 415, 655, 70));
+    QFrame* buttons = makePanel(this, QRect(5, 475, 655, 70));
     const struct {
         int number;
         QRect geometry;
@@ -156,7 +157,7 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
         m_buttons[i] = button;
     }
 
-    setFixedSize(665, 490);
+    setFixedSize(665, 550);
     centreOnScreen(this, parent ? parent->screen() : screen());
 }
 

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+namespace quillbox {
+
+// Tells when nobody has pressed a key or moved the mouse for a while. Installed as an
+// application-wide event filter, every key and mouse event starts the time again.
+class IdleWatch : public QObject {
+    Q_OBJECT
+public:
+    explicit IdleWatch(QObject* parent = nullptr);
+
+    // 0 or less: never idle. The time starts now.
+    void setTimeout(int milliseconds);
+    int timeout() const { return m_timeout; }
+    // Whether idle() is still to come.
+    bool isArmed() const { return m_timer.isActive(); }
+    // Input was seen: the time starts again.
+    void restart();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+Q_SIGNALS:
+    // Once per quiet spell; the next input arms it again.
+    void idle();
+
+private:
+    void timeUp();
+
+    QTimer m_timer;
+    QElapsedTimer m_sinceInput;
+    int m_timeout = 0;
+};
+
+} // namespace quillbox
