@@ -42,9 +42,8 @@ ListFilter ListFilter::categoryRecords(const QString& owner, const QString& cate
 
 QString listStatement(const ListFilter& filter) {
     if (filter.byText) {
-        return searchStatement(
-            {filter.owner, filter.byCategory ? filter.category : allCategories, filter.field, filter.comparison,
-             filter.text});
+        return searchStatement({filter.owner, filter.byCategory ? filter.category : allCategories, filter.field,
+                                filter.comparison, filter.text});
     }
     return filter.byCategory ? categoryRecordsStatement(filter.owner, filter.category)
                              : ownerRecordsStatement(filter.owner);
@@ -55,6 +54,8 @@ namespace {
 constexpr uint32_t nullCell = std::numeric_limits<uint32_t>::max();
 // Longer patterns are left to the statement, which applies SQLite's own limit to them.
 constexpr qsizetype longestModelledPattern = 4096;
+// Lists at least this long are searched over all fields by two threads.
+size_t parallelRows = 20000;
 // More changed rows than this are read by loading the table anew.
 constexpr qsizetype refreshLimit = 4096;
 
@@ -62,7 +63,7 @@ const char* const columnList = "rowid, lsitename, sitename, username, password, 
                                "misc4, misc5, misc6, misc7, misc8, misc9, category, owner, notes, record";
 
 const char* const columnNamesHeld[SearchCopy::ColumnCount] = {
-    "lsitename", "sitename", "username", "password", "homepage", "misc1", "misc2", "misc3", "misc4",
+    "lsitename", "sitename", "username", "password", "homepage", "misc1",    "misc2", "misc3", "misc4",
     "misc5",     "misc6",    "misc7",    "misc8",    "misc9",    "category", "owner", "notes", "record"};
 
 // Well-formed UTF-8 without NUL: what SQLite's LIKE reads character by character exactly as the
@@ -197,6 +198,10 @@ QByteArray longestLiteral(const QByteArray& pattern) {
 }
 
 int compareBinary(const char* a, uint32_t aLength, const QByteArray& b) {
+    // Most cells differ from the text in their first byte.
+    if (aLength > 0 && !b.isEmpty() && a[0] != b[0]) {
+        return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]) ? -1 : 1;
+    }
     const auto n = std::min<size_t>(aLength, static_cast<size_t>(b.size()));
     const int c = n == 0 ? 0 : std::memcmp(a, b.constData(), n);
     if (c != 0) {
@@ -426,6 +431,28 @@ struct SearchCopy::Data {
         categoryId[s] = -1;
         orderStale = true;
     }
+    // Whether slot x comes before slot y in "ORDER BY sitename".
+    bool before(int x, int y) const {
+        const Cells& names = cells[SiteName];
+        const bool xNull = names.isNull(x);
+        const bool yNull = names.isNull(y);
+        if (xNull || yNull) {
+            if (xNull != yNull) {
+                return xNull;
+            }
+        } else {
+            const uint32_t lx = names.length[static_cast<size_t>(x)];
+            const uint32_t ly = names.length[static_cast<size_t>(y)];
+            const int c = std::memcmp(names.bytes(x), names.bytes(y), std::min(lx, ly));
+            if (c != 0) {
+                return c < 0;
+            }
+            if (lx != ly) {
+                return lx < ly;
+            }
+        }
+        return rowid[static_cast<size_t>(x)] < rowid[static_cast<size_t>(y)];
+    }
     void sortOrder() {
         if (!orderStale) {
             return;
@@ -436,28 +463,21 @@ struct SearchCopy::Data {
                 order.push_back(slot);
             }
         }
-        const Cells& names = cells[SiteName];
-        std::sort(order.begin(), order.end(), [&](int x, int y) {
-            const bool xNull = names.isNull(x);
-            const bool yNull = names.isNull(y);
-            if (xNull || yNull) {
-                if (xNull != yNull) {
-                    return xNull;
-                }
-            } else {
-                const uint32_t lx = names.length[static_cast<size_t>(x)];
-                const uint32_t ly = names.length[static_cast<size_t>(y)];
-                const int c = std::memcmp(names.bytes(x), names.bytes(y), std::min(lx, ly));
-                if (c != 0) {
-                    return c < 0;
-                }
-                if (lx != ly) {
-                    return lx < ly;
-                }
-            }
-            return rowid[static_cast<size_t>(x)] < rowid[static_cast<size_t>(y)];
-        });
+        std::sort(order.begin(), order.end(), [this](int x, int y) { return before(x, y); });
         orderStale = false;
+    }
+    // Puts one changed slot where it now belongs, or takes it out when gone: a few rows saved
+    // cost no sort of them all.
+    void reposition(int slot) {
+        const auto at = std::find(order.begin(), order.end(), slot);
+        if (at != order.end()) {
+            order.erase(at);
+        }
+        if (live[static_cast<size_t>(slot)]) {
+            order.insert(
+                std::upper_bound(order.begin(), order.end(), slot, [this](int x, int y) { return before(x, y); }),
+                slot);
+        }
     }
 };
 
@@ -595,8 +615,8 @@ void SearchCopy::loadInBackground(const QString& databaseFile) {
         sqlite3_close(first);
         return data;
     });
-    m_pending->result = std::async(
-        std::launch::async, [file, middle, lower = std::move(lower)]() mutable -> std::shared_ptr<Data> {
+    m_pending->result =
+        std::async(std::launch::async, [file, middle, lower = std::move(lower)]() mutable -> std::shared_ptr<Data> {
             sqlite3* db = openForReading(file);
             QString reason;
             auto upper = loadRows(db, " WHERE rowid > " + QByteArray::number(middle), reason);
@@ -696,6 +716,7 @@ bool SearchCopy::refresh(const std::vector<long long>& rowids) {
         return false;
     }
     bool ok = true;
+    const bool inOrder = !m_data->orderStale;
     for (long long id : rowids) {
         sqlite3_bind_int64(stmt, 1, id);
         const int rc = sqlite3_step(stmt);
@@ -709,6 +730,11 @@ bool SearchCopy::refresh(const std::vector<long long>& rowids) {
         } else {
             ok = false;
         }
+        const int slot = m_data->slotOfRowid(id);
+        if (ok && inOrder && slot >= 0) {
+            m_data->reposition(slot);
+        }
+        m_data->orderStale = !inOrder;
         sqlite3_reset(stmt);
         if (!ok) {
             break;
@@ -740,8 +766,8 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
     // The rows the owner and category clauses let through.
     std::vector<uint8_t> eligible(n, 0);
     for (size_t s = 0; s < n; ++s) {
-        eligible[s] = static_cast<uint8_t>(d.live[s] && d.ownerId[s] == owner &&
-                                           (!f.byCategory || d.categoryId[s] == category));
+        eligible[s] =
+            static_cast<uint8_t>(d.live[s] && d.ownerId[s] == owner && (!f.byCategory || d.categoryId[s] == category));
     }
     std::vector<uint8_t> hit;
     if (f.byText) {
@@ -765,59 +791,107 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
         const int lastColumn = f.field == 0 ? Notes : f.field;
         const QByteArray literal = like ? longestLiteral(pattern) : QByteArray();
         const bool anything = like && pattern.count('%') == pattern.size();
-        for (int c = firstColumn; c <= lastColumn; ++c) {
-            const Cells& cells = d.cells[static_cast<size_t>(c)];
-            auto check = [&](size_t s) {
-                if (!eligible[s] || hit[s] || cells.length[s] == nullCell) {
-                    return;
+        // A text without wildcards, so its literal is the whole text.
+        const bool plainText =
+            like && !text.isEmpty() && !text.contains('%') && !text.contains('_') &&
+            isPlainUtf8(reinterpret_cast<const unsigned char*>(text.constData()), static_cast<size_t>(text.size()));
+        // Marks in hit the rows whose cell in one of the columns first..last matches.
+        auto scan = [&](int first, int last, std::vector<uint8_t>& hit) {
+            for (int c = first; c <= last; ++c) {
+                const Cells& cells = d.cells[static_cast<size_t>(c)];
+                // found: the scan met the text's literal in this cell.
+                auto check = [&](size_t s, bool found) {
+                    if (!eligible[s] || hit[s] || cells.length[s] == nullCell) {
+                        return;
+                    }
+                    const int slot = static_cast<int>(s);
+                    if (like && plainText && !cells.odd[s]) {
+                        // Both plain UTF-8, and the text without wildcards: LIKE folds ASCII
+                        // letters alone, so matching the folded bytes is matching as LIKE does.
+                        const uint32_t length = cells.length[s];
+                        const auto size = static_cast<uint32_t>(literal.size());
+                        if (comparison == 0) {
+                            hit[s] = found;
+                        } else {
+                            const size_t from = comparison == 7 ? 0 : length - size;
+                            hit[s] =
+                                length >= size &&
+                                equalsFolded(reinterpret_cast<const unsigned char*>(cells.bytes(slot)) + from, literal);
+                        }
+                        return;
+                    }
+                    if (like) {
+                        hit[s] = anything || sqlite3_strlike(pattern.constData(), cells.bytes(slot), 0) == 0;
+                        return;
+                    }
+                    if (comparison == 1 || comparison == 2) {
+                        const bool same = cells.length[s] == static_cast<uint32_t>(text.size()) &&
+                                          std::memcmp(cells.bytes(slot), text.constData(), cells.length[s]) == 0;
+                        hit[s] = same == (comparison == 1);
+                        return;
+                    }
+                    const int r = compareBinary(cells.bytes(slot), cells.length[s], text);
+                    switch (comparison) {
+                    case 3:
+                        hit[s] = r > 0;
+                        break;
+                    case 4:
+                        hit[s] = r >= 0;
+                        break;
+                    case 5:
+                        hit[s] = r < 0;
+                        break;
+                    default:
+                        hit[s] = r <= 0;
+                        break;
+                    }
+                };
+                if (!like || literal.isEmpty()) {
+                    for (size_t s = 0; s < n; ++s) {
+                        check(s, false);
+                    }
+                    continue;
                 }
-                const int slot = static_cast<int>(s);
-                if (like) {
-                    hit[s] = anything || sqlite3_strlike(pattern.constData(), cells.bytes(slot), 0) == 0;
-                    return;
+                // Only cells that hold the pattern's longest literal run can match; the others are
+                // passed over by one scan of the column's bytes. Cells that are not plain UTF-8 are
+                // all checked.
+                const char* base = cells.arena.data();
+                const char* end = base + cells.arena.size();
+                const char* p = base;
+                size_t k = 0;
+                const size_t count = cells.arenaStart.size();
+                while ((p = findFolded(p, end, literal)) != nullptr) {
+                    const auto offset = static_cast<uint32_t>(p - base);
+                    while (k + 1 < count && cells.arenaStart[k + 1] <= offset) {
+                        ++k;
+                    }
+                    const auto slot = static_cast<size_t>(cells.arenaSlot[k]);
+                    if (cells.start[slot] == cells.arenaStart[k] && cells.length[slot] != nullCell) {
+                        check(slot, true);
+                    }
+                    p = k + 1 < count ? base + cells.arenaStart[k + 1] : end;
                 }
-                const int r = compareBinary(cells.bytes(slot), cells.length[s], text);
-                switch (comparison) {
-                case 1: hit[s] = r == 0; break;
-                case 2: hit[s] = r != 0; break;
-                case 3: hit[s] = r > 0; break;
-                case 4: hit[s] = r >= 0; break;
-                case 5: hit[s] = r < 0; break;
-                default: hit[s] = r <= 0; break;
-                }
-            };
-            if (!like || literal.isEmpty()) {
-                for (size_t s = 0; s < n; ++s) {
-                    check(s);
-                }
-                continue;
-            }
-            // Only cells that hold the pattern's longest literal run can match; the others are
-            // passed over by one scan of the column's bytes. Cells that are not plain UTF-8 are
-            // all checked.
-            const char* base = cells.arena.data();
-            const char* end = base + cells.arena.size();
-            const char* p = base;
-            size_t k = 0;
-            const size_t count = cells.arenaStart.size();
-            while ((p = findFolded(p, end, literal)) != nullptr) {
-                const auto offset = static_cast<uint32_t>(p - base);
-                while (k + 1 < count && cells.arenaStart[k + 1] <= offset) {
-                    ++k;
-                }
-                const auto slot = static_cast<size_t>(cells.arenaSlot[k]);
-                if (cells.start[slot] == cells.arenaStart[k] && cells.length[slot] != nullCell) {
-                    check(slot);
-                }
-                p = k + 1 < count ? base + cells.arenaStart[k + 1] : end;
-            }
-            if (cells.anyOdd) {
-                for (size_t s = 0; s < n; ++s) {
-                    if (cells.odd[s]) {
-                        check(s);
+                if (cells.anyOdd) {
+                    for (size_t s = 0; s < n; ++s) {
+                        if (cells.odd[s]) {
+                            check(s, false);
+                        }
                     }
                 }
             }
+        };
+        if (lastColumn - firstColumn >= 8 && n >= parallelRows) {
+            // A long list searched over all fields: half of the columns in a second thread.
+            const int middle = (firstColumn + lastColumn) / 2;
+            std::vector<uint8_t> more(n, 0);
+            auto other = std::async(std::launch::async, [&] { scan(middle + 1, lastColumn, more); });
+            scan(firstColumn, middle, hit);
+            other.get();
+            for (size_t s = 0; s < n; ++s) {
+                hit[s] |= more[s];
+            }
+        } else {
+            scan(firstColumn, lastColumn, hit);
         }
     }
     d.sortOrder();
@@ -859,6 +933,10 @@ std::optional<QStringList> SearchCopy::categoriesOf(const QString& owner) {
         }
     }
     return d.categories.listed(held);
+}
+
+void SearchCopy::setParallelRows(size_t rows) {
+    parallelRows = rows;
 }
 
 QString SearchCopy::cellText(const Data& data, int slot, int column) {

@@ -93,6 +93,9 @@ public:
     static bool isLive(const Data& data, int slot);
     static int slotCount(const Data& data);
 
+    // From how many rows on a search over all fields runs in two threads (tests lower it).
+    static void setParallelRows(size_t rows);
+
     // How often the copy was loaded whole (for tests and the bench).
     int loads() const { return m_loads; }
 
