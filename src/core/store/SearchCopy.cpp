@@ -703,7 +703,15 @@ bool SearchCopy::sync() {
     m_dirty.clear();
     if (m_reload) {
         m_reload = false;
-        m_data = load(m_db);
+        const char* file = sqlite3_db_filename(m_db, "main");
+        if (sqlite3_get_autocommit(m_db) && file && *file) {
+            // Nothing uncommitted on the program's connection: two threads read what it would.
+            loadInBackground(QString::fromUtf8(file));
+            m_data = m_pending->result.get();
+            m_pending.reset();
+        } else {
+            m_data = load(m_db);
+        }
         ++m_loads;
     }
     return m_data != nullptr;

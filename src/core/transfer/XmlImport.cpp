@@ -24,6 +24,7 @@ struct Frame {
     qsizetype line = 0;
     // The item made of this element's children so far.
     SiteRecord values;
+    bool holdsValues = false; // some of values set since they were last cleared
     QByteArray unknownName;
 };
 
@@ -60,8 +61,11 @@ struct Reader {
             sink.record(parent.values);
             values = sink.wantsValues();
         }
-        for (int k = 0; k < Col::TextColumns; ++k) {
-            parent.values[k].clear();
+        if (parent.holdsValues) {
+            for (int k = 0; k < Col::TextColumns; ++k) {
+                parent.values[k].clear();
+            }
+            parent.holdsValues = false;
         }
         parent.unknownName.clear();
     }
@@ -99,9 +103,13 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     }
     Frame& frame = r.frames[r.depth++];
     frame.text.resize(0);
-    frame.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        frame.values[k].clear();
+    // Only an item's line is ever reported (when it is refused).
+    frame.line = r.depth <= 2 ? static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)) : 0;
+    if (frame.holdsValues) {
+        for (int k = 0; k < Col::TextColumns; ++k) {
+            frame.values[k].clear();
+        }
+        frame.holdsValues = false;
     }
     frame.unknownName.clear();
 }
@@ -126,6 +134,7 @@ void XMLCALL onEnd(void* data, const XML_Char* name) {
     }
     if (r.values) {
         parent.values[k] = XmlLayout::readValue(QString::fromUtf8(done.text), level);
+        parent.holdsValues = true;
     }
 }
 
