@@ -411,7 +411,19 @@ struct SearchCopy::Data {
         remap(categories, other.categories, other.categoryId, categoryId);
         slotOf.clear();
         indexed = false;
-        orderStale = true;
+        if (!orderStale && !other.orderStale) {
+            // Both in order already: one merge instead of a sort of them all.
+            std::vector<int> theirs(other.order);
+            for (int& slot : theirs) {
+                slot += firstSlot;
+            }
+            std::vector<int> merged(order.size() + theirs.size());
+            std::merge(order.begin(), order.end(), theirs.begin(), theirs.end(), merged.begin(),
+                       [this](int x, int y) { return before(x, y); });
+            order = std::move(merged);
+        } else {
+            orderStale = true;
+        }
         return true;
     }
     // The row is gone: its slot stays, no longer live.
@@ -613,6 +625,9 @@ void SearchCopy::loadInBackground(const QString& databaseFile) {
         QString reason;
         auto data = loadRows(first, " WHERE rowid <= " + QByteArray::number(middle), reason);
         sqlite3_close(first);
+        if (data) {
+            data->sortOrder();
+        }
         return data;
     });
     m_pending->result =
@@ -621,6 +636,9 @@ void SearchCopy::loadInBackground(const QString& databaseFile) {
             QString reason;
             auto upper = loadRows(db, " WHERE rowid > " + QByteArray::number(middle), reason);
             sqlite3_close(db);
+            if (upper) {
+                upper->sortOrder();
+            }
             auto data = lower.get();
             if (!data || !upper || !data->append(std::move(*upper))) {
                 return nullptr;
