@@ -469,13 +469,43 @@ struct SearchCopy::Data {
         if (!orderStale) {
             return;
         }
-        order.clear();
+        // Sorted on the first eight bytes of the name (zero-padded, so their order is the names'
+        // order wherever they differ), the whole names compared only where those are equal.
+        struct Key {
+            uint64_t prefix;
+            int slot;
+        };
+        std::vector<Key> keys;
+        keys.reserve(live.size());
+        const Cells& names = cells[SiteName];
         for (int slot = 0; slot < slotCount(); ++slot) {
-            if (live[static_cast<size_t>(slot)]) {
-                order.push_back(slot);
+            if (!live[static_cast<size_t>(slot)]) {
+                continue;
             }
+            uint64_t prefix = 0;
+            if (!names.isNull(slot)) {
+                const uint32_t length = std::min<uint32_t>(8, names.length[static_cast<size_t>(slot)]);
+                const auto* bytes = reinterpret_cast<const unsigned char*>(names.bytes(slot));
+                for (uint32_t i = 0; i < 8; ++i) {
+                    prefix = (prefix << 8) | (i < length ? bytes[i] : 0);
+                }
+            }
+            keys.push_back({prefix, slot});
         }
-        std::sort(order.begin(), order.end(), [this](int x, int y) { return before(x, y); });
+        std::sort(keys.begin(), keys.end(), [this, &names](const Key& x, const Key& y) {
+            const bool xNull = names.isNull(x.slot);
+            if (xNull != names.isNull(y.slot)) {
+                return xNull;
+            }
+            if (x.prefix != y.prefix) {
+                return x.prefix < y.prefix;
+            }
+            return before(x.slot, y.slot);
+        });
+        order.resize(keys.size());
+        for (size_t i = 0; i < keys.size(); ++i) {
+            order[i] = keys[i].slot;
+        }
         orderStale = false;
     }
     // Puts one changed slot where it now belongs, or takes it out when gone: a few rows saved
