@@ -365,19 +365,23 @@ struct SearchCopy::Data {
         }
         const auto s = static_cast<size_t>(slot);
         for (int c = 0; c < ColumnCount; ++c) {
-            const int type = sqlite3_column_type(stmt, c + 1);
+            // The value itself, read once: the column calls would each check the statement and take
+            // the connection's lock again. Safe, as the connection serves only this thread here.
+            sqlite3_value* value = sqlite3_column_value(stmt, c + 1);
+            const int type = sqlite3_value_type(value);
             if (type != SQLITE_TEXT && type != SQLITE_NULL && c != Record) {
                 return false;
             }
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c + 1));
-            if (!cells[static_cast<size_t>(c)].set(slot, text, sqlite3_column_bytes(stmt, c + 1), text == nullptr)) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+            const int bytes = sqlite3_value_bytes(value);
+            if (!cells[static_cast<size_t>(c)].set(slot, text, bytes, text == nullptr)) {
                 return false;
             }
             if (c == Owner || c == Category) {
                 int nameId = -1;
                 if (text) {
                     Names& names = c == Owner ? owners : categories;
-                    nameId = names.intern(QByteArray::fromRawData(text, sqlite3_column_bytes(stmt, c + 1)));
+                    nameId = names.intern(QByteArray::fromRawData(text, bytes));
                     ++names.rows[static_cast<size_t>(nameId)];
                 }
                 (c == Owner ? ownerId : categoryId)[s] = nameId;
