@@ -321,6 +321,10 @@ struct SearchCopy::Data {
     std::vector<uint8_t> live;
     std::vector<int> ownerId;
     std::vector<int> categoryId;
+    // The record number when the database holds it as an integer, else noNumber (the text or
+    // NULL is then in the cells).
+    std::vector<long long> recordNumber;
+    static constexpr long long noNumber = std::numeric_limits<long long>::min();
     Names owners;
     Names categories;
     // Slots by rowid, made when a refresh first needs it.
@@ -354,6 +358,7 @@ struct SearchCopy::Data {
             live.push_back(0);
             ownerId.push_back(-1);
             categoryId.push_back(-1);
+            recordNumber.push_back(noNumber);
             for (Cells& column : cells) {
                 column.addSlot();
             }
@@ -364,6 +369,7 @@ struct SearchCopy::Data {
             forget(slot);
         }
         const auto s = static_cast<size_t>(slot);
+        recordNumber[s] = noNumber;
         for (int c = 0; c < ColumnCount; ++c) {
             // The value itself, read once: the column calls would each check the statement and take
             // the connection's lock again. Safe, as the connection serves only this thread here.
@@ -371,6 +377,12 @@ struct SearchCopy::Data {
             const int type = sqlite3_value_type(value);
             if (type != SQLITE_TEXT && type != SQLITE_NULL && c != Record) {
                 return false;
+            }
+            if (c == Record && type == SQLITE_INTEGER) {
+                // Kept as the number it is (the usual case); made text only when shown.
+                recordNumber[s] = sqlite3_value_int64(value);
+                cells[Record].set(slot, nullptr, 0, true);
+                continue;
             }
             const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
             const int bytes = sqlite3_value_bytes(value);
@@ -400,6 +412,7 @@ struct SearchCopy::Data {
             }
         }
         rowid.insert(rowid.end(), other.rowid.begin(), other.rowid.end());
+        recordNumber.insert(recordNumber.end(), other.recordNumber.begin(), other.recordNumber.end());
         live.insert(live.end(), other.live.begin(), other.live.end());
         auto remap = [](Names& into, const Names& from, const std::vector<int>& ids, std::vector<int>& out) {
             std::vector<int> to(from.text.size());
@@ -1001,7 +1014,13 @@ void SearchCopy::setParallelRows(size_t rows) {
 
 QString SearchCopy::cellText(const Data& data, int slot, int column) {
     const Cells& cells = data.cells[static_cast<size_t>(column)];
-    if (slot < 0 || slot >= data.slotCount() || cells.isNull(slot)) {
+    if (slot < 0 || slot >= data.slotCount()) {
+        return QString();
+    }
+    if (column == Record && data.recordNumber[static_cast<size_t>(slot)] != Data::noNumber) {
+        return QString::number(data.recordNumber[static_cast<size_t>(slot)]);
+    }
+    if (cells.isNull(slot)) {
         return QString();
     }
     return QString::fromUtf8(cells.bytes(slot), cells.length[static_cast<size_t>(slot)]);
