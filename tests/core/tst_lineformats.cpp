@@ -3,6 +3,7 @@
 #include "core/NastyTable.h"
 #include "core/RecordingSink.h"
 #include "transfer/CsvFormat.h"
+#include "transfer/ImportRead.h"
 #include "transfer/ImportText.h"
 #include "transfer/TextFormat.h"
 
@@ -71,6 +72,8 @@ QString numbers(int n) {
 class LineFormatsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void readingAlongsideGivesTheSameEvents_data();
+    void readingAlongsideGivesTheSameEvents();
     void textLineKeepsRecordOnOneLine_data();
     void textLineKeepsRecordOnOneLine();
     void textReader_data();
@@ -334,6 +337,37 @@ void LineFormatsTest::csvHeaders() {
     QCOMPARE(got, records);
     QCOMPARE(sink.events.size(), records.size()); // nothing refused, the header no record
     QCOMPARE(sink.columns.size(), input.left(input.indexOf('\r')).count(input.contains(';') ? ';' : ',') + 1);
+}
+
+void LineFormatsTest::readingAlongsideGivesTheSameEvents_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("format");
+    // Long enough for many hand-overs, with refused lines among the records.
+    QByteArray text;
+    QByteArray csv = "Site name,User name,Password\n";
+    for (int i = 0; i < 2000; ++i) {
+        text += i % 7 == 0 ? QByteArray("no delimiter here\n") : "a|Site " + QByteArray::number(i) + "|x\n";
+        csv += "Site " + QByteArray::number(i) + (i % 9 == 0 ? ",\"unclosed\n" : ",u,p\n");
+    }
+    QTest::newRow("text") << text << int(ImportFormat::Text);
+    QTest::newRow("csv") << csv << int(ImportFormat::Csv);
+    QTest::newRow("xml broken in the middle")
+        << QByteArray("<Quillbox><record><sitename>a</sitename></record><record><sitename>b</site></record>")
+        << int(ImportFormat::Xml);
+}
+
+void LineFormatsTest::readingAlongsideGivesTheSameEvents() {
+    QFETCH(QByteArray, file);
+    QFETCH(int, format);
+    RecordingSink direct;
+    RecordingSink alongside;
+    QBuffer one(&file);
+    QBuffer two(&file);
+    QVERIFY(one.open(QIODevice::ReadOnly) && two.open(QIODevice::ReadOnly));
+    const QString refusal = readImport(one, ImportFormat(format), QStringLiteral("Jo"), direct);
+    QCOMPARE(readImportAlongside(two, ImportFormat(format), QStringLiteral("Jo"), alongside), refusal);
+    QCOMPARE(alongside.events, direct.events);
+    QCOMPARE(alongside.columns, direct.columns);
 }
 
 QTEST_GUILESS_MAIN(LineFormatsTest)

@@ -6,6 +6,13 @@
 #include "transfer/TextFormat.h"
 #include "transfer/XmlImport.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 namespace quillbox {
 
 QString readImport(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink) {
@@ -26,6 +33,112 @@ QString readImport(QIODevice& file, ImportFormat format, const QString& owner, I
         break;
     }
     return lines.failure();
+}
+
+} // namespace quillbox
+
+namespace quillbox {
+
+namespace {
+
+// What the reading thread found, handed over in batches.
+struct ReadEvent {
+    enum Kind { Record, Refused, Mapping } kind = Record;
+    SiteRecord values;
+    qsizetype line = 0;
+    QString reason;
+    QStringList columns;
+};
+
+class Handover : public ImportSink {
+public:
+    explicit Handover(bool wantsValues) : m_wantsValues(wantsValues) {}
+
+    // Reading thread.
+    void record(const SiteRecord& values) override { add({ReadEvent::Record, values, 0, {}, {}}); }
+    void refused(qsizetype line, const QString& reason) override {
+        add({ReadEvent::Refused, {}, line, reason, {}});
+    }
+    void mapping(const QStringList& columns) override { add({ReadEvent::Mapping, {}, 0, {}, columns}); }
+    bool wantsValues() const override { return m_wantsValues.load(std::memory_order_relaxed); }
+    void finish() {
+        flush();
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_done = true;
+        m_changed.notify_all();
+    }
+
+    // Calling thread: the next batch, or false when the reader is done and all was taken.
+    bool take(std::vector<ReadEvent>& batch) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_ready.empty() || m_done; });
+        if (m_ready.empty()) {
+            return false;
+        }
+        batch = std::move(m_ready.front());
+        m_ready.pop_front();
+        m_changed.notify_all();
+        return true;
+    }
+    void setWantsValues(bool wanted) { m_wantsValues.store(wanted, std::memory_order_relaxed); }
+
+private:
+    static constexpr size_t batchSize = 256;
+    static constexpr size_t batchesAhead = 16; // bounds the memory a fast reader can take
+
+    void add(ReadEvent event) {
+        m_filling.push_back(std::move(event));
+        if (m_filling.size() >= batchSize) {
+            flush();
+        }
+    }
+    void flush() {
+        if (m_filling.empty()) {
+            return;
+        }
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_ready.size() < batchesAhead; });
+        m_ready.push_back(std::move(m_filling));
+        m_filling = {};
+        m_changed.notify_all();
+    }
+
+    std::atomic<bool> m_wantsValues;
+    std::vector<ReadEvent> m_filling;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<ReadEvent>> m_ready;
+    bool m_done = false;
+};
+
+} // namespace
+
+QString readImportAlongside(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink) {
+    Handover handover(sink.wantsValues());
+    QString refusal;
+    std::thread reader([&] {
+        refusal = readImport(file, format, owner, handover);
+        handover.finish();
+    });
+    std::vector<ReadEvent> batch;
+    while (handover.take(batch)) {
+        for (ReadEvent& event : batch) {
+            switch (event.kind) {
+            case ReadEvent::Record:
+                sink.record(event.values);
+                break;
+            case ReadEvent::Refused:
+                sink.refused(event.line, event.reason);
+                break;
+            case ReadEvent::Mapping:
+                sink.mapping(event.columns);
+                break;
+            }
+        }
+        handover.setWantsValues(sink.wantsValues());
+    }
+    reader.join();
+    return refusal;
 }
 
 } // namespace quillbox

@@ -15,4 +15,9 @@ enum class ImportFormat { Text, Csv, Xml, Bookmarks };
 // nothing. owner: who records of a CSV from another program, or bookmarks, belong to.
 QString readImport(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink);
 
+// The same, with the file read in a thread of its own while the sink takes what was read on the
+// calling thread, in file order: reading and storing overlap. The file is not touched by the
+// calling thread until this returns.
+QString readImportAlongside(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink);
+
 } // namespace quillbox

@@ -87,7 +87,7 @@ void importFile(Program& program, const QString& path, const QString& cannotOpen
         return;
     }
     ImportBatch batch(program);
-    const QString changed = readImport(file, format, owner, batch);
+    const QString changed = readImportAlongside(file, format, owner, batch);
     if (!changed.isEmpty()) {
         batch.abort(changed); // the file changed since the preview: store none of it
     }
