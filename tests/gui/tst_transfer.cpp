@@ -427,6 +427,14 @@ void TransferTest::bookmarksBecomeRecords() {
              QStringLiteral("Site Address"));
     QCOMPARE(scalarQuery(env.state.database, "SELECT sitename FROM quillbox WHERE record=4"),
              QStringLiteral("O'Brien's page"));
+
+    // Imported while masking: the rows hold masks, and show their values once private data is shown.
+    env.state.optShowPrivate = 0;
+    runImport(env, BookmarkPattern, dataFile("bookmarks-chrome.html"));
+    const QStringList masked = env.listRows().last();
+    QCOMPARE(masked.mid(0, 2), (QStringList{"O'Brien's page", "******************************"}));
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::ShowPrivate]);
+    QCOMPARE(env.listRows().last().at(1), QStringLiteral("https://wiki.example/O%27Brien"));
 }
 
 void TransferTest::cancelledPreviewStoresNothing() {

@@ -188,8 +188,26 @@ void Program::resetSearch() {
 }
 
 void Program::maskList(bool show) {
-    // The list holds the values themselves; masking is a matter of how they are shown.
-    m_main->model()->setMasked(!show);
+    // The list holds the values themselves, masked as they are shown; only rows listed during an
+    // import while masking hold masks, and their values are read when they are to be shown.
+    RecordModel* model = m_main->model();
+    if (show) {
+        for (int r : model->rowsHoldingMasks()) {
+            RecordModel::Row cells = model->row(r);
+            Query query(m_state.database, privateColumnsStatement(cells[RecordModel::Record]));
+            if (!query.isValid() || !query.next()) {
+                if (query.failed()) {
+                    showError(m_state.database.errorText());
+                }
+                continue;
+            }
+            for (int c = 0; c < 3; ++c) {
+                cells[static_cast<size_t>(RecordModel::UserName + c)] = sqlReadBack(query.text(c));
+            }
+            model->setRowCells(r, cells, RecordModel::UserName, RecordModel::HomePage);
+        }
+    }
+    model->setMasked(!show);
 }
 
 void Program::showRowSummary() {

@@ -83,9 +83,21 @@ RecordModel::Row& RecordModel::ownRow(int r) {
     int& entry = m_entries[static_cast<size_t>(r)];
     if (entry >= 0) {
         m_own.append(row(r));
+        m_ownMasksOnly.push_back(0);
         entry = -static_cast<int>(m_own.size());
     }
     return m_own[-entry - 1];
+}
+
+QList<int> RecordModel::rowsHoldingMasks() const {
+    QList<int> rows;
+    for (size_t r = 0; r < m_entries.size(); ++r) {
+        const int entry = m_entries[r];
+        if (entry < 0 && m_ownMasksOnly[static_cast<size_t>(-entry - 1)]) {
+            rows.append(static_cast<int>(r));
+        }
+    }
+    return rows;
 }
 
 void RecordModel::setMasked(bool masked) {
@@ -105,6 +117,7 @@ void RecordModel::clear() {
     beginResetModel();
     m_entries.clear();
     m_own.clear();
+    m_ownMasksOnly.clear();
     m_source.reset();
     endResetModel();
 }
@@ -112,6 +125,7 @@ void RecordModel::clear() {
 void RecordModel::setCopyRows(std::shared_ptr<const SearchCopy::Data> source, std::vector<int> slots) {
     beginResetModel();
     m_own.clear();
+    m_ownMasksOnly.clear();
     m_source = std::move(source);
     m_entries = std::move(slots);
     endResetModel();
@@ -121,6 +135,7 @@ void RecordModel::appendRow(Row row) {
     const int r = rowCount();
     beginInsertRows(QModelIndex(), r, r);
     m_own.append(std::move(row));
+    m_ownMasksOnly.push_back(0);
     m_entries.push_back(-static_cast<int>(m_own.size()));
     endInsertRows();
 }
@@ -132,6 +147,9 @@ void RecordModel::setRowCells(int r, const Row& cells, int firstColumn, int last
     Row& own = ownRow(r);
     for (int c = firstColumn; c <= lastColumn; ++c) {
         own[static_cast<size_t>(c)] = cells[static_cast<size_t>(c)];
+    }
+    if (firstColumn <= UserName && lastColumn >= HomePage) {
+        m_ownMasksOnly[static_cast<size_t>(-m_entries[static_cast<size_t>(r)] - 1)] = 0;
     }
     Q_EMIT dataChanged(index(r, firstColumn), index(r, lastColumn), {Qt::DisplayRole});
 }
@@ -212,6 +230,14 @@ void RecordModel::sortRows(int column, int direction) {
     }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+QString SharedCells::mask(const QString& value) {
+    auto it = m_masks.find(value.size());
+    if (it == m_masks.end()) {
+        it = m_masks.insert(value.size(), maskText(value));
+    }
+    return *it;
 }
 
 QString SharedCells::category(const QString& value) {

@@ -46,10 +46,15 @@ public:
 
     // Bulk filling: rows are appended without signals, and the view hears one reset at the end.
     void beginBulk();
-    void appendBulk(Row row) {
+    // masksOnly: the row's user name, password and home page are their masks, not the values
+    // (a long import listed while masking keeps one shared mask per length, not every secret).
+    void appendBulk(Row row, bool masksOnly = false) {
         m_own.append(std::move(row));
+        m_ownMasksOnly.push_back(masksOnly ? 1 : 0);
         m_entries.push_back(-static_cast<int>(m_own.size()));
     }
+    // The rows whose private cells hold masks only; setRowCells() with the values clears that.
+    QList<int> rowsHoldingMasks() const;
     void endBulk();
     bool inBulk() const { return m_bulk; }
 
@@ -72,17 +77,21 @@ private:
     // One per row: a slot of m_source (0 and up), or own row -1-i of m_own.
     std::vector<int> m_entries;
     QList<Row> m_own;
+    std::vector<uint8_t> m_ownMasksOnly; // by own row
     QIcon m_icon;
     bool m_bulk = false;
     bool m_masked = false;
 };
 
-// The categories of a long list repeat: rows filled through this share one copy of each.
+// The cells of a long list repeat: masks of one length, the dozen categories. Rows filled
+// through this share one copy of each, which keeps a list of 100,000 rows small.
 class SharedCells {
 public:
+    QString mask(const QString& value);
     QString category(const QString& value);
 
 private:
+    QHash<qsizetype, QString> m_masks;
     QSet<QString> m_categories;
 };
 

@@ -33,8 +33,15 @@ void ImportBatch::record(const SiteRecord& values) {
             current[k] = values[k];
         }
         current[Col::Record] = number;
-        m_model->appendBulk({values[Col::SiteName], values[Col::UserName], values[Col::Password],
-                             values[Col::HomePage], m_shared.category(values[Col::Category]), number});
+        if (m_model->isMasked()) {
+            m_model->appendBulk({values[Col::SiteName], m_shared.mask(values[Col::UserName]),
+                                 m_shared.mask(values[Col::Password]), m_shared.mask(values[Col::HomePage]),
+                                 m_shared.category(values[Col::Category]), number},
+                                true);
+        } else {
+            m_model->appendBulk({values[Col::SiteName], values[Col::UserName], values[Col::Password],
+                                 values[Col::HomePage], m_shared.category(values[Col::Category]), number});
+        }
     } else if (!m_store.aborted()) {
         error(m_store.lastFailure());
     }
