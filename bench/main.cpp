@@ -9,7 +9,7 @@
 #include "settings/Password.h"
 #include "settings/PasswordWindow.h"
 #include "settings/ProgramSettings.h"
-#include "app/WorkingFolder.h"
+#include "store/WorkingFolder.h"
 #include "store/SearchCopy.h"
 #include "store/SearchQuery.h"
 #include "store/SqlText.h"
@@ -101,8 +101,7 @@ struct Folder {
     explicit Folder(const QList<SiteRecord>& records) {
         QDir::setCurrent(dir.path());
         QDir().mkpath(QStringLiteral("System"));
-        AppState paths;
-        paths.setWorkingFolder(dir.path());
+        const WorkingFolder paths = WorkingFolder::at(dir.path());
         const QString error = sample::writeDatabase(paths.databaseFile, records);
         if (!error.isEmpty()) {
             std::fprintf(stderr, "the sample database could not be written: %s\n", qPrintable(error));
@@ -241,7 +240,7 @@ void transferCases(int size, const QList<SiteRecord>& records, Running& running,
     const char* exportNames[] = {"export to text", "export to CSV", "export to XML"};
     const char* extensions[] = {"txt", "csv", "xml"};
     int rows = 0;
-    const double readFloor = floorMs(running.state.databaseFile, QStringLiteral("SELECT * FROM quillbox"), &rows);
+    const double readFloor = floorMs(running.state.files.databaseFile, QStringLiteral("SELECT * FROM quillbox"), &rows);
     // The imports read the files the exports write.
     const bool importing = wanted("import from CSV") || wanted("import from text") || wanted("import from XML") ||
                            wanted("import from bookmarks");
@@ -490,7 +489,7 @@ int main(int argc, char* argv[]) {
             SearchState search{main->ownerBox()->currentText(), main->categoryBox()->currentText(), c.field,
                                main->searchTypeBox()->currentText(), text};
             int rows = 0;
-            const double floor = floorMs(running.state.databaseFile, searchStatement(search), &rows);
+            const double floor = floorMs(running.state.files.databaseFile, searchStatement(search), &rows);
             if (rows != listed) {
                 std::fprintf(stderr, "row count differs: program %d, SQLite %d\n", listed, rows);
             }

@@ -3,8 +3,8 @@
 #include "Output.h"
 #include "Terminal.h"
 
-#include "app/ProgramText.h"
-#include "app/WorkingFolder.h"
+#include "text/ProgramText.h"
+#include "store/WorkingFolder.h"
 #include "record/RecordForm.h"
 #include "settings/PasswordCheck.h"
 #include "store/Database.h"

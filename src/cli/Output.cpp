@@ -1,6 +1,6 @@
 #include "Output.h"
 
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 #include "store/SearchQuery.h"
 
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 // The command line program run as a user runs it: the real executable on a real working folder,
 // its exit status, its output, and what the database holds afterwards.
-#include "app/WorkingFolder.h"
+#include "store/WorkingFolder.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/PasswordCheck.h"
@@ -394,7 +394,7 @@ void CliTest::searchMatchesWindow() {
     records << makeRecord("Quote", "o'b", "p'w", "", "Fun", "O'Brien")
             << makeRecord("Abc", "x", "p'w", "", "Fun", "o'neil");
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, records);
+    seedDatabase(env.state.files.databaseFile, records);
     QVERIFY(env.start());
 
     QStringList cliArguments{"--password-stdin", "search", "--field", field, "--type", type, text, "--json"};
@@ -429,7 +429,7 @@ void CliTest::searchMatchesWindow() {
         main->searchTypeBox()->setCurrentIndex(static_cast<int>(types.indexOf(type)));
         main->searchText()->setText(text);
         QCoreApplication::sendPostedEvents();
-        env.program->runSearch();
+        env.program->list()->runSearch();
         fromWindow << env.column(RecordModel::Record);
     }
     QVERIFY(!fromWindow.isEmpty() || text == QLatin1String("a_c%e"));
@@ -575,7 +575,7 @@ void CliTest::passwordChangedWhileWindowRuns() {
     QCOMPARE(r.status, 0);
     // The window saves every setting at exit; the password chosen meanwhile stays.
     env.program->shutDown();
-    QVERIFY(checkProgramPassword(env.state.settingsFile, QStringLiteral("New-pass-99")).passed);
+    QVERIFY(checkProgramPassword(env.state.files.settingsFile, QStringLiteral("New-pass-99")).passed);
 }
 
 void CliTest::import_data() {

@@ -1,4 +1,4 @@
-#include "app/Snapping.h"
+#include "geometry/Snapping.h"
 #include "settings/Password.h"
 
 #include <QRegularExpression>

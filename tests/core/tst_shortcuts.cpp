@@ -1,4 +1,4 @@
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 #include "settings/Shortcuts.h"
 
 #include <QtTest>

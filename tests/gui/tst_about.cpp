@@ -25,7 +25,7 @@ void AboutTest::opensWithBannerAndReadOnlyText() {
     TestEnv env;
     QVERIFY(env.start());
     env.program->command(Id::MenuItemOfSlot[Id::Slot::About]);
-    AboutWindow* about = env.program->aboutWindow();
+    AboutWindow* about = env.program->about()->window();
     QVERIFY(about);
     QVERIFY(about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("<°)))o><²³  About Quillbox"));
@@ -36,7 +36,7 @@ void AboutTest::opensWithBannerAndReadOnlyText() {
     QVERIFY(text->isReadOnly());
     QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByMouse);
     QVERIFY(text->toPlainText().contains("SQLite"));
-    QCOMPARE(env.state.secondaryWindowOpen, 0);
+    QVERIFY(!env.program->guard().isOpen());
     // Typing changes nothing.
     const QString before = text->toPlainText();
     QTest::keyClicks(text, "xyz");
@@ -53,14 +53,14 @@ void AboutTest::isNotGuardedAndLeavesTheGuardAlone() {
     QFETCH(bool, escape);
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "ann", "pw", "", "Money", "Home")});
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "pw", "", "Money", "Home")});
     QVERIFY(env.start());
     env.main()->selectRow(0);
     env.program->command(Id::MenuItemOfSlot[Id::Slot::EditRecord]);
-    QVERIFY(env.program->dataForm());
+    QVERIFY(env.program->dataForms()->window());
 
     env.program->command(Id::MenuItemOfSlot[Id::Slot::About]);
-    QPointer<AboutWindow> about = env.program->aboutWindow();
+    QPointer<AboutWindow> about = env.program->about()->window();
     QVERIFY(about);
     if (escape) {
         QVERIFY(QTest::qWaitForWindowActive(about));
@@ -68,22 +68,22 @@ void AboutTest::isNotGuardedAndLeavesTheGuardAlone() {
     } else {
         about->windowHandle()->close();
     }
-    QTRY_VERIFY(!env.program->aboutWindow());
+    QTRY_VERIFY(!env.program->about()->window());
     QTRY_VERIFY(!about);
 
     // The data form is still open, still guarded, and still saves its own record.
-    QVERIFY(env.program->dataForm());
-    QCOMPARE(env.state.secondaryWindowOpen, 1);
-    QCOMPARE(env.state.editedRecord, QStringLiteral("1"));
+    QVERIFY(env.program->dataForms()->window());
+    QVERIFY(env.program->guard().isOpen());
+    QCOMPARE(env.program->dataForms()->editedRecord(), QStringLiteral("1"));
     env.program->command(Id::MenuItemOfSlot[Id::Slot::AddRecord]);
     QCOMPARE(env.main()->message(), QStringLiteral("Error: The [Edit Old Site] window is still open."));
-    env.program->dataForm()->valueBox(Col::SiteName)->setEditText("Big Bank");
+    env.program->dataForms()->window()->valueBox(Col::SiteName)->setEditText("Big Bank");
     env.program->dispatch(Id::Window::DataForm, Id::DataForm::Save, Notify::Command, 0);
-    QVERIFY(!env.program->dataForm());
+    QVERIFY(!env.program->dataForms()->window());
     QCOMPARE(env.column(0), QStringList{"Big Bank"});
 
     env.program->command(Id::MenuItemOfSlot[Id::Slot::About]);
-    QVERIFY(env.program->aboutWindow());
+    QVERIFY(env.program->about()->window());
 }
 
 QTEST_MAIN(AboutTest)

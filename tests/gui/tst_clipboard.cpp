@@ -25,13 +25,13 @@ bool startWithLogins(TestEnv& env, int clearSeconds = 30, int clearing = 1) {
     ProgramSettings saved = defaultSettings();
     saved.clipboardSeconds = clearSeconds;
     saved.optClearClipboard = clearing;
-    if (!saveSettings(env.state.settingsFile, saved).ok) {
+    if (!saveSettings(env.state.files.settingsFile, saved).ok) {
         return false;
     }
     SiteRecord licence = makeRecord("Licence", "Ann Smith", "ABCD-1234", "", "Software", "Ann");
     licence[Col::UserNameLabel] = "Licensee";
     licence[Col::PasswordLabel] = "Serial key";
-    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "ann", "pw'1", "", "Money", "Ann"), licence,
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "pw'1", "", "Money", "Ann"), licence,
                                           makeRecord("Mail", "", "s3cret", "", "Work", "Ann")});
     return env.start();
 }
@@ -144,7 +144,7 @@ void ClipboardTest::clearedOnlyWhenUnchanged() {
     env.main()->selectRow(0);
     give(env, slot, Way::Menu);
     QVERIFY(!clipboard()->text().isEmpty());
-    ClipboardKeeper* keeper = env.program->clipboardKeeper();
+    ClipboardKeeper* keeper = &env.program->clipboard();
     QCOMPARE(keeper->isPending(), clearing == 1);
     if (!copiedSince.isEmpty()) {
         clipboard()->setText(copiedSince);

@@ -37,12 +37,12 @@ QList<SiteRecord> fourRecords() {
 
 bool startWith(TestEnv& env, const QList<SiteRecord>& records) {
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, records);
+    seedDatabase(env.state.files.databaseFile, records);
     return env.start();
 }
 
 DataForm* form(TestEnv& env) {
-    return env.program->dataForm();
+    return env.program->dataForms()->window();
 }
 QComboBox* box(TestEnv& env, int column) {
     return form(env)->valueBox(column);
@@ -122,8 +122,8 @@ void DataFormTest::addOpensEmptyWithNextNumberAndValueLists() {
     env.program->command(Id::MenuItemOfSlot[Id::Slot::AddRecord]);
 
     QVERIFY(form(env));
-    QCOMPARE(env.state.secondaryWindowOpen, 1);
-    QCOMPARE(env.state.secondaryCaption, QStringLiteral("Add New Site"));
+    QVERIFY(env.program->guard().isOpen());
+    QCOMPARE(env.program->guard().caption(), QStringLiteral("Add New Site"));
     QCOMPARE(form(env)->windowTitle(), addTitle);
     QCOMPARE(env.main()->message(), "Info: " + addTitle);
     QCOMPARE(form(env)->recordNumberField()->text(), QStringLiteral("4"));
@@ -159,7 +159,7 @@ void DataFormTest::newRecordOfAnotherOwnerBecomesLastRow() {
     formEvent(env, Id::DataForm::Save);
 
     QVERIFY(!form(env));
-    QCOMPARE(env.state.secondaryWindowOpen, 0);
+    QVERIFY(!env.program->guard().isOpen());
     QVERIFY(env.boxes.isEmpty());
     QList<QStringList> expected = before;
     expected << QStringList{"My New Game", "", "****", "", "Games", "5"};
@@ -169,7 +169,7 @@ void DataFormTest::newRecordOfAnotherOwnerBecomesLastRow() {
     QCOMPARE(items(env.main()->ownerBox()), (QStringList{"Home", "New York", "Zoe"}));
     QCOMPARE(items(env.main()->categoryBox()), (QStringList{"All Categories", "Games"}));
     QCOMPARE(env.main()->categoryBox()->currentText(), QStringLiteral("Games"));
-    QCOMPARE(env.state.lastOwner, QStringLiteral("New York"));
+    QCOMPARE(env.state.settings.lastOwner, QStringLiteral("New York"));
     const SiteRecord saved = stored(env, "5");
     QCOMPARE(saved[Col::SiteNameLabel], QStringLiteral("Site name"));
     QCOMPARE(saved[Col::SiteName], QStringLiteral("My New Game"));
@@ -244,10 +244,10 @@ void DataFormTest::editLoadsEveryFieldAndEmptiedFieldsAreWritten() {
     TestEnv env;
     QVERIFY(startWith(env, fourRecords()));
     editRow(env, 0);
-    QCOMPARE(env.state.secondaryCaption, QStringLiteral("Edit Old Site"));
+    QCOMPARE(env.program->guard().caption(), QStringLiteral("Edit Old Site"));
     QCOMPARE(form(env)->windowTitle(), editTitle);
-    QCOMPARE(env.state.editedRow, 0);
-    QCOMPARE(env.state.editedRecord, QStringLiteral("1"));
+    QCOMPARE(env.program->dataForms()->editedRow(), 0);
+    QCOMPARE(env.program->dataForms()->editedRecord(), QStringLiteral("1"));
     SiteRecord loaded = form(env)->typedRecord();
     loaded[Col::Record] = "1";
     SiteRecord expected = fourRecords()[0];
@@ -294,8 +294,8 @@ void DataFormTest::guardKeepsTheEditedRecord() {
     QCOMPARE(env.main()->message(), QStringLiteral("Error: The [Edit Old Site] window is still open."));
     env.program->command(Id::MenuItemOfSlot[Id::Slot::CopyToOwner]);
     QCOMPARE(env.main()->message(), QStringLiteral("Error: The [Edit Old Site] window is still open."));
-    QCOMPARE(env.state.editedRow, 0);
-    QCOMPARE(env.state.editedRecord, QStringLiteral("1"));
+    QCOMPARE(env.program->dataForms()->editedRow(), 0);
+    QCOMPARE(env.program->dataForms()->editedRecord(), QStringLiteral("1"));
     QCOMPARE(box(env, Col::SiteName)->currentText(), QStringLiteral("Bank"));
 
     type(box(env, Col::SiteName), "Big Bank");
@@ -333,9 +333,9 @@ void DataFormTest::closingReselectsEditedRow() {
         open->windowHandle()->close();
     }
     QTRY_VERIFY(!form(env));
-    QCOMPARE(env.state.secondaryWindowOpen, 0);
-    QCOMPARE(env.state.editedRow, -1);
-    QVERIFY(env.state.editedRecord.isEmpty());
+    QVERIFY(!env.program->guard().isOpen());
+    QCOMPARE(env.program->dataForms()->editedRow(), -1);
+    QVERIFY(env.program->dataForms()->editedRecord().isEmpty());
     QCOMPARE(env.main()->currentRow(), 2);
     QCOMPARE(env.main()->selectedRows(), QList<int>{2});
     QCOMPARE(stored(env, "3")[Col::SiteName], QStringLiteral("Shop")); // nothing saved
@@ -369,15 +369,15 @@ void DataFormTest::labelEditorDropsUnconfirmedEdit() {
     QTest::mouseClick(static_cast<QWidget*>(form(env)->gadget(154)), Qt::LeftButton);
     QVERIFY(userLabel->isVisible());
     QCOMPARE(userLabel->text(), QStringLiteral("User name"));
-    QCOMPARE(env.state.labelEditGadget, 153);
+    QCOMPARE(env.program->dataForms()->labelEditGadget(), 153);
     QCOMPARE(editor->currentText(), QStringLiteral("Password"));
     type(editor, "pin code");
     QCOMPARE(editor->currentText(), QStringLiteral("Pin Code"));
     QTest::keyClick(editor->lineEdit(), Qt::Key_Return);
     QVERIFY(!editor->isVisible());
     QCOMPARE(form(env)->label(Col::PasswordLabel)->text(), QStringLiteral("Pin Code"));
-    QCOMPARE(env.state.labelEditActive, 0);
-    QCOMPARE(env.state.labelEditGadget, -1);
+    QVERIFY(!env.program->dataForms()->labelEditActive());
+    QCOMPARE(env.program->dataForms()->labelEditGadget(), -1);
     QCOMPARE(stored(env, "1")[Col::PasswordLabel], QStringLiteral("Password")); // not before saving
 
     QTest::mouseClick(form(env)->labelButtonsSwitch(), Qt::LeftButton, {}, QPoint(5, 10));
@@ -425,7 +425,7 @@ void DataFormTest::clearKeepsTheMode() {
     QVERIFY(cleared[Col::SiteName].isEmpty());
     QVERIFY(cleared[Col::Owner].isEmpty());
     QCOMPARE(form(env)->recordNumberField()->text(), QStringLiteral("2"));
-    QCOMPARE(env.state.secondaryCaption, QStringLiteral("Edit Old Site"));
+    QCOMPARE(env.program->guard().caption(), QStringLiteral("Edit Old Site"));
     type(box(env, Col::SiteName), "Post");
     type(box(env, Col::Category), "Work");
     type(box(env, Col::Owner), "Home");
@@ -462,7 +462,7 @@ void DataFormTest::refusedSaveKeepsTyping() {
 
     QCOMPARE(env.main()->message(), QStringLiteral("Error: the disk is full"));
     QVERIFY(form(env));
-    QCOMPARE(env.state.secondaryWindowOpen, 1);
+    QVERIFY(env.program->guard().isOpen());
     QCOMPARE(box(env, Col::SiteName)->currentText(), QStringLiteral("Kept"));
     QCOMPARE(form(env)->notes()->toPlainText(), QStringLiteral("typed notes"));
     QCOMPARE(env.listRows(), before);
@@ -534,7 +534,7 @@ void DataFormTest::copyToNewOwnerStartsFromSelectedRecord() {
     env.main()->selectRow(0);
     env.program->command(Id::PopupItemOfSlot[Id::Slot::CopyToOwner]);
     QVERIFY(form(env));
-    QCOMPARE(env.state.secondaryCaption, QStringLiteral("Add New Site"));
+    QCOMPARE(env.program->guard().caption(), QStringLiteral("Add New Site"));
     QCOMPARE(form(env)->windowTitle(), addTitle);
     QCOMPARE(form(env)->recordNumberField()->text(), QStringLiteral("5"));
     QCOMPARE(box(env, Col::SiteName)->currentText(), QStringLiteral("Bank"));

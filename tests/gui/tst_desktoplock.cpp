@@ -103,14 +103,14 @@ void DesktopLockTest::signalsLock() {
     m_sessionMarker = m_systemMarker = -1;
     QTRY_VERIFY_WITH_TIMEOUT((mark(0), m_sessionMarker == 0 && m_systemMarker == 0), 10000);
 
-    QSignalSpy wanted(env.program->sessionSignals(), &SessionSignals::lockWanted);
+    QSignalSpy wanted(env.program->security().sessionSignals(), &SessionSignals::lockWanted);
     QDBusMessage signal = QDBusMessage::createSignal(path, interface, member);
     signal << argument;
     QVERIFY(desktop.send(signal));
     QVERIFY(mark(1));
     QTRY_VERIFY_WITH_TIMEOUT(m_sessionMarker == 1 && m_systemMarker == 1, 10000);
     QCOMPARE(wanted.size(), locks ? 1 : 0);
-    QCOMPARE(env.state.locked, locks ? 1 : 0);
+    QCOMPARE(env.program->security().isLocked(), locks);
     QCOMPARE(env.main()->isVisible(), !locks);
     QDBusConnection::sessionBus().disconnect(QString(), markerPath, markerInterface, "Marker", this,
                                              SLOT(sessionMarker(int)));

@@ -84,7 +84,7 @@ void FailedWritesTest::lockedDatabaseChangesNothing() {
 
     // Another program reads the file and keeps its read transaction open.
     Database reader;
-    QVERIFY(reader.open(env.state.databaseFile));
+    QVERIFY(reader.open(env.state.files.databaseFile));
     QVERIFY(reader.execute(QStringLiteral("BEGIN; SELECT count(*) FROM quillbox;")));
     env.filterAnswers << 0;
     env.fileAnswers << file;
@@ -210,8 +210,8 @@ void FailedWritesTest::fingerprintThatCannotBeStored() {
     QVERIFY2(env.boxes.value(0).text.contains(QStringLiteral("No space left on device")),
              qPrintable(env.boxes.value(0).text));
     disk.release();
-    QVERIFY(env.state.passwordFingerprint.isEmpty());
-    QCOMPARE(readSetting(env.state.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint), QString());
+    QVERIFY(env.state.settings.passwordFingerprint.isEmpty());
+    QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint), QString());
 }
 
 QTEST_MAIN(FailedWritesTest)

@@ -1,6 +1,6 @@
 // Locking by itself when nobody uses the program. The buses are pointed at nothing here, as on a
 // machine without a desktop: the program must neither complain nor lock for that.
-#include "app/IdleWatch.h"
+#include "settings/IdleWatch.h"
 #include "mainwindow/MainWindow.h"
 #include "support/TestEnv.h"
 
@@ -54,7 +54,7 @@ void IdleLockTest::locksWhenIdle() {
     QFETCH(int, earliest);
     TestEnv env;
     QVERIFY(env.start());
-    IdleWatch* watch = env.program->idleWatch();
+    IdleWatch* watch = env.program->security().idleWatch();
     QCOMPARE(watch->timeout(), 10 * 60 * 1000); // the default: ten minutes
     QElapsedTimer clock;
     clock.start();
@@ -74,14 +74,14 @@ void IdleLockTest::locksWhenIdle() {
     }
     if (earliest < 0) {
         QTest::qWait(500);
-        QCOMPARE(env.state.locked, 0);
+        QVERIFY(!env.program->security().isLocked());
         QVERIFY(env.main()->isVisible());
         return;
     }
-    QTRY_COMPARE_WITH_TIMEOUT(env.state.locked, 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(env.program->security().isLocked(), 10000);
     QVERIFY2(clock.elapsed() >= earliest, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!env.main()->isVisible());
-    QCOMPARE(env.state.inTray, 1);
+    QVERIFY(env.program->security().isInTray());
 }
 
 QTEST_MAIN(IdleLockTest)

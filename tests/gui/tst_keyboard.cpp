@@ -25,7 +25,7 @@ namespace {
 
 bool startWithThree(TestEnv& env) {
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "ann", "secret", "", "Money", "Home"),
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "secret", "", "Money", "Home"),
                                           makeRecord("Mail", "bob", "pw", "", "Work", "Home"),
                                           makeRecord("Shop", "cy", "pw2", "", "Money", "Home")});
     return env.start();
@@ -45,7 +45,7 @@ void press(QWidget* widget, Qt::Key key) {
 }
 
 QComboBox* formBox(TestEnv& env, int column) {
-    return env.program->dataForm()->valueBox(column);
+    return env.program->dataForms()->window()->valueBox(column);
 }
 
 // The contrast ratio between the background (the commonest colour) and the pixel that stands out
@@ -111,7 +111,7 @@ void KeyboardTest::escapeClosesAnOpenListOnly() {
     TestEnv env;
     QVERIFY(startWithThree(env));
     command(env, Id::Slot::AddRecord);
-    DataForm* form = env.program->dataForm();
+    DataForm* form = env.program->dataForms()->window();
     QVERIFY(form);
     QTest::keyClicks(formBox(env, Col::SiteName)->lineEdit(), "Typed");
     QComboBox* box = formBox(env, Col::Category);
@@ -127,12 +127,12 @@ void KeyboardTest::escapeClosesAnOpenListOnly() {
     QVERIFY(popup);
     press(box->view(), Qt::Key_Escape);
     QVERIFY(!box->view()->isVisible());
-    QCOMPARE(env.program->dataForm(), form);
+    QCOMPARE(env.program->dataForms()->window(), form);
     if (labelEditor) {
         // A second Escape leaves the label editor and still not the form.
         press(box->lineEdit(), Qt::Key_Escape);
         QVERIFY(!box->isVisible());
-        QCOMPARE(env.program->dataForm(), form);
+        QCOMPARE(env.program->dataForms()->window(), form);
     }
     QCOMPARE(formBox(env, Col::SiteName)->currentText(), QStringLiteral("Typed"));
     QVERIFY(env.questions.isEmpty());
@@ -159,14 +159,14 @@ void KeyboardTest::unsavedEditsAreAskedFor() {
     TestEnv env;
     QVERIFY(startWithThree(env));
     command(env, Id::Slot::AddRecord);
-    DataForm* form = env.program->dataForm();
+    DataForm* form = env.program->dataForms()->window();
     // Nothing typed yet: leaving asks nothing.
     press(formBox(env, Col::SiteName)->lineEdit(), Qt::Key_Escape);
-    QVERIFY(!env.program->dataForm());
+    QVERIFY(!env.program->dataForms()->window());
     QVERIFY(env.questions.isEmpty());
 
     command(env, Id::Slot::AddRecord);
-    form = env.program->dataForm();
+    form = env.program->dataForms()->window();
     QTest::keyClicks(formBox(env, Col::SiteName)->lineEdit(), "New");
     formBox(env, Col::Category)->setEditText("Cat");
     formBox(env, Col::Owner)->setEditText("Home");
@@ -179,10 +179,10 @@ void KeyboardTest::unsavedEditsAreAskedFor() {
         command(env, Id::Slot::Exit);
     }
     QCOMPARE(env.questions.size(), 1);
-    QCOMPARE(bool(env.program->dataForm()), formOpen);
+    QCOMPARE(bool(env.program->dataForms()->window()), formOpen);
     QCOMPARE(scalarQuery(env.state.database, "SELECT count(*) FROM quillbox").toInt(), stored);
     // The program goes on while the form stays; otherwise Alt+X ends it.
-    QCOMPARE(env.state.quitRequested, how == 2 && !formOpen ? 1 : 0);
+    QCOMPARE(env.program->quitRequested(), how == 2 && !formOpen);
 }
 
 void KeyboardTest::savedRecordIsTheSelectedRow() {
@@ -194,7 +194,7 @@ void KeyboardTest::savedRecordIsTheSelectedRow() {
     formBox(env, Col::Category)->setEditText("Cat");
     formBox(env, Col::Owner)->setEditText("Home");
     env.program->dispatch(Id::Window::DataForm, Id::DataForm::Save, Notify::Command, 0);
-    QVERIFY(!env.program->dataForm());
+    QVERIFY(!env.program->dataForms()->window());
     const int row = env.main()->currentRow();
     QCOMPARE(env.main()->model()->cell(row, RecordModel::SiteName), QStringLiteral("Zebra"));
     QCOMPARE(env.main()->selectedRows(), QList<int>{row});
@@ -205,13 +205,13 @@ void KeyboardTest::noRowActsWithoutASelection() {
     QVERIFY(startWithThree(env));
     command(env, Id::Slot::AddRecord);
     press(formBox(env, Col::SiteName)->lineEdit(), Qt::Key_Escape);
-    QVERIFY(!env.program->dataForm());
+    QVERIFY(!env.program->dataForms()->window());
     // The list has the focus and nothing selected: Return edits nothing.
     env.main()->recordList()->setFocus();
     QCOMPARE(env.main()->selectedRows(), QList<int>());
     QCOMPARE(env.main()->currentRow(), -1);
     command(env, Id::Slot::EditRecord);
-    QVERIFY(!env.program->dataForm());
+    QVERIFY(!env.program->dataForms()->window());
     QCOMPARE(env.main()->message(), QStringLiteral("Info: There is no site/software selected to edit."));
 }
 
@@ -228,7 +228,7 @@ void KeyboardTest::returnInAMainListChoosesOnly() {
     press(field->view(), Qt::Key_Down);
     press(field->view(), Qt::Key_Return);
     QVERIFY(!env.main()->message().isEmpty());
-    QVERIFY(!env.program->dataForm());
+    QVERIFY(!env.program->dataForms()->window());
     QCOMPARE(field->currentIndex(), 1);
     QVERIFY2(!env.main()->message().contains(QStringLiteral("selected to edit")), qPrintable(env.main()->message()));
 }
@@ -319,8 +319,8 @@ void KeyboardTest::readableUnderADarkTheme() {
                                                       {"record list", main->recordList()->viewport()},
                                                       {"status line", main->statusBar()},
                                                       {"form value box", formBox(env, Col::SiteName)},
-                                                      {"form notes", env.program->dataForm()->notes()}};
-    env.program->dataForm()->notes()->setPlainText("Notes");
+                                                      {"form notes", env.program->dataForms()->window()->notes()}};
+    env.program->dataForms()->window()->notes()->setPlainText("Notes");
     for (const auto& [name, widget] : gadgets) {
         const double contrast = textContrast(widget);
         QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1: contrast %2").arg(name).arg(contrast)));

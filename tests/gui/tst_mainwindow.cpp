@@ -27,12 +27,12 @@ QList<SiteRecord> sampleRecords() {
 // A started program over the sample records, owner Home, everything listed.
 void startWithSamples(TestEnv& env, int showPrivate = 0) {
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, sampleRecords());
+    seedDatabase(env.state.files.databaseFile, sampleRecords());
     QDir().mkpath(env.path("System"));
     ProgramSettings s = defaultSettings();
     s.optShowPrivate = showPrivate;
     s.optFading = 0;
-    QVERIFY(saveSettings(env.state.settingsFile, s).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, s).ok);
     QVERIFY(env.start());
 }
 } // namespace
@@ -209,7 +209,7 @@ void MainWindowTest::rowSummaryOnCurrentRowChange() {
     env.state.setWorkingFolder(env.path());
     SiteRecord r = makeRecord("Mail", "u", "p", "", "Work", "Home");
     r[Col::SiteNameLabel] = "Software";
-    seedDatabase(env.state.databaseFile, {r, makeRecord("Zed", "", "", "", "Work", "Home")});
+    seedDatabase(env.state.files.databaseFile, {r, makeRecord("Zed", "", "", "", "Work", "Home")});
     QVERIFY(env.start());
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Quillbox is ready to work."));
     env.main()->selectRow(1);
@@ -225,7 +225,7 @@ void MainWindowTest::rowSummaryOnCurrentRowChange() {
 void MainWindowTest::showPrivateToggleMasksAndUnmasks() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, {makeRecord("A", "abc", "it''s", "", "C", "O")});
+    seedDatabase(env.state.files.databaseFile, {makeRecord("A", "abc", "it''s", "", "C", "O")});
     QVERIFY(env.start());
     QCOMPARE(env.listRows().first().mid(1, 3), (QStringList{"***", "****", ""}));
     env.program->command(Id::MenuItemOfSlot[Id::Slot::ShowPrivate]);
@@ -256,13 +256,13 @@ void MainWindowTest::optionToggleSavesAndTicks() {
     TestEnv env;
     QVERIFY(env.start());
     QVERIFY(env.main()->menuAction(slot)->isChecked());
-    QFile::remove(env.state.settingsFile); // recreated whole by the save
+    QFile::remove(env.state.files.settingsFile); // recreated whole by the save
     env.program->command(Id::PopupItemOfSlot[slot]);
     QCOMPARE(env.main()->message(), "Info: " + offMessage);
     QVERIFY(!env.main()->menuAction(slot)->isChecked());
     QVERIFY(!env.main()->popupAction(slot)->isChecked());
-    QCOMPARE(readSetting(env.state.settingsFile, "Program Options", key), QStringLiteral("0"));
-    QCOMPARE(readSetting(env.state.settingsFile, "Keyboard Shortcuts", "Show Help"), QStringLiteral("262216"));
+    QCOMPARE(readSetting(env.state.files.settingsFile, "Program Options", key), QStringLiteral("0"));
+    QCOMPARE(readSetting(env.state.files.settingsFile, "Keyboard Shortcuts", "Show Help"), QStringLiteral("262216"));
 }
 
 void MainWindowTest::optionHeldAsTwoIsLeftAlone() {
@@ -271,12 +271,12 @@ void MainWindowTest::optionHeldAsTwoIsLeftAlone() {
     QDir().mkpath(env.path("System"));
     ProgramSettings s = defaultSettings();
     s.optSnap = 2;
-    QVERIFY(saveSettings(env.state.settingsFile, s).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, s).ok);
     QVERIFY(env.start());
     env.program->command(Id::MenuItemOfSlot[Id::Slot::Snap]);
-    QCOMPARE(env.state.optSnap, 2);
+    QCOMPARE(env.state.settings.optSnap, 2);
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Quillbox is ready to work."));
-    QCOMPARE(readSetting(env.state.settingsFile, "Program Options", "Screen snap On or Off"), QStringLiteral("2"));
+    QCOMPARE(readSetting(env.state.files.settingsFile, "Program Options", "Screen snap On or Off"), QStringLiteral("2"));
 }
 
 void MainWindowTest::shortcutsWorkFromSearchBox() {
@@ -291,7 +291,7 @@ void MainWindowTest::shortcutsWorkFromSearchBox() {
     QCOMPARE(env.main()->selectedRows().size(), 3);
     search->setFocus();
     QTest::keyClick(search, Qt::Key_P, Qt::AltModifier); // show private data
-    QCOMPARE(env.state.optShowPrivate, 1);
+    QCOMPARE(env.state.settings.optShowPrivate, 1);
     search->setFocus();
     QTest::keyClick(search, Qt::Key_R, Qt::AltModifier); // reset fields
     QCOMPARE(env.main()->message(), QStringLiteral("Info: mail"));
@@ -300,7 +300,7 @@ void MainWindowTest::shortcutsWorkFromSearchBox() {
     QTest::keyClick(search, Qt::Key_D, Qt::ControlModifier); // delete, not the box's delete-a-character
     QCOMPARE(env.column(0), (QStringList{"Candy", "mail"}));
     QTest::keyClick(search, Qt::Key_X, Qt::AltModifier);
-    QCOMPARE(env.state.quitRequested, 1);
+    QVERIFY(env.program->quitRequested());
 }
 
 void MainWindowTest::menusCarryShortcutTexts() {
@@ -308,7 +308,7 @@ void MainWindowTest::menusCarryShortcutTexts() {
     QVERIFY(env.start());
     QCOMPARE(env.main()->menuAction(0)->text(), QStringLiteral("Exit Quillbox v2.00\tAlt +X"));
     QCOMPARE(env.main()->popupAction(Id::Slot::PrintRecords)->text(), QStringLiteral("Print selected record\tCtrl +P"));
-    env.state.shortcutCodes[0] = 0x30000 + 0x51;
+    env.state.settings.shortcutCodes[0] = 0x30000 + 0x51;
     env.main()->refreshMenuTexts();
     QCOMPARE(env.main()->popupAction(0)->text(), QStringLiteral("Exit Quillbox v2.00\tCtrl +Shift +Q"));
     QCOMPARE(env.main()->popupMenu()->actions().size(), 24 + 5); // 24 commands, 5 separators
@@ -319,10 +319,10 @@ void MainWindowTest::minimiseHidesToTrayAndIconRestores() {
     TestEnv env;
     QVERIFY(env.start());
     env.program->dispatch(Id::Window::Main, Id::Window::Main, Notify::Minimized);
-    QCOMPARE(env.state.inTray, 1);
+    QVERIFY(env.program->security().isInTray());
     QVERIFY(!env.main()->isVisible());
     env.program->dispatch(Id::Window::Main, Id::Main::TrayIcon, Notify::TrayClick);
-    QCOMPARE(env.state.inTray, 0);
+    QVERIFY(!env.program->security().isInTray());
     QVERIFY(env.main()->isVisible());
 }
 
@@ -331,7 +331,7 @@ void MainWindowTest::minimiseWithoutTrayStaysMinimised() {
     env.trayAvailable = false;
     QVERIFY(env.start());
     env.program->dispatch(Id::Window::Main, Id::Window::Main, Notify::Minimized);
-    QCOMPARE(env.state.inTray, 0);
+    QVERIFY(!env.program->security().isInTray());
     QVERIFY(env.main()->isVisible());
 }
 
@@ -341,7 +341,7 @@ void MainWindowTest::closeBoxEndsProgram() {
     QSignalSpy finished(env.program.get(), &Program::finished);
     env.main()->close();
     QCOMPARE(finished.size(), 1);
-    QVERIFY(QFile::exists(env.state.databaseFile + ".Tue"));
+    QVERIFY(QFile::exists(env.state.files.databaseFile + ".Tue"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,7 +1,8 @@
 #include "app/BalloonTips.h"
-#include "app/IdleWatch.h"
+#include "settings/IdleWatch.h"
 #include "app/Ids.h"
-#include "app/ProgramText.h"
+#include "dataform/DataForm.h"
+#include "text/ProgramText.h"
 #include "app/WindowSnapper.h"
 #include "mainwindow/MainWindow.h"
 #include "settings/ProgramSettings.h"
@@ -41,7 +42,7 @@ void startWithOption(TestEnv& env, int slot, int value) {
     const std::array<int*, 5> options{&saved.optToolTips, &saved.optFading, &saved.optSnap, &saved.optShowPrivate,
                                       &saved.optTitleClock};
     *options[static_cast<size_t>(slot - Id::Slot::ToolTips)] = value;
-    QVERIFY(saveSettings(env.state.settingsFile, saved).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
     QVERIFY(env.start());
 }
 
@@ -101,14 +102,14 @@ void OptionsTest::toggle() {
     startWithOption(env, slot, stored);
     QCOMPARE(env.main()->menuAction(slot)->isChecked(), stored == 1);
     // Saved even when nothing changes: a missing file comes back with every entry.
-    QVERIFY(QFile::remove(env.state.settingsFile));
+    QVERIFY(QFile::remove(env.state.files.settingsFile));
     env.program->command(commandNumber(slot, way));
-    QCOMPARE(env.program->optionValue(slot), expected);
+    QCOMPARE(env.program->options()->optionValue(slot), expected);
     QCOMPARE(env.main()->message(), message.isEmpty() ? QStringLiteral("Info: Quillbox is ready to work.") : message);
-    QCOMPARE(readSetting(env.state.settingsFile, SettingsKey::ProgramOptions,
+    QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::ProgramOptions,
                          QString::fromLatin1(optionKeys[slot - Id::Slot::ToolTips])),
              QString::number(expected));
-    QCOMPARE(readSetting(env.state.settingsFile, SettingsKey::KeyboardShortcuts, QStringLiteral("Show Help")),
+    QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::KeyboardShortcuts, QStringLiteral("Show Help")),
              QStringLiteral("262216"));
     QCOMPARE(env.main()->menuAction(slot)->isChecked(), expected == 1);
     QCOMPARE(env.main()->popupAction(slot)->isChecked(), expected == 1);
@@ -117,7 +118,7 @@ void OptionsTest::toggle() {
 void OptionsTest::showPrivateUnmasksTheList() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "ann", "s3cret", "", "Money", "Home")});
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "s3cret", "", "Money", "Home")});
     QVERIFY(env.start());
     QCOMPARE(env.listRows().value(0).mid(1, 2), (QStringList{"***", "******"}));
     env.program->command(commandNumber(Id::Slot::ShowPrivate, Way::Shortcut));
@@ -129,7 +130,7 @@ void OptionsTest::showPrivateUnmasksTheList() {
 void OptionsTest::mainToolTipsFollowTheOption() {
     TestEnv env;
     QVERIFY(env.start());
-    BalloonTips* tips = env.program->toolTips();
+    BalloonTips* tips = &env.program->toolTips();
     QCOMPARE(tips->count(Id::Window::Main), 10); // five gadgets, five menu entries
     QCOMPARE(tips->text(Id::Window::Main, Id::Main::SearchText),
              QStringLiteral("Start typing your search string and matches will be instant if found."));
@@ -180,10 +181,11 @@ void OptionsTest::mainToolTipsFollowTheOption() {
 void OptionsTest::formToolTipsOutliveTheOptionAndComeBackOnReopen() {
     TestEnv env;
     QVERIFY(env.start());
-    BalloonTips* tips = env.program->toolTips();
+    BalloonTips* tips = &env.program->toolTips();
     auto install = [&env](QWidget* form) {
         const QList<QLineEdit*> fields = form->findChildren<QLineEdit*>();
-        env.program->installFormToolTips(Id::Window::DataForm, {{165, fields.at(0)}, {167, fields.at(1)}, {999, form}});
+        env.program->toolTips().installAll(Id::Window::DataForm, DataForm::toolTips(),
+                                           {{165, fields.at(0)}, {167, fields.at(1)}, {999, form}});
     };
     auto openForm = [&install] {
         auto* form = new QWidget;
@@ -312,13 +314,13 @@ void OptionsTest::valueOptions() {
     QCOMPARE(env.main()->message(), message.isEmpty() ? QStringLiteral("Info: Quillbox is ready to work.") : message);
     QCOMPARE(action->text(), entry);
     QCOMPARE(action->isChecked(), item == Id::ClearClipboardItem && expected[0] == 1);
-    QCOMPARE((QList<int>{env.state.optClearClipboard, env.state.clipboardSeconds, env.state.idleLockMinutes}),
+    QCOMPARE((QList<int>{env.state.settings.optClearClipboard, env.state.settings.clipboardSeconds, env.state.settings.idleLockMinutes}),
              expected);
     ProgramSettings saved;
-    QVERIFY(loadSettings(env.state.settingsFile, saved).ok);
+    QVERIFY(loadSettings(env.state.files.settingsFile, saved).ok);
     QCOMPARE((QList<int>{saved.optClearClipboard, saved.clipboardSeconds, saved.idleLockMinutes}), expected);
-    QCOMPARE(env.program->idleWatch()->timeout(), expected[2] * 60 * 1000);
-    QCOMPARE(env.program->idleWatch()->isArmed(), expected[2] > 0);
+    QCOMPARE(env.program->security().idleWatch()->timeout(), expected[2] * 60 * 1000);
+    QCOMPARE(env.program->security().idleWatch()->isArmed(), expected[2] > 0);
 }
 
 QTEST_MAIN(OptionsTest)

@@ -27,7 +27,7 @@ const QString PasswordEmpty = QStringLiteral("The password field must not be emp
 const QString PasswordWrong = QStringLiteral("The passwords do not match.\n\r\n\rTry again.");
 
 QString storedFingerprint(const TestEnv& env) {
-    return readSetting(env.state.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint);
+    return readSetting(env.state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint);
 }
 
 // Writes a settings file holding a fingerprint, so the start-up window asks for it.
@@ -36,7 +36,7 @@ void storeFingerprint(TestEnv& env, const QString& fingerprint) {
     QDir().mkpath(env.path("System"));
     ProgramSettings saved = defaultSettings();
     saved.passwordFingerprint = fingerprint;
-    QVERIFY(saveSettings(env.state.settingsFile, saved).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
 }
 
 QByteArray fileBytes(const QString& name) {
@@ -116,7 +116,7 @@ void PasswordTest::createWindowChecksNewPassword() {
         QCOMPARE(seen.focused, 124);
     }
     QCOMPARE(storedFingerprint(env), passwordFingerprint(typed));
-    QCOMPARE(env.state.passwordFingerprint, passwordFingerprint(typed));
+    QCOMPARE(env.state.settings.passwordFingerprint, passwordFingerprint(typed));
     QVERIFY(env.main()->isVisible());
 }
 
@@ -223,8 +223,8 @@ void PasswordTest::leavingStartupWindowEndsWritingNothing() {
     changed.optFading = 0;
     changed.lastOwner = QStringLiteral("Home");
     changed.passwordFingerprint = firstRun ? QString() : passwordFingerprint(Good);
-    QVERIFY(saveSettings(env.state.settingsFile, changed).ok);
-    const QByteArray before = fileBytes(env.state.settingsFile);
+    QVERIFY(saveSettings(env.state.files.settingsFile, changed).ok);
+    const QByteArray before = fileBytes(env.state.files.settingsFile);
     env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
         QTest::keyClicks(w->field(w->focusedField()), "12345678");
         if (closeBox) {
@@ -237,8 +237,8 @@ void PasswordTest::leavingStartupWindowEndsWritingNothing() {
     QVERIFY(!env.start());
     QVERIFY(!env.program->mainWindow());
     QVERIFY(env.boxes.isEmpty());
-    QCOMPARE(fileBytes(env.state.settingsFile), before);
-    QVERIFY(!QFile::exists(env.state.databaseFile));
+    QCOMPARE(fileBytes(env.state.files.settingsFile), before);
+    QVERIFY(!QFile::exists(env.state.files.databaseFile));
     QCOMPARE(QDir(env.path("Database")).entryList(QDir::Files), QStringList());
 }
 
@@ -247,7 +247,7 @@ void PasswordTest::legacyFingerprintAcceptedAndRewritten() {
     storeFingerprint(env, legacyPasswordFingerprint(Good));
     QVERIFY(env.start());
     QCOMPARE(storedFingerprint(env), passwordFingerprint(Good));
-    QCOMPARE(env.state.passwordFingerprint, passwordFingerprint(Good));
+    QCOMPARE(env.state.settings.passwordFingerprint, passwordFingerprint(Good));
 
     // Once rewritten, a password sharing only the first half no longer opens the program.
     env.program.reset();
@@ -293,9 +293,9 @@ void PasswordTest::changeWindow() {
     TestEnv env;
     QVERIFY(env.start());
     env.program->command(Id::MenuItemOfSlot[Id::Slot::EditPassword]);
-    PasswordWindow* w = env.program->passwordWindow(Id::Window::PasswordEditor);
+    PasswordWindow* w = env.program->security().window(Id::Window::PasswordEditor);
     QVERIFY(w);
-    QCOMPARE(env.state.secondaryWindowOpen, 1);
+    QVERIFY(env.program->guard().isOpen());
     QCOMPARE(w->windowTitle(), QStringLiteral("<°)))o><²³   Edit your current password."));
     QCOMPARE(w->field(116)->text(), passwordFingerprint(Good));
     QVERIFY(w->field(116)->isReadOnly());
@@ -313,8 +313,8 @@ void PasswordTest::changeWindow() {
     }
     QCOMPARE(shown, messages);
     if (focused == 0) {
-        QVERIFY(!env.program->passwordWindow(Id::Window::PasswordEditor));
-        QCOMPARE(env.state.secondaryWindowOpen, 0);
+        QVERIFY(!env.program->security().window(Id::Window::PasswordEditor));
+        QVERIFY(!env.program->guard().isOpen());
     } else {
         QCOMPARE(w->focusedField(), focused);
         if (!messages.isEmpty()) {
@@ -322,22 +322,22 @@ void PasswordTest::changeWindow() {
         }
     }
     QCOMPARE(storedFingerprint(env), passwordFingerprint(stored));
-    QCOMPARE(env.state.passwordFingerprint, passwordFingerprint(stored));
+    QCOMPARE(env.state.settings.passwordFingerprint, passwordFingerprint(stored));
 }
 
 void PasswordTest::changeWindowIsGuardedSilently() {
     TestEnv env;
     QVERIFY(env.start());
     env.program->command(Id::MenuItemOfSlot[Id::Slot::EditPassword]);
-    PasswordWindow* first = env.program->passwordWindow(Id::Window::PasswordEditor);
+    PasswordWindow* first = env.program->security().window(Id::Window::PasswordEditor);
     const QString message = env.main()->message();
     env.program->command(Id::PopupItemOfSlot[Id::Slot::EditPassword]);
-    QCOMPARE(env.program->passwordWindow(Id::Window::PasswordEditor), first);
+    QCOMPARE(env.program->security().window(Id::Window::PasswordEditor), first);
     QCOMPARE(env.main()->message(), message);
     // Escape leaves without saving and frees the guard.
     QTest::keyClick(first->field(118), Qt::Key_Escape);
-    QCOMPARE(env.state.secondaryWindowOpen, 0);
-    QVERIFY(!env.program->passwordWindow(Id::Window::PasswordEditor));
+    QVERIFY(!env.program->guard().isOpen());
+    QVERIFY(!env.program->security().window(Id::Window::PasswordEditor));
     QCOMPARE(storedFingerprint(env), passwordFingerprint(Good));
 }
 
@@ -345,51 +345,51 @@ void PasswordTest::lockAndUnlock() {
     TestEnv env;
     QVERIFY(env.start());
     env.program->command(Id::MenuItemOfSlot[Id::Slot::Lock]);
-    QCOMPARE(env.state.locked, 1);
-    QCOMPARE(env.state.inTray, 1);
+    QVERIFY(env.program->security().isLocked());
+    QVERIFY(env.program->security().isInTray());
     QVERIFY(!env.main()->isVisible());
-    QVERIFY(!env.program->passwordWindow(Id::Window::Unlock));
+    QVERIFY(!env.program->security().window(Id::Window::Unlock));
 
     // The tray icon opens the unlock window; Escape leaves the program locked in the tray.
     env.program->dispatch(Id::Window::Main, Id::Main::TrayIcon, Notify::TrayClick);
-    PasswordWindow* w = env.program->passwordWindow(Id::Window::Unlock);
+    PasswordWindow* w = env.program->security().window(Id::Window::Unlock);
     QVERIFY(w);
     QCOMPARE(w->windowTitle(), QStringLiteral("<°)))o><²³   Type your unlocking password."));
     QTest::keyClick(w->field(130), Qt::Key_Escape);
-    QVERIFY(!env.program->passwordWindow(Id::Window::Unlock));
-    QCOMPARE(env.state.locked, 1);
-    QCOMPARE(env.state.inTray, 1);
+    QVERIFY(!env.program->security().window(Id::Window::Unlock));
+    QVERIFY(env.program->security().isLocked());
+    QVERIFY(env.program->security().isInTray());
     QVERIFY(!env.main()->isVisible());
 
     env.program->dispatch(Id::Window::Main, Id::Main::TrayIcon, Notify::TrayClick);
-    w = env.program->passwordWindow(Id::Window::Unlock);
+    w = env.program->security().window(Id::Window::Unlock);
     QVERIFY(w);
     enterPassword(w, 130, QString());
     enterPassword(w, 130, QStringLiteral("Quill-tXXXXXX"));
     QCOMPARE(env.boxes.size(), 2);
     QCOMPARE(env.boxes[0].text, PasswordEmpty);
     QCOMPARE(env.boxes[1].text, PasswordWrong);
-    QCOMPARE(env.state.locked, 1);
+    QVERIFY(env.program->security().isLocked());
     enterPassword(w, 130, Good);
-    QCOMPARE(env.state.locked, 0);
-    QCOMPARE(env.state.inTray, 0);
+    QVERIFY(!env.program->security().isLocked());
+    QVERIFY(!env.program->security().isInTray());
     QVERIFY(env.main()->isVisible());
-    QVERIFY(!env.program->passwordWindow(Id::Window::Unlock));
+    QVERIFY(!env.program->security().window(Id::Window::Unlock));
 }
 
 void PasswordTest::lockHidesOpenWindowsUntilUnlocked() {
     TestEnv env;
     QVERIFY(env.start());
     env.program->command(Id::MenuItemOfSlot[Id::Slot::EditPassword]);
-    PasswordWindow* editor = env.program->passwordWindow(Id::Window::PasswordEditor);
+    PasswordWindow* editor = env.program->security().window(Id::Window::PasswordEditor);
     QVERIFY(editor->isVisible());
     env.program->command(Id::FirstShortcutEvent + Id::Slot::Lock);
     QVERIFY(!editor->isVisible());
     env.program->dispatch(Id::Window::Main, Id::Main::TrayIcon, Notify::TrayClick);
-    enterPassword(env.program->passwordWindow(Id::Window::Unlock), 130, Good);
-    QCOMPARE(env.state.locked, 0);
+    enterPassword(env.program->security().window(Id::Window::Unlock), 130, Good);
+    QVERIFY(!env.program->security().isLocked());
     QVERIFY(editor->isVisible());
-    QCOMPARE(env.state.secondaryWindowOpen, 1); // the editor is still the open window
+    QVERIFY(env.program->guard().isOpen()); // the editor is still the open window
 }
 
 void PasswordTest::lockWithoutTrayOpensUnlockAtOnce() {
@@ -397,17 +397,17 @@ void PasswordTest::lockWithoutTrayOpensUnlockAtOnce() {
     env.trayAvailable = false;
     QVERIFY(env.start());
     env.program->command(Id::PopupItemOfSlot[Id::Slot::Lock]);
-    QCOMPARE(env.state.locked, 1);
+    QVERIFY(env.program->security().isLocked());
     QVERIFY(!env.main()->isVisible());
-    PasswordWindow* w = env.program->passwordWindow(Id::Window::Unlock);
+    PasswordWindow* w = env.program->security().window(Id::Window::Unlock);
     QVERIFY(w);
     // With nothing else to bring the program back, the window cannot be left.
     QTest::keyClick(w->field(130), Qt::Key_Escape);
     w->close();
-    QCOMPARE(env.program->passwordWindow(Id::Window::Unlock), w);
+    QCOMPARE(env.program->security().window(Id::Window::Unlock), w);
     QVERIFY(w->isVisible());
     enterPassword(w, 130, Good);
-    QCOMPARE(env.state.locked, 0);
+    QVERIFY(!env.program->security().isLocked());
     QVERIFY(env.main()->isVisible());
 }
 

@@ -32,7 +32,7 @@ struct PrintEnv : TestEnv {
 
     PrintEnv() {
         state.setWorkingFolder(path());
-        seedDatabase(state.databaseFile,
+        seedDatabase(state.files.databaseFile,
                      {makeRecord("Bank", "ann", "a<b&c", "https://bank.example/x?y=1", "Money", "Home", "Zoë's note"),
                       makeRecord("Mail", "bob", "pw", "", "Work", "Home"),
                       makeRecord("Shop", "cy", "pw2", "", "Money", "Home")});
@@ -50,9 +50,9 @@ struct PrintEnv : TestEnv {
         main()->recordList()->selectionModel()->select(selection,
                                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
-    PrintWindow* window() const { return program->printWindow(); }
+    PrintWindow* window() const { return program->printing()->window(); }
     QByteArray document() const {
-        QFile file(state.printFile);
+        QFile file(state.files.printFile);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };
@@ -97,8 +97,8 @@ void PrintWindowTest::printsTheSelectedRow() {
     QCOMPARE(window->windowTitle(), windowTitle);
     QCOMPARE(window->countField()->text(), QStringLiteral("1"));
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Skipping item 2, not selected."));
-    QCOMPARE(env.state.secondaryWindowOpen, 1);
-    QCOMPARE(env.state.secondaryCaption, QStringLiteral("Print Sites"));
+    QVERIFY(env.program->guard().isOpen());
+    QCOMPARE(env.program->guard().caption(), QStringLiteral("Print Sites"));
     QVERIFY(window->isReady());
     QCOMPARE(window->focusWidget(), window->printButton());
 
@@ -106,7 +106,7 @@ void PrintWindowTest::printsTheSelectedRow() {
     QCOMPARE(bytes.count("<table "), 1);
     QVERIFY(bytes.contains(">Mail<br>"));
     QVERIFY(!bytes.contains("Bank"));
-    QCOMPARE(QFileInfo(env.state.printFile).permissions() &
+    QCOMPARE(QFileInfo(env.state.files.printFile).permissions() &
                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
              QFileDevice::Permissions());
     const QString shown = window->browser()->toPlainText();
@@ -145,16 +145,15 @@ void PrintWindowTest::guardedAgainstAnotherWindow() {
     if (caption == "Print Sites") {
         env.program->command(11);
         first = env.window();
-        QVERIFY(QFile::remove(env.state.printFile));
+        QVERIFY(QFile::remove(env.state.files.printFile));
     } else {
-        env.state.secondaryWindowOpen = 1;
-        env.state.secondaryCaption = caption;
+        env.program->guard().open(caption);
     }
     env.program->command(11);
     QCOMPARE(env.main()->message(), guardError);
     QCOMPARE(env.window(), first);
-    QCOMPARE(env.state.secondaryCaption, caption);
-    QVERIFY(!QFile::exists(env.state.printFile));
+    QCOMPARE(env.program->guard().caption(), caption);
+    QVERIFY(!QFile::exists(env.state.files.printFile));
 }
 
 void PrintWindowTest::closes_data() {
@@ -186,14 +185,14 @@ void PrintWindowTest::closes() {
         env.program->dispatch(Id::Window::Print, how.toInt());
     }
     QVERIFY(!window->isVisible());
-    QCOMPARE(env.state.secondaryWindowOpen, 0);
-    QVERIFY(!env.program->printWindow());
-    QVERIFY(!QFile::exists(env.state.printFile)); // the printed passwords go with the window
+    QVERIFY(!env.program->guard().isOpen());
+    QVERIFY(!env.program->printing()->window());
+    QVERIFY(!QFile::exists(env.state.files.printFile)); // the printed passwords go with the window
     QTRY_VERIFY(window.isNull());
     // The guard is free again.
     env.program->command(11);
     QVERIFY(env.window());
-    QCOMPARE(env.state.secondaryWindowOpen, 1);
+    QVERIFY(env.program->guard().isOpen());
 }
 
 void PrintWindowTest::printAndPreviewGoThroughTheSeam() {
@@ -247,12 +246,12 @@ void PrintWindowTest::toolTipsFollowTheOption() {
     QFETCH(int, option);
     PrintEnv env;
     QVERIFY(env.start());
-    env.state.optToolTips = option;
+    env.state.settings.optToolTips = option;
     env.program->command(11);
     PrintWindow* window = env.window();
     const bool on = option == 1;
     QVERIFY(window);
-    BalloonTips* tips = env.program->toolTips();
+    BalloonTips* tips = &env.program->toolTips();
     QCOMPARE(tips->text(Id::Window::Print, Id::Print::PrintButton),
              on ? QStringLiteral("Click this button to print the selected sites immediately.") : QString());
     QCOMPARE(tips->text(Id::Window::Print, Id::Print::PreviewButton),

@@ -16,7 +16,7 @@ const QString dashes = QString(79, QLatin1Char('-')) + "\r\n";
 // Mail (1) and Bank (2) of the owner Ann, listed in that order.
 bool startWithTwo(TestEnv& env, const QString& bankHomePage = "http://bank.example") {
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile,
+    seedDatabase(env.state.files.databaseFile,
                  {makeRecord("Mail", "", "s3cret", "https://mail.example", "Work", "Ann"),
                   makeRecord("O'Brien Bank", "ann", "pw", bankHomePage, "Money", "Ann", "pin 1234")});
     return env.start();

@@ -29,12 +29,12 @@ private Q_SLOTS:
 namespace {
 void startWith(TestEnv& env, int count) {
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, sample::generateRecords(count));
+    seedDatabase(env.state.files.databaseFile, sample::generateRecords(count));
     QDir().mkpath(env.path("System"));
     ProgramSettings s = defaultSettings();
     s.lastOwner = sample::mainOwner;
     s.optFading = 0;
-    QVERIFY(saveSettings(env.state.settingsFile, s).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, s).ok);
     QVERIFY(env.start());
 }
 
@@ -55,7 +55,7 @@ void SearchSpeedTest::burstOfKeysSearchesOnce() {
     // The list holds exactly what the latest text gives: searching again changes nothing.
     const QStringList sites = env.column(0);
     const int listed = env.main()->model()->rowCount();
-    env.program->runSearch();
+    env.program->list()->runSearch();
     QCOMPARE(env.main()->model()->rowCount(), listed);
     QCOMPARE(env.column(0), sites);
     QCOMPARE(env.main()->count(), QString::number(listed) + (listed == 1 ? " Record" : " Records"));

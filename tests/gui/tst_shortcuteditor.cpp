@@ -22,7 +22,7 @@ constexpr int Alt = 0x40000;
 
 ShortcutEditor* openEditor(TestEnv& env) {
     env.program->command(Id::MenuItemOfSlot[Id::Slot::ShortcutKeys]);
-    return env.program->shortcutEditor();
+    return env.program->options()->shortcutEditor();
 }
 
 QString duplicateText(const QString& label) {
@@ -62,9 +62,9 @@ void ShortcutEditorTest::opensWithTheTable() {
     QCOMPARE(editor->windowTitle(), QStringLiteral("<°)))o><²³  Edit keyboard shortcut key definitions."));
     QCOMPARE(editor->size(), QSize(665, 550)); // two boxes more than the first 22
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Now editing the keyboard shortcuts list."));
-    QCOMPARE(env.state.secondaryWindowOpen, 1);
-    QCOMPARE(env.state.secondaryCaption, QStringLiteral("Edit key list"));
-    QCOMPARE(editor->values(), env.state.shortcutCodes);
+    QVERIFY(env.program->guard().isOpen());
+    QCOMPARE(env.program->guard().caption(), QStringLiteral("Edit key list"));
+    QCOMPARE(editor->values(), env.state.settings.shortcutCodes);
     QCOMPARE(editor->box(Id::Slot::Exit)->text(), QStringLiteral("Alt +X"));
     QCOMPARE(editor->focusWidget(), editor->box(Id::Slot::Exit));
     QCOMPARE(ShortcutEditor::boxOfSlot(Id::Slot::PrintRecords), 69);
@@ -79,11 +79,11 @@ void ShortcutEditorTest::guardedWithMessage() {
     env.program->command(Id::MenuItemOfSlot[Id::Slot::EditPassword]);
     QVERIFY(!openEditor(env));
     QCOMPARE(env.main()->message(), QStringLiteral("Error: Another program window is already opened."));
-    QTest::keyClick(env.program->passwordWindow(Id::Window::PasswordEditor)->field(118), Qt::Key_Escape);
+    QTest::keyClick(env.program->security().window(Id::Window::PasswordEditor)->field(118), Qt::Key_Escape);
     ShortcutEditor* editor = openEditor(env);
     QVERIFY(editor);
     env.program->command(Id::FirstShortcutEvent + Id::Slot::ShortcutKeys);
-    QCOMPARE(env.program->shortcutEditor(), editor);
+    QCOMPARE(env.program->options()->shortcutEditor(), editor);
     QCOMPARE(env.main()->message(), QStringLiteral("Error: Another program window is already opened."));
 }
 
@@ -117,7 +117,7 @@ void ShortcutEditorTest::captureField() {
     QCOMPARE(box->text(), text);
     QCOMPARE(captured.size(), key == Qt::Key_Tab ? 0 : 1);
     QVERIFY(env.boxes.isEmpty());
-    QCOMPARE(env.state.shortcutCodes[Id::Slot::ShowHelp], Alt + 72); // nothing saved yet
+    QCOMPARE(env.state.settings.shortcutCodes[Id::Slot::ShowHelp], Alt + 72); // nothing saved yet
 }
 
 void ShortcutEditorTest::duplicateCheck_data() {
@@ -165,7 +165,7 @@ void ShortcutEditorTest::duplicateNamesLastHolderAndIgnoresNoKey() {
     ProgramSettings saved = defaultSettings();
     saved.shortcutCodes[Id::Slot::TagAll] = Ctrl + 67; // Ctrl+C, as "Copy site" has
     saved.shortcutCodes[Id::Slot::ShowHelp] = 0;
-    QVERIFY(saveSettings(env.state.settingsFile, saved).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
     QVERIFY(env.start());
     ShortcutEditor* editor = openEditor(env);
     QTest::keyClick(editor->box(Id::Slot::Exit), Qt::Key_C, Qt::ControlModifier);
@@ -190,12 +190,12 @@ void ShortcutEditorTest::saveTakesEffectAtOnce() {
 
     const int value = Ctrl + Shift + 80;
     QCOMPARE(env.main()->message(), QStringLiteral("Info: KeyBoard ShortCut changes saved, changes reloaded."));
-    QVERIFY(!env.program->shortcutEditor());
-    QCOMPARE(env.state.secondaryWindowOpen, 0);
-    QCOMPARE(env.state.shortcutCodes[Id::Slot::PrintRecords], value);
-    QCOMPARE(env.state.shortcutCodes[Id::Slot::ShowHelp], value);
-    QCOMPARE(readSetting(env.state.settingsFile, SettingsKey::KeyboardShortcuts, "Print Site"), QString::number(value));
-    QCOMPARE(readSetting(env.state.settingsFile, SettingsKey::KeyboardShortcuts, "Copy To"), QStringLiteral("0"));
+    QVERIFY(!env.program->options()->shortcutEditor());
+    QVERIFY(!env.program->guard().isOpen());
+    QCOMPARE(env.state.settings.shortcutCodes[Id::Slot::PrintRecords], value);
+    QCOMPARE(env.state.settings.shortcutCodes[Id::Slot::ShowHelp], value);
+    QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::KeyboardShortcuts, "Print Site"), QString::number(value));
+    QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::KeyboardShortcuts, "Copy To"), QStringLiteral("0"));
     for (QAction* action :
          {env.main()->menuAction(Id::Slot::PrintRecords), env.main()->popupAction(Id::Slot::PrintRecords)}) {
         QCOMPARE(action->text(), QStringLiteral("Print selected record\tCtrl +Shift +P"));
@@ -220,7 +220,7 @@ void ShortcutEditorTest::closingDiscards() {
     TestEnv env;
     QVERIFY(env.start());
     const QByteArray before = [&] {
-        QFile f(env.state.settingsFile);
+        QFile f(env.state.files.settingsFile);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }();
     ShortcutEditor* editor = openEditor(env);
@@ -232,11 +232,11 @@ void ShortcutEditorTest::closingDiscards() {
     } else {
         editor->close();
     }
-    QVERIFY(!env.program->shortcutEditor());
-    QCOMPARE(env.state.secondaryWindowOpen, 0);
-    QCOMPARE(env.state.shortcutCodes[Id::Slot::PrintRecords], Ctrl + 80);
+    QVERIFY(!env.program->options()->shortcutEditor());
+    QVERIFY(!env.program->guard().isOpen());
+    QCOMPARE(env.state.settings.shortcutCodes[Id::Slot::PrintRecords], Ctrl + 80);
     QCOMPARE(env.main()->menuAction(Id::Slot::PrintRecords)->text(), QStringLiteral("Print selected record\tCtrl +P"));
-    QFile f(env.state.settingsFile);
+    QFile f(env.state.files.settingsFile);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), before);
 }

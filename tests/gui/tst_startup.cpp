@@ -1,5 +1,5 @@
 #include "app/Ids.h"
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/Password.h"
@@ -34,13 +34,13 @@ void StartupTest::freshFolderGetsFoldersSettingsAndDatabase() {
         QVERIFY(info.isDir());
         QCOMPARE(info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
     }
-    QFile settings(env.state.settingsFile);
+    QFile settings(env.state.files.settingsFile);
     QVERIFY(settings.open(QIODevice::ReadOnly));
     // The defaults, with the fingerprint of the password chosen in the first-run window.
     QCOMPARE(settings.readAll(), defaultSettingsBytes().replace(
                                      "MD5 FingerPrint = \r\n",
                                      "MD5 FingerPrint = " + passwordFingerprint(env.password).toLatin1() + "\r\n"));
-    QCOMPARE(QFileInfo(env.state.databaseFile).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+    QCOMPARE(QFileInfo(env.state.files.databaseFile).permissions() & (QFile::ReadGroup | QFile::ReadOther),
              QFile::Permissions());
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Quillbox is ready to work."));
     QCOMPARE(env.main()->count(), QStringLiteral("0 Records"));
@@ -80,7 +80,7 @@ void StartupTest::databaseFolderThatIsAFileEndsTheProgram() {
 void StartupTest::restoresLastSearchAndListsMasked() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "ann", "secret", "https://bank.example", "Money", "Home"),
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "secret", "https://bank.example", "Money", "Home"),
                                           makeRecord("Mail", "bob", "", "", "Work", "Home"),
                                           makeRecord("Shop", "cy", "pw", "", "Money", "Office")});
     QDir().mkpath(env.path("System"));
@@ -90,7 +90,7 @@ void StartupTest::restoresLastSearchAndListsMasked() {
     saved.lastSearchField = 1;
     saved.lastSearchType = 0;
     saved.lastSearchText = "an";
-    QVERIFY(saveSettings(env.state.settingsFile, saved).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
     QVERIFY(env.start());
     QCOMPARE(env.main()->ownerBox()->currentText(), QStringLiteral("Home"));
     QCOMPARE(env.main()->categoryBox()->currentText(), QStringLiteral("Money"));
@@ -107,21 +107,21 @@ void StartupTest::unknownSearchIndexes() {
     ProgramSettings saved = defaultSettings();
     saved.lastSearchField = 99;
     saved.lastSearchType = -3;
-    QVERIFY(saveSettings(env.state.settingsFile, saved).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
     QVERIFY(env.start());
     // An unknown field number is kept (no entry shown, all fields searched); an unknown
     // comparison selects the first.
     QCOMPARE(env.main()->fieldBox()->currentIndex(), -1);
     QCOMPARE(env.main()->searchTypeBox()->currentIndex(), 0);
     env.program->command(Id::MenuItemOfSlot[Id::Slot::Exit]);
-    QCOMPARE(readSetting(env.state.settingsFile, SettingsKey::SavedSearches, "Last Search Field Displayed"),
+    QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::SavedSearches, "Last Search Field Displayed"),
              QStringLiteral("99"));
 }
 
 void StartupTest::exitSavesSearchStateAndMakesWeekdayBackup() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "ann", "x", "", "Money", "Home")});
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "x", "", "Money", "Home")});
     QVERIFY(env.start());
     bool finished = false;
     QObject::connect(env.program.get(), &Program::finished, [&finished] { finished = true; });
@@ -130,18 +130,18 @@ void StartupTest::exitSavesSearchStateAndMakesWeekdayBackup() {
     QCoreApplication::sendPostedEvents();
     env.program->command(Id::FirstShortcutEvent); // Alt+X's event
     QVERIFY(finished);
-    QCOMPARE(readSetting(env.state.settingsFile, "Saved Searches", "Last Search Text Displayed"), QStringLiteral("Ba"));
-    QCOMPARE(readSetting(env.state.settingsFile, "Saved Searches", "Last Search Type Used"), QStringLiteral("1"));
-    QCOMPARE(readSetting(env.state.settingsFile, "Saved Searches", "Last Owner Displayed"), QStringLiteral("Home"));
-    QFile file(env.state.settingsFile);
+    QCOMPARE(readSetting(env.state.files.settingsFile, "Saved Searches", "Last Search Text Displayed"), QStringLiteral("Ba"));
+    QCOMPARE(readSetting(env.state.files.settingsFile, "Saved Searches", "Last Search Type Used"), QStringLiteral("1"));
+    QCOMPARE(readSetting(env.state.files.settingsFile, "Saved Searches", "Last Owner Displayed"), QStringLiteral("Home"));
+    QFile file(env.state.files.settingsFile);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("Tool tips On Or Off = 1\r\n"));
-    const QString backup = env.state.databaseFile + ".Tue";
+    const QString backup = env.state.files.databaseFile + ".Tue";
     QVERIFY(QFile::exists(backup));
     Database copy;
     QVERIFY(copy.open(backup));
     QCOMPARE(scalarQuery(copy, "SELECT sitename FROM quillbox"), QStringLiteral("Bank"));
-    QVERIFY(!QFile::exists(env.state.databaseFile + ".Mon"));
+    QVERIFY(!QFile::exists(env.state.files.databaseFile + ".Mon"));
     QVERIFY(env.boxes.isEmpty());
 }
 
@@ -150,7 +150,7 @@ void StartupTest::notADatabaseKeepsRunningAndNeverOverwrites() {
     env.state.setWorkingFolder(env.path());
     QDir().mkpath(env.path("Database"));
     const QByteArray garbage(4096, 'x');
-    for (const QString& file : {env.state.databaseFile, env.state.databaseFile + ".Tue"}) {
+    for (const QString& file : {env.state.files.databaseFile, env.state.files.databaseFile + ".Tue"}) {
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(garbage);
@@ -167,7 +167,7 @@ void StartupTest::notADatabaseKeepsRunningAndNeverOverwrites() {
     QCOMPARE(env.boxes.size(), 2);
     QCOMPARE(env.boxes[1].title, QStringLiteral("Backup Error"));
     QVERIFY(env.boxes[1].text.startsWith(QStringLiteral("The database could not be backed up, disk error?.")));
-    for (const QString& file : {env.state.databaseFile, env.state.databaseFile + ".Tue"}) {
+    for (const QString& file : {env.state.files.databaseFile, env.state.files.databaseFile + ".Tue"}) {
         QFile f(file);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), garbage);

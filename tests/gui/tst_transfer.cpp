@@ -174,7 +174,7 @@ void TransferTest::exportWritesChosenFormat() {
     SiteRecord b = makeRecord("Mail", "", "", "", "Work", "Ann");
     b[Col::FirstMisc + 3] = QStringLiteral("say \"hi\", then \"bye\"");
     b[Col::FirstMisc + 17] = QStringLiteral("x|y");
-    seedDatabase(env.state.databaseFile, {a, b});
+    seedDatabase(env.state.files.databaseFile, {a, b});
     QVERIFY(env.start());
     env.main()->setCount(QStringLiteral("-"));
     runExport(env, Pattern(pattern), env.path(chosen));
@@ -186,7 +186,7 @@ void TransferTest::exportWritesChosenFormat() {
 void TransferTest::exportFailureIsReported() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "", "", "", "Money", "Ann")});
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "", "", "", "Money", "Ann")});
     QVERIFY(env.start());
     runExport(env, TextPattern, env.path("missing folder/out"));
     QVERIFY(env.main()->message().startsWith(QStringLiteral("Error: Cannot create the text export file.")));
@@ -224,7 +224,7 @@ void TransferTest::exportWarnsOfWhatItCannotKeep() {
     QFETCH(QString, warning);
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile,
+    seedDatabase(env.state.files.databaseFile,
                  {makeRecord("A", "", password, "", "C", "O"), makeRecord("B", "", "", "", "C", "O", notes),
                   makeRecord("C", "", "", "", "C", "O")});
     QVERIFY(env.start());
@@ -257,7 +257,7 @@ void TransferTest::roundTripThroughTheProgram() {
     {
         TestEnv env;
         env.state.setWorkingFolder(env.path());
-        seedDatabase(env.state.databaseFile, table);
+        seedDatabase(env.state.files.databaseFile, table);
         QVERIFY(env.start());
         original = storedRecords(env.state.database);
         runExport(env, Pattern(pattern), env.path("export"));
@@ -282,15 +282,15 @@ void TransferTest::roundTripThroughTheProgram() {
 void TransferTest::importGrowsListAndRefillsBoxes() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, {makeRecord("Bank", "ann", "pw", "", "Money", "Ann")});
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "pw", "", "Money", "Ann")});
     QVERIFY(env.start());
     QCOMPARE(env.listRows().size(), 1);
     writeFile(env.path("in.txt"),
               "Site name|Shop|User name|bob|Password|x'y|Home page|https://shop|"
               "||||||||||||||||||Retail|Zed|note~two|\r\n"
               "Site name|Club|User name|cy|Password||Home page||||||||||||||||||||Leisure|Ann||\r\n");
-    env.state.lastOwner = QStringLiteral("Ann");
-    env.state.lastCategory = QStringLiteral("Money");
+    env.state.settings.lastOwner = QStringLiteral("Ann");
+    env.state.settings.lastCategory = QStringLiteral("Money");
     runImport(env, TextPattern, env.path("in.txt"));
     QCOMPARE(env.listRows(), (QList<QStringList>{{"Bank", "***", "**", "", "Money", "1"},
                                                  {"Shop", "***", "***", "************", "Retail", "2"},
@@ -303,7 +303,6 @@ void TransferTest::importGrowsListAndRefillsBoxes() {
     QCOMPARE(scalarQuery(env.state.database, "SELECT notes FROM quillbox WHERE record=2"),
              QStringLiteral("note\r\ntwo"));
     QCOMPARE(scalarQuery(env.state.database, "SELECT password FROM quillbox WHERE record=2"), QStringLiteral("x'y"));
-    QCOMPARE(env.state.bulkLoading, 0);
     QCOMPARE(env.main()->count(), QStringLiteral("3 Records")); // the rows listed, not the count before
 
     // The same file again adds every record again.
@@ -399,7 +398,7 @@ void TransferTest::xmlItemWithUnknownColumn() {
               "  <SiteItem><sitename>Bad</sitename><bogus>x</bogus><record>2</record></SiteItem>\r\n"
               "  <SiteItem><sitename>Third</sitename><username>u</username><record>3</record>"
               "</SiteItem>\r\n</Quillbox>\r\n");
-    env.state.optShowPrivate = 1;
+    env.state.settings.optShowPrivate = 1;
     runImport(env, XmlPattern, env.path("in.xml"));
     QCOMPARE(env.listRows(),
              (QList<QStringList>{{"First, with comma", "", "", "", "C", "1"}, {"Third", "u", "", "", "", "2"}}));
@@ -413,7 +412,7 @@ void TransferTest::bookmarksBecomeRecords() {
     TestEnv env;
     env.homeFolder = QStringLiteral("/home/wren");
     QVERIFY(env.start());
-    env.state.optShowPrivate = 1;
+    env.state.settings.optShowPrivate = 1;
     runImport(env, BookmarkPattern, dataFile("bookmarks-chrome.html"));
     QCOMPARE(
         env.listRows(),
@@ -429,7 +428,7 @@ void TransferTest::bookmarksBecomeRecords() {
              QStringLiteral("O'Brien's page"));
 
     // Imported while masking: the rows hold masks, and show their values once private data is shown.
-    env.state.optShowPrivate = 0;
+    env.state.settings.optShowPrivate = 0;
     runImport(env, BookmarkPattern, dataFile("bookmarks-chrome.html"));
     const QStringList masked = env.listRows().last();
     QCOMPARE(masked.mid(0, 2), (QStringList{"O'Brien's page", "******************************"}));
@@ -548,7 +547,7 @@ void TransferTest::filesFromElsewhere() {
     QFETCH(QString, message);
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, {makeRecord("Seed", "", "", "", "C", "Ann")}); // the list shows Ann
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Seed", "", "", "", "C", "Ann")}); // the list shows Ann
     QVERIFY(env.start());
     writeFile(env.path("in"), content);
     runImport(env, Pattern(pattern), env.path("in"));
@@ -576,10 +575,10 @@ void TransferTest::progressDialogShowsCountAfterDelay() {
 void TransferTest::listGrowsWhileTheDialogIsUp() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.databaseFile, {makeRecord("Before", "", "", "", "C", "O")});
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Before", "", "", "", "C", "O")});
     QVERIFY(env.start());
     {
-        ImportBatch batch(*env.program, 0);
+        ImportBatch batch(env.state, *env.main(), env.program->status(), *env.program->list(), 0);
         for (int i = 1; i <= 300; ++i) {
             batch.record(makeRecord(QStringLiteral("R%1").arg(i), "", "", "", "C", "O"));
             if (i % 100 == 0) {

@@ -1,7 +1,13 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "about/AboutController.h"
 #include "app/Program.h"
+#include "dataform/DataFormController.h"
+#include "mainwindow/ListController.h"
+#include "print/PrintController.h"
+#include "settings/OptionsController.h"
+#include "settings/SecurityController.h"
 #include "store/SiteRecord.h"
 #include "transfer/ImportPreview.h"
 

@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <vector>
 
 namespace quillbox {
 
@@ -63,31 +64,75 @@ const std::array<QString, CommandCount>& shortcutKeys() {
     return keys;
 }
 
+namespace {
+// Every key of the first two groups, in file order: what the default file holds, how a key is read
+// and under which spelling the full save writes it.
+struct SettingsField {
+    const QString& group;
+    QString key;
+    int ProgramSettings::*number = nullptr;   // a whole number, or else
+    QString ProgramSettings::*text = nullptr; // a text
+    // Keys added since the first files were written: a file without them reads the default.
+    bool added = false;
+    // The full save has always written this key with a capital "Or"; the reader and the default
+    // file spell it "or". Files out there hold both, so both stay.
+    QString savedKey = QString();
+
+    QString keyWhenSaved() const { return savedKey.isEmpty() ? key : savedKey; }
+};
+
+const std::vector<SettingsField>& settingsFields() {
+    using S = ProgramSettings;
+    static const std::vector<SettingsField> fields{
+        {ProgramOptions, QStringLiteral("Tool tips On or Off"), &S::optToolTips, nullptr, false,
+         QStringLiteral("Tool tips On Or Off")},
+        {ProgramOptions, QStringLiteral("Animate windows"), &S::optFading},
+        {ProgramOptions, QStringLiteral("Screen snap On or Off"), &S::optSnap},
+        {ProgramOptions, QStringLiteral("Show private data in list"), &S::optShowPrivate},
+        {ProgramOptions, QStringLiteral("Title bar update On or Off"), &S::optTitleClock},
+        {ProgramOptions, Fingerprint, nullptr, &S::passwordFingerprint},
+        {ProgramOptions, ClearClipboard, &S::optClearClipboard, nullptr, true},
+        {ProgramOptions, ClipboardSeconds, &S::clipboardSeconds, nullptr, true},
+        {ProgramOptions, IdleLockMinutes, &S::idleLockMinutes, nullptr, true},
+        {SavedSearches, QStringLiteral("Last Owner Displayed"), nullptr, &S::lastOwner},
+        {SavedSearches, QStringLiteral("Last Category Displayed"), nullptr, &S::lastCategory},
+        {SavedSearches, QStringLiteral("Last Search Field Displayed"), &S::lastSearchField},
+        {SavedSearches, QStringLiteral("Last Search Type Used"), &S::lastSearchType},
+        {SavedSearches, QStringLiteral("Last Search Text Displayed"), nullptr, &S::lastSearchText},
+    };
+    return fields;
+}
+
+QString valueText(const SettingsField& field, const ProgramSettings& s) {
+    return field.number ? QString::number(s.*field.number) : s.*field.text;
+}
+} // namespace
+
 ProgramSettings defaultSettings() {
     ProgramSettings s;
     s.shortcutCodes = defaultShortcutCodes();
     return s;
 }
 
+int clipboardDelaySeconds(const ProgramSettings& s) {
+    return std::clamp(s.clipboardSeconds, 1, MaxClipboardSeconds);
+}
+
+int idleLockMinutes(const ProgramSettings& s) {
+    return std::clamp(s.idleLockMinutes, 0, MaxIdleMinutes);
+}
+
 QByteArray defaultSettingsBytes() {
     const ProgramSettings d = defaultSettings();
     IniDocument doc;
-    writeGroupHeader(doc, ProgramOptions);
-    doc.setValue(ProgramOptions, QStringLiteral("Tool tips On or Off"), QString::number(d.optToolTips));
-    doc.setValue(ProgramOptions, QStringLiteral("Animate windows"), QString::number(d.optFading));
-    doc.setValue(ProgramOptions, QStringLiteral("Screen snap On or Off"), QString::number(d.optSnap));
-    doc.setValue(ProgramOptions, QStringLiteral("Show private data in list"), QString::number(d.optShowPrivate));
-    doc.setValue(ProgramOptions, QStringLiteral("Title bar update On or Off"), QString::number(d.optTitleClock));
-    doc.setValue(ProgramOptions, Fingerprint, QString());
-    doc.setValue(ProgramOptions, ClearClipboard, QString::number(d.optClearClipboard));
-    doc.setValue(ProgramOptions, ClipboardSeconds, QString::number(d.clipboardSeconds));
-    doc.setValue(ProgramOptions, IdleLockMinutes, QString::number(d.idleLockMinutes));
-    writeGroupHeader(doc, SavedSearches);
-    doc.setValue(SavedSearches, QStringLiteral("Last Owner Displayed"), QString());
-    doc.setValue(SavedSearches, QStringLiteral("Last Category Displayed"), QString());
-    doc.setValue(SavedSearches, QStringLiteral("Last Search Field Displayed"), QStringLiteral("0"));
-    doc.setValue(SavedSearches, QStringLiteral("Last Search Type Used"), QStringLiteral("0"));
-    doc.setValue(SavedSearches, QStringLiteral("Last Search Text Displayed"), QString());
+    const QString* group = nullptr;
+    for (const SettingsField& field : settingsFields()) {
+        if (group != &field.group) {
+            group = &field.group;
+            writeGroupHeader(doc, field.group);
+        }
+        doc.setValue(field.group, field.key, valueText(field, d));
+    }
     writeGroupHeader(doc, KeyboardShortcuts);
     for (int i = 0; i < CommandCount; ++i) {
         doc.setValue(KeyboardShortcuts, shortcutKeys()[static_cast<size_t>(i)],
@@ -100,26 +145,16 @@ SettingsResult loadSettings(const QString& fileName, ProgramSettings& s) {
     SettingsResult result = ensureExists(fileName);
     IniDocument doc;
     readDocument(fileName, doc); // unreadable: every key reads as empty
-    auto flag = [&doc](const QString& key) { return settingsInt(doc.value(ProgramOptions, key)); };
-    s.optToolTips = flag(QStringLiteral("Tool tips On or Off"));
-    s.optFading = flag(QStringLiteral("Animate windows"));
-    s.optSnap = flag(QStringLiteral("Screen snap On or Off"));
-    s.optShowPrivate = flag(QStringLiteral("Show private data in list"));
-    s.optTitleClock = flag(QStringLiteral("Title bar update On or Off"));
-    s.passwordFingerprint = doc.value(ProgramOptions, Fingerprint);
-    // Keys added since the first versions: a file written before them reads their defaults.
     const ProgramSettings d = defaultSettings();
-    auto added = [&doc](const QString& group, const QString& key, int fallback) {
-        return doc.hasEntry(group, key) ? settingsInt(doc.value(group, key)) : fallback;
-    };
-    s.optClearClipboard = added(ProgramOptions, ClearClipboard, d.optClearClipboard);
-    s.clipboardSeconds = added(ProgramOptions, ClipboardSeconds, d.clipboardSeconds);
-    s.idleLockMinutes = added(ProgramOptions, IdleLockMinutes, d.idleLockMinutes);
-    s.lastOwner = doc.value(SavedSearches, QStringLiteral("Last Owner Displayed"));
-    s.lastCategory = doc.value(SavedSearches, QStringLiteral("Last Category Displayed"));
-    s.lastSearchField = settingsInt(doc.value(SavedSearches, QStringLiteral("Last Search Field Displayed")));
-    s.lastSearchType = settingsInt(doc.value(SavedSearches, QStringLiteral("Last Search Type Used")));
-    s.lastSearchText = doc.value(SavedSearches, QStringLiteral("Last Search Text Displayed"));
+    for (const SettingsField& field : settingsFields()) {
+        const QString value = doc.value(field.group, field.key);
+        if (field.text) {
+            s.*field.text = value;
+        } else {
+            const bool missing = field.added && !doc.hasEntry(field.group, field.key);
+            s.*field.number = missing ? d.*field.number : settingsInt(value);
+        }
+    }
     for (int i = 0; i < FirstAddedCommand; ++i) {
         s.shortcutCodes[static_cast<size_t>(i)] =
             settingsInt(doc.value(KeyboardShortcuts, shortcutKeys()[static_cast<size_t>(i)]));
@@ -133,7 +168,9 @@ SettingsResult loadSettings(const QString& fileName, ProgramSettings& s) {
         if (slotHoldingShortcut(s.shortcutCodes, fallback) >= 0) {
             fallback = 0;
         }
-        s.shortcutCodes[slot] = added(KeyboardShortcuts, shortcutKeys()[slot], fallback);
+        const QString& key = shortcutKeys()[slot];
+        s.shortcutCodes[slot] =
+            doc.hasEntry(KeyboardShortcuts, key) ? settingsInt(doc.value(KeyboardShortcuts, key)) : fallback;
     }
     return result;
 }
@@ -147,24 +184,14 @@ SettingsResult saveSettings(const QString& fileName, const ProgramSettings& s) {
     if (!readDocument(fileName, doc)) {
         return {false, QStringLiteral("The settings file could not be read.")};
     }
-    doc.setValue(ProgramOptions, QStringLiteral("Tool tips On Or Off"), QString::number(s.optToolTips));
-    doc.setValue(ProgramOptions, QStringLiteral("Animate windows"), QString::number(s.optFading));
-    doc.setValue(ProgramOptions, QStringLiteral("Screen snap On or Off"), QString::number(s.optSnap));
-    doc.setValue(ProgramOptions, QStringLiteral("Show private data in list"), QString::number(s.optShowPrivate));
-    doc.setValue(ProgramOptions, QStringLiteral("Title bar update On or Off"), QString::number(s.optTitleClock));
-    // The fingerprint is written alone the moment it changes, by this program or by the command
-    // line beside it; a full save must not put back the older copy held in memory.
-    if (doc.value(ProgramOptions, Fingerprint).isEmpty()) {
-        doc.setValue(ProgramOptions, Fingerprint, s.passwordFingerprint);
+    for (const SettingsField& field : settingsFields()) {
+        // The fingerprint is written alone the moment it changes, by this program or by the
+        // command line beside it; a full save must not put back the older copy held in memory.
+        if (field.text == &ProgramSettings::passwordFingerprint && !doc.value(field.group, field.key).isEmpty()) {
+            continue;
+        }
+        doc.setValue(field.group, field.keyWhenSaved(), valueText(field, s));
     }
-    doc.setValue(ProgramOptions, ClearClipboard, QString::number(s.optClearClipboard));
-    doc.setValue(ProgramOptions, ClipboardSeconds, QString::number(s.clipboardSeconds));
-    doc.setValue(ProgramOptions, IdleLockMinutes, QString::number(s.idleLockMinutes));
-    doc.setValue(SavedSearches, QStringLiteral("Last Owner Displayed"), s.lastOwner);
-    doc.setValue(SavedSearches, QStringLiteral("Last Category Displayed"), s.lastCategory);
-    doc.setValue(SavedSearches, QStringLiteral("Last Search Field Displayed"), QString::number(s.lastSearchField));
-    doc.setValue(SavedSearches, QStringLiteral("Last Search Type Used"), QString::number(s.lastSearchType));
-    doc.setValue(SavedSearches, QStringLiteral("Last Search Text Displayed"), s.lastSearchText);
     for (int i = 0; i < CommandCount; ++i) {
         doc.setValue(KeyboardShortcuts, shortcutKeys()[static_cast<size_t>(i)],
                      QString::number(s.shortcutCodes[static_cast<size_t>(i)]));

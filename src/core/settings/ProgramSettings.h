@@ -35,6 +35,12 @@ struct ProgramSettings {
 
 ProgramSettings defaultSettings();
 
+// The timed options within the ranges their dialogs offer (a hand-edited file may hold any value).
+constexpr int MaxClipboardSeconds = 3600;
+constexpr int MaxIdleMinutes = 24 * 60;
+int clipboardDelaySeconds(const ProgramSettings& settings);
+int idleLockMinutes(const ProgramSettings& settings);
+
 // The bytes of a new settings file.
 QByteArray defaultSettingsBytes();
 

@@ -1,10 +1,9 @@
 #include "about/AboutWindow.h"
 
-#include "app/AboutText.h"
-#include "app/CloseBox.h"
+#include "about/AboutText.h"
 #include "app/Ids.h"
 #include "app/Look.h"
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 #include "mainwindow/MainWindow.h"
 
 #include <QCloseEvent>
@@ -16,14 +15,9 @@
 
 namespace quillbox {
 
-AboutWindow::AboutWindow(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_dispatch(std::move(dispatch)) {
-    setObjectName(QStringLiteral("aboutWindow"));
-    setAttribute(Qt::WA_StyledBackground);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setWindowIcon(programImage(Id::Image::Program));
+AboutWindow::AboutWindow(DispatchFn dispatch, QWidget* parent)
+    : SecondaryWindow(Id::Window::About, QStringLiteral("aboutWindow"), QString(), std::move(dispatch), parent) {
     setWindowTitle(titleMarks + QStringLiteral("  About Quillbox"));
-    setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#aboutWindow")));
     setFixedSize(340, 550);
 
     QFrame* bannerPanel = makePanel(this, QRect(5, 5, 330, 95));
@@ -42,17 +36,9 @@ AboutWindow::AboutWindow(DispatchFn dispatch, QWidget* parent) : QWidget(parent)
 
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
-    const DispatchFn& d = m_dispatch;
-    connect(escape, &QShortcut::activated, this,
-            [d] { d(Id::Window::About, Id::About::EscapeKey, Notify::Command, 0); });
+    connect(escape, &QShortcut::activated, this, [this] { report(Id::About::EscapeKey); });
 
     centreOnScreen(this, screen());
-}
-
-void AboutWindow::closeEvent(QCloseEvent* event) {
-    if (!closeBoxAsks(this, event, m_dispatch, Id::Window::About)) {
-        QWidget::closeEvent(event);
-    }
 }
 
 } // namespace quillbox

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dispatch.h"
+#include "app/SecondaryWindow.h"
 
 #include <QWidget>
 
@@ -10,7 +10,7 @@ class QTextEdit;
 namespace quillbox {
 
 // Window 2: the banner and a read-only text about the program.
-class AboutWindow : public QWidget {
+class AboutWindow : public SecondaryWindow {
     Q_OBJECT
 public:
     AboutWindow(DispatchFn dispatch, QWidget* parent);
@@ -18,11 +18,7 @@ public:
     QLabel* banner() const { return m_banner; }
     QTextEdit* text() const { return m_text; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
-    DispatchFn m_dispatch;
     QLabel* m_banner = nullptr;
     QTextEdit* m_text = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "app/AppState.h"
 
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 #include "transfer/ImportPreviewWindow.h"
 
 #include <QApplication>
@@ -86,10 +86,6 @@ Seams Seams::production() {
     s.homeFolder = [] { return QDir::homePath(); };
     s.importPreview = [](const ImportPreview& preview, QWidget* parent) { return showImportPreview(preview, parent); };
     return s;
-}
-
-void AppState::setWorkingFolder(const QString& folder) {
-    static_cast<WorkingFolder&>(*this) = WorkingFolder::at(folder);
 }
 
 } // namespace quillbox

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/WorkingFolder.h"
+#include "store/WorkingFolder.h"
 #include "settings/ProgramSettings.h"
 #include "store/Database.h"
 #include "store/SiteRecord.h"
@@ -56,30 +56,19 @@ struct Seams {
     static Seams production();
 };
 
-// The program-wide state, made once in main and handed around by reference.
-struct AppState : ProgramSettings, WorkingFolder {
-    int quitRequested = 0;
-    int secondaryWindowOpen = 0;
-    int inTray = 0;
-    int locked = 0;
-    int bulkLoading = 0;
-
+// What the whole program shares, made once in main and handed around by reference: the settings,
+// the working files, the database and the working record. What a window needs of its own, its
+// controller keeps.
+struct AppState {
+    ProgramSettings settings;
+    WorkingFolder files;
     Database database;
-
-    int editedRow = -1;
-    QString editedRecord;
-    QString secondaryCaption;
-    int labelEditActive = 0;
-    int labelEditGadget = 0;
-
-    QString baseTitle;
-
+    // The program's single working record: the last row listed, saved or imported.
     SiteRecord currentRecord;
-
     Seams seams;
 
     // Fills the folder and file names from a working folder.
-    void setWorkingFolder(const QString& folder);
+    void setWorkingFolder(const QString& folder) { files = WorkingFolder::at(folder); }
 };
 
 } // namespace quillbox

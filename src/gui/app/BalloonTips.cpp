@@ -251,4 +251,18 @@ bool BalloonTips::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+void BalloonTips::installAll(int window, const QList<GadgetTip>& tips, const QHash<int, QWidget*>& gadgets,
+                             const std::function<QAction*(int)>& menuEntry) {
+    if (m_wanted && !m_wanted()) {
+        return;
+    }
+    for (const GadgetTip& tip : tips) {
+        if (QWidget* widget = gadgets.value(tip.gadget)) {
+            install(window, tip.gadget, widget, tip.text);
+        } else if (QAction* action = menuEntry ? menuEntry(tip.gadget) : nullptr) {
+            install(window, tip.gadget, action, tip.text);
+        }
+    }
+}
+
 } // namespace quillbox

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPainterPath>
@@ -7,6 +8,8 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+
+#include <functional>
 
 class QAction;
 
@@ -37,6 +40,12 @@ private:
     bool m_stemAtTop = true;
 };
 
+// A tool tip of a window's gadget (or menu entry), by number.
+struct GadgetTip {
+    int gadget;
+    QString text;
+};
+
 // The tool-tip registry: at most one tip per (window number, gadget number). Tips show as
 // balloons when the mouse rests on their gadget.
 class BalloonTips : public QObject {
@@ -50,6 +59,13 @@ public:
     void install(int window, int gadget, QWidget* widget, const QString& text);
     // A tip on a menu entry, shown while the mouse rests on the entry in its menu.
     void install(int window, int gadget, QAction* action, const QString& text);
+    // Installs the window's tips on those of its gadgets that are given; menu entries are found
+    // through menuEntry, when given. Nothing while tips are switched off.
+    void installAll(int window, const QList<GadgetTip>& tips, const QHash<int, QWidget*>& gadgets,
+                    const std::function<QAction*(int)>& menuEntry = {});
+    // The tool tips option: while it says no, windows that open get no tips; those already
+    // installed stay until their window goes or remove() drops them.
+    void setWanted(std::function<bool()> wanted) { m_wanted = std::move(wanted); }
     // Drops every tip of the window, in the order they were installed.
     void remove(int window);
 
@@ -77,6 +93,7 @@ private:
     const Entry* entryFor(const QObject* widget, const QEvent* event = nullptr) const;
 
     QList<Entry> m_entries;
+    std::function<bool()> m_wanted;
     QPointer<BalloonTip> m_balloon;
     QPointer<QWidget> m_shownFor;
     QPointer<QAction> m_shownAction;

@@ -1,6 +1,6 @@
 #include "app/WindowEffects.h"
 
-#include "app/AppState.h"
+#include "settings/ProgramSettings.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -22,8 +22,8 @@ void pause() {
 }
 } // namespace
 
-void fadeIn(const AppState& state, QWidget* window, int step) {
-    if (state.optFading != 1 || !canFade() || step <= 0) {
+void fadeIn(const ProgramSettings& settings, QWidget* window, int step) {
+    if (settings.optFading != 1 || !canFade() || step <= 0) {
         window->show();
         window->raise();
         window->activateWindow();
@@ -43,8 +43,8 @@ void fadeIn(const AppState& state, QWidget* window, int step) {
     window->setWindowOpacity(1.0);
 }
 
-void fadeOut(const AppState& state, QWidget* window, int step) {
-    if (state.optFading == 1 && canFade() && step > 0 && window->isVisible()) {
+void fadeOut(const ProgramSettings& settings, QWidget* window, int step) {
+    if (settings.optFading == 1 && canFade() && step > 0 && window->isVisible()) {
         int alpha = 255;
         do {
             window->setWindowOpacity(alpha / 255.0);

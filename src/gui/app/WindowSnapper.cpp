@@ -1,17 +1,17 @@
 #include "app/WindowSnapper.h"
 
-#include "app/AppState.h"
+#include "settings/ProgramSettings.h"
 
 #include <QEvent>
 #include <QWidget>
 
 namespace quillbox {
 
-WindowSnapper::WindowSnapper(const AppState& state, int workRight, int workBottom, QObject* parent)
-    : QObject(parent), m_state(state), m_workRight(workRight), m_workBottom(workBottom) {}
+WindowSnapper::WindowSnapper(const ProgramSettings& settings, int workRight, int workBottom, QObject* parent)
+    : QObject(parent), m_settings(settings), m_workRight(workRight), m_workBottom(workBottom) {}
 
 bool WindowSnapper::snap(QWidget* window) {
-    if (m_state.optSnap != 1 || m_moving) {
+    if (m_settings.optSnap != 1 || m_moving) {
         return false;
     }
     const QRect frame = window->frameGeometry();

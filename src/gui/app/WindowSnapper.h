@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Snapping.h"
+#include "geometry/Snapping.h"
 
 #include <QObject>
 
@@ -8,14 +8,14 @@ class QWidget;
 
 namespace quillbox {
 
-struct AppState;
+struct ProgramSettings;
 
 // Watches every window of the program being moved and, while snapping is on, pulls it to the
 // work-area borders (the arithmetic lives in core). The work area is read once, at start.
 class WindowSnapper : public QObject {
     Q_OBJECT
 public:
-    WindowSnapper(const AppState& state, int workRight, int workBottom, QObject* parent = nullptr);
+    WindowSnapper(const ProgramSettings& settings, int workRight, int workBottom, QObject* parent = nullptr);
 
     // Applies the rule to a window that has just moved; true when it was moved again.
     bool snap(QWidget* window);
@@ -24,7 +24,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    const AppState& m_state;
+    const ProgramSettings& m_settings;
     int m_workRight;
     int m_workBottom;
     SnapLatches m_latches;

@@ -1,10 +1,9 @@
 #include "dataform/DataForm.h"
 
-#include "app/CloseBox.h"
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "app/PopupKeys.h"
-#include "app/Snapping.h"
+#include "geometry/Snapping.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordForm.h"
 #include "settings/PasswordMaker.h"
@@ -118,19 +117,16 @@ bool DataForm::isLabelEditButton(int gadget) {
     return labelColumnOfGadget(gadget - 1) >= 0;
 }
 
-DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_dispatch(std::move(dispatch)) {
-    setObjectName(QStringLiteral("dataForm"));
-    setAttribute(Qt::WA_StyledBackground);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setWindowIcon(programImage(Id::Image::Program));
-    setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#dataForm")) +
-                  // A style sheet rule without a font drops the gadget's own font, so the rules name it.
-                  QStringLiteral("QComboBox, QLineEdit, QTextEdit { font-family: 'Comic Sans MS'; font-size: 11pt; }"
-                                 "QComboBox#labelEditor, QComboBox#labelEditor QLineEdit { font-size: 10pt; }"
-                                 "QComboBox { padding: 0px 2px; }"
-                                 "QComboBox#labelEditor { background: rgb(191,191,191); }"
-                                 "QLineEdit#recordNumber { border: none; }"));
+DataForm::DataForm(DispatchFn dispatch, QWidget* parent)
+    : SecondaryWindow(
+          Id::Window::DataForm, QStringLiteral("dataForm"),
+          // A style sheet rule without a font drops the gadget's own font, so the rules name it.
+          QStringLiteral("QComboBox, QLineEdit, QTextEdit { font-family: 'Comic Sans MS'; font-size: 11pt; }"
+                         "QComboBox#labelEditor, QComboBox#labelEditor QLineEdit { font-size: 10pt; }"
+                         "QComboBox { padding: 0px 2px; }"
+                         "QComboBox#labelEditor { background: rgb(191,191,191); }"
+                         "QLineEdit#recordNumber { border: none; }"),
+          std::move(dispatch), parent) {
     setFont(programFont(11));
     // The gadgets stand at fixed places on a page of the form's full size, which scrolls where
     // the screen is smaller (a laptop at 150 % or 200 % scaling).
@@ -149,7 +145,7 @@ DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_di
         m_popupKeys->watch(box);
     }
 
-    const DispatchFn& d = m_dispatch;
+    const DispatchFn& d = dispatcher();
     const int w = Id::Window::DataForm;
     const struct {
         QKeySequence keys;
@@ -175,7 +171,7 @@ DataForm::DataForm(DispatchFn dispatch, QWidget* parent) : QWidget(parent), m_di
 }
 
 void DataForm::buildFieldRows() {
-    const DispatchFn& d = m_dispatch;
+    const DispatchFn& d = dispatcher();
     const int w = Id::Window::DataForm;
     QFrame* panel = makePanel(m_content, QRect(5, 5, 620, 400));
     m_gadgets.insert(Id::DataForm::FieldPanel, panel);
@@ -233,14 +229,14 @@ void DataForm::buildFieldRows() {
 }
 
 void DataForm::reportEdits(QComboBox* box, int gadget) {
-    const DispatchFn& d = m_dispatch;
+    const DispatchFn& d = dispatcher();
     const int w = Id::Window::DataForm;
     connect(box->lineEdit(), &QLineEdit::textEdited, this, [d, w, gadget] { d(w, gadget, Notify::Changed, 0); });
     connect(box, &QComboBox::activated, this, [d, w, gadget] { d(w, gadget, Notify::Chosen, 0); });
 }
 
 void DataForm::buildLowerPanels() {
-    const DispatchFn& d = m_dispatch;
+    const DispatchFn& d = dispatcher();
     const int w = Id::Window::DataForm;
 
     QFrame* notesPanel = makePanel(m_content, QRect(5, 410, 620, 165));
@@ -411,10 +407,16 @@ void DataForm::setLabelButtonsVisible(bool visible) {
     }
 }
 
-void DataForm::closeEvent(QCloseEvent* event) {
-    if (!closeBoxAsks(this, event, m_dispatch, Id::Window::DataForm)) {
-        QWidget::closeEvent(event);
-    }
+const QList<GadgetTip>& DataForm::toolTips() {
+    static const QList<GadgetTip> tips{
+        {165, QStringLiteral("Select the product/sitename category to save.")},
+        {167, QStringLiteral("The owner of this data record.")},
+        {163, QStringLiteral("Extra notes and login details.")},
+        {170, QStringLiteral("Save the site details to the database.")},
+        {173, QStringLiteral("Show help for data form functions.")},
+        {177, QStringLiteral("Exit the site data input form.")},
+    };
+    return tips;
 }
 
 } // namespace quillbox

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/Dispatch.h"
+#include "app/BalloonTips.h"
+#include "app/SecondaryWindow.h"
 #include "store/SiteRecord.h"
 
 #include <QHash>
@@ -21,7 +22,7 @@ class PopupKeys;
 // Window 9: the thirteen label/value rows, notes, category, owner and the record number.
 // It reads and fills its gadgets and reports every event through the dispatch function; saving,
 // checking and the label editor's rules are the program's.
-class DataForm : public QWidget {
+class DataForm : public SecondaryWindow {
     Q_OBJECT
 public:
     DataForm(DispatchFn dispatch, QWidget* parent);
@@ -32,6 +33,8 @@ public:
     static int labelColumnOfGadget(int gadget);
     static bool isLabelEditButton(int gadget);
 
+    // The window's tool tips, by gadget number.
+    static const QList<GadgetTip>& toolTips();
     QWidget* gadget(int number) const { return m_gadgets.value(number); }
     const QHash<int, QWidget*>& gadgets() const { return m_gadgets; }
     QLabel* label(int labelColumn) const;
@@ -58,7 +61,6 @@ public:
     static constexpr QSize fullSize{629, 700};
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -69,7 +71,6 @@ private:
     // Passes the box's edits (Changed) and choices (Chosen) on to the program.
     void reportEdits(QComboBox* box, int gadget);
 
-    DispatchFn m_dispatch;
     QHash<int, QWidget*> m_gadgets;
     QComboBox* m_labelEditor = nullptr;
     QTextEdit* m_notes = nullptr;

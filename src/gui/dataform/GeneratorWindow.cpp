@@ -1,7 +1,7 @@
 #include "dataform/GeneratorWindow.h"
 
 #include "app/Look.h"
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -24,8 +24,8 @@
 
 namespace quillbox {
 
-MainWindow::MainWindow(AppState& state, DispatchFn dispatch, QWidget* parent)
-    : QMainWindow(parent), m_state(state), m_dispatch(std::move(dispatch)) {
+MainWindow::MainWindow(const ProgramSettings& settings, DispatchFn dispatch, QWidget* parent)
+    : QMainWindow(parent), m_settings(settings), m_dispatch(std::move(dispatch)) {
     setWindowIcon(programImage(Id::Image::Program));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -161,7 +161,7 @@ QAction* MainWindow::makeAction(int slot, int number, QObject* owner) {
     } else {
         action->setCheckable(true);
     }
-    action->setText(menuItemText(slot, m_state.shortcutCodes[static_cast<size_t>(slot)]));
+    action->setText(menuItemText(slot, m_settings.shortcutCodes[static_cast<size_t>(slot)]));
     const DispatchFn& d = m_dispatch;
     connect(action, &QAction::triggered, this, [d, number] { d(Id::Window::Main, number, Notify::Command, 0); });
     return action;
@@ -273,7 +273,7 @@ QAction* MainWindow::actionOfNumber(int number) const {
 
 void MainWindow::refreshMenuTexts() {
     for (int slot = 0; slot < CommandCount; ++slot) {
-        const QString text = menuItemText(slot, m_state.shortcutCodes[static_cast<size_t>(slot)]);
+        const QString text = menuItemText(slot, m_settings.shortcutCodes[static_cast<size_t>(slot)]);
         menuAction(slot)->setText(text);
         popupAction(slot)->setText(text);
     }
@@ -299,7 +299,7 @@ void MainWindow::registerShortcuts() {
         m_registeredKeys.insert(combination.toCombined(), event);
     };
     for (int slot = 0; slot < CommandCount; ++slot) {
-        const QKeyCombination combination = keyCombinationForValue(m_state.shortcutCodes[static_cast<size_t>(slot)]);
+        const QKeyCombination combination = keyCombinationForValue(m_settings.shortcutCodes[static_cast<size_t>(slot)]);
         if (combination.key() != Qt::Key(0) && !m_registeredKeys.contains(combination.toCombined())) {
             add(combination, shortcutEventNumber(slot));
         }
@@ -401,6 +401,30 @@ void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange && isMinimized()) {
         m_dispatch(Id::Window::Main, Id::Window::Main, Notify::Minimized, 0);
     }
+}
+
+const QList<GadgetTip>& MainWindow::toolTips() {
+    // Gadgets first, then menu entries by item number.
+    static const QList<GadgetTip> tips{
+        {31, QStringLiteral("Double left click to edit a highlighted record.\r\n\r\nDouble right click to create a new "
+                        "record.\r\n\r\nPress ALT + X to exit, click the exit button or pres the red 'x' in top "
+                        "right of the window\r\n\r\nPasswords can be hidden or shown with ALT + P.")},
+        {36, QStringLiteral("Select the product/sitename category to display.")},
+        {38, QStringLiteral("Select the type of SQL search to perform.")},
+        {37, QStringLiteral("Select the field in which you wish to search.")},
+        {39, QStringLiteral("Start typing your search string and matches will be instant if found.")},
+        {29, QStringLiteral("Copy the user name of the selected record to the clipboard, from where it is cleared "
+                        "again after the delay chosen in the Options menu.")},
+        {30, QStringLiteral("Copy the password of the selected record to the clipboard, marked so that clipboard "
+                        "histories leave it out, and cleared again after the delay chosen in the Options menu.")},
+        {271, QStringLiteral("Take copied user names, passwords and records off the clipboard again after a delay, "
+                        "unless something else was copied since.")},
+        {272, QStringLiteral("Choose how many seconds a copy stays on the clipboard.")},
+        {273, QStringLiteral("Lock Quillbox into the notification area after this many minutes without a key "
+                        "pressed or the mouse moved (0 never). It also locks when the screen locks or the "
+                        "computer goes to sleep.")},
+    };
+    return tips;
 }
 
 } // namespace quillbox

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/AppState.h"
+#include "app/BalloonTips.h"
+#include "settings/ProgramSettings.h"
 #include "app/Dispatch.h"
 
 #include <QHash>
@@ -28,8 +29,10 @@ class RecordModel;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(AppState& state, DispatchFn dispatch, QWidget* parent = nullptr);
+    MainWindow(const ProgramSettings& settings, DispatchFn dispatch, QWidget* parent = nullptr);
 
+    // The window's tool tips, by gadget number.
+    static const QList<GadgetTip>& toolTips();
     RecordModel* model() const { return m_model; }
     QTableView* recordList() const { return m_list; }
     QComboBox* ownerBox() const { return m_ownerBox; }
@@ -77,7 +80,7 @@ private:
     QAction* makeAction(int slot, int number, QObject* owner);
     void watchShortcutOverrides(QWidget* widget);
 
-    AppState& m_state;
+    const ProgramSettings& m_settings;
     DispatchFn m_dispatch;
     RecordModel* m_model = nullptr;
     QTableView* m_list = nullptr;

@@ -1,6 +1,6 @@
 #include "mainwindow/RecordModel.h"
 
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 #include "store/SqlText.h"
 
 #include <QColor>

@@ -1,6 +1,5 @@
 #include "print/PrintWindow.h"
 
-#include "app/CloseBox.h"
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "mainwindow/MainWindow.h"
@@ -17,16 +16,12 @@
 
 namespace quillbox {
 
-PrintWindow::PrintWindow(DispatchFn dispatch, QWidget* owner) : QWidget(owner), m_dispatch(std::move(dispatch)) {
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setObjectName(QStringLiteral("printWindow"));
-    setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#printWindow")) +
-                  QStringLiteral("QLabel#printCaption { background: rgb(191,191,191); }"
-                                 "QLineEdit#printCount { border: none; }"
-                                 "QTextBrowser { background: white; }"));
-    setWindowIcon(programImage(Id::Image::Program));
+PrintWindow::PrintWindow(DispatchFn dispatch, QWidget* owner)
+    : SecondaryWindow(Id::Window::Print, QStringLiteral("printWindow"),
+                      QStringLiteral("QLabel#printCaption { background: rgb(191,191,191); }"
+                                     "QLineEdit#printCount { border: none; }"
+                                     "QTextBrowser { background: white; }"),
+                      std::move(dispatch), owner) {
     setFixedSize(750, 591);
 
     QFrame* upper = makePanel(this, QRect(5, 5, 740, 510));
@@ -40,7 +35,7 @@ PrintWindow::PrintWindow(DispatchFn dispatch, QWidget* owner) : QWidget(owner), 
         b->setGeometry(geometry);
         b->setIcon(programImage(image));
         b->setIconSize(QSize(28, 28));
-        const DispatchFn& d = m_dispatch;
+        const DispatchFn& d = dispatcher();
         connect(b, &QPushButton::clicked, this, [d, number] { d(Id::Window::Print, number, Notify::Command, 0); });
         return b;
     };
@@ -63,7 +58,7 @@ PrintWindow::PrintWindow(DispatchFn dispatch, QWidget* owner) : QWidget(owner), 
 
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
-    const DispatchFn& d = m_dispatch;
+    const DispatchFn& d = dispatcher();
     connect(escape, &QShortcut::activated, this,
             [d] { d(Id::Window::Print, Id::Print::EscapeKey, Notify::Command, 0); });
 
@@ -92,10 +87,13 @@ void PrintWindow::showDocument(const QUrl& url) {
     }
 }
 
-void PrintWindow::closeEvent(QCloseEvent* event) {
-    if (!closeBoxAsks(this, event, m_dispatch, Id::Window::Print)) {
-        QWidget::closeEvent(event);
-    }
+const QList<GadgetTip>& PrintWindow::toolTips() {
+    static const QList<GadgetTip> tips{
+        {140, QStringLiteral("Click this button to print the selected sites immediately.")},
+        {141, QStringLiteral("Click this button to see how the sites should look when printed.")},
+        {144, QStringLiteral("Click this button to exit this form immediately")},
+    };
+    return tips;
 }
 
 } // namespace quillbox

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/Dispatch.h"
+#include "app/BalloonTips.h"
+#include "app/SecondaryWindow.h"
 
 #include <QHash>
 #include <QUrl>
@@ -14,7 +15,7 @@ namespace quillbox {
 
 // Window 8: shows the print document and offers print, preview and exit. It reports its buttons,
 // its Escape key and its close box through the dispatch function; the program does the rest.
-class PrintWindow : public QWidget {
+class PrintWindow : public SecondaryWindow {
     Q_OBJECT
 public:
     PrintWindow(DispatchFn dispatch, QWidget* owner);
@@ -24,6 +25,8 @@ public:
     QPushButton* previewButton() const { return m_preview; }
     QPushButton* exitButton() const { return m_exit; }
     QLineEdit* countField() const { return m_count; }
+    // The window's tool tips, by gadget number.
+    static const QList<GadgetTip>& toolTips();
     // The numbered gadgets, for tool tips.
     QHash<int, QWidget*> gadgets() const;
 
@@ -32,11 +35,7 @@ public:
     void showDocument(const QUrl& url);
     bool isReady() const { return m_ready; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
-    DispatchFn m_dispatch;
     QTextBrowser* m_browser = nullptr;
     QPushButton* m_print = nullptr;
     QPushButton* m_preview = nullptr;

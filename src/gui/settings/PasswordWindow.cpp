@@ -1,9 +1,8 @@
 #include "settings/PasswordWindow.h"
 
-#include "app/CloseBox.h"
 #include "app/Ids.h"
 #include "app/Look.h"
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 #include "settings/PasswordMaker.h"
 
 #include <QCloseEvent>
@@ -90,19 +89,12 @@ Layout layoutFor(int window) {
 } // namespace
 
 PasswordWindow::PasswordWindow(int window, DispatchFn dispatch, QWidget* parent)
-    : QWidget(parent), m_number(window), m_dispatch(std::move(dispatch)) {
-    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                            Qt::MSWindowsFixedSizeDialogHint;
-    // The change window stays with the main window; the others stand above everything.
-    if (window != Id::Window::PasswordEditor) {
-        flags |= Qt::WindowStaysOnTopHint;
-    }
-    setWindowFlags(flags);
-    setObjectName(QStringLiteral("passwordWindow"));
-    setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#passwordWindow")) +
-                  QStringLiteral("QFrame#panel QLineEdit { border: none; }"
-                                 "QFrame#panel QLabel { background: rgb(191,191,191); }"));
+    : SecondaryWindow(window, QStringLiteral("passwordWindow"),
+                      QStringLiteral("QFrame#panel QLineEdit { border: none; }"
+                                     "QFrame#panel QLabel { background: rgb(191,191,191); }"),
+                      std::move(dispatch), parent,
+                      // The change window stays with the main window; the others stand above everything.
+                      window == Id::Window::PasswordEditor ? Qt::WindowFlags() : Qt::WindowStaysOnTopHint) {
     const Layout layout = layoutFor(window);
     setWindowTitle(titleMarks + QString::fromUtf8(layout.title));
     m_returnKey = layout.returnKey;
@@ -162,21 +154,15 @@ void PasswordWindow::keyPressEvent(QKeyEvent* event) {
     // Entry fields pass Return and Escape on; they arrive here as the window's own keys.
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            m_dispatch(m_number, m_returnKey, Notify::Command, 0);
+            report(m_returnKey);
             return;
         }
         if (event->key() == Qt::Key_Escape) {
-            m_dispatch(m_number, m_escapeKey, Notify::Command, 0);
+            report(m_escapeKey);
             return;
         }
     }
     QWidget::keyPressEvent(event);
-}
-
-void PasswordWindow::closeEvent(QCloseEvent* event) {
-    if (!closeBoxAsks(this, event, m_dispatch, m_number)) {
-        QWidget::closeEvent(event);
-    }
 }
 
 bool PasswordWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -184,7 +170,7 @@ bool PasswordWindow::eventFilter(QObject* watched, QEvent* event) {
         // Focus taken by a message box or another program is not the user leaving the field.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            m_dispatch(m_number, watched->property("gadget").toInt(), Notify::FocusLost, 0);
+            report(watched->property("gadget").toInt(), Notify::FocusLost);
         }
     }
     return QWidget::eventFilter(watched, event);

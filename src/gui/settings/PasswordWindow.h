@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dispatch.h"
+#include "app/SecondaryWindow.h"
 
 #include <QHash>
 #include <QWidget>
@@ -13,13 +13,12 @@ namespace quillbox {
 // The four small password windows: 4 change, 5 create, 6 unlock, 7 start-up. Each reports
 // Return and Escape (as its own numbered keys), its close box and the focus leaving an entry
 // field; the checks are the program's.
-class PasswordWindow : public QWidget {
+class PasswordWindow : public SecondaryWindow {
     Q_OBJECT
 public:
     // window is 4, 5, 6 or 7.
     PasswordWindow(int window, DispatchFn dispatch, QWidget* parent = nullptr);
 
-    int number() const { return m_number; }
     // The event numbers of this window's Return and Escape keys.
     int returnKey() const { return m_returnKey; }
     int escapeKey() const { return m_escapeKey; }
@@ -34,17 +33,14 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLineEdit* addField(QWidget* panel, int gadget, const QRect& geometry, int points);
 
-    int m_number;
     int m_returnKey = 0;
     int m_escapeKey = 0;
     int m_firstField = 0;
-    DispatchFn m_dispatch;
     QHash<int, QLineEdit*> m_fields;
     QLabel* m_strength = nullptr;
 };

@@ -1,9 +1,8 @@
 #include "settings/ShortcutEditor.h"
 
-#include "app/CloseBox.h"
 #include "app/Ids.h"
 #include "app/Look.h"
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 #include "settings/KeyCaptureField.h"
 
 #include <QCloseEvent>
@@ -98,20 +97,16 @@ QString ShortcutEditor::labelOfSlot(int slot) {
 }
 
 ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
-    : QWidget(parent), m_dispatch(std::move(dispatch)) {
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setObjectName(QStringLiteral("shortcutEditor"));
-    setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(windowStyleSheet(QStringLiteral("QWidget#shortcutEditor")) +
-                  QStringLiteral("QFrame#panel QLabel { background: rgb(191,191,191); }"
-                                 "QFrame#panel QLineEdit { border: 1px solid rgb(219,219,219); }"
-                                 "QFrame#panel QLineEdit:focus { border: 1px solid rgb(10,140,245); }"
-                                 "QFrame#panel QPushButton { background: rgb(191,191,191);"
-                                 " border: 1px solid rgb(150,150,150); }"
-                                 "QFrame#panel QPushButton:pressed { background: rgb(170,170,170); }"));
+    : SecondaryWindow(Id::Window::ShortcutEditor, QStringLiteral("shortcutEditor"),
+                      QStringLiteral("QFrame#panel QLabel { background: rgb(191,191,191); }"
+                                     "QFrame#panel QLineEdit { border: 1px solid rgb(219,219,219); }"
+                                     "QFrame#panel QLineEdit:focus { border: 1px solid rgb(10,140,245); }"
+                                     "QFrame#panel QPushButton { background: rgb(191,191,191);"
+                                     " border: 1px solid rgb(150,150,150); }"
+                                     "QFrame#panel QPushButton:pressed { background: rgb(170,170,170); }"),
+                      std::move(dispatch), parent) {
     setWindowTitle(titleMarks + QStringLiteral("  Edit keyboard shortcut key definitions."));
-    const DispatchFn& d = m_dispatch;
+    const DispatchFn& d = dispatcher();
     const int w = Id::Window::ShortcutEditor;
     QList<QWidget*> tabOrder;
     for (const Container& c : containers()) {
@@ -190,16 +185,10 @@ std::array<int, CommandCount> ShortcutEditor::values() const {
 
 void ShortcutEditor::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        m_dispatch(Id::Window::ShortcutEditor, EscapeKey, Notify::Command, 0);
+        report(EscapeKey);
         return;
     }
     QWidget::keyPressEvent(event);
-}
-
-void ShortcutEditor::closeEvent(QCloseEvent* event) {
-    if (!closeBoxAsks(this, event, m_dispatch, Id::Window::ShortcutEditor)) {
-        QWidget::closeEvent(event);
-    }
 }
 
 } // namespace quillbox

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dispatch.h"
+#include "app/SecondaryWindow.h"
 #include "settings/ProgramSettings.h"
 
 #include <QWidget>
@@ -15,7 +15,7 @@ class KeyCaptureField;
 
 // Window 3: one capture box per command. Reports every key taken in a box (gadget = box
 // number, detail = the new value), its buttons, Escape (263) and its close box.
-class ShortcutEditor : public QWidget {
+class ShortcutEditor : public SecondaryWindow {
     Q_OBJECT
 public:
     static constexpr int SaveButton = 108;
@@ -38,10 +38,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
-    DispatchFn m_dispatch;
     std::array<KeyCaptureField*, CommandCount> m_boxes{};
     QPushButton* m_buttons[3] = {};
 };

@@ -1,20 +1,20 @@
 #include "transfer/ImportBatch.h"
 
-#include "app/Program.h"
+#include "app/AppState.h"
+#include "app/StatusLine.h"
+#include "mainwindow/ListController.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "store/SiteStore.h"
 
 namespace quillbox {
 
-ImportBatch::ImportBatch(Program& program, int progressDelayMs)
-    : m_program(program), m_model(program.mainWindow()->model()),
-      m_progress(program.mainWindow(), QStringLiteral("%1 records read"), progressDelayMs),
-      m_store(program.state().database) {
-    AppState& state = m_program.state();
-    m_model->setMasked(state.optShowPrivate != 1);
+ImportBatch::ImportBatch(AppState& state, MainWindow& main, StatusLine& status, ListController& list,
+                         int progressDelayMs)
+    : m_state(state), m_main(main), m_status(status), m_list(list), m_model(main.model()),
+      m_progress(&main, QStringLiteral("%1 records read"), progressDelayMs), m_store(state.database) {
+    m_model->setMasked(state.settings.optShowPrivate != 1);
     m_model->beginBulk();
-    state.bulkLoading = 1;
 }
 
 ImportBatch::~ImportBatch() {
@@ -22,7 +22,7 @@ ImportBatch::~ImportBatch() {
 }
 
 void ImportBatch::record(const SiteRecord& values) {
-    SiteRecord& current = m_program.state().currentRecord;
+    SiteRecord& current = m_state.currentRecord;
     QString number;
     if (m_store.aborted()) {
         counted();
@@ -72,9 +72,9 @@ void ImportBatch::error(const QString& text) {
 void ImportBatch::refresh() {
     // The list grows on screen while the dialog is up; the bulk is closed for the repaint only.
     m_model->endBulk();
-    m_program.mainWindow()->ensureRowVisible(m_model->rowCount() - 1);
+    m_main.ensureRowVisible(m_model->rowCount() - 1);
     if (!m_pendingError.isEmpty()) {
-        m_program.showError(m_pendingError);
+        m_status.error(m_pendingError);
         m_pendingError.clear();
     }
     m_progress.show(m_handled);
@@ -86,23 +86,21 @@ bool ImportBatch::finish() {
         return !m_store.aborted();
     }
     m_open = false;
-    AppState& state = m_program.state();
     const bool stored = m_store.commit();
-    state.bulkLoading = 0;
     m_model->endBulk();
     if (!stored) {
         // The rows listed so far were never stored: show what the database holds.
         m_pendingError.clear();
-        m_program.runSearch();
-        m_program.showError(QStringLiteral("Nothing was imported: %1.").arg(m_store.abortReason()));
+        m_list.runSearch();
+        m_status.error(QStringLiteral("Nothing was imported: %1.").arg(m_store.abortReason()));
         return false;
     }
-    m_program.mainWindow()->ensureRowVisible(m_model->rowCount() - 1);
+    m_main.ensureRowVisible(m_model->rowCount() - 1);
     // The rows were added in bulk, which reports no count of its own; the count field would
     // otherwise go on showing the count from before the import.
-    m_program.showStatus(3, QString::number(m_model->rowCount()));
+    m_status.count(m_model->rowCount());
     if (!m_pendingError.isEmpty()) {
-        m_program.showError(m_pendingError);
+        m_status.error(m_pendingError);
         m_pendingError.clear();
     }
     return true;

@@ -9,8 +9,11 @@
 
 namespace quillbox {
 
-class Program;
+class ListController;
+class MainWindow;
 class RecordModel;
+class StatusLine;
+struct AppState;
 
 // One import: one transaction, and the record list filled in bulk (no signal per row). Each
 // record is inserted as a new row and appended to the list with its new number. Status messages keep their order, but
@@ -18,7 +21,8 @@ class RecordModel;
 class ImportBatch : public ImportSink {
 public:
     // The progress dialog appears once the import has run for progressDelayMs.
-    explicit ImportBatch(Program& program, int progressDelayMs = 1000);
+    ImportBatch(AppState& state, MainWindow& main, StatusLine& status, ListController& list,
+                int progressDelayMs = 1000);
     ~ImportBatch() override;
     ImportBatch(const ImportBatch&) = delete;
     ImportBatch& operator=(const ImportBatch&) = delete;
@@ -45,7 +49,10 @@ private:
     void error(const QString& text);
     void refresh();
 
-    Program& m_program;
+    AppState& m_state;
+    MainWindow& m_main;
+    StatusLine& m_status;
+    ListController& m_list;
     RecordModel* m_model;
     TransferProgress m_progress;
     ImportStore m_store;

@@ -1,6 +1,6 @@
 #include "transfer/ImportPreviewWindow.h"
 
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 #include "store/SiteRecord.h"
 #include "transfer/ImportPreview.h"
 

@@ -1,6 +1,6 @@
 #include "transfer/TransferProgress.h"
 
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>

@@ -1,4 +1,4 @@
-#include "app/ProgramText.h"
+#include "text/ProgramText.h"
 
 namespace quillbox {
 

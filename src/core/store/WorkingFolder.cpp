@@ -1,6 +1,4 @@
-#include "app/WorkingFolder.h"
-
-#include "app/ProgramText.h"
+#include "store/WorkingFolder.h"
 
 #include <QDir>
 #include <QUrl>

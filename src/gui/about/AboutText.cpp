@@ -1,4 +1,4 @@
-#include "app/AboutText.h"
+#include "about/AboutText.h"
 
 namespace quillbox {
 

@@ -9,9 +9,6 @@ namespace quillbox {
 
 inline const QString titleMarks = QStringLiteral("<°)))o><²³");
 inline const QString programName = QStringLiteral("Vennholt Quillbox v2.00");
-inline const QString databaseFileName = QStringLiteral("Vennholt Quillbox v2.00.ptk");
-inline const QString settingsFileName = QStringLiteral("Vennholt Quillbox v2.00.ptk.Ini");
-inline const QString printFileName = QStringLiteral("Quillbox.htm");
 
 // Day names from Sunday (index 0) and month names from January (index 0).
 const QStringList& dayNames();
@@ -24,13 +21,10 @@ QString datedTitle(const QDate& date);
 // baseTitle followed by the running clock; the hour stays on the 24-hour clock.
 QString clockTitle(const QString& baseTitle, const QTime& time);
 
-// The status bar's texts.
+// The status line's texts.
 QString infoText(const QString& text);
 QString errorText(const QString& text);
 // "0 Records", "1 Record", "17 Records"; the count arrives as text.
 QString recordCountText(const QString& count);
-
-// A run of "*" as long as the text, in UTF-16 code units.
-inline QString maskText(const QString& text) { return QString(text.size(), QLatin1Char('*')); }
 
 } // namespace quillbox

@@ -1,4 +1,4 @@
-#include "app/IdleWatch.h"
+#include "settings/IdleWatch.h"
 
 #include <QEvent>
 

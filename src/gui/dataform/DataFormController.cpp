@@ -1,0 +1,388 @@
+// The data form: opening it to add, edit or copy a record, its label editor, saving and closing.
+#include "dataform/DataFormController.h"
+
+#include "app/BalloonTips.h"
+#include "app/CommandTable.h"
+#include "app/Ids.h"
+#include "app/StatusLine.h"
+#include "app/WindowEffects.h"
+#include "app/WindowGuard.h"
+#include "dataform/DataForm.h"
+#include "dataform/GeneratorWindow.h"
+#include "mainwindow/ListController.h"
+#include "mainwindow/MainWindow.h"
+#include "record/RecordForm.h"
+#include "store/SearchQuery.h"
+#include "store/SiteStore.h"
+#include "store/SqlText.h"
+#include "text/ProgramText.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+
+namespace quillbox {
+
+namespace {
+const QString addCaption = QStringLiteral("Add New Site");
+const QString editCaption = QStringLiteral("Edit Old Site");
+const QString nothingToEdit = QStringLiteral("There is no site/software selected to edit.");
+
+QString addTitle() {
+    return titleMarks + QStringLiteral("  Add a new site's details");
+}
+QString editTitle() {
+    return titleMarks + QStringLiteral("  Edit the current site's details");
+}
+
+// The fifteen value lists, in the order they are filled.
+QList<int> valueListColumns() {
+    QList<int> columns;
+    for (int column = Col::SiteName; column < Col::Category; column += 2) {
+        columns.append(column);
+    }
+    columns << Col::Category << Col::Owner;
+    return columns;
+}
+} // namespace
+
+DataFormController::DataFormController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
+                                       CommandTable& commands, BalloonTips& tips, ListController& list,
+                                       DispatchFn dispatch)
+    : m_state(state), m_main(main), m_status(status), m_guard(guard), m_tips(tips), m_list(list),
+      m_dispatch(std::move(dispatch)) {
+    commands.add(Id::Slot::AddRecord, [this] { addNewSite(); });
+    commands.add(Id::Slot::EditRecord, [this] { editOldSite(); });
+    commands.add(Id::Slot::CopyToOwner, [this] { copyToNewOwner(); });
+}
+
+void DataFormController::openForm(const QString& caption, const QString& title) {
+    auto* form = new DataForm(m_dispatch, &m_main);
+    m_form = form;
+    m_guard.open(caption);
+    m_labelGadget = -1;
+    m_tips.installAll(Id::Window::DataForm, DataForm::toolTips(), form->gadgets());
+    form->setWindowTitle(title);
+    for (int column : valueListColumns()) {
+        // Other records' passwords are offered only to a user who has chosen to see private data.
+        const bool hidden = column == Col::Password && m_state.settings.optShowPrivate != 1;
+        DataForm::fillList(form->valueBox(column),
+                           hidden ? QStringList() : distinctValues(m_state.database, valueListStatement(column)));
+    }
+    m_status.info(title);
+    fadeIn(m_state.settings, form, 10);
+    form->activateWindow();
+    form->valueBox(Col::SiteName)->setFocus();
+}
+
+bool DataFormController::loadRecord(const QString& recordNumber) {
+    Query query(m_state.database, recordStatement(recordNumber));
+    if (!query.isValid()) {
+        m_status.error(QStringLiteral("Could not execute the database query."));
+        return false;
+    }
+    SiteRecord record;
+    while (query.next()) {
+        readFullRow(query, record);
+        m_form->showRecord(record);
+    }
+    if (query.failed()) {
+        m_status.error(QStringLiteral("Could not execute the database query."));
+        return false;
+    }
+    return true;
+}
+
+void DataFormController::openAddForm() {
+    openForm(addCaption, addTitle());
+    m_adding = true;
+    m_main.categoryBox()->setCurrentIndex(0);
+    m_form->setRecordNumber(nextRecordNumberText(scalarQuery(m_state.database, recordCountStatement())));
+    markUnchanged();
+}
+
+void DataFormController::markUnchanged() {
+    m_asOpened = m_form->typedRecord();
+}
+
+bool DataFormController::leave() {
+    if (!m_form) {
+        return true;
+    }
+    if (m_form->typedRecord().field != m_asOpened.field) {
+        const int choice = m_status.ask(
+            QStringLiteral("Unsaved changes"), QStringLiteral("This record has changes that are not saved yet."),
+            {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")}, 1);
+        if (choice == 0) {
+            save(); // closes the form when the record was stored; a refusal keeps it open
+            return !m_form;
+        }
+        if (choice != 1) {
+            return false;
+        }
+    }
+    close();
+    return true;
+}
+
+bool DataFormController::mayOpenOn(int row) {
+    if (row < 0) {
+        m_status.info(nothingToEdit);
+        return false;
+    }
+    if (m_guard.isOpen()) {
+        m_status.error(m_guard.message()); // an open form keeps its row and record
+        return false;
+    }
+    return true;
+}
+
+void DataFormController::addNewSite() {
+    if (m_guard.isOpen()) {
+        m_status.error(m_guard.message());
+        return;
+    }
+    openAddForm();
+}
+
+void DataFormController::editOldSite() {
+    const int row = m_main.currentRow();
+    if (!mayOpenOn(row)) {
+        return;
+    }
+    m_editedRow = row;
+    m_editedRecord = m_main.model()->cell(row, RecordModel::Record);
+    openForm(editCaption, editTitle());
+    m_adding = false;
+    if (loadRecord(m_editedRecord)) {
+        m_form->setRecordNumber(m_editedRecord);
+    }
+    markUnchanged();
+}
+
+void DataFormController::copyToNewOwner() {
+    // A new record for another owner, started from the selected one.
+    const int row = m_main.currentRow();
+    if (!mayOpenOn(row)) {
+        return;
+    }
+    const QString source = m_main.model()->cell(row, RecordModel::Record);
+    openAddForm();
+    if (loadRecord(source)) {
+        QComboBox* owner = m_form->valueBox(Col::Owner);
+        owner->clearEditText();
+        owner->setFocus();
+    }
+    markUnchanged();
+}
+
+void DataFormController::handleEvent(int number, Notify kind, int /*detail*/) {
+    if (!m_form) {
+        return;
+    }
+    if (kind == Notify::Closed) {
+        leave();
+        return;
+    }
+    switch (number) {
+    case Id::DataForm::Save:
+        save();
+        break;
+    case Id::DataForm::Clear:
+        m_form->clearFields();
+        break;
+    case Id::DataForm::EscapeKey:
+        // Escape in the label editor leaves the editor, not the form.
+        if (labelEditActive()) {
+            cancelLabelEditor();
+        } else {
+            leave();
+        }
+        break;
+    case Id::DataForm::Exit:
+        leave();
+        break;
+    case Id::DataForm::ReturnKey:
+        commitLabelEditor();
+        break;
+    case Id::DataForm::Generator:
+        openGenerator();
+        break;
+    case Id::DataForm::LabelButtons: {
+        const bool on = m_form->labelButtonsSwitch()->isChecked();
+        m_form->setLabelButtonsVisible(on);
+        m_status.info(on ? QStringLiteral("Label edit buttons have now been turned on.")
+                    : QStringLiteral("Label edit buttons have now been turned off."));
+        break;
+    }
+    case Id::DataForm::SiteNameBox:
+    case Id::DataForm::CategoryBox:
+    case Id::DataForm::OwnerBox:
+    case Id::DataForm::LabelEditor:
+        // Only typing capitalises; a value chosen from the list is taken as it is.
+        if (kind == Notify::Changed) {
+            capitaliseBox(number);
+        }
+        break;
+    default:
+        if (DataForm::isLabelEditButton(number)) {
+            openLabelEditor(number - 1);
+        }
+        break; // buttons 171 and 173 do nothing
+    }
+}
+
+void DataFormController::save() {
+    DataForm* form = m_form;
+    SiteRecord& record = m_state.currentRecord;
+    record = recordForSaving(form->typedRecord());
+    const SaveCheck check = checkRecordForSave(record);
+    if (!check.ok) {
+        m_status.messageBox(check.title, check.text, MessageIcon::Exclamation);
+        return;
+    }
+    ProgramSettings& settings = m_state.settings;
+    settings.lastOwner = form->valueBox(Col::Owner)->currentText();
+    settings.lastCategory = form->valueBox(Col::Category)->currentText();
+
+    // A refused statement leaves the form open with everything typed, so nothing is lost.
+    if (m_adding) {
+        if (!m_state.database.execute(buildInsertStatement(record))) {
+            m_status.error(m_state.database.errorText());
+            return;
+        }
+        record[Col::Record] = lastInsertedRecord(m_state.database);
+        if (!record[Col::Record].isEmpty()) {
+            m_list.addRow(true);
+            // The new record is the row selected once the form has closed.
+            m_editedRow = m_main.model()->rowCount() - 1;
+        }
+    } else {
+        if (!m_state.database.execute(buildUpdateStatement(record, m_editedRecord))) {
+            m_status.error(m_state.database.errorText());
+            return;
+        }
+        if (changedRowCount(m_state.database) == 0) {
+            m_status.error(QStringLiteral("The record being edited is no longer in the database; nothing was saved."));
+            return;
+        }
+        // The list may have been searched or sorted since the form opened: rewrite the row that
+        // holds this record, not whatever row now stands at the old index.
+        const int row = rowOfEditedRecord();
+        if (row >= 0) {
+            record[Col::Record] = m_editedRecord;
+            m_list.updateRow(row, true);
+        }
+    }
+    close();
+    m_list.showOwnerAndCategory(settings.lastOwner, settings.lastCategory);
+}
+
+int DataFormController::rowOfEditedRecord() const {
+    if (m_editedRecord.isEmpty() || m_editedRow < 0) {
+        return m_editedRow;
+    }
+    return m_list.rowOfRecord(m_editedRecord, m_editedRow);
+}
+
+void DataFormController::close() {
+    DataForm* form = m_form;
+    if (!form) {
+        return;
+    }
+    m_form = nullptr;
+    const int row = rowOfEditedRecord();
+    m_labelGadget = -1;
+    m_guard.close(form, 8);
+    m_editedRow = -1;
+    m_editedRecord.clear();
+    // Back in the list, the row the form was opened on (or the new record's) is selected.
+    m_main.activateWindow();
+    m_main.recordList()->setFocus();
+    m_main.selectRow(row);
+}
+
+void DataFormController::openLabelEditor(int labelGadget) {
+    DataForm* form = m_form;
+    QComboBox* editor = form->labelEditor();
+    auto* label = qobject_cast<QLabel*>(form->gadget(labelGadget));
+    if (!label) {
+        return;
+    }
+    if (labelEditActive()) {
+        // An edit not confirmed with Return is dropped.
+        editor->hide();
+        if (QWidget* previous = form->gadget(m_labelGadget)) {
+            previous->show();
+        }
+    }
+    label->hide();
+    editor->setGeometry(label->geometry());
+    DataForm::fillList(
+        editor, distinctValues(m_state.database, labelListStatement(DataForm::labelColumnOfGadget(labelGadget))));
+    editor->setEditText(label->text());
+    editor->show();
+    editor->setFocus();
+    m_labelGadget = labelGadget;
+}
+
+void DataFormController::commitLabelEditor() {
+    if (!labelEditActive()) {
+        return;
+    }
+    DataForm* form = m_form;
+    form->labelEditor()->hide();
+    if (auto* label = qobject_cast<QLabel*>(form->gadget(m_labelGadget))) {
+        label->setText(form->labelEditor()->currentText());
+        label->show();
+    }
+    m_labelGadget = -1;
+}
+
+void DataFormController::openGenerator() {
+    if (m_generator) {
+        m_generator->raise();
+        return;
+    }
+    m_generator = new GeneratorWindow(m_form);
+    connect(m_generator, &GeneratorWindow::applied, this, [this](const QString& value) {
+        if (m_form) {
+            m_form->valueBox(Col::Password)->setEditText(value);
+        }
+    });
+    m_generator->show();
+}
+
+void DataFormController::cancelLabelEditor() {
+    if (!labelEditActive()) {
+        return;
+    }
+    m_form->labelEditor()->hide();
+    if (QWidget* label = m_form->gadget(m_labelGadget)) {
+        label->show();
+        label->setFocus();
+    }
+    m_labelGadget = -1;
+}
+
+void DataFormController::capitaliseBox(int gadget) {
+    auto* box = qobject_cast<QComboBox*>(m_form->gadget(gadget));
+    QLineEdit* edit = box ? box->lineEdit() : nullptr;
+    if (!edit || edit->text().isEmpty() || edit->hasSelectedText()) {
+        return;
+    }
+    const int caret = edit->cursorPosition();
+    const QString text = capitaliseTypedLetter(edit->text(), caret);
+    if (text != edit->text()) {
+        edit->setText(text);
+        edit->setCursorPosition(caret);
+    }
+}
+
+DataForm* DataFormController::window() const {
+    return m_form;
+}
+
+} // namespace quillbox

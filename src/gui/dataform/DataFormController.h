@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/Dispatch.h"
+
+#include <QObject>
+#include <QPointer>
+
+namespace quillbox {
+
+class BalloonTips;
+class CommandTable;
+class DataForm;
+class GeneratorWindow;
+class ListController;
+class MainWindow;
+class StatusLine;
+class WindowGuard;
+
+// The data form: opening it to add, edit or copy a record, its label editor and generator, saving
+// and closing, and the list row it was opened on.
+class DataFormController : public QObject {
+    Q_OBJECT
+public:
+    DataFormController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
+                       CommandTable& commands, BalloonTips& tips, ListController& list, DispatchFn dispatch);
+
+    // The open form, or null.
+    DataForm* window() const;
+    void handleEvent(int number, Notify kind, int detail);
+
+    void addNewSite();
+    void editOldSite();
+    void copyToNewOwner();
+    // Closes the form, first asking to save, discard or keep editing when it holds changes not
+    // saved. False when the form stays open.
+    bool leave();
+
+    // The list row and record number being edited (-1 and empty when adding).
+    int editedRow() const { return m_editedRow; }
+    QString editedRecord() const { return m_editedRecord; }
+    // The label being renamed in the label editor, or -1.
+    bool labelEditActive() const { return m_labelGadget >= 0; }
+    int labelEditGadget() const { return m_labelGadget; }
+
+private:
+    // A new data form, shown with the values in use offered in its boxes.
+    void openForm(const QString& caption, const QString& title);
+    // The form for a new record, its number the one it will get.
+    void openAddForm();
+    // Whether a form may open on the list row: one is selected and no other window is open.
+    bool mayOpenOn(int row);
+    bool loadRecord(const QString& recordNumber);
+    // What the form shows now becomes what counts as saved.
+    void markUnchanged();
+    void save();
+    void close();
+    int rowOfEditedRecord() const;
+    void openLabelEditor(int labelGadget);
+    void commitLabelEditor();
+    void cancelLabelEditor();
+    void openGenerator();
+    void capitaliseBox(int gadget);
+
+    AppState& m_state;
+    MainWindow& m_main;
+    StatusLine& m_status;
+    WindowGuard& m_guard;
+    BalloonTips& m_tips;
+    ListController& m_list;
+    DispatchFn m_dispatch;
+    QPointer<DataForm> m_form;
+    QPointer<GeneratorWindow> m_generator;
+    bool m_adding = false;
+    SiteRecord m_asOpened; // the form's record when it opened, to tell whether it holds edits
+    int m_editedRow = -1;
+    QString m_editedRecord;
+    int m_labelGadget = -1;
+};
+
+} // namespace quillbox

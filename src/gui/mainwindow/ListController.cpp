@@ -1,0 +1,519 @@
+#include "mainwindow/ListController.h"
+
+#include "app/ClipboardKeeper.h"
+#include "app/CommandTable.h"
+#include "app/Ids.h"
+#include "app/StatusLine.h"
+#include "mainwindow/MainWindow.h"
+#include "record/RecordActions.h"
+#include "record/RecordForm.h"
+#include "store/SearchQuery.h"
+#include "store/SiteStore.h"
+#include "store/SqlText.h"
+#include "transfer/TransferProgress.h"
+
+#include <QComboBox>
+#include <QCursor>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTableView>
+#include <QUrl>
+
+namespace quillbox {
+
+namespace {
+const QString queryFailed = QStringLiteral("The database query failed to be executed.");
+}
+
+ListController::ListController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands,
+                               SearchCopy& copy, ClipboardKeeper& clipboard)
+    : m_state(state), m_main(main), m_status(status), m_commands(commands), m_copy(copy), m_clipboard(clipboard) {
+    using namespace Id::Slot;
+    m_commands.add(CopyRecords, [this] { copyRecords(); });
+    m_commands.add(DeleteRecords, [this] { deleteSelectedRecords(); });
+    m_commands.add(HomePage, [this] { openHomePage(); });
+    m_commands.add(TagAll, [this] { tagAllRecords(); });
+    m_commands.add(ResetFields, [this] { resetSearch(); });
+    m_commands.add(CopyUserName, [this] { copyLoginField(Col::UserName); });
+    m_commands.add(CopyPassword, [this] { copyLoginField(Col::Password); });
+}
+
+void ListController::handleGadget(int gadget, Notify kind, int detail) {
+    switch (gadget) {
+    case Id::Main::RecordList:
+        if (kind == Notify::SelectionChanged) {
+            showRowSummary();
+        } else if (kind == Notify::DoubleClick) {
+            m_commands.run(Id::Slot::EditRecord);
+        } else if (kind == Notify::RightClick) {
+            m_main.popupMenu()->popup(QCursor::pos());
+        } else if (kind == Notify::ColumnClick) {
+            sortList(detail);
+        }
+        break;
+    case Id::Main::OwnerBox:
+        ownerChanged();
+        break;
+    case Id::Main::CategoryBox:
+        categoryChanged();
+        break;
+    case Id::Main::FieldBox:
+    case Id::Main::SearchTypeBox:
+        runSearch();
+        break;
+    case Id::Main::SearchText:
+        scheduleSearch();
+        break;
+    default:
+        break;
+    }
+}
+
+void ListController::restoreSearchState() {
+    const ProgramSettings& s = m_state.settings;
+    fillOwnerBox();
+    QComboBox* owners = m_main.ownerBox();
+    if (!s.lastOwner.isEmpty()) {
+        const int i = owners->findText(s.lastOwner, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        owners->setCurrentIndex(i >= 0 ? i : (owners->count() > 0 ? 0 : -1));
+    } else if (owners->count() > 0) {
+        owners->setCurrentIndex(0);
+    }
+    // The categories are those of the owner the box shows, which on a first start (no saved owner)
+    // is the first owner rather than nobody.
+    fillCategoryBox(owners->currentText());
+    QComboBox* categories = m_main.categoryBox();
+    const int c = s.lastCategory.isEmpty()
+                      ? 0
+                      : categories->findText(s.lastCategory, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    categories->setCurrentIndex(c >= 0 ? c : 0);
+    // A field number the box does not have (a hand-edited settings file) is handed on as it is:
+    // the box shows no entry, the search covers all fields, and the value is written back
+    // unchanged. A comparison must be one of the nine, so an unknown one selects the first.
+    m_main.fieldBox()->setCurrentIndex(s.lastSearchField);
+    const int type = s.lastSearchType;
+    m_main.searchTypeBox()->setCurrentIndex(type >= 0 && type < m_main.searchTypeBox()->count() ? type : 0);
+    {
+        const QSignalBlocker blocker(m_main.searchText());
+        m_main.searchText()->setText(s.lastSearchText);
+    }
+    runSearch();
+}
+
+void ListController::saveSearchState() {
+    ProgramSettings& s = m_state.settings;
+    s.lastOwner = m_main.ownerBox()->currentText();
+    s.lastCategory = m_main.categoryBox()->currentText();
+    // A box showing no entry still holds the value it was given.
+    if (m_main.fieldBox()->currentIndex() >= 0) {
+        s.lastSearchField = m_main.fieldBox()->currentIndex();
+    }
+    s.lastSearchType = m_main.searchTypeBox()->currentIndex();
+    s.lastSearchText = m_main.searchText()->text();
+}
+
+void ListController::showOwnerAndCategory(const QString& owner, const QString& category) {
+    fillOwnerBox();
+    m_main.ownerBox()->setCurrentText(owner);
+    fillCategoryBox(owner);
+    m_main.categoryBox()->setCurrentText(category);
+}
+
+void ListController::showAllOwnersAndCategories() {
+    auto refill = [this](QComboBox* box, const QString& statement, const QString& last) {
+        box->clear();
+        box->addItems(distinctValues(m_state.database, statement));
+        if (!last.isEmpty()) {
+            box->setCurrentText(last);
+        } else if (box->count() > 0) {
+            box->setCurrentIndex(0);
+        }
+    };
+    refill(m_main.ownerBox(), ownerListStatement(), m_state.settings.lastOwner);
+    refill(m_main.categoryBox(), allCategoriesStatement(), m_state.settings.lastCategory);
+}
+
+int ListController::rowOfRecord(const QString& record, int hint) const {
+    const RecordModel* model = m_main.model();
+    if (hint >= 0 && hint < model->rowCount() && model->cell(hint, RecordModel::Record) == record) {
+        return hint;
+    }
+    for (int r = 0; r < model->rowCount(); ++r) {
+        if (model->cell(r, RecordModel::Record) == record) {
+            return r;
+        }
+    }
+    return -1;
+}
+
+RecordModel::Row ListController::rowFromCurrentRecord(bool quoted) const {
+    const SiteRecord& r = m_state.currentRecord;
+    // A record filled for writing holds quoted text; one filled from a query is already read back.
+    auto value = [&](int k) { return quoted ? sqlReadBack(r[k]) : r[k]; };
+    return RecordModel::Row{value(Col::SiteName), value(Col::UserName), value(Col::Password),
+                            value(Col::HomePage), value(Col::Category), r[Col::Record]};
+}
+
+void ListController::addRow(bool quoted) {
+    m_main.model()->appendRow(rowFromCurrentRecord(quoted));
+    m_status.info(m_state.currentRecord[Col::SiteName]);
+    m_status.count(m_main.model()->rowCount());
+}
+
+void ListController::updateRow(int row, bool quoted) {
+    m_main.model()->setRowCells(row, rowFromCurrentRecord(quoted), RecordModel::SiteName, RecordModel::Category);
+}
+
+bool ListController::runListQuery(const QString& statement) {
+    Query query(m_state.database, statement);
+    if (!query.isValid()) {
+        m_status.error(queryFailed);
+        return false;
+    }
+    RecordModel* model = m_main.model();
+    model->beginBulk();
+    int counter = 0;
+    SharedCells shared;
+    // Only the six listed columns are read per row.
+    while (query.next()) {
+        RecordModel::Row row{sqlReadBack(query.field(Col::SiteName)),
+                             sqlReadBack(query.field(Col::UserName)), sqlReadBack(query.field(Col::Password)),
+                             sqlReadBack(query.field(Col::HomePage)),
+                             shared.category(sqlReadBack(query.field(Col::Category))),
+                             query.field(Col::Record)};
+        ++counter;
+        model->appendBulk(std::move(row));
+    }
+    const bool failed = query.failed();
+    query.finish();
+    model->endBulk();
+    if (failed) {
+        m_status.error(queryFailed);
+        m_status.count(counter);
+        return false;
+    }
+    listFilled(counter);
+    return true;
+}
+
+SearchCopy* ListController::searchCopy() {
+    sqlite3* db = m_state.database.handle();
+    if (!db) {
+        return nullptr;
+    }
+    if (db != m_copyAttached) {
+        m_copy.attach(db);
+        m_copyAttached = db;
+    }
+    return &m_copy;
+}
+
+bool ListController::fillList(const ListFilter& filter) {
+    m_main.model()->setMasked(m_state.settings.optShowPrivate != 1);
+    SearchCopy* copy = searchCopy();
+    std::optional<std::vector<int>> slots = copy ? copy->search(filter) : std::nullopt;
+    if (!slots) {
+        return runListQuery(listStatement(filter));
+    }
+    const int counter = static_cast<int>(slots->size());
+    m_main.model()->setCopyRows(copy->data(), std::move(*slots));
+    listFilled(counter);
+    return true;
+}
+
+void ListController::listFilled(int counter) {
+    RecordModel* model = m_main.model();
+    // The working record is the last row listed, which is all that is left of it once a list
+    // has been filled.
+    if (counter > 0) {
+        Query last(m_state.database, recordStatement(model->cell(counter - 1, RecordModel::Record)));
+        if (last.next()) {
+            readListRow(last, m_state.currentRecord);
+        }
+    }
+    m_main.ensureRowVisible(counter - 1);
+    m_status.info(m_state.currentRecord[Col::SiteName]);
+    m_status.count(counter);
+}
+
+void ListController::runSearch() {
+    m_searchScheduled = false; // this search covers any that was waiting
+    m_main.model()->clear();
+    SearchState search;
+    search.owner = m_main.ownerBox()->currentText();
+    search.category = m_main.categoryBox()->currentText();
+    search.field = m_main.fieldBox()->currentIndex();
+    search.comparison = m_main.searchTypeBox()->currentText();
+    search.text = m_main.searchText()->text();
+    fillList(ListFilter::fromSearch(search));
+}
+
+void ListController::scheduleSearch() {
+    if (m_searchScheduled) {
+        return;
+    }
+    m_searchScheduled = true;
+    // Posted events run after the window system's queued input, so every key already typed
+    // reaches the search box before this search reads it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_searchScheduled) {
+                runSearch();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void ListController::fillOwnerBox() {
+    QComboBox* box = m_main.ownerBox();
+    box->clear();
+    SearchCopy* copy = searchCopy();
+    const std::optional<QStringList> owners = copy ? copy->owners() : std::nullopt;
+    box->addItems(owners ? *owners : distinctValues(m_state.database, ownerListStatement()));
+}
+
+void ListController::fillCategoryBox(const QString& owner) {
+    QComboBox* box = m_main.categoryBox();
+    box->clear();
+    SearchCopy* copy = searchCopy();
+    const std::optional<QStringList> categories = copy ? copy->categoriesOf(owner) : std::nullopt;
+    box->addItems(categories ? *categories : distinctValues(m_state.database, categoriesOfOwnerStatement(owner)));
+    box->insertItem(0, allCategories);
+    box->setCurrentIndex(0);
+}
+
+void ListController::ownerChanged() {
+    m_main.model()->clear();
+    const QString owner = m_main.ownerBox()->currentText();
+    fillCategoryBox(owner);
+    fillList(ListFilter::ownerRecords(owner));
+}
+
+void ListController::categoryChanged() {
+    m_main.model()->clear();
+    const QString owner = m_main.ownerBox()->currentText();
+    const QString category = m_main.categoryBox()->currentText();
+    fillList(category == allCategories ? ListFilter::ownerRecords(owner) : ListFilter::categoryRecords(owner, category));
+}
+
+void ListController::resetSearch() {
+    QComboBox* categories = m_main.categoryBox();
+    const int all = categories->findText(allCategories);
+    categories->setCurrentIndex(all >= 0 ? all : 0);
+    m_main.fieldBox()->setCurrentIndex(0);
+    m_main.searchTypeBox()->setCurrentIndex(0);
+    {
+        // One search at the end, whether or not the text changes.
+        const QSignalBlocker blocker(m_main.searchText());
+        m_main.searchText()->clear();
+    }
+    m_main.searchText()->setFocus();
+    runSearch();
+}
+
+void ListController::maskList(bool show) {
+    // The list holds the values themselves, masked as they are shown; only rows listed during an
+    // import while masking hold masks, and their values are read when they are to be shown.
+    RecordModel* model = m_main.model();
+    if (show) {
+        for (int r : model->rowsHoldingMasks()) {
+            RecordModel::Row cells = model->row(r);
+            Query query(m_state.database, privateColumnsStatement(cells[RecordModel::Record]));
+            if (!query.isValid() || !query.next()) {
+                if (query.failed()) {
+                    m_status.error(m_state.database.errorText());
+                }
+                continue;
+            }
+            for (int c = 0; c < 3; ++c) {
+                cells[static_cast<size_t>(RecordModel::UserName + c)] = sqlReadBack(query.text(c));
+            }
+            model->setRowCells(r, cells, RecordModel::UserName, RecordModel::HomePage);
+        }
+    }
+    model->setMasked(!show);
+}
+
+void ListController::showRowSummary() {
+    const int row = m_main.currentRow();
+    if (row < 0) {
+        m_status.error(QStringLiteral("No data to display"));
+        return;
+    }
+    RecordModel* model = m_main.model();
+    const QString label =
+        sqlReadBack(scalarQuery(m_state.database, siteNameLabelStatement(model->cell(row, RecordModel::Record))));
+    if (label.isEmpty()) {
+        return;
+    }
+    m_status.info(label + QStringLiteral(": ") + model->cell(row, RecordModel::SiteName) + QStringLiteral(", Category:") +
+             model->cell(row, RecordModel::Category));
+}
+
+void ListController::sortList(int column) {
+    if (column != m_sortColumn) {
+        m_sortDirection = 1;
+    }
+    m_main.model()->sortRows(column, m_sortDirection);
+    m_sortColumn = column;
+    m_sortDirection = -m_sortDirection;
+}
+
+void ListController::deleteSelectedRecords() {
+    RecordModel* model = m_main.model();
+    const QList<int> rows = m_main.selectedRows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    const QString what = rows.size() == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(rows.size());
+    if (m_status.ask(QStringLiteral("Delete records"), QStringLiteral("Delete %1?").arg(what),
+                     {QStringLiteral("Delete"), QStringLiteral("Cancel")}, 0) != 0) {
+        return;
+    }
+    QStringList numbers;
+    QList<int> removed;
+    bool withoutNumber = false;
+    for (int row : rows) {
+        const QString record = model->cell(row, RecordModel::Record);
+        if (isRecordNumber(record)) {
+            numbers.append(record);
+            removed.append(row);
+        } else {
+            withoutNumber = true;
+        }
+    }
+    TransferProgress progress(&m_main, QStringLiteral("%1 records deleted"));
+    const QString refusal = deleteRecords(m_state.database, numbers, [&progress](qsizetype deleted) {
+        if (progress.due()) {
+            progress.show(static_cast<int>(deleted));
+        }
+    });
+    if (!refusal.isEmpty()) {
+        runSearch(); // the list shows what the database still holds
+        m_status.error(QStringLiteral("Nothing was deleted: %1.").arg(refusal));
+        return;
+    }
+    model->removeRowList(removed);
+    if (withoutNumber) {
+        m_status.error(QStringLiteral("There is no record number on this line to delete."));
+    }
+    m_status.count(model->rowCount());
+}
+
+void ListController::tagAllRecords() {
+    QTableView* list = m_main.recordList();
+    list->setFocus();
+    const int rows = m_main.model()->rowCount();
+    if (rows == 0) {
+        return;
+    }
+    const QItemSelection all(m_main.model()->index(0, 0),
+                             m_main.model()->index(rows - 1, RecordModel::ColumnCount - 1));
+    list->selectionModel()->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QString ListController::currentRecordNumber() {
+    const int row = m_main.currentRow();
+    if (row < 0) {
+        m_status.error(QStringLiteral("There is no current line selected."));
+        return QString();
+    }
+    const QString record = m_main.model()->cell(row, RecordModel::Record);
+    if (!isRecordNumber(record)) {
+        m_status.error(QStringLiteral("There is no record number for this line."));
+        return QString();
+    }
+    return record;
+}
+
+void ListController::putOnClipboard(const QString& text) {
+    m_clipboard.put(text,
+                    m_state.settings.optClearClipboard == 1 ? clipboardDelaySeconds(m_state.settings) * 1000 : 0);
+}
+
+void ListController::copyRecords() {
+    const RecordModel* model = m_main.model();
+    QString text;
+    int count = 0;
+    for (int row : m_main.selectedRows()) {
+        const QString record = model->cell(row, RecordModel::Record);
+        if (!isRecordNumber(record)) {
+            m_status.error(QStringLiteral("There is no record number on this line to copy data from."));
+            continue;
+        }
+        Query query(m_state.database, recordStatement(record));
+        QString rowText;
+        SiteRecord found;
+        while (query.next()) {
+            readFullRow(query, found);
+            rowText += recordClipboardText(found);
+        }
+        if (query.failed()) {
+            m_status.error(QStringLiteral("The database query failed to be executed."));
+            continue;
+        }
+        text += rowText;
+        ++count;
+    }
+    putOnClipboard(text);
+    m_status.info(copiedMessage(count));
+}
+
+void ListController::copyLoginField(int column) {
+    const QString record = currentRecordNumber();
+    if (record.isEmpty()) {
+        return;
+    }
+    // The list may hold the value masked: it is read from the record itself.
+    SiteRecord found;
+    bool listed = false;
+    {
+        Query query(m_state.database, recordStatement(record));
+        while (query.next()) {
+            readFullRow(query, found);
+            listed = true;
+        }
+        if (query.failed()) {
+            m_status.error(QStringLiteral("The database query failed."));
+            return;
+        }
+    }
+    if (!listed) {
+        m_status.error(QStringLiteral("This record is no longer in the database."));
+        return;
+    }
+    const QString label = loginFieldLabel(found, column);
+    if (found[column].isEmpty()) {
+        // The clipboard keeps what it held: an empty copy would only lose that.
+        m_status.error(QStringLiteral("There is no %1 on this record to copy.").arg(label));
+        return;
+    }
+    putOnClipboard(found[column]);
+    m_status.info(loginCopiedMessage(label, found[Col::SiteName], m_clipboard.isPending() ? clipboardDelaySeconds(m_state.settings) : 0));
+}
+
+void ListController::openHomePage() {
+    const QString record = currentRecordNumber();
+    if (record.isEmpty()) {
+        return;
+    }
+    QString homePage;
+    {
+        Query query(m_state.database, homePageStatement(record));
+        while (query.next()) {
+            homePage = sqlReadBack(query.text(0));
+        }
+        if (query.failed()) {
+            m_status.error(QStringLiteral("The database query failed."));
+            return;
+        }
+    }
+    // Only a web address is handed on; the shell never sees a file, a program or a bare name.
+    const QString address = homePageAddress(homePage);
+    if (!address.isEmpty() && m_state.seams.openUrl) {
+        m_state.seams.openUrl(QUrl(address, QUrl::TolerantMode));
+    }
+}
+
+} // namespace quillbox

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/Dispatch.h"
+#include "mainwindow/RecordModel.h"
+#include "store/SearchCopy.h"
+
+#include <QObject>
+
+struct sqlite3;
+
+namespace quillbox {
+
+class ClipboardKeeper;
+class CommandTable;
+class MainWindow;
+class StatusLine;
+
+// The main window's record list: the owner, category and search boxes, what the list shows and
+// the commands that act on its rows (delete, tag all, copy, the home page).
+class ListController : public QObject {
+    Q_OBJECT
+public:
+    ListController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands, SearchCopy& copy,
+                   ClipboardKeeper& clipboard);
+
+    // Events of the main window's gadgets (list, boxes, search text).
+    void handleGadget(int gadget, Notify kind, int detail);
+
+    // The boxes and search of the last session, then the list they select.
+    void restoreSearchState();
+    // What the boxes show goes into the settings, for the next session.
+    void saveSearchState();
+
+    void runSearch();
+    // Search for the text being typed: keystrokes already waiting are taken in first, so a burst
+    // of typing costs one search for the latest text, not one per key.
+    void scheduleSearch();
+    void ownerChanged();
+    void categoryChanged();
+    void resetSearch();
+    // Runs a SELECT * statement and fills the list with its rows; false when the query failed.
+    bool runListQuery(const QString& statement);
+    // Lists the filter's rows: from the search copy, or through the statement when the copy
+    // cannot answer.
+    bool fillList(const ListFilter& filter);
+    // The search copy, following the open database; null when it cannot serve.
+    SearchCopy* searchCopy();
+    // Status and working record after a list is filled with counter rows.
+    void listFilled(int counter);
+    void fillOwnerBox();
+    void fillCategoryBox(const QString& owner);
+    // After a record was saved: the owner and category boxes offer its values and show them.
+    void showOwnerAndCategory(const QString& owner, const QString& category);
+    // After an import: every owner and every category of the table, those of the last session
+    // selected where they are there.
+    void showAllOwnersAndCategories();
+
+    // The working record as a list row; a record filled for writing holds quoted text.
+    RecordModel::Row rowFromCurrentRecord(bool quoted) const;
+    void addRow(bool quoted = false);
+    void updateRow(int row, bool quoted = false);
+    // The row holding a record number: `hint` when it still holds it, else the first that does; -1.
+    int rowOfRecord(const QString& record, int hint) const;
+
+    void maskList(bool show);
+    void showRowSummary();
+    void sortList(int column);
+    void deleteSelectedRecords();
+    void tagAllRecords();
+    void copyRecords();
+    // Copies the user name (Col::UserName) or password (Col::Password) of the selected record.
+    void copyLoginField(int column);
+    void openHomePage();
+
+private:
+    // What the program copies goes through here: marked secret, cleared again when the option says.
+    void putOnClipboard(const QString& text);
+    // The record number of the current row, or empty after saying why there is none.
+    QString currentRecordNumber();
+
+    AppState& m_state;
+    MainWindow& m_main;
+    StatusLine& m_status;
+    CommandTable& m_commands;
+    SearchCopy& m_copy;
+    ClipboardKeeper& m_clipboard;
+    sqlite3* m_copyAttached = nullptr;
+    int m_sortColumn = 0;
+    int m_sortDirection = 1;
+    bool m_searchScheduled = false;
+};
+
+} // namespace quillbox

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/Dispatch.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QTimer;
+
+namespace quillbox {
+
+class BalloonTips;
+class CommandTable;
+class ListController;
+class MainWindow;
+class SecurityController;
+class ShortcutEditor;
+class StatusLine;
+class WindowGuard;
+
+// The Options menu (five switches and the entries that take a value), the title-bar clock, the
+// main window's tool tips and the keyboard shortcut editor.
+class OptionsController : public QObject {
+    Q_OBJECT
+public:
+    OptionsController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
+                      CommandTable& commands, BalloonTips& tips, ListController& list, SecurityController& security,
+                      DispatchFn dispatch);
+
+    // The menu's check marks, tool tips and value entries as the settings say.
+    void start();
+    // The dated title, with the running clock when that option is on.
+    void startTitle();
+    // At exit: the clock stops.
+    void shutDown();
+
+    // The five switches, by command slot.
+    int& optionValue(int slot);
+    void toggleOption(int slot);
+    // The Options entries that are not commands: clearing the clipboard, its delay, the idle lock.
+    void handleItem(int number);
+    void tickClock();
+
+    // Events of the shortcut editor.
+    void handleEditorEvent(int number, Notify kind, int detail);
+    void openShortcutEditor();
+    ShortcutEditor* shortcutEditor() const;
+
+private:
+    void saveOptions();
+    // The tool tips option put into effect: the main window's tips and those of windows to come.
+    void applyToolTips();
+    void startClock(bool on);
+    void toggleClipboardClearing();
+    void askClipboardDelay();
+    void askIdleLock();
+    // Puts the idle lock's minutes into effect and the three entries' texts and check mark.
+    void applyValueOptions();
+    void checkDuplicateShortcut(int slot, int value);
+    void saveShortcuts();
+    void closeEditor();
+
+    AppState& m_state;
+    MainWindow& m_main;
+    StatusLine& m_status;
+    WindowGuard& m_guard;
+    BalloonTips& m_tips;
+    ListController& m_list;
+    SecurityController& m_security;
+    DispatchFn m_dispatch;
+    QTimer* m_clock = nullptr;
+    QString m_baseTitle; // the dated title the clock is added to
+    QPointer<ShortcutEditor> m_editor;
+};
+
+} // namespace quillbox

@@ -1,0 +1,386 @@
+// The program password: the start-up windows and their own loop, the change window, lock and unlock.
+#include "settings/SecurityController.h"
+
+#include "app/BalloonTips.h"
+#include "app/CommandTable.h"
+#include "app/Ids.h"
+#include "app/Look.h"
+#include "app/SessionSignals.h"
+#include "app/StatusLine.h"
+#include "app/WindowEffects.h"
+#include "app/WindowGuard.h"
+#include "mainwindow/MainWindow.h"
+#include "settings/IdleWatch.h"
+#include "settings/Password.h"
+#include "settings/PasswordCheck.h"
+#include "settings/PasswordWindow.h"
+#include "text/ProgramText.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QSystemTrayIcon>
+
+namespace quillbox {
+
+SecurityController::SecurityController(AppState& state, StatusLine& status, WindowGuard& guard,
+                                       CommandTable& commands, BalloonTips& tips, DispatchFn dispatch)
+    : m_state(state), m_status(status), m_guard(guard), m_tips(tips), m_dispatch(std::move(dispatch)) {
+    commands.add(Id::Slot::EditPassword, [this] { openPasswordEditor(); });
+    commands.add(Id::Slot::Lock, [this] { lock(); });
+}
+
+SecurityController::~SecurityController() = default;
+
+void SecurityController::attach(MainWindow* main) {
+    m_main = main;
+    // Locking by itself: after the chosen quiet minutes, and when the desktop locks or sleeps.
+    m_idle = new IdleWatch(this);
+    qApp->installEventFilter(m_idle);
+    connect(m_idle, &IdleWatch::idle, this,
+            [this] { m_dispatch(Id::Window::Main, Id::Main::IdleTimer, Notify::Timer, 0); });
+    m_session = new SessionSignals(this);
+    connect(m_session, &SessionSignals::lockWanted, this,
+            [this] { m_dispatch(Id::Window::Main, Id::Main::SessionLocked, Notify::Command, 0); });
+    m_session->listen();
+    applyIdleLock();
+}
+
+void SecurityController::applyIdleLock() {
+    if (m_idle) {
+        m_idle->setTimeout(idleLockMinutes(m_state.settings) * 60 * 1000);
+    }
+}
+
+void SecurityController::shutDown() {
+    if (m_tray) {
+        m_tray->hide();
+    }
+    if (m_idle) {
+        m_idle->setTimeout(0);
+    }
+}
+
+void SecurityController::handleEvent(int window, int number, Notify kind, int /*detail*/) {
+    switch (window) {
+    case Id::Window::PasswordEditor:
+        handleEditorEvent(number, kind);
+        break;
+    case Id::Window::Unlock:
+        handleUnlockEvent(number, kind);
+        break;
+    default:
+        break; // the start-up windows report to their own loop
+    }
+}
+
+bool SecurityController::trayAvailable() const {
+    return m_state.seams.trayAvailable && m_state.seams.trayAvailable();
+}
+
+PasswordWindow* SecurityController::window(int number) const {
+    switch (number) {
+    case Id::Window::PasswordEditor:
+        return m_editor;
+    case Id::Window::Unlock:
+        return m_unlock;
+    case Id::Window::FirstRunPassword:
+    case Id::Window::StartupPassword:
+        return m_step && m_step->number() == number ? m_step.get() : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+bool SecurityController::passwordStep() {
+    // Without a way to ask, the main window must not open unguarded.
+    if (!m_state.seams.modalLoop) {
+        return false;
+    }
+    const int number =
+        m_state.settings.passwordFingerprint.isEmpty() ? Id::Window::FirstRunPassword : Id::Window::StartupPassword;
+    auto* window =
+        new PasswordWindow(number, [this](int w, int n, Notify kind, int) { handleStepEvent(w, n, kind); });
+    m_step = window;
+    m_stepOutcome = 0;
+    m_checking = false;
+    window->field(window->firstField())->setFocus();
+    fadeIn(m_state.settings, window);
+    m_state.seams.modalLoop(window, [this] { return m_stepOutcome != 0; });
+    const bool passed = m_stepOutcome == 1;
+    if (passed) {
+        fadeOut(m_state.settings, window, 8);
+    }
+    window->hide();
+    delete window;
+    return passed;
+}
+
+void SecurityController::handleStepEvent(int window, int number, Notify kind) {
+    PasswordWindow* w = m_step;
+    if (!w || m_stepOutcome != 0) {
+        return;
+    }
+    if (kind == Notify::Closed || (kind == Notify::Command && number == w->escapeKey())) {
+        m_stepOutcome = -1; // the program ends, writing nothing
+    } else if (kind == Notify::Command && number == w->returnKey()) {
+        runCheck(w, w->focusedField());
+    } else if (kind == Notify::FocusLost && window == Id::Window::FirstRunPassword) {
+        runCheck(w, number);
+    }
+}
+
+void SecurityController::securityError(PasswordWindow* window, int field, const QString& text) {
+    m_status.messageBox(QStringLiteral("Security Error"), text, MessageIcon::Exclamation);
+    if (QLineEdit* entry = window->field(field)) {
+        entry->clear();
+        entry->setFocus();
+    }
+}
+
+SettingsResult SecurityController::storeFingerprint(const QString& fingerprint) {
+    // The copy in memory follows the file only once the file holds it: the settings written at
+    // exit must not set a password the user was told could not be stored.
+    SettingsResult saved =
+        writeSetting(m_state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, fingerprint);
+    if (saved.ok) {
+        m_state.settings.passwordFingerprint = fingerprint;
+    }
+    return saved;
+}
+
+bool SecurityController::checkStoredPassword(PasswordWindow* window, int field) {
+    const PasswordCheck check = checkProgramPassword(m_state.files.settingsFile, window->field(field)->text());
+    if (!check.passed) {
+        securityError(window, field, check.error);
+        return false;
+    }
+    if (!check.rewritten.isEmpty()) {
+        m_state.settings.passwordFingerprint = check.rewritten;
+    } else if (!check.storeError.isEmpty()) {
+        m_status.messageBox(QStringLiteral("Security Error"), check.storeError, MessageIcon::Exclamation);
+    }
+    return true;
+}
+
+void SecurityController::runCheck(PasswordWindow* window, int field) {
+    // A check's own message box and focus moves must not start another check.
+    if (!window || m_checking) {
+        return;
+    }
+    m_checking = true;
+    QLineEdit* entry = window->field(field);
+    const QString text = entry ? entry->text() : QString();
+    switch (window->number() * 1000 + field) {
+    case Id::Window::FirstRunPassword * 1000 + 124:
+        if (text.isEmpty()) {
+            securityError(window, 124, PasswordText::NoPasswordChosen);
+        } else if (!passwordLengthAllowed(text)) {
+            securityError(window, 124, PasswordText::WrongLength);
+        } else {
+            window->field(126)->setFocus();
+        }
+        break;
+    case Id::Window::FirstRunPassword * 1000 + 126:
+        if (!passwordLengthAllowed(window->field(124)->text())) {
+            // Only reachable when the first field was never left: its own check decides.
+            securityError(window, 124,
+                          window->field(124)->text().isEmpty() ? PasswordText::NoPasswordChosen
+                                                               : PasswordText::WrongLength);
+        } else if (text.isEmpty()) {
+            securityError(window, 126, PasswordText::ConfirmationEmpty);
+        } else if (text != window->field(124)->text()) {
+            securityError(window, 126, PasswordText::NewPasswordsDiffer);
+        } else if (const SettingsResult saved = storeFingerprint(passwordFingerprint(text)); !saved.ok) {
+            // Without a stored password the program would be unguarded at the next start.
+            securityError(window, 124, saved.error);
+        } else {
+            m_stepOutcome = 1;
+        }
+        break;
+    case Id::Window::StartupPassword * 1000 + 134:
+        if (checkStoredPassword(window, 134)) {
+            m_stepOutcome = 1;
+        }
+        break;
+    case Id::Window::PasswordEditor * 1000 + 118:
+        m_oldPasswordConfirmed = false;
+        if (text.isEmpty()) {
+            securityError(window, 118, PasswordText::OldConfirmationEmpty);
+        } else if (matchFingerprint(text, window->field(116)->text()) == FingerprintMatch::None) {
+            securityError(window, 118, PasswordText::OldPasswordWrong);
+        } else {
+            m_oldPasswordConfirmed = true;
+            window->field(120)->setFocus();
+        }
+        break;
+    case Id::Window::PasswordEditor * 1000 + 120:
+        if (!m_oldPasswordConfirmed) {
+            window->field(118)->setFocus(); // the old password first, every time the window opens
+        } else if (text.isEmpty()) {
+            securityError(window, 120, PasswordText::NewPasswordEmpty);
+        } else if (!passwordLengthAllowed(text)) {
+            securityError(window, 120, PasswordText::WrongLength);
+        } else {
+            // A password that could not be stored is not the password: the window stays open.
+            const SettingsResult saved = storeFingerprint(passwordFingerprint(text));
+            if (!saved.ok) {
+                securityError(window, 120, saved.error);
+                break;
+            }
+            closeEditor();
+        }
+        break;
+    case Id::Window::Unlock * 1000 + 130:
+        if (checkStoredPassword(window, 130)) {
+            unlock();
+        }
+        break;
+    default:
+        break; // the read-only field 116 has no check
+    }
+    m_checking = false;
+}
+
+void SecurityController::unlock() {
+    m_locked = false;
+    closeUnlockWindow();
+    restoreFromTray();
+    for (const QPointer<QWidget>& hidden : std::as_const(m_hiddenByLock)) {
+        if (hidden) {
+            hidden->show();
+            hidden->raise();
+        }
+    }
+    m_hiddenByLock.clear();
+}
+
+void SecurityController::openPasswordEditor() {
+    if (m_guard.isOpen() || !m_main) {
+        return; // silently, as the command promises nothing else
+    }
+    auto* window = new PasswordWindow(Id::Window::PasswordEditor, m_dispatch, m_main);
+    m_editor = window;
+    m_guard.open(QStringLiteral("Edit Password"));
+    m_oldPasswordConfirmed = false;
+    window->field(116)->setText(storedFingerprint(m_state.files.settingsFile));
+    window->field(118)->setFocus();
+    fadeIn(m_state.settings, window);
+}
+
+void SecurityController::closeEditor() {
+    PasswordWindow* window = m_editor;
+    m_editor = nullptr;
+    m_guard.close(window);
+}
+
+void SecurityController::handleEditorEvent(int number, Notify kind) {
+    PasswordWindow* w = m_editor;
+    if (!w) {
+        return;
+    }
+    if (kind == Notify::Closed || (kind == Notify::Command && number == w->escapeKey())) {
+        closeEditor();
+    } else if (kind == Notify::Command && number == w->returnKey()) {
+        runCheck(w, w->focusedField());
+    } else if (kind == Notify::FocusLost && number == 118) {
+        runCheck(w, 118);
+    }
+}
+
+void SecurityController::lock() {
+    if (!m_main || m_locked) {
+        return;
+    }
+    // Any other open window would keep showing records while locked: it goes too, and comes
+    // back after the unlock.
+    m_hiddenByLock.clear();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows) {
+        const Qt::WindowType type = w->windowType();
+        if (w != m_main && w->isVisible() && (type == Qt::Window || type == Qt::Dialog)) {
+            m_hiddenByLock.append(w);
+            w->hide();
+        }
+    }
+    m_tips.hideBalloon();
+    const bool tray = trayAvailable();
+    if (tray) {
+        hideToTray();
+    } else {
+        m_main->hide();
+    }
+    m_locked = true;
+    if (!tray) {
+        openUnlockWindow(); // with no tray icon to click, the way back in opens at once
+    }
+}
+
+void SecurityController::openUnlockWindow() {
+    if (m_unlock) {
+        m_unlock->raise();
+        m_unlock->activateWindow();
+        return;
+    }
+    // Other windows are hidden while locked, so an open one does not stand in the way here.
+    auto* window = new PasswordWindow(Id::Window::Unlock, m_dispatch);
+    m_unlock = window;
+    window->field(130)->setFocus();
+    fadeIn(m_state.settings, window);
+}
+
+void SecurityController::closeUnlockWindow() {
+    PasswordWindow* w = m_unlock;
+    m_unlock = nullptr;
+    if (w) {
+        // Not the one-window guard's close: the unlock window never set the guard.
+        m_guard.dismiss(w);
+    }
+}
+
+void SecurityController::handleUnlockEvent(int number, Notify kind) {
+    PasswordWindow* w = m_unlock;
+    if (!w) {
+        return;
+    }
+    if (kind == Notify::Closed || (kind == Notify::Command && number == w->escapeKey())) {
+        // Leaving stays locked; without a tray icon to come back through the window stays.
+        if (trayAvailable()) {
+            closeUnlockWindow();
+        }
+    } else if (kind == Notify::Command && number == w->returnKey()) {
+        runCheck(w, 130);
+    }
+}
+
+void SecurityController::hideToTray() {
+    // Where nothing could bring the window back, it stays minimised in the ordinary way.
+    if (!trayAvailable() || !m_main) {
+        return;
+    }
+    m_inTray = true;
+    m_main->hide();
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(programImage(Id::Image::Program), this);
+        m_tray->setToolTip(titleMarks + QStringLiteral("  ") + programName);
+        connect(m_tray, &QSystemTrayIcon::activated, this,
+                [this] { m_dispatch(Id::Window::Main, Id::Main::TrayIcon, Notify::TrayClick, 0); });
+    }
+    m_tray->show();
+}
+
+void SecurityController::restoreFromTray() {
+    if (m_locked) {
+        openUnlockWindow();
+        return;
+    }
+    m_inTray = false;
+    if (m_tray) {
+        m_tray->hide();
+    }
+    if (m_main) {
+        m_main->showNormal();
+        m_main->activateWindow();
+    }
+}
+
+} // namespace quillbox

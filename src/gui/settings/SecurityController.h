@@ -1,0 +1,90 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/Dispatch.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+class QSystemTrayIcon;
+
+namespace quillbox {
+
+class BalloonTips;
+class CommandTable;
+class IdleWatch;
+class MainWindow;
+class PasswordWindow;
+class SessionSignals;
+class StatusLine;
+class WindowGuard;
+
+// The program password and what it guards: the start-up windows and their own loop, the change
+// window, locking (by command, when idle, when the desktop locks) and unlocking, and the tray.
+class SecurityController : public QObject {
+    Q_OBJECT
+public:
+    SecurityController(AppState& state, StatusLine& status, WindowGuard& guard, CommandTable& commands,
+                       BalloonTips& tips, DispatchFn dispatch);
+    ~SecurityController() override;
+
+    // Asks for the program password (or has one chosen on a first start) in a window of its own
+    // loop. True when the user passed; false when the window was left (the program ends).
+    bool passwordStep();
+    // From here on the main window is the one locked, hidden and brought back; locking by itself
+    // starts (idle time, desktop lock and sleep).
+    void attach(MainWindow* main);
+    // Puts the idle lock's minutes into effect.
+    void applyIdleLock();
+    // At exit: no tray icon, no idle lock.
+    void shutDown();
+
+    void handleEvent(int window, int number, Notify kind, int detail);
+    void openPasswordEditor();
+    void lock();
+    void hideToTray();
+    void restoreFromTray();
+    void openUnlockWindow();
+
+    bool isLocked() const { return m_locked; }
+    bool isInTray() const { return m_inTray; }
+    // The open password window of a number (4 to 7), or null.
+    PasswordWindow* window(int number) const;
+    IdleWatch* idleWatch() const { return m_idle; }
+    SessionSignals* sessionSignals() const { return m_session; }
+
+private:
+    void handleStepEvent(int window, int number, Notify kind);
+    void handleEditorEvent(int number, Notify kind);
+    void handleUnlockEvent(int number, Notify kind);
+    void runCheck(PasswordWindow* window, int field);
+    void securityError(PasswordWindow* window, int field, const QString& text);
+    bool checkStoredPassword(PasswordWindow* window, int field);
+    SettingsResult storeFingerprint(const QString& fingerprint);
+    void closeEditor();
+    void closeUnlockWindow();
+    void unlock();
+    bool trayAvailable() const;
+
+    AppState& m_state;
+    StatusLine& m_status;
+    WindowGuard& m_guard;
+    BalloonTips& m_tips;
+    DispatchFn m_dispatch;
+    MainWindow* m_main = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    IdleWatch* m_idle = nullptr;
+    SessionSignals* m_session = nullptr;
+    QPointer<PasswordWindow> m_step;
+    QPointer<PasswordWindow> m_editor;
+    QPointer<PasswordWindow> m_unlock;
+    int m_stepOutcome = 0; // start-up windows: 1 passed, -1 left
+    bool m_oldPasswordConfirmed = false;
+    bool m_checking = false;
+    bool m_locked = false;
+    bool m_inTray = false;
+    QList<QPointer<QWidget>> m_hiddenByLock;
+};
+
+} // namespace quillbox

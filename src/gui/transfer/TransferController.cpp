@@ -1,0 +1,183 @@
+// The import and export commands: file requester, choice of format, status line, and the
+// refill of the owner and category boxes after an import.
+#include "transfer/TransferController.h"
+
+#include "app/CommandTable.h"
+#include "app/Ids.h"
+#include "app/StatusLine.h"
+#include "mainwindow/ListController.h"
+#include "mainwindow/MainWindow.h"
+#include "store/SearchQuery.h"
+#include "store/SiteStore.h"
+#include "transfer/Bookmarks.h"
+#include "transfer/ExportCheck.h"
+#include "transfer/FilePatterns.h"
+#include "transfer/ImportBatch.h"
+#include "transfer/ImportPreview.h"
+#include "transfer/TableExport.h"
+#include "transfer/TransferProgress.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace quillbox {
+
+TransferController::TransferController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands,
+                                       ListController& list)
+    : m_state(state), m_main(main), m_status(status), m_list(list) {
+    commands.add(Id::Slot::Import, [this] { importRecords(); });
+    commands.add(Id::Slot::Export, [this] { exportRecords(); });
+}
+
+TransferController::FileChoice TransferController::askForFile(const QString& title, const QString& patternList,
+                                                            bool save) const {
+    FileChoice choice;
+    if (!m_state.seams.fileRequester) {
+        return choice;
+    }
+    const QStringList filters = requesterFilters(patternList);
+    QString selected = filters.value(0);
+    choice.path = m_state.seams.fileRequester(title, QStringLiteral("Quillbox"), filters.join(QStringLiteral(";;")),
+                                            &selected, save);
+    choice.pattern = std::max<int>(0, static_cast<int>(filters.indexOf(selected)));
+    return choice;
+}
+
+void TransferController::importFile(const QString& path, const QString& cannotOpen, ImportFormat format,
+                                    const QString& owner) {
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        m_status.error(cannotOpen);
+        return;
+    }
+    ImportPreview preview;
+    const QString refusal = readImport(file, format, owner, preview);
+    if (!refusal.isEmpty()) {
+        m_status.error(refusal);
+        return;
+    }
+    if (preview.recordCount() == 0) {
+        m_status.error(noRecordMessage);
+        return;
+    }
+    if (!m_state.seams.importPreview || !m_state.seams.importPreview(preview, &m_main)) {
+        m_status.info(QStringLiteral("Import cancelled, nothing was stored."));
+        return;
+    }
+    if (!file.seek(0)) {
+        m_status.error(cannotOpen);
+        return;
+    }
+    ImportBatch batch(m_state, m_main, m_status, m_list);
+    const QString changed = readImportAlongside(file, format, owner, batch);
+    if (!changed.isEmpty()) {
+        batch.abort(changed); // the file changed since the preview: store none of it
+    }
+    if (!batch.finish()) {
+        return; // the batch has said why
+    }
+    const QString message = importedMessage(batch.imported(), batch.refusedCount());
+    if (batch.failed() > 0) {
+        m_status.error(message + QStringLiteral(" %1 not stored: %2").arg(batch.failed()).arg(batch.lastFailure()));
+    } else {
+        m_status.info(message);
+    }
+}
+
+QString TransferController::homeOwner() const {
+    return ownerFromHomeFolder(m_state.seams.homeFolder ? m_state.seams.homeFolder() : QDir::homePath());
+}
+
+QString TransferController::listedOwner() const {
+    const QString owner = m_main.ownerBox()->currentText();
+    return owner.isEmpty() ? homeOwner() : owner;
+}
+
+void TransferController::importXml(const QString& path) {
+    if (path.isEmpty()) {
+        m_status.info(QStringLiteral("No filename as user cancelled the process"));
+        return;
+    }
+    const QString cannotLoad = QStringLiteral("Could not load the XML data file for importing");
+    if (QFileInfo(path).size() == 0) {
+        m_status.error(cannotLoad);
+        return;
+    }
+    importFile(path, cannotLoad, ImportFormat::Xml, QString());
+}
+
+void TransferController::importRecords() {
+    const FileChoice choice = askForFile(QStringLiteral("Import file from"), importPatternList, false);
+    if (choice.path.isEmpty()) {
+        m_status.error(QStringLiteral("User cancelled the import process."));
+        return;
+    }
+    const QString cannotOpen = QStringLiteral("Could not open the import file.");
+    switch (choice.pattern) {
+    case 1:
+        importFile(choice.path, cannotOpen, ImportFormat::Csv, listedOwner());
+        break;
+    case 2:
+        importXml(choice.path);
+        break;
+    case 3:
+        importFile(choice.path, QStringLiteral("The import file could not be read"), ImportFormat::Bookmarks,
+                   homeOwner());
+        break;
+    default:
+        importFile(choice.path, cannotOpen, ImportFormat::Text, QString());
+        break;
+    }
+    m_list.showAllOwnersAndCategories();
+}
+
+void TransferController::exportRecords() {
+    const FileChoice choice = askForFile(QStringLiteral("Export file to"), exportPatternList, true);
+    if (choice.path.isEmpty()) {
+        m_status.error(QStringLiteral("User cancelled the export process."));
+        return;
+    }
+    const ExportFormat format =
+        choice.pattern == 1 ? ExportFormat::Csv : (choice.pattern == 2 ? ExportFormat::Xml : ExportFormat::Text);
+    // Once a run: every password of the table will stand in the file as typed.
+    if (!m_exportWarned) {
+        m_exportWarned = true;
+        m_status.messageBox(QStringLiteral("Export Warning"),
+                            QStringLiteral("The export file will hold every password in plain text. Keep it where only you "
+                                  "can read it, and delete it when it is no longer needed."));
+    }
+    // Said before anything is written, so the user can still choose CSV instead.
+    const QString loss = exportLossMessage(exportLoss(m_state.database, format), format);
+    if (!loss.isEmpty()) {
+        m_status.messageBox(QStringLiteral("Export Warning"), loss);
+    }
+    // The XML export shows no per-record messages; the line formats show the last record and
+    // the count, drawn when the progress dialog refreshes and at the end.
+    const bool perRecordStatus = format != ExportFormat::Xml;
+    TransferProgress progress(&m_main, QStringLiteral("%1 records exported"));
+    QString held;
+    int count = 0;
+    auto showProgress = [&] {
+        if (perRecordStatus && count > 0) {
+            m_status.info(QStringLiteral("Exported ") + held);
+            m_status.count(count);
+        }
+    };
+    const ExportResult result =
+        exportTable(m_state.database, format, choice.path, [&](const QString& siteName, int counter) {
+            held = siteName;
+            count = counter;
+            if (progress.due()) {
+                showProgress();
+                progress.show(counter);
+            }
+        });
+    showProgress();
+    if (!result.error.isEmpty()) {
+        m_status.error(result.error);
+    }
+}
+
+} // namespace quillbox
