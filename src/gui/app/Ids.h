@@ -76,6 +76,16 @@ constexpr int Text = 45;
 constexpr int EscapeKey = 264;
 } // namespace About
 
+// Entry fields of the password windows (4 change, 5 create, 6 unlock, 7 start-up).
+namespace PasswordField {
+constexpr int StoredFingerprint = 116; // window 4, read-only
+constexpr int OldPassword = 118;       // window 4
+constexpr int NewPassword = 120;       // window 4
+constexpr int Chosen = 124;            // window 5
+constexpr int Confirmed = 126;         // window 5
+constexpr int Unlock = 130;            // window 6
+constexpr int Startup = 134;           // window 7
+} // namespace PasswordField
 // The first shortcut event; the tables below and settings/Shortcuts give every number.
 constexpr int FirstShortcutEvent = 230;
 constexpr int ReturnKey = 252;

@@ -51,11 +51,11 @@ Layout layoutFor(int window) {
                   QRect(5, 5, 390, 110),
                   {{115, QRect(10, 4, 370, 15), "Old password for comparison"},
                    {117, QRect(10, 54, 370, 15), "Retype your old password in here to confirm it"}},
-                  {{116, QRect(10, 25, 370, 25), 11}, {118, QRect(10, 75, 370, 25), 11}}},
+                  {{Id::PasswordField::StoredFingerprint, QRect(10, 25, 370, 25), 11}, {Id::PasswordField::OldPassword, QRect(10, 75, 370, 25), 11}}},
                  {113,
                   QRect(5, 120, 390, 60),
                   {{119, QRect(10, 4, 370, 15), "Type in your new password in here"}},
-                  {{120, QRect(10, 25, 370, 25), 11}}}}};
+                  {{Id::PasswordField::NewPassword, QRect(10, 25, 370, 25), 11}}}}};
     case Id::Window::FirstRunPassword:
         return {QSize(400, 121),
                 "   Create a new program password.",
@@ -65,7 +65,7 @@ Layout layoutFor(int window) {
                   QRect(5, 5, 390, 110),
                   {{123, QRect(10, 5, 370, 15), "Type your new password in here"},
                    {125, QRect(10, 54, 370, 15), "Type your new password in here to confirm it"}},
-                  {{124, QRect(10, 25, 370, 25), 10}, {126, QRect(10, 75, 370, 25), 11}}}}};
+                  {{Id::PasswordField::Chosen, QRect(10, 25, 370, 25), 10}, {Id::PasswordField::Confirmed, QRect(10, 75, 370, 25), 11}}}}};
     case Id::Window::Unlock:
         return {QSize(400, 77),
                 "   Type your unlocking password.",
@@ -74,7 +74,7 @@ Layout layoutFor(int window) {
                 {{127,
                   QRect(5, 10, 390, 60),
                   {{129, QRect(10, 3, 370, 15), "Type your unlock password in here"}},
-                  {{130, QRect(10, 25, 370, 25), 11}}}}};
+                  {{Id::PasswordField::Unlock, QRect(10, 25, 370, 25), 11}}}}};
     default:
         return {QSize(400, 70),
                 "   Type the program startup password.",
@@ -83,7 +83,7 @@ Layout layoutFor(int window) {
                 {{131,
                   QRect(5, 5, 390, 60),
                   {{133, QRect(10, 4, 370, 15), "Type your startup password in here"}},
-                  {{134, QRect(10, 25, 370, 25), 11}}}}};
+                  {{Id::PasswordField::Startup, QRect(10, 25, 370, 25), 11}}}}};
     }
 }
 } // namespace
@@ -112,11 +112,11 @@ PasswordWindow::PasswordWindow(int window, DispatchFn dispatch, QWidget* parent)
     }
     m_firstField = layout.panels.first().fields.first().gadget;
     if (window == Id::Window::PasswordEditor) {
-        m_fields.value(116)->setReadOnly(true);
-        m_firstField = 118;
+        m_fields.value(Id::PasswordField::StoredFingerprint)->setReadOnly(true);
+        m_firstField = Id::PasswordField::OldPassword;
     }
     // A new password's strength shows as it is typed, over the right end of its caption.
-    const int newField = window == Id::Window::PasswordEditor ? 120 : window == Id::Window::FirstRunPassword ? 124 : 0;
+    const int newField = window == Id::Window::PasswordEditor ? Id::PasswordField::NewPassword : window == Id::Window::FirstRunPassword ? Id::PasswordField::Chosen : 0;
     if (QLineEdit* field = m_fields.value(newField)) {
         m_strength = new QLabel(field->parentWidget());
         m_strength->setGeometry(field->x() + 150, field->y() - 20, field->width() - 150, 15);

@@ -22,6 +22,8 @@
 
 namespace quillbox {
 
+namespace Field = Id::PasswordField;
+
 SecurityController::SecurityController(AppState& state, StatusLine& status, WindowGuard& guard,
                                        CommandTable& commands, BalloonTips& tips, DispatchFn dispatch)
     : m_state(state), m_status(status), m_guard(guard), m_tips(tips), m_dispatch(std::move(dispatch)) {
@@ -171,72 +173,72 @@ void SecurityController::runCheck(PasswordWindow* window, int field) {
     QLineEdit* entry = window->field(field);
     const QString text = entry ? entry->text() : QString();
     switch (window->number() * 1000 + field) {
-    case Id::Window::FirstRunPassword * 1000 + 124:
+    case Id::Window::FirstRunPassword * 1000 + Field::Chosen:
         if (text.isEmpty()) {
-            securityError(window, 124, PasswordText::NoPasswordChosen);
+            securityError(window, Field::Chosen, PasswordText::NoPasswordChosen);
         } else if (!passwordLengthAllowed(text)) {
-            securityError(window, 124, PasswordText::WrongLength);
+            securityError(window, Field::Chosen, PasswordText::WrongLength);
         } else {
-            window->field(126)->setFocus();
+            window->field(Field::Confirmed)->setFocus();
         }
         break;
-    case Id::Window::FirstRunPassword * 1000 + 126:
-        if (!passwordLengthAllowed(window->field(124)->text())) {
+    case Id::Window::FirstRunPassword * 1000 + Field::Confirmed:
+        if (!passwordLengthAllowed(window->field(Field::Chosen)->text())) {
             // Only reachable when the first field was never left: its own check decides.
-            securityError(window, 124,
-                          window->field(124)->text().isEmpty() ? PasswordText::NoPasswordChosen
+            securityError(window, Field::Chosen,
+                          window->field(Field::Chosen)->text().isEmpty() ? PasswordText::NoPasswordChosen
                                                                : PasswordText::WrongLength);
         } else if (text.isEmpty()) {
-            securityError(window, 126, PasswordText::ConfirmationEmpty);
-        } else if (text != window->field(124)->text()) {
-            securityError(window, 126, PasswordText::NewPasswordsDiffer);
+            securityError(window, Field::Confirmed, PasswordText::ConfirmationEmpty);
+        } else if (text != window->field(Field::Chosen)->text()) {
+            securityError(window, Field::Confirmed, PasswordText::NewPasswordsDiffer);
         } else if (const SettingsResult saved = storeFingerprint(passwordFingerprint(text)); !saved.ok) {
             // Without a stored password the program would be unguarded at the next start.
-            securityError(window, 124, saved.error);
+            securityError(window, Field::Chosen, saved.error);
         } else {
             m_stepOutcome = 1;
         }
         break;
-    case Id::Window::StartupPassword * 1000 + 134:
-        if (checkStoredPassword(window, 134)) {
+    case Id::Window::StartupPassword * 1000 + Field::Startup:
+        if (checkStoredPassword(window, Field::Startup)) {
             m_stepOutcome = 1;
         }
         break;
-    case Id::Window::PasswordEditor * 1000 + 118:
+    case Id::Window::PasswordEditor * 1000 + Field::OldPassword:
         m_oldPasswordConfirmed = false;
         if (text.isEmpty()) {
-            securityError(window, 118, PasswordText::OldConfirmationEmpty);
-        } else if (matchFingerprint(text, window->field(116)->text()) == FingerprintMatch::None) {
-            securityError(window, 118, PasswordText::OldPasswordWrong);
+            securityError(window, Field::OldPassword, PasswordText::OldConfirmationEmpty);
+        } else if (matchFingerprint(text, window->field(Field::StoredFingerprint)->text()) == FingerprintMatch::None) {
+            securityError(window, Field::OldPassword, PasswordText::OldPasswordWrong);
         } else {
             m_oldPasswordConfirmed = true;
-            window->field(120)->setFocus();
+            window->field(Field::NewPassword)->setFocus();
         }
         break;
-    case Id::Window::PasswordEditor * 1000 + 120:
+    case Id::Window::PasswordEditor * 1000 + Field::NewPassword:
         if (!m_oldPasswordConfirmed) {
-            window->field(118)->setFocus(); // the old password first, every time the window opens
+            window->field(Field::OldPassword)->setFocus(); // the old password first, every time the window opens
         } else if (text.isEmpty()) {
-            securityError(window, 120, PasswordText::NewPasswordEmpty);
+            securityError(window, Field::NewPassword, PasswordText::NewPasswordEmpty);
         } else if (!passwordLengthAllowed(text)) {
-            securityError(window, 120, PasswordText::WrongLength);
+            securityError(window, Field::NewPassword, PasswordText::WrongLength);
         } else {
             // A password that could not be stored is not the password: the window stays open.
             const SettingsResult saved = storeFingerprint(passwordFingerprint(text));
             if (!saved.ok) {
-                securityError(window, 120, saved.error);
+                securityError(window, Field::NewPassword, saved.error);
                 break;
             }
             closeEditor();
         }
         break;
-    case Id::Window::Unlock * 1000 + 130:
-        if (checkStoredPassword(window, 130)) {
+    case Id::Window::Unlock * 1000 + Field::Unlock:
+        if (checkStoredPassword(window, Field::Unlock)) {
             unlock();
         }
         break;
     default:
-        break; // the read-only field 116 has no check
+        break; // the read-only stored fingerprint has no check
     }
     m_checking = false;
 }
@@ -262,8 +264,8 @@ void SecurityController::openPasswordEditor() {
     m_editor = window;
     m_guard.open(QStringLiteral("Edit Password"));
     m_oldPasswordConfirmed = false;
-    window->field(116)->setText(storedFingerprint(m_state.files.settingsFile));
-    window->field(118)->setFocus();
+    window->field(Field::StoredFingerprint)->setText(storedFingerprint(m_state.files.settingsFile));
+    window->field(Field::OldPassword)->setFocus();
     fadeIn(m_state.settings, window);
 }
 
@@ -282,8 +284,8 @@ void SecurityController::handleEditorEvent(int number, Notify kind) {
         closeEditor();
     } else if (kind == Notify::Command && number == w->returnKey()) {
         runCheck(w, w->focusedField());
-    } else if (kind == Notify::FocusLost && number == 118) {
-        runCheck(w, 118);
+    } else if (kind == Notify::FocusLost && number == Field::OldPassword) {
+        runCheck(w, Field::OldPassword);
     }
 }
 
@@ -324,7 +326,7 @@ void SecurityController::openUnlockWindow() {
     // Other windows are hidden while locked, so an open one does not stand in the way here.
     auto* window = new PasswordWindow(Id::Window::Unlock, m_dispatch);
     m_unlock = window;
-    window->field(130)->setFocus();
+    window->field(Field::Unlock)->setFocus();
     fadeIn(m_state.settings, window);
 }
 
@@ -348,7 +350,7 @@ void SecurityController::handleUnlockEvent(int number, Notify kind) {
             closeUnlockWindow();
         }
     } else if (kind == Notify::Command && number == w->returnKey()) {
-        runCheck(w, 130);
+        runCheck(w, Field::Unlock);
     }
 }
 
