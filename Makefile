@@ -9,10 +9,6 @@ GENERATOR   ?= Ninja
 JOBS        ?= 2
 CMAKE_FLAGS ?=
 
-ifdef CI
-CMAKE_FLAGS += -DQUILLBOX_WERROR=ON
-endif
-
 .PHONY: all deps configure build run test package bench fuzz fuzz-run format clean
 
 all: build
