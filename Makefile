@@ -1,5 +1,7 @@
 # Front door: `make run`, `make test`, `make bench`.
 BUILD_DIR   ?= build
+# The same tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+SAN_DIR     ?= build-asan
 BENCH_DIR   ?= build-release
 FUZZ_DIR    ?= build-fuzz
 # Seconds each fuzz target runs for in `make fuzz-run`.
@@ -7,13 +9,12 @@ FUZZ_SECONDS ?= 600
 FUZZ_TARGETS := text csv xml bookmarks
 GENERATOR   ?= Ninja
 JOBS        ?= 2
+# Tests run at once by ctest.
+TEST_JOBS   ?= 2
 CMAKE_FLAGS ?=
 
-ifdef CI
-CMAKE_FLAGS += -DQUILLBOX_WERROR=ON
-endif
-
-.PHONY: all deps configure build run test package bench fuzz fuzz-run format clean
+.PHONY: all deps configure build run test test-plain sanitize test-sanitize package bench fuzz fuzz-run format \
+        check-format clean
 
 all: build
 
@@ -30,8 +31,19 @@ build: configure
 run: build
 	./$(BUILD_DIR)/src/quillbox
 
-test: build
-	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+# The plain build's tests first, then the sanitizer build's.
+test: test-plain test-sanitize
+
+test-plain: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(TEST_JOBS)
+
+sanitize: deps
+	cmake -S . -B $(SAN_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUILLBOX_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(SAN_DIR) -j $(JOBS)
+
+# The sanitizers' options are set on each test by CMake (tests/CMakeLists.txt).
+test-sanitize: sanitize
+	cd $(SAN_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(TEST_JOBS)
 
 # A Debian package of both programs, its dependencies found by dpkg-shlibdeps.
 package: build
@@ -59,7 +71,10 @@ fuzz-run: fuzz
 	done
 
 format:
-	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+check-format:
+	./scripts/check-format
 
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(BENCH_DIR) $(FUZZ_DIR)

@@ -2,7 +2,9 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/ProgramSettings.h"
+#include "store/SearchQuery.h"
 #include "store/SiteStore.h"
+#include "support/SampleRecords.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
@@ -12,6 +14,8 @@
 #include <QMenu>
 #include <QTableView>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 using namespace quillbox;
 using namespace quillbox::test;
@@ -35,12 +39,26 @@ void startWithSamples(TestEnv& env, int showPrivate = 0) {
     QVERIFY(saveSettings(env.state.files.settingsFile, s).ok);
     QVERIFY(env.start());
 }
+
+// A started program over `count` generated records of the sample owner.
+void startWithGenerated(TestEnv& env, int count) {
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.files.databaseFile, sample::generateRecords(count));
+    QDir().mkpath(env.path("System"));
+    ProgramSettings s = defaultSettings();
+    s.lastOwner = sample::mainOwner;
+    s.optFading = 0;
+    QVERIFY(saveSettings(env.state.files.settingsFile, s).ok);
+    QVERIFY(env.start());
+}
 } // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void typingNarrowsTheList();
+    void burstOfKeysSearchesOnce();
+    void longListHoldsTheStatementsRows();
     void ownerAndCategoryChoices();
     void resetFieldsListsAllOfOwner();
     void sortingOverThreeClicks();
@@ -86,6 +104,44 @@ void MainWindowTest::typingNarrowsTheList() {
     QTest::keyClicks(env.main()->searchText(), "https");
     QCoreApplication::sendPostedEvents();
     QCOMPARE(env.column(0), (QStringList{"Bank"}));
+}
+
+void MainWindowTest::burstOfKeysSearchesOnce() {
+    TestEnv env;
+    startWithGenerated(env, 200);
+    QSignalSpy resets(env.main()->model(), &QAbstractItemModel::modelReset);
+    QTest::keyClicks(env.main()->searchText(), "bank 1");
+    QCOMPARE(resets.size(), 0); // nothing searched while keys are still coming in
+    QCoreApplication::sendPostedEvents();
+    QVERIFY(resets.size() <= 2); // one search: clear and fill
+    // The list holds exactly what the latest text gives: searching again changes nothing.
+    const QStringList sites = env.column(0);
+    const int listed = env.main()->model()->rowCount();
+    env.program->list()->runSearch();
+    QCOMPARE(env.main()->model()->rowCount(), listed);
+    QCOMPARE(env.column(0), sites);
+    QCOMPARE(env.main()->count(), QString::number(listed) + (listed == 1 ? " Record" : " Records"));
+}
+
+void MainWindowTest::longListHoldsTheStatementsRows() {
+    TestEnv env;
+    startWithGenerated(env, 10000);
+    MainWindow* main = env.main();
+    const QString text = QStringLiteral("e"); // nearly every row, all fields
+    main->searchText()->setText(text);
+    QCoreApplication::sendPostedEvents();
+    const SearchState search{main->ownerBox()->currentText(), main->categoryBox()->currentText(), 0,
+                             main->searchTypeBox()->currentText(), text};
+    const QByteArray sql = searchStatement(search).toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(env.state.database.handle(), sql.constData(), -1, &stmt, nullptr), SQLITE_OK);
+    int rows = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        ++rows;
+    }
+    sqlite3_finalize(stmt);
+    QVERIFY(rows > 9000);
+    QCOMPARE(main->model()->rowCount(), rows);
 }
 
 void MainWindowTest::ownerAndCategoryChoices() {

@@ -29,7 +29,9 @@ Database& Database::operator=(Database&& other) noexcept {
 
 bool Database::open(const QString& fileName) {
     close();
+#ifndef QUILLBOX_SQLITE_SYSTEM_MALLOC
     configureSqliteMemory();
+#endif
     const QByteArray path = fileName.toUtf8();
     sqlite3* db = nullptr;
     // A connection is only ever used by the thread that opened it, so it needs no mutex of its own.

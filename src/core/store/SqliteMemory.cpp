@@ -21,8 +21,33 @@ constexpr int keptPerClass = 256; // at most about 2 MB waiting for reuse per th
 struct FreeLists {
     void* head[sizeClasses];
     int count[sizeClasses];
+    bool drainAtExit; // the thread's Drain below is in place
+    bool closed;      // the thread is ending: a freed block goes back to the system at once
 };
 thread_local FreeLists lists{};
+
+void release(void* block) {
+    std::free(static_cast<char*>(block) - header);
+}
+
+// When the thread ends, what its lists keep goes back to the system; nobody else can reach it.
+struct Drain {
+    ~Drain() {
+        lists.closed = true;
+        for (int c = 0; c < sizeClasses; ++c) {
+            while (void* block = lists.head[c]) {
+                std::memcpy(&lists.head[c], block, sizeof(void*));
+                release(block);
+            }
+            lists.count[c] = 0;
+        }
+    }
+};
+
+void drainAtThreadExit() {
+    thread_local Drain drain;
+    lists.drainAtExit = true;
+}
 
 std::size_t roundUp(int n) {
     const std::size_t size = n > 0 ? static_cast<std::size_t>(n) : 1;
@@ -64,16 +89,19 @@ void blockFree(void* block) {
         return;
     }
     const std::size_t capacity = capacityOf(block);
-    if (capacity <= largestKept) {
+    if (capacity <= largestKept && !lists.closed) {
         const int c = classOf(capacity);
         if (lists.count[c] < keptPerClass) {
+            if (!lists.drainAtExit) {
+                drainAtThreadExit();
+            }
             std::memcpy(block, &lists.head[c], sizeof(void*));
             lists.head[c] = block;
             ++lists.count[c];
             return;
         }
     }
-    std::free(static_cast<char*>(block) - header);
+    release(block);
 }
 
 int blockSize(void* block) {

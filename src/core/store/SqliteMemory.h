@@ -8,7 +8,8 @@ namespace quillbox {
 // freed small blocks in per-size lists of the thread that frees them and hands them out again.
 // Installs it, and switches off SQLite's allocation statistics (a global mutex per allocation);
 // must run before SQLite starts up, otherwise SQLite keeps its own allocator. Returns whether
-// the allocator was taken.
+// the allocator was taken. A build with QUILLBOX_SQLITE_SYSTEM_MALLOC (the sanitizer build) does
+// not install it when a database opens, so SQLite's blocks stay visible to AddressSanitizer.
 bool configureSqliteMemory();
 
 // For tests: the capacity of a block handed out (a multiple of 16, at least the size asked for).
