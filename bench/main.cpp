@@ -9,10 +9,10 @@
 #include "settings/Password.h"
 #include "settings/PasswordWindow.h"
 #include "settings/ProgramSettings.h"
-#include "store/WorkingFolder.h"
 #include "store/SearchCopy.h"
 #include "store/SearchQuery.h"
 #include "store/SqlText.h"
+#include "store/WorkingFolder.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportRead.h"
 

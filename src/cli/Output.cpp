@@ -1,7 +1,7 @@
 #include "Output.h"
 
-#include "text/ProgramText.h"
 #include "store/SearchQuery.h"
+#include "text/ProgramText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

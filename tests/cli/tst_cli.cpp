@@ -1,10 +1,10 @@
 // The command line program run as a user runs it: the real executable on a real working folder,
 // its exit status, its output, and what the database holds afterwards.
-#include "store/WorkingFolder.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/PasswordCheck.h"
 #include "store/SiteStore.h"
+#include "store/WorkingFolder.h"
 #include "support/SampleRecords.h"
 #include "support/TestEnv.h"
 

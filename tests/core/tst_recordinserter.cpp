@@ -80,10 +80,12 @@ QStringList dump(const Database& db) {
 
 void RecordInserterTest::boundValuesStoreWhatTheTextStatementStores() {
     // Awkward pieces: quotes, doubled quotes, a lone surrogate, a pair, line breaks, SQL.
-    const QStringList pieces{QStringLiteral("'"), QStringLiteral("''"), QStringLiteral("a"), QStringLiteral("\u00e9"),
-                             QString(QChar(0xD800)), QStringLiteral("\U0001F600"), QStringLiteral("\r\n"),
-                             QStringLiteral("\t"), QStringLiteral("%_"), QStringLiteral("');DROP TABLE quillbox;--"),
-                             QStringLiteral(" "), QString()};
+    const QStringList pieces{QStringLiteral("'"),    QStringLiteral("''"),
+                             QStringLiteral("a"),    QStringLiteral("\u00e9"),
+                             QString(QChar(0xD800)), QStringLiteral("\U0001F600"),
+                             QStringLiteral("\r\n"), QStringLiteral("\t"),
+                             QStringLiteral("%_"),   QStringLiteral("');DROP TABLE quillbox;--"),
+                             QStringLiteral(" "),    QString()};
     QRandomGenerator rng(42);
     QList<SiteRecord> records = nastyTable();
     for (int i = 0; i < 3000; ++i) {

@@ -17,8 +17,9 @@ using namespace quillbox;
 namespace {
 
 // Pieces that values and search texts are made of; \xff and a cut-off sequence are no UTF-8.
-const QList<QByteArray> pieces{"a",  "A",  "e",  "E",  "z",  "Zq", "%",    "_",    "'",   "''", " ",
-                               "\xc3\xa4", "\xc3\x84", "\xc3\x9f", "1",  "10", "ab", "AB", "\xe2\x82\xac", "-"};
+const QList<QByteArray> pieces{
+    "a",        "A", "e",  "E",  "z",  "Zq",           "%", "_", "'", "''", " ", "\xc3\xa4", "\xc3\x84",
+    "\xc3\x9f", "1", "10", "ab", "AB", "\xe2\x82\xac", "-"};
 const QList<QByteArray> oddBytes{"\xff", "\xc3", "a\xe2\x82", "\xed\xa0\x80"};
 const QList<QByteArray> owners{"Jo", "jo", "Ann", "", "O'Neil"};
 const QList<QByteArray> categories{"Mail", "mail", "Bank", "", "Work%"};
@@ -153,7 +154,8 @@ void SearchCopyTest::searchesGiveTheStatementsRows() {
         SearchCopy::setParallelRows(round % 2 == 0 ? 0 : 1000000);
         for (int i = 0; i < 150; ++i) {
             ListFilter f;
-            f.owner = QString::fromUtf8(rng.bounded(10) == 0 ? QByteArray("nobody") : owners[rng.bounded(owners.size())]);
+            f.owner =
+                QString::fromUtf8(rng.bounded(10) == 0 ? QByteArray("nobody") : owners[rng.bounded(owners.size())]);
             f.byCategory = rng.bounded(2) == 0;
             f.category = QString::fromUtf8(categories[rng.bounded(categories.size())]);
             f.byText = rng.bounded(8) != 0;

@@ -84,20 +84,33 @@ void SettingsTest::readsEntries_data() {
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
-    QTest::newRow("lower case key, no blanks") << QByteArray("[Program Options]\r\ntool tips on or off=0\r\n")
-                                               << "Program Options" << "Tool tips On or Off" << "0";
-    QTest::newRow("equals sign inside value") << QByteArray("[Saved Searches]\r\nLast Search Text Displayed = a=b = c\r\n")
-                                              << "Saved Searches" << "Last Search Text Displayed" << "a=b = c";
-    QTest::newRow("leading tabs and blanks") << QByteArray("\t [Saved Searches]\r\n \tLast Owner Displayed \t=\t Ann\r\n")
-                                             << "Saved Searches" << "Last Owner Displayed" << "Ann";
+    QTest::newRow("lower case key, no blanks")
+        << QByteArray("[Program Options]\r\ntool tips on or off=0\r\n") << "Program Options"
+        << "Tool tips On or Off"
+        << "0";
+    QTest::newRow("equals sign inside value")
+        << QByteArray("[Saved Searches]\r\nLast Search Text Displayed = a=b = c\r\n") << "Saved Searches"
+        << "Last Search Text Displayed"
+        << "a=b = c";
+    QTest::newRow("leading tabs and blanks")
+        << QByteArray("\t [Saved Searches]\r\n \tLast Owner Displayed \t=\t Ann\r\n") << "Saved Searches"
+        << "Last Owner Displayed"
+        << "Ann";
     QTest::newRow("LF only line ends") << QByteArray("[Saved Searches]\nLast Owner Displayed = Bo\n")
-                                       << "Saved Searches" << "Last Owner Displayed" << "Bo";
-    QTest::newRow("key in another group") << QByteArray("[Other]\nLast Owner Displayed = X\n[Saved Searches]\n")
-                                          << "Saved Searches" << "Last Owner Displayed" << "";
+                                       << "Saved Searches"
+                                       << "Last Owner Displayed"
+                                       << "Bo";
+    QTest::newRow("key in another group")
+        << QByteArray("[Other]\nLast Owner Displayed = X\n[Saved Searches]\n") << "Saved Searches"
+        << "Last Owner Displayed"
+        << "";
     QTest::newRow("commented out") << QByteArray("[Saved Searches]\n;Last Owner Displayed = X\n") << "Saved Searches"
-                                   << "Last Owner Displayed" << "";
-    QTest::newRow("utf8 with bom") << QByteArray("\xEF\xBB\xBF\r\n[Saved Searches]\r\nLast Owner Displayed = J\xC3\xB8rn\r\n")
-                                   << "Saved Searches" << "Last Owner Displayed" << QString::fromUtf8("Jørn");
+                                   << "Last Owner Displayed"
+                                   << "";
+    QTest::newRow("utf8 with bom") << QByteArray(
+                                          "\xEF\xBB\xBF\r\n[Saved Searches]\r\nLast Owner Displayed = J\xC3\xB8rn\r\n")
+                                   << "Saved Searches"
+                                   << "Last Owner Displayed" << QString::fromUtf8("Jørn");
 }
 
 void SettingsTest::readsEntries() {
@@ -216,9 +229,9 @@ void SettingsTest::addedKeys_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QList<int>>("expected"); // clearing, seconds, idle minutes, user name key, password key
     QByteArray earlier = defaultSettingsBytes();
-    for (const char* line : {"Clear clipboard On or Off = 1\r\n", "Clear clipboard after seconds = 30\r\n",
-                             "Lock after idle minutes = 10\r\n", "Copy User Name = 131157\r\n",
-                             "Copy Password = 196675\r\n"}) {
+    for (const char* line :
+         {"Clear clipboard On or Off = 1\r\n", "Clear clipboard after seconds = 30\r\n",
+          "Lock after idle minutes = 10\r\n", "Copy User Name = 131157\r\n", "Copy Password = 196675\r\n"}) {
         QVERIFY(earlier.contains(line));
         earlier.replace(line, "");
     }

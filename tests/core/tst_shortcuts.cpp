@@ -1,5 +1,5 @@
-#include "text/ProgramText.h"
 #include "settings/Shortcuts.h"
+#include "text/ProgramText.h"
 
 #include <QtTest>
 

@@ -32,7 +32,7 @@ bool startWithLogins(TestEnv& env, int clearSeconds = 30, int clearing = 1) {
     licence[Col::UserNameLabel] = "Licensee";
     licence[Col::PasswordLabel] = "Serial key";
     seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "pw'1", "", "Money", "Ann"), licence,
-                                          makeRecord("Mail", "", "s3cret", "", "Work", "Ann")});
+                                                makeRecord("Mail", "", "s3cret", "", "Work", "Ann")});
     return env.start();
 }
 

@@ -211,7 +211,8 @@ void FailedWritesTest::fingerprintThatCannotBeStored() {
              qPrintable(env.boxes.value(0).text));
     disk.release();
     QVERIFY(env.state.settings.passwordFingerprint.isEmpty());
-    QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint), QString());
+    QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint),
+             QString());
 }
 
 QTEST_MAIN(FailedWritesTest)

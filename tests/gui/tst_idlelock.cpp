@@ -1,7 +1,7 @@
 // Locking by itself when nobody uses the program. The buses are pointed at nothing here, as on a
 // machine without a desktop: the program must neither complain nor lock for that.
-#include "settings/IdleWatch.h"
 #include "mainwindow/MainWindow.h"
+#include "settings/IdleWatch.h"
 #include "support/TestEnv.h"
 
 #include <QElapsedTimer>

@@ -26,8 +26,8 @@ namespace {
 bool startWithThree(TestEnv& env) {
     env.state.setWorkingFolder(env.path());
     seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "secret", "", "Money", "Home"),
-                                          makeRecord("Mail", "bob", "pw", "", "Work", "Home"),
-                                          makeRecord("Shop", "cy", "pw2", "", "Money", "Home")});
+                                                makeRecord("Mail", "bob", "pw", "", "Work", "Home"),
+                                                makeRecord("Shop", "cy", "pw2", "", "Money", "Home")});
     return env.start();
 }
 

@@ -332,7 +332,8 @@ void MainWindowTest::optionHeldAsTwoIsLeftAlone() {
     env.program->command(Id::MenuItemOfSlot[Id::Slot::Snap]);
     QCOMPARE(env.state.settings.optSnap, 2);
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Quillbox is ready to work."));
-    QCOMPARE(readSetting(env.state.files.settingsFile, "Program Options", "Screen snap On or Off"), QStringLiteral("2"));
+    QCOMPARE(readSetting(env.state.files.settingsFile, "Program Options", "Screen snap On or Off"),
+             QStringLiteral("2"));
 }
 
 void MainWindowTest::shortcutsWorkFromSearchBox() {

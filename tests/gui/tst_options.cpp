@@ -1,12 +1,12 @@
 #include "app/BalloonTips.h"
-#include "settings/IdleWatch.h"
 #include "app/Ids.h"
-#include "dataform/DataForm.h"
-#include "text/ProgramText.h"
 #include "app/WindowSnapper.h"
+#include "dataform/DataForm.h"
 #include "mainwindow/MainWindow.h"
+#include "settings/IdleWatch.h"
 #include "settings/ProgramSettings.h"
 #include "support/TestEnv.h"
+#include "text/ProgramText.h"
 
 #include <QAction>
 #include <QHelpEvent>
@@ -314,7 +314,8 @@ void OptionsTest::valueOptions() {
     QCOMPARE(env.main()->message(), message.isEmpty() ? QStringLiteral("Info: Quillbox is ready to work.") : message);
     QCOMPARE(action->text(), entry);
     QCOMPARE(action->isChecked(), item == Id::ClearClipboardItem && expected[0] == 1);
-    QCOMPARE((QList<int>{env.state.settings.optClearClipboard, env.state.settings.clipboardSeconds, env.state.settings.idleLockMinutes}),
+    QCOMPARE((QList<int>{env.state.settings.optClearClipboard, env.state.settings.clipboardSeconds,
+                         env.state.settings.idleLockMinutes}),
              expected);
     ProgramSettings saved;
     QVERIFY(loadSettings(env.state.files.settingsFile, saved).ok);

@@ -194,7 +194,8 @@ void ShortcutEditorTest::saveTakesEffectAtOnce() {
     QVERIFY(!env.program->guard().isOpen());
     QCOMPARE(env.state.settings.shortcutCodes[Id::Slot::PrintRecords], value);
     QCOMPARE(env.state.settings.shortcutCodes[Id::Slot::ShowHelp], value);
-    QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::KeyboardShortcuts, "Print Site"), QString::number(value));
+    QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::KeyboardShortcuts, "Print Site"),
+             QString::number(value));
     QCOMPARE(readSetting(env.state.files.settingsFile, SettingsKey::KeyboardShortcuts, "Copy To"), QStringLiteral("0"));
     for (QAction* action :
          {env.main()->menuAction(Id::Slot::PrintRecords), env.main()->popupAction(Id::Slot::PrintRecords)}) {

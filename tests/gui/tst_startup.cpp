@@ -1,11 +1,11 @@
 #include "app/Ids.h"
-#include "text/ProgramText.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/Password.h"
 #include "settings/ProgramSettings.h"
 #include "store/SiteStore.h"
 #include "support/TestEnv.h"
+#include "text/ProgramText.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -80,9 +80,10 @@ void StartupTest::databaseFolderThatIsAFileEndsTheProgram() {
 void StartupTest::restoresLastSearchAndListsMasked() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
-    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "secret", "https://bank.example", "Money", "Home"),
-                                          makeRecord("Mail", "bob", "", "", "Work", "Home"),
-                                          makeRecord("Shop", "cy", "pw", "", "Money", "Office")});
+    seedDatabase(env.state.files.databaseFile,
+                 {makeRecord("Bank", "ann", "secret", "https://bank.example", "Money", "Home"),
+                  makeRecord("Mail", "bob", "", "", "Work", "Home"),
+                  makeRecord("Shop", "cy", "pw", "", "Money", "Office")});
     QDir().mkpath(env.path("System"));
     ProgramSettings saved = defaultSettings();
     saved.lastOwner = "Home";
@@ -130,9 +131,11 @@ void StartupTest::exitSavesSearchStateAndMakesWeekdayBackup() {
     QCoreApplication::sendPostedEvents();
     env.program->command(Id::FirstShortcutEvent); // Alt+X's event
     QVERIFY(finished);
-    QCOMPARE(readSetting(env.state.files.settingsFile, "Saved Searches", "Last Search Text Displayed"), QStringLiteral("Ba"));
+    QCOMPARE(readSetting(env.state.files.settingsFile, "Saved Searches", "Last Search Text Displayed"),
+             QStringLiteral("Ba"));
     QCOMPARE(readSetting(env.state.files.settingsFile, "Saved Searches", "Last Search Type Used"), QStringLiteral("1"));
-    QCOMPARE(readSetting(env.state.files.settingsFile, "Saved Searches", "Last Owner Displayed"), QStringLiteral("Home"));
+    QCOMPARE(readSetting(env.state.files.settingsFile, "Saved Searches", "Last Owner Displayed"),
+             QStringLiteral("Home"));
     QFile file(env.state.files.settingsFile);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("Tool tips On Or Off = 1\r\n"));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppState.h"
 #include "about/AboutController.h"
+#include "app/AppState.h"
 #include "app/Program.h"
 #include "dataform/DataFormController.h"
 #include "mainwindow/ListController.h"

@@ -48,8 +48,18 @@ class SearchCopy {
 public:
     // The columns held, in this order: the searched ones as "All fields" lists them (index i is
     // search field i, 0 being the site-name label), then the record number.
-    enum Column { SiteNameLabel = 0, SiteName = 1, UserName = 2, Password = 3, HomePage = 4, Category = 14,
-                  Owner = 15, Notes = 16, Record = 17, ColumnCount = 18 };
+    enum Column {
+        SiteNameLabel = 0,
+        SiteName = 1,
+        UserName = 2,
+        Password = 3,
+        HomePage = 4,
+        Category = 14,
+        Owner = 15,
+        Notes = 16,
+        Record = 17,
+        ColumnCount = 18
+    };
 
     // One load of the table; rows changed later are refreshed in place, deleted rows flagged.
     struct Data;

@@ -28,7 +28,9 @@ constexpr int Count = 30;
 
 // What the list shows for a private value while masking: a run of "*" as long as the text, in
 // UTF-16 code units.
-inline QString maskText(const QString& text) { return QString(text.size(), QLatin1Char('*')); }
+inline QString maskText(const QString& text) {
+    return QString(text.size(), QLatin1Char('*'));
+}
 
 // The thirty column names in table order.
 const QStringList& columnNames();

@@ -3,7 +3,7 @@
 namespace quillbox {
 
 const QStringList& dayNames() {
-    static const QStringList names{QStringLiteral("Sunday"),   QStringLiteral("Monday"), QStringLiteral("Tuesday"),
+    static const QStringList names{QStringLiteral("Sunday"),    QStringLiteral("Monday"),   QStringLiteral("Tuesday"),
                                    QStringLiteral("Wednesday"), QStringLiteral("Thursday"), QStringLiteral("Friday"),
                                    QStringLiteral("Saturday")};
     return names;
@@ -17,7 +17,9 @@ const QStringList& monthNames() {
     return names;
 }
 
-int dayIndex(const QDate& date) { return date.dayOfWeek() % 7; } // Qt counts Monday 1 .. Sunday 7
+int dayIndex(const QDate& date) {
+    return date.dayOfWeek() % 7;
+} // Qt counts Monday 1 .. Sunday 7
 
 QString datedTitle(const QDate& date) {
     return titleMarks + QStringLiteral("  ") + programName + QStringLiteral("  --  ") + dayNames().at(dayIndex(date)) +
@@ -34,9 +36,13 @@ QString clockTitle(const QString& baseTitle, const QTime& time) {
            (time.hour() > 12 ? QStringLiteral(" PM") : QStringLiteral(" AM"));
 }
 
-QString infoText(const QString& text) { return QStringLiteral("Info: ") + text; }
+QString infoText(const QString& text) {
+    return QStringLiteral("Info: ") + text;
+}
 
-QString errorText(const QString& text) { return QStringLiteral("Error: ") + text; }
+QString errorText(const QString& text) {
+    return QStringLiteral("Error: ") + text;
+}
 
 QString recordCountText(const QString& count) {
     const long long n = count.trimmed().toLongLong();

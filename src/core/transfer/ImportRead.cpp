@@ -56,9 +56,7 @@ public:
 
     // Reading thread.
     void record(const SiteRecord& values) override { add({ReadEvent::Record, values, 0, {}, {}}); }
-    void refused(qsizetype line, const QString& reason) override {
-        add({ReadEvent::Refused, {}, line, reason, {}});
-    }
+    void refused(qsizetype line, const QString& reason) override { add({ReadEvent::Refused, {}, line, reason, {}}); }
     void mapping(const QStringList& columns) override { add({ReadEvent::Mapping, {}, 0, {}, columns}); }
     bool wantsValues() const override { return m_wantsValues.load(std::memory_order_relaxed); }
     void finish() {

@@ -47,8 +47,7 @@ bool RecordInserter::insert(const SiteRecord& values, QString& recordNumber) {
         text[static_cast<size_t>(k)] = values[k].toUtf8();
         const QByteArray& v = text[static_cast<size_t>(k)];
         // Never NULL: an empty value is empty text, as the quoted '' is.
-        sqlite3_bind_text(m_insert, k + 1, v.isNull() ? "" : v.constData(), static_cast<int>(v.size()),
-                          SQLITE_STATIC);
+        sqlite3_bind_text(m_insert, k + 1, v.isNull() ? "" : v.constData(), static_cast<int>(v.size()), SQLITE_STATIC);
     }
     const int rc = sqlite3_step(m_insert);
     if (rc != SQLITE_DONE) {

@@ -3,8 +3,8 @@
 #include "about/AboutText.h"
 #include "app/Ids.h"
 #include "app/Look.h"
-#include "text/ProgramText.h"
 #include "mainwindow/MainWindow.h"
+#include "text/ProgramText.h"
 
 #include <QCloseEvent>
 #include <QFrame>

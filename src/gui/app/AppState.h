@@ -1,9 +1,9 @@
 #pragma once
 
-#include "store/WorkingFolder.h"
 #include "settings/ProgramSettings.h"
 #include "store/Database.h"
 #include "store/SiteRecord.h"
+#include "store/WorkingFolder.h"
 
 #include <QDateTime>
 #include <QString>

@@ -6,15 +6,15 @@ namespace quillbox {
 
 // What happened to the numbered window, gadget or command.
 enum class Notify {
-    Command,         // menu item, pop-up item or keyboard shortcut
-    Changed,         // text changed
-    Chosen,          // entry chosen in a drop-down box
+    Command, // menu item, pop-up item or keyboard shortcut
+    Changed, // text changed
+    Chosen,  // entry chosen in a drop-down box
     SelectionChanged,
     DoubleClick,
     RightClick,
-    ColumnClick,     // detail: the column
+    ColumnClick, // detail: the column
     FocusLost,
-    Closed,          // window closed by its close box
+    Closed, // window closed by its close box
     Minimized,
     TrayClick,
     Timer,

@@ -125,8 +125,8 @@ void Program::buildControllers() {
     MainWindow& main = *m_main;
     m_security->attach(&main);
     m_list = std::make_unique<ListController>(m_state, main, m_status, m_commands, m_copy, m_clipboard);
-    m_dataForms = std::make_unique<DataFormController>(m_state, main, m_status, m_guard, m_commands, m_tips, *m_list,
-                                                       m_dispatch);
+    m_dataForms =
+        std::make_unique<DataFormController>(m_state, main, m_status, m_guard, m_commands, m_tips, *m_list, m_dispatch);
     m_options = std::make_unique<OptionsController>(m_state, main, m_status, m_guard, m_commands, m_tips, *m_list,
                                                     *m_security, m_dispatch);
     m_transfer = std::make_unique<TransferController>(m_state, main, m_status, m_commands, *m_list);

@@ -17,8 +17,8 @@ public:
 
 protected:
     // objectName selects the window in the style sheet; style adds the window's own rules.
-    SecondaryWindow(int number, const QString& objectName, const QString& style, DispatchFn dispatch,
-                    QWidget* parent, Qt::WindowFlags extraFlags = {});
+    SecondaryWindow(int number, const QString& objectName, const QString& style, DispatchFn dispatch, QWidget* parent,
+                    Qt::WindowFlags extraFlags = {});
 
     // Reports an event of one of this window's gadgets or keys.
     void report(int gadget, Notify kind = Notify::Command, int detail = 0) const {

@@ -214,7 +214,7 @@ void DataFormController::handleEvent(int number, Notify kind, int /*detail*/) {
         const bool on = m_form->labelButtonsSwitch()->isChecked();
         m_form->setLabelButtonsVisible(on);
         m_status.info(on ? QStringLiteral("Label edit buttons have now been turned on.")
-                    : QStringLiteral("Label edit buttons have now been turned off."));
+                         : QStringLiteral("Label edit buttons have now been turned off."));
         break;
     }
     case Id::DataForm::SiteNameBox:

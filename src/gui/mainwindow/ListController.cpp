@@ -177,7 +177,8 @@ bool ListController::runListQuery(const QString& statement) {
     // Only the six listed columns are read per row.
     while (query.next()) {
         RecordModel::Row row{sqlReadBack(query.field(Col::SiteName)),
-                             sqlReadBack(query.field(Col::UserName)), sqlReadBack(query.field(Col::Password)),
+                             sqlReadBack(query.field(Col::UserName)),
+                             sqlReadBack(query.field(Col::Password)),
                              sqlReadBack(query.field(Col::HomePage)),
                              shared.category(sqlReadBack(query.field(Col::Category))),
                              query.field(Col::Record)};
@@ -294,7 +295,8 @@ void ListController::categoryChanged() {
     m_main.model()->clear();
     const QString owner = m_main.ownerBox()->currentText();
     const QString category = m_main.categoryBox()->currentText();
-    fillList(category == allCategories ? ListFilter::ownerRecords(owner) : ListFilter::categoryRecords(owner, category));
+    fillList(category == allCategories ? ListFilter::ownerRecords(owner)
+                                       : ListFilter::categoryRecords(owner, category));
 }
 
 void ListController::resetSearch() {
@@ -347,8 +349,8 @@ void ListController::showRowSummary() {
     if (label.isEmpty()) {
         return;
     }
-    m_status.info(label + QStringLiteral(": ") + model->cell(row, RecordModel::SiteName) + QStringLiteral(", Category:") +
-             model->cell(row, RecordModel::Category));
+    m_status.info(label + QStringLiteral(": ") + model->cell(row, RecordModel::SiteName) +
+                  QStringLiteral(", Category:") + model->cell(row, RecordModel::Category));
 }
 
 void ListController::sortList(int column) {
@@ -428,8 +430,7 @@ QString ListController::currentRecordNumber() {
 }
 
 void ListController::putOnClipboard(const QString& text) {
-    m_clipboard.put(text,
-                    m_state.settings.optClearClipboard == 1 ? clipboardDelaySeconds(m_state.settings) * 1000 : 0);
+    m_clipboard.put(text, m_state.settings.optClearClipboard == 1 ? clipboardDelaySeconds(m_state.settings) * 1000 : 0);
 }
 
 void ListController::copyRecords() {
@@ -490,7 +491,8 @@ void ListController::copyLoginField(int column) {
         return;
     }
     putOnClipboard(found[column]);
-    m_status.info(loginCopiedMessage(label, found[Col::SiteName], m_clipboard.isPending() ? clipboardDelaySeconds(m_state.settings) : 0));
+    m_status.info(loginCopiedMessage(label, found[Col::SiteName],
+                                     m_clipboard.isPending() ? clipboardDelaySeconds(m_state.settings) : 0));
 }
 
 void ListController::openHomePage() {

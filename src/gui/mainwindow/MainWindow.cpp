@@ -407,22 +407,22 @@ const QList<GadgetTip>& MainWindow::toolTips() {
     // Gadgets first, then menu entries by item number.
     static const QList<GadgetTip> tips{
         {31, QStringLiteral("Double left click to edit a highlighted record.\r\n\r\nDouble right click to create a new "
-                        "record.\r\n\r\nPress ALT + X to exit, click the exit button or pres the red 'x' in top "
-                        "right of the window\r\n\r\nPasswords can be hidden or shown with ALT + P.")},
+                            "record.\r\n\r\nPress ALT + X to exit, click the exit button or pres the red 'x' in top "
+                            "right of the window\r\n\r\nPasswords can be hidden or shown with ALT + P.")},
         {36, QStringLiteral("Select the product/sitename category to display.")},
         {38, QStringLiteral("Select the type of SQL search to perform.")},
         {37, QStringLiteral("Select the field in which you wish to search.")},
         {39, QStringLiteral("Start typing your search string and matches will be instant if found.")},
         {29, QStringLiteral("Copy the user name of the selected record to the clipboard, from where it is cleared "
-                        "again after the delay chosen in the Options menu.")},
+                            "again after the delay chosen in the Options menu.")},
         {30, QStringLiteral("Copy the password of the selected record to the clipboard, marked so that clipboard "
-                        "histories leave it out, and cleared again after the delay chosen in the Options menu.")},
+                            "histories leave it out, and cleared again after the delay chosen in the Options menu.")},
         {271, QStringLiteral("Take copied user names, passwords and records off the clipboard again after a delay, "
-                        "unless something else was copied since.")},
+                             "unless something else was copied since.")},
         {272, QStringLiteral("Choose how many seconds a copy stays on the clipboard.")},
         {273, QStringLiteral("Lock Quillbox into the notification area after this many minutes without a key "
-                        "pressed or the mouse moved (0 never). It also locks when the screen locks or the "
-                        "computer goes to sleep.")},
+                             "pressed or the mouse moved (0 never). It also locks when the screen locks or the "
+                             "computer goes to sleep.")},
     };
     return tips;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/BalloonTips.h"
-#include "settings/ProgramSettings.h"
 #include "app/Dispatch.h"
+#include "settings/ProgramSettings.h"
 
 #include <QHash>
 #include <QKeyCombination>

@@ -1,7 +1,7 @@
 #include "mainwindow/RecordModel.h"
 
-#include "text/ProgramText.h"
 #include "store/SqlText.h"
+#include "text/ProgramText.h"
 
 #include <QColor>
 
@@ -16,9 +16,8 @@ const QColor columnColours[RecordModel::ColumnCount] = {QColor(4, 5, 249),    QC
 const char* const columnTitles[RecordModel::ColumnCount] = {"Site name", "User name", "Password",
                                                             "Home page", "Standard",  "Record"};
 // The copy's column for each of the list's.
-constexpr int copyColumns[RecordModel::ColumnCount] = {SearchCopy::SiteName, SearchCopy::UserName,
-                                                       SearchCopy::Password, SearchCopy::HomePage,
-                                                       SearchCopy::Category, SearchCopy::Record};
+constexpr int copyColumns[RecordModel::ColumnCount] = {SearchCopy::SiteName, SearchCopy::UserName, SearchCopy::Password,
+                                                       SearchCopy::HomePage, SearchCopy::Category, SearchCopy::Record};
 bool isPrivate(int column) {
     return column >= RecordModel::UserName && column <= RecordModel::HomePage;
 }

@@ -26,8 +26,8 @@ namespace quillbox {
 OptionsController::OptionsController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
                                      CommandTable& commands, BalloonTips& tips, ListController& list,
                                      SecurityController& security, DispatchFn dispatch)
-    : m_state(state), m_main(main), m_status(status), m_guard(guard), m_tips(tips), m_list(list),
-      m_security(security), m_dispatch(std::move(dispatch)) {
+    : m_state(state), m_main(main), m_status(status), m_guard(guard), m_tips(tips), m_list(list), m_security(security),
+      m_dispatch(std::move(dispatch)) {
     using namespace Id::Slot;
     for (int slot : {ToolTips, Fading, Snap, ShowPrivate, TitleClock}) {
         commands.add(slot, [this, slot] { toggleOption(slot); });
@@ -143,8 +143,8 @@ void OptionsController::toggleClipboardClearing() {
     if (option == 0 || option == 1) {
         option = 1 - option;
         m_status.info(option == 1 ? QStringLiteral("Copies are now taken off the clipboard after ") +
-                                   unitText(clipboardDelaySeconds(m_state.settings), "second") + QLatin1Char('.')
-                             : QStringLiteral("Copies now stay on the clipboard."));
+                                        unitText(clipboardDelaySeconds(m_state.settings), "second") + QLatin1Char('.')
+                                  : QStringLiteral("Copies now stay on the clipboard."));
     }
     saveOptions();
     applyValueOptions();
@@ -154,16 +154,17 @@ void OptionsController::askClipboardDelay() {
     if (!m_state.seams.askNumber) {
         return;
     }
-    const std::optional<int> seconds = m_state.seams.askNumber(QStringLiteral("Clear the clipboard"),
-                                                               QStringLiteral("Seconds a copy stays on the clipboard:"),
-                                                               clipboardDelaySeconds(m_state.settings), 1, MaxClipboardSeconds);
+    const std::optional<int> seconds = m_state.seams.askNumber(
+        QStringLiteral("Clear the clipboard"), QStringLiteral("Seconds a copy stays on the clipboard:"),
+        clipboardDelaySeconds(m_state.settings), 1, MaxClipboardSeconds);
     if (!seconds) {
         return;
     }
     m_state.settings.clipboardSeconds = std::clamp(*seconds, 1, MaxClipboardSeconds);
     m_status.info(QStringLiteral("Copies are taken off the clipboard after ") +
-             unitText(m_state.settings.clipboardSeconds, "second") +
-             (m_state.settings.optClearClipboard == 1 ? QStringLiteral(".") : QStringLiteral(" once clearing is turned on.")));
+                  unitText(m_state.settings.clipboardSeconds, "second") +
+                  (m_state.settings.optClearClipboard == 1 ? QStringLiteral(".")
+                                                           : QStringLiteral(" once clearing is turned on.")));
     saveOptions();
     applyValueOptions();
 }
@@ -180,9 +181,9 @@ void OptionsController::askIdleLock() {
     }
     m_state.settings.idleLockMinutes = std::clamp(*minutes, 0, MaxIdleMinutes);
     m_status.info(m_state.settings.idleLockMinutes > 0
-                 ? QStringLiteral("Quillbox now locks after ") + unitText(m_state.settings.idleLockMinutes, "minute") +
-                       QStringLiteral(" without input.")
-                 : QStringLiteral("Quillbox no longer locks when left alone."));
+                      ? QStringLiteral("Quillbox now locks after ") +
+                            unitText(m_state.settings.idleLockMinutes, "minute") + QStringLiteral(" without input.")
+                      : QStringLiteral("Quillbox no longer locks when left alone."));
     saveOptions();
     applyValueOptions();
 }
@@ -274,9 +275,10 @@ void OptionsController::checkDuplicateShortcut(int slot, int value) {
     }
     m_editor->box(slot)->setValue(m_state.settings.shortcutCodes[static_cast<size_t>(slot)]);
     m_status.messageBox(QStringLiteral("Duplicate ShortCut"),
-               QStringLiteral("This shortcut has already been assigned to \r\n\r\n\"") +
-                   ShortcutEditor::labelOfSlot(holder) + QStringLiteral("\"\r\n\r\nPlease try another combination."),
-               MessageIcon::Exclamation);
+                        QStringLiteral("This shortcut has already been assigned to \r\n\r\n\"") +
+                            ShortcutEditor::labelOfSlot(holder) +
+                            QStringLiteral("\"\r\n\r\nPlease try another combination."),
+                        MessageIcon::Exclamation);
 }
 
 void OptionsController::saveShortcuts() {

@@ -24,9 +24,8 @@ class WindowGuard;
 class OptionsController : public QObject {
     Q_OBJECT
 public:
-    OptionsController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
-                      CommandTable& commands, BalloonTips& tips, ListController& list, SecurityController& security,
-                      DispatchFn dispatch);
+    OptionsController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard, CommandTable& commands,
+                      BalloonTips& tips, ListController& list, SecurityController& security, DispatchFn dispatch);
 
     // The menu's check marks, tool tips and value entries as the settings say.
     void start();

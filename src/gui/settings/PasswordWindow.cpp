@@ -2,8 +2,8 @@
 
 #include "app/Ids.h"
 #include "app/Look.h"
-#include "text/ProgramText.h"
 #include "settings/PasswordMaker.h"
+#include "text/ProgramText.h"
 
 #include <QCloseEvent>
 #include <QFocusEvent>
@@ -51,7 +51,8 @@ Layout layoutFor(int window) {
                   QRect(5, 5, 390, 110),
                   {{115, QRect(10, 4, 370, 15), "Old password for comparison"},
                    {117, QRect(10, 54, 370, 15), "Retype your old password in here to confirm it"}},
-                  {{Id::PasswordField::StoredFingerprint, QRect(10, 25, 370, 25), 11}, {Id::PasswordField::OldPassword, QRect(10, 75, 370, 25), 11}}},
+                  {{Id::PasswordField::StoredFingerprint, QRect(10, 25, 370, 25), 11},
+                   {Id::PasswordField::OldPassword, QRect(10, 75, 370, 25), 11}}},
                  {113,
                   QRect(5, 120, 390, 60),
                   {{119, QRect(10, 4, 370, 15), "Type in your new password in here"}},
@@ -65,7 +66,8 @@ Layout layoutFor(int window) {
                   QRect(5, 5, 390, 110),
                   {{123, QRect(10, 5, 370, 15), "Type your new password in here"},
                    {125, QRect(10, 54, 370, 15), "Type your new password in here to confirm it"}},
-                  {{Id::PasswordField::Chosen, QRect(10, 25, 370, 25), 10}, {Id::PasswordField::Confirmed, QRect(10, 75, 370, 25), 11}}}}};
+                  {{Id::PasswordField::Chosen, QRect(10, 25, 370, 25), 10},
+                   {Id::PasswordField::Confirmed, QRect(10, 75, 370, 25), 11}}}}};
     case Id::Window::Unlock:
         return {QSize(400, 77),
                 "   Type your unlocking password.",
@@ -116,7 +118,9 @@ PasswordWindow::PasswordWindow(int window, DispatchFn dispatch, QWidget* parent)
         m_firstField = Id::PasswordField::OldPassword;
     }
     // A new password's strength shows as it is typed, over the right end of its caption.
-    const int newField = window == Id::Window::PasswordEditor ? Id::PasswordField::NewPassword : window == Id::Window::FirstRunPassword ? Id::PasswordField::Chosen : 0;
+    const int newField = window == Id::Window::PasswordEditor     ? Id::PasswordField::NewPassword
+                         : window == Id::Window::FirstRunPassword ? Id::PasswordField::Chosen
+                                                                  : 0;
     if (QLineEdit* field = m_fields.value(newField)) {
         m_strength = new QLabel(field->parentWidget());
         m_strength->setGeometry(field->x() + 150, field->y() - 20, field->width() - 150, 15);

@@ -24,8 +24,8 @@ namespace quillbox {
 
 namespace Field = Id::PasswordField;
 
-SecurityController::SecurityController(AppState& state, StatusLine& status, WindowGuard& guard,
-                                       CommandTable& commands, BalloonTips& tips, DispatchFn dispatch)
+SecurityController::SecurityController(AppState& state, StatusLine& status, WindowGuard& guard, CommandTable& commands,
+                                       BalloonTips& tips, DispatchFn dispatch)
     : m_state(state), m_status(status), m_guard(guard), m_tips(tips), m_dispatch(std::move(dispatch)) {
     commands.add(Id::Slot::EditPassword, [this] { openPasswordEditor(); });
     commands.add(Id::Slot::Lock, [this] { lock(); });
@@ -100,8 +100,7 @@ bool SecurityController::passwordStep() {
     }
     const int number =
         m_state.settings.passwordFingerprint.isEmpty() ? Id::Window::FirstRunPassword : Id::Window::StartupPassword;
-    auto* window =
-        new PasswordWindow(number, [this](int w, int n, Notify kind, int) { handleStepEvent(w, n, kind); });
+    auto* window = new PasswordWindow(number, [this](int w, int n, Notify kind, int) { handleStepEvent(w, n, kind); });
     m_step = window;
     m_stepOutcome = 0;
     m_checking = false;
@@ -187,7 +186,7 @@ void SecurityController::runCheck(PasswordWindow* window, int field) {
             // Only reachable when the first field was never left: its own check decides.
             securityError(window, Field::Chosen,
                           window->field(Field::Chosen)->text().isEmpty() ? PasswordText::NoPasswordChosen
-                                                               : PasswordText::WrongLength);
+                                                                         : PasswordText::WrongLength);
         } else if (text.isEmpty()) {
             securityError(window, Field::Confirmed, PasswordText::ConfirmationEmpty);
         } else if (text != window->field(Field::Chosen)->text()) {

@@ -2,8 +2,8 @@
 
 #include "app/Ids.h"
 #include "app/Look.h"
-#include "text/ProgramText.h"
 #include "settings/KeyCaptureField.h"
+#include "text/ProgramText.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -1,7 +1,7 @@
 #include "transfer/ImportPreviewWindow.h"
 
-#include "text/ProgramText.h"
 #include "store/SiteRecord.h"
+#include "text/ProgramText.h"
 #include "transfer/ImportPreview.h"
 
 #include <QDialog>

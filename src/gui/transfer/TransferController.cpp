@@ -32,7 +32,7 @@ TransferController::TransferController(AppState& state, MainWindow& main, Status
 }
 
 TransferController::FileChoice TransferController::askForFile(const QString& title, const QString& patternList,
-                                                            bool save) const {
+                                                              bool save) const {
     FileChoice choice;
     if (!m_state.seams.fileRequester) {
         return choice;
@@ -40,7 +40,7 @@ TransferController::FileChoice TransferController::askForFile(const QString& tit
     const QStringList filters = requesterFilters(patternList);
     QString selected = filters.value(0);
     choice.path = m_state.seams.fileRequester(title, QStringLiteral("Quillbox"), filters.join(QStringLiteral(";;")),
-                                            &selected, save);
+                                              &selected, save);
     choice.pattern = std::max<int>(0, static_cast<int>(filters.indexOf(selected)));
     return choice;
 }
@@ -144,9 +144,10 @@ void TransferController::exportRecords() {
     // Once a run: every password of the table will stand in the file as typed.
     if (!m_exportWarned) {
         m_exportWarned = true;
-        m_status.messageBox(QStringLiteral("Export Warning"),
-                            QStringLiteral("The export file will hold every password in plain text. Keep it where only you "
-                                  "can read it, and delete it when it is no longer needed."));
+        m_status.messageBox(
+            QStringLiteral("Export Warning"),
+            QStringLiteral("The export file will hold every password in plain text. Keep it where only you "
+                           "can read it, and delete it when it is no longer needed."));
     }
     // Said before anything is written, so the user can still choose CSV instead.
     const QString loss = exportLossMessage(exportLoss(m_state.database, format), format);
