@@ -8,6 +8,9 @@
 #include <cstring>
 #include <future>
 #include <limits>
+#include <memory>
+#include <type_traits>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -54,7 +57,7 @@ namespace {
 constexpr uint32_t nullCell = std::numeric_limits<uint32_t>::max();
 // Longer patterns are left to the statement, which applies SQLite's own limit to them.
 constexpr qsizetype longestModelledPattern = 4096;
-// Lists at least this long are searched over all fields by two threads.
+// Lists at least this long are searched by two threads.
 size_t parallelRows = 20000;
 // More changed rows than this are read by loading the table anew.
 constexpr qsizetype refreshLimit = 4096;
@@ -197,6 +200,30 @@ QByteArray longestLiteral(const QByteArray& pattern) {
     return best;
 }
 
+// The runs before the first wildcard of a pattern and after its last, folded; both empty when
+// it holds no wildcard.
+void literalEnds(const QByteArray& pattern, QByteArray& head, QByteArray& tail) {
+    const auto wild = [](char c) { return c == '%' || c == '_'; };
+    qsizetype first = 0;
+    while (first < pattern.size() && !wild(pattern[first])) {
+        ++first;
+    }
+    if (first == pattern.size()) {
+        return;
+    }
+    qsizetype last = pattern.size();
+    while (!wild(pattern[last - 1])) {
+        --last;
+    }
+    head = pattern.left(first);
+    tail = pattern.mid(last);
+    for (QByteArray* run : {&head, &tail}) {
+        for (char& c : *run) {
+            c = static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
+        }
+    }
+}
+
 int compareBinary(const char* a, uint32_t aLength, const QByteArray& b) {
     // Most cells differ from the text in their first byte.
     if (aLength > 0 && !b.isEmpty() && a[0] != b[0]) {
@@ -210,71 +237,151 @@ int compareBinary(const char* a, uint32_t aLength, const QByteArray& b) {
     return aLength < static_cast<size_t>(b.size()) ? -1 : (aLength > static_cast<size_t>(b.size()) ? 1 : 0);
 }
 
-} // namespace
+// Per-slot arrays whose growth does not write the new elements: the two loader threads fill
+// their own parts of one array, and each touches only the memory it fills.
+template <class T> struct NoInit : std::allocator<T> {
+    using value_type = T;
+    template <class U> struct rebind { using other = NoInit<U>; };
+    NoInit() noexcept = default;
+    template <class U> NoInit(const NoInit<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+template <class T> using SlotArray = std::vector<T, NoInit<T>>;
 
-// The cells of one column: their bytes one after another, each followed by a NUL (so SQLite's
-// LIKE reads them in place and no search hit spans two cells). A refreshed row's new value is
-// appended; the old bytes stay until the next load.
+// The bytes of one column's cells, each followed by a NUL (so SQLite's LIKE reads a cell in
+// place and no search hit spans two cells), in blocks that never move once written. A cell is
+// named by its offset: the blocks' offsets follow one another in units of a MiB.
+class Arena {
+public:
+    static constexpr int unitBits = 20;
+    static constexpr uint32_t unit = 1u << unitBits;
+    struct Block {
+        std::unique_ptr<char[]> bytes;
+        uint32_t first = 0; // the offset of its first byte
+        uint32_t used = 0;
+        uint32_t size = 0;
+    };
+
+    // Stores n bytes and their NUL; where they lie, or nullCell past what offsets reach.
+    uint32_t put(const char* s, uint32_t n) {
+        const uint64_t need = uint64_t{n} + 1;
+        if (m_blocks.empty() || m_blocks.back().used + need > m_blocks.back().size) {
+            const uint64_t size = (need + unit - 1) / unit * unit;
+            const uint64_t first = uint64_t{m_pages.size()} * unit;
+            if (first + size >= nullCell) {
+                return nullCell;
+            }
+            Block block;
+            block.bytes.reset(new char[size]);
+            block.first = static_cast<uint32_t>(first);
+            block.size = static_cast<uint32_t>(size);
+            for (uint64_t i = 0; i < size; i += unit) {
+                m_pages.push_back(block.bytes.get() + i);
+            }
+            m_blocks.push_back(std::move(block));
+        }
+        Block& block = m_blocks.back();
+        char* to = block.bytes.get() + block.used;
+        if (n > 0) {
+            std::memcpy(to, s, n);
+        }
+        to[n] = '\0';
+        const uint32_t at = block.first + block.used;
+        block.used += static_cast<uint32_t>(need);
+        return at;
+    }
+    // The offset the next cell would get in the current block; offsets never go below it.
+    uint32_t end() const { return m_blocks.empty() ? 0 : m_blocks.back().first + m_blocks.back().used; }
+    const char* at(uint32_t offset) const { return m_pages[offset >> unitBits] + (offset & (unit - 1)); }
+    // Takes other's blocks after its own; other's offsets grow by what this gives (nullCell
+    // when they would go past what offsets reach).
+    uint32_t append(Arena&& other) {
+        const uint64_t shift = uint64_t{m_pages.size()} * unit;
+        if (shift + uint64_t{other.m_pages.size()} * unit >= nullCell) {
+            return nullCell;
+        }
+        for (Block& block : other.m_blocks) {
+            block.first += static_cast<uint32_t>(shift);
+            m_blocks.push_back(std::move(block));
+        }
+        m_pages.insert(m_pages.end(), other.m_pages.begin(), other.m_pages.end());
+        other.m_blocks.clear();
+        other.m_pages.clear();
+        return static_cast<uint32_t>(shift);
+    }
+    const std::vector<Block>& blocks() const { return m_blocks; }
+
+private:
+    std::vector<Block> m_blocks;
+    std::vector<char*> m_pages; // by offset >> unitBits: where that MiB of offsets lies
+};
+
+enum CellFlag : uint8_t {
+    Odd = 1,  // not plain UTF-8
+    Null = 2, // NULL, not text
+    Moved = 4 // written after the load: the value is in Cells::later
+};
+
+// A cell as it stands now.
+struct Cell {
+    const char* bytes;
+    uint32_t length;
+    uint8_t flags;
+};
+
+// The cells of one column. The rows loaded have their cells in slot order, so where a cell
+// starts rises with its slot; a value written later (a row changed or added since) goes after
+// them, and the slot is marked as moved.
 struct Cells {
-    std::vector<char> arena;
-    std::vector<uint32_t> start;  // by slot
-    std::vector<uint32_t> length; // by slot; nullCell for NULL
-    std::vector<uint8_t> odd;     // by slot: not plain UTF-8
+    Arena arena;
+    SlotArray<uint32_t> start; // the loaded cell's offset (a NULL's: where the next one starts)
+    SlotArray<uint32_t> length;
+    SlotArray<uint8_t> flags;
     bool anyOdd = false;
-    // The cells in the order of the arena: where each starts and whose it is.
-    std::vector<uint32_t> arenaStart;
-    std::vector<int> arenaSlot;
+    size_t loaded = 0;                               // slots loaded
+    uint32_t loadedEnd = 0;                          // where the loaded cells end
+    QHash<int, std::pair<uint32_t, uint32_t>> later; // moved slot: offset and length now
 
-    void addSlot() {
-        start.push_back(0);
-        length.push_back(nullCell);
-        odd.push_back(0);
+    void resize(size_t n) {
+        start.resize(n);
+        length.resize(n);
+        flags.resize(n);
     }
-    bool set(int slot, const char* bytes, int n, bool isNull) {
+    // Gives a slot a new value (a slot past the loaded ones is a row added since).
+    bool write(int slot, const char* bytes, uint32_t n, bool isNull) {
         const auto s = static_cast<size_t>(slot);
-        if (isNull) {
-            length[s] = nullCell;
-            odd[s] = 0;
-            return true;
+        if (s >= flags.size()) {
+            resize(s + 1);
+            start[s] = arena.end();
+            length[s] = 0;
         }
-        if (arena.size() + static_cast<size_t>(n) + 1 >= nullCell) {
-            return false; // past what the offsets hold
+        uint32_t at = 0;
+        uint8_t flag = Moved | Null;
+        if (!isNull) {
+            at = arena.put(bytes, n);
+            if (at == nullCell) {
+                return false;
+            }
+            flag = isPlainUtf8(reinterpret_cast<const unsigned char*>(bytes), n) ? Moved : Moved | Odd;
+            anyOdd = anyOdd || (flag & Odd);
         }
-        start[s] = static_cast<uint32_t>(arena.size());
-        length[s] = static_cast<uint32_t>(n);
-        arenaStart.push_back(start[s]);
-        arenaSlot.push_back(slot);
-        arena.insert(arena.end(), bytes, bytes + n);
-        arena.push_back('\0');
-        const bool plain = isPlainUtf8(reinterpret_cast<const unsigned char*>(bytes), static_cast<size_t>(n));
-        odd[s] = plain ? 0 : 1;
-        anyOdd = anyOdd || !plain;
+        flags[s] = flag;
+        later.insert(slot, {at, n});
         return true;
     }
-    bool isNull(int slot) const { return length[static_cast<size_t>(slot)] == nullCell; }
-    // Takes the cells of other, whose slots are numbered from firstSlot on here.
-    bool append(const Cells& other, int firstSlot) {
-        const size_t offset = arena.size();
-        if (offset + other.arena.size() >= nullCell) {
-            return false;
+    Cell cell(int slot) const {
+        const auto s = static_cast<size_t>(slot);
+        const uint8_t flag = flags[s];
+        if (flag & Moved) {
+            const auto now = later.value(slot);
+            return {arena.at(now.first), now.second, flag};
         }
-        arena.insert(arena.end(), other.arena.begin(), other.arena.end());
-        const auto shift = static_cast<uint32_t>(offset);
-        for (uint32_t s : other.start) {
-            start.push_back(s + shift);
-        }
-        length.insert(length.end(), other.length.begin(), other.length.end());
-        odd.insert(odd.end(), other.odd.begin(), other.odd.end());
-        anyOdd = anyOdd || other.anyOdd;
-        for (uint32_t s : other.arenaStart) {
-            arenaStart.push_back(s + shift);
-        }
-        for (int slot : other.arenaSlot) {
-            arenaSlot.push_back(slot + firstSlot);
-        }
-        return true;
+        return {arena.at(start[s]), length[s], flag};
     }
-    const char* bytes(int slot) const { return arena.data() + start[static_cast<size_t>(slot)]; }
+    bool isNull(int slot) const { return flags[static_cast<size_t>(slot)] & Null; }
 };
 
 // Distinct values of a column (owner, category), each with a number; NULL is -1.
@@ -296,6 +403,15 @@ struct Names {
         rows.push_back(0);
         return id;
     }
+    // Takes other's names; what other's ids are here.
+    std::vector<int> merge(const Names& other) {
+        std::vector<int> to(other.text.size());
+        for (size_t id = 0; id < other.text.size(); ++id) {
+            to[id] = intern(other.text[id]);
+            rows[static_cast<size_t>(to[id])] += other.rows[id];
+        }
+        return to;
+    }
     // The values held by live rows (or by those ids), in BINARY order, read back, empty ones left out.
     QStringList listed(const std::vector<int>& which) const {
         std::vector<int> order;
@@ -315,15 +431,29 @@ struct Names {
     }
 };
 
+// What one loader thread gathers beside the slots it fills: the bytes of its cells, its names,
+// its slots in order.
+struct LoadPart {
+    std::array<Arena, SearchCopy::ColumnCount> arenas;
+    Names owners;
+    Names categories;
+    std::array<bool, SearchCopy::ColumnCount> anyOdd{};
+    size_t first = 0;
+    size_t rows = 0;
+    std::vector<int> order;
+};
+
+} // namespace
+
 struct SearchCopy::Data {
     std::array<Cells, ColumnCount> cells;
-    std::vector<long long> rowid;
-    std::vector<uint8_t> live;
-    std::vector<int> ownerId;
-    std::vector<int> categoryId;
+    SlotArray<long long> rowid;
+    SlotArray<uint8_t> live;
+    SlotArray<int> ownerId;
+    SlotArray<int> categoryId;
     // The record number when the database holds it as an integer, else noNumber (the text or
     // NULL is then in the cells).
-    std::vector<long long> recordNumber;
+    SlotArray<long long> recordNumber;
     static constexpr long long noNumber = std::numeric_limits<long long>::min();
     Names owners;
     Names categories;
@@ -335,6 +465,16 @@ struct SearchCopy::Data {
     bool orderStale = true;
 
     int slotCount() const { return static_cast<int>(rowid.size()); }
+    void resize(size_t n) {
+        rowid.resize(n);
+        live.resize(n);
+        ownerId.resize(n);
+        categoryId.resize(n);
+        recordNumber.resize(n);
+        for (Cells& column : cells) {
+            column.resize(n);
+        }
+    }
     int slotOfRowid(long long id) {
         if (!indexed) {
             slotOf.reserve(static_cast<qsizetype>(rowid.size()));
@@ -346,12 +486,140 @@ struct SearchCopy::Data {
         return slotOf.value(id, -1);
     }
 
-    // Takes the current row of a statement that selects columnList; false when the row holds
-    // what the copy cannot model.
-    // A load adds rows (each rowid once); a refresh may meet a row it holds already.
-    bool take(sqlite3_stmt* stmt, bool refreshing) {
+    // Fills slots part.first on with the rows of a statement that selects columnList, the cells'
+    // bytes going to the part's arenas; at most room rows. False when a row holds what the copy
+    // cannot model, or more rows come than there is room for.
+    bool load(sqlite3_stmt* stmt, LoadPart& part, size_t room, QString& reason) {
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            if (part.rows == room) {
+                reason = QStringLiteral("the table changed while it was read");
+                return false;
+            }
+            const size_t s = part.first + part.rows++;
+            rowid[s] = sqlite3_column_int64(stmt, 0);
+            recordNumber[s] = noNumber;
+            ownerId[s] = -1;
+            categoryId[s] = -1;
+            live[s] = 1;
+            for (int c = 0; c < ColumnCount; ++c) {
+                if (!loadCell(stmt, c, s, part)) {
+                    reason = QStringLiteral("a value is neither text nor NULL");
+                    return false;
+                }
+            }
+        }
+        if (rc != SQLITE_DONE) {
+            reason = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt)));
+            return false;
+        }
+        part.order.resize(part.rows);
+        for (size_t i = 0; i < part.rows; ++i) {
+            part.order[i] = static_cast<int>(part.first + i);
+        }
+        sortSlots(part.order, part.arenas[SiteName]);
+        return true;
+    }
+    // One value of the current row into slot s, its bytes into the part's arena.
+    bool loadCell(sqlite3_stmt* stmt, int c, size_t s, LoadPart& part) {
+        // The value itself, read once: the column calls would each check the statement and take
+        // the connection's lock again. Safe, as the connection serves only this thread here.
+        sqlite3_value* value = sqlite3_column_value(stmt, c + 1);
+        const int type = sqlite3_value_type(value);
+        Cells& column = cells[static_cast<size_t>(c)];
+        Arena& arena = part.arenas[static_cast<size_t>(c)];
+        const auto* text = type == SQLITE_TEXT ? reinterpret_cast<const char*>(sqlite3_value_text(value)) : nullptr;
+        if (c == Record && type == SQLITE_INTEGER) {
+            // Kept as the number it is (the usual case); made text only when shown.
+            recordNumber[s] = sqlite3_value_int64(value);
+        } else if (type != SQLITE_TEXT && type != SQLITE_NULL) {
+            return false;
+        }
+        if (!text) {
+            column.start[s] = arena.end();
+            column.length[s] = 0;
+            column.flags[s] = Null;
+            return true;
+        }
+        const auto bytes = static_cast<uint32_t>(sqlite3_value_bytes(value));
+        column.start[s] = arena.put(text, bytes);
+        column.length[s] = bytes;
+        const bool plain = isPlainUtf8(reinterpret_cast<const unsigned char*>(text), bytes);
+        column.flags[s] = plain ? 0 : Odd;
+        part.anyOdd[static_cast<size_t>(c)] = part.anyOdd[static_cast<size_t>(c)] || !plain;
+        if (c == Owner || c == Category) {
+            Names& names = c == Owner ? part.owners : part.categories;
+            const int id = names.intern(QByteArray::fromRawData(text, static_cast<qsizetype>(bytes)));
+            ++names.rows[static_cast<size_t>(id)];
+            (c == Owner ? ownerId : categoryId)[s] = id;
+        }
+        return column.start[s] != nullCell;
+    }
+    // Makes the loaded parts one copy: the lower part's slots come first; the upper part's,
+    // filled from slot upper.first on, follow them directly.
+    bool join(LoadPart& lower, LoadPart& upper) {
+        const size_t gap = upper.first - lower.rows;
+        for (size_t c = 0; c < cells.size(); ++c) {
+            Cells& column = cells[c];
+            column.arena = std::move(lower.arenas[c]);
+            column.anyOdd = lower.anyOdd[c] || upper.anyOdd[c];
+            const uint32_t shift = column.arena.append(std::move(upper.arenas[c]));
+            if (shift == nullCell) {
+                return false;
+            }
+            for (size_t s = upper.first; s < upper.first + upper.rows; ++s) {
+                column.start[s] += shift;
+            }
+        }
+        owners = std::move(lower.owners);
+        categories = std::move(lower.categories);
+        const std::vector<int> ownerTo = owners.merge(upper.owners);
+        const std::vector<int> categoryTo = categories.merge(upper.categories);
+        for (size_t s = upper.first; s < upper.first + upper.rows; ++s) {
+            ownerId[s] = ownerId[s] < 0 ? -1 : ownerTo[static_cast<size_t>(ownerId[s])];
+            categoryId[s] = categoryId[s] < 0 ? -1 : categoryTo[static_cast<size_t>(categoryId[s])];
+        }
+        if (gap > 0) {
+            // Rowids missing from the lower range left slots unfilled: the upper part moves down.
+            const auto down = [&](auto& array) {
+                std::copy(array.begin() + static_cast<std::ptrdiff_t>(upper.first),
+                          array.begin() + static_cast<std::ptrdiff_t>(upper.first + upper.rows),
+                          array.begin() + static_cast<std::ptrdiff_t>(lower.rows));
+            };
+            down(rowid);
+            down(live);
+            down(ownerId);
+            down(categoryId);
+            down(recordNumber);
+            for (Cells& column : cells) {
+                down(column.start);
+                down(column.length);
+                down(column.flags);
+            }
+            for (int& slot : upper.order) {
+                slot -= static_cast<int>(gap);
+            }
+        }
+        finishLoad(lower.rows + upper.rows);
+        // Both parts in order already: one merge instead of a sort of them all.
+        order.resize(lower.order.size() + upper.order.size());
+        std::merge(lower.order.begin(), lower.order.end(), upper.order.begin(), upper.order.end(), order.begin(),
+                   [this](int x, int y) { return before(x, y); });
+        orderStale = false;
+        return true;
+    }
+    void finishLoad(size_t rows) {
+        resize(rows);
+        for (Cells& column : cells) {
+            column.loaded = rows;
+            column.loadedEnd = column.arena.end();
+        }
+    }
+
+    // A refreshed row: read anew into its slot, or into a new one when it is new.
+    bool take(sqlite3_stmt* stmt) {
         const long long id = sqlite3_column_int64(stmt, 0);
-        int slot = refreshing ? slotOfRowid(id) : -1;
+        int slot = slotOfRowid(id);
         if (slot < 0) {
             slot = slotCount();
             rowid.push_back(id);
@@ -359,88 +627,38 @@ struct SearchCopy::Data {
             ownerId.push_back(-1);
             categoryId.push_back(-1);
             recordNumber.push_back(noNumber);
-            for (Cells& column : cells) {
-                column.addSlot();
-            }
-            if (indexed) {
-                slotOf.insert(id, slot);
-            }
+            slotOf.insert(id, slot);
         } else {
             forget(slot);
         }
         const auto s = static_cast<size_t>(slot);
         recordNumber[s] = noNumber;
         for (int c = 0; c < ColumnCount; ++c) {
-            // The value itself, read once: the column calls would each check the statement and take
-            // the connection's lock again. Safe, as the connection serves only this thread here.
             sqlite3_value* value = sqlite3_column_value(stmt, c + 1);
             const int type = sqlite3_value_type(value);
-            if (type != SQLITE_TEXT && type != SQLITE_NULL && c != Record) {
-                return false;
-            }
+            Cells& column = cells[static_cast<size_t>(c)];
             if (c == Record && type == SQLITE_INTEGER) {
-                // Kept as the number it is (the usual case); made text only when shown.
                 recordNumber[s] = sqlite3_value_int64(value);
-                cells[Record].set(slot, nullptr, 0, true);
+                column.write(slot, nullptr, 0, true);
                 continue;
             }
-            const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-            const int bytes = sqlite3_value_bytes(value);
-            if (!cells[static_cast<size_t>(c)].set(slot, text, bytes, text == nullptr)) {
+            if (type != SQLITE_TEXT && type != SQLITE_NULL) {
                 return false;
             }
-            if (c == Owner || c == Category) {
-                int nameId = -1;
-                if (text) {
-                    Names& names = c == Owner ? owners : categories;
-                    nameId = names.intern(QByteArray::fromRawData(text, bytes));
-                    ++names.rows[static_cast<size_t>(nameId)];
-                }
+            const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+            const auto bytes = static_cast<uint32_t>(sqlite3_value_bytes(value));
+            if (!column.write(slot, text, bytes, text == nullptr)) {
+                return false;
+            }
+            if (text && (c == Owner || c == Category)) {
+                Names& names = c == Owner ? owners : categories;
+                const int nameId = names.intern(QByteArray::fromRawData(text, static_cast<qsizetype>(bytes)));
+                ++names.rows[static_cast<size_t>(nameId)];
                 (c == Owner ? ownerId : categoryId)[s] = nameId;
             }
         }
         live[s] = 1;
         orderStale = true;
-        return true;
-    }
-    // Takes the rows of another load of other rowids.
-    bool append(Data&& other) {
-        const int firstSlot = slotCount();
-        for (size_t c = 0; c < cells.size(); ++c) {
-            if (!cells[c].append(other.cells[c], firstSlot)) {
-                return false;
-            }
-        }
-        rowid.insert(rowid.end(), other.rowid.begin(), other.rowid.end());
-        recordNumber.insert(recordNumber.end(), other.recordNumber.begin(), other.recordNumber.end());
-        live.insert(live.end(), other.live.begin(), other.live.end());
-        auto remap = [](Names& into, const Names& from, const std::vector<int>& ids, std::vector<int>& out) {
-            std::vector<int> to(from.text.size());
-            for (size_t id = 0; id < from.text.size(); ++id) {
-                to[id] = into.intern(from.text[id]);
-                into.rows[static_cast<size_t>(to[id])] += from.rows[id];
-            }
-            for (int id : ids) {
-                out.push_back(id < 0 ? -1 : to[static_cast<size_t>(id)]);
-            }
-        };
-        remap(owners, other.owners, other.ownerId, ownerId);
-        remap(categories, other.categories, other.categoryId, categoryId);
-        slotOf.clear();
-        indexed = false;
-        if (!orderStale && !other.orderStale) {
-            // Both in order already: one merge instead of a sort of them all.
-            std::vector<int> theirs(other.order);
-            for (int& slot : theirs) {
-                slot += firstSlot;
-            }
-            std::vector<int> merged(order.size() + theirs.size());
-            std::merge(order.begin(), order.end(), theirs.begin(), theirs.end(), merged.begin(),
-                       [this](int x, int y) { return before(x, y); });
-            order = std::move(merged);
-        } else {
-            orderStale = true;
-        }
         return true;
     }
     // The row is gone: its slot stays, no longer live.
@@ -460,32 +678,35 @@ struct SearchCopy::Data {
         categoryId[s] = -1;
         orderStale = true;
     }
-    // Whether slot x comes before slot y in "ORDER BY sitename".
-    bool before(int x, int y) const {
-        const Cells& names = cells[SiteName];
-        const bool xNull = names.isNull(x);
-        const bool yNull = names.isNull(y);
+    // Whether slot x comes before slot y in "ORDER BY sitename" (names being the site names'
+    // bytes, while a part is loaded).
+    bool before(int x, int y, const Arena* names = nullptr) const {
+        const Cells& column = cells[SiteName];
+        const Cell a = names ? Cell{names->at(column.start[static_cast<size_t>(x)]),
+                                    column.length[static_cast<size_t>(x)], column.flags[static_cast<size_t>(x)]}
+                             : column.cell(x);
+        const Cell b = names ? Cell{names->at(column.start[static_cast<size_t>(y)]),
+                                    column.length[static_cast<size_t>(y)], column.flags[static_cast<size_t>(y)]}
+                             : column.cell(y);
+        const bool xNull = a.flags & Null;
+        const bool yNull = b.flags & Null;
         if (xNull || yNull) {
             if (xNull != yNull) {
                 return xNull;
             }
         } else {
-            const uint32_t lx = names.length[static_cast<size_t>(x)];
-            const uint32_t ly = names.length[static_cast<size_t>(y)];
-            const int c = std::memcmp(names.bytes(x), names.bytes(y), std::min(lx, ly));
+            const int c = std::memcmp(a.bytes, b.bytes, std::min(a.length, b.length));
             if (c != 0) {
                 return c < 0;
             }
-            if (lx != ly) {
-                return lx < ly;
+            if (a.length != b.length) {
+                return a.length < b.length;
             }
         }
         return rowid[static_cast<size_t>(x)] < rowid[static_cast<size_t>(y)];
     }
-    void sortOrder() {
-        if (!orderStale) {
-            return;
-        }
+    // Puts slots in the order of "ORDER BY sitename".
+    void sortSlots(std::vector<int>& slots, const Arena& names) const {
         // Sorted on the first eight bytes of the name (zero-padded, so their order is the names'
         // order wherever they differ), the whole names compared only where those are equal.
         struct Key {
@@ -493,36 +714,48 @@ struct SearchCopy::Data {
             int slot;
         };
         std::vector<Key> keys;
-        keys.reserve(live.size());
-        const Cells& names = cells[SiteName];
-        for (int slot = 0; slot < slotCount(); ++slot) {
-            if (!live[static_cast<size_t>(slot)]) {
-                continue;
-            }
+        keys.reserve(slots.size());
+        const Cells& column = cells[SiteName];
+        const Arena* local = &names == &column.arena ? nullptr : &names;
+        for (int slot : slots) {
             uint64_t prefix = 0;
-            if (!names.isNull(slot)) {
-                const uint32_t length = std::min<uint32_t>(8, names.length[static_cast<size_t>(slot)]);
-                const auto* bytes = reinterpret_cast<const unsigned char*>(names.bytes(slot));
+            if (!column.isNull(slot)) {
+                const Cell name = local ? Cell{local->at(column.start[static_cast<size_t>(slot)]),
+                                               column.length[static_cast<size_t>(slot)], 0}
+                                        : column.cell(slot);
+                const uint32_t length = std::min<uint32_t>(8, name.length);
+                const auto* bytes = reinterpret_cast<const unsigned char*>(name.bytes);
                 for (uint32_t i = 0; i < 8; ++i) {
                     prefix = (prefix << 8) | (i < length ? bytes[i] : 0);
                 }
             }
             keys.push_back({prefix, slot});
         }
-        std::sort(keys.begin(), keys.end(), [this, &names](const Key& x, const Key& y) {
-            const bool xNull = names.isNull(x.slot);
-            if (xNull != names.isNull(y.slot)) {
+        std::sort(keys.begin(), keys.end(), [&](const Key& x, const Key& y) {
+            const bool xNull = column.isNull(x.slot);
+            if (xNull != column.isNull(y.slot)) {
                 return xNull;
             }
             if (x.prefix != y.prefix) {
                 return x.prefix < y.prefix;
             }
-            return before(x.slot, y.slot);
+            return before(x.slot, y.slot, local);
         });
-        order.resize(keys.size());
         for (size_t i = 0; i < keys.size(); ++i) {
-            order[i] = keys[i].slot;
+            slots[i] = keys[i].slot;
         }
+    }
+    void sortOrder() {
+        if (!orderStale) {
+            return;
+        }
+        order.clear();
+        for (int slot = 0; slot < slotCount(); ++slot) {
+            if (live[static_cast<size_t>(slot)]) {
+                order.push_back(slot);
+            }
+        }
+        sortSlots(order, cells[SiteName].arena);
         orderStale = false;
     }
     // Puts one changed slot where it now belongs, or takes it out when gone: a few rows saved
@@ -539,19 +772,6 @@ struct SearchCopy::Data {
         }
     }
 };
-
-struct SearchCopy::Pending {
-    std::future<std::shared_ptr<Data>> result;
-};
-
-SearchCopy::SearchCopy() = default;
-
-SearchCopy::~SearchCopy() {
-    detach();
-    if (m_pending && m_pending->result.valid()) {
-        m_pending->result.wait();
-    }
-}
 
 namespace {
 
@@ -602,29 +822,55 @@ QString unmodelled(sqlite3* db) {
 
 namespace {
 
-// The rows of one range of rowids (all rows when the range is empty), not yet in order.
-std::shared_ptr<SearchCopy::Data> loadRows(sqlite3* db, const QByteArray& range, QString& reason) {
-    reason = db ? unmodelled(db) : QStringLiteral("no database");
-    if (!reason.isEmpty()) {
-        return nullptr;
-    }
-    auto data = std::make_shared<SearchCopy::Data>();
+// Rowids this far apart are not given a slot each: the rows are counted first.
+constexpr unsigned long long widestSpan = 1ULL << 24;
+
+// The rowids the table holds lie in [low, high]; false when it holds none (or has no table).
+bool rowidSpan(sqlite3* db, long long& low, long long& high) {
     sqlite3_stmt* stmt = nullptr;
-    const QByteArray sql = QByteArray("SELECT ") + columnList + " FROM quillbox" + range;
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-        reason = QString::fromUtf8(sqlite3_errmsg(db));
-    }
-    int rc = SQLITE_ROW;
-    while (reason.isEmpty() && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        if (!data->take(stmt, false)) {
-            reason = QStringLiteral("a value is neither text nor NULL");
-        }
-    }
-    if (reason.isEmpty() && rc != SQLITE_DONE) {
-        reason = QString::fromUtf8(sqlite3_errmsg(db));
+    bool any = false;
+    if (sqlite3_prepare_v2(db, "SELECT min(rowid), max(rowid) FROM quillbox", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL) {
+        low = sqlite3_column_int64(stmt, 0);
+        high = sqlite3_column_int64(stmt, 1);
+        any = true;
     }
     sqlite3_finalize(stmt);
-    return reason.isEmpty() ? data : nullptr;
+    return any;
+}
+
+unsigned long long rowCount(sqlite3* db) {
+    sqlite3_stmt* stmt = nullptr;
+    unsigned long long rows = 0;
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM quillbox", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        rows = static_cast<unsigned long long>(sqlite3_column_int64(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+unsigned long long spanSize(long long low, long long high) {
+    return static_cast<unsigned long long>(high) - static_cast<unsigned long long>(low) + 1;
+}
+
+// Reads the rows whose rowid lies in [low, high] into slots part.first on, at most room of them.
+bool readPart(sqlite3* db, SearchCopy::Data& data, LoadPart& part, long long low, long long high, size_t room,
+              QString& reason) {
+    reason = db ? unmodelled(db) : QStringLiteral("no database");
+    if (!reason.isEmpty()) {
+        return false;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray sql = QByteArray("SELECT ") + columnList + " FROM quillbox WHERE rowid BETWEEN " +
+                           QByteArray::number(low) + " AND " + QByteArray::number(high);
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+        reason = QString::fromUtf8(sqlite3_errmsg(db));
+        return false;
+    }
+    const bool ok = data.load(stmt, part, room, reason);
+    sqlite3_finalize(stmt);
+    return ok;
 }
 
 sqlite3* openForReading(const QByteArray& file) {
@@ -638,59 +884,99 @@ sqlite3* openForReading(const QByteArray& file) {
     return db;
 }
 
+constexpr long long lowestRowid = std::numeric_limits<long long>::min();
+constexpr long long highestRowid = std::numeric_limits<long long>::max();
+
 } // namespace
 
+struct SearchCopy::Pending {
+    std::future<std::shared_ptr<Data>> result;
+};
+
+SearchCopy::SearchCopy() = default;
+
+SearchCopy::~SearchCopy() {
+    detach();
+    if (m_pending && m_pending->result.valid()) {
+        m_pending->result.wait();
+    }
+}
+
 std::shared_ptr<SearchCopy::Data> SearchCopy::load(sqlite3* db, QString* whyNot) {
-    QString reason;
-    std::shared_ptr<Data> data = loadRows(db, QByteArray(), reason);
-    if (!data) {
+    QString reason = db ? QString() : QStringLiteral("no database");
+    auto data = std::make_shared<Data>();
+    // One read transaction, so the rows read are the rows counted.
+    const bool own =
+        db && sqlite3_get_autocommit(db) && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (db) {
+        long long low = 0;
+        long long high = -1;
+        size_t room = 0;
+        if (rowidSpan(db, low, high)) {
+            room = static_cast<size_t>(spanSize(low, high) <= widestSpan ? spanSize(low, high) : rowCount(db));
+        }
+        data->resize(room);
+        LoadPart part;
+        LoadPart none;
+        none.first = room;
+        if (readPart(db, *data, part, lowestRowid, highestRowid, room, reason) && !data->join(part, none)) {
+            reason = QStringLiteral("the table is too large");
+        }
+    }
+    if (own) {
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    if (!reason.isEmpty()) {
         if (whyNot) {
             *whyNot = reason;
         }
         return nullptr;
     }
-    data->sortOrder();
     return data;
 }
 
 void SearchCopy::loadInBackground(const QString& databaseFile) {
     m_pending = std::make_unique<Pending>();
     const QByteArray file = databaseFile.toUtf8();
-    // Two threads read one half of the rows each; the second joins the first's half to its own.
     sqlite3* first = openForReading(file);
-    long long middle = 0;
-    if (first) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(first, "SELECT (min(rowid) + max(rowid)) / 2 FROM quillbox", -1, &stmt, nullptr) ==
-                SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW) {
-            middle = sqlite3_column_int64(stmt, 0);
-        }
-        sqlite3_finalize(stmt);
+    long long low = 0;
+    long long high = -1;
+    if (!first || !rowidSpan(first, low, high) || spanSize(low, high) < 2 || spanSize(low, high) > widestSpan) {
+        // An empty table (or none yet), or rowids far apart: one thread reads it all.
+        m_pending->result = std::async(std::launch::async, [first] {
+            auto data = load(first);
+            sqlite3_close(first);
+            return data;
+        });
+        return;
     }
-    auto lower = std::async(std::launch::async, [first, middle]() -> std::shared_ptr<Data> {
+    // Two threads read one half of the rowids' span each, into one set of slots: the lower
+    // half's from slot 0, the upper half's after room for every rowid of the lower half.
+    const long long middle = low + static_cast<long long>(spanSize(low, high) / 2) - 1;
+    const auto lowerRoom = static_cast<size_t>(spanSize(low, middle));
+    const auto upperRoom = static_cast<size_t>(spanSize(low, high)) - lowerRoom;
+    auto data = std::make_shared<Data>();
+    data->resize(lowerRoom + upperRoom);
+    auto lower = std::async(std::launch::async, [first, data, middle, lowerRoom]() -> std::unique_ptr<LoadPart> {
+        auto part = std::make_unique<LoadPart>();
         QString reason;
-        auto data = loadRows(first, " WHERE rowid <= " + QByteArray::number(middle), reason);
+        const bool ok = readPart(first, *data, *part, lowestRowid, middle, lowerRoom, reason);
         sqlite3_close(first);
-        if (data) {
-            data->sortOrder();
-        }
-        return data;
+        return ok ? std::move(part) : nullptr;
     });
-    m_pending->result =
-        std::async(std::launch::async, [file, middle, lower = std::move(lower)]() mutable -> std::shared_ptr<Data> {
+    m_pending->result = std::async(
+        std::launch::async,
+        [file, data, middle, lowerRoom, upperRoom, lower = std::move(lower)]() mutable -> std::shared_ptr<Data> {
             sqlite3* db = openForReading(file);
+            LoadPart upper;
+            upper.first = lowerRoom;
             QString reason;
-            auto upper = loadRows(db, " WHERE rowid > " + QByteArray::number(middle), reason);
+            const bool ok = readPart(db, *data, upper, middle + 1, highestRowid, upperRoom, reason);
             sqlite3_close(db);
-            if (upper) {
-                upper->sortOrder();
-            }
-            auto data = lower.get();
-            if (!data || !upper || !data->append(std::move(*upper))) {
+            const std::unique_ptr<LoadPart> part = lower.get();
+            if (!ok || !part || !data->join(*part, upper)) {
                 return nullptr;
             }
-            data->sortOrder();
             return data;
         });
 }
@@ -794,7 +1080,7 @@ bool SearchCopy::refresh(const std::vector<long long>& rowids) {
         sqlite3_bind_int64(stmt, 1, id);
         const int rc = sqlite3_step(stmt);
         if (rc == SQLITE_ROW) {
-            ok = m_data->take(stmt, true);
+            ok = m_data->take(stmt);
         } else if (rc == SQLITE_DONE) {
             const int slot = m_data->slotOfRowid(id);
             if (slot >= 0) {
@@ -868,42 +1154,58 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
         const bool plainText =
             like && !text.isEmpty() && !text.contains('%') && !text.contains('_') &&
             isPlainUtf8(reinterpret_cast<const unsigned char*>(text.constData()), static_cast<size_t>(text.size()));
-        // Marks in hit the rows whose cell in one of the columns first..last matches.
-        auto scan = [&](int first, int last, std::vector<uint8_t>& hit) {
+        // The runs before the pattern's first wildcard and after its last, folded.
+        QByteArray head;
+        QByteArray tail;
+        if (like && isPlainUtf8(reinterpret_cast<const unsigned char*>(pattern.constData()),
+                                static_cast<size_t>(pattern.size()))) {
+            literalEnds(pattern, head, tail);
+        }
+        // Marks in hit the rows of slots from..to whose cell in one of the columns first..last
+        // matches. Two threads may scan at once, each its own slots.
+        auto scan = [&](int first, int last, size_t from, size_t to) {
             for (int c = first; c <= last; ++c) {
                 const Cells& cells = d.cells[static_cast<size_t>(c)];
                 // found: the scan met the text's literal in this cell.
-                auto check = [&](size_t s, bool found) {
-                    if (!eligible[s] || hit[s] || cells.length[s] == nullCell) {
+                auto check = [&](size_t s, const Cell& cell, bool found) {
+                    if (!eligible[s] || hit[s] || (cell.flags & Null)) {
                         return;
                     }
-                    const int slot = static_cast<int>(s);
-                    if (like && plainText && !cells.odd[s]) {
+                    const bool plainCell = !(cell.flags & Odd);
+                    if (like && plainText && plainCell) {
                         // Both plain UTF-8, and the text without wildcards: LIKE folds ASCII
                         // letters alone, so matching the folded bytes is matching as LIKE does.
-                        const uint32_t length = cells.length[s];
                         const auto size = static_cast<uint32_t>(literal.size());
                         if (comparison == 0) {
                             hit[s] = found;
                         } else {
-                            const size_t from = comparison == 7 ? 0 : length - size;
                             hit[s] =
-                                length >= size &&
-                                equalsFolded(reinterpret_cast<const unsigned char*>(cells.bytes(slot)) + from, literal);
+                                cell.length >= size && equalsFolded(reinterpret_cast<const unsigned char*>(cell.bytes) +
+                                                                        (comparison == 7 ? 0 : cell.length - size),
+                                                                    literal);
                         }
                         return;
                     }
                     if (like) {
-                        hit[s] = anything || sqlite3_strlike(pattern.constData(), cells.bytes(slot), 0) == 0;
+                        // A plain cell must start with the pattern's head and end with its tail
+                        // (the runs before its first wildcard and after its last).
+                        if (plainCell && (cell.length < head.size() + tail.size() ||
+                                          !equalsFolded(reinterpret_cast<const unsigned char*>(cell.bytes), head) ||
+                                          !equalsFolded(reinterpret_cast<const unsigned char*>(cell.bytes) +
+                                                            (cell.length - tail.size()),
+                                                        tail))) {
+                            return;
+                        }
+                        hit[s] = anything || sqlite3_strlike(pattern.constData(), cell.bytes, 0) == 0;
                         return;
                     }
                     if (comparison == 1 || comparison == 2) {
-                        const bool same = cells.length[s] == static_cast<uint32_t>(text.size()) &&
-                                          std::memcmp(cells.bytes(slot), text.constData(), cells.length[s]) == 0;
+                        const bool same = cell.length == static_cast<uint32_t>(text.size()) &&
+                                          std::memcmp(cell.bytes, text.constData(), cell.length) == 0;
                         hit[s] = same == (comparison == 1);
                         return;
                     }
-                    const int r = compareBinary(cells.bytes(slot), cells.length[s], text);
+                    const int r = compareBinary(cell.bytes, cell.length, text);
                     switch (comparison) {
                     case 3:
                         hit[s] = r > 0;
@@ -919,52 +1221,75 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
                         break;
                     }
                 };
-                if (!like || literal.isEmpty()) {
-                    for (size_t s = 0; s < n; ++s) {
-                        check(s, false);
+                if (!like || literal.isEmpty() || (!plainText && !head.isEmpty())) {
+                    for (size_t s = from; s < to; ++s) {
+                        if (eligible[s] && !hit[s]) {
+                            check(s, cells.cell(static_cast<int>(s)), false);
+                        }
                     }
                     continue;
                 }
                 // Only cells that hold the pattern's longest literal run can match; the others are
-                // passed over by one scan of the column's bytes. Cells that are not plain UTF-8 are
-                // all checked.
-                const char* base = cells.arena.data();
-                const char* end = base + cells.arena.size();
-                const char* p = base;
-                size_t k = 0;
-                const size_t count = cells.arenaStart.size();
-                while ((p = findFolded(p, end, literal)) != nullptr) {
-                    const auto offset = static_cast<uint32_t>(p - base);
-                    while (k + 1 < count && cells.arenaStart[k + 1] <= offset) {
-                        ++k;
-                    }
-                    const auto slot = static_cast<size_t>(cells.arenaSlot[k]);
-                    if (cells.start[slot] == cells.arenaStart[k] && cells.length[slot] != nullCell) {
-                        check(slot, true);
-                    }
-                    p = k + 1 < count ? base + cells.arenaStart[k + 1] : end;
-                }
-                if (cells.anyOdd) {
-                    for (size_t s = 0; s < n; ++s) {
-                        if (cells.odd[s]) {
-                            check(s, false);
+                // passed over by one scan of the column's bytes. Cells that are not plain UTF-8,
+                // and values written since the load, are all checked.
+                const size_t loadedTo = std::min(to, cells.loaded);
+                if (from < loadedTo) {
+                    const uint32_t lo = cells.start[from];
+                    const uint32_t hi = loadedTo < cells.loaded ? cells.start[loadedTo] : cells.loadedEnd;
+                    size_t k = from;
+                    for (const Arena::Block& block : cells.arena.blocks()) {
+                        const uint64_t blockEnd = uint64_t{block.first} + block.used;
+                        if (blockEnd <= lo) {
+                            continue;
                         }
+                        if (block.first >= hi) {
+                            break;
+                        }
+                        const char* bytes = block.bytes.get();
+                        const char* p = bytes + (std::max(lo, block.first) - block.first);
+                        const char* end = bytes + (std::min<uint64_t>(hi, blockEnd) - block.first);
+                        while ((p = findFolded(p, end, literal)) != nullptr) {
+                            const auto offset = static_cast<uint32_t>(block.first + (p - bytes));
+                            while (k + 1 < loadedTo && cells.start[k + 1] <= offset) {
+                                ++k;
+                            }
+                            const uint8_t flag = cells.flags[k];
+                            if (!(flag & (Moved | Null))) {
+                                check(k, Cell{cells.arena.at(cells.start[k]), cells.length[k], flag}, true);
+                            }
+                            if (k + 1 >= loadedTo || cells.start[k + 1] >= blockEnd) {
+                                break;
+                            }
+                            p = bytes + (cells.start[k + 1] - block.first);
+                        }
+                    }
+                    if (cells.anyOdd) {
+                        for (size_t s = from; s < loadedTo; ++s) {
+                            if ((cells.flags[s] & (Odd | Moved)) == Odd) {
+                                check(s, cells.cell(static_cast<int>(s)), false);
+                            }
+                        }
+                    }
+                }
+                for (auto it = cells.later.cbegin(); it != cells.later.cend(); ++it) {
+                    const auto s = static_cast<size_t>(it.key());
+                    if (s >= from && s < to && eligible[s] && !hit[s]) {
+                        const Cell cell = cells.cell(it.key());
+                        const bool found =
+                            !(cell.flags & Null) && findFolded(cell.bytes, cell.bytes + cell.length, literal);
+                        check(s, cell, found);
                     }
                 }
             }
         };
-        if (lastColumn - firstColumn >= 8 && n >= parallelRows) {
-            // A long list searched over all fields: half of the columns in a second thread.
-            const int middle = (firstColumn + lastColumn) / 2;
-            std::vector<uint8_t> more(n, 0);
-            auto other = std::async(std::launch::async, [&] { scan(middle + 1, lastColumn, more); });
-            scan(firstColumn, middle, hit);
+        if (n >= parallelRows) {
+            // A long list: the second half of the slots in a second thread.
+            const size_t middle = n / 2;
+            auto other = std::async(std::launch::async, [&] { scan(firstColumn, lastColumn, middle, n); });
+            scan(firstColumn, lastColumn, 0, middle);
             other.get();
-            for (size_t s = 0; s < n; ++s) {
-                hit[s] |= more[s];
-            }
         } else {
-            scan(firstColumn, lastColumn, hit);
+            scan(firstColumn, lastColumn, 0, n);
         }
     }
     d.sortOrder();
@@ -1013,17 +1338,14 @@ void SearchCopy::setParallelRows(size_t rows) {
 }
 
 QString SearchCopy::cellText(const Data& data, int slot, int column) {
-    const Cells& cells = data.cells[static_cast<size_t>(column)];
     if (slot < 0 || slot >= data.slotCount()) {
         return QString();
     }
     if (column == Record && data.recordNumber[static_cast<size_t>(slot)] != Data::noNumber) {
         return QString::number(data.recordNumber[static_cast<size_t>(slot)]);
     }
-    if (cells.isNull(slot)) {
-        return QString();
-    }
-    return QString::fromUtf8(cells.bytes(slot), cells.length[static_cast<size_t>(slot)]);
+    const Cell cell = data.cells[static_cast<size_t>(column)].cell(slot);
+    return (cell.flags & Null) ? QString() : QString::fromUtf8(cell.bytes, cell.length);
 }
 
 bool SearchCopy::isLive(const Data& data, int slot) {
