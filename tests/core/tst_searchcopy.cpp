@@ -127,6 +127,7 @@ class SearchCopyTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void searchesGiveTheStatementsRows();
+    void columnsOfNullsAreSearched();
     void tablesItCannotModelAreLeftToTheStatement_data();
     void tablesItCannotModelAreLeftToTheStatement();
 };
@@ -195,6 +196,28 @@ void SearchCopyTest::searchesGiveTheStatementsRows() {
     }
     QVERIFY(answered > searches * 9 / 10);
     qInfo("%d searches, %d answered by the copy, %d loads", searches, answered, copy.loads());
+}
+
+void SearchCopyTest::columnsOfNullsAreSearched() {
+    // Rows that hold nothing but an owner: no column has a byte of text to keep.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("nulls.db"));
+    Database db;
+    QVERIFY(openDatabase(db, file).ok);
+    for (int i = 0; i < 40; ++i) {
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO quillbox(owner) VALUES('Jo')")));
+    }
+    SearchCopy copy;
+    copy.loadInBackground(file);
+    copy.attach(db.handle());
+    for (const QString& comparison : searchTypeEntries()) {
+        ListFilter f = ListFilter::ownerRecords(QStringLiteral("Jo"));
+        f.byText = true;
+        f.comparison = comparison;
+        f.text = QStringLiteral("a%");
+        QCOMPARE(copyRecords(copy, copy.search(f).value()), statementRecords(db, f));
+    }
+    QCOMPARE(copyRecords(copy, copy.search(ListFilter::ownerRecords(QStringLiteral("Jo"))).value()).size(), 40);
 }
 
 void SearchCopyTest::tablesItCannotModelAreLeftToTheStatement_data() {

@@ -375,6 +375,9 @@ struct Cells {
     Cell cell(int slot) const {
         const auto s = static_cast<size_t>(slot);
         const uint8_t flag = flags[s];
+        if (flag & Null) {
+            return {"", 0, flag}; // no bytes: the arena may hold none at its offset
+        }
         if (flag & Moved) {
             const auto now = later.value(slot);
             return {arena.at(now.first), now.second, flag};
@@ -682,12 +685,14 @@ struct SearchCopy::Data {
     // bytes, while a part is loaded).
     bool before(int x, int y, const Arena* names = nullptr) const {
         const Cells& column = cells[SiteName];
-        const Cell a = names ? Cell{names->at(column.start[static_cast<size_t>(x)]),
-                                    column.length[static_cast<size_t>(x)], column.flags[static_cast<size_t>(x)]}
-                             : column.cell(x);
-        const Cell b = names ? Cell{names->at(column.start[static_cast<size_t>(y)]),
-                                    column.length[static_cast<size_t>(y)], column.flags[static_cast<size_t>(y)]}
-                             : column.cell(y);
+        const auto name = [&](int slot) {
+            const auto s = static_cast<size_t>(slot);
+            return names && !(column.flags[s] & Null)
+                       ? Cell{names->at(column.start[s]), column.length[s], column.flags[s]}
+                       : column.cell(slot);
+        };
+        const Cell a = name(x);
+        const Cell b = name(y);
         const bool xNull = a.flags & Null;
         const bool yNull = b.flags & Null;
         if (xNull || yNull) {
