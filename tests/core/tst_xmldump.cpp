@@ -91,12 +91,21 @@ void XmlDumpTest::readValueStripsOnlyTheLayout_data() {
                                              << "a  b\r\nc";
     QTest::newRow("tabs, inner blanks and tabs kept") << "\r\n\t\t\ta \t b \r\n\t\t"
                                                       << "a \t b ";
+    QTest::newRow("our layout, empty") << "\r\n      \r\n    "
+                                       << "";
+    QTest::newRow("our layout, a lone CR and LF inside") << "\r\n      a\rb\nc\r\n    "
+                                                         << "a\rb\nc";
+    QTest::newRow("our layout, non-ASCII") << "\r\n      K\u00e4se \u20ac\r\n    "
+                                           << "K\u00e4se \u20ac";
+    QTest::newRow("one blank short") << "\r\n     Bank\r\n    "
+                                     << "Bank";
 }
 
 void XmlDumpTest::readValueStripsOnlyTheLayout() {
     QFETCH(QString, text);
     QFETCH(QString, value);
     QCOMPARE(XmlLayout::readValue(text), value);
+    QCOMPARE(XmlLayout::readValue(text.toUtf8()), value); // as the reader takes it
 }
 
 void XmlDumpTest::streamedRecords_data() {

@@ -4,7 +4,6 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <array>
 
 namespace quillbox {
@@ -36,15 +35,19 @@ bool RecordInserter::run(const QString& statement, QString& recordNumber) {
 }
 
 bool RecordInserter::insert(const SiteRecord& values, QString& recordNumber) {
-    const bool holdsNul = std::any_of(values.field.begin(), values.field.begin() + Col::TextColumns,
-                                      [](const QString& v) { return v.contains(QChar(u'\0')); });
-    if (!m_insert || holdsNul) {
+    std::array<QByteArray, Col::TextColumns> text;
+    for (int k = 0; k < Col::TextColumns && m_insert; ++k) {
+        text[static_cast<size_t>(k)] = values[k].toUtf8();
+        if (text[static_cast<size_t>(k)].contains('\0')) {
+            // A U+0000 (its one NUL byte): the literal statement refuses it, as it always has.
+            return run(buildInsertStatement(quotedFields(values)), recordNumber);
+        }
+    }
+    if (!m_insert) {
         return run(buildInsertStatement(quotedFields(values)), recordNumber);
     }
     recordNumber.clear();
-    std::array<QByteArray, Col::TextColumns> text;
     for (int k = 0; k < Col::TextColumns; ++k) {
-        text[static_cast<size_t>(k)] = values[k].toUtf8();
         const QByteArray& v = text[static_cast<size_t>(k)];
         // Never NULL: an empty value is empty text, as the quoted '' is.
         sqlite3_bind_text(m_insert, k + 1, v.isNull() ? "" : v.constData(), static_cast<int>(v.size()), SQLITE_STATIC);

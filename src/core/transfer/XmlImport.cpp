@@ -10,6 +10,8 @@
 
 #include <expat.h>
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 namespace quillbox {
@@ -35,19 +37,37 @@ struct Reader {
     size_t depth = 0; // frames in use
     bool tooDeep = false;
 
-    static int columnOf(const char* name) {
+    // The column an element names, or -1. Files name the columns in table order, so the one
+    // after the last found is tried first.
+    int columnOf(const char* name) {
+        static const std::array<QByteArray, Col::TextColumns> names = [] {
+            std::array<QByteArray, Col::TextColumns> list;
+            for (int k = 0; k < Col::TextColumns; ++k) {
+                list[static_cast<size_t>(k)] = columnNames()[k].toUtf8();
+            }
+            return list;
+        }();
+        const int next = lastColumn + 1;
+        if (next < Col::TextColumns && qstrcmp(name, names[static_cast<size_t>(next)].constData()) == 0) {
+            return lastColumn = next;
+        }
         static const QHash<QByteArray, int> columns = [] {
             QHash<QByteArray, int> map;
             for (int k = 0; k < Col::TextColumns; ++k) {
-                map.insert(columnNames()[k].toUtf8(), k);
+                map.insert(names[static_cast<size_t>(k)], k);
             }
             return map;
         }();
         const QByteArray key = QByteArray::fromRawData(name, static_cast<qsizetype>(qstrlen(name)));
-        const int k = columns.value(key, -1);
+        int k = columns.value(key, -1);
         // The database takes column names in any case, so earlier files may have used any.
-        return k >= 0 ? k : columns.value(key.toLower(), -1);
+        k = k >= 0 ? k : columns.value(key.toLower(), -1);
+        if (k >= 0) {
+            lastColumn = k;
+        }
+        return k;
     }
+    int lastColumn = -1;
 
     // Whether the sink still takes the values; when it only counts, text is not even kept.
     bool values = true;
@@ -89,6 +109,7 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
         }
         if (qstrcmp(name, "record") == 0) {
             r.itemEnds(parent);
+            r.lastColumn = -1;
         }
     }
     // Each open element holds a record's worth of fields; a hostile file nesting without end
@@ -125,7 +146,7 @@ void XMLCALL onEnd(void* data, const XML_Char* name) {
     }
     const Frame& done = r.frames[r.depth];
     Frame& parent = r.frames[r.depth - 1];
-    const int k = Reader::columnOf(name);
+    const int k = r.columnOf(name);
     if (k < 0) {
         if (parent.unknownName.isEmpty()) {
             parent.unknownName = name;
@@ -133,7 +154,7 @@ void XMLCALL onEnd(void* data, const XML_Char* name) {
         return;
     }
     if (r.values) {
-        parent.values[k] = XmlLayout::readValue(QString::fromUtf8(done.text), level);
+        parent.values[k] = XmlLayout::readValue(done.text, level);
         parent.holdsValues = true;
     }
 }
@@ -175,7 +196,8 @@ int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
 
 XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink) {
     XmlReadResult result;
-    Reader r{sink, nullptr, {}, 0, false, sink.wantsValues()};
+    Reader r{sink, nullptr, {}, 0, false};
+    r.values = sink.wantsValues();
     r.parser = XML_ParserCreate(nullptr);
     if (!r.parser) {
         result.wellFormed = false;

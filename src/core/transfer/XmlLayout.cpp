@@ -191,4 +191,22 @@ QString readValue(const QString& text, int level) {
     return indentation.isEmpty() ? body.toString() : *dropPrefix(body, indentation, false);
 }
 
+QString readValue(const QByteArray& text, int level) {
+    const qsizetype inner = 2 * (level + 1);
+    const qsizetype outer = 2 + 2 * level;
+    const qsizetype n = text.size();
+    const char* t = text.constData();
+    const auto spaces = [t](qsizetype from, qsizetype count) {
+        return std::all_of(t + from, t + from + count, [](char c) { return c == ' '; });
+    };
+    if (n >= 2 + inner + outer && t[0] == '\r' && t[1] == '\n' && spaces(2, inner) && t[n - outer] == '\r' &&
+        t[n - outer + 1] == '\n' && spaces(n - outer + 2, outer - 2)) {
+        const QByteArrayView value(t + 2 + inner, n - 2 - inner - outer);
+        if (!value.contains('\r') && !value.contains('\n')) {
+            return QString::fromUtf8(value);
+        }
+    }
+    return readValue(QString::fromUtf8(text), level);
+}
+
 } // namespace quillbox::XmlLayout
