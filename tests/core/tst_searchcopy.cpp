@@ -163,6 +163,11 @@ void SearchCopyTest::searchesGiveTheStatementsRows() {
             f.field = rng.bounded(17);
             f.comparison = comparisons[rng.bounded(comparisons.size())];
             f.text = QString::fromUtf8(randomText(rng, 3));
+            if (rng.bounded(8) == 0) {
+                // One run twice around a wildcard: where each may stand shows.
+                const QByteArray run = pieces[rng.bounded(pieces.size())];
+                f.text = QString::fromUtf8(run + (rng.bounded(2) ? "%" : "_") + run);
+            }
             if (rng.bounded(50) == 0) {
                 f.text += QChar(u'\0'); // the statement fails: the copy must not answer
             }

@@ -181,6 +181,13 @@ const char* findFolded(const char* p, const char* end, const QByteArray& needle)
     return nullptr;
 }
 
+QByteArray folded(QByteArray text) {
+    for (char& c : text) {
+        c = static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
 // The longest run of a LIKE pattern without wildcards, folded: every text the pattern matches
 // holds it.
 QByteArray longestLiteral(const QByteArray& pattern) {
@@ -194,10 +201,7 @@ QByteArray longestLiteral(const QByteArray& pattern) {
             runStart = i + 1;
         }
     }
-    for (char& c : best) {
-        c = static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
-    }
-    return best;
+    return folded(best);
 }
 
 // The runs before the first wildcard of a pattern and after its last, folded; both empty when
@@ -215,13 +219,8 @@ void literalEnds(const QByteArray& pattern, QByteArray& head, QByteArray& tail) 
     while (!wild(pattern[last - 1])) {
         --last;
     }
-    head = pattern.left(first);
-    tail = pattern.mid(last);
-    for (QByteArray* run : {&head, &tail}) {
-        for (char& c : *run) {
-            c = static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
-        }
-    }
+    head = folded(pattern.left(first));
+    tail = folded(pattern.mid(last));
 }
 
 int compareBinary(const char* a, uint32_t aLength, const QByteArray& b) {
@@ -1162,10 +1161,35 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
         // The runs before the pattern's first wildcard and after its last, folded.
         QByteArray head;
         QByteArray tail;
+        // A pattern with no '_' is its runs and '%' alone: a plain cell between the head and the
+        // tail need only hold the runs in between, in order (the leftmost place for each is as
+        // good as any later one).
+        std::vector<QByteArray> middle;
+        bool percentOnly = false;
         if (like && isPlainUtf8(reinterpret_cast<const unsigned char*>(pattern.constData()),
                                 static_cast<size_t>(pattern.size()))) {
             literalEnds(pattern, head, tail);
+            percentOnly = !pattern.contains('_');
+            const QList<QByteArray> runs = pattern.split('%');
+            for (qsizetype i = 1; percentOnly && i + 1 < runs.size(); ++i) {
+                if (!runs[i].isEmpty()) {
+                    middle.push_back(folded(runs[i]));
+                }
+            }
         }
+        // Whether a plain cell that starts with the head and ends with the tail holds the middle runs.
+        const auto holdsMiddle = [&](const Cell& cell) {
+            const char* at = cell.bytes + head.size();
+            const char* end = cell.bytes + (cell.length - tail.size());
+            for (const QByteArray& run : middle) {
+                at = findFolded(at, end, run);
+                if (!at) {
+                    return false;
+                }
+                at += run.size();
+            }
+            return true;
+        };
         // Marks in hit the rows of slots from..to whose cell in one of the columns first..last
         // matches. Two threads may scan at once, each its own slots.
         auto scan = [&](int first, int last, size_t from, size_t to) {
@@ -1201,7 +1225,9 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
                                                         tail))) {
                             return;
                         }
-                        hit[s] = anything || sqlite3_strlike(pattern.constData(), cell.bytes, 0) == 0;
+                        hit[s] = anything ||
+                                 (plainCell && percentOnly ? holdsMiddle(cell)
+                                                           : sqlite3_strlike(pattern.constData(), cell.bytes, 0) == 0);
                         return;
                     }
                     if (comparison == 1 || comparison == 2) {
