@@ -339,6 +339,7 @@ struct Cells {
     SlotArray<uint32_t> start; // the loaded cell's offset (a NULL's: where the next one starts)
     SlotArray<uint32_t> length;
     SlotArray<uint8_t> flags;
+    SlotArray<uint8_t> lead; // the value's first byte now (0 when empty or NULL)
     bool anyOdd = false;
     size_t loaded = 0;                               // slots loaded
     uint32_t loadedEnd = 0;                          // where the loaded cells end
@@ -348,6 +349,7 @@ struct Cells {
         start.resize(n);
         length.resize(n);
         flags.resize(n);
+        lead.resize(n);
     }
     // Gives a slot a new value (a slot past the loaded ones is a row added since).
     bool write(int slot, const char* bytes, uint32_t n, bool isNull) {
@@ -368,6 +370,7 @@ struct Cells {
             anyOdd = anyOdd || (flag & Odd);
         }
         flags[s] = flag;
+        lead[s] = isNull || n == 0 ? 0 : static_cast<uint8_t>(bytes[0]);
         later.insert(slot, {at, n});
         return true;
     }
@@ -541,6 +544,7 @@ struct SearchCopy::Data {
             column.start[s] = arena.end();
             column.length[s] = 0;
             column.flags[s] = Null;
+            column.lead[s] = 0;
             return true;
         }
         const auto bytes = static_cast<uint32_t>(sqlite3_value_bytes(value));
@@ -548,6 +552,7 @@ struct SearchCopy::Data {
         column.length[s] = bytes;
         const bool plain = isPlainUtf8(reinterpret_cast<const unsigned char*>(text), bytes);
         column.flags[s] = plain ? 0 : Odd;
+        column.lead[s] = bytes == 0 ? 0 : static_cast<uint8_t>(text[0]);
         part.anyOdd[static_cast<size_t>(c)] = part.anyOdd[static_cast<size_t>(c)] || !plain;
         if (c == Owner || c == Category) {
             Names& names = c == Owner ? part.owners : part.categories;
@@ -597,6 +602,7 @@ struct SearchCopy::Data {
                 down(column.start);
                 down(column.length);
                 down(column.flags);
+                down(column.lead);
             }
             for (int& slot : upper.order) {
                 slot -= static_cast<int>(gap);
@@ -1254,9 +1260,24 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
                 };
                 if (!like || literal.isEmpty() || (!plainText && !head.isEmpty())) {
                     for (size_t s = from; s < to; ++s) {
-                        if (eligible[s] && !hit[s]) {
-                            check(s, cells.cell(static_cast<int>(s)), false);
+                        if (!eligible[s] || hit[s] || (cells.flags[s] & Null)) {
+                            continue;
                         }
+                        // Most cells are decided by their first byte alone.
+                        const uint8_t lead = cells.lead[s];
+                        if (like) {
+                            if (!head.isEmpty() && !(cells.flags[s] & Odd) &&
+                                foldAscii(lead) != static_cast<unsigned char>(head[0])) {
+                                continue;
+                            }
+                        } else if (!text.isEmpty() && lead != static_cast<unsigned char>(text[0])) {
+                            // The text has no NUL, so an empty cell (0) sorts before it, as it should.
+                            const bool less = lead < static_cast<unsigned char>(text[0]);
+                            const bool match[] = {false, false, true, !less, !less, less, less};
+                            hit[s] = match[comparison];
+                            continue;
+                        }
+                        check(s, cells.cell(static_cast<int>(s)), false);
                     }
                     continue;
                 }
