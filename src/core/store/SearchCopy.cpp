@@ -181,6 +181,41 @@ const char* findFolded(const char* p, const char* end, const QByteArray& needle)
     return nullptr;
 }
 
+// How many bytes the UTF-8 character that begins with this byte takes.
+inline int utf8Length(unsigned char lead) {
+    return lead < 0xC0 ? 1 : (lead < 0xE0 ? 2 : (lead < 0xF0 ? 3 : 4));
+}
+
+// LIKE for plain UTF-8 on both sides: '%' any characters, '_' one character, ASCII letters in
+// either case, every other byte as it stands. Backing up to the last '%' alone is enough.
+bool likePlain(const char* pattern, const char* pend, const char* s, const char* send) {
+    const char* starP = nullptr;
+    const char* starS = nullptr;
+    while (s < send) {
+        if (pattern < pend && *pattern == '%') {
+            starP = ++pattern;
+            starS = s;
+        } else if (pattern < pend && *pattern == '_') {
+            ++pattern;
+            s += utf8Length(static_cast<unsigned char>(*s));
+        } else if (pattern < pend &&
+                   foldAscii(static_cast<unsigned char>(*pattern)) == foldAscii(static_cast<unsigned char>(*s))) {
+            ++pattern;
+            ++s;
+        } else if (starP) {
+            pattern = starP;
+            starS += utf8Length(static_cast<unsigned char>(*starS));
+            s = starS;
+        } else {
+            return false;
+        }
+    }
+    while (pattern < pend && *pattern == '%') {
+        ++pattern;
+    }
+    return pattern == pend;
+}
+
 QByteArray folded(QByteArray text) {
     for (char& c : text) {
         c = static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
@@ -1172,8 +1207,9 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
         // good as any later one).
         std::vector<QByteArray> middle;
         bool percentOnly = false;
-        if (like && isPlainUtf8(reinterpret_cast<const unsigned char*>(pattern.constData()),
-                                static_cast<size_t>(pattern.size()))) {
+        const bool plainPattern = like && isPlainUtf8(reinterpret_cast<const unsigned char*>(pattern.constData()),
+                                                      static_cast<size_t>(pattern.size()));
+        if (plainPattern) {
             literalEnds(pattern, head, tail);
             percentOnly = !pattern.contains('_');
             const QList<QByteArray> runs = pattern.split('%');
@@ -1231,9 +1267,15 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
                                                         tail))) {
                             return;
                         }
-                        hit[s] = anything ||
-                                 (plainCell && percentOnly ? holdsMiddle(cell)
-                                                           : sqlite3_strlike(pattern.constData(), cell.bytes, 0) == 0);
+                        if (anything) {
+                            hit[s] = true;
+                        } else if (plainCell && plainPattern) {
+                            hit[s] = percentOnly ? holdsMiddle(cell)
+                                                 : likePlain(pattern.constData(), pattern.constData() + pattern.size(),
+                                                             cell.bytes, cell.bytes + cell.length);
+                        } else {
+                            hit[s] = sqlite3_strlike(pattern.constData(), cell.bytes, 0) == 0;
+                        }
                         return;
                     }
                     if (comparison == 1 || comparison == 2) {
