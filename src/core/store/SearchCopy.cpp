@@ -1323,6 +1323,21 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
                     }
                     continue;
                 }
+                // Once few rows are left open (the rest matched in earlier columns or are not
+                // listed), their cells are checked one by one.
+                size_t open = 0;
+                for (size_t s = from; s < to; ++s) {
+                    open += static_cast<size_t>(eligible[s] & (hit[s] ^ 1));
+                }
+                if (open * 8 < to - from) {
+                    for (size_t s = from; s < to; ++s) {
+                        if (eligible[s] && !hit[s] && !(cells.flags[s] & Null)) {
+                            const Cell cell = cells.cell(static_cast<int>(s));
+                            check(s, cell, findFolded(cell.bytes, cell.bytes + cell.length, literal) != nullptr);
+                        }
+                    }
+                    continue;
+                }
                 // Only cells that hold the pattern's longest literal run can match; the others are
                 // passed over by one scan of the column's bytes. Cells that are not plain UTF-8,
                 // and values written since the load, are all checked.
