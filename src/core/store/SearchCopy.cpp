@@ -371,8 +371,9 @@ std::shared_ptr<SearchCopy::Data> SearchCopy::load(sqlite3* db, QString* whyNot)
             reason = QStringLiteral("the table is too large");
         }
     }
-    if (own) {
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (own && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        // Only read, so nothing is lost; the connection must not stay inside the transaction.
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
     if (!reason.isEmpty()) {
         if (whyNot) {
@@ -858,10 +859,6 @@ QString SearchCopy::cellText(const Data& data, int slot, int column) {
     }
     const Cell cell = data.cells[static_cast<size_t>(column)].cell(slot);
     return (cell.flags & Null) ? QString() : QString::fromUtf8(cell.bytes, cell.length);
-}
-
-bool SearchCopy::isLive(const Data& data, int slot) {
-    return slot >= 0 && slot < data.slotCount() && data.live[static_cast<size_t>(slot)];
 }
 
 int SearchCopy::slotCount(const Data& data) {

@@ -100,7 +100,6 @@ public:
 
     // A cell as the statement reads it: UTF-8 text, NULL as empty; and the record number.
     static QString cellText(const Data& data, int slot, int column);
-    static bool isLive(const Data& data, int slot);
     static int slotCount(const Data& data);
 
     // From how many rows on a search over all fields runs in two threads (tests lower it).

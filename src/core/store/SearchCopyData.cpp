@@ -143,10 +143,7 @@ bool SearchCopy::Data::loadCell(sqlite3_stmt* stmt, int c, size_t s, LoadPart& p
     column.lead[s] = bytes == 0 ? 0 : static_cast<uint8_t>(text[0]);
     part.anyOdd[static_cast<size_t>(c)] = part.anyOdd[static_cast<size_t>(c)] || !plain;
     if (c == Owner || c == Category) {
-        Names& names = c == Owner ? part.owners : part.categories;
-        const int id = names.intern(QByteArray::fromRawData(text, static_cast<qsizetype>(bytes)));
-        ++names.rows[static_cast<size_t>(id)];
-        (c == Owner ? ownerId : categoryId)[s] = id;
+        (c == Owner ? ownerId : categoryId)[s] = (c == Owner ? part.owners : part.categories).count(text, bytes);
     }
     return column.start[s] != nullCell;
 }
@@ -246,10 +243,7 @@ bool SearchCopy::Data::take(sqlite3_stmt* stmt) {
             return false;
         }
         if (text && (c == Owner || c == Category)) {
-            Names& names = c == Owner ? owners : categories;
-            const int nameId = names.intern(QByteArray::fromRawData(text, static_cast<qsizetype>(bytes)));
-            ++names.rows[static_cast<size_t>(nameId)];
-            (c == Owner ? ownerId : categoryId)[s] = nameId;
+            (c == Owner ? ownerId : categoryId)[s] = (c == Owner ? owners : categories).count(text, bytes);
         }
     }
     live[s] = 1;

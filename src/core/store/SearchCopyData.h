@@ -205,6 +205,12 @@ struct Names {
         rows.push_back(0);
         return id;
     }
+    // One more row holds this value: its id.
+    int count(const char* value, uint32_t bytes) {
+        const int id = intern(QByteArray::fromRawData(value, static_cast<qsizetype>(bytes)));
+        ++rows[static_cast<size_t>(id)];
+        return id;
+    }
     // Takes other's names; what other's ids are here.
     std::vector<int> merge(const Names& other) {
         std::vector<int> to(other.text.size());

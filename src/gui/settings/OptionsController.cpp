@@ -150,17 +150,23 @@ void OptionsController::toggleClipboardClearing() {
     applyValueOptions();
 }
 
-void OptionsController::askClipboardDelay() {
+std::optional<int> OptionsController::askNumber(const QString& title, const QString& prompt, int current, int lowest,
+                                                int highest) const {
     if (!m_state.seams.askNumber) {
-        return;
+        return std::nullopt;
     }
-    const std::optional<int> seconds = m_state.seams.askNumber(
-        QStringLiteral("Clear the clipboard"), QStringLiteral("Seconds a copy stays on the clipboard:"),
-        clipboardDelaySeconds(m_state.settings), 1, MaxClipboardSeconds);
+    const std::optional<int> number = m_state.seams.askNumber(title, prompt, current, lowest, highest);
+    return number ? std::optional<int>(std::clamp(*number, lowest, highest)) : std::nullopt;
+}
+
+void OptionsController::askClipboardDelay() {
+    const std::optional<int> seconds =
+        askNumber(QStringLiteral("Clear the clipboard"), QStringLiteral("Seconds a copy stays on the clipboard:"),
+                  clipboardDelaySeconds(m_state.settings), 1, MaxClipboardSeconds);
     if (!seconds) {
         return;
     }
-    m_state.settings.clipboardSeconds = std::clamp(*seconds, 1, MaxClipboardSeconds);
+    m_state.settings.clipboardSeconds = *seconds;
     m_status.info(QStringLiteral("Copies are taken off the clipboard after ") +
                   unitText(m_state.settings.clipboardSeconds, "second") +
                   (m_state.settings.optClearClipboard == 1 ? QStringLiteral(".")
@@ -170,16 +176,13 @@ void OptionsController::askClipboardDelay() {
 }
 
 void OptionsController::askIdleLock() {
-    if (!m_state.seams.askNumber) {
-        return;
-    }
-    const std::optional<int> minutes = m_state.seams.askNumber(
+    const std::optional<int> minutes = askNumber(
         QStringLiteral("Lock when idle"), QStringLiteral("Minutes without input before Quillbox locks (0 never):"),
         idleLockMinutes(m_state.settings), 0, MaxIdleMinutes);
     if (!minutes) {
         return;
     }
-    m_state.settings.idleLockMinutes = std::clamp(*minutes, 0, MaxIdleMinutes);
+    m_state.settings.idleLockMinutes = *minutes;
     m_status.info(m_state.settings.idleLockMinutes > 0
                       ? QStringLiteral("Quillbox now locks after ") +
                             unitText(m_state.settings.idleLockMinutes, "minute") + QStringLiteral(" without input.")

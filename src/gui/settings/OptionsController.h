@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <optional>
+
 class QTimer;
 
 namespace quillbox {
@@ -52,6 +54,9 @@ private:
     void applyToolTips();
     void startClock(bool on);
     void toggleClipboardClearing();
+    // A number from the user, kept within lowest..highest; nothing when cancelled.
+    std::optional<int> askNumber(const QString& title, const QString& prompt, int current, int lowest,
+                                 int highest) const;
     void askClipboardDelay();
     void askIdleLock();
     // Puts the idle lock's minutes into effect and the three entries' texts and check mark.
