@@ -509,6 +509,10 @@ public:
         QString number;
         m_store.insert(values, number);
     }
+    void recordUtf8(const Utf8Record& values) override {
+        qint64 row = 0;
+        m_store.insert(values, row);
+    }
     void refused(qsizetype line, const QString& reason) override {
         ++m_refused;
         writeOut(QStringLiteral("Line %1: %2\n").arg(line).arg(terminalSafe(reason)));
@@ -557,14 +561,11 @@ int importCommand(Session& s, const QCommandLineParser& parser) {
                      .arg(preview.refusedCount()));
         return Done;
     }
-    if (!file.seek(0)) {
-        return fail(QStringLiteral("Could not open the import file."));
-    }
     ImportStore store(s.db);
     StoringSink sink(store);
-    refusal = readImport(file, format, owner, sink);
+    refusal = replayImport(preview, file, format, owner, sink, false);
     if (!refusal.isEmpty()) {
-        store.abort(refusal); // the file changed since the first reading: store none of it
+        store.abort(refusal); // read again, the file is no longer what the first reading found: store none of it
     }
     if (!store.commit()) {
         return fail(QStringLiteral("Nothing was imported: %1.").arg(store.abortReason()));

@@ -3,6 +3,7 @@
 #include "core/NastyTable.h"
 #include "core/RecordingSink.h"
 #include "transfer/CsvFormat.h"
+#include "transfer/ImportPreview.h"
 #include "transfer/ImportRead.h"
 #include "transfer/ImportText.h"
 #include "transfer/TextFormat.h"
@@ -72,8 +73,8 @@ QString numbers(int n) {
 class LineFormatsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void readingAlongsideGivesTheSameEvents_data();
-    void readingAlongsideGivesTheSameEvents();
+    void everyWayOfReadingGivesTheSameEvents_data();
+    void everyWayOfReadingGivesTheSameEvents();
     void textLineKeepsRecordOnOneLine_data();
     void textLineKeepsRecordOnOneLine();
     void textReader_data();
@@ -339,7 +340,7 @@ void LineFormatsTest::csvHeaders() {
     QCOMPARE(sink.columns.size(), input.left(input.indexOf('\r')).count(input.contains(';') ? ';' : ',') + 1);
 }
 
-void LineFormatsTest::readingAlongsideGivesTheSameEvents_data() {
+void LineFormatsTest::everyWayOfReadingGivesTheSameEvents_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("format");
     // Long enough for many hand-overs, with refused lines among the records.
@@ -354,9 +355,19 @@ void LineFormatsTest::readingAlongsideGivesTheSameEvents_data() {
     QTest::newRow("xml broken in the middle")
         << QByteArray("<Quillbox><record><sitename>a</sitename></record><record><sitename>b</site></record>")
         << int(ImportFormat::Xml);
+    QByteArray xml = "<?xml version=\"1.0\"?>\r\n<Quillbox>\r\n";
+    for (int i = 0; i < 1000; ++i) {
+        xml += "<SiteItem><sitename>\r\n      Caf\xC3\xA9 " + QByteArray::number(i) + "\r\n    </sitename>" +
+               (i % 11 == 0 ? "<nosuch>x</nosuch>" : "<notes>a &amp; b\r\n c</notes>") +
+               "<record>1</record></SiteItem>";
+    }
+    QTest::newRow("xml") << xml + "</Quillbox>" << int(ImportFormat::Xml);
+    QTest::newRow("bookmarks") << QByteArray("<DL><p><DT><A HREF=\"https://a.example/\">A \xE2\x86\x92</A>\n"
+                                             "<DD>about a\n<DT><A HREF=\"https://b.example/\">B</A>\n</DL>")
+                               << int(ImportFormat::Bookmarks);
 }
 
-void LineFormatsTest::readingAlongsideGivesTheSameEvents() {
+void LineFormatsTest::everyWayOfReadingGivesTheSameEvents() {
     QFETCH(QByteArray, file);
     QFETCH(int, format);
     RecordingSink direct;
@@ -368,6 +379,23 @@ void LineFormatsTest::readingAlongsideGivesTheSameEvents() {
     QCOMPARE(readImportAlongside(two, ImportFormat(format), QStringLiteral("Jo"), alongside), refusal);
     QCOMPARE(alongside.events, direct.events);
     QCOMPARE(alongside.columns, direct.columns);
+    if (!refusal.isEmpty()) {
+        return;
+    }
+    // Storing after a preview: from what the preview kept, even when the file has changed since;
+    // from a second reading when the preview could keep too little.
+    for (const qsizetype limit : {ImportPreview::defaultKeepLimit, qsizetype{1000}}) {
+        ImportPreview preview(limit);
+        QVERIFY(one.seek(0));
+        QCOMPARE(readImport(one, ImportFormat(format), QStringLiteral("Jo"), preview), refusal);
+        QCOMPARE(preview.keptAll(), limit > 1000);
+        QByteArray changed = preview.keptAll() ? QByteArray("not what was read") : file;
+        QBuffer later(&changed);
+        QVERIFY(later.open(QIODevice::ReadOnly));
+        RecordingSink stored;
+        QCOMPARE(replayImport(preview, later, ImportFormat(format), QStringLiteral("Jo"), stored, false), QString());
+        QCOMPARE(stored.events, direct.events);
+    }
 }
 
 QTEST_GUILESS_MAIN(LineFormatsTest)

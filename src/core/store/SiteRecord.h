@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,17 @@ constexpr int Count = 30;
 // UTF-16 code units.
 inline QString maskText(const QString& text) {
     return QString(text.size(), QLatin1Char('*'));
+}
+
+// The length in UTF-16 code units of valid UTF-8: what maskText() of its text counts.
+inline qsizetype utf16Length(QByteArrayView utf8) {
+    qsizetype n = 0;
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        n += (b & 0xC0) != 0x80; // each character's first byte
+        n += b >= 0xF0;          // beyond U+FFFF: a surrogate pair
+    }
+    return n;
 }
 
 // The thirty column names in table order.

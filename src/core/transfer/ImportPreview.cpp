@@ -1,12 +1,103 @@
 #include "transfer/ImportPreview.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace quillbox {
 
+namespace {
+
+// An entry begins with its kind. A record: 29 lengths (32 bits each), then the 29 values' bytes
+// back to back. A refused line: its number (64 bits), the reason's length, the reason's bytes.
+enum Kind : uint32_t { RecordEntry = 0, RefusedEntry = 1 };
+constexpr qsizetype blockSize = qsizetype{1} << 20;
+
+template <typename T> char* put(char* to, T value) {
+    std::memcpy(to, &value, sizeof value);
+    return to + sizeof value;
+}
+
+template <typename T> T get(const char*& from) {
+    T value;
+    std::memcpy(&value, from, sizeof value);
+    from += sizeof value;
+    return value;
+}
+
+} // namespace
+
+SiteRecord siteRecordFrom(const Utf8Record& values) {
+    SiteRecord record;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        record[k] = QString::fromUtf8(values[static_cast<size_t>(k)]);
+    }
+    return record;
+}
+
+char* ImportPreview::room(qsizetype n) {
+    if (!m_keeping) {
+        return nullptr;
+    }
+    if (m_blocks.empty() || m_blocks.back().capacity() - m_blocks.back().size() < n) {
+        const qsizetype size = std::max(n, blockSize);
+        if (m_kept + size > m_keepLimit) {
+            // Too much to keep: the file will be read again, so nothing kept is needed.
+            m_keeping = false;
+            m_blocks.clear();
+            m_blocks.shrink_to_fit();
+            m_kept = 0;
+            return nullptr;
+        }
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(size);
+        m_kept += m_blocks.back().capacity();
+    }
+    QByteArray& block = m_blocks.back();
+    const qsizetype at = block.size();
+    block.resize(at + n); // within what was reserved: nothing moves, nothing is filled in
+    return block.data() + at;
+}
+
 void ImportPreview::record(const SiteRecord& values) {
+    if (!m_keeping) {
+        if (m_first.size() < firstRecordsKept) {
+            m_first.append(values);
+        }
+        ++m_records;
+        return;
+    }
+    std::array<QByteArray, Col::TextColumns> bytes;
+    Utf8Record views;
+    for (size_t k = 0; k < bytes.size(); ++k) {
+        bytes[k] = values[static_cast<int>(k)].toUtf8();
+        views[k] = bytes[k];
+    }
+    recordUtf8(views);
+}
+
+void ImportPreview::recordUtf8(const Utf8Record& values) {
     if (m_first.size() < firstRecordsKept) {
-        m_first.append(values);
+        m_first.append(siteRecordFrom(values));
     }
     ++m_records;
+    qsizetype n = sizeof(uint32_t) * (1 + values.size());
+    for (const QByteArrayView& v : values) {
+        n += v.size();
+    }
+    char* to = room(n);
+    if (!to) {
+        return;
+    }
+    to = put<uint32_t>(to, RecordEntry);
+    for (const QByteArrayView& v : values) {
+        to = put(to, static_cast<uint32_t>(v.size()));
+    }
+    for (const QByteArrayView& v : values) {
+        if (!v.isEmpty()) {
+            std::memcpy(to, v.data(), static_cast<size_t>(v.size()));
+            to += v.size();
+        }
+    }
 }
 
 void ImportPreview::refused(qsizetype line, const QString& reason) {
@@ -14,6 +105,41 @@ void ImportPreview::refused(qsizetype line, const QString& reason) {
         m_refusals.append({line, reason});
     }
     ++m_refused;
+    const QByteArray text = reason.toUtf8();
+    char* to = room(static_cast<qsizetype>(sizeof(uint32_t) + sizeof(int64_t) + sizeof(uint32_t)) + text.size());
+    if (!to) {
+        return;
+    }
+    to = put<uint32_t>(to, RefusedEntry);
+    to = put<int64_t>(to, line);
+    to = put(to, static_cast<uint32_t>(text.size()));
+    std::memcpy(to, text.constData(), static_cast<size_t>(text.size()));
+}
+
+void ImportPreview::replay(ImportSink& sink) const {
+    Utf8Record values;
+    for (const QByteArray& block : m_blocks) {
+        const char* at = block.constData();
+        const char* const end = at + block.size();
+        while (at < end) {
+            if (get<uint32_t>(at) == RefusedEntry) {
+                const auto line = get<int64_t>(at);
+                const auto length = get<uint32_t>(at);
+                sink.refused(line, QString::fromUtf8(at, length));
+                at += length;
+                continue;
+            }
+            std::array<uint32_t, Col::TextColumns> lengths;
+            for (uint32_t& length : lengths) {
+                length = get<uint32_t>(at);
+            }
+            for (size_t k = 0; k < values.size(); ++k) {
+                values[k] = QByteArrayView(at, lengths[k]);
+                at += lengths[k];
+            }
+            sink.recordUtf8(values);
+        }
+    }
 }
 
 QString importedMessage(qsizetype imported, qsizetype refused) {

@@ -2,9 +2,12 @@
 
 #include "transfer/ImportSink.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 namespace quillbox {
 
@@ -15,17 +18,23 @@ struct RefusedLine {
 
 // What a first reading of an import file found, for the user to see before anything is stored:
 // how many records, every refused line, how the columns are placed, and the first records as
-// they will be stored.
+// they will be stored. It also keeps everything read, in file order and as UTF-8, so the import
+// stores exactly what was shown without reading the file again; beyond keepLimit bytes it keeps
+// nothing more and the file has to be read once more to store it.
 class ImportPreview : public ImportSink {
 public:
     static constexpr int firstRecordsKept = 50;
     // Beyond this many the refusals are only counted, so a long file of junk stays small.
     static constexpr int refusalsKept = 10000;
+    static constexpr qsizetype defaultKeepLimit = qsizetype{256} << 20;
+
+    explicit ImportPreview(qsizetype keepLimit = defaultKeepLimit) : m_keepLimit(keepLimit) {}
 
     void record(const SiteRecord& values) override;
+    void recordUtf8(const Utf8Record& values) override;
     void refused(qsizetype line, const QString& reason) override;
     void mapping(const QStringList& columns) override { m_mapping = columns; }
-    bool wantsValues() const override { return m_first.size() < firstRecordsKept; }
+    bool wantsValues() const override { return m_keeping || m_first.size() < firstRecordsKept; }
 
     qsizetype recordCount() const { return m_records; }
     qsizetype refusedCount() const { return m_refused; }
@@ -33,12 +42,25 @@ public:
     const QStringList& columnMapping() const { return m_mapping; }
     const QList<SiteRecord>& firstRecords() const { return m_first; }
 
+    // Whether everything read was kept; then replay() hands it over.
+    bool keptAll() const { return m_keeping; }
+    // Gives sink the records and refused lines kept, in file order, as the reader gave them.
+    void replay(ImportSink& sink) const;
+
 private:
+    // Room for an entry of n bytes at the end of the last block; nullptr once over the limit.
+    char* room(qsizetype n);
+
     qsizetype m_records = 0;
     qsizetype m_refused = 0;
     QList<RefusedLine> m_refusals;
     QStringList m_mapping;
     QList<SiteRecord> m_first;
+    // The entries read, in blocks that are filled and never moved.
+    qsizetype m_keepLimit;
+    bool m_keeping = true;
+    qsizetype m_kept = 0; // bytes of all blocks
+    std::vector<QByteArray> m_blocks;
 };
 
 inline const QString noRecordMessage = QStringLiteral("No record could be read from the file; nothing was imported.");

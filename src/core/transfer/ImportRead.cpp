@@ -6,6 +6,8 @@
 #include "transfer/TextFormat.h"
 #include "transfer/XmlImport.h"
 
+#include <QIODevice>
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -137,6 +139,18 @@ QString readImportAlongside(QIODevice& file, ImportFormat format, const QString&
     }
     reader.join();
     return refusal;
+}
+
+QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat format, const QString& owner,
+                     ImportSink& sink, bool alongside) {
+    if (preview.keptAll()) {
+        preview.replay(sink);
+        return QString();
+    }
+    if (!file.seek(0)) {
+        return file.errorString();
+    }
+    return alongside ? readImportAlongside(file, format, owner, sink) : readImport(file, format, owner, sink);
 }
 
 } // namespace quillbox

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transfer/ImportPreview.h"
 #include "transfer/ImportSink.h"
 
 #include <QString>
@@ -19,5 +20,11 @@ QString readImport(QIODevice& file, ImportFormat format, const QString& owner, I
 // calling thread, in file order: reading and storing overlap. The file is not touched by the
 // calling thread until this returns.
 QString readImportAlongside(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink);
+
+// Hands what a preview of the file read to sink, for storing: what the preview kept, or when it
+// could not keep it all, what reading the file again from its start gives (alongside: the reading
+// in a thread of its own). Returns why the file is refused now, or nothing.
+QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat format, const QString& owner,
+                     ImportSink& sink, bool alongside);
 
 } // namespace quillbox

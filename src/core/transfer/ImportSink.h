@@ -2,10 +2,17 @@
 
 #include "store/SiteRecord.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
+#include <array>
+
 namespace quillbox {
+
+// A record's 29 text fields as UTF-8, valid for the call they are handed to.
+using Utf8Record = std::array<QByteArrayView, Col::TextColumns>;
+SiteRecord siteRecordFrom(const Utf8Record& values);
 
 // Receives what a reader finds, in file order: records (their 29 text fields as plain, unquoted
 // text) and the refused lines, each with the number of the line it began on.
@@ -13,6 +20,8 @@ class ImportSink {
 public:
     virtual ~ImportSink() = default;
     virtual void record(const SiteRecord& values) = 0;
+    // The same record from a reader that holds its values as UTF-8 (XML).
+    virtual void recordUtf8(const Utf8Record& values) { record(siteRecordFrom(values)); }
     virtual void refused(qsizetype line, const QString& reason) = 0;
     // How the columns of a file with a header line are placed, one text per column; told once,
     // before the first record.

@@ -10,10 +10,15 @@ ImportStore::ImportStore(Database& db) : m_db(db), m_transaction(db) {
 }
 
 bool ImportStore::insert(const SiteRecord& values, QString& recordNumber) {
-    if (aborted()) {
-        return false;
-    }
-    if (m_inserter->insert(values, recordNumber)) {
+    return !aborted() && counted(m_inserter->insert(values, recordNumber));
+}
+
+bool ImportStore::insert(const Utf8Record& values, qint64& newRow) {
+    return !aborted() && counted(m_inserter->insert(values, newRow));
+}
+
+bool ImportStore::counted(bool stored) {
+    if (stored) {
         ++m_imported;
         return true;
     }

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 
 namespace quillbox {
@@ -24,33 +25,42 @@ RecordInserter::~RecordInserter() {
     sqlite3_finalize(m_insert);
 }
 
-bool RecordInserter::run(const QString& statement, QString& recordNumber) {
-    recordNumber.clear();
+bool RecordInserter::run(const QString& statement, qint64& newRow) {
     if (!m_db.execute(statement)) {
         m_error = m_db.errorText();
         return false;
     }
-    recordNumber = QString::number(sqlite3_last_insert_rowid(m_db.handle()));
+    newRow = sqlite3_last_insert_rowid(m_db.handle());
     return true;
 }
 
 bool RecordInserter::insert(const SiteRecord& values, QString& recordNumber) {
     std::array<QByteArray, Col::TextColumns> text;
-    for (int k = 0; k < Col::TextColumns && m_insert; ++k) {
-        text[static_cast<size_t>(k)] = values[k].toUtf8();
-        if (text[static_cast<size_t>(k)].contains('\0')) {
-            // A U+0000 (its one NUL byte): the literal statement refuses it, as it always has.
-            return run(buildInsertStatement(quotedFields(values)), recordNumber);
-        }
+    Utf8Record views;
+    for (size_t k = 0; k < text.size(); ++k) {
+        text[k] = values[static_cast<int>(k)].toUtf8();
+        views[k] = text[k];
     }
-    if (!m_insert) {
-        return run(buildInsertStatement(quotedFields(values)), recordNumber);
-    }
+    qint64 row = 0;
     recordNumber.clear();
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        const QByteArray& v = text[static_cast<size_t>(k)];
+    if (!insert(views, row)) {
+        return false;
+    }
+    recordNumber = QString::number(row);
+    return true;
+}
+
+bool RecordInserter::insert(const Utf8Record& values, qint64& newRow) {
+    const bool holdsNul = std::any_of(values.begin(), values.end(), [](QByteArrayView v) { return v.contains('\0'); });
+    if (!m_insert || holdsNul) {
+        // A U+0000 (its one NUL byte): the literal statement refuses it, as it always has.
+        return run(buildInsertStatement(quotedFields(siteRecordFrom(values))), newRow);
+    }
+    for (size_t k = 0; k < values.size(); ++k) {
         // Never NULL: an empty value is empty text, as the quoted '' is.
-        sqlite3_bind_text(m_insert, k + 1, v.isNull() ? "" : v.constData(), static_cast<int>(v.size()), SQLITE_STATIC);
+        const QByteArrayView v = values[k];
+        sqlite3_bind_text(m_insert, static_cast<int>(k) + 1, v.isEmpty() ? "" : v.data(), static_cast<int>(v.size()),
+                          SQLITE_STATIC);
     }
     const int rc = sqlite3_step(m_insert);
     if (rc != SQLITE_DONE) {
@@ -62,7 +72,7 @@ bool RecordInserter::insert(const SiteRecord& values, QString& recordNumber) {
         m_error = m_db.errorText();
         return false;
     }
-    recordNumber = QString::number(sqlite3_last_insert_rowid(m_db.handle()));
+    newRow = sqlite3_last_insert_rowid(m_db.handle());
     return true;
 }
 

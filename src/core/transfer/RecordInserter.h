@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/SiteRecord.h"
+#include "transfer/ImportSink.h"
 
 #include <QString>
 
@@ -23,10 +24,12 @@ public:
     // Inserts fields 0 to 28 (plain text, not quoted). On success recordNumber is the new row's
     // number; on failure errorText() says why.
     bool insert(const SiteRecord& values, QString& recordNumber);
+    // The same from the fields' UTF-8; the new row's number is newRow.
+    bool insert(const Utf8Record& values, qint64& newRow);
     QString errorText() const { return m_error; }
 
 private:
-    bool run(const QString& statement, QString& recordNumber);
+    bool run(const QString& statement, qint64& newRow);
 
     Database& m_db;
     // The insert with its 29 values bound, prepared once for the whole import.

@@ -24,9 +24,10 @@ constexpr size_t maxDepth = 1000;
 struct Frame {
     QByteArray text; // character data directly inside, as UTF-8
     qsizetype line = 0;
-    // The item made of this element's children so far.
-    SiteRecord values;
-    bool holdsValues = false; // some of values set since they were last cleared
+    // The item made of this element's children so far, as UTF-8; emptied, not released, so
+    // the buffers serve the next item.
+    std::array<QByteArray, Col::TextColumns> values;
+    bool holdsValues = false; // some of values set since they were last emptied
     QByteArray unknownName;
 };
 
@@ -72,21 +73,29 @@ struct Reader {
     // Whether the sink still takes the values; when it only counts, text is not even kept.
     bool values = true;
 
+    static void empty(Frame& frame) {
+        if (frame.holdsValues) {
+            for (QByteArray& value : frame.values) {
+                value.resize(0);
+            }
+            frame.holdsValues = false;
+        }
+    }
+
     void itemEnds(Frame& parent) {
         if (!parent.unknownName.isEmpty()) {
             // The database's own words for it, as when the statement named the column.
             sink.refused(parent.line,
                          QStringLiteral("table quillbox has no column named ") + QString::fromUtf8(parent.unknownName));
         } else {
-            sink.record(parent.values);
+            Utf8Record record;
+            for (size_t k = 0; k < record.size(); ++k) {
+                record[k] = parent.values[k];
+            }
+            sink.recordUtf8(record);
             values = sink.wantsValues();
         }
-        if (parent.holdsValues) {
-            for (int k = 0; k < Col::TextColumns; ++k) {
-                parent.values[k].clear();
-            }
-            parent.holdsValues = false;
-        }
+        empty(parent);
         parent.unknownName.clear();
     }
 };
@@ -126,12 +135,7 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     frame.text.resize(0);
     // Only an item's line is ever reported (when it is refused).
     frame.line = r.depth <= 2 ? static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)) : 0;
-    if (frame.holdsValues) {
-        for (int k = 0; k < Col::TextColumns; ++k) {
-            frame.values[k].clear();
-        }
-        frame.holdsValues = false;
-    }
+    Reader::empty(frame);
     frame.unknownName.clear();
 }
 
@@ -154,7 +158,7 @@ void XMLCALL onEnd(void* data, const XML_Char* name) {
         return;
     }
     if (r.values) {
-        parent.values[k] = XmlLayout::readValue(done.text, level);
+        XmlLayout::readValue(done.text, level, parent.values[static_cast<size_t>(k)]);
         parent.holdsValues = true;
     }
 }

@@ -191,7 +191,7 @@ QString readValue(const QString& text, int level) {
     return indentation.isEmpty() ? body.toString() : *dropPrefix(body, indentation, false);
 }
 
-QString readValue(const QByteArray& text, int level) {
+void readValue(const QByteArray& text, int level, QByteArray& value) {
     const qsizetype inner = 2 * (level + 1);
     const qsizetype outer = 2 + 2 * level;
     const qsizetype n = text.size();
@@ -201,12 +201,14 @@ QString readValue(const QByteArray& text, int level) {
     };
     if (n >= 2 + inner + outer && t[0] == '\r' && t[1] == '\n' && spaces(2, inner) && t[n - outer] == '\r' &&
         t[n - outer + 1] == '\n' && spaces(n - outer + 2, outer - 2)) {
-        const QByteArrayView value(t + 2 + inner, n - 2 - inner - outer);
-        if (!value.contains('\r') && !value.contains('\n')) {
-            return QString::fromUtf8(value);
+        const QByteArrayView line(t + 2 + inner, n - 2 - inner - outer);
+        if (!line.contains('\r') && !line.contains('\n')) {
+            value.resize(0);
+            value.append(line); // into the buffer value already has
+            return;
         }
     }
-    return readValue(QString::fromUtf8(text), level);
+    value = readValue(QString::fromUtf8(text), level).toUtf8();
 }
 
 } // namespace quillbox::XmlLayout

@@ -26,9 +26,9 @@ void valueElement(QString& out, int level, QStringView name, QStringView value);
 // indentation; whitespace inside the value stays. Text that begins on the start tag's line keeps all
 // but a line break and indentation before the end tag.
 QString readValue(const QString& text, int level = 2);
-// The same from the text's UTF-8 bytes; a value of one line in the program's own layout is taken
-// from them directly.
-QString readValue(const QByteArray& text, int level = 2);
+// The same from the text's UTF-8 bytes into value, as UTF-8; a value of one line in the program's
+// own layout is copied from them directly.
+void readValue(const QByteArray& text, int level, QByteArray& value);
 
 } // namespace XmlLayout
 

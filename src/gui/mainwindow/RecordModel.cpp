@@ -231,10 +231,10 @@ void RecordModel::sortRows(int column, int direction) {
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-QString SharedCells::mask(const QString& value) {
-    auto it = m_masks.find(value.size());
+QString SharedCells::mask(qsizetype length) {
+    auto it = m_masks.find(length);
     if (it == m_masks.end()) {
-        it = m_masks.insert(value.size(), maskText(value));
+        it = m_masks.insert(length, QString(length, QLatin1Char('*')));
     }
     return *it;
 }

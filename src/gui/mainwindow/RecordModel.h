@@ -87,7 +87,8 @@ private:
 // through this share one copy of each, which keeps a list of 100,000 rows small.
 class SharedCells {
 public:
-    QString mask(const QString& value);
+    // The mask of a value this long (in UTF-16 code units, as maskText() counts).
+    QString mask(qsizetype length);
     QString category(const QString& value);
 
 private:

@@ -22,26 +22,52 @@ ImportBatch::~ImportBatch() {
 }
 
 void ImportBatch::record(const SiteRecord& values) {
-    SiteRecord& current = m_state.currentRecord;
     QString number;
-    if (m_store.aborted()) {
-        counted();
+    const bool stored = m_store.insert(values, number);
+    if (stored) {
+        m_last = values;
+        m_last[Col::Record] = number;
+        m_lastIsUtf8 = false;
+    }
+    if (m_model->isMasked()) {
+        listed(stored, {values[Col::SiteName], m_shared.mask(values[Col::UserName].size()),
+                        m_shared.mask(values[Col::Password].size()), m_shared.mask(values[Col::HomePage].size()),
+                        m_shared.category(values[Col::Category]), number});
+    } else {
+        listed(stored, {values[Col::SiteName], values[Col::UserName], values[Col::Password], values[Col::HomePage],
+                        m_shared.category(values[Col::Category]), number});
+    }
+}
+
+void ImportBatch::recordUtf8(const Utf8Record& values) {
+    qint64 row = 0;
+    const bool stored = m_store.insert(values, row);
+    if (!stored) {
+        listed(false, {});
         return;
     }
-    if (m_store.insert(values, number)) {
-        for (int k = 0; k < Col::TextColumns; ++k) {
-            current[k] = values[k];
-        }
-        current[Col::Record] = number;
-        if (m_model->isMasked()) {
-            m_model->appendBulk({values[Col::SiteName], m_shared.mask(values[Col::UserName]),
-                                 m_shared.mask(values[Col::Password]), m_shared.mask(values[Col::HomePage]),
-                                 m_shared.category(values[Col::Category]), number},
-                                true);
-        } else {
-            m_model->appendBulk({values[Col::SiteName], values[Col::UserName], values[Col::Password],
-                                 values[Col::HomePage], m_shared.category(values[Col::Category]), number});
-        }
+    for (size_t k = 0; k < values.size(); ++k) {
+        m_lastUtf8[k].resize(0);
+        m_lastUtf8[k].append(values[k]);
+    }
+    const QString number = QString::number(row);
+    m_last[Col::Record] = number;
+    m_lastIsUtf8 = true;
+    const auto text = [&values](int k) { return QString::fromUtf8(values[static_cast<size_t>(k)]); };
+    if (m_model->isMasked()) {
+        const auto mask = [&](int k) { return m_shared.mask(utf16Length(values[static_cast<size_t>(k)])); };
+        listed(true, {text(Col::SiteName), mask(Col::UserName), mask(Col::Password), mask(Col::HomePage),
+                      m_shared.category(text(Col::Category)), number});
+    } else {
+        listed(true, {text(Col::SiteName), text(Col::UserName), text(Col::Password), text(Col::HomePage),
+                      m_shared.category(text(Col::Category)), number});
+    }
+}
+
+void ImportBatch::listed(bool stored, const RecordModel::Row& row) {
+    if (stored) {
+        m_storedAny = true;
+        m_model->appendBulk(row, m_model->isMasked());
     } else if (!m_store.aborted()) {
         error(m_store.lastFailure());
     }
@@ -94,6 +120,18 @@ bool ImportBatch::finish() {
         m_list.runSearch();
         m_status.error(QStringLiteral("Nothing was imported: %1.").arg(m_store.abortReason()));
         return false;
+    }
+    if (m_storedAny) {
+        const QString number = m_last[Col::Record];
+        if (m_lastIsUtf8) {
+            Utf8Record views;
+            for (size_t k = 0; k < views.size(); ++k) {
+                views[k] = m_lastUtf8[k];
+            }
+            m_last = siteRecordFrom(views);
+        }
+        m_last[Col::Record] = number;
+        m_state.currentRecord = m_last;
     }
     m_main.ensureRowVisible(m_model->rowCount() - 1);
     // The rows were added in bulk, which reports no count of its own; the count field would

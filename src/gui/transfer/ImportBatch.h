@@ -5,7 +5,10 @@
 #include "transfer/ImportStore.h"
 #include "transfer/TransferProgress.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <array>
 
 namespace quillbox {
 
@@ -29,6 +32,7 @@ public:
 
     // values: the 29 text fields, plain.
     void record(const SiteRecord& values) override;
+    void recordUtf8(const Utf8Record& values) override;
     void refused(qsizetype line, const QString& reason) override;
     // Commits, shows the list and the last message. Also done by the destructor. False when
     // nothing was stored: the transaction could not begin or commit, or the database refused a
@@ -45,6 +49,8 @@ public:
     const QString& lastFailure() const { return m_store.lastFailure(); }
 
 private:
+    // Lists a stored row, or shows why the record was not stored.
+    void listed(bool stored, const RecordModel::Row& row);
     void counted();
     void error(const QString& text);
     void refresh();
@@ -58,6 +64,12 @@ private:
     ImportStore m_store;
     SharedCells m_shared;
     QString m_pendingError;
+    // The last record stored, which becomes the current record once the import is committed:
+    // as given, or as UTF-8 (lastIsUtf8).
+    SiteRecord m_last;
+    std::array<QByteArray, Col::TextColumns> m_lastUtf8;
+    bool m_lastIsUtf8 = false;
+    bool m_storedAny = false;
     int m_handled = 0;
     int m_refused = 0;
     bool m_open = true;

@@ -66,14 +66,10 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
         m_status.info(QStringLiteral("Import cancelled, nothing was stored."));
         return;
     }
-    if (!file.seek(0)) {
-        m_status.error(cannotOpen);
-        return;
-    }
     ImportBatch batch(m_state, m_main, m_status, m_list);
-    const QString changed = readImportAlongside(file, format, owner, batch);
+    const QString changed = replayImport(preview, file, format, owner, batch, true);
     if (!changed.isEmpty()) {
-        batch.abort(changed); // the file changed since the preview: store none of it
+        batch.abort(changed); // read again, the file is no longer what the preview showed: store none of it
     }
     if (!batch.finish()) {
         return; // the batch has said why
