@@ -38,7 +38,7 @@ char* ImportPreview::room(qsizetype n) {
     if (!m_keeping) {
         return nullptr;
     }
-    if (m_blocks.empty() || m_blocks.back().capacity() - m_blocks.back().size() < n) {
+    if (m_blocks.empty() || m_blocks.back().bytes.size() - m_blocks.back().used < n) {
         const qsizetype size = std::max(n, blockSize);
         if (m_kept + size > m_keepLimit) {
             // Too much to keep: the file will be read again, so nothing kept is needed.
@@ -48,14 +48,13 @@ char* ImportPreview::room(qsizetype n) {
             m_kept = 0;
             return nullptr;
         }
-        m_blocks.emplace_back();
-        m_blocks.back().reserve(size);
-        m_kept += m_blocks.back().capacity();
+        m_blocks.push_back({QByteArray(size, Qt::Uninitialized), 0});
+        m_kept += size;
     }
-    QByteArray& block = m_blocks.back();
-    const qsizetype at = block.size();
-    block.resize(at + n); // within what was reserved: nothing moves, nothing is filled in
-    return block.data() + at;
+    Block& block = m_blocks.back();
+    char* to = block.bytes.data() + block.used;
+    block.used += n;
+    return to;
 }
 
 void ImportPreview::record(const SiteRecord& values) {
@@ -118,9 +117,9 @@ void ImportPreview::refused(qsizetype line, const QString& reason) {
 
 void ImportPreview::replay(ImportSink& sink) const {
     Utf8Record values;
-    for (const QByteArray& block : m_blocks) {
-        const char* at = block.constData();
-        const char* const end = at + block.size();
+    for (const Block& block : m_blocks) {
+        const char* at = block.bytes.constData();
+        const char* const end = at + block.used;
         while (at < end) {
             if (get<uint32_t>(at) == RefusedEntry) {
                 const auto line = get<int64_t>(at);

@@ -60,7 +60,11 @@ private:
     qsizetype m_keepLimit;
     bool m_keeping = true;
     qsizetype m_kept = 0; // bytes of all blocks
-    std::vector<QByteArray> m_blocks;
+    struct Block {
+        QByteArray bytes; // of its full size from the start, filled up to used
+        qsizetype used = 0;
+    };
+    std::vector<Block> m_blocks;
 };
 
 inline const QString noRecordMessage = QStringLiteral("No record could be read from the file; nothing was imported.");

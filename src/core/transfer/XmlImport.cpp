@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 namespace quillbox {
@@ -22,11 +23,11 @@ constexpr size_t maxDepth = 1000;
 
 // One open element. Frames are kept when elements close, so their buffers are reused.
 struct Frame {
-    QByteArray text; // character data directly inside, as UTF-8
+    std::string text; // character data directly inside, as UTF-8
     qsizetype line = 0;
     // The item made of this element's children so far, as UTF-8; emptied, not released, so
     // the buffers serve the next item.
-    std::array<QByteArray, Col::TextColumns> values;
+    std::array<std::string, Col::TextColumns> values;
     bool holdsValues = false; // some of values set since they were last emptied
     QByteArray unknownName;
 };
@@ -75,8 +76,8 @@ struct Reader {
 
     static void empty(Frame& frame) {
         if (frame.holdsValues) {
-            for (QByteArray& value : frame.values) {
-                value.resize(0);
+            for (std::string& value : frame.values) {
+                value.clear(); // keeps its buffer
             }
             frame.holdsValues = false;
         }
@@ -90,7 +91,7 @@ struct Reader {
         } else {
             Utf8Record record;
             for (size_t k = 0; k < record.size(); ++k) {
-                record[k] = parent.values[k];
+                record[k] = QByteArrayView(parent.values[k].data(), static_cast<qsizetype>(parent.values[k].size()));
             }
             sink.recordUtf8(record);
             values = sink.wantsValues();
@@ -104,7 +105,7 @@ Reader& reader(void* data) {
     return *static_cast<Reader*>(data);
 }
 
-bool blank(const QByteArray& text) {
+bool blank(const std::string& text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
 }
@@ -114,7 +115,7 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     if (r.depth > 0) {
         Frame& parent = r.frames[r.depth - 1];
         if (blank(parent.text)) {
-            parent.text.resize(0); // layout between children: nothing to keep, however long the file
+            parent.text.clear(); // layout between children: nothing to keep, however long the file
         }
         if (qstrcmp(name, "record") == 0) {
             r.itemEnds(parent);
@@ -132,7 +133,7 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
         r.frames.emplace_back();
     }
     Frame& frame = r.frames[r.depth++];
-    frame.text.resize(0);
+    frame.text.clear();
     // Only an item's line is ever reported (when it is refused).
     frame.line = r.depth <= 2 ? static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)) : 0;
     Reader::empty(frame);
@@ -168,13 +169,13 @@ void XMLCALL onCharacters(void* data, const XML_Char* s, int len) {
     if (r.depth == 0 || !r.values) {
         return;
     }
-    QByteArray& text = r.frames[r.depth - 1].text;
+    std::string& text = r.frames[r.depth - 1].text;
     // The parser hands every line break of the file over as one LF, and a character reference
     // as its character; only the length of the markup behind it tells them apart.
     if (len == 1 && s[0] == '\n' && XML_GetCurrentByteCount(r.parser) <= 2) {
         text.append("\r\n", 2);
     } else {
-        text.append(s, len);
+        text.append(s, static_cast<size_t>(len));
     }
 }
 

@@ -191,24 +191,24 @@ QString readValue(const QString& text, int level) {
     return indentation.isEmpty() ? body.toString() : *dropPrefix(body, indentation, false);
 }
 
-void readValue(const QByteArray& text, int level, QByteArray& value) {
-    const qsizetype inner = 2 * (level + 1);
-    const qsizetype outer = 2 + 2 * level;
-    const qsizetype n = text.size();
-    const char* t = text.constData();
-    const auto spaces = [t](qsizetype from, qsizetype count) {
-        return std::all_of(t + from, t + from + count, [](char c) { return c == ' '; });
+void readValue(std::string_view text, int level, std::string& value) {
+    const size_t inner = 2 * static_cast<size_t>(level + 1);
+    const size_t outer = 2 + 2 * static_cast<size_t>(level);
+    const size_t n = text.size();
+    const auto spaces = [text](size_t from, size_t count) {
+        return text.substr(from, count).find_first_not_of(' ') == std::string_view::npos;
     };
-    if (n >= 2 + inner + outer && t[0] == '\r' && t[1] == '\n' && spaces(2, inner) && t[n - outer] == '\r' &&
-        t[n - outer + 1] == '\n' && spaces(n - outer + 2, outer - 2)) {
-        const QByteArrayView line(t + 2 + inner, n - 2 - inner - outer);
-        if (!line.contains('\r') && !line.contains('\n')) {
-            value.resize(0);
-            value.append(line); // into the buffer value already has
+    if (n >= 2 + inner + outer && text.starts_with("\r\n") && spaces(2, inner) && text.substr(n - outer, 2) == "\r\n" &&
+        spaces(n - outer + 2, outer - 2)) {
+        const std::string_view line = text.substr(2 + inner, n - 2 - inner - outer);
+        if (line.find_first_of("\r\n") == std::string_view::npos) {
+            value.assign(line); // into the buffer value already has
             return;
         }
     }
-    value = readValue(QString::fromUtf8(text), level).toUtf8();
+    const QString read =
+        readValue(QString::fromUtf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size()))), level);
+    value = read.toStdString();
 }
 
 } // namespace quillbox::XmlLayout

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringView>
 
+#include <string>
+#include <string_view>
+
 namespace quillbox {
 
 // The byte layout of the program's XML files. The export writes it item by item, without
@@ -28,7 +31,7 @@ void valueElement(QString& out, int level, QStringView name, QStringView value);
 QString readValue(const QString& text, int level = 2);
 // The same from the text's UTF-8 bytes into value, as UTF-8; a value of one line in the program's
 // own layout is copied from them directly.
-void readValue(const QByteArray& text, int level, QByteArray& value);
+void readValue(std::string_view text, int level, std::string& value);
 
 } // namespace XmlLayout
 

@@ -46,6 +46,12 @@ public:
 
     // Bulk filling: rows are appended without signals, and the view hears one reset at the end.
     void beginBulk();
+    // Room for this many more rows of the model's own, when a bulk's length is known.
+    void reserveBulk(qsizetype rows) {
+        m_own.reserve(m_own.size() + rows);
+        m_ownMasksOnly.reserve(m_ownMasksOnly.size() + static_cast<size_t>(rows));
+        m_entries.reserve(m_entries.size() + static_cast<size_t>(rows));
+    }
     // masksOnly: the row's user name, password and home page are their masks, not the values
     // (a long import listed while masking keeps one shared mask per length, not every secret).
     void appendBulk(Row row, bool masksOnly = false) {

@@ -39,6 +39,9 @@ public:
     // write; the list is then reloaded from the database and the reason shown.
     bool finish();
 
+    // Makes room in the list for this many records to come.
+    void expect(qsizetype records) { m_model->reserveBulk(records); }
+
     // Ends the import without storing any of it; finish() then rolls back and says why.
     void abort(const QString& reason);
 

@@ -67,6 +67,7 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
         return;
     }
     ImportBatch batch(m_state, m_main, m_status, m_list);
+    batch.expect(preview.recordCount());
     const QString changed = replayImport(preview, file, format, owner, batch, true);
     if (!changed.isEmpty()) {
         batch.abort(changed); // read again, the file is no longer what the preview showed: store none of it
