@@ -3,16 +3,25 @@
 #include "transfer/ImportText.h"
 #include "transfer/XmlLayout.h"
 
+#include "transfer/ImportPreview.h"
+
 #include <QBuffer>
+#include <QFileDevice>
 #include <QHash>
 #include <QIODevice>
 #include <QStringDecoder>
 
 #include <expat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quillbox {
@@ -33,11 +42,25 @@ struct Frame {
 };
 
 struct Reader {
+    explicit Reader(ImportSink& to) : sink(to) {}
+
     ImportSink& sink;
     XML_Parser parser = nullptr;
     std::vector<Frame> frames;
     size_t depth = 0; // frames in use
     bool tooDeep = false;
+
+    // What tells whether the file can be cut in two (see readXmlRecords): the names of the
+    // document element and of the first item, a document type declaration (its entities would
+    // hold on both sides), a version or encoding other than XML 1.0 in UTF-8.
+    QByteArray rootName;
+    QByteArray itemName;
+    bool sawDoctype = false;
+    bool otherDeclaration = false;
+    // Where the file is cut, and whether an item's end tag ended exactly there (atCut), on line cutLine.
+    qint64 cutAt = -1;
+    bool atCut = false;
+    qsizetype cutLine = 0;
 
     // The column an element names, or -1. Files name the columns in table order, so the one
     // after the last found is tried first.
@@ -112,6 +135,11 @@ bool blank(const std::string& text) {
 
 void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     Reader& r = reader(data);
+    if (r.depth == 0 && r.rootName.isEmpty()) {
+        r.rootName = name;
+    } else if (r.depth == 1 && r.itemName.isEmpty()) {
+        r.itemName = name;
+    }
     if (r.depth > 0) {
         Frame& parent = r.frames[r.depth - 1];
         if (blank(parent.text)) {
@@ -146,6 +174,10 @@ void XMLCALL onEnd(void* data, const XML_Char* name) {
         return;
     }
     const int level = static_cast<int>(--r.depth);
+    if (r.depth == 1 && r.cutAt >= 0) {
+        r.atCut = XML_GetCurrentByteIndex(r.parser) + XML_GetCurrentByteCount(r.parser) == r.cutAt;
+        r.cutLine = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
+    }
     if (r.depth == 0 || qstrcmp(name, "record") == 0) {
         return;
     }
@@ -197,53 +229,293 @@ int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
     return XML_STATUS_OK;
 }
 
-} // namespace
+void XMLCALL onDeclaration(void* data, const XML_Char* version, const XML_Char* encoding, int) {
+    reader(data).otherDeclaration =
+        (version && qstrcmp(version, "1.0") != 0) || (encoding && qstricmp(encoding, "UTF-8") != 0);
+}
 
-XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink) {
-    XmlReadResult result;
-    Reader r{sink, nullptr, {}, 0, false};
-    r.values = sink.wantsValues();
+void XMLCALL onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+    reader(data).sawDoctype = true;
+}
+
+constexpr qsizetype piece = 1 << 20;
+// Files shorter than cutFrom are read by one parser, and so are files longer than cutTo, whose
+// second half may be more than its reader can keep.
+constexpr qint64 cutFrom = qint64{4} << 20;
+constexpr qint64 cutTo = qint64{1} << 30;
+// How far past the middle an item's end tag is looked for.
+constexpr qint64 cutSearch = qint64{16} << 20;
+
+// A parser over r. No handler for external entities, and parameter entities never parsed:
+// nothing outside the file is ever opened. Expat's own amplification limit ends entity bombs as
+// errors.
+bool startParser(Reader& r) {
     r.parser = XML_ParserCreate(nullptr);
     if (!r.parser) {
-        result.wellFormed = false;
-        result.error = QStringLiteral("out of memory");
-        return result;
+        return false;
     }
-    // No handler for external entities, and parameter entities never parsed: nothing outside
-    // the file is ever opened. Expat's own amplification limit ends entity bombs as errors.
+    r.values = r.sink.wantsValues();
     XML_SetParamEntityParsing(r.parser, XML_PARAM_ENTITY_PARSING_NEVER);
     XML_SetUserData(r.parser, &r);
     XML_SetElementHandler(r.parser, onStart, onEnd);
     XML_SetCharacterDataHandler(r.parser, onCharacters);
     XML_SetUnknownEncodingHandler(r.parser, onUnknownEncoding, nullptr);
-    constexpr qsizetype piece = 1 << 20;
-    bool ok = true;
-    for (;;) {
-        const QByteArray bytes = device.read(piece);
-        const bool last = bytes.isEmpty() || device.atEnd();
-        ok = XML_Parse(r.parser, bytes.constData(), static_cast<int>(bytes.size()), last) == XML_STATUS_OK;
-        if (!ok || last) {
-            break;
+    XML_SetXmlDeclHandler(r.parser, onDeclaration);
+    XML_SetStartDoctypeDeclHandler(r.parser, onDoctype);
+    return true;
+}
+
+// The device's bytes read at any offset without moving it, from another thread: a file through
+// its descriptor, a buffer from its memory.
+class DeviceBytes {
+public:
+    explicit DeviceBytes(QIODevice& device) {
+        if (auto* buffer = qobject_cast<QBuffer*>(&device)) {
+            m_memory = buffer->data();
+        } else if (auto* file = qobject_cast<QFileDevice*>(&device)) {
+            m_fd = file->handle();
         }
     }
-    const XML_Error code = XML_GetErrorCode(r.parser);
-    if (!ok && code == XML_ERROR_INVALID_TOKEN && device.seek(XML_GetCurrentByteIndex(r.parser))) {
+    bool valid() const { return m_fd >= 0 || !m_memory.isNull(); }
+    // Bytes read into to, 0 at the end, -1 on a failure.
+    qsizetype readAt(qint64 offset, char* to, qsizetype n) const {
+        if (m_fd < 0) {
+            n = std::clamp<qint64>(m_memory.size() - offset, 0, n);
+            std::memcpy(to, m_memory.constData() + offset, static_cast<size_t>(n));
+            return n;
+        }
+        for (;;) {
+            const ssize_t got = ::pread(m_fd, to, static_cast<size_t>(n), offset);
+            if (got >= 0 || errno != EINTR) {
+                return got;
+            }
+        }
+    }
+
+private:
+    QByteArray m_memory;
+    int m_fd = -1;
+};
+
+// The second half of a file cut after an item's end tag, read in a thread of its own as if the
+// document element had just begun, into a preview that keeps all it reads; handed on only when
+// the first half's parser, reaching the cut, stands where this one began. The document element
+// is taken to have had a child named rootUnknown that is no column (the first half's items), so
+// a record element directly inside it is refused for that name, whatever values it held.
+class SecondHalf {
+public:
+    SecondHalf(const DeviceBytes& bytes, qint64 at, const QByteArray& rootName, const QByteArray& rootUnknown)
+        : m_bytes(bytes), m_at(at), m_prefix("<" + rootName + ">"), m_rootUnknown(rootUnknown) {
+        m_ok = startParser(m_reader);
+        if (m_ok) {
+            m_thread = std::thread([this] { run(); });
+        }
+    }
+    ~SecondHalf() {
+        m_stop = true;
+        finish();
+        XML_ParserFree(m_reader.parser);
+    }
+    SecondHalf(const SecondHalf&) = delete;
+    SecondHalf& operator=(const SecondHalf&) = delete;
+
+    qint64 at() const { return m_at; }
+    const QByteArray& rootUnknown() const { return m_rootUnknown; }
+    // Waits for the reading; false when it was not read whole (too long to keep, or unreadable).
+    bool finish() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_whole;
+    }
+    // Hands what was read to sink as the first half's reader would have, lines counted from
+    // the cut's line on.
+    void replay(ImportSink& sink, qsizetype cutLine) const;
+    bool ok() const { return m_ok; }
+    const Reader& reader() const { return m_reader; }
+    // Where the parser stopped, as a place in the file, and its line there.
+    qint64 errorAt() const { return m_errorAt - m_prefix.size() + m_at; }
+    qsizetype errorLine(qsizetype cutLine) const { return m_errorLine + cutLine - 1; }
+
+private:
+    void run() {
+        std::vector<char> buffer(static_cast<size_t>(piece));
+        m_ok = XML_Parse(m_reader.parser, m_prefix.constData(), static_cast<int>(m_prefix.size()), XML_FALSE) ==
+               XML_STATUS_OK;
+        if (m_ok) {
+            m_reader.frames.front().unknownName = m_rootUnknown;
+        }
+        for (qint64 at = m_at; m_ok && !m_stop && m_kept.keptAll();) {
+            const qsizetype n = m_bytes.readAt(at, buffer.data(), piece);
+            if (n < 0) {
+                return;
+            }
+            m_ok = XML_Parse(m_reader.parser, buffer.data(), static_cast<int>(n), n == 0) == XML_STATUS_OK;
+            at += n;
+            if (n == 0) {
+                m_whole = m_kept.keptAll();
+                break;
+            }
+        }
+        if (!m_ok) {
+            m_whole = !m_stop && m_kept.keptAll();
+            m_errorAt = XML_GetCurrentByteIndex(m_reader.parser);
+            m_errorLine = static_cast<qsizetype>(XML_GetCurrentLineNumber(m_reader.parser));
+        }
+    }
+
+    const DeviceBytes& m_bytes;
+    const qint64 m_at;
+    const QByteArray m_prefix;
+    const QByteArray m_rootUnknown;
+    ImportPreview m_kept;
+    Reader m_reader{m_kept};
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    bool m_ok = false;
+    bool m_whole = false;
+    qint64 m_errorAt = 0;
+    qsizetype m_errorLine = 0;
+};
+
+// Passes what the second half read on, its lines counted in the whole file.
+struct Shifted : ImportSink {
+    ImportSink& to;
+    qsizetype lines;
+    Shifted(ImportSink& sink, qsizetype by) : to(sink), lines(by) {}
+    void record(const SiteRecord& values) override { to.record(values); }
+    void recordUtf8(const Utf8Record& values) override { to.recordUtf8(values); }
+    void refused(qsizetype line, const QString& reason) override { to.refused(line + lines, reason); }
+};
+
+void SecondHalf::replay(ImportSink& sink, qsizetype cutLine) const {
+    Shifted shifted(sink, cutLine - 1);
+    m_kept.replay(shifted);
+}
+
+// Where to cut: just after the first end tag of an item at or after from, or -1.
+qint64 findCut(const DeviceBytes& bytes, qint64 from, const QByteArray& itemName) {
+    const QByteArray tag = "</" + itemName + ">";
+    QByteArray window(piece, Qt::Uninitialized);
+    for (qint64 at = from; at < from + cutSearch;) {
+        const qsizetype n = bytes.readAt(at, window.data(), piece);
+        if (n < tag.size()) {
+            return -1;
+        }
+        const qsizetype found = QByteArrayView(window.constData(), n).indexOf(tag);
+        if (found >= 0) {
+            return at + found + tag.size();
+        }
+        at += n - tag.size() + 1;
+    }
+    return -1;
+}
+
+// The second half of the file read so far by r, when the file can be cut: the first half's
+// parser has seen the document element and an item, no document type, UTF-8 XML 1.0.
+std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const DeviceBytes& bytes, qint64 near, qint64 read) {
+    char head[4] = {};
+    const qsizetype n = bytes.readAt(0, head, 4);
+    const bool utf8Start = (n >= 1 && head[0] == '<') || (n >= 4 && QByteArrayView(head, 4) == "\xEF\xBB\xBF<");
+    if (!utf8Start || r.rootName.isEmpty() || r.itemName.isEmpty() || r.sawDoctype || r.otherDeclaration ||
+        r.depth == 0) {
+        return nullptr;
+    }
+    const qint64 at = findCut(bytes, std::max(near, read), r.itemName);
+    if (at <= read) {
+        return nullptr;
+    }
+    // The first item's end makes its name the document element's unknown child, until a record
+    // element directly inside that clears it.
+    const QByteArray& unknown = r.frames.front().unknownName;
+    auto second = std::make_unique<SecondHalf>(bytes, at, r.rootName, unknown.isEmpty() ? r.itemName : unknown);
+    return second->ok() ? std::move(second) : nullptr;
+}
+
+// What a parse that stopped at a place in the file, on a line, says.
+XmlReadResult failure(QIODevice& device, XML_Error code, bool tooDeep, qint64 at, qsizetype line) {
+    XmlReadResult result;
+    result.wellFormed = false;
+    result.line = line;
+    if (code == XML_ERROR_INVALID_TOKEN && device.seek(at)) {
         // Bytes that are no UTF-8 where UTF-8 was due: the usual cause is a file saved in
         // another encoding without saying so.
         bool bad = false;
         if (validUtf8(device.read(4), bad) == 0 && bad) {
-            result.wellFormed = false;
             result.notUtf8 = true;
-            result.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
-            XML_ParserFree(r.parser);
             return result;
         }
     }
-    if (!ok) {
+    result.error = tooDeep ? QStringLiteral("elements nested too deeply") : QString::fromUtf8(XML_ErrorString(code));
+    return result;
+}
+
+} // namespace
+
+// A long file is read by two parsers at once: the second from the end tag of an item in its
+// middle to the end, the first up to there. That gives what one parser gives when the first
+// parser, reaching the cut, is inside the document element only, just past that end tag (not in
+// a comment or a CDATA section that holds it), and the document element's unknown child is the
+// one the second half began with: then nothing before the cut bears on what follows. Otherwise
+// the first parser reads on alone.
+XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& cut) {
+    Reader r{sink};
+    if (!startParser(r)) {
+        XmlReadResult result;
         result.wellFormed = false;
-        result.error =
-            r.tooDeep ? QStringLiteral("elements nested too deeply") : QString::fromUtf8(XML_ErrorString(code));
-        result.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
+        result.error = QStringLiteral("out of memory");
+        return result;
+    }
+    const DeviceBytes bytes(device);
+    const qint64 total = device.isSequential() ? -1 : device.size();
+    const qint64 near = cut.near >= 0 ? cut.near : (total >= cutFrom && total <= cutTo ? total / 2 : -1);
+    bool mayCut = near >= 0 && device.pos() == 0 && bytes.valid();
+    std::unique_ptr<SecondHalf> second;
+    bool handedOver = false; // the second half is read, and what follows the cut is its
+    qint64 read = 0;
+    bool ok = true;
+    for (;;) {
+        qint64 want = piece;
+        if (mayCut) {
+            want = std::min(want, cut.firstPiece);
+        } else if (second) {
+            want = std::min(want, second->at() - read);
+        }
+        const QByteArray chunk = device.read(want);
+        const bool last = chunk.isEmpty() || device.atEnd();
+        ok = XML_Parse(r.parser, chunk.constData(), static_cast<int>(chunk.size()), last) == XML_STATUS_OK;
+        read += chunk.size();
+        if (!ok || last) {
+            break;
+        }
+        if (mayCut && (!r.itemName.isEmpty() || read >= piece)) {
+            mayCut = false;
+            second = cutInTwo(r, bytes, near, read);
+            r.cutAt = second ? second->at() : -1;
+        } else if (second && read == second->at()) {
+            handedOver =
+                r.atCut && r.depth == 1 && r.frames.front().unknownName == second->rootUnknown() && second->finish();
+            if (handedOver) {
+                break;
+            }
+            second.reset(); // the first parser reads on
+            r.cutAt = -1;
+        }
+    }
+    XmlReadResult result;
+    if (!ok) {
+        second.reset();
+        result = failure(device, XML_GetErrorCode(r.parser), r.tooDeep, XML_GetCurrentByteIndex(r.parser),
+                         static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)));
+    } else if (handedOver) {
+        result.cutAt = second->at();
+        second->replay(sink, r.cutLine);
+        if (!second->ok()) {
+            const XML_Parser parser = second->reader().parser;
+            result = failure(device, XML_GetErrorCode(parser), second->reader().tooDeep, second->errorAt(),
+                             second->errorLine(r.cutLine));
+            result.cutAt = second->at();
+        }
     }
     XML_ParserFree(r.parser);
     return result;

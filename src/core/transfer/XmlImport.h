@@ -14,6 +14,7 @@ struct XmlReadResult {
     QString error; // the parser's reason when it was not
     qsizetype line = 0;
     bool notUtf8 = false; // the reason: bytes that are no UTF-8 in a file that is read as UTF-8
+    qint64 cutAt = -1;    // where a second parser took over, or -1 when one read it all
 };
 
 // Reads the records of an XML file as the parser streams through it; nothing but the item being
@@ -22,7 +23,15 @@ struct XmlReadResult {
 // (without regard to case); a field the item does not name is empty. An item with an element
 // named like no column is refused. The file's own encoding declaration is honoured; entities
 // outside the file are never read, and runaway entity expansion stops the parse as an error.
-XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink);
+// A long file is cut in two after the end tag of an item, and its second half read in a thread of
+// its own: the first such tag at or after near (by default the middle of a file of 4 MiB to 1 GiB;
+// other files are not cut). Until it has seen the first item begin, the reader reads pieces of
+// firstPiece bytes.
+struct XmlCut {
+    qint64 near = -1;
+    qint64 firstPiece = 1 << 16;
+};
+XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& cut = {});
 XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink);
 
 // What the status line says of such a file.
