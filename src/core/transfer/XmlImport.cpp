@@ -339,18 +339,18 @@ public:
 
 private:
     void run() {
-        std::vector<char> buffer(static_cast<size_t>(piece));
+        const std::unique_ptr<char[]> buffer(new char[piece]);
         m_ok = XML_Parse(m_reader.parser, m_prefix.constData(), static_cast<int>(m_prefix.size()), XML_FALSE) ==
                XML_STATUS_OK;
         if (m_ok) {
             m_reader.frames.front().unknownName = m_rootUnknown;
         }
         for (qint64 at = m_at; m_ok && !m_stop && m_kept.keptAll();) {
-            const qsizetype n = m_bytes.readAt(at, buffer.data(), piece);
+            const qsizetype n = m_bytes.readAt(at, buffer.get(), piece);
             if (n < 0) {
                 return;
             }
-            m_ok = XML_Parse(m_reader.parser, buffer.data(), static_cast<int>(n), n == 0) == XML_STATUS_OK;
+            m_ok = XML_Parse(m_reader.parser, buffer.get(), static_cast<int>(n), n == 0) == XML_STATUS_OK;
             at += n;
             if (n == 0) {
                 m_whole = m_kept.keptAll();
