@@ -156,7 +156,10 @@ bool DeviceLines::fill() {
     if (m_atEnd) {
         return false;
     }
-    QByteArray bytes = m_device.read(pieceSize);
+    // One buffer serves every piece: fresh memory costs more to touch than to read into.
+    QByteArray& bytes = m_bytes;
+    bytes.resize(pieceSize);
+    bytes.resize(std::max<qint64>(0, m_device.read(bytes.data(), pieceSize)));
     if (!m_started) {
         start(bytes);
         if (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -191,14 +194,19 @@ bool DeviceLines::fill() {
             fail(nulBytesMessage, {});
             return false;
         }
-        m_carry += bytes;
+        m_carry.append(bytes.constData(), bytes.size()); // a copy: the buffer is read into again
         bool bad = false;
         const qsizetype valid = validUtf8(m_carry, bad);
         if (bad || (last && valid < m_carry.size())) {
             fail(QString(), QString::fromUtf8(QByteArrayView(m_carry).first(valid)));
             return false;
         }
-        m_text += QString::fromUtf8(QByteArrayView(m_carry).first(valid));
+        // Decoded straight onto the text: a UTF-8 byte never makes more than one UTF-16 unit.
+        const qsizetype had = m_text.size();
+        m_text.resize(had + valid);
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QChar* end = utf8.appendToBuffer(m_text.data() + had, QByteArrayView(m_carry).first(valid));
+        m_text.resize(end - m_text.constData());
         m_carry.remove(0, valid);
     }
     m_atEnd = last;

@@ -73,6 +73,7 @@ private:
     std::optional<QStringDecoder> m_decoder; // none: strict UTF-8, checked here
     bool m_started = false;
     bool m_atEnd = false;
+    QByteArray m_bytes; // the piece read last
     QByteArray m_carry; // the start of a UTF-8 sequence cut off at the end of a piece
     QString m_text;
     qsizetype m_pos = 0;

@@ -474,6 +474,7 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
     bool handedOver = false; // the second half is read, and what follows the cut is its
     qint64 read = 0;
     bool ok = true;
+    QByteArray chunk;
     for (;;) {
         qint64 want = piece;
         if (mayCut) {
@@ -481,7 +482,8 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         } else if (second) {
             want = std::min(want, second->at() - read);
         }
-        const QByteArray chunk = device.read(want);
+        chunk.resize(want); // the buffer of the last piece, read into again
+        chunk.resize(std::max<qint64>(0, device.read(chunk.data(), want)));
         const bool last = chunk.isEmpty() || device.atEnd();
         ok = XML_Parse(r.parser, chunk.constData(), static_cast<int>(chunk.size()), last) == XML_STATUS_OK;
         read += chunk.size();
