@@ -301,10 +301,11 @@ void transferCases(int size, const QList<SiteRecord>& records, Running& running,
         std::printf("%-48s %9d %9lld %9.1f %9.0f records/s, %.0f MB/s\n", "  one reading pass", size,
                     static_cast<long long>(preview.recordCount()), readMs, preview.recordCount() / (readMs / 1000.0),
                     static_cast<double>(QFileInfo(path).size()) / 1048576.0 / (readMs / 1000.0));
-        std::printf("%-48s %9d %9d %9.0f records/s, %.0f MB/s\n", "  whole import, both passes", size, listed,
+        std::printf("%-48s %9d %9d %9.0f records/s, %.0f MB/s\n", "  whole import, read and stored", size, listed,
                     listed / (ms / 1000.0), static_cast<double>(QFileInfo(path).size()) / 1048576.0 / (ms / 1000.0));
         if (size >= 10000) {
-            // Peak memory of a fresh program importing the file: it should not grow with the file.
+            // Peak memory of a fresh program importing the file: it grows with what the preview
+            // keeps of the records (their values, up to its limit), not with the file's markup.
             QProcess child;
             child.start(QCoreApplication::applicationFilePath(),
                         {QStringLiteral("--import-memory"), path, QString::number(c.pattern)});
