@@ -389,12 +389,22 @@ void LineFormatsTest::everyWayOfReadingGivesTheSameEvents() {
         QVERIFY(one.seek(0));
         QCOMPARE(readImport(one, ImportFormat(format), QStringLiteral("Jo"), preview), refusal);
         QCOMPARE(preview.keptAll(), limit > 1000);
-        QByteArray changed = preview.keptAll() ? QByteArray("not what was read") : file;
+        QByteArray changed = file.first(file.size() / 2);
         QBuffer later(&changed);
         QVERIFY(later.open(QIODevice::ReadOnly));
         RecordingSink stored;
-        QCOMPARE(replayImport(preview, later, ImportFormat(format), QStringLiteral("Jo"), stored, false), QString());
-        QCOMPARE(stored.events, direct.events);
+        const QString read = replayImport(preview, later, ImportFormat(format), QStringLiteral("Jo"), stored, false);
+        if (preview.keptAll()) {
+            QCOMPARE(read, QString());
+            QCOMPARE(stored.events, direct.events);
+        } else {
+            QVERIFY(!read.isEmpty()); // read again, the file no longer gives what the preview showed
+            QBuffer same(&file);
+            QVERIFY(same.open(QIODevice::ReadOnly));
+            RecordingSink again;
+            QCOMPARE(replayImport(preview, same, ImportFormat(format), QStringLiteral("Jo"), again, false), QString());
+            QCOMPARE(again.events, direct.events);
+        }
     }
 }
 

@@ -150,7 +150,32 @@ QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat
     if (!file.seek(0)) {
         return file.errorString();
     }
-    return alongside ? readImportAlongside(file, format, owner, sink) : readImport(file, format, owner, sink);
+    // What the second reading finds is counted against the preview, which the user agreed to.
+    struct Counted : ImportSink {
+        ImportSink& to;
+        qsizetype records = 0;
+        qsizetype refusals = 0;
+        explicit Counted(ImportSink& sink) : to(sink) {}
+        void record(const SiteRecord& values) override {
+            ++records;
+            to.record(values);
+        }
+        void recordUtf8(const Utf8Record& values) override {
+            ++records;
+            to.recordUtf8(values);
+        }
+        void refused(qsizetype line, const QString& reason) override {
+            ++refusals;
+            to.refused(line, reason);
+        }
+        bool wantsValues() const override { return to.wantsValues(); }
+    } counted(sink);
+    const QString refusal =
+        alongside ? readImportAlongside(file, format, owner, counted) : readImport(file, format, owner, counted);
+    if (refusal.isEmpty() && (counted.records != preview.recordCount() || counted.refusals != preview.refusedCount())) {
+        return changedSincePreviewMessage;
+    }
+    return refusal;
 }
 
 } // namespace quillbox

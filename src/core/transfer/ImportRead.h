@@ -23,7 +23,9 @@ QString readImportAlongside(QIODevice& file, ImportFormat format, const QString&
 
 // Hands what a preview of the file read to sink, for storing: what the preview kept, or when it
 // could not keep it all, what reading the file again from its start gives (alongside: the reading
-// in a thread of its own). Returns why the file is refused now, or nothing.
+// in a thread of its own). Returns why the file is refused now, or nothing; a second reading that
+// finds other counts of records or refused lines than the preview is refused.
+inline const QString changedSincePreviewMessage = QStringLiteral("the file has changed since the preview");
 QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat format, const QString& owner,
                      ImportSink& sink, bool alongside);
 
