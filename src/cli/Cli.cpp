@@ -505,10 +505,7 @@ QString importOwner(const Session& s, const QCommandLineParser& parser, ImportFo
 class StoringSink : public ImportSink {
 public:
     explicit StoringSink(ImportStore& store) : m_store(store) {}
-    void record(const SiteRecord& values) override {
-        QString number;
-        m_store.insert(values, number);
-    }
+    void record(const SiteRecord& values) override { recordUtf8(Utf8Copy(values).views); }
     void recordUtf8(const Utf8Record& values) override {
         qint64 row = 0;
         m_store.insert(values, row);

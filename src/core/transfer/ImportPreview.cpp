@@ -26,14 +26,6 @@ template <typename T> T get(const char*& from) {
 
 } // namespace
 
-SiteRecord siteRecordFrom(const Utf8Record& values) {
-    SiteRecord record;
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        record[k] = QString::fromUtf8(values[static_cast<size_t>(k)]);
-    }
-    return record;
-}
-
 char* ImportPreview::room(qsizetype n) {
     if (!m_keeping) {
         return nullptr;
@@ -65,13 +57,7 @@ void ImportPreview::record(const SiteRecord& values) {
         ++m_records;
         return;
     }
-    std::array<QByteArray, Col::TextColumns> bytes;
-    Utf8Record views;
-    for (size_t k = 0; k < bytes.size(); ++k) {
-        bytes[k] = values[static_cast<int>(k)].toUtf8();
-        views[k] = bytes[k];
-    }
-    recordUtf8(views);
+    recordUtf8(Utf8Copy(values).views);
 }
 
 void ImportPreview::recordUtf8(const Utf8Record& values) {

@@ -26,7 +26,7 @@ public:
     static constexpr int firstRecordsKept = 50;
     // Beyond this many the refusals are only counted, so a long file of junk stays small.
     static constexpr int refusalsKept = 10000;
-    static constexpr qsizetype defaultKeepLimit = qsizetype{256} << 20;
+    static constexpr qsizetype defaultKeepLimit = qsizetype{128} << 20;
 
     explicit ImportPreview(qsizetype keepLimit = defaultKeepLimit) : m_keepLimit(keepLimit) {}
 

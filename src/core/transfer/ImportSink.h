@@ -2,6 +2,7 @@
 
 #include "store/SiteRecord.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,13 @@ namespace quillbox {
 // A record's 29 text fields as UTF-8, valid for the call they are handed to.
 using Utf8Record = std::array<QByteArrayView, Col::TextColumns>;
 SiteRecord siteRecordFrom(const Utf8Record& values);
+
+// A record's 29 text fields converted to UTF-8, and views on them.
+struct Utf8Copy {
+    explicit Utf8Copy(const SiteRecord& record);
+    std::array<QByteArray, Col::TextColumns> bytes;
+    Utf8Record views;
+};
 
 // Receives what a reader finds, in file order: records (their 29 text fields as plain, unquoted
 // text) and the refused lines, each with the number of the line it began on.

@@ -9,16 +9,11 @@ ImportStore::ImportStore(Database& db) : m_db(db), m_transaction(db) {
     m_inserter.emplace(db);
 }
 
-bool ImportStore::insert(const SiteRecord& values, QString& recordNumber) {
-    return !aborted() && counted(m_inserter->insert(values, recordNumber));
-}
-
 bool ImportStore::insert(const Utf8Record& values, qint64& newRow) {
-    return !aborted() && counted(m_inserter->insert(values, newRow));
-}
-
-bool ImportStore::counted(bool stored) {
-    if (stored) {
+    if (aborted()) {
+        return false;
+    }
+    if (m_inserter->insert(values, newRow)) {
         ++m_imported;
         return true;
     }

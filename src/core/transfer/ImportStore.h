@@ -21,7 +21,6 @@ public:
 
     // values: the 29 text fields, plain. True with the new row's number; false when the record
     // was not stored, either alone (failed(), lastFailure()) or because the import has ended.
-    bool insert(const SiteRecord& values, QString& recordNumber);
     bool insert(const Utf8Record& values, qint64& newRow);
     // Ends the import without storing any of it.
     void abort(const QString& reason);
@@ -36,9 +35,6 @@ public:
     const QString& lastFailure() const { return m_lastFailure; }
 
 private:
-    // Counts what the inserter made of a record; true when it was stored.
-    bool counted(bool stored);
-
     Database& m_db;
     Transaction m_transaction;
     std::optional<RecordInserter> m_inserter;

@@ -35,15 +35,9 @@ bool RecordInserter::run(const QString& statement, qint64& newRow) {
 }
 
 bool RecordInserter::insert(const SiteRecord& values, QString& recordNumber) {
-    std::array<QByteArray, Col::TextColumns> text;
-    Utf8Record views;
-    for (size_t k = 0; k < text.size(); ++k) {
-        text[k] = values[static_cast<int>(k)].toUtf8();
-        views[k] = text[k];
-    }
     qint64 row = 0;
     recordNumber.clear();
-    if (!insert(views, row)) {
+    if (!insert(Utf8Copy(values).views, row)) {
         return false;
     }
     recordNumber = QString::number(row);

@@ -1,9 +1,8 @@
 #include "transfer/XmlImport.h"
 
+#include "transfer/ImportPreview.h"
 #include "transfer/ImportText.h"
 #include "transfer/XmlLayout.h"
-
-#include "transfer/ImportPreview.h"
 
 #include <QBuffer>
 #include <QFileDevice>
@@ -306,8 +305,7 @@ class SecondHalf {
 public:
     SecondHalf(const DeviceBytes& bytes, qint64 at, const QByteArray& rootName, const QByteArray& rootUnknown)
         : m_bytes(bytes), m_at(at), m_prefix("<" + rootName + ">"), m_rootUnknown(rootUnknown) {
-        m_ok = startParser(m_reader);
-        if (m_ok) {
+        if (startParser(m_reader)) {
             m_thread = std::thread([this] { run(); });
         }
     }
@@ -319,6 +317,7 @@ public:
     SecondHalf(const SecondHalf&) = delete;
     SecondHalf& operator=(const SecondHalf&) = delete;
 
+    bool started() const { return m_reader.parser != nullptr; }
     qint64 at() const { return m_at; }
     const QByteArray& rootUnknown() const { return m_rootUnknown; }
     // Waits for the reading; false when it was not read whole (too long to keep, or unreadable).
@@ -329,7 +328,7 @@ public:
         return m_whole;
     }
     // Hands what was read to sink as the first half's reader would have, lines counted from
-    // the cut's line on.
+    // the cut's line on. After finish(): whether the parser found the rest well-formed.
     void replay(ImportSink& sink, qsizetype cutLine) const;
     bool ok() const { return m_ok; }
     const Reader& reader() const { return m_reader; }
@@ -429,7 +428,7 @@ std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const DeviceBytes& bytes, 
     // element directly inside that clears it.
     const QByteArray& unknown = r.frames.front().unknownName;
     auto second = std::make_unique<SecondHalf>(bytes, at, r.rootName, unknown.isEmpty() ? r.itemName : unknown);
-    return second->ok() ? std::move(second) : nullptr;
+    return second->started() ? std::move(second) : nullptr;
 }
 
 // What a parse that stopped at a place in the file, on a line, says.
@@ -471,7 +470,7 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
     const qint64 near = cut.near >= 0 ? cut.near : (total >= cutFrom && total <= cutTo ? total / 2 : -1);
     bool mayCut = near >= 0 && device.pos() == 0 && bytes.valid();
     std::unique_ptr<SecondHalf> second;
-    bool handedOver = false; // the second half is read, and what follows the cut is its
+    bool handedOver = false; // the second half was read whole and stands for all after the cut
     qint64 read = 0;
     bool ok = true;
     QByteArray chunk;
@@ -510,14 +509,13 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         result = failure(device, XML_GetErrorCode(r.parser), r.tooDeep, XML_GetCurrentByteIndex(r.parser),
                          static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)));
     } else if (handedOver) {
-        result.cutAt = second->at();
         second->replay(sink, r.cutLine);
         if (!second->ok()) {
             const XML_Parser parser = second->reader().parser;
             result = failure(device, XML_GetErrorCode(parser), second->reader().tooDeep, second->errorAt(),
                              second->errorLine(r.cutLine));
-            result.cutAt = second->at();
         }
+        result.cutAt = second->at();
     }
     XML_ParserFree(r.parser);
     return result;

@@ -22,54 +22,33 @@ ImportBatch::~ImportBatch() {
 }
 
 void ImportBatch::record(const SiteRecord& values) {
-    QString number;
-    const bool stored = m_store.insert(values, number);
-    if (stored) {
-        m_last = values;
-        m_last[Col::Record] = number;
-        m_lastIsUtf8 = false;
-    }
-    if (m_model->isMasked()) {
-        listed(stored, {values[Col::SiteName], m_shared.mask(values[Col::UserName].size()),
-                        m_shared.mask(values[Col::Password].size()), m_shared.mask(values[Col::HomePage].size()),
-                        m_shared.category(values[Col::Category]), number});
-    } else {
-        listed(stored, {values[Col::SiteName], values[Col::UserName], values[Col::Password], values[Col::HomePage],
-                        m_shared.category(values[Col::Category]), number});
-    }
+    recordUtf8(Utf8Copy(values).views);
 }
 
 void ImportBatch::recordUtf8(const Utf8Record& values) {
     qint64 row = 0;
-    const bool stored = m_store.insert(values, row);
-    if (!stored) {
-        listed(false, {});
+    if (!m_store.insert(values, row)) {
+        if (!m_store.aborted()) {
+            error(m_store.lastFailure());
+        }
+        counted();
         return;
     }
     for (size_t k = 0; k < values.size(); ++k) {
-        m_lastUtf8[k].resize(0);
-        m_lastUtf8[k].append(values[k]);
+        m_last[k].resize(0); // keeps its buffer
+        m_last[k].append(values[k]);
     }
+    m_lastRow = row;
     const QString number = QString::number(row);
-    m_last[Col::Record] = number;
-    m_lastIsUtf8 = true;
     const auto text = [&values](int k) { return QString::fromUtf8(values[static_cast<size_t>(k)]); };
     if (m_model->isMasked()) {
         const auto mask = [&](int k) { return m_shared.mask(utf16Length(values[static_cast<size_t>(k)])); };
-        listed(true, {text(Col::SiteName), mask(Col::UserName), mask(Col::Password), mask(Col::HomePage),
-                      m_shared.category(text(Col::Category)), number});
+        m_model->appendBulk({text(Col::SiteName), mask(Col::UserName), mask(Col::Password), mask(Col::HomePage),
+                             m_shared.category(text(Col::Category)), number},
+                            true);
     } else {
-        listed(true, {text(Col::SiteName), text(Col::UserName), text(Col::Password), text(Col::HomePage),
-                      m_shared.category(text(Col::Category)), number});
-    }
-}
-
-void ImportBatch::listed(bool stored, const RecordModel::Row& row) {
-    if (stored) {
-        m_storedAny = true;
-        m_model->appendBulk(row, m_model->isMasked());
-    } else if (!m_store.aborted()) {
-        error(m_store.lastFailure());
+        m_model->appendBulk({text(Col::SiteName), text(Col::UserName), text(Col::Password), text(Col::HomePage),
+                             m_shared.category(text(Col::Category)), number});
     }
     counted();
 }
@@ -121,17 +100,13 @@ bool ImportBatch::finish() {
         m_status.error(QStringLiteral("Nothing was imported: %1.").arg(m_store.abortReason()));
         return false;
     }
-    if (m_storedAny) {
-        const QString number = m_last[Col::Record];
-        if (m_lastIsUtf8) {
-            Utf8Record views;
-            for (size_t k = 0; k < views.size(); ++k) {
-                views[k] = m_lastUtf8[k];
-            }
-            m_last = siteRecordFrom(views);
+    if (m_store.imported() > 0) {
+        Utf8Record last;
+        for (size_t k = 0; k < last.size(); ++k) {
+            last[k] = m_last[k];
         }
-        m_last[Col::Record] = number;
-        m_state.currentRecord = m_last;
+        m_state.currentRecord = siteRecordFrom(last);
+        m_state.currentRecord[Col::Record] = QString::number(m_lastRow);
     }
     m_main.ensureRowVisible(m_model->rowCount() - 1);
     // The rows were added in bulk, which reports no count of its own; the count field would

@@ -52,8 +52,6 @@ public:
     const QString& lastFailure() const { return m_store.lastFailure(); }
 
 private:
-    // Lists a stored row, or shows why the record was not stored.
-    void listed(bool stored, const RecordModel::Row& row);
     void counted();
     void error(const QString& text);
     void refresh();
@@ -67,12 +65,10 @@ private:
     ImportStore m_store;
     SharedCells m_shared;
     QString m_pendingError;
-    // The last record stored, which becomes the current record once the import is committed:
-    // as given, or as UTF-8 (lastIsUtf8).
-    SiteRecord m_last;
-    std::array<QByteArray, Col::TextColumns> m_lastUtf8;
-    bool m_lastIsUtf8 = false;
-    bool m_storedAny = false;
+    // The last record stored and its row, which become the current record once the import is
+    // committed.
+    std::array<QByteArray, Col::TextColumns> m_last;
+    qint64 m_lastRow = 0;
     int m_handled = 0;
     int m_refused = 0;
     bool m_open = true;

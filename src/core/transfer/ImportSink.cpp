@@ -1,0 +1,20 @@
+#include "transfer/ImportSink.h"
+
+namespace quillbox {
+
+SiteRecord siteRecordFrom(const Utf8Record& values) {
+    SiteRecord record;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        record[k] = QString::fromUtf8(values[static_cast<size_t>(k)]);
+    }
+    return record;
+}
+
+Utf8Copy::Utf8Copy(const SiteRecord& record) {
+    for (size_t k = 0; k < bytes.size(); ++k) {
+        bytes[k] = record[static_cast<int>(k)].toUtf8();
+        views[k] = bytes[k];
+    }
+}
+
+} // namespace quillbox
