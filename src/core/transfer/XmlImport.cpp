@@ -238,10 +238,11 @@ void XMLCALL onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_C
 }
 
 constexpr qsizetype piece = 1 << 20;
-// Files shorter than cutFrom are read by one parser, and so are files longer than cutTo, whose
-// second half may be more than its reader can keep.
+// Files shorter than cutFrom are read by one parser, and so are files longer than cutTo: the
+// second half's reader would fill what it may keep (as ImportPreview::defaultKeepLimit bounds it)
+// before it is done, and all it read would be lost.
 constexpr qint64 cutFrom = qint64{4} << 20;
-constexpr qint64 cutTo = qint64{1} << 30;
+constexpr qint64 cutTo = qint64{256} << 20;
 // How far past the middle an item's end tag is looked for.
 constexpr qint64 cutSearch = qint64{16} << 20;
 
