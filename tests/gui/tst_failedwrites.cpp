@@ -54,6 +54,7 @@ class FailedWritesTest : public QObject {
 private Q_SLOTS:
     void lockedDatabaseChangesNothing_data();
     void lockedDatabaseChangesNothing();
+    void importOnFullDiskStoresNothing_data();
     void importOnFullDiskStoresNothing();
     void deleteIsOneTransaction();
     void craftedRecordNumberIsNeverDeleted();
@@ -105,16 +106,28 @@ void FailedWritesTest::lockedDatabaseChangesNothing() {
     QCOMPARE(storedCount(reader), slot == Id::Slot::Import ? stored + 300 : stored - before.size());
 }
 
+void FailedWritesTest::importOnFullDiskStoresNothing_data() {
+    QTest::addColumn<bool>("fullBefore");
+    QTest::addColumn<int>("records"); // already stored
+    QTest::newRow("full before") << true << 50;
+    QTest::newRow("full on the way, into an empty list") << false << 0;
+}
+
 void FailedWritesTest::importOnFullDiskStoresNothing() {
+    QFETCH(bool, fullBefore);
+    QFETCH(int, records);
     TestEnv env;
     const QString file = importFile(env.path(), 3000);
     QVERIFY(!file.isEmpty());
     SmallDisk disk(env.path(QStringLiteral("Database")), 512 * 1024);
     QUILLBOX_REQUIRE_MOUNTED(disk);
-    seedDatabase(env.path(QStringLiteral("Database/Vennholt Quillbox v2.00.ptk")), sample::generateRecords(50));
+    seedDatabase(env.path(QStringLiteral("Database/Vennholt Quillbox v2.00.ptk")), sample::generateRecords(records));
     QVERIFY(env.start());
     const QList<QStringList> before = env.listRows();
-    disk.fill();
+    const SiteRecord current = env.state.currentRecord;
+    if (fullBefore) {
+        disk.fill();
+    }
     env.filterAnswers << 0;
     env.fileAnswers << file;
     runCommand(env, Id::Slot::Import);
@@ -122,7 +135,8 @@ void FailedWritesTest::importOnFullDiskStoresNothing() {
     QCOMPARE(env.main()->message(), QStringLiteral("Error: Nothing was imported: database or disk is full."));
     QVERIFY(!env.state.database.inTransaction());
     QCOMPARE(env.listRows(), before);
-    QCOMPARE(storedCount(env.state.database), 50);
+    QCOMPARE(storedCount(env.state.database), records);
+    QCOMPARE(env.state.currentRecord.field, current.field); // never a row that was rolled back
     QCOMPARE(scalarQuery(env.state.database, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
 }
 
