@@ -88,6 +88,7 @@ private Q_SLOTS:
     void roundTripText();
     void roundTripCsv();
     void linesEndAtEveryKindOfBreak();
+    void unreadableRestRefusesTheFile();
 };
 
 void LineFormatsTest::textLineKeepsRecordOnOneLine_data() {
@@ -405,6 +406,32 @@ void LineFormatsTest::everyWayOfReadingGivesTheSameEvents() {
             QCOMPARE(replayImport(preview, same, ImportFormat(format), QStringLiteral("Jo"), again, false), QString());
             QCOMPARE(again.events, direct.events);
         }
+    }
+}
+
+// A file whose first lines read and whose rest cannot (a failing disk) is refused whole, not
+// taken as ending where the reading failed.
+void LineFormatsTest::unreadableRestRefusesTheFile() {
+    struct FailingAfter : QIODevice {
+        QByteArray head = "a|b\r\nc|d\r\n";
+        qint64 size() const override { return 1000; }
+        qint64 readData(char* to, qint64 n) override {
+            if (pos() >= head.size()) {
+                setErrorString(QStringLiteral("Input/output error"));
+                return -1;
+            }
+            n = std::min(n, head.size() - pos());
+            std::memcpy(to, head.constData() + pos(), static_cast<size_t>(n));
+            return n;
+        }
+        qint64 writeData(const char*, qint64) override { return -1; }
+    };
+    for (const ImportFormat format : {ImportFormat::Text, ImportFormat::Csv, ImportFormat::Bookmarks}) {
+        FailingAfter device;
+        QVERIFY(device.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        RecordingSink sink;
+        QCOMPARE(readImport(device, format, QStringLiteral("Jo"), sink),
+                 QStringLiteral("The file could not be read: Input/output error"));
     }
 }
 

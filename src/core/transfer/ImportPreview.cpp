@@ -50,13 +50,6 @@ char* ImportPreview::room(qsizetype n) {
 }
 
 void ImportPreview::record(const SiteRecord& values) {
-    if (!m_keeping) {
-        if (m_first.size() < firstRecordsKept) {
-            m_first.append(values);
-        }
-        ++m_records;
-        return;
-    }
     recordUtf8(Utf8Copy(values).views);
 }
 

@@ -151,24 +151,22 @@ QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat
         return file.errorString();
     }
     // What the second reading finds is counted against the preview, which the user agreed to.
-    struct Counted : ImportSink {
-        ImportSink& to;
+    struct Counted : ForwardingSink {
+        using ForwardingSink::ForwardingSink;
         qsizetype records = 0;
         qsizetype refusals = 0;
-        explicit Counted(ImportSink& sink) : to(sink) {}
         void record(const SiteRecord& values) override {
             ++records;
-            to.record(values);
+            ForwardingSink::record(values);
         }
         void recordUtf8(const Utf8Record& values) override {
             ++records;
-            to.recordUtf8(values);
+            ForwardingSink::recordUtf8(values);
         }
         void refused(qsizetype line, const QString& reason) override {
             ++refusals;
-            to.refused(line, reason);
+            ForwardingSink::refused(line, reason);
         }
-        bool wantsValues() const override { return to.wantsValues(); }
     } counted(sink);
     const QString refusal =
         alongside ? readImportAlongside(file, format, owner, counted) : readImport(file, format, owner, counted);

@@ -39,6 +39,20 @@ public:
     virtual bool wantsValues() const { return true; }
 };
 
+// Passes everything on to another sink; a filter overrides what it changes or counts.
+class ForwardingSink : public ImportSink {
+public:
+    explicit ForwardingSink(ImportSink& to) : m_to(to) {}
+    void record(const SiteRecord& values) override { m_to.record(values); }
+    void recordUtf8(const Utf8Record& values) override { m_to.recordUtf8(values); }
+    void refused(qsizetype line, const QString& reason) override { m_to.refused(line, reason); }
+    void mapping(const QStringList& columns) override { m_to.mapping(columns); }
+    bool wantsValues() const override { return m_to.wantsValues(); }
+
+private:
+    ImportSink& m_to;
+};
+
 inline const QString noDelimiterMessage = QStringLiteral("Data delimiter not found, invalid line format.");
 inline const QString missingColumnsMessage = QStringLiteral("Missing columns of data, invalid line format.");
 

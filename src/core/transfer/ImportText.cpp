@@ -159,7 +159,13 @@ bool DeviceLines::fill() {
     // One buffer serves every piece: fresh memory costs more to touch than to read into.
     QByteArray& bytes = m_bytes;
     bytes.resize(pieceSize);
-    bytes.resize(std::max<qint64>(0, m_device.read(bytes.data(), pieceSize)));
+    const qint64 got = m_device.read(bytes.data(), pieceSize);
+    if (got < 0) {
+        // Not the end of the file: what follows was never read.
+        fail(QStringLiteral("The file could not be read: %1").arg(m_device.errorString()), {});
+        return false;
+    }
+    bytes.resize(got);
     if (!m_started) {
         start(bytes);
         if (bytes.startsWith("\xEF\xBB\xBF")) {

@@ -379,13 +379,10 @@ private:
 };
 
 // Passes what the second half read on, its lines counted in the whole file.
-struct Shifted : ImportSink {
-    ImportSink& to;
+struct Shifted : ForwardingSink {
     qsizetype lines;
-    Shifted(ImportSink& sink, qsizetype by) : to(sink), lines(by) {}
-    void record(const SiteRecord& values) override { to.record(values); }
-    void recordUtf8(const Utf8Record& values) override { to.recordUtf8(values); }
-    void refused(qsizetype line, const QString& reason) override { to.refused(line + lines, reason); }
+    Shifted(ImportSink& sink, qsizetype by) : ForwardingSink(sink), lines(by) {}
+    void refused(qsizetype line, const QString& reason) override { ForwardingSink::refused(line + lines, reason); }
 };
 
 void SecondHalf::replay(ImportSink& sink, qsizetype cutLine) const {

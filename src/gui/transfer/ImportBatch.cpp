@@ -6,6 +6,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "store/SiteStore.h"
+#include "store/SqlText.h"
 
 namespace quillbox {
 
@@ -33,10 +34,6 @@ void ImportBatch::recordUtf8(const Utf8Record& values) {
         }
         counted();
         return;
-    }
-    for (size_t k = 0; k < values.size(); ++k) {
-        m_last[k].resize(0); // keeps its buffer
-        m_last[k].append(values[k]);
     }
     m_lastRow = row;
     const QString number = QString::number(row);
@@ -101,12 +98,11 @@ bool ImportBatch::finish() {
         return false;
     }
     if (m_store.imported() > 0) {
-        Utf8Record last;
-        for (size_t k = 0; k < last.size(); ++k) {
-            last[k] = m_last[k];
+        // The last row stored becomes the current record, as the database now holds it.
+        Query last(m_state.database, recordStatement(QString::number(m_lastRow)));
+        if (last.next()) {
+            readFullRow(last, m_state.currentRecord);
         }
-        m_state.currentRecord = siteRecordFrom(last);
-        m_state.currentRecord[Col::Record] = QString::number(m_lastRow);
     }
     m_main.ensureRowVisible(m_model->rowCount() - 1);
     // The rows were added in bulk, which reports no count of its own; the count field would

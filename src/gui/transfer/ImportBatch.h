@@ -5,10 +5,7 @@
 #include "transfer/ImportStore.h"
 #include "transfer/TransferProgress.h"
 
-#include <QByteArray>
 #include <QString>
-
-#include <array>
 
 namespace quillbox {
 
@@ -65,10 +62,7 @@ private:
     ImportStore m_store;
     SharedCells m_shared;
     QString m_pendingError;
-    // The last record stored and its row, which become the current record once the import is
-    // committed.
-    std::array<QByteArray, Col::TextColumns> m_last;
-    qint64 m_lastRow = 0;
+    qint64 m_lastRow = 0; // the last record stored, current once the import is committed
     int m_handled = 0;
     int m_refused = 0;
     bool m_open = true;
