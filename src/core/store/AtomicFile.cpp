@@ -2,7 +2,18 @@
 
 #include "store/PrivateFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace quillbox {
 
@@ -92,6 +103,37 @@ void AtomicFile::cancel() {
     if (m_file.isOpen()) {
         m_file.commit();
     }
+}
+
+bool syncToDisk(const QString& path, QString* error) {
+#ifdef Q_OS_UNIX
+    // A folder cannot be opened for writing, so the file is opened read-only: fsync() needs no more.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const bool ok = fd >= 0 && ::fsync(fd) == 0;
+    const int reason = errno;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (!ok && error) {
+        *error = QString::fromLocal8Bit(std::strerror(reason));
+    }
+    return ok;
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(error);
+    return true; // elsewhere the rename below is what the system makes durable
+#endif
+}
+
+bool replaceFile(const QString& from, const QString& to, QString* error) {
+    // rename() replaces the old file in one step; the old one stays until the new one is whole.
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        if (error) {
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        }
+        return false;
+    }
+    return syncToDisk(QFileInfo(to).absolutePath(), error);
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error, bool forcePrivate) {

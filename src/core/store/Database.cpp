@@ -1,18 +1,33 @@
 #include "store/Database.h"
 
+#include "crypt/FileKey.h"
+#include "crypt/PageCipher.h"
+#include "store/EncryptedVfs.h"
 #include "store/SiteRecord.h"
 #include "store/SqliteMemory.h"
+
+#include <QFileInfo>
 
 #include <sqlite3.h>
 
 namespace quillbox {
+
+QString damagedFileText(unsigned page, bool inJournal) {
+    QString text = QStringLiteral("The database file is damaged or was changed outside Quillbox.");
+    if (page > 0) {
+        text +=
+            inJournal ? QStringLiteral(" (page %1, in its journal)").arg(page) : QStringLiteral(" (page %1)").arg(page);
+    }
+    return text;
+}
 
 Database::~Database() {
     close();
 }
 
 Database::Database(Database&& other) noexcept
-    : m_db(other.m_db), m_error(std::move(other.m_error)), m_errorCode(other.m_errorCode) {
+    : m_db(other.m_db), m_key(std::move(other.m_key)), m_error(std::move(other.m_error)),
+      m_errorCode(other.m_errorCode) {
     other.m_db = nullptr;
 }
 
@@ -20,6 +35,7 @@ Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
         close();
         m_db = other.m_db;
+        m_key = std::move(other.m_key);
         m_error = std::move(other.m_error);
         m_errorCode = other.m_errorCode;
         other.m_db = nullptr;
@@ -27,25 +43,21 @@ Database& Database::operator=(Database&& other) noexcept {
     return *this;
 }
 
-bool Database::open(const QString& fileName) {
+bool Database::open(const QString& fileName, std::shared_ptr<const FileKey> key, bool readOnly) {
     close();
-#ifndef QUILLBOX_SQLITE_SYSTEM_MALLOC
-    configureSqliteMemory();
-#endif
-    const QByteArray path = fileName.toUtf8();
-    sqlite3* db = nullptr;
-    // A connection is only ever used by the thread that opened it, so it needs no mutex of its own.
-    const int rc = sqlite3_open_v2(path.constData(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        setError(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
-        sqlite3_close(db);
+    sqlite3* db = openConnection(fileName, key, readOnly);
+    if (!db) {
+        setError(QStringLiteral("The database file could not be opened."), SQLITE_CANTOPEN);
         return false;
     }
-    // Another program reading the file (a backup or sync tool, the sqlite3 shell) holds its lock
-    // for a moment; a write waits for it rather than failing at once.
-    sqlite3_busy_timeout(db, busyTimeoutMs);
     m_db = db;
+    m_key = std::move(key);
+    // Opening reads the file's header: on an encrypted file a damaged first page fails here.
+    if (const int rc = sqlite3_errcode(db); rc != SQLITE_OK) {
+        setError(sqliteMessage(), rc);
+        close();
+        return false;
+    }
     return true;
 }
 
@@ -54,6 +66,60 @@ void Database::close() {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
+    m_key.reset();
+}
+
+QString Database::sqliteMessage(const char* message) const {
+    if (m_db && m_key) {
+        const int code = sqlite3_extended_errcode(m_db);
+        if (code == SQLITE_IOERR_DATA || (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB) {
+            const DamagedPage damaged = code == SQLITE_IOERR_DATA ? lastDamagedPage() : DamagedPage{};
+            return damagedFileText(damaged.page, damaged.inJournal);
+        }
+    }
+    if (message) {
+        return QString::fromUtf8(message);
+    }
+    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+}
+
+sqlite3* openConnection(const QString& fileName, const std::shared_ptr<const FileKey>& key, bool readOnly) {
+#ifndef QUILLBOX_SQLITE_SYSTEM_MALLOC
+    configureSqliteMemory();
+#endif
+    // A connection is only ever used by the thread that opened it, so it needs no mutex of its own.
+    int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
+    QByteArray name = fileName.toUtf8();
+    if (key) {
+        if (!registerEncryptedVfs()) {
+            return nullptr;
+        }
+        name = encryptedUri(fileName, key);
+        flags |= SQLITE_OPEN_URI;
+    }
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        return db; // the caller reads the reason from it and closes it
+    }
+    // Another program reading the file (a backup or sync tool, the sqlite3 shell) holds its lock
+    // for a moment; a write waits for it rather than failing at once.
+    sqlite3_busy_timeout(db, Database::busyTimeoutMs);
+    if (key) {
+        // Sorting and temporary tables stay in memory: a temporary file would hold plain pages
+        // (the VFS refuses to make one).
+        sqlite3_exec(db, "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr);
+        // A new file's pages get the size its header names and room for their seal; an existing
+        // file has both already and keeps them. (Setting the page size resets the reserve, so it
+        // comes first.)
+        if (QFileInfo(fileName).size() == 0 && !readOnly) {
+            const QByteArray pageSize = "PRAGMA page_size=" + QByteArray::number(key->pageSize());
+            sqlite3_exec(db, pageSize.constData(), nullptr, nullptr, nullptr);
+            int reserve = PageReserve;
+            sqlite3_file_control(db, "main", SQLITE_FCNTL_RESERVE_BYTES, &reserve);
+        }
+    }
+    return db;
 }
 
 bool Database::execute(const QString& statement) {
@@ -64,7 +130,7 @@ bool Database::execute(const QString& statement) {
     char* message = nullptr;
     const int rc = sqlite3_exec(m_db, statement.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
-        setError(message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
+        setError(message ? sqliteMessage(message) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
         sqlite3_free(message);
         return false;
     }
@@ -78,8 +144,7 @@ void Database::setBusyTimeout(int milliseconds) {
 }
 
 void Database::noteFailure(int resultCode) const {
-    setError(m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(resultCode)),
-             resultCode & 0xff);
+    setError(m_db ? sqliteMessage() : QString::fromUtf8(sqlite3_errstr(resultCode)), resultCode & 0xff);
 }
 
 QString Database::errorText() const {
@@ -169,7 +234,7 @@ Query::Query(const Database& db, const QString& statement) : m_db(db) {
     const QByteArray text = statement.toUtf8();
     const int rc = sqlite3_prepare_v2(db.m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr);
     if (rc != SQLITE_OK) {
-        db.setError(QString::fromUtf8(sqlite3_errmsg(db.m_db)), rc);
+        db.setError(db.sqliteMessage(), rc);
         m_stmt = nullptr;
         m_failed = true;
     } else if (!m_stmt) {
@@ -193,7 +258,7 @@ bool Query::next() {
     }
     if (rc != SQLITE_DONE) {
         m_failed = true;
-        m_db.setError(QString::fromUtf8(sqlite3_errmsg(m_db.m_db)), rc);
+        m_db.setError(m_db.sqliteMessage(), rc);
     }
     finish();
     return false;

@@ -3,13 +3,18 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace quillbox {
 
+class FileKey;
 class Query;
+
+// What the user is told when a page of an encrypted file fails its check.
+QString damagedFileText(unsigned page, bool inJournal);
 
 // One SQLite connection. Statements are plain text; only the import binds its values
 // (RecordInserter).
@@ -22,10 +27,14 @@ public:
     Database(Database&& other) noexcept;
     Database& operator=(Database&& other) noexcept;
 
-    // Opens (creating when missing) the database file. Never truncates an existing file.
-    bool open(const QString& fileName);
+    // Opens (creating when missing) the database file. Never truncates an existing file. With a
+    // key, the file is an encrypted one, read and written through the encrypting VFS.
+    bool open(const QString& fileName, std::shared_ptr<const FileKey> key = {}, bool readOnly = false);
     void close();
     bool isOpen() const { return m_db != nullptr; }
+    // The key of an encrypted file; null for a plain one.
+    const std::shared_ptr<const FileKey>& key() const { return m_key; }
+    bool isEncrypted() const { return m_key != nullptr; }
 
     // Runs a statement that returns no rows; false and errorText() on failure.
     bool execute(const QString& statement);
@@ -53,11 +62,19 @@ private:
         m_error = text;
         m_errorCode = code;
     }
+    // SQLite's message for the last failure, or, on an encrypted file, what damage means there.
+    QString sqliteMessage(const char* message = nullptr) const;
 
     sqlite3* m_db = nullptr;
+    std::shared_ptr<const FileKey> m_key;
     mutable QString m_error;
     mutable int m_errorCode = 0;
 };
+
+// A raw connection as Database opens it: through the encrypting VFS when there is a key, waiting
+// for other connections' locks, temporary data in memory. Null only when SQLite could not even
+// start one; otherwise the caller checks sqlite3_errcode() and closes it on failure.
+sqlite3* openConnection(const QString& fileName, const std::shared_ptr<const FileKey>& key, bool readOnly);
 
 // One transaction, checked at every step: begin() and commit() report failure, and a transaction
 // not committed is rolled back when this goes out of scope, so none is ever left open.

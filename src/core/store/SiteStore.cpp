@@ -1,5 +1,6 @@
 #include "store/SiteStore.h"
 
+#include "store/AtomicFile.h"
 #include "store/PrivateFile.h"
 #include "store/SqlText.h"
 
@@ -11,9 +12,6 @@
 #include <QDir>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace quillbox {
 
@@ -25,7 +23,7 @@ void removeFileAndJournal(const QString& fileName) {
 }
 } // namespace
 
-OpenResult openDatabase(Database& db, const QString& fileName) {
+OpenResult openDatabase(Database& db, const QString& fileName, std::shared_ptr<const FileKey> key) {
     OpenResult result;
     {
         QFile file(fileName);
@@ -42,7 +40,7 @@ OpenResult openDatabase(Database& db, const QString& fileName) {
             file.setPermissions(privateFile);
         }
     }
-    if (!db.open(fileName)) {
+    if (!db.open(fileName, std::move(key))) {
         result.title = QStringLiteral("Database open error");
         result.text =
             QStringLiteral("There was a serious problem attempting to connect to the system database, try another one");
@@ -144,9 +142,9 @@ bool backupDatabase(const Database& db, const QString& target, QString* error) {
     }
     const QString temporary = target + QStringLiteral(".partial");
     removeFileAndJournal(temporary);
-    sqlite3* copy = nullptr;
-    if (sqlite3_open_v2(temporary.toUtf8().constData(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
+    // An encrypted database's copy is sealed with the same key, so it opens with the same password.
+    sqlite3* copy = openConnection(temporary, db.key(), false);
+    if (!copy || sqlite3_errcode(copy) != SQLITE_OK) {
         sqlite3_close(copy);
         return fail(QStringLiteral("The backup file could not be created."));
     }
@@ -171,9 +169,8 @@ bool backupDatabase(const Database& db, const QString& target, QString* error) {
         removeFileAndJournal(temporary);
         return fail(failure);
     }
-    // rename() replaces the old backup in one step; the old one stays until the new one is whole.
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    // The old backup stays until the new one is whole.
+    if (QString reason; !replaceFile(temporary, target, &reason)) {
         removeFileAndJournal(temporary);
         return fail(reason);
     }

@@ -17,9 +17,9 @@ struct OpenResult {
 };
 
 // Makes sure the database file exists (created private to the user, never truncated),
-// connects to it and creates the table when missing.
+// connects to it and creates the table when missing. With a key the file is an encrypted one.
 // A file that is no database, or whose table lacks any of the thirty columns, is refused.
-OpenResult openDatabase(Database& db, const QString& fileName);
+OpenResult openDatabase(Database& db, const QString& fileName, std::shared_ptr<const FileKey> key = {});
 // The names of the thirty columns that the table quillbox lacks.
 QStringList missingColumns(const Database& db);
 
