@@ -3,9 +3,13 @@
 #include "Output.h"
 #include "Terminal.h"
 
+#include "crypt/Sodium.h"
 #include "record/RecordForm.h"
+#include "settings/Password.h"
 #include "settings/PasswordCheck.h"
 #include "store/Database.h"
+#include "store/DatabaseFile.h"
+#include "store/FileConversion.h"
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
@@ -37,7 +41,16 @@ const QString globalSynopsis = QStringLiteral("[--folder DIR] [--password-stdin]
 struct Session {
     WorkingFolder folder;
     bool passwordFromStdin = false;
+    // The program password as typed, kept for the commands that rewrite the file and its backups.
+    QString password;
+    // An encrypted database's key.
+    std::shared_ptr<const FileKey> key;
     Database db;
+
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    ~Session() { wipeString(password); }
 };
 
 // The windows' messages are laid out for a message box; a terminal gets them on one line.
@@ -90,6 +103,7 @@ QCommandLineOption commandOption(const QString& name) {
         {"format", "The file format: text, csv or xml (import also: bookmarks); default: the file's extension.",
          "FORMAT"},
         {"dry-run", "Read the file and report what it holds, storing nothing.", nullptr},
+        {"yes", "Do it: the records will be readable without the password.", nullptr},
     };
     for (const Known& k : known) {
         if (name == QLatin1String(k.name)) {
@@ -369,11 +383,17 @@ int checkCommand(Session& s, const QCommandLineParser&) {
         return fail(QStringLiteral("There is no database file %1.").arg(file));
     }
     // Opened as it is: the check must not create the table in a foreign file.
-    if (!s.db.open(file)) {
+    if (!s.db.open(file, s.key)) {
         return fail(QStringLiteral("The database file %1 cannot be opened: %2").arg(file, s.db.errorText()));
     }
     bool sound = true;
     QString report = QStringLiteral("Database: %1\n").arg(file);
+    if (s.key) {
+        const KdfCost cost = s.key->header().cost();
+        report += QStringLiteral("Encryption: XChaCha20-Poly1305 pages, key by Argon2id (%1 MiB, %2 passes)\n")
+                      .arg(cost.memoryMiB)
+                      .arg(cost.passes);
+    }
     QStringList problems;
     {
         Query integrity(s.db, QStringLiteral("PRAGMA integrity_check"));
@@ -574,6 +594,14 @@ int importCommand(Session& s, const QCommandLineParser& parser) {
     return Done;
 }
 
+// Tells which weekday backups could not be rewritten with the file.
+int reportBackups(const QStringList& problems) {
+    for (const QString& problem : problems) {
+        writeError(cliName + QStringLiteral(": backup not rewritten: ") + problem + QLatin1Char('\n'));
+    }
+    return problems.isEmpty() ? Done : Failed;
+}
+
 bool askPassword(const Session& s, const QString& prompt, QString& typed) {
     if (s.passwordFromStdin) {
         if (!readStandardInputLine(typed)) {
@@ -598,15 +626,90 @@ int passwordCommand(Session& s, const QCommandLineParser&) {
         return Failed;
     }
     const QString problem = newPasswordProblem(password, confirmation);
+    wipeString(confirmation);
     if (!problem.isEmpty()) {
+        wipeString(password);
         return fail(problem);
     }
-    const SettingsResult saved = storePassword(s.folder.settingsFile, password);
-    if (!saved.ok) {
-        return fail(QStringLiteral("The password was not changed: %1").arg(saved.error));
+    if (!s.key) {
+        const SettingsResult saved = storePassword(s.folder.settingsFile, password, programKdfCost());
+        wipeString(password);
+        if (!saved.ok) {
+            return fail(QStringLiteral("The password was not changed: %1").arg(saved.error));
+        }
+        writeOut(QStringLiteral("The program password was changed.\n"));
+        return Done;
     }
-    writeOut(QStringLiteral("The program password was changed.\n"));
-    return Done;
+    // An encrypted file is sealed again whole under a key from the new password and a new salt.
+    const auto renewed = FileKey::derive(password, FileHeader::fresh(s.key->header().cost(), s.key->pageSize()));
+    wipeString(password);
+    if (!renewed) {
+        return fail(QStringLiteral("The password was not changed: there is not enough memory to derive the key."));
+    }
+    if (const QString failure = convertDatabaseFile(s.folder.databaseFile, s.key, renewed); !failure.isEmpty()) {
+        return fail(QStringLiteral("The password was not changed: %1").arg(failure));
+    }
+    writeOut(QStringLiteral("The program password was changed and the database encrypted again with it.\n"));
+    return reportBackups(convertBackups(s.folder.databaseFile, s.password, s.key, renewed));
+}
+
+int encryptCommand(Session& s, const QCommandLineParser&) {
+    if (s.key) {
+        return fail(QStringLiteral("The database is encrypted already."));
+    }
+    if (databaseKind(s.folder.databaseFile) != DatabaseKind::Plain) {
+        return fail(QStringLiteral("There is no database to encrypt in %1.").arg(s.folder.databaseFile));
+    }
+    int pageSize = 4096;
+    {
+        Database db;
+        if (db.open(s.folder.databaseFile, nullptr, true)) {
+            pageSize = std::max(512, scalarQuery(db, QStringLiteral("PRAGMA page_size")).toInt());
+        }
+    }
+    const auto key = FileKey::derive(s.password, FileHeader::fresh(programKdfCost(), pageSize));
+    if (!key) {
+        return fail(QStringLiteral("Nothing was encrypted: there is not enough memory to derive the key."));
+    }
+    if (const QString failure = convertDatabaseFile(s.folder.databaseFile, nullptr, key); !failure.isEmpty()) {
+        return fail(QStringLiteral("Nothing was encrypted: %1").arg(failure));
+    }
+    const SettingsResult removed =
+        writeSetting(s.folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString());
+    writeOut(QStringLiteral("The database is now encrypted with the program password.\n"));
+    if (!removed.ok) {
+        writeError(cliName +
+                   QStringLiteral(": warning: the password's fingerprint could not be removed from the "
+                                  "settings: ") +
+                   removed.error + QLatin1Char('\n'));
+    }
+    return reportBackups(convertBackups(s.folder.databaseFile, s.password, nullptr, key));
+}
+
+int decryptCommand(Session& s, const QCommandLineParser& parser) {
+    if (!s.key) {
+        return fail(QStringLiteral("The database is not encrypted."));
+    }
+    if (!parser.isSet(QStringLiteral("yes"))) {
+        return fail(QStringLiteral("Stored unencrypted, the database and its weekday backups can be read by anyone "
+                                   "who can read the files, without the program password. Give --yes to do it."));
+    }
+    // The fingerprint first: a plain file is never left without a password.
+    const QString fingerprint = passwordFingerprint(s.password, programKdfCost());
+    const SettingsResult stored =
+        fingerprint.isEmpty()
+            ? SettingsResult{false, QStringLiteral("there is not enough memory to make the "
+                                                   "password's fingerprint")}
+            : writeSetting(s.folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, fingerprint);
+    if (!stored.ok) {
+        return fail(QStringLiteral("Nothing was changed: %1").arg(stored.error));
+    }
+    if (const QString failure = convertDatabaseFile(s.folder.databaseFile, s.key, nullptr); !failure.isEmpty()) {
+        writeSetting(s.folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString());
+        return fail(QStringLiteral("Nothing was changed: %1").arg(failure));
+    }
+    writeOut(QStringLiteral("The database is now stored unencrypted.\n"));
+    return reportBackups(convertBackups(s.folder.databaseFile, s.password, s.key, nullptr));
 }
 
 QString checkEdit(const QCommandLineParser& parser) {
@@ -710,8 +813,19 @@ QList<Command> commands() {
          .opensDatabase = false},
         {.name = QStringLiteral("password"),
          .summary = QStringLiteral("Change the program password; the new one is asked twice (with "
-                                   "--password-stdin: the current, the new and the new again, one a line)."),
+                                   "--password-stdin: the current, the new and the new again, one a line). An "
+                                   "encrypted database and its backups are encrypted again with it."),
          .run = passwordCommand,
+         .opensDatabase = false},
+        {.name = QStringLiteral("encrypt"),
+         .summary = QStringLiteral("Encrypt the database and its weekday backups with the program password."),
+         .run = encryptCommand,
+         .opensDatabase = false},
+        {.name = QStringLiteral("decrypt"),
+         .synopsis = QStringLiteral("--yes"),
+         .summary = QStringLiteral("Store the database and its weekday backups unencrypted again."),
+         .options = {QStringLiteral("yes")},
+         .run = decryptCommand,
          .opensDatabase = false},
     };
 }
@@ -756,23 +870,24 @@ QString programHelp(const QCommandLineParser& parser, const QList<Command>& list
     return text;
 }
 
-// The program password, asked before any command touches the records.
+// The program password, asked before any command touches the records: an encrypted database is
+// opened with it, a plain one's fingerprint checked.
 bool unlock(Session& s) {
-    if (storedFingerprint(s.folder.settingsFile).isEmpty()) {
+    if (!programPasswordExists(s.folder)) {
         fail(QStringLiteral("No program password is set in %1. Start Quillbox (the window program) there once to "
                             "choose one.")
                  .arg(QDir::toNativeSeparators(s.folder.currentFolder)));
         return false;
     }
-    QString typed;
-    if (!askPassword(s, QStringLiteral("Quillbox password: "), typed)) {
+    if (!askPassword(s, QStringLiteral("Quillbox password: "), s.password)) {
         return false;
     }
-    const PasswordCheck check = checkProgramPassword(s.folder.settingsFile, typed);
+    PasswordCheck check = checkProgramPassword(s.folder, s.password, programKdfCost);
     if (!check.passed) {
         fail(check.error);
         return false;
     }
+    s.key = std::move(check.key);
     if (!check.storeError.isEmpty()) {
         writeError(cliName + QStringLiteral(": warning: ") + check.storeError + QLatin1Char('\n'));
     }
@@ -873,7 +988,7 @@ int run(const QStringList& arguments) {
         return Failed;
     }
     if (command->opensDatabase) {
-        const OpenResult opened = openDatabase(session.db, session.folder.databaseFile);
+        const OpenResult opened = openDatabase(session.db, session.folder.databaseFile, session.key);
         if (!opened.ok) {
             return fail(opened.text);
         }

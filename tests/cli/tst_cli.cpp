@@ -29,6 +29,7 @@ namespace {
 
 const QString password = QStringLiteral("Quill-test-01");
 const QByteArray passwordLine = "Quill-test-01\n";
+const KdfCost cheapCost{1, MinKdfMemoryMiB};
 
 struct Result {
     int status = -1;
@@ -113,7 +114,7 @@ void CliTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_folder = WorkingFolder::at(m_dir->path());
     QVERIFY(QDir().mkpath(m_folder.systemFolder));
-    QVERIFY(storePassword(m_folder.settingsFile, password).ok);
+    QVERIFY(storePassword(m_folder.settingsFile, password, cheapCost).ok);
     SiteRecord bank = makeRecord("Bank", "ann", "p'w\"d", "https://bank.example", "Money", "Ann", "first\r\nsecond");
     SiteRecord mail = makeRecord("Mail", "bob", "secret-mail", "https://mail.example", "Work", "Ann");
     SiteRecord shop = makeRecord("Shop", "obi", "shop-pass", "", "Fun", "O'Brien");
@@ -502,7 +503,7 @@ void CliTest::passwordChange_data() {
                              << "New-pass-99";
     QTest::newRow("repeated differently") << QByteArray("Quill-test-01\nNew-pass-99\nNew-pass-98\n") << 1
                                           << "The passwords do not match. Please try again." << password;
-    QTest::newRow("too short") << QByteArray("Quill-test-01\nshort\nshort\n") << 1 << "between 8 and 25" << password;
+    QTest::newRow("too short") << QByteArray("Quill-test-01\nshort\nshort\n") << 1 << "between 8 and 128" << password;
     QTest::newRow("not repeated") << QByteArray("Quill-test-01\nNew-pass-99\n") << 1 << "No password was given"
                                   << password;
     QTest::newRow("wrong current password") << QByteArray("Quill-nope-01\nNew-pass-99\nNew-pass-99\n") << 1
@@ -517,7 +518,7 @@ void CliTest::passwordChange() {
     const Result r = runCli(m_dir->path(), {"--password-stdin", "password"}, input);
     QVERIFY2(r.status == status, r.err.constData());
     QVERIFY2(r.err.contains(error.toUtf8()), r.err.constData());
-    QVERIFY(checkProgramPassword(m_folder.settingsFile, passwordAfter).passed);
+    QVERIFY(checkProgramPassword(m_folder, passwordAfter, [] { return cheapCost; }).passed);
     // The window program's own start-up check accepts the new password.
     const Result list = runCli(m_dir->path(), {"--password-stdin", "list"}, passwordAfter.toUtf8() + '\n');
     QCOMPARE(list.status, 0);
@@ -575,7 +576,7 @@ void CliTest::passwordChangedWhileWindowRuns() {
     QCOMPARE(r.status, 0);
     // The window saves every setting at exit; the password chosen meanwhile stays.
     env.program->shutDown();
-    QVERIFY(checkProgramPassword(env.state.files.settingsFile, QStringLiteral("New-pass-99")).passed);
+    QVERIFY(checkProgramPassword(env.state.files, QStringLiteral("New-pass-99"), [] { return cheapCost; }).passed);
 }
 
 void CliTest::import_data() {

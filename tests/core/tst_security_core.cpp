@@ -41,23 +41,34 @@ void SecurityCoreTest::fingerprintDigestsWholeText() {
     QFETCH(QString, password);
     QFETCH(QString, full);
     QFETCH(QString, legacy);
-    QCOMPARE(passwordFingerprint(password), full);
-    QCOMPARE(legacyPasswordFingerprint(password), legacy);
-    QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(passwordFingerprint(password)).hasMatch());
-    QCOMPARE(matchFingerprint(password, full), FingerprintMatch::Current);
+    QCOMPARE(md5Fingerprint(password), full);
+    QCOMPARE(halfMd5Fingerprint(password), legacy);
+    // Both old forms are read, to be rewritten; the new one is salted, so made anew each time.
+    QCOMPARE(matchFingerprint(password, full), FingerprintMatch::Legacy);
     QCOMPARE(matchFingerprint(password, legacy), FingerprintMatch::Legacy);
+    const QString current = passwordFingerprint(password, {1, MinKdfMemoryMiB});
+    QVERIFY(QRegularExpression(QStringLiteral(R"(^\$argon2id\$v=19\$m=8192,t=1,p=1\$)")).match(current).hasMatch());
+    QVERIFY(current != passwordFingerprint(password, {1, MinKdfMemoryMiB}));
+    QCOMPARE(matchFingerprint(password, current), FingerprintMatch::Current);
+    QCOMPARE(matchFingerprint(password + QLatin1Char('x'), current), FingerprintMatch::None);
 }
 
 void SecurityCoreTest::halfSharedPasswordsOnlyMatchTheLegacyForm() {
     // Same length, same first half: the old digest cannot tell them apart, the new one can.
     const QString real = QStringLiteral("abcdefgh");
     const QString impostor = QStringLiteral("abcdWXYZ");
-    QCOMPARE(legacyPasswordFingerprint(impostor), legacyPasswordFingerprint(real));
-    QCOMPARE(matchFingerprint(impostor, passwordFingerprint(real)), FingerprintMatch::None);
+    QCOMPARE(halfMd5Fingerprint(impostor), halfMd5Fingerprint(real));
+    QCOMPARE(matchFingerprint(impostor, md5Fingerprint(real)), FingerprintMatch::None);
+    QCOMPARE(matchFingerprint(impostor, passwordFingerprint(real, {1, MinKdfMemoryMiB})), FingerprintMatch::None);
 }
 
 void SecurityCoreTest::matchRefusesEmptyOnEitherSide() {
-    QCOMPARE(matchFingerprint(QString(), passwordFingerprint(QString())), FingerprintMatch::None);
+    QCOMPARE(matchFingerprint(QString(), md5Fingerprint(QString())), FingerprintMatch::None);
+    QCOMPARE(matchFingerprint(QString(), passwordFingerprint(QString(), {1, MinKdfMemoryMiB})), FingerprintMatch::None);
+    // A settings file cannot make the check take gigabytes.
+    QCOMPARE(matchFingerprint(QStringLiteral("abcdefgh"),
+                              QStringLiteral("$argon2id$v=19$m=67108864,t=1,p=1$c2FsdHNhbHRzYWx0$aGFzaGhhc2g")),
+             FingerprintMatch::None);
     QCOMPARE(matchFingerprint(QStringLiteral("abcdefgh"), QString()), FingerprintMatch::None);
 }
 
@@ -67,7 +78,8 @@ void SecurityCoreTest::lengthRule_data() {
     QTest::newRow("7") << QString(7, QLatin1Char('x')) << false;
     QTest::newRow("8") << QString(8, QLatin1Char('x')) << true;
     QTest::newRow("25") << QString(25, QLatin1Char('x')) << true;
-    QTest::newRow("26") << QString(26, QLatin1Char('x')) << false;
+    QTest::newRow("128") << QString(128, QLatin1Char('x')) << true;
+    QTest::newRow("129") << QString(129, QLatin1Char('x')) << false;
     // Counted in UTF-16 code units: four faces are eight.
     QTest::newRow("surrogates") << QStringLiteral("😀😀😀😀") << true;
 }

@@ -17,8 +17,10 @@ const QString Title = QStringLiteral("Security Error");
 const QString NoPasswordChosen = QStringLiteral(
     "No password has been selected for this program.\n\r\n\rYou have to choose a password so that you will be able "
     "to lock the program.\n\r\n\rThe program will now exit.");
-const QString WrongLength =
-    QStringLiteral("This password is too short.\n\r\n\rIt must be between 8 and 25 characters in length.");
+const QString TooShort =
+    QStringLiteral("This password is too short.\n\r\n\rIt must be between 8 and 128 characters in length.");
+const QString TooLong =
+    QStringLiteral("This password is too long.\n\r\n\rIt must be between 8 and 128 characters in length.");
 const QString ConfirmationEmpty = QStringLiteral(
     "The confirmation password is empty.\n\r\n\rYou must type one in to continue.\n\r\n\rPlease try again.");
 const QString NewPasswordsDiffer = QStringLiteral("The passwords do not match.\n\r\n\rPlease try again.");
@@ -28,6 +30,16 @@ const QString PasswordWrong = QStringLiteral("The passwords do not match.\n\r\n\
 
 QString storedFingerprint(const TestEnv& env) {
     return readSetting(env.state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint);
+}
+
+// Whether a fingerprint is the current form's, of this password.
+bool holds(const QString& fingerprint, const QString& password) {
+    return fingerprint.startsWith(QStringLiteral("$argon2id$")) &&
+           matchFingerprint(password, fingerprint) == FingerprintMatch::Current;
+}
+
+QString fingerprintOf(const QString& password) {
+    return passwordFingerprint(password, {1, MinKdfMemoryMiB});
 }
 
 // Writes a settings file holding a fingerprint, so the start-up window asks for it.
@@ -65,6 +77,7 @@ private Q_SLOTS:
     void startupWindowChecks();
     void leavingStartupWindowEndsWritingNothing_data();
     void leavingStartupWindowEndsWritingNothing();
+    void legacyFingerprintAcceptedAndRewritten_data();
     void legacyFingerprintAcceptedAndRewritten();
     void changeWindow_data();
     void changeWindow();
@@ -78,11 +91,12 @@ void PasswordTest::createWindowChecksNewPassword_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("message"); // empty: accepted
     QTest::newRow("empty") << "" << NoPasswordChosen;
-    QTest::newRow("7") << "1234567" << WrongLength;
+    QTest::newRow("7") << "1234567" << TooShort;
     QTest::newRow("8") << "12345678"
                        << "";
-    QTest::newRow("25") << QString(25, QLatin1Char('p')) << "";
-    QTest::newRow("26") << QString(26, QLatin1Char('p')) << WrongLength;
+    QTest::newRow("a passphrase of 40") << QStringLiteral("correct horse battery staple sun moon 12") << "";
+    QTest::newRow("128") << QString(128, QLatin1Char('p')) << "";
+    QTest::newRow("129") << QString(129, QLatin1Char('p')) << TooLong;
 }
 
 void PasswordTest::createWindowChecksNewPassword() {
@@ -115,8 +129,8 @@ void PasswordTest::createWindowChecksNewPassword() {
         QCOMPARE(seen.fieldText, QString());
         QCOMPARE(seen.focused, 124);
     }
-    QCOMPARE(storedFingerprint(env), passwordFingerprint(typed));
-    QCOMPARE(env.state.settings.passwordFingerprint, passwordFingerprint(typed));
+    QVERIFY(holds(storedFingerprint(env), typed));
+    QCOMPARE(env.state.settings.passwordFingerprint, storedFingerprint(env));
     QVERIFY(env.main()->isVisible());
 }
 
@@ -158,7 +172,7 @@ void PasswordTest::leavingNewFieldChecksItOnce() {
         QTest::keyClicks(w->field(124), "short");
         w->field(126)->setFocus(Qt::MouseFocusReason); // the user clicks the second field
         QCOMPARE(env.boxes.size(), 1);
-        QCOMPARE(env.boxes[0].text, WrongLength);
+        QCOMPARE(env.boxes[0].text, TooShort);
         QCOMPARE(w->field(124)->text(), QString());
         QCOMPARE(QApplication::focusWidget(), w->field(124));
     };
@@ -179,7 +193,7 @@ void PasswordTest::startupWindowChecks() {
     QFETCH(QString, typed);
     QFETCH(QString, message);
     TestEnv env;
-    storeFingerprint(env, passwordFingerprint(Good));
+    storeFingerprint(env, fingerprintOf(Good));
     bool mainBuiltTooEarly = false;
     env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
         mainBuiltTooEarly = env.program->mainWindow() != nullptr;
@@ -218,11 +232,11 @@ void PasswordTest::leavingStartupWindowEndsWritingNothing() {
     QFETCH(bool, firstRun);
     QFETCH(bool, closeBox);
     TestEnv env;
-    storeFingerprint(env, firstRun ? QString() : passwordFingerprint(Good));
+    storeFingerprint(env, firstRun ? QString() : fingerprintOf(Good));
     ProgramSettings changed = defaultSettings();
     changed.optFading = 0;
     changed.lastOwner = QStringLiteral("Home");
-    changed.passwordFingerprint = firstRun ? QString() : passwordFingerprint(Good);
+    changed.passwordFingerprint = firstRun ? QString() : fingerprintOf(Good);
     QVERIFY(saveSettings(env.state.files.settingsFile, changed).ok);
     const QByteArray before = fileBytes(env.state.files.settingsFile);
     env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
@@ -242,17 +256,45 @@ void PasswordTest::leavingStartupWindowEndsWritingNothing() {
     QCOMPARE(QDir(env.path("Database")).entryList(QDir::Files), QStringList());
 }
 
-void PasswordTest::legacyFingerprintAcceptedAndRewritten() {
-    TestEnv env;
-    storeFingerprint(env, legacyPasswordFingerprint(Good));
-    QVERIFY(env.start());
-    QCOMPARE(storedFingerprint(env), passwordFingerprint(Good));
-    QCOMPARE(env.state.settings.passwordFingerprint, passwordFingerprint(Good));
+void PasswordTest::legacyFingerprintAcceptedAndRewritten_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("whole MD5") << md5Fingerprint(Good) << Good << true;
+    QTest::newRow("half MD5") << halfMd5Fingerprint(Good) << Good << true;
+    QTest::newRow("half MD5, first half shared") << halfMd5Fingerprint(Good) << "Quill-tXXXXXX" << true;
+    // The whole form of a password is the half form of that password typed twice.
+    QTest::newRow("whole MD5, typed twice") << md5Fingerprint(Good) << Good + Good << false;
+    QTest::newRow("whole MD5, doubled and changed") << md5Fingerprint(Good) << Good + "Quill-tXXXXXX" << false;
+    QTest::newRow("Argon2id, typed twice") << fingerprintOf(Good) << Good + Good << false;
+}
 
-    // Once rewritten, a password sharing only the first half no longer opens the program.
+void PasswordTest::legacyFingerprintAcceptedAndRewritten() {
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    TestEnv env;
+    storeFingerprint(env, stored);
+    env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
+        enterPassword(w, 134, typed);
+        QCOMPARE(done(), accepted);
+        if (!done()) {
+            QCOMPARE(env.boxes.last().text, PasswordWrong);
+            QTest::keyClick(w->field(134), Qt::Key_Escape);
+        }
+    };
+    QCOMPARE(env.start(), accepted);
+    if (!accepted) {
+        QCOMPARE(storedFingerprint(env), stored); // nothing rewritten
+        return;
+    }
+    QVERIFY(holds(storedFingerprint(env), typed));
+    QCOMPARE(env.state.settings.passwordFingerprint, storedFingerprint(env));
+
+    // Once rewritten, a text sharing only the first half no longer opens the program.
     env.program.reset();
     env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
-        enterPassword(w, 134, QStringLiteral("Quill-tXXXXXX"));
+        enterPassword(w, 134, QStringLiteral("Quill-tYYYYYY"));
         QVERIFY(!done());
         QTest::keyClick(w->field(134), Qt::Key_Escape);
     };
@@ -266,23 +308,36 @@ void PasswordTest::changeWindow_data() {
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<int>("focused"); // after the last step; 0 when the window closed
     QTest::addColumn<QString>("stored");
-    QTest::newRow("old then new") << Steps{{118, Good}, {120, "Brand-new-99"}} << QStringList() << 0 << "Brand-new-99";
+    const QString fresh = QStringLiteral("Brand-new-99");
+    QTest::newRow("old then new twice") << Steps{{118, Good}, {120, fresh}, {114, fresh}} << QStringList() << 0
+                                        << fresh;
     QTest::newRow("old empty") << Steps{{118, ""}} << QStringList{"The confirmation password is empty, Try again."}
                                << 118 << Good;
     QTest::newRow("old wrong") << Steps{{118, "Quill-test-02"}}
                                << QStringList{"The old and confirmation passwords do not match. try again."} << 118
                                << Good;
     QTest::newRow("old right moves on") << Steps{{118, Good}} << QStringList() << 120 << Good;
-    QTest::newRow("new before old saves nothing") << Steps{{120, "Brand-new-99"}} << QStringList() << 118 << Good;
+    QTest::newRow("new moves on to its confirmation")
+        << Steps{{118, Good}, {120, fresh}} << QStringList() << 114 << Good;
+    QTest::newRow("new before old saves nothing") << Steps{{120, fresh}, {114, fresh}} << QStringList() << 118 << Good;
     QTest::newRow("new after a failed old")
-        << Steps{{118, Good}, {118, "nope-nope"}, {120, "Brand-new-99"}}
+        << Steps{{118, Good}, {118, "nope-nope"}, {120, fresh}, {114, fresh}}
         << QStringList{"The old and confirmation passwords do not match. try again."} << 118 << Good;
     QTest::newRow("new empty") << Steps{{118, Good}, {120, ""}}
                                << QStringList{"The password field is empty, nothing was saved."} << 120 << Good;
-    QTest::newRow("new 7") << Steps{{118, Good}, {120, "1234567"}} << QStringList{WrongLength} << 120 << Good;
-    QTest::newRow("new 26") << Steps{{118, Good}, {120, QString(26, QLatin1Char('n'))}} << QStringList{WrongLength}
-                            << 120 << Good;
-    QTest::newRow("new 8") << Steps{{118, Good}, {120, "12345678"}} << QStringList() << 0 << "12345678";
+    QTest::newRow("new 7") << Steps{{118, Good}, {120, "1234567"}} << QStringList{TooShort} << 120 << Good;
+    QTest::newRow("new 129") << Steps{{118, Good}, {120, QString(129, QLatin1Char('n'))}} << QStringList{TooLong} << 120
+                             << Good;
+    QTest::newRow("confirmation empty") << Steps{{118, Good}, {120, fresh}, {114, ""}} << QStringList{ConfirmationEmpty}
+                                        << 114 << Good;
+    QTest::newRow("confirmation differs")
+        << Steps{{118, Good}, {120, fresh}, {114, "Brand-new-98"}} << QStringList{NewPasswordsDiffer} << 114 << Good;
+    QTest::newRow("new 8") << Steps{{118, Good}, {120, "12345678"}, {114, "12345678"}} << QStringList() << 0
+                           << "12345678";
+    QTest::newRow("new 128") << Steps{{118, Good},
+                                      {120, QString(128, QLatin1Char('n'))},
+                                      {114, QString(128, QLatin1Char('n'))}}
+                             << QStringList() << 0 << QString(128, QLatin1Char('n'));
 }
 
 void PasswordTest::changeWindow() {
@@ -297,7 +352,7 @@ void PasswordTest::changeWindow() {
     QVERIFY(w);
     QVERIFY(env.program->guard().isOpen());
     QCOMPARE(w->windowTitle(), QStringLiteral("<°)))o><²³   Edit your current password."));
-    QCOMPARE(w->field(116)->text(), passwordFingerprint(Good));
+    QCOMPARE(w->field(116)->text(), storedFingerprint(env));
     QVERIFY(w->field(116)->isReadOnly());
     QCOMPARE(w->field(116)->echoMode(), QLineEdit::Password);
     QCOMPARE(w->focusedField(), 118);
@@ -321,8 +376,8 @@ void PasswordTest::changeWindow() {
             QCOMPARE(w->field(focused)->text(), QString()); // the refused field is emptied
         }
     }
-    QCOMPARE(storedFingerprint(env), passwordFingerprint(stored));
-    QCOMPARE(env.state.settings.passwordFingerprint, passwordFingerprint(stored));
+    QVERIFY(holds(storedFingerprint(env), stored));
+    QCOMPARE(env.state.settings.passwordFingerprint, storedFingerprint(env));
 }
 
 void PasswordTest::changeWindowIsGuardedSilently() {
@@ -338,7 +393,7 @@ void PasswordTest::changeWindowIsGuardedSilently() {
     QTest::keyClick(first->field(118), Qt::Key_Escape);
     QVERIFY(!env.program->guard().isOpen());
     QVERIFY(!env.program->security().window(Id::Window::PasswordEditor));
-    QCOMPARE(storedFingerprint(env), passwordFingerprint(Good));
+    QVERIFY(holds(storedFingerprint(env), Good));
 }
 
 void PasswordTest::lockAndUnlock() {

@@ -37,9 +37,11 @@ void StartupTest::freshFolderGetsFoldersSettingsAndDatabase() {
     QFile settings(env.state.files.settingsFile);
     QVERIFY(settings.open(QIODevice::ReadOnly));
     // The defaults, with the fingerprint of the password chosen in the first-run window.
+    const QString fingerprint =
+        readSetting(env.state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint);
+    QCOMPARE(matchFingerprint(env.password, fingerprint), FingerprintMatch::Current);
     QCOMPARE(settings.readAll(), defaultSettingsBytes().replace(
-                                     "MD5 FingerPrint = \r\n",
-                                     "MD5 FingerPrint = " + passwordFingerprint(env.password).toLatin1() + "\r\n"));
+                                     "MD5 FingerPrint = \r\n", "MD5 FingerPrint = " + fingerprint.toLatin1() + "\r\n"));
     QCOMPARE(QFileInfo(env.state.files.databaseFile).permissions() & (QFile::ReadGroup | QFile::ReadOther),
              QFile::Permissions());
     QCOMPARE(env.main()->message(), QStringLiteral("Info: Quillbox is ready to work."));

@@ -49,6 +49,8 @@ TestEnv::TestEnv() {
         return numberAnswers.isEmpty() ? std::nullopt : std::optional<int>(numberAnswers.takeFirst());
     };
     state.seams.trayAvailable = [this] { return trayAvailable; };
+    // Keys and fingerprints as cheap as the format allows: the tests make many.
+    state.seams.kdfCost = [] { return KdfCost{1, MinKdfMemoryMiB}; };
     state.seams.homeFolder = [this] { return homeFolder; };
     state.seams.importPreview = [this](const ImportPreview& preview, QWidget*) {
         previews.append(preview);

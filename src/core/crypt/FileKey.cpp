@@ -131,4 +131,9 @@ KdfCost calibrateKdfCost() {
     return cost;
 }
 
+KdfCost programKdfCost() {
+    static const KdfCost cost = calibrateKdfCost();
+    return cost;
+}
+
 } // namespace quillbox

@@ -74,6 +74,8 @@ private:
 
 // A cost that takes this machine about three quarters of a second, with at least 64 MiB.
 KdfCost calibrateKdfCost();
+// The same, worked out once per run, the first time a new key or fingerprint needs it.
+KdfCost programKdfCost();
 // The time one derivation at that cost takes here, in milliseconds (the bench reports it).
 qint64 kdfMilliseconds(const KdfCost& cost);
 

@@ -1,6 +1,7 @@
 #include "store/SearchCopy.h"
 #include "store/SearchCopyData.h"
 
+#include "store/Database.h"
 #include "store/SqlText.h"
 
 #include <sqlite3.h>
@@ -321,14 +322,12 @@ bool readPart(sqlite3* db, SearchCopy::Data& data, LoadPart& part, long long low
     return ok;
 }
 
-sqlite3* openForReading(const QByteArray& file) {
-    sqlite3* db = nullptr;
-    // The connection is one thread's alone: no locking on every call.
-    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+sqlite3* openForReading(const QString& file, const std::shared_ptr<const FileKey>& key) {
+    sqlite3* db = openConnection(file, key, true);
+    if (db && sqlite3_errcode(db) != SQLITE_OK) {
         sqlite3_close(db);
         return nullptr;
     }
-    sqlite3_busy_timeout(db, 5000);
     return db;
 }
 
@@ -384,10 +383,11 @@ std::shared_ptr<SearchCopy::Data> SearchCopy::load(sqlite3* db, QString* whyNot)
     return data;
 }
 
-void SearchCopy::loadInBackground(const QString& databaseFile) {
+void SearchCopy::loadInBackground(const QString& databaseFile, std::shared_ptr<const FileKey> key) {
     m_pending = std::make_unique<Pending>();
-    const QByteArray file = databaseFile.toUtf8();
-    sqlite3* first = openForReading(file);
+    m_key = key;
+    const QString file = databaseFile;
+    sqlite3* first = openForReading(file, key);
     long long low = 0;
     long long high = -1;
     if (!first || !rowidSpan(first, low, high) || spanSize(low, high) < 2 || spanSize(low, high) > widestSpan) {
@@ -415,8 +415,8 @@ void SearchCopy::loadInBackground(const QString& databaseFile) {
     });
     m_pending->result = std::async(
         std::launch::async,
-        [file, data, middle, lowerRoom, upperRoom, lower = std::move(lower)]() mutable -> std::shared_ptr<Data> {
-            sqlite3* db = openForReading(file);
+        [file, key, data, middle, lowerRoom, upperRoom, lower = std::move(lower)]() mutable -> std::shared_ptr<Data> {
+            sqlite3* db = openForReading(file, key);
             LoadPart upper;
             upper.first = lowerRoom;
             QString reason;
@@ -430,9 +430,10 @@ void SearchCopy::loadInBackground(const QString& databaseFile) {
         });
 }
 
-void SearchCopy::attach(sqlite3* db) {
+void SearchCopy::attach(sqlite3* db, std::shared_ptr<const FileKey> key) {
     detach();
     m_db = db;
+    m_key = std::move(key);
     if (!m_db) {
         return;
     }
@@ -454,6 +455,19 @@ void SearchCopy::detach() {
     sqlite3_finalize(m_version);
     m_version = nullptr;
     m_db = nullptr;
+}
+
+void SearchCopy::drop() {
+    detach();
+    if (m_pending && m_pending->result.valid()) {
+        m_pending->result.wait();
+    }
+    m_pending.reset();
+    m_data.reset();
+    m_key.reset();
+    m_dirty.clear();
+    m_reload = false;
+    m_knownVersion = -1;
 }
 
 void SearchCopy::updated(void* self, int, const char*, const char* table, long long rowid) {
@@ -506,7 +520,7 @@ bool SearchCopy::sync() {
         const char* file = sqlite3_db_filename(m_db, "main");
         if (sqlite3_get_autocommit(m_db) && file && *file) {
             // Nothing uncommitted on the program's connection: two threads read what it would.
-            loadInBackground(QString::fromUtf8(file));
+            loadInBackground(QString::fromUtf8(file), m_key);
             m_data = m_pending->result.get();
             m_pending.reset();
         } else {

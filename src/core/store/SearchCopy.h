@@ -19,6 +19,8 @@ struct sqlite3_stmt;
 
 namespace quillbox {
 
+class FileKey;
+
 // What the record list shows: one owner's records, maybe of one category, maybe only those
 // a search text picks.
 struct ListFilter {
@@ -73,14 +75,18 @@ public:
     // what the copy cannot model (values other than text or NULL, another collation or
     // encoding, a LIKE that is not SQLite's built-in one); whyNot then says what.
     static std::shared_ptr<Data> load(sqlite3* db, QString* whyNot = nullptr);
-    // Reads the table in a thread of its own, through a read-only connection to the file.
-    void loadInBackground(const QString& databaseFile);
+    // Reads the table in a thread of its own, through a read-only connection to the file (with
+    // the key of an encrypted one).
+    void loadInBackground(const QString& databaseFile, std::shared_ptr<const FileKey> key = {});
 
     // Follows the program's connection: its own writes refresh the rows they touched, and a
     // change committed by any other connection reloads the whole copy. Call once, after the
-    // connection is open.
-    void attach(sqlite3* db);
+    // connection is open; key is that of an encrypted file, for the copy's own connections.
+    void attach(sqlite3* db, std::shared_ptr<const FileKey> key = {});
     void detach();
+    // Detaches and lets go of the copy and the key: what it held leaves memory once the list
+    // lets go of its rows too.
+    void drop();
 
     // Waits for a load in progress, then brings the copy up to date with the connection.
     // False when there is no usable copy.
@@ -118,6 +124,7 @@ private:
     struct Pending;
     std::unique_ptr<Pending> m_pending;
     sqlite3* m_db = nullptr;
+    std::shared_ptr<const FileKey> m_key;
     sqlite3_stmt* m_version = nullptr;
     int m_knownVersion = -1;
     QSet<long long> m_dirty;

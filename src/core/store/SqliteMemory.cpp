@@ -156,6 +156,22 @@ bool configureSqliteMemory() {
     return taken;
 }
 
+void wipeSqliteFreeBlocks() {
+    for (int c = 0; c < sizeClasses; ++c) {
+        const std::size_t capacity = static_cast<std::size_t>(c + 1) * granule;
+        for (void* block = lists.head[c]; block;) {
+            void* next = nullptr;
+            std::memcpy(&next, block, sizeof(void*));
+            // The link stays; everything after it is wiped.
+            volatile unsigned char* bytes = static_cast<unsigned char*>(block);
+            for (std::size_t i = sizeof(void*); i < capacity; ++i) {
+                bytes[i] = 0;
+            }
+            block = next;
+        }
+    }
+}
+
 int sqliteBlockSize(void* block) {
     return blockSize(block);
 }

@@ -12,6 +12,10 @@ namespace quillbox {
 // not install it when a database opens, so SQLite's blocks stay visible to AddressSanitizer.
 bool configureSqliteMemory();
 
+// Overwrites every block this thread keeps for reuse (freed blocks hold what they held: parts of
+// pages, statements with values in them). The locked program keeps nothing of the records.
+void wipeSqliteFreeBlocks();
+
 // For tests: the capacity of a block handed out (a multiple of 16, at least the size asked for).
 int sqliteBlockSize(void* block);
 

@@ -85,6 +85,7 @@ Seams Seams::production() {
     };
     s.homeFolder = [] { return QDir::homePath(); };
     s.importPreview = [](const ImportPreview& preview, QWidget* parent) { return showImportPreview(preview, parent); };
+    s.kdfCost = [] { return programKdfCost(); };
     return s;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "crypt/FileKey.h"
 #include "settings/ProgramSettings.h"
 #include "store/Database.h"
 #include "store/SiteRecord.h"
@@ -52,6 +53,9 @@ struct Seams {
     // Shows what an import file holds before anything is stored; true when the user chooses to
     // import it.
     std::function<bool(const ImportPreview& preview, QWidget* parent)> importPreview;
+    // What deriving a new key or password fingerprint may cost (production: about 0.75 s on this
+    // machine, worked out the first time it is needed).
+    std::function<KdfCost()> kdfCost;
 
     static Seams production();
 };

@@ -13,6 +13,7 @@ constexpr int Unlock = 6;
 constexpr int StartupPassword = 7;
 constexpr int Print = 8;
 constexpr int DataForm = 9;
+constexpr int ConfirmPassword = 10; // the program password again, before the database is rewritten
 } // namespace Window
 
 // Gadgets of the main window.
@@ -76,8 +77,9 @@ constexpr int Text = 45;
 constexpr int EscapeKey = 264;
 } // namespace About
 
-// Entry fields of the password windows (4 change, 5 create, 6 unlock, 7 start-up).
+// Entry fields of the password windows (4 change, 5 create, 6 unlock, 7 start-up, 10 confirm).
 namespace PasswordField {
+constexpr int NewConfirmed = 114;      // window 4: the new password again
 constexpr int StoredFingerprint = 116; // window 4, read-only
 constexpr int OldPassword = 118;       // window 4
 constexpr int NewPassword = 120;       // window 4
@@ -85,6 +87,7 @@ constexpr int Chosen = 124;            // window 5
 constexpr int Confirmed = 126;         // window 5
 constexpr int Unlock = 130;            // window 6
 constexpr int Startup = 134;           // window 7
+constexpr int Confirm = 136;           // window 10
 } // namespace PasswordField
 // The first shortcut event; the tables below and settings/Shortcuts give every number.
 constexpr int FirstShortcutEvent = 230;
@@ -96,6 +99,8 @@ constexpr int FindKey = 266;
 constexpr int ClearClipboardItem = 271;
 constexpr int ClipboardDelayItem = 272;
 constexpr int IdleLockItem = 273;
+constexpr int EncryptItem = 274; // shown on a plain database
+constexpr int DecryptItem = 275; // shown on an encrypted one
 
 // Menu-bar item numbers, by command slot; the commands added after the first 22 come last.
 constexpr int MenuItemOfSlot[] = {2,  3,  4,  6,  7,  8,  9,  10, 11, 12, 13, 15,

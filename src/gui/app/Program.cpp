@@ -9,8 +9,10 @@
 #include "mainwindow/ListController.h"
 #include "mainwindow/MainWindow.h"
 #include "print/PrintController.h"
+#include "settings/DatabaseController.h"
 #include "settings/OptionsController.h"
 #include "settings/SecurityController.h"
+#include "store/DatabaseFile.h"
 #include "store/SiteStore.h"
 #include "text/ProgramText.h"
 #include "transfer/TransferController.h"
@@ -73,14 +75,20 @@ bool Program::startUp() {
     if (!makeWorkingFolders()) {
         return false;
     }
-    // The search copy is read while the password is asked for.
-    if (QFileInfo::exists(m_state.files.databaseFile)) {
-        m_copy.loadInBackground(m_state.files.databaseFile);
+    // A plain database's search copy is read while the password is asked for; an encrypted one's
+    // as soon as the password has made its key.
+    const QString& file = m_state.files.databaseFile;
+    if (databaseKind(file) == DatabaseKind::Plain) {
+        m_copy.loadInBackground(file);
     }
     m_state.settings = defaultSettings();
     const SettingsResult loaded = loadSettings(m_state.files.settingsFile, m_state.settings);
     if (!m_security->passwordStep()) {
         return false; // closed or cancelled: the program ends writing nothing
+    }
+    std::shared_ptr<const FileKey> key = m_security->takeStartupKey();
+    if (key) {
+        m_copy.loadInBackground(file, key);
     }
 
     // The main window and its menus, status bar and shortcuts.
@@ -93,12 +101,7 @@ bool Program::startUp() {
     m_main->registerShortcuts();
     installSnapping();
 
-    removeBackupLeftovers(m_state.files.databaseFile);
-    const OpenResult opened = openDatabase(m_state.database, m_state.files.databaseFile);
-    if (!opened.ok) {
-        m_status.messageBox(opened.title, opened.text, MessageIcon::None);
-    }
-
+    m_database->open(std::move(key));
     m_list->restoreSearchState();
 
     fadeIn(m_state.settings, m_main.get(), 10);
@@ -132,6 +135,9 @@ void Program::buildControllers() {
     m_transfer = std::make_unique<TransferController>(m_state, main, m_status, m_commands, *m_list);
     m_print = std::make_unique<PrintController>(m_state, main, m_status, m_guard, m_commands, m_tips, m_dispatch);
     m_about = std::make_unique<AboutController>(m_state, main, m_status, m_guard, m_commands, m_dispatch);
+    m_database = std::make_unique<DatabaseController>(m_state, main, m_status, *m_list, *m_dataForms, m_copy,
+                                                      m_clipboard, *m_security);
+    m_security->attachDatabase(m_database.get());
 }
 
 void Program::installSnapping() {
@@ -239,6 +245,8 @@ void Program::handleMainWindow(int number, Notify kind, int detail) {
             m_commands.run(slot);
         } else if (number == Id::FindKey) {
             m_main->focusSearchText();
+        } else if (number == Id::EncryptItem || number == Id::DecryptItem) {
+            m_database->handleItem(number);
         } else {
             m_options->handleItem(number);
         }

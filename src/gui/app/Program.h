@@ -16,6 +16,7 @@
 namespace quillbox {
 
 class AboutController;
+class DatabaseController;
 class DataFormController;
 class ListController;
 class MainWindow;
@@ -62,6 +63,7 @@ public:
     TransferController* transfer() const { return m_transfer.get(); }
     PrintController* printing() const { return m_print.get(); }
     AboutController* about() const { return m_about.get(); }
+    DatabaseController* database() const { return m_database.get(); }
 
 Q_SIGNALS:
     // The orderly end: the event loop may stop.
@@ -92,6 +94,7 @@ private:
     std::unique_ptr<TransferController> m_transfer;
     std::unique_ptr<PrintController> m_print;
     std::unique_ptr<AboutController> m_about;
+    std::unique_ptr<DatabaseController> m_database;
     bool m_quitRequested = false;
     bool m_shutDown = false;
 };

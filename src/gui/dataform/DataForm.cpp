@@ -388,6 +388,19 @@ void DataForm::clearFields() {
     m_notes->clear();
 }
 
+void DataForm::emptyForLock() {
+    for (int column = Col::SiteNameLabel; column < Col::Category; column += 2) {
+        valueBox(column + 1)->clear();
+        valueBox(column + 1)->setEditText(QString());
+    }
+    for (int column : {Col::Category, Col::Owner}) {
+        valueBox(column)->clear();
+        valueBox(column)->setEditText(QString());
+    }
+    m_notes->setPlainText(QString());
+    m_strength->clear();
+}
+
 void DataForm::showStrength(const QString& password) {
     const PasswordStrength strength = passwordStrength(password);
     m_strength->setText(strengthText(strength));

@@ -53,6 +53,8 @@ public:
     void showRecord(const SiteRecord& record);
     // Default first four labels, every other label, box and the notes empty.
     void clearFields();
+    // Every box, value list and the notes emptied, undo history included (the program is locking).
+    void emptyForLock();
     void setRecordNumber(const QString& number);
     void setLabelButtonsVisible(bool visible);
     QLabel* strengthLabel() const { return m_strength; }

@@ -7,6 +7,7 @@
 #include "app/StatusLine.h"
 #include "app/WindowEffects.h"
 #include "app/WindowGuard.h"
+#include "crypt/Stash.h"
 #include "dataform/DataForm.h"
 #include "dataform/GeneratorWindow.h"
 #include "mainwindow/ListController.h"
@@ -65,16 +66,59 @@ void DataFormController::openForm(const QString& caption, const QString& title) 
     m_labelGadget = -1;
     m_tips.installAll(Id::Window::DataForm, DataForm::toolTips(), form->gadgets());
     form->setWindowTitle(title);
-    for (int column : valueListColumns()) {
-        // Other records' passwords are offered only to a user who has chosen to see private data.
-        const bool hidden = column == Col::Password && m_state.settings.optShowPrivate != 1;
-        DataForm::fillList(form->valueBox(column),
-                           hidden ? QStringList() : distinctValues(m_state.database, valueListStatement(column)));
-    }
+    fillValueLists();
     m_status.info(title);
     fadeIn(m_state.settings, form, 10);
     form->activateWindow();
     form->valueBox(Col::SiteName)->setFocus();
+}
+
+void DataFormController::fillValueLists() {
+    for (int column : valueListColumns()) {
+        // Other records' passwords are offered only to a user who has chosen to see private data.
+        const bool hidden = column == Col::Password && m_state.settings.optShowPrivate != 1;
+        DataForm::fillList(m_form->valueBox(column),
+                           hidden ? QStringList() : distinctValues(m_state.database, valueListStatement(column)));
+    }
+}
+
+void DataFormController::stashForLock(const std::shared_ptr<const FileKey>& key) {
+    if (!m_form || !key) {
+        return; // a plain file's form keeps its values: the file holds them in the clear anyway
+    }
+    if (m_generator) {
+        m_generator->close();
+    }
+    if (m_labelGadget >= 0) {
+        cancelLabelEditor();
+    }
+    const SiteRecord typed = m_form->typedRecord();
+    QStringList values(typed.field.cbegin(), typed.field.cend());
+    values += QStringList(m_asOpened.field.cbegin(), m_asOpened.field.cend());
+    m_stash = sealStash(*key, values);
+    m_form->emptyForLock();
+    m_asOpened = SiteRecord();
+}
+
+void DataFormController::restoreAfterLock(const std::shared_ptr<const FileKey>& key) {
+    if (!m_form || m_stash.isEmpty()) {
+        return;
+    }
+    const std::optional<QStringList> values = key ? openStash(*key, m_stash) : std::nullopt;
+    m_stash.clear();
+    if (!values || values->size() != 2 * Col::Count) {
+        // Another password opened the file (it was changed while locked): the values are gone.
+        m_status.error(QStringLiteral("The data form could not be filled again after the lock and was closed."));
+        close();
+        return;
+    }
+    SiteRecord typed;
+    for (int k = 0; k < Col::Count; ++k) {
+        typed[k] = values->at(k);
+        m_asOpened[k] = values->at(Col::Count + k);
+    }
+    fillValueLists();
+    m_form->showRecord(typed);
 }
 
 bool DataFormController::loadRecord(const QString& recordNumber) {

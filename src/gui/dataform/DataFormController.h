@@ -6,11 +6,14 @@
 #include <QObject>
 #include <QPointer>
 
+#include <memory>
+
 namespace quillbox {
 
 class BalloonTips;
 class CommandTable;
 class DataForm;
+class FileKey;
 class GeneratorWindow;
 class ListController;
 class MainWindow;
@@ -39,6 +42,11 @@ public:
     // The list row and record number being edited (-1 and empty when adding).
     int editedRow() const { return m_editedRow; }
     QString editedRecord() const { return m_editedRecord; }
+    // Locking: an open form's values are sealed with the key (when the file is encrypted) and the
+    // form emptied, value lists and all; unlocking with the same key brings them back.
+    void stashForLock(const std::shared_ptr<const FileKey>& key);
+    void restoreAfterLock(const std::shared_ptr<const FileKey>& key);
+
     // The label being renamed in the label editor, or -1.
     bool labelEditActive() const { return m_labelGadget >= 0; }
     int labelEditGadget() const { return m_labelGadget; }
@@ -46,6 +54,7 @@ public:
 private:
     // A new data form, shown with the values in use offered in its boxes.
     void openForm(const QString& caption, const QString& title);
+    void fillValueLists();
     // The form for a new record, its number the one it will get.
     void openAddForm();
     // Whether a form may open on the list row: one is selected and no other window is open.
@@ -76,6 +85,7 @@ private:
     int m_editedRow = -1;
     QString m_editedRecord;
     int m_labelGadget = -1;
+    QByteArray m_stash; // the form's values, sealed while the program is locked
 };
 
 } // namespace quillbox

@@ -100,6 +100,14 @@ void ListController::restoreSearchState() {
     runSearch();
 }
 
+void ListController::forgetDatabase() {
+    m_main.model()->clear();
+    m_copy.drop();
+    m_copyAttached = nullptr;
+    m_state.currentRecord = SiteRecord();
+    m_status.count(0);
+}
+
 void ListController::saveSearchState() {
     ProgramSettings& s = m_state.settings;
     s.lastOwner = m_main.ownerBox()->currentText();
@@ -203,7 +211,7 @@ SearchCopy* ListController::searchCopy() {
         return nullptr;
     }
     if (db != m_copyAttached) {
-        m_copy.attach(db);
+        m_copy.attach(db, m_state.database.key());
         m_copyAttached = db;
     }
     return &m_copy;

@@ -31,6 +31,9 @@ public:
     void restoreSearchState();
     // What the boxes show goes into the settings, for the next session.
     void saveSearchState();
+    // The connection is about to close: the list, the search copy and the working record let go
+    // of every value they hold.
+    void forgetDatabase();
 
     void runSearch();
     // Search for the text being typed: keystrokes already waiting are taken in first, so a burst

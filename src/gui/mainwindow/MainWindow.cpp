@@ -192,7 +192,12 @@ void MainWindow::buildMenus() {
             // Options that take a value rather than a shortcut; the program sets their texts.
             menu->addSeparator();
             const DispatchFn& d = m_dispatch;
-            for (int number : {Id::ClearClipboardItem, Id::ClipboardDelayItem, Id::IdleLockItem}) {
+            for (int number : {Id::ClearClipboardItem, Id::ClipboardDelayItem, Id::IdleLockItem, 0, Id::EncryptItem,
+                               Id::DecryptItem}) {
+                if (number == 0) {
+                    menu->addSeparator();
+                    continue;
+                }
                 auto* action = menu->addAction(QString());
                 action->setCheckable(number == Id::ClearClipboardItem);
                 connect(action, &QAction::triggered, this,

@@ -2,6 +2,7 @@
 
 #include "app/Ids.h"
 #include "app/Look.h"
+#include "settings/Password.h"
 #include "settings/PasswordMaker.h"
 #include "text/ProgramText.h"
 
@@ -43,7 +44,8 @@ struct Layout {
 Layout layoutFor(int window) {
     switch (window) {
     case Id::Window::PasswordEditor:
-        return {QSize(399, 185),
+        // The new password is typed twice: a typo must never lock anyone out of an encrypted file.
+        return {QSize(399, 235),
                 "   Edit your current password.",
                 255,
                 256,
@@ -54,9 +56,11 @@ Layout layoutFor(int window) {
                   {{Id::PasswordField::StoredFingerprint, QRect(10, 25, 370, 25), 11},
                    {Id::PasswordField::OldPassword, QRect(10, 75, 370, 25), 11}}},
                  {113,
-                  QRect(5, 120, 390, 60),
-                  {{119, QRect(10, 4, 370, 15), "Type in your new password in here"}},
-                  {{Id::PasswordField::NewPassword, QRect(10, 25, 370, 25), 11}}}}};
+                  QRect(5, 120, 390, 110),
+                  {{119, QRect(10, 4, 370, 15), "Type in your new password in here"},
+                   {112, QRect(10, 54, 370, 15), "Type your new password in here again to confirm it"}},
+                  {{Id::PasswordField::NewPassword, QRect(10, 25, 370, 25), 11},
+                   {Id::PasswordField::NewConfirmed, QRect(10, 75, 370, 25), 11}}}}};
     case Id::Window::FirstRunPassword:
         return {QSize(400, 121),
                 "   Create a new program password.",
@@ -77,6 +81,15 @@ Layout layoutFor(int window) {
                   QRect(5, 10, 390, 60),
                   {{129, QRect(10, 3, 370, 15), "Type your unlock password in here"}},
                   {{Id::PasswordField::Unlock, QRect(10, 25, 370, 25), 11}}}}};
+    case Id::Window::ConfirmPassword:
+        return {QSize(400, 77),
+                "   Type your program password.",
+                276,
+                277,
+                {{135,
+                  QRect(5, 10, 390, 60),
+                  {{137, QRect(10, 3, 370, 15), "Type your program password in here to go on"}},
+                  {{Id::PasswordField::Confirm, QRect(10, 25, 370, 25), 11}}}}};
     default:
         return {QSize(400, 70),
                 "   Type the program startup password.",
@@ -107,6 +120,9 @@ PasswordWindow::PasswordWindow(int window, DispatchFn dispatch, QWidget* parent)
             auto* label = new QLabel(QString::fromLatin1(l.text), panel);
             label->setGeometry(l.geometry);
             label->setFont(programFont(8));
+            if (!m_firstLabel) {
+                m_firstLabel = label;
+            }
         }
         for (const Field& f : p.fields) {
             addField(panel, f.gadget, f.geometry, f.points);
@@ -127,6 +143,10 @@ PasswordWindow::PasswordWindow(int window, DispatchFn dispatch, QWidget* parent)
         m_strength->setFont(programFont(8));
         m_strength->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         connect(field, &QLineEdit::textChanged, this, [this](const QString& text) {
+            if (passwordLength(text) == PasswordLength::TooLong) {
+                m_strength->setText(QStringLiteral("too long"));
+                return;
+            }
             const PasswordStrength strength = passwordStrength(text);
             m_strength->setText(strength.weak() ? strengthText(strength) + QStringLiteral(": weak, make it longer")
                                                 : strengthText(strength));
@@ -146,6 +166,18 @@ QLineEdit* PasswordWindow::addField(QWidget* panel, int gadget, const QRect& geo
     field->installEventFilter(this);
     m_fields.insert(gadget, field);
     return field;
+}
+
+void PasswordWindow::setPrompt(const QString& text) {
+    if (m_firstLabel) {
+        m_firstLabel->setText(text);
+    }
+}
+
+void PasswordWindow::clearFields() {
+    for (QLineEdit* field : std::as_const(m_fields)) {
+        field->setText(QString()); // unlike clear(), leaves nothing in the undo history
+    }
 }
 
 int PasswordWindow::focusedField() const {

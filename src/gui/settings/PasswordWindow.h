@@ -16,7 +16,7 @@ namespace quillbox {
 class PasswordWindow : public SecondaryWindow {
     Q_OBJECT
 public:
-    // window is 4, 5, 6 or 7.
+    // window is 4, 5, 6, 7 or 10.
     PasswordWindow(int window, DispatchFn dispatch, QWidget* parent = nullptr);
 
     // The event numbers of this window's Return and Escape keys.
@@ -30,6 +30,10 @@ public:
     int focusedField() const;
     // The strength of the new password, in the windows that choose one; null in the others.
     QLabel* strengthLabel() const { return m_strength; }
+    // The caption over the first field (the confirm window says what the password is asked for).
+    void setPrompt(const QString& text);
+    // Empties every field, their undo history with them.
+    void clearFields();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -42,6 +46,7 @@ private:
     int m_escapeKey = 0;
     int m_firstField = 0;
     QHash<int, QLineEdit*> m_fields;
+    QLabel* m_firstLabel = nullptr;
     QLabel* m_strength = nullptr;
 };
 

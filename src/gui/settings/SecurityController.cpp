@@ -10,10 +10,12 @@
 #include "app/WindowEffects.h"
 #include "app/WindowGuard.h"
 #include "mainwindow/MainWindow.h"
+#include "settings/DatabaseController.h"
 #include "settings/IdleWatch.h"
 #include "settings/Password.h"
 #include "settings/PasswordCheck.h"
 #include "settings/PasswordWindow.h"
+#include "store/DatabaseFile.h"
 #include "text/ProgramText.h"
 
 #include <QApplication>
@@ -87,6 +89,7 @@ PasswordWindow* SecurityController::window(int number) const {
         return m_unlock;
     case Id::Window::FirstRunPassword:
     case Id::Window::StartupPassword:
+    case Id::Window::ConfirmPassword:
         return m_step && m_step->number() == number ? m_step.get() : nullptr;
     default:
         return nullptr;
@@ -98,22 +101,60 @@ bool SecurityController::passwordStep() {
     if (!m_state.seams.modalLoop) {
         return false;
     }
+    // An encrypted database asks for its own password even when the settings were lost: it is
+    // never taken for a missing database and given a new one.
     const int number =
-        m_state.settings.passwordFingerprint.isEmpty() ? Id::Window::FirstRunPassword : Id::Window::StartupPassword;
+        programPasswordExists(m_state.files) ? Id::Window::StartupPassword : Id::Window::FirstRunPassword;
     auto* window = new PasswordWindow(number, [this](int w, int n, Notify kind, int) { handleStepEvent(w, n, kind); });
     m_step = window;
     m_stepOutcome = 0;
     m_checking = false;
+    m_checkedKey.reset();
     window->field(window->firstField())->setFocus();
     fadeIn(m_state.settings, window);
     m_state.seams.modalLoop(window, [this] { return m_stepOutcome != 0; });
     const bool passed = m_stepOutcome == 1;
     if (passed) {
         fadeOut(m_state.settings, window, 8);
+        m_startupKey = std::move(m_checkedKey);
     }
+    window->clearFields();
     window->hide();
     delete window;
     return passed;
+}
+
+std::optional<QString> SecurityController::askProgramPassword(const QString& prompt,
+                                                              std::shared_ptr<const FileKey>* key) {
+    if (!m_state.seams.modalLoop || m_step) {
+        return std::nullopt;
+    }
+    auto* window = new PasswordWindow(
+        Id::Window::ConfirmPassword, [this](int w, int n, Notify kind, int) { handleStepEvent(w, n, kind); }, m_main);
+    window->setPrompt(prompt);
+    m_step = window;
+    m_stepOutcome = 0;
+    m_checking = false;
+    m_checkedKey.reset();
+    m_confirmed.clear();
+    window->field(Field::Confirm)->setFocus();
+    fadeIn(m_state.settings, window);
+    m_state.seams.modalLoop(window, [this] { return m_stepOutcome != 0; });
+    std::optional<QString> typed;
+    if (m_stepOutcome == 1) {
+        typed = std::exchange(m_confirmed, QString());
+        if (key) {
+            *key = std::move(m_checkedKey);
+        }
+    }
+    m_checkedKey.reset();
+    window->clearFields();
+    window->hide();
+    delete window;
+    if (m_main) {
+        m_main->activateWindow();
+    }
+    return typed;
 }
 
 void SecurityController::handleStepEvent(int window, int number, Notify kind) {
@@ -133,7 +174,7 @@ void SecurityController::handleStepEvent(int window, int number, Notify kind) {
 void SecurityController::securityError(PasswordWindow* window, int field, const QString& text) {
     m_status.messageBox(QStringLiteral("Security Error"), text, MessageIcon::Exclamation);
     if (QLineEdit* entry = window->field(field)) {
-        entry->clear();
+        entry->setText(QString()); // clear() would keep the text in the undo history
         entry->setFocus();
     }
 }
@@ -149,18 +190,50 @@ SettingsResult SecurityController::storeFingerprint(const QString& fingerprint) 
     return saved;
 }
 
+KdfCost SecurityController::newCost() const {
+    return m_state.seams.kdfCost ? m_state.seams.kdfCost() : programKdfCost();
+}
+
 bool SecurityController::checkStoredPassword(PasswordWindow* window, int field) {
-    const PasswordCheck check = checkProgramPassword(m_state.files.settingsFile, window->field(field)->text());
+    // Deriving the key takes its time on purpose; the window says it is working.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    PasswordCheck check =
+        checkProgramPassword(m_state.files, window->field(field)->text(), [this] { return newCost(); });
+    QApplication::restoreOverrideCursor();
     if (!check.passed) {
         securityError(window, field, check.error);
         return false;
     }
+    m_checkedKey = std::move(check.key);
     if (!check.rewritten.isEmpty()) {
         m_state.settings.passwordFingerprint = check.rewritten;
     } else if (!check.storeError.isEmpty()) {
         m_status.messageBox(QStringLiteral("Security Error"), check.storeError, MessageIcon::Exclamation);
     }
+    if (m_checkedKey) {
+        m_state.settings.passwordFingerprint.clear(); // an encrypted file keeps none
+    }
     return true;
+}
+
+void SecurityController::changePassword(PasswordWindow* window) {
+    const QString old = window->field(Field::OldPassword)->text();
+    const QString chosen = window->field(Field::NewPassword)->text();
+    QString failure;
+    if (m_database) {
+        failure = m_database->changePassword(old, chosen);
+    } else if (const QString fingerprint = passwordFingerprint(chosen, newCost()); fingerprint.isEmpty()) {
+        failure = QStringLiteral("There is not enough memory to make the password's fingerprint.");
+    } else if (const SettingsResult saved = storeFingerprint(fingerprint); !saved.ok) {
+        failure = saved.error;
+    }
+    if (!failure.isEmpty()) {
+        // A password that could not be stored is not the password: the window stays open.
+        securityError(window, Field::NewPassword, failure);
+        return;
+    }
+    window->clearFields();
+    closeEditor();
 }
 
 void SecurityController::runCheck(PasswordWindow* window, int field) {
@@ -175,27 +248,36 @@ void SecurityController::runCheck(PasswordWindow* window, int field) {
     case Id::Window::FirstRunPassword * 1000 + Field::Chosen:
         if (text.isEmpty()) {
             securityError(window, Field::Chosen, PasswordText::NoPasswordChosen);
-        } else if (!passwordLengthAllowed(text)) {
-            securityError(window, Field::Chosen, PasswordText::WrongLength);
+        } else if (const QString problem = lengthProblem(text); !problem.isEmpty()) {
+            securityError(window, Field::Chosen, problem);
         } else {
             window->field(Field::Confirmed)->setFocus();
         }
         break;
     case Id::Window::FirstRunPassword * 1000 + Field::Confirmed:
-        if (!passwordLengthAllowed(window->field(Field::Chosen)->text())) {
+        if (const QString chosen = window->field(Field::Chosen)->text(); !passwordLengthAllowed(chosen)) {
             // Only reachable when the first field was never left: its own check decides.
             securityError(window, Field::Chosen,
-                          window->field(Field::Chosen)->text().isEmpty() ? PasswordText::NoPasswordChosen
-                                                                         : PasswordText::WrongLength);
+                          chosen.isEmpty() ? PasswordText::NoPasswordChosen : lengthProblem(chosen));
         } else if (text.isEmpty()) {
             securityError(window, Field::Confirmed, PasswordText::ConfirmationEmpty);
-        } else if (text != window->field(Field::Chosen)->text()) {
+        } else if (text != chosen) {
             securityError(window, Field::Confirmed, PasswordText::NewPasswordsDiffer);
-        } else if (const SettingsResult saved = storeFingerprint(passwordFingerprint(text)); !saved.ok) {
-            // Without a stored password the program would be unguarded at the next start.
-            securityError(window, Field::Chosen, saved.error);
         } else {
-            m_stepOutcome = 1;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const QString fingerprint = passwordFingerprint(text, newCost());
+            QApplication::restoreOverrideCursor();
+            const SettingsResult saved =
+                fingerprint.isEmpty()
+                    ? SettingsResult{false,
+                                     QStringLiteral("There is not enough memory to make the password's fingerprint.")}
+                    : storeFingerprint(fingerprint);
+            if (!saved.ok) {
+                // Without a stored password the program would be unguarded at the next start.
+                securityError(window, Field::Chosen, saved.error);
+            } else {
+                m_stepOutcome = 1;
+            }
         }
         break;
     case Id::Window::StartupPassword * 1000 + Field::Startup:
@@ -203,34 +285,53 @@ void SecurityController::runCheck(PasswordWindow* window, int field) {
             m_stepOutcome = 1;
         }
         break;
-    case Id::Window::PasswordEditor * 1000 + Field::OldPassword:
+    case Id::Window::ConfirmPassword * 1000 + Field::Confirm:
+        if (checkStoredPassword(window, Field::Confirm)) {
+            m_confirmed = text;
+            m_stepOutcome = 1;
+        }
+        break;
+    case Id::Window::PasswordEditor * 1000 + Field::OldPassword: {
         m_oldPasswordConfirmed = false;
+        const std::shared_ptr<const FileKey>& key = m_state.database.key();
         if (text.isEmpty()) {
             securityError(window, Field::OldPassword, PasswordText::OldConfirmationEmpty);
-        } else if (matchFingerprint(text, window->field(Field::StoredFingerprint)->text()) == FingerprintMatch::None) {
+            break;
+        }
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        // An encrypted file's password is the one its key comes from; a plain one's, its fingerprint's.
+        const bool right =
+            key ? passwordMatchesKey(text, *key)
+                : matchFingerprint(text, window->field(Field::StoredFingerprint)->text()) != FingerprintMatch::None;
+        QApplication::restoreOverrideCursor();
+        if (!right) {
             securityError(window, Field::OldPassword, PasswordText::OldPasswordWrong);
         } else {
             m_oldPasswordConfirmed = true;
             window->field(Field::NewPassword)->setFocus();
         }
         break;
+    }
     case Id::Window::PasswordEditor * 1000 + Field::NewPassword:
+    case Id::Window::PasswordEditor * 1000 + Field::NewConfirmed: {
+        const QString chosen = window->field(Field::NewPassword)->text();
         if (!m_oldPasswordConfirmed) {
             window->field(Field::OldPassword)->setFocus(); // the old password first, every time the window opens
-        } else if (text.isEmpty()) {
+        } else if (chosen.isEmpty()) {
             securityError(window, Field::NewPassword, PasswordText::NewPasswordEmpty);
-        } else if (!passwordLengthAllowed(text)) {
-            securityError(window, Field::NewPassword, PasswordText::WrongLength);
+        } else if (const QString problem = lengthProblem(chosen); !problem.isEmpty()) {
+            securityError(window, Field::NewPassword, problem);
+        } else if (field == Field::NewPassword) {
+            window->field(Field::NewConfirmed)->setFocus();
+        } else if (text.isEmpty()) {
+            securityError(window, Field::NewConfirmed, PasswordText::ConfirmationEmpty);
+        } else if (text != chosen) {
+            securityError(window, Field::NewConfirmed, PasswordText::NewPasswordsDiffer);
         } else {
-            // A password that could not be stored is not the password: the window stays open.
-            const SettingsResult saved = storeFingerprint(passwordFingerprint(text));
-            if (!saved.ok) {
-                securityError(window, Field::NewPassword, saved.error);
-                break;
-            }
-            closeEditor();
+            changePassword(window);
         }
         break;
+    }
     case Id::Window::Unlock * 1000 + Field::Unlock:
         if (checkStoredPassword(window, Field::Unlock)) {
             unlock();
@@ -245,6 +346,9 @@ void SecurityController::runCheck(PasswordWindow* window, int field) {
 void SecurityController::unlock() {
     m_locked = false;
     closeUnlockWindow();
+    if (m_database) {
+        m_database->reopen(std::exchange(m_checkedKey, nullptr));
+    }
     restoreFromTray();
     for (const QPointer<QWidget>& hidden : std::as_const(m_hiddenByLock)) {
         if (hidden) {
@@ -263,7 +367,9 @@ void SecurityController::openPasswordEditor() {
     m_editor = window;
     m_guard.open(QStringLiteral("Edit Password"));
     m_oldPasswordConfirmed = false;
-    window->field(Field::StoredFingerprint)->setText(storedFingerprint(m_state.files.settingsFile));
+    // An encrypted file keeps no fingerprint: its key is what the old password is checked against.
+    window->field(Field::StoredFingerprint)
+        ->setText(m_state.database.isEncrypted() ? QString() : storedFingerprint(m_state.files.settingsFile));
     window->field(Field::OldPassword)->setFocus();
     fadeIn(m_state.settings, window);
 }
@@ -271,6 +377,9 @@ void SecurityController::openPasswordEditor() {
 void SecurityController::closeEditor() {
     PasswordWindow* window = m_editor;
     m_editor = nullptr;
+    if (window) {
+        window->clearFields();
+    }
     m_guard.close(window);
 }
 
@@ -311,6 +420,9 @@ void SecurityController::lock() {
         m_main->hide();
     }
     m_locked = true;
+    if (m_database) {
+        m_database->close(); // the records and the key leave memory until the password comes back
+    }
     if (!tray) {
         openUnlockWindow(); // with no tray icon to click, the way back in opens at once
     }
@@ -333,6 +445,7 @@ void SecurityController::closeUnlockWindow() {
     PasswordWindow* w = m_unlock;
     m_unlock = nullptr;
     if (w) {
+        w->clearFields();
         // Not the one-window guard's close: the unlock window never set the guard.
         m_guard.dismiss(w);
     }

@@ -7,12 +7,17 @@
 #include <QObject>
 #include <QPointer>
 
+#include <memory>
+#include <optional>
+
 class QSystemTrayIcon;
 
 namespace quillbox {
 
 class BalloonTips;
 class CommandTable;
+class DatabaseController;
+class FileKey;
 class IdleWatch;
 class MainWindow;
 class PasswordWindow;
@@ -32,6 +37,14 @@ public:
     // Asks for the program password (or has one chosen on a first start) in a window of its own
     // loop. True when the user passed; false when the window was left (the program ends).
     bool passwordStep();
+    // The key an encrypted database's password made in the password step; handed over once.
+    std::shared_ptr<const FileKey> takeStartupKey() { return std::move(m_startupKey); }
+    // Asks for the program password again in a window of its own loop (before the database is
+    // rewritten), saying what for. The password typed once it passed the check, with the key it
+    // opens an encrypted database with; nothing when the window was left.
+    std::optional<QString> askProgramPassword(const QString& prompt, std::shared_ptr<const FileKey>* key = nullptr);
+    // What closes and opens the database when the program locks and unlocks, and re-keys it.
+    void attachDatabase(DatabaseController* database) { m_database = database; }
     // From here on the main window is the one locked, hidden and brought back; locking by itself
     // starts (idle time, desktop lock and sleep).
     void attach(MainWindow* main);
@@ -61,6 +74,8 @@ private:
     void runCheck(PasswordWindow* window, int field);
     void securityError(PasswordWindow* window, int field, const QString& text);
     bool checkStoredPassword(PasswordWindow* window, int field);
+    KdfCost newCost() const;
+    void changePassword(PasswordWindow* window);
     SettingsResult storeFingerprint(const QString& fingerprint);
     void closeEditor();
     void closeUnlockWindow();
@@ -73,6 +88,10 @@ private:
     BalloonTips& m_tips;
     DispatchFn m_dispatch;
     MainWindow* m_main = nullptr;
+    DatabaseController* m_database = nullptr;
+    std::shared_ptr<const FileKey> m_startupKey;
+    std::shared_ptr<const FileKey> m_checkedKey; // the key the last passed check opened
+    QString m_confirmed;                         // the confirm window's password once it passed
     QSystemTrayIcon* m_tray = nullptr;
     IdleWatch* m_idle = nullptr;
     SessionSignals* m_session = nullptr;

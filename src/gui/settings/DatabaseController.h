@@ -1,0 +1,71 @@
+#pragma once
+
+#include "app/AppState.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace quillbox {
+
+class ClipboardKeeper;
+class DataFormController;
+class FileKey;
+class ListController;
+class MainWindow;
+class SearchCopy;
+class SecurityController;
+class StatusLine;
+
+// The database connection over the program's run: opened after the password, closed while the
+// program is locked (with all it holds of the records) and opened again after, and rewritten
+// whole when it is encrypted, stored unencrypted again, or given a new password.
+class DatabaseController : public QObject {
+    Q_OBJECT
+public:
+    DatabaseController(AppState& state, MainWindow& main, StatusLine& status, ListController& list,
+                       DataFormController& forms, SearchCopy& copy, ClipboardKeeper& clipboard,
+                       SecurityController& security);
+
+    // Opens the database at start-up: an encrypted one with the key the password made.
+    void open(std::shared_ptr<const FileKey> key);
+    // Locking: the connection closes, and the list, the search copy, the working record, the data
+    // form's values and the key leave memory.
+    void close();
+    // Unlocking: the database opens again with the key the password made, and the list comes back
+    // as it was.
+    void reopen(std::shared_ptr<const FileKey> key);
+
+    // The Options menu's two commands: encrypt a plain database with the program password, and
+    // store an encrypted one unencrypted again.
+    void encrypt();
+    void decrypt();
+    // A new program password, the old one confirmed: an encrypted database (and its backups) is
+    // rewritten under a key from it, a plain one's fingerprint replaced. The reason, empty when done.
+    QString changePassword(const QString& oldPassword, const QString& newPassword);
+
+    // The Options menu offers the command that fits the database as it is.
+    void updateMenu();
+    void handleItem(int number);
+
+private:
+    // Closes the connection, rewrites the file and its backups from one key to the other, and opens
+    // it again (in the new key when that worked). The reason, empty when done; backup problems go
+    // to backupProblems.
+    QString rewrite(const std::shared_ptr<const FileKey>& from, const std::shared_ptr<const FileKey>& to,
+                    const QString& password, QStringList& backupProblems);
+    void showBackupProblems(const QStringList& problems);
+    KdfCost newCost() const;
+
+    AppState& m_state;
+    MainWindow& m_main;
+    StatusLine& m_status;
+    ListController& m_list;
+    DataFormController& m_forms;
+    SearchCopy& m_copy;
+    ClipboardKeeper& m_clipboard;
+    SecurityController& m_security;
+    bool m_closed = false;
+};
+
+} // namespace quillbox
