@@ -390,6 +390,7 @@ bool registerEncryptedVfs() {
 }
 
 QByteArray encryptedUri(const QString& path, const std::shared_ptr<const FileKey>& key) {
+    registerEncryptedVfs(); // a plain connection may attach an encrypted file (VACUUM INTO)
     return QUrl::fromLocalFile(path).toEncoded() + "?vfs=" + encryptedVfsName +
            "&key=" + QByteArray::number(keyRing().add(key));
 }
