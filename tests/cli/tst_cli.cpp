@@ -3,6 +3,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/PasswordCheck.h"
+#include "store/DatabaseFile.h"
 #include "store/SiteStore.h"
 #include "store/WorkingFolder.h"
 #include "support/SampleRecords.h"
@@ -77,7 +78,7 @@ QStringList recordNumbers(const QJsonArray& records) {
 
 qint64 recordCount(const QString& databaseFile) {
     Database db;
-    if (!db.open(databaseFile)) {
+    if (!db.open(databaseFile, sample::keyOf(databaseFile))) {
         return -1;
     }
     return scalarQuery(db, QStringLiteral("SELECT count(*) FROM quillbox")).toLongLong();
@@ -100,6 +101,7 @@ private Q_SLOTS:
     void passwordChange();
     void terminalPromptHidesPassword();
     void passwordChangedWhileWindowRuns();
+    void windowAndCliShareAnEncryptedFile();
     void import_data();
     void import();
     void exportReadsBack_data();
@@ -227,6 +229,46 @@ void CliTest::commands_data() {
     QTest::newRow("output that cannot be written") << QStringList{"list"} << pw << "output-to-full-disk" << 1 << ""
                                                    << ""
                                                    << "No space left on device" << 4;
+    // An encrypted database: opened with the password, whatever the settings hold.
+    QTest::newRow("encrypted: list") << QStringList{"list", "--owner", "Ann"} << pw << "encrypted" << 0 << "Mail"
+                                     << "secret-mail"
+                                     << "" << 4;
+    QTest::newRow("encrypted: wrong password")
+        << QStringList{"list"} << QByteArray("Quill-wrong-1\n") << "encrypted" << 1 << ""
+        << "Bank"
+        << "The passwords do not match." << 4;
+    QTest::newRow("encrypted: the password typed twice")
+        << QStringList{"list"} << QByteArray("Quill-test-01Quill-test-01\n") << "encrypted" << 1 << ""
+        << "Bank"
+        << "The passwords do not match." << 4;
+    QTest::newRow("encrypted, settings lost") << QStringList{"list"} << pw << "encrypted-no-settings" << 0 << "Shop"
+                                              << ""
+                                              << "" << 4;
+    QTest::newRow("encrypted: add") << QStringList{"add", "--owner", "Ann",           "--category",
+                                                   "Fun", "--set",   "sitename=Games"}
+                                    << pw << "encrypted" << 0 << "5"
+                                    << ""
+                                    << "" << 5;
+    QTest::newRow("encrypted: check") << QStringList{"check"} << pw << "encrypted" << 0
+                                      << "Encryption: XChaCha20-Poly1305"
+                                      << ""
+                                      << "" << 4;
+    QTest::newRow("encrypted: damaged page")
+        << QStringList{"check"} << pw << "encrypted-damaged" << 1 << "damaged or was changed outside Quillbox. (page 2)"
+        << ""
+        << "faults" << -1;
+    QTest::newRow("encrypt") << QStringList{"encrypt"} << pw << "" << 0 << "now encrypted"
+                             << ""
+                             << "" << 4;
+    QTest::newRow("encrypt twice") << QStringList{"encrypt"} << pw << "encrypted" << 1 << ""
+                                   << ""
+                                   << "encrypted already" << 4;
+    QTest::newRow("decrypt, not asked for") << QStringList{"decrypt"} << pw << "encrypted" << 1 << ""
+                                            << ""
+                                            << "Give --yes" << 4;
+    QTest::newRow("decrypt") << QStringList{"decrypt", "--yes"} << pw << "encrypted" << 0 << "stored unencrypted"
+                             << ""
+                             << "" << 4;
     QTest::newRow("program help") << QStringList{"--help"} << QByteArray() << "no-stdin-option" << 0 << "Commands:"
                                   << ""
                                   << "" << 4;
@@ -251,6 +293,20 @@ void CliTest::commands() {
     if (setup == QLatin1String("no-settings")) {
         QVERIFY(QFile::remove(m_folder.settingsFile));
     }
+    if (setup.startsWith(QLatin1String("encrypted"))) {
+        QVERIFY(sample::encryptFile(m_folder.databaseFile));
+        QVERIFY(
+            writeSetting(m_folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString()).ok);
+    }
+    if (setup == QLatin1String("encrypted-no-settings")) {
+        QVERIFY(QFile::remove(m_folder.settingsFile));
+    }
+    if (setup == QLatin1String("encrypted-damaged")) {
+        QFile file(m_folder.databaseFile);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(4096 + 100));
+        QVERIFY(file.putChar('!'));
+    }
     const bool toFullDisk = setup == QLatin1String("output-to-full-disk");
     if (toFullDisk && !QFileInfo::exists(QStringLiteral("/dev/full"))) {
         QSKIP("No /dev/full here");
@@ -263,9 +319,14 @@ void CliTest::commands() {
     }
     QVERIFY2(r.err.contains(error.toUtf8()), r.err.constData());
     QVERIFY2(status != 0 || r.err.isEmpty(), r.err.constData());
-    QCOMPARE(recordCount(m_folder.databaseFile), recordsAfter);
-    QVERIFY(!QFile::exists(m_folder.settingsFile) || setup == QLatin1String("no-settings") ||
-            !storedFingerprint(m_folder.settingsFile).isEmpty());
+    if (recordsAfter >= 0) {
+        QCOMPARE(recordCount(m_folder.databaseFile), recordsAfter);
+    }
+    // A plain database keeps a fingerprint beside it, an encrypted one none.
+    if (QFile::exists(m_folder.settingsFile)) {
+        QCOMPARE(storedFingerprint(m_folder.settingsFile).isEmpty(),
+                 databaseKind(m_folder.databaseFile) == DatabaseKind::Encrypted);
+    }
 }
 
 void CliTest::recordRoundTrip() {
@@ -577,6 +638,40 @@ void CliTest::passwordChangedWhileWindowRuns() {
     // The window saves every setting at exit; the password chosen meanwhile stays.
     env.program->shutDown();
     QVERIFY(checkProgramPassword(env.state.files, QStringLiteral("New-pass-99"), [] { return cheapCost; }).passed);
+}
+
+void CliTest::windowAndCliShareAnEncryptedFile() {
+    QVERIFY(sample::encryptFile(m_folder.databaseFile));
+    QVERIFY(writeSetting(m_folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString()).ok);
+    TestEnv env;
+    env.password = password;
+    QDir::setCurrent(m_dir->path());
+    env.state.setWorkingFolder(m_dir->path());
+    QVERIFY(env.start());
+    QVERIFY(env.state.database.isEncrypted());
+    env.main()->ownerBox()->setCurrentText(QStringLiteral("Ann"));
+    env.program->list()->ownerChanged();
+    const qsizetype before = env.listRows().size();
+    // The command line writes while the window holds the file open, and the window writes after.
+    const Result added = runCli(m_dir->path(),
+                                {"--password-stdin", "add", "--owner", "Ann", "--category", "Fun", "--set",
+                                 "sitename=From the terminal", "--set", "password=Terminal-secret-7"},
+                                passwordLine);
+    QVERIFY2(added.status == 0, added.err.constData());
+    env.program->list()->runSearch();
+    QCOMPARE(env.listRows().size(), before + 1);
+    insertRecord(env.state.database, makeRecord("From the window", "ann", "Window-secret-8", "", "Fun", "Ann"));
+    const Result listed = runCli(m_dir->path(), {"--password-stdin", "list", "--owner", "Ann"}, passwordLine);
+    QVERIFY(listed.out.contains("From the terminal") && listed.out.contains("From the window"));
+    // A backup made by the command line is encrypted too, and opens with the same password.
+    const QString copy = m_dir->filePath(QStringLiteral("copy.ptk"));
+    QCOMPARE(runCli(m_dir->path(), {"--password-stdin", "backup", copy}, passwordLine).status, 0);
+    QCOMPARE(databaseKind(copy), DatabaseKind::Encrypted);
+    QCOMPARE(recordCount(copy), 6);
+    QFile file(m_folder.databaseFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray disk = file.readAll();
+    QVERIFY(!disk.contains("Terminal-secret-7") && !disk.contains("Window-secret-8"));
 }
 
 void CliTest::import_data() {

@@ -22,10 +22,12 @@ constexpr int seedRecords = 10000;
 constexpr int importRecords = 20000;
 constexpr int rounds = 12;
 
+using sample::keyOf;
+
 // The table's content in record order, as one digest.
 QByteArray tableDigest(const QString& file) {
     Database db;
-    if (!db.open(file)) {
+    if (!db.open(file, keyOf(file))) {
         return "<no database>";
     }
     if (scalarQuery(db, QStringLiteral("PRAGMA integrity_check")) != QLatin1String("ok")) {
@@ -45,7 +47,7 @@ QByteArray tableDigest(const QString& file) {
 // What the child does: the program's own write paths.
 int runChild(const QString& command, const QString& file, const QString& target) {
     Database db;
-    if (!openDatabase(db, file).ok) {
+    if (!openDatabase(db, file, keyOf(file)).ok) {
         return 2;
     }
     if (command == QLatin1String("import")) {
@@ -98,17 +100,21 @@ private:
 
 void CrashSafetyTest::killedMidWrite_data() {
     QTest::addColumn<QString>("command");
-    QTest::newRow("import") << "import";
-    QTest::newRow("save") << "save";
-    QTest::newRow("backup") << "backup";
+    QTest::addColumn<bool>("encrypted");
+    for (const char* command : {"import", "save", "backup"}) {
+        QTest::addRow("%s", command) << command << false;
+        QTest::addRow("%s, encrypted", command) << command << true;
+    }
 }
 
 void CrashSafetyTest::killedMidWrite() {
     QFETCH(QString, command);
+    QFETCH(bool, encrypted);
     const QDir dir(m_dir.path());
-    const QString seed = dir.filePath(QStringLiteral("seed.ptk"));
+    const QString seed = dir.filePath(encrypted ? QStringLiteral("seed-encrypted.ptk") : QStringLiteral("seed.ptk"));
     if (!QFile::exists(seed)) {
         QCOMPARE(sample::writeDatabase(seed, sample::generateRecords(seedRecords)), QString());
+        QVERIFY(!encrypted || sample::encryptFile(seed));
     }
     const QString file = dir.filePath(QStringLiteral("work.ptk"));
     const QString target = file + QStringLiteral(".Tue");
@@ -123,7 +129,7 @@ void CrashSafetyTest::killedMidWrite() {
         if (backup) {
             QVERIFY(QFile::copy(seed, target)); // yesterday's backup: the seed as it was
             Database db;
-            QVERIFY(db.open(file));
+            QVERIFY(db.open(file, keyOf(file)));
             QVERIFY(db.execute(QStringLiteral("DELETE FROM quillbox WHERE record > 1000")));
         }
     };

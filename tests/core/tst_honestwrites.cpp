@@ -61,6 +61,7 @@ private Q_SLOTS:
     void foreignTables();
     void recordNumbers_data();
     void recordNumbers();
+    void lockedCommitRollsBack_data();
     void lockedCommitRollsBack();
     void backupLeftoversRemoved();
 
@@ -82,18 +83,23 @@ void HonestWritesTest::fullDiskLeavesOldFile_data() {
     QTest::newRow("print document") << int(PrintFile) << "Quillbox.htm" << noSpace;
     QTest::newRow("backup") << int(Backup) << "Quillbox.ptk.Tue"
                             << "database or disk is full";
+    QTest::newRow("backup, encrypted") << int(Backup) << "Quillbox.ptk.Tue"
+                                       << "database or disk is full";
 }
 
 void HonestWritesTest::fullDiskLeavesOldFile() {
     QFETCH(int, writer);
     QFETCH(QString, name);
     QFETCH(QString, reason);
-    const QString databaseFile = m_dir.filePath(QStringLiteral("records.ptk"));
+    const bool encrypted = QByteArray(QTest::currentDataTag()).endsWith("encrypted");
+    const QString databaseFile =
+        m_dir.filePath(encrypted ? QStringLiteral("records-encrypted.ptk") : QStringLiteral("records.ptk"));
     if (!QFile::exists(databaseFile)) {
         QCOMPARE(sample::writeDatabase(databaseFile, sample::generateRecords(600)), QString());
+        QVERIFY(!encrypted || sample::encryptFile(databaseFile));
     }
     Database db;
-    QVERIFY(db.open(databaseFile));
+    QVERIFY(db.open(databaseFile, sample::keyOf(databaseFile)));
 
     QTemporaryDir mountPoint;
     test::SmallDisk disk(mountPoint.path(), 256 * 1024);
@@ -264,14 +270,23 @@ void HonestWritesTest::recordNumbers() {
     QCOMPARE(scalarQuery(db, QStringLiteral("SELECT count(*) FROM quillbox")), QStringLiteral("2"));
 }
 
+void HonestWritesTest::lockedCommitRollsBack_data() {
+    QTest::addColumn<bool>("encrypted");
+    QTest::newRow("plain") << false;
+    QTest::newRow("encrypted") << true;
+}
+
 void HonestWritesTest::lockedCommitRollsBack() {
-    const QString file = m_dir.filePath(QStringLiteral("locked.ptk"));
+    QFETCH(bool, encrypted);
+    const QString file =
+        m_dir.filePath(encrypted ? QStringLiteral("locked-encrypted.ptk") : QStringLiteral("locked.ptk"));
     QCOMPARE(sample::writeDatabase(file, sample::generateRecords(3)), QString());
+    const auto key = encrypted ? sample::encryptFile(file) : nullptr;
     Database db;
-    QVERIFY(openDatabase(db, file).ok);
+    QVERIFY(openDatabase(db, file, key).ok);
     db.setBusyTimeout(50);
     Database reader;
-    QVERIFY(reader.open(file));
+    QVERIFY(reader.open(file, key));
     QVERIFY(reader.execute(QStringLiteral("BEGIN; SELECT count(*) FROM quillbox;")));
     QCOMPARE(scalarQuery(reader, QStringLiteral("SELECT count(*) FROM quillbox")), QStringLiteral("3"));
     {

@@ -5,6 +5,7 @@
 #include "store/Database.h"
 #include "store/SearchCopy.h"
 #include "store/SiteStore.h"
+#include "support/SampleRecords.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -126,26 +127,36 @@ QString describe(const ListFilter& f) {
 class SearchCopyTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void searchesGiveTheStatementsRows_data();
     void searchesGiveTheStatementsRows();
     void columnsOfNullsAreSearched();
     void tablesItCannotModelAreLeftToTheStatement_data();
     void tablesItCannotModelAreLeftToTheStatement();
 };
 
+void SearchCopyTest::searchesGiveTheStatementsRows_data() {
+    QTest::addColumn<bool>("encrypted");
+    QTest::newRow("plain") << false;
+    QTest::newRow("encrypted") << true;
+}
+
 void SearchCopyTest::searchesGiveTheStatementsRows() {
+    QFETCH(bool, encrypted);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("copy.db"));
+    // The copy's own connections (two threads) read an encrypted file through the same key.
+    const auto key = encrypted ? sample::cheapKey() : nullptr;
     Database db;
-    QVERIFY(openDatabase(db, file).ok);
+    QVERIFY(openDatabase(db, file, key).ok);
     Database other;
-    QVERIFY(other.open(file));
+    QVERIFY(other.open(file, key));
     QRandomGenerator rng(20261208);
     for (int i = 0; i < 300; ++i) {
         insertRow(db.handle(), rng);
     }
     SearchCopy copy;
-    copy.loadInBackground(file);
-    copy.attach(db.handle());
+    copy.loadInBackground(file, key);
+    copy.attach(db.handle(), key);
 
     const QStringList& comparisons = searchTypeEntries();
     int searches = 0;

@@ -1,6 +1,9 @@
 #include "support/SampleRecords.h"
 
+#include "crypt/FileKey.h"
 #include "store/Database.h"
+#include "store/DatabaseFile.h"
+#include "store/FileConversion.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
 
@@ -82,6 +85,24 @@ QString writeDatabase(const QString& file, const QList<SiteRecord>& records) {
         }
     }
     return db.execute(QStringLiteral("Commit")) ? QString() : db.errorText();
+}
+
+std::shared_ptr<const FileKey> cheapKey(const QString& typed) {
+    return FileKey::derive(typed, FileHeader::fresh({1, MinKdfMemoryMiB}, 4096));
+}
+
+std::shared_ptr<const FileKey> encryptFile(const QString& file, const QString& typed) {
+    auto key = cheapKey(typed);
+    const QString failure = convertDatabaseFile(file, nullptr, key);
+    if (!failure.isEmpty()) {
+        qWarning("could not encrypt %s: %s", qPrintable(file), qPrintable(failure));
+        return nullptr;
+    }
+    return key;
+}
+
+std::shared_ptr<const FileKey> keyOf(const QString& file, const QString& typed) {
+    return databaseKind(file) == DatabaseKind::Encrypted ? unlockDatabaseFile(file, typed).key : nullptr;
 }
 
 } // namespace quillbox::sample
