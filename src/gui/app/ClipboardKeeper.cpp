@@ -32,6 +32,17 @@ void ClipboardKeeper::clearNowIfPending() {
     }
 }
 
+void ClipboardKeeper::clearForLock() {
+    m_timer.stop();
+    if (!m_text.isEmpty()) {
+        clearIfUnchanged();
+    }
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard->supportsSelection() && clipboard->ownsSelection()) {
+        clipboard->clear(QClipboard::Selection);
+    }
+}
+
 void ClipboardKeeper::clearIfUnchanged() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard->text() == m_text) {

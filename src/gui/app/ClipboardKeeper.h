@@ -22,6 +22,10 @@ public:
     // Takes the text off now when the clipboard still holds it and a clearing is due (at exit).
     void clearNowIfPending();
     bool isPending() const { return m_timer.isActive(); }
+    // The program locks: its copy goes from the clipboard whether a clearing was due or not, and
+    // so does text selected in its windows (which X11 offers to every program as the primary
+    // selection). The program then holds none of either.
+    void clearForLock();
 
 private:
     void clearIfUnchanged();

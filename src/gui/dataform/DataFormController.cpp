@@ -339,6 +339,7 @@ void DataFormController::close() {
     m_form = nullptr;
     const int row = rowOfEditedRecord();
     m_labelGadget = -1;
+    m_asOpened = SiteRecord(); // nothing of the record stays behind the closed form
     m_guard.close(form, 8);
     m_editedRow = -1;
     m_editedRecord.clear();

@@ -68,7 +68,7 @@ void DatabaseController::close() {
     m_list.saveSearchState();
     m_list.forgetDatabase();
     m_state.database.close();
-    m_clipboard.clearNowIfPending();
+    m_clipboard.clearForLock();
     // What SQLite freed on this thread is kept for reuse; it may hold pages of records.
     wipeSqliteFreeBlocks();
 }
