@@ -2,6 +2,10 @@
 #include "support/SampleRecords.h"
 
 #include "app/AppState.h"
+#include "crypt/FileKey.h"
+#include "store/DatabaseFile.h"
+#include "store/FileConversion.h"
+#include "store/SiteStore.h"
 #include "app/Ids.h"
 #include "app/Program.h"
 #include "mainwindow/MainWindow.h"
@@ -98,7 +102,10 @@ double floorMs(const QString& databaseFile, const QString& statement, int* rows)
 struct Folder {
     QTemporaryDir dir;
     QString previous = QDir::currentPath();
-    explicit Folder(const QList<SiteRecord>& records) {
+    // With a key the database is encrypted with it, and the settings keep no fingerprint; without,
+    // the fingerprint costs what cost says (a cheap one keeps the start-up rows about the list).
+    explicit Folder(const QList<SiteRecord>& records, const std::shared_ptr<const FileKey>& key = {},
+                    const KdfCost& cost = {1, MinKdfMemoryMiB}) {
         QDir::setCurrent(dir.path());
         QDir().mkpath(QStringLiteral("System"));
         const WorkingFolder paths = WorkingFolder::at(dir.path());
@@ -107,8 +114,15 @@ struct Folder {
             std::fprintf(stderr, "the sample database could not be written: %s\n", qPrintable(error));
             std::exit(1);
         }
+        if (key) {
+            const QString failure = convertDatabaseFile(paths.databaseFile, nullptr, key);
+            if (!failure.isEmpty()) {
+                std::fprintf(stderr, "the sample database could not be encrypted: %s\n", qPrintable(failure));
+                std::exit(1);
+            }
+        }
         ProgramSettings s = defaultSettings();
-        s.passwordFingerprint = passwordFingerprint(benchPassword);
+        s.passwordFingerprint = key ? QString() : passwordFingerprint(benchPassword, cost);
         s.optFading = 0;
         s.optTitleClock = 0;
         s.lastOwner = sample::mainOwner;
@@ -120,6 +134,8 @@ struct Folder {
 struct Running {
     AppState state;
     std::unique_ptr<Program> program;
+    // When the start-up password was taken: its check (the key derivation) done.
+    QElapsedTimer passwordTaken;
     Running() {
         state.seams = Seams::production();
         state.seams.messageBox = [](const QString& title, const QString& text, MessageIcon) {
@@ -141,6 +157,7 @@ struct Running {
             QCoreApplication::processEvents();
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
             QApplication::sendEvent(entry, &press);
+            passwordTaken.start();
             if (!done()) {
                 std::fprintf(stderr, "the start-up password was not taken\n");
             }
@@ -348,6 +365,108 @@ void deleteCase(int size, const QList<SiteRecord>& records) {
     printRow("tag all and delete", size, listed, ms, 0);
 }
 
+// The encrypted database beside the plain one, in one run: the key derivation, start-up after the
+// password, a keystroke's search, one record saved, an import, and the size of the file.
+void encryptionCases(int size, const QList<SiteRecord>& records) {
+    if (!wanted("encrypted")) {
+        return;
+    }
+    const KdfCost cost = programKdfCost();
+    char name[96];
+    std::snprintf(name, sizeof name, "key derivation (Argon2id, %d MiB, %d passes)", cost.memoryMiB, cost.passes);
+    const FileHeader header = FileHeader::fresh(cost, 4096);
+    const double derive = timeMs(nullptr, [&] { FileKey::derive(benchPassword, header); });
+    printRow(name, size, 0, derive, 0);
+    const auto key = FileKey::derive(benchPassword, header);
+
+    Folder plain(records, nullptr, cost);
+    QDir::setCurrent(plain.previous);
+    Folder encrypted(records, key);
+    QDir::setCurrent(plain.previous);
+    struct Kind {
+        const char* label;
+        Folder& folder;
+        std::shared_ptr<const FileKey> key;
+    } kinds[] = {{"plain", plain, nullptr}, {"encrypted", encrypted, key}};
+    double figures[2][5] = {};
+    for (int k = 0; k < 2; ++k) {
+        Kind& kind = kinds[k];
+        const WorkingFolder paths = WorkingFolder::at(kind.folder.dir.path());
+        figures[k][4] = static_cast<double>(QFileInfo(paths.databaseFile).size());
+        // Start-up from the password taken (the key derived) to the list painted.
+        std::vector<double> afterPassword;
+        for (int run = 0; run < runs; ++run) {
+            QDir::setCurrent(kind.folder.dir.path());
+            Running started;
+            started.paint();
+            afterPassword.push_back(static_cast<double>(started.passwordTaken.nsecsElapsed()) / 1e6);
+        }
+        figures[k][0] = median(afterPassword);
+        {
+            Running running;
+            MainWindow* main = running.main();
+            const auto empty = [&] {
+                main->searchText()->setText(QStringLiteral("\x01"));
+                QCoreApplication::sendPostedEvents();
+            };
+            figures[k][1] = timeMs(empty, [&] {
+                main->searchText()->setText(QStringLiteral("e"));
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+                running.paint();
+            });
+        }
+        QDir::setCurrent(kind.folder.previous);
+        // One record saved as the data form saves it: one statement, committed to the disk.
+        {
+            Database db;
+            db.open(paths.databaseFile, kind.key);
+            SiteRecord record = records.value(size / 2);
+            int n = 0;
+            figures[k][2] = timeMs(nullptr, [&] {
+                record[Col::Password] = QStringLiteral("changed-%1").arg(++n);
+                db.execute(buildUpdateStatement(quotedFields(record), QString::number(size / 2 + 1)));
+            });
+        }
+        // The records imported into an empty database from a CSV file, through the window's command.
+        const QString csv = QDir(kind.folder.dir.path()).filePath(QStringLiteral("records.csv"));
+        {
+            QDir::setCurrent(kind.folder.dir.path());
+            Running running;
+            running.run(Id::Slot::Export, csv, 1);
+            QDir::setCurrent(kind.folder.previous);
+        }
+        std::unique_ptr<Folder> emptyFolder;
+        std::unique_ptr<Running> fresh;
+        figures[k][3] = timeMs(
+            [&] {
+                fresh.reset();
+                emptyFolder.reset();
+                emptyFolder = std::make_unique<Folder>(QList<SiteRecord>(), kind.key ? sample::cheapKey(benchPassword)
+                                                                                      : nullptr);
+                fresh = std::make_unique<Running>();
+            },
+            [&] { fresh->run(Id::Slot::Import, csv, 1); });
+        if (fresh->main()->model()->rowCount() != size) {
+            std::fprintf(stderr, "encrypted import: %d rows listed\n", fresh->main()->model()->rowCount());
+        }
+        fresh.reset();
+        emptyFolder.reset();
+    }
+    const char* rows[] = {"start-up after the password, %s", "search keystroke (all fields, 'e'), %s",
+                          "save one record, %s", "import from CSV, %s"};
+    for (int r = 0; r < 4; ++r) {
+        for (int k = 0; k < 2; ++k) {
+            std::snprintf(name, sizeof name, rows[r], kinds[k].label);
+            printRow(name, size, size, figures[k][r], k == 1 ? figures[0][r] : 0);
+        }
+    }
+    std::printf("%-48s %9d %9s %9.1f MB\n", "database file, plain", size, "", figures[0][4] / 1048576.0);
+    std::printf("%-48s %9d %9s %9.1f MB %7s %7.2f%%\n", "database file, encrypted", size, "", figures[1][4] / 1048576.0,
+                "", (figures[1][4] / figures[0][4] - 1) * 100);
+    std::printf("%-48s %9d %9s %9.1f ms, at most %.1f\n", "  start-up after the password against the goal", size, "",
+                figures[1][0], derive + 150);
+}
+
 struct SearchCase {
     const char* name;
     int field;
@@ -508,6 +627,9 @@ int main(int argc, char* argv[]) {
         if (size <= 100000 || onlySize > 0) {
             transferCases(size, records, running, folder->dir.path());
             deleteCase(size, records);
+        }
+        if (size == 100000 || onlySize > 0) {
+            encryptionCases(size, records);
         }
         std::fflush(stdout);
         QDir::setCurrent(folder->previous);
