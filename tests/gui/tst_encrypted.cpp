@@ -86,6 +86,7 @@ private Q_SLOTS:
     void decryptAsksFirst();
     void newPasswordSealsEveryFileAgain();
     void lockTakesTheRecordsOutOfMemory();
+    void lockWaitsForWorkUnderWay();
 };
 
 void EncryptedTest::encryptFromTheOptionsMenu() {
@@ -263,6 +264,21 @@ void EncryptedTest::lockTakesTheRecordsOutOfMemory() {
     // The edit is still one not saved: leaving asks.
     env.askAnswers = {QStringLiteral("Cancel")};
     QVERIFY(!env.program->dataForms()->leave());
+}
+
+void EncryptedTest::lockWaitsForWorkUnderWay() {
+    // An idle lock that comes while an import's transaction is open waits for it to end.
+    TestEnv env;
+    encryptedFolder(env);
+    QVERIFY(env.start());
+    QVERIFY(env.state.database.execute(QStringLiteral("BEGIN")));
+    insertRecord(env.state.database, makeRecord("Club", "ann", "Member-secret-4", "", "Fun", "Ann"));
+    env.program->dispatch(Id::Window::Main, Id::Main::IdleTimer, Notify::Timer);
+    QVERIFY(!env.program->security().isLocked());
+    QVERIFY(env.state.database.isOpen());
+    QVERIFY(env.state.database.execute(QStringLiteral("COMMIT")));
+    QTRY_VERIFY(env.program->security().isLocked());
+    QVERIFY(!env.state.database.isOpen());
 }
 
 QTEST_MAIN(EncryptedTest)

@@ -233,6 +233,9 @@ Query::Query(const Database& db, const QString& statement) : m_db(db) {
     }
     const QByteArray text = statement.toUtf8();
     const int rc = sqlite3_prepare_v2(db.m_db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr);
+    if (m_stmt) {
+        ++db.m_openQueries;
+    }
     if (rc != SQLITE_OK) {
         db.setError(db.sqliteMessage(), rc);
         m_stmt = nullptr;
@@ -313,6 +316,7 @@ void Query::finish() {
     if (m_stmt) {
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
+        --m_db.m_openQueries;
     }
 }
 

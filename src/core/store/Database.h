@@ -52,6 +52,9 @@ public:
     void noteFailure(int resultCode) const;
     // True while a transaction is open on this connection.
     bool inTransaction() const;
+    // True while a transaction or a query is open: the connection must not close under it (a
+    // long import or export lets timers run between its records).
+    bool isBusy() const { return inTransaction() || m_openQueries > 0; }
 
     sqlite3* handle() const { return m_db; }
 
@@ -69,6 +72,7 @@ private:
     std::shared_ptr<const FileKey> m_key;
     mutable QString m_error;
     mutable int m_errorCode = 0;
+    mutable int m_openQueries = 0;
 };
 
 // A raw connection as Database opens it: through the encrypting VFS when there is a key, waiting

@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace quillbox {
 
@@ -399,6 +400,12 @@ void SecurityController::handleEditorEvent(int number, Notify kind) {
 
 void SecurityController::lock() {
     if (!m_main || m_locked) {
+        return;
+    }
+    if (m_state.database.isBusy()) {
+        // A long import, export or delete lets timers run between its records: the lock waits
+        // until it is done rather than close the database under it.
+        QTimer::singleShot(200, this, [this] { lock(); });
         return;
     }
     // Any other open window would keep showing records while locked: it goes too, and comes
