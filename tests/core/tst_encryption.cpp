@@ -43,17 +43,20 @@ QList<SiteRecord> records(int count) {
     return sample::generateRecords(count, 99);
 }
 
-// Every site name and password of the records, as the file would hold them in the clear.
+// Every value of the records long enough not to turn up by chance, as the file would hold it in
+// the clear: UTF-8 as SQLite stores it, and UTF-16 as the program holds it.
 QList<QByteArray> secretsOf(const QList<SiteRecord>& list) {
-    QList<QByteArray> secrets;
+    QSet<QString> values;
     for (const SiteRecord& r : list) {
-        for (int column : {Col::SiteName, Col::Password}) {
+        for (int column = 0; column < Col::TextColumns; ++column) {
             if (r[column].size() >= 6) {
-                secrets << r[column].toUtf8();
-                const QString& text = r[column];
-                secrets << QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+                values.insert(r[column]);
             }
         }
+    }
+    QList<QByteArray> secrets;
+    for (const QString& text : std::as_const(values)) {
+        secrets << text.toUtf8() << QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     }
     return secrets;
 }
