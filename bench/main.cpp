@@ -2,19 +2,19 @@
 #include "support/SampleRecords.h"
 
 #include "app/AppState.h"
-#include "crypt/FileKey.h"
-#include "store/DatabaseFile.h"
-#include "store/FileConversion.h"
-#include "store/SiteStore.h"
 #include "app/Ids.h"
 #include "app/Program.h"
+#include "crypt/FileKey.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/Password.h"
 #include "settings/PasswordWindow.h"
 #include "settings/ProgramSettings.h"
+#include "store/DatabaseFile.h"
+#include "store/FileConversion.h"
 #include "store/SearchCopy.h"
 #include "store/SearchQuery.h"
+#include "store/SiteStore.h"
 #include "store/SqlText.h"
 #include "store/WorkingFolder.h"
 #include "transfer/ImportPreview.h"
@@ -441,8 +441,8 @@ void encryptionCases(int size, const QList<SiteRecord>& records) {
             [&] {
                 fresh.reset();
                 emptyFolder.reset();
-                emptyFolder = std::make_unique<Folder>(QList<SiteRecord>(), kind.key ? sample::cheapKey(benchPassword)
-                                                                                      : nullptr);
+                emptyFolder =
+                    std::make_unique<Folder>(QList<SiteRecord>(), kind.key ? sample::cheapKey(benchPassword) : nullptr);
                 fresh = std::make_unique<Running>();
             },
             [&] { fresh->run(Id::Slot::Import, csv, 1); });
