@@ -40,7 +40,7 @@ class PrintDocumentWriter {
 public:
     void header();
     void tableStart();
-    // The label/value rows of one record, its values already read back.
+    // The label/value rows of one record, its values as stored.
     void recordRows(const SiteRecord& record);
     // The closing row block and the table end block that end every printed record.
     void tableClose();

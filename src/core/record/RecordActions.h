@@ -10,7 +10,7 @@ namespace quillbox {
 // at column 27.
 QString paddedLabel(const QString& label);
 
-// One record as the clipboard copy writes it, from a record whose texts are read back: its
+// One record as the clipboard copy writes it, from a record whose texts are as stored: its
 // label/value pairs (those with both parts non-empty), category, owner, notes when there are any,
 // and a closing line of dashes. Every line ends in CR LF.
 QString recordClipboardText(const SiteRecord& record);

@@ -96,7 +96,7 @@ public:
     // statement must be run instead.
     std::optional<std::vector<int>> search(const ListFilter& filter);
 
-    // "SELECT DISTINCT owner ... ORDER BY owner" and the categories of one owner, read back,
+    // "SELECT DISTINCT owner ... ORDER BY owner" and the categories of one owner, as stored,
     // empty values left out: what the list statements give.
     std::optional<QStringList> owners();
     std::optional<QStringList> categoriesOf(const QString& owner);

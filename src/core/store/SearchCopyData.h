@@ -220,7 +220,7 @@ struct Names {
         }
         return to;
     }
-    // The values held by live rows (or by those ids), in BINARY order, read back, empty ones left out.
+    // The values held by live rows (or by those ids), in BINARY order, empty ones left out.
     QStringList listed(const std::vector<int>& which) const {
         std::vector<int> order;
         for (int id : which) {
@@ -233,7 +233,7 @@ struct Names {
         QStringList out;
         out.reserve(static_cast<qsizetype>(order.size()));
         for (int id : order) {
-            out.append(sqlReadBack(QString::fromUtf8(text[static_cast<size_t>(id)])));
+            out.append(QString::fromUtf8(text[static_cast<size_t>(id)]));
         }
         return out;
     }

@@ -103,7 +103,7 @@ QStringList distinctValues(const Database& db, const QString& statement) {
     QStringList values;
     Query query(db, statement);
     while (query.next()) {
-        QString value = sqlReadBack(query.text(0));
+        QString value = query.text(0);
         if (!value.isEmpty()) {
             values.append(std::move(value));
         }
@@ -194,14 +194,14 @@ QString backupFileName(const QString& databaseFile, const QString& dayName) {
 
 void readListRow(const Query& query, SiteRecord& record) {
     for (int k = 0; k < Col::Notes; ++k) {
-        record[k] = sqlReadBack(query.field(k));
+        record[k] = query.field(k);
     }
     record[Col::Record] = query.field(Col::Record);
 }
 
 void readFullRow(const Query& query, SiteRecord& record) {
     for (int k = 0; k < Col::TextColumns; ++k) {
-        record[k] = sqlReadBack(query.field(k));
+        record[k] = query.field(k);
     }
     record[Col::Record] = query.field(Col::Record);
 }

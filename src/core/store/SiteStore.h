@@ -29,7 +29,7 @@ QString lastInsertedRecord(const Database& db);
 // How many rows the last insert, update or delete changed.
 int changedRowCount(const Database& db);
 
-// Values of column 0, read back, empty values left out, in the order returned.
+// Values of column 0 as stored, empty values left out, in the order returned.
 // An empty list when the query fails.
 QStringList distinctValues(const Database& db, const QString& statement);
 
@@ -51,9 +51,9 @@ void removeBackupLeftovers(const QString& databaseFile);
 QString backupFileName(const QString& databaseFile, const QString& dayName);
 
 // Fills record from the current row of a SELECT * query the way the list filling reads it:
-// columns 0 to 27 read back, the record number as returned; notes are left alone.
+// columns 0 to 27 and the record number as stored; notes are left alone.
 void readListRow(const Query& query, SiteRecord& record);
-// Reads every text column back, notes included.
+// Reads every text column, notes included.
 void readFullRow(const Query& query, SiteRecord& record);
 
 } // namespace quillbox

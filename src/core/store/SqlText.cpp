@@ -28,7 +28,7 @@ QString sqlQuote(const QString& text) {
     return out;
 }
 
-QString sqlReadBack(const QString& text) {
+QString sqlUnquote(const QString& text) {
     if (!text.contains(QLatin1String("''"))) {
         return text;
     }

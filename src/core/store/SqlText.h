@@ -8,8 +8,9 @@ namespace quillbox {
 
 // Doubles every single quote, so the text can stand inside an SQL literal.
 QString sqlQuote(const QString& text);
-// Reads every pair of adjacent single quotes back as one.
-QString sqlReadBack(const QString& text);
+// Undoes sqlQuote() exactly (for a working record filled for writing). Values read from the
+// table come back as they are stored: every path of the program stores exactly what was typed.
+QString sqlUnquote(const QString& quoted);
 // The record's 29 text fields through sqlQuote(), ready for the statement builders below.
 SiteRecord quotedFields(const SiteRecord& record);
 

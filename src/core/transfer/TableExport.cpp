@@ -88,7 +88,7 @@ ExportResult exportXml(const Database& db, const QString& chosenPath, const Expo
         QString siteName;
         // The thirty columns by name, in table order, whatever order the file's table keeps them in.
         for (int c = 0; c < Col::Count; ++c) {
-            const QString value = sqlReadBack(query.field(c));
+            const QString value = query.field(c);
             if (c == Col::SiteName) {
                 siteName = value;
             }

@@ -156,8 +156,8 @@ int ListController::rowOfRecord(const QString& record, int hint) const {
 
 RecordModel::Row ListController::rowFromCurrentRecord(bool quoted) const {
     const SiteRecord& r = m_state.currentRecord;
-    // A record filled for writing holds quoted text; one filled from a query is already read back.
-    auto value = [&](int k) { return quoted ? sqlReadBack(r[k]) : r[k]; };
+    // A record filled for writing holds quoted text; one filled from a query holds the values as stored.
+    auto value = [&](int k) { return quoted ? sqlUnquote(r[k]) : r[k]; };
     return RecordModel::Row{value(Col::SiteName), value(Col::UserName), value(Col::Password),
                             value(Col::HomePage), value(Col::Category), r[Col::Record]};
 }
@@ -184,11 +184,11 @@ bool ListController::runListQuery(const QString& statement) {
     SharedCells shared;
     // Only the six listed columns are read per row.
     while (query.next()) {
-        RecordModel::Row row{sqlReadBack(query.field(Col::SiteName)),
-                             sqlReadBack(query.field(Col::UserName)),
-                             sqlReadBack(query.field(Col::Password)),
-                             sqlReadBack(query.field(Col::HomePage)),
-                             shared.category(sqlReadBack(query.field(Col::Category))),
+        RecordModel::Row row{query.field(Col::SiteName),
+                             query.field(Col::UserName),
+                             query.field(Col::Password),
+                             query.field(Col::HomePage),
+                             shared.category(query.field(Col::Category)),
                              query.field(Col::Record)};
         ++counter;
         model->appendBulk(std::move(row));
@@ -337,7 +337,7 @@ void ListController::maskList(bool show) {
                 continue;
             }
             for (int c = 0; c < 3; ++c) {
-                cells[static_cast<size_t>(RecordModel::UserName + c)] = sqlReadBack(query.text(c));
+                cells[static_cast<size_t>(RecordModel::UserName + c)] = query.text(c);
             }
             model->setRowCells(r, cells, RecordModel::UserName, RecordModel::HomePage);
         }
@@ -352,8 +352,7 @@ void ListController::showRowSummary() {
         return;
     }
     RecordModel* model = m_main.model();
-    const QString label =
-        sqlReadBack(scalarQuery(m_state.database, siteNameLabelStatement(model->cell(row, RecordModel::Record))));
+    const QString label = scalarQuery(m_state.database, siteNameLabelStatement(model->cell(row, RecordModel::Record)));
     if (label.isEmpty()) {
         return;
     }
@@ -512,7 +511,7 @@ void ListController::openHomePage() {
     {
         Query query(m_state.database, homePageStatement(record));
         while (query.next()) {
-            homePage = sqlReadBack(query.text(0));
+            homePage = query.text(0);
         }
         if (query.failed()) {
             m_status.error(QStringLiteral("The database query failed."));

@@ -62,7 +62,7 @@ QString RecordModel::rawCell(int r, int column) const {
         return m_own[-entry - 1][static_cast<size_t>(column)];
     }
     const QString text = SearchCopy::cellText(*m_source, entry, copyColumns[column]);
-    return column == Record ? text : sqlReadBack(text);
+    return text;
 }
 
 QString RecordModel::cell(int r, int column) const {
