@@ -45,7 +45,7 @@ void SettingsTest::defaultFileByteForByte() {
     expected += "Tool tips On or Off = 1\r\nAnimate windows = 1\r\nScreen snap On or Off = 1\r\n"
                 "Show private data in list = 0\r\nTitle bar update On or Off = 1\r\nMD5 FingerPrint = \r\n"
                 "Clear clipboard On or Off = 1\r\nClear clipboard after seconds = 30\r\n"
-                "Lock after idle minutes = 10\r\n";
+                "Lock after idle minutes = 10\r\nVersions kept of each record = 10\r\n";
     expected += header + "[Saved Searches]\r\n" + trailer;
     expected += "Last Owner Displayed = \r\nLast Category Displayed = \r\nLast Search Field Displayed = 0\r\n"
                 "Last Search Type Used = 0\r\nLast Search Text Displayed = \r\n";
@@ -56,7 +56,7 @@ void SettingsTest::defaultFileByteForByte() {
                 "Import Sites = 131145\r\nExport Sites = 131160\r\nToolTips = 262228\r\nForm Fade = 262214\r\n"
                 "Screen Snap = 262227\r\nPass Hide = 262224\r\nTitlebar Time = 262212\r\nReset Fields = 262226\r\n"
                 "About Quillbox = 262209\r\nShortCut Keys = 262219\r\nShow Help = 262216\r\n"
-                "Copy User Name = 131157\r\nCopy Password = 196675\r\n";
+                "Copy User Name = 131157\r\nCopy Password = 196675\r\nUndo = 131162\r\n";
     QCOMPARE(defaultSettingsBytes(), expected);
 }
 

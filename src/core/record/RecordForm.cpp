@@ -67,6 +67,71 @@ SiteRecord recordForSaving(const SiteRecord& typed) {
     return quotedFields(record);
 }
 
+SiteRecord editedValues(const SiteRecord& typed, const SiteRecord& asOpened, const SiteRecord& stored) {
+    SiteRecord values;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        if (typed[k] == asOpened[k]) {
+            values[k] = stored[k];
+        } else {
+            values[k] = k == Col::Notes ? notesForStore(typed[k]) : typed[k];
+        }
+    }
+    return values;
+}
+
+namespace {
+// The name a field goes by in the form: a value under its record's label, a label as the label of
+// the default caption it stands for.
+QString fieldLabel(const SiteRecord& record, int column) {
+    if (column == Col::Category) {
+        return QStringLiteral("Category");
+    }
+    if (column == Col::Owner) {
+        return QStringLiteral("Owner");
+    }
+    if (column == Col::Notes) {
+        return QStringLiteral("Notes");
+    }
+    const int pair = column / 2;
+    const QString fallback = pair < 4 ? defaultLabels().at(pair) : QStringLiteral("Misc %1").arg(pair - 3);
+    if (column % 2 == 0) {
+        return QStringLiteral("Label of %1").arg(fallback);
+    }
+    return record[column - 1].isEmpty() ? fallback : record[column - 1];
+}
+} // namespace
+
+QStringList changedFieldLabels(const SiteRecord& a, const SiteRecord& b) {
+    QStringList labels;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        if (a[k] != b[k]) {
+            labels.append(fieldLabel(a, k));
+        }
+    }
+    return labels;
+}
+
+QString versionChanges(const SiteRecord& version, const SiteRecord& after, bool showPrivate) {
+    QStringList parts;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        if (version[k] == after[k]) {
+            continue;
+        }
+        QString value = version[k];
+        const bool privateColumn = k == Col::UserName || k == Col::Password || k == Col::HomePage;
+        if (privateColumn && !showPrivate) {
+            value = maskText(value);
+        }
+        value = value.section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));
+        if (value.size() > 40) {
+            value = value.left(40) + QStringLiteral("...");
+        }
+        parts.append(
+            QStringLiteral("%1: %2").arg(fieldLabel(version, k), value.isEmpty() ? QStringLiteral("(empty)") : value));
+    }
+    return parts.isEmpty() ? QStringLiteral("(nothing changed)") : parts.join(QStringLiteral(", "));
+}
+
 SaveCheck checkRecordForSave(const SiteRecord& record) {
     // Blanks count as data: nothing is trimmed.
     if (record[Col::SiteName].isEmpty() && record[Col::UserName].isEmpty() && record[Col::Password].isEmpty() &&

@@ -25,6 +25,18 @@ QString nextRecordNumberText(const QString& countText);
 // statements: every text quoted, the notes' line breaks made CR LF. The record number stays empty.
 SiteRecord recordForSaving(const SiteRecord& typed);
 
+// The values to store after an edit, not yet quoted: each value the user changed in the form as
+// typed (the notes with CR LF line breaks), each one the user did not touch exactly as `stored`
+// holds it (a box may not hold all of a long value, nor the notes their line breaks as stored).
+SiteRecord editedValues(const SiteRecord& typed, const SiteRecord& asOpened, const SiteRecord& stored);
+
+// What a kept version held where it differs from the record after it: "Password: ****, Notes:
+// first line ...", each field under the record's own label; user name, password and home page
+// masked unless private data is shown.
+QString versionChanges(const SiteRecord& version, const SiteRecord& after, bool showPrivate);
+// The labels of the fields in which two records differ, as versionChanges() names them.
+QStringList changedFieldLabels(const SiteRecord& a, const SiteRecord& b);
+
 // Notes are stored with CR LF line breaks whatever the editor uses; the editor gets plain LF.
 QString notesForStore(const QString& editorText);
 QString notesForEditor(const QString& storedText);

@@ -52,15 +52,31 @@ SettingsResult ensureExists(const QString& fileName) {
 } // namespace
 
 const std::array<QString, CommandCount>& shortcutKeys() {
-    static const std::array<QString, CommandCount> keys{
-        QStringLiteral("Exit Quillbox"),  QStringLiteral("Edit PassWord"),  QStringLiteral("Lock Quillbox"),
-        QStringLiteral("Add Site"),       QStringLiteral("Copy Site"),      QStringLiteral("Copy To"),
-        QStringLiteral("Delete Site"),    QStringLiteral("Edit Site"),      QStringLiteral("Print Site"),
-        QStringLiteral("Site Home Page"), QStringLiteral("Tag All Sites"),  QStringLiteral("Import Sites"),
-        QStringLiteral("Export Sites"),   QStringLiteral("ToolTips"),       QStringLiteral("Form Fade"),
-        QStringLiteral("Screen Snap"),    QStringLiteral("Pass Hide"),      QStringLiteral("Titlebar Time"),
-        QStringLiteral("Reset Fields"),   QStringLiteral("About Quillbox"), QStringLiteral("ShortCut Keys"),
-        QStringLiteral("Show Help"),      QStringLiteral("Copy User Name"), QStringLiteral("Copy Password")};
+    static const std::array<QString, CommandCount> keys{QStringLiteral("Exit Quillbox"),
+                                                        QStringLiteral("Edit PassWord"),
+                                                        QStringLiteral("Lock Quillbox"),
+                                                        QStringLiteral("Add Site"),
+                                                        QStringLiteral("Copy Site"),
+                                                        QStringLiteral("Copy To"),
+                                                        QStringLiteral("Delete Site"),
+                                                        QStringLiteral("Edit Site"),
+                                                        QStringLiteral("Print Site"),
+                                                        QStringLiteral("Site Home Page"),
+                                                        QStringLiteral("Tag All Sites"),
+                                                        QStringLiteral("Import Sites"),
+                                                        QStringLiteral("Export Sites"),
+                                                        QStringLiteral("ToolTips"),
+                                                        QStringLiteral("Form Fade"),
+                                                        QStringLiteral("Screen Snap"),
+                                                        QStringLiteral("Pass Hide"),
+                                                        QStringLiteral("Titlebar Time"),
+                                                        QStringLiteral("Reset Fields"),
+                                                        QStringLiteral("About Quillbox"),
+                                                        QStringLiteral("ShortCut Keys"),
+                                                        QStringLiteral("Show Help"),
+                                                        QStringLiteral("Copy User Name"),
+                                                        QStringLiteral("Copy Password"),
+                                                        QStringLiteral("Undo")};
     return keys;
 }
 
@@ -94,6 +110,7 @@ const std::vector<SettingsField>& settingsFields() {
         {ProgramOptions, ClearClipboard, &S::optClearClipboard, nullptr, true},
         {ProgramOptions, ClipboardSeconds, &S::clipboardSeconds, nullptr, true},
         {ProgramOptions, IdleLockMinutes, &S::idleLockMinutes, nullptr, true},
+        {ProgramOptions, HistoryVersions, &S::historyVersions, nullptr, true},
         {SavedSearches, QStringLiteral("Last Owner Displayed"), nullptr, &S::lastOwner},
         {SavedSearches, QStringLiteral("Last Category Displayed"), nullptr, &S::lastCategory},
         {SavedSearches, QStringLiteral("Last Search Field Displayed"), &S::lastSearchField},
@@ -116,6 +133,10 @@ ProgramSettings defaultSettings() {
 
 int clipboardDelaySeconds(const ProgramSettings& s) {
     return std::clamp(s.clipboardSeconds, 1, MaxClipboardSeconds);
+}
+
+int historyVersions(const ProgramSettings& s) {
+    return std::clamp(s.historyVersions, 0, MaxKeptVersions);
 }
 
 int idleLockMinutes(const ProgramSettings& s) {

@@ -8,7 +8,7 @@ namespace quillbox {
 
 // The commands that have a shortcut: the first 22 as they have always been (their settings keys and
 // event numbers never change), then those added since, appended.
-constexpr int CommandCount = 24;
+constexpr int CommandCount = 25;
 constexpr int FirstAddedCommand = 22;
 
 // Everything the settings file holds.
@@ -23,6 +23,7 @@ struct ProgramSettings {
     int optClearClipboard = 1; // take what the program copied off the clipboard again
     int clipboardSeconds = 30; // after this many seconds
     int idleLockMinutes = 10;  // lock after this many minutes without input; 0 never
+    int historyVersions = 10;  // versions of each record kept when it is saved; 0 none
 
     QString lastOwner;
     QString lastCategory;
@@ -40,6 +41,8 @@ constexpr int MaxClipboardSeconds = 3600;
 constexpr int MaxIdleMinutes = 24 * 60;
 int clipboardDelaySeconds(const ProgramSettings& settings);
 int idleLockMinutes(const ProgramSettings& settings);
+constexpr int MaxKeptVersions = 100;
+int historyVersions(const ProgramSettings& settings);
 
 // The bytes of a new settings file.
 QByteArray defaultSettingsBytes();
@@ -69,6 +72,7 @@ inline const QString Fingerprint = QStringLiteral("MD5 FingerPrint");
 inline const QString ClearClipboard = QStringLiteral("Clear clipboard On or Off");
 inline const QString ClipboardSeconds = QStringLiteral("Clear clipboard after seconds");
 inline const QString IdleLockMinutes = QStringLiteral("Lock after idle minutes");
+inline const QString HistoryVersions = QStringLiteral("Versions kept of each record");
 } // namespace SettingsKey
 
 // Settings keys of the shortcut slots, in slot order.

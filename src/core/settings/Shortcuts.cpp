@@ -28,15 +28,16 @@ const std::array<QString, CommandCount>& commandTexts() {
                                                          QStringLiteral("Shortcut keys"),
                                                          QStringLiteral("Show help"),
                                                          QStringLiteral("Copy user name"),
-                                                         QStringLiteral("Copy password")};
+                                                         QStringLiteral("Copy password"),
+                                                         QStringLiteral("Undo the last change")};
     return texts;
 }
 
 std::array<int, CommandCount> defaultShortcutCodes() {
     return {262232, 262213, 262220, 131137, 131139, 131151, 131140, 131141, 131152, 131159, 131156, 131145, 131160,
             262228, 262214, 262227, 262224, 262212, 262226, 262209, 262219, 262216,
-            // Ctrl+U (user name) and Ctrl+Shift+C (password), which no older command holds.
-            131157, 196675};
+            // Ctrl+U (user name) and Ctrl+Shift+C (password), which no older command holds; Ctrl+Z.
+            131157, 196675, 131162};
 }
 
 int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value) {
@@ -52,11 +53,17 @@ int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value) {
 }
 
 namespace {
-// Events of the commands added after the first 22: past the numbers the main window already uses.
+// Events of the commands added after the first 22: past the numbers the main window already uses
+// (the two copy commands at 267, Undo and any later one at 300).
 constexpr int FirstAddedEvent = 267;
+constexpr int LaterAddedSlot = 24;
+constexpr int LaterAddedEvent = 300;
 } // namespace
 
 int shortcutEventNumber(int slot) {
+    if (slot >= LaterAddedSlot) {
+        return LaterAddedEvent + slot - LaterAddedSlot;
+    }
     if (slot >= FirstAddedCommand) {
         return FirstAddedEvent + slot - FirstAddedCommand;
     }
@@ -76,7 +83,10 @@ int slotForShortcutEvent(int event) {
     if (event == 238) {
         return 9;
     }
-    if (event >= FirstAddedEvent && event < FirstAddedEvent + CommandCount - FirstAddedCommand) {
+    if (event >= LaterAddedEvent && event < LaterAddedEvent + CommandCount - LaterAddedSlot) {
+        return LaterAddedSlot + event - LaterAddedEvent;
+    }
+    if (event >= FirstAddedEvent && event < FirstAddedEvent + LaterAddedSlot - FirstAddedCommand) {
         return FirstAddedCommand + event - FirstAddedEvent;
     }
     return event >= 230 && event <= 251 ? event - 230 : -1;

@@ -26,7 +26,8 @@ std::array<int, CommandCount> defaultShortcutCodes();
 int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value);
 
 // Event number under which the main window reports the shortcut of a command slot
-// (230 + slot, with print and home page exchanged; 267 on for the commands added since).
+// (230 + slot, with print and home page exchanged; 267 and 268 for the two copy commands added
+// since, 300 on for those added after them).
 int shortcutEventNumber(int slot);
 // The slot for a shortcut event number, or -1.
 int slotForShortcutEvent(int event);

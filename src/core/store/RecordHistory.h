@@ -23,8 +23,6 @@ inline const QString Version = QStringLiteral("version");
 } // namespace HistoryEvent
 
 inline const QString historyTable = QStringLiteral("quillbox_history");
-constexpr int DefaultHistoryVersions = 10;
-constexpr int MaxHistoryVersions = 100;
 
 struct HistoryEntry {
     qint64 entry = 0;  // the row's own number in quillbox_history
@@ -49,8 +47,8 @@ std::optional<QList<HistoryEntry>> binEntries(const Database& db, QString* error
 
 struct Restored {
     qint64 entry = 0;
-    QString from;      // the number it had
-    QString to;        // the number it has now: the same when that was free
+    QString from; // the number it had
+    QString to;   // the number it has now: the same when that was free
     QString siteName;
 };
 // Puts bin entries back into the list, in one transaction: each under its old number when no

@@ -31,14 +31,17 @@ UndoResult undo(Database& db, const UndoStep& step, const QDateTime& now, int ke
     case UndoStep::Delete: {
         QList<Restored> restored;
         result.error = restoreFromBin(db, step.binEntries, &restored);
+        if (result.error.isEmpty() && restored.isEmpty()) {
+            result.error = QStringLiteral("the records are no longer in the recycle bin");
+        }
         if (result.error.isEmpty()) {
             qsizetype renumbered = 0;
             for (const Restored& r : restored) {
                 renumbered += r.to != r.from;
             }
             result.message = QStringLiteral("Delete undone: %1 back").arg(recordsText(restored.size()));
-            result.message += renumbered > 0 ? QStringLiteral(", %1 under new numbers.").arg(renumbered)
-                                             : QStringLiteral(".");
+            result.message +=
+                renumbered > 0 ? QStringLiteral(", %1 under new numbers.").arg(renumbered) : QStringLiteral(".");
         }
         break;
     }
@@ -59,8 +62,8 @@ UndoResult undo(Database& db, const UndoStep& step, const QDateTime& now, int ke
             break;
         }
         bool notFound = false;
-        result.error = saveWithHistory(db, quotedFields(version->values), step.records.value(0), now, keep, nullptr,
-                                       &notFound);
+        result.error =
+            saveWithHistory(db, quotedFields(version->values), step.records.value(0), now, keep, nullptr, &notFound);
         if (result.error.isEmpty() && notFound) {
             result.error = QStringLiteral("the record is no longer in the list");
         }

@@ -31,8 +31,9 @@ Seams Seams::production() {
         for (const QString& label : buttons) {
             added.append(box.addButton(label, added.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
         }
-        box.setDefaultButton(qobject_cast<QPushButton*>(added.value(0)));
-        // Escape answers with the last button, which every question makes the harmless one.
+        // The last button is the harmless one of every question (Cancel): Escape answers with it,
+        // and so does Return pressed out of habit.
+        box.setDefaultButton(qobject_cast<QPushButton*>(added.value(added.size() - 1)));
         box.setEscapeButton(added.value(added.size() - 1));
         box.exec();
         return static_cast<int>(added.indexOf(box.clickedButton()));

@@ -13,6 +13,8 @@ constexpr int Unlock = 6;
 constexpr int StartupPassword = 7;
 constexpr int Print = 8;
 constexpr int DataForm = 9;
+constexpr int RecycleBin = 11;
+constexpr int History = 12;
 constexpr int ConfirmPassword = 10; // the program password again, before the database is rewritten
 } // namespace Window
 
@@ -63,10 +65,24 @@ constexpr int RecordNumber = 176;
 constexpr int Exit = 177;
 constexpr int LabelEditor = 205;
 constexpr int Generator = 206;        // the button beside the password box
+constexpr int History = 208;          // the button that lists the record's kept versions
 constexpr int PasswordStrength = 207; // the estimate beside it
 constexpr int ReturnKey = 261;
 constexpr int EscapeKey = 262;
 } // namespace DataForm
+
+// Gadgets and keys of the recycle bin (window 11) and of a record's history (window 12).
+namespace RecycleBin {
+constexpr int Restore = 302;
+constexpr int Empty = 303;
+constexpr int Close = 304;
+constexpr int EscapeKey = 305;
+} // namespace RecycleBin
+namespace History {
+constexpr int Restore = 312;
+constexpr int Close = 314;
+constexpr int EscapeKey = 315;
+} // namespace History
 
 // Gadgets and keys of the About window (window 2).
 namespace About {
@@ -101,13 +117,16 @@ constexpr int ClipboardDelayItem = 272;
 constexpr int IdleLockItem = 273;
 constexpr int EncryptItem = 274; // shown on a plain database
 constexpr int DecryptItem = 275; // shown on an encrypted one
+// 276 and 277 are the Return and Escape keys of window 10.
+constexpr int RecycleBinItem = 278; // Site tools menu: the recycle bin window
+constexpr int HistoryItem = 279;    // Options menu: how many versions a record keeps
 
 // Menu-bar item numbers, by command slot; the commands added after the first 22 come last.
-constexpr int MenuItemOfSlot[] = {2,  3,  4,  6,  7,  8,  9,  10, 11, 12, 13, 15,
-                                  16, 18, 19, 20, 21, 22, 24, 26, 27, 28, 29, 30};
+constexpr int MenuItemOfSlot[] = {2,  3,  4,  6,  7,  8,  9,  10, 11, 12, 13, 15, 16,
+                                  18, 19, 20, 21, 22, 24, 26, 27, 28, 29, 30, 280};
 // Pop-up item numbers, by command slot (print and home page exchanged).
-constexpr int PopupItemOfSlot[] = {208, 209, 210, 211, 212, 213, 214, 215, 217, 216, 218, 219,
-                                   220, 221, 222, 223, 224, 225, 226, 227, 228, 229, 269, 270};
+constexpr int PopupItemOfSlot[] = {208, 209, 210, 211, 212, 213, 214, 215, 217, 216, 218, 219, 220,
+                                   221, 222, 223, 224, 225, 226, 227, 228, 229, 269, 270, 281};
 
 // Images by number.
 namespace Image {
@@ -118,6 +137,7 @@ constexpr int Spare = 39;
 constexpr int Clear = 40;
 constexpr int Help = 41;
 constexpr int Exit = 42;
+constexpr int History = 49;
 constexpr int StatusLeft = 44;
 constexpr int StatusMiddle = 45;
 constexpr int Program = 46;
@@ -152,6 +172,7 @@ constexpr int ShortcutKeys = 20;
 constexpr int ShowHelp = 21;
 constexpr int CopyUserName = 22;
 constexpr int CopyPassword = 23;
+constexpr int Undo = 24;
 } // namespace Slot
 
 } // namespace quillbox::Id

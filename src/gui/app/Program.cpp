@@ -9,6 +9,7 @@
 #include "mainwindow/ListController.h"
 #include "mainwindow/MainWindow.h"
 #include "print/PrintController.h"
+#include "recovery/RecoveryController.h"
 #include "settings/DatabaseController.h"
 #include "settings/OptionsController.h"
 #include "settings/SecurityController.h"
@@ -127,17 +128,19 @@ bool Program::startUp() {
 void Program::buildControllers() {
     MainWindow& main = *m_main;
     m_security->attach(&main);
-    m_list = std::make_unique<ListController>(m_state, main, m_status, m_commands, m_copy, m_clipboard);
-    m_dataForms =
-        std::make_unique<DataFormController>(m_state, main, m_status, m_guard, m_commands, m_tips, *m_list, m_dispatch);
+    m_list = std::make_unique<ListController>(m_state, main, m_status, m_commands, m_copy, m_clipboard, m_undo);
+    m_dataForms = std::make_unique<DataFormController>(m_state, main, m_status, m_guard, m_commands, m_tips, *m_list,
+                                                       m_undo, m_dispatch);
     m_options = std::make_unique<OptionsController>(m_state, main, m_status, m_guard, m_commands, m_tips, *m_list,
                                                     *m_security, m_dispatch);
-    m_transfer = std::make_unique<TransferController>(m_state, main, m_status, m_commands, *m_list);
+    m_transfer = std::make_unique<TransferController>(m_state, main, m_status, m_commands, *m_list, m_undo);
     m_print = std::make_unique<PrintController>(m_state, main, m_status, m_guard, m_commands, m_tips, m_dispatch);
     m_about = std::make_unique<AboutController>(m_state, main, m_status, m_guard, m_commands, m_dispatch);
     m_database = std::make_unique<DatabaseController>(m_state, main, m_status, *m_list, *m_dataForms, m_copy,
                                                       m_clipboard, *m_security);
     m_security->attachDatabase(m_database.get());
+    m_recovery =
+        std::make_unique<RecoveryController>(m_state, main, m_status, m_guard, m_commands, *m_list, m_undo, m_dispatch);
 }
 
 void Program::installSnapping() {
@@ -211,6 +214,12 @@ void Program::dispatch(int window, int number, Notify kind, int detail) {
     case Id::Window::DataForm:
         m_dataForms->handleEvent(number, kind, detail);
         break;
+    case Id::Window::History:
+        m_dataForms->handleHistoryEvent(number, kind, detail);
+        break;
+    case Id::Window::RecycleBin:
+        m_recovery->handleBinEvent(number, kind, detail);
+        break;
     default:
         break; // other numbers are ignored
     }
@@ -247,6 +256,8 @@ void Program::handleMainWindow(int number, Notify kind, int detail) {
             m_main->focusSearchText();
         } else if (number == Id::EncryptItem || number == Id::DecryptItem) {
             m_database->handleItem(number);
+        } else if (number == Id::RecycleBinItem) {
+            m_recovery->openBin();
         } else {
             m_options->handleItem(number);
         }

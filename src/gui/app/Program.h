@@ -6,6 +6,7 @@
 #include "app/CommandTable.h"
 #include "app/Dispatch.h"
 #include "app/StatusLine.h"
+#include "app/UndoStack.h"
 #include "app/WindowGuard.h"
 #include "store/SearchCopy.h"
 
@@ -22,6 +23,7 @@ class ListController;
 class MainWindow;
 class OptionsController;
 class PrintController;
+class RecoveryController;
 class SecurityController;
 class TransferController;
 class WindowSnapper;
@@ -64,6 +66,8 @@ public:
     PrintController* printing() const { return m_print.get(); }
     AboutController* about() const { return m_about.get(); }
     DatabaseController* database() const { return m_database.get(); }
+    RecoveryController* recovery() const { return m_recovery.get(); }
+    UndoStack& undoStack() { return m_undo; }
 
 Q_SIGNALS:
     // The orderly end: the event loop may stop.
@@ -82,6 +86,7 @@ private:
     CommandTable m_commands;
     BalloonTips m_tips;
     ClipboardKeeper m_clipboard;
+    UndoStack m_undo;
     // Read while the password is asked for, so the first search finds it ready.
     SearchCopy m_copy;
     DispatchFn m_dispatch;
@@ -95,6 +100,7 @@ private:
     std::unique_ptr<PrintController> m_print;
     std::unique_ptr<AboutController> m_about;
     std::unique_ptr<DatabaseController> m_database;
+    std::unique_ptr<RecoveryController> m_recovery;
     bool m_quitRequested = false;
     bool m_shutDown = false;
 };

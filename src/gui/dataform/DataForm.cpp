@@ -275,11 +275,9 @@ void DataForm::buildLowerPanels() {
         int gadget;
         int x;
         int image;
-    } buttons[] = {{Id::DataForm::Save, 10, Id::Image::Save},
-                   {Id::DataForm::Spare, 50, Id::Image::Spare},
-                   {Id::DataForm::Clear, 90, Id::Image::Clear},
-                   {Id::DataForm::Help, 130, Id::Image::Help},
-                   {Id::DataForm::Exit, 569, Id::Image::Exit}};
+    } buttons[] = {{Id::DataForm::Save, 10, Id::Image::Save},        {Id::DataForm::Spare, 50, Id::Image::Spare},
+                   {Id::DataForm::Clear, 90, Id::Image::Clear},      {Id::DataForm::Help, 130, Id::Image::Help},
+                   {Id::DataForm::History, 170, Id::Image::History}, {Id::DataForm::Exit, 569, Id::Image::Exit}};
     for (const auto& b : buttons) {
         QToolButton* button = pictureButton(buttonPanel, QRect(b.x, 15, 40, 40), b.image, QSize(32, 32));
         const int gadget = b.gadget;
@@ -288,7 +286,7 @@ void DataForm::buildLowerPanels() {
     }
 
     m_labelButtons = new QCheckBox(QStringLiteral(" Turn label edit buttons on or off."), buttonPanel);
-    m_labelButtons->setGeometry(190, 35, 245, 20);
+    m_labelButtons->setGeometry(215, 35, 225, 20);
     m_labelButtons->setFont(programFont(10));
     connect(m_labelButtons, &QCheckBox::toggled, this,
             [d, w](bool on) { d(w, Id::DataForm::LabelButtons, Notify::Changed, on ? 1 : 0); });
@@ -427,6 +425,7 @@ const QList<GadgetTip>& DataForm::toolTips() {
         {163, QStringLiteral("Extra notes and login details.")},
         {170, QStringLiteral("Save the site details to the database.")},
         {173, QStringLiteral("Show help for data form functions.")},
+        {208, QStringLiteral("The earlier versions of this record, to look at or restore.")},
         {177, QStringLiteral("Exit the site data input form.")},
     };
     return tips;

@@ -5,6 +5,7 @@
 #include "app/CommandTable.h"
 #include "app/Ids.h"
 #include "app/StatusLine.h"
+#include "app/UndoStack.h"
 #include "app/WindowEffects.h"
 #include "app/WindowGuard.h"
 #include "crypt/Stash.h"
@@ -13,6 +14,8 @@
 #include "mainwindow/ListController.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordForm.h"
+#include "recovery/EntryWindow.h"
+#include "store/RecordHistory.h"
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
@@ -22,7 +25,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
+#include <QTreeWidget>
 
 namespace quillbox {
 
@@ -50,9 +55,9 @@ QList<int> valueListColumns() {
 } // namespace
 
 DataFormController::DataFormController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
-                                       CommandTable& commands, BalloonTips& tips, ListController& list,
+                                       CommandTable& commands, BalloonTips& tips, ListController& list, UndoStack& undo,
                                        DispatchFn dispatch)
-    : m_state(state), m_main(main), m_status(status), m_guard(guard), m_tips(tips), m_list(list),
+    : m_state(state), m_main(main), m_status(status), m_guard(guard), m_tips(tips), m_list(list), m_undo(undo),
       m_dispatch(std::move(dispatch)) {
     commands.add(Id::Slot::AddRecord, [this] { addNewSite(); });
     commands.add(Id::Slot::EditRecord, [this] { editOldSite(); });
@@ -62,6 +67,8 @@ DataFormController::DataFormController(AppState& state, MainWindow& main, Status
 void DataFormController::openForm(const QString& caption, const QString& title) {
     auto* form = new DataForm(m_dispatch, &m_main);
     m_form = form;
+    m_loaded = false;
+    m_asLoaded = SiteRecord();
     m_guard.open(caption);
     m_labelGadget = -1;
     m_tips.installAll(Id::Window::DataForm, DataForm::toolTips(), form->gadgets());
@@ -89,15 +96,22 @@ void DataFormController::stashForLock(const std::shared_ptr<const FileKey>& key)
     if (m_generator) {
         m_generator->close();
     }
+    if (m_history) {
+        EntryWindow* history = m_history;
+        m_history = nullptr;
+        delete history; // it lists the record's versions; it opens again from the form
+    }
     if (m_labelGadget >= 0) {
         cancelLabelEditor();
     }
     const SiteRecord typed = m_form->typedRecord();
     QStringList values(typed.field.cbegin(), typed.field.cend());
     values += QStringList(m_asOpened.field.cbegin(), m_asOpened.field.cend());
+    values += QStringList(m_asLoaded.field.cbegin(), m_asLoaded.field.cend());
     m_stash = sealStash(*key, values);
     m_form->emptyForLock();
     m_asOpened = SiteRecord();
+    m_asLoaded = SiteRecord();
 }
 
 void DataFormController::restoreAfterLock(const std::shared_ptr<const FileKey>& key) {
@@ -106,7 +120,7 @@ void DataFormController::restoreAfterLock(const std::shared_ptr<const FileKey>& 
     }
     const std::optional<QStringList> values = key ? openStash(*key, m_stash) : std::nullopt;
     m_stash.clear();
-    if (!values || values->size() != 2 * Col::Count) {
+    if (!values || values->size() != 3 * Col::Count) {
         // Another password opened the file (it was changed while locked): the values are gone.
         m_status.error(QStringLiteral("The data form could not be filled again after the lock and was closed."));
         close();
@@ -116,6 +130,7 @@ void DataFormController::restoreAfterLock(const std::shared_ptr<const FileKey>& 
     for (int k = 0; k < Col::Count; ++k) {
         typed[k] = values->at(k);
         m_asOpened[k] = values->at(Col::Count + k);
+        m_asLoaded[k] = values->at(2 * Col::Count + k);
     }
     fillValueLists();
     m_form->showRecord(typed);
@@ -131,6 +146,8 @@ bool DataFormController::loadRecord(const QString& recordNumber) {
     while (query.next()) {
         readFullRow(query, record);
         m_form->showRecord(record);
+        m_asLoaded = record;
+        m_loaded = true;
     }
     if (query.failed()) {
         m_status.error(QStringLiteral("Could not execute the database query."));
@@ -254,6 +271,9 @@ void DataFormController::handleEvent(int number, Notify kind, int /*detail*/) {
     case Id::DataForm::Generator:
         openGenerator();
         break;
+    case Id::DataForm::History:
+        openHistory();
+        break;
     case Id::DataForm::LabelButtons: {
         const bool on = m_form->labelButtonsSwitch()->isChecked();
         m_form->setLabelButtonsVisible(on);
@@ -280,9 +300,14 @@ void DataFormController::handleEvent(int number, Notify kind, int /*detail*/) {
 
 void DataFormController::save() {
     DataForm* form = m_form;
-    SiteRecord& record = m_state.currentRecord;
-    record = recordForSaving(form->typedRecord());
-    const SaveCheck check = checkRecordForSave(record);
+    const SiteRecord typed = form->typedRecord();
+    // What the user did not touch is stored exactly as it was read, whatever the boxes hold of it.
+    SiteRecord values = typed;
+    values[Col::Notes] = notesForStore(typed[Col::Notes]);
+    if (m_loaded) {
+        values = editedValues(typed, m_asOpened, m_asLoaded);
+    }
+    const SaveCheck check = checkRecordForSave(values);
     if (!check.ok) {
         m_status.messageBox(check.title, check.text, MessageIcon::Exclamation);
         return;
@@ -292,7 +317,9 @@ void DataFormController::save() {
     settings.lastCategory = form->valueBox(Col::Category)->currentText();
 
     // A refused statement leaves the form open with everything typed, so nothing is lost.
+    SiteRecord& record = m_state.currentRecord;
     if (m_adding) {
+        record = quotedFields(values);
         if (!m_state.database.execute(buildInsertStatement(record))) {
             m_status.error(m_state.database.errorText());
             return;
@@ -302,16 +329,51 @@ void DataFormController::save() {
             m_list.addRow(true);
             // The new record is the row selected once the form has closed.
             m_editedRow = m_main.model()->rowCount() - 1;
+            UndoStep step;
+            step.kind = UndoStep::Add;
+            step.records = {record[Col::Record]};
+            step.siteName = values[Col::SiteName];
+            m_undo.push(std::move(step));
         }
     } else {
-        if (!m_state.database.execute(buildUpdateStatement(record, m_editedRecord))) {
-            m_status.error(m_state.database.errorText());
+        // Another program may have changed the record since the form read it.
+        QString error;
+        const std::optional<SiteRecord> stored = storedRecord(m_state.database, m_editedRecord, &error);
+        if (!error.isEmpty()) {
+            m_status.error(error);
             return;
         }
-        if (changedRowCount(m_state.database) == 0) {
+        if (!stored) {
             m_status.error(QStringLiteral("The record being edited is no longer in the database; nothing was saved."));
             return;
         }
+        if (stored->field != m_asLoaded.field) {
+            if (!settleConflict(*stored)) {
+                return;
+            }
+            // Mine where the user changed a field, theirs everywhere else.
+            values = editedValues(typed, m_asOpened, *stored);
+        }
+        UndoStep step;
+        step.kind = UndoStep::Edit;
+        step.records = {m_editedRecord};
+        step.siteName = values[Col::SiteName];
+        bool notFound = false;
+        const QString failure =
+            saveWithHistory(m_state.database, quotedFields(values), m_editedRecord, m_state.seams.now(),
+                            historyVersions(settings), &step.version, &notFound);
+        if (!failure.isEmpty()) {
+            m_status.error(failure);
+            return;
+        }
+        if (notFound) {
+            m_status.error(QStringLiteral("The record being edited is no longer in the database; nothing was saved."));
+            return;
+        }
+        if (step.version > 0) {
+            m_undo.push(std::move(step));
+        }
+        record = quotedFields(values);
         // The list may have been searched or sorted since the form opened: rewrite the row that
         // holds this record, not whatever row now stands at the old index.
         const int row = rowOfEditedRecord();
@@ -322,6 +384,142 @@ void DataFormController::save() {
     }
     close();
     m_list.showOwnerAndCategory(settings.lastOwner, settings.lastCategory);
+}
+
+bool DataFormController::settleConflict(const SiteRecord& stored) {
+    const QStringList fields = changedFieldLabels(m_asLoaded, stored);
+    const int choice = m_status.ask(
+        QStringLiteral("Changed by another program"),
+        QStringLiteral("While this form was open, another program changed this record: %1.\n\n"
+                       "Keep mine: your changes are saved over theirs (theirs stay in the record's history).\n"
+                       "Take theirs: the form shows the record as it is now, and your changes are dropped.")
+            .arg(fields.join(QStringLiteral(", "))),
+        {QStringLiteral("Keep mine"), QStringLiteral("Take theirs"), QStringLiteral("Cancel")}, 2);
+    if (choice == 1) {
+        showStored(stored);
+        m_status.info(QStringLiteral("The form shows the record as the other program saved it."));
+    }
+    return choice == 0;
+}
+
+void DataFormController::showStored(const SiteRecord& stored) {
+    m_asLoaded = stored;
+    m_loaded = true;
+    m_form->showRecord(stored);
+    markUnchanged();
+}
+
+void DataFormController::openHistory() {
+    if (m_adding || m_editedRecord.isEmpty()) {
+        m_status.info(QStringLiteral("A new record has no history yet."));
+        return;
+    }
+    if (!m_history) {
+        namespace H = Id::History;
+        m_history =
+            new EntryWindow(Id::Window::History, QStringLiteral("History of %1").arg(m_asLoaded[Col::SiteName]),
+                            {QStringLiteral("Replaced"), QStringLiteral("What that version held")},
+                            {{H::Restore, QStringLiteral("Restore this version")}, {H::Close, QStringLiteral("Close")}},
+                            H::EscapeKey, m_dispatch, m_form);
+        m_history->list()->setSelectionMode(QAbstractItemView::SingleSelection);
+    }
+    fillHistory();
+    m_history->show();
+    m_history->raise();
+    m_history->list()->setFocus();
+}
+
+void DataFormController::fillHistory() {
+    QString error;
+    const std::optional<QList<HistoryEntry>> versions = recordVersions(m_state.database, m_editedRecord, &error);
+    const std::optional<SiteRecord> now = storedRecord(m_state.database, m_editedRecord, &error);
+    if (!versions || !now) {
+        m_history->setRows({}, {});
+        m_history->setNote(QStringLiteral("The history could not be read: %1").arg(error));
+        return;
+    }
+    QList<QStringList> rows;
+    QList<qint64> keys;
+    const bool showPrivate = m_state.settings.optShowPrivate == 1;
+    for (qsizetype i = 0; i < versions->size(); ++i) {
+        // Each version against the record that replaced it: the next newer version, or the record now.
+        const SiteRecord& after = i == 0 ? *now : versions->at(i - 1).values;
+        const HistoryEntry& v = versions->at(i);
+        rows.append({v.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                     versionChanges(v.values, after, showPrivate)});
+        keys.append(v.entry);
+    }
+    m_history->setRows(rows, keys);
+    m_history->setNote(versions->isEmpty()
+                           ? QStringLiteral("No earlier version of this record is kept.")
+                           : QStringLiteral("%1 kept (at most %2). Restoring one saves it as the record again; Undo "
+                                            "takes that back.")
+                                 .arg(versions->size() == 1 ? QStringLiteral("1 version")
+                                                            : QStringLiteral("%1 versions").arg(versions->size()))
+                                 .arg(historyVersions(m_state.settings)));
+    m_history->button(Id::History::Restore)->setEnabled(!versions->isEmpty());
+}
+
+void DataFormController::handleHistoryEvent(int number, Notify kind, int /*detail*/) {
+    if (!m_history) {
+        return;
+    }
+    if (kind == Notify::Closed || number == Id::History::Close || number == Id::History::EscapeKey) {
+        EntryWindow* window = m_history;
+        m_history = nullptr;
+        m_guard.dismiss(window);
+    } else if (number == Id::History::Restore) {
+        restoreVersion();
+    }
+}
+
+void DataFormController::restoreVersion() {
+    const QList<qint64> chosen = m_history->selectedKeys();
+    if (chosen.isEmpty()) {
+        m_status.info(QStringLiteral("Choose the version to restore in the list."));
+        return;
+    }
+    const std::optional<HistoryEntry> version = historyEntry(m_state.database, chosen.constFirst());
+    if (!version) {
+        m_status.error(QStringLiteral("That version is no longer kept."));
+        fillHistory();
+        return;
+    }
+    if (m_form->typedRecord().field != m_asOpened.field &&
+        m_status.ask(QStringLiteral("Unsaved changes"),
+                     QStringLiteral("The form holds changes that are not saved yet; restoring the version replaces "
+                                    "them."),
+                     {QStringLiteral("Restore"), QStringLiteral("Cancel")}, 1) != 0) {
+        return;
+    }
+    UndoStep step;
+    step.kind = UndoStep::Edit;
+    step.records = {m_editedRecord};
+    step.siteName = version->values[Col::SiteName];
+    bool notFound = false;
+    const QString failure =
+        saveWithHistory(m_state.database, quotedFields(version->values), m_editedRecord, m_state.seams.now(),
+                        historyVersions(m_state.settings), &step.version, &notFound);
+    if (!failure.isEmpty() || notFound) {
+        m_status.error(notFound ? QStringLiteral("The record is no longer in the database; nothing was restored.")
+                                : QStringLiteral("Nothing was restored: %1.").arg(failure));
+        return;
+    }
+    if (step.version > 0) {
+        m_undo.push(std::move(step));
+    }
+    const std::optional<SiteRecord> stored = storedRecord(m_state.database, m_editedRecord);
+    if (stored) {
+        showStored(*stored);
+        m_state.currentRecord = *stored;
+        const int row = rowOfEditedRecord();
+        if (row >= 0) {
+            m_list.updateRow(row, false);
+        }
+    }
+    fillHistory();
+    m_status.info(QStringLiteral("The version of %1 was restored; Undo on the Site tools menu takes it back.")
+                      .arg(version->when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"))));
 }
 
 int DataFormController::rowOfEditedRecord() const {
@@ -340,6 +538,8 @@ void DataFormController::close() {
     const int row = rowOfEditedRecord();
     m_labelGadget = -1;
     m_asOpened = SiteRecord(); // nothing of the record stays behind the closed form
+    m_asLoaded = SiteRecord();
+    m_loaded = false;
     m_guard.close(form, 8);
     m_editedRow = -1;
     m_editedRecord.clear();

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Dispatch.h"
+#include "recovery/EntryWindow.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,6 +15,7 @@ class BalloonTips;
 class CommandTable;
 class DataForm;
 class FileKey;
+class UndoStack;
 class GeneratorWindow;
 class ListController;
 class MainWindow;
@@ -26,11 +28,15 @@ class DataFormController : public QObject {
     Q_OBJECT
 public:
     DataFormController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
-                       CommandTable& commands, BalloonTips& tips, ListController& list, DispatchFn dispatch);
+                       CommandTable& commands, BalloonTips& tips, ListController& list, UndoStack& undo,
+                       DispatchFn dispatch);
 
     // The open form, or null.
     DataForm* window() const;
     void handleEvent(int number, Notify kind, int detail);
+    // The history window of the record in the form (window 12).
+    void handleHistoryEvent(int number, Notify kind, int detail);
+    EntryWindow* historyWindow() const { return m_history; }
 
     void addNewSite();
     void editOldSite();
@@ -63,6 +69,14 @@ private:
     // What the form shows now becomes what counts as saved.
     void markUnchanged();
     void save();
+    // The record changed in the database since the form loaded it: keep the edit, take theirs, or
+    // cancel. False when the save is not to go on; stored then holds the record as it is now.
+    bool settleConflict(const SiteRecord& stored);
+    void openHistory();
+    void fillHistory();
+    void restoreVersion();
+    // Shows a record just stored in the form, as what counts as unchanged.
+    void showStored(const SiteRecord& stored);
     void close();
     int rowOfEditedRecord() const;
     void openLabelEditor(int labelGadget);
@@ -77,11 +91,15 @@ private:
     WindowGuard& m_guard;
     BalloonTips& m_tips;
     ListController& m_list;
+    UndoStack& m_undo;
     DispatchFn m_dispatch;
     QPointer<DataForm> m_form;
     QPointer<GeneratorWindow> m_generator;
+    QPointer<EntryWindow> m_history;
     bool m_adding = false;
     SiteRecord m_asOpened; // the form's record when it opened, to tell whether it holds edits
+    SiteRecord m_asLoaded; // the record as the database held it when the form loaded it
+    bool m_loaded = false; // the form shows a record read from the database (an edit, a copy)
     int m_editedRow = -1;
     QString m_editedRecord;
     int m_labelGadget = -1;

@@ -4,12 +4,15 @@
 #include "app/CommandTable.h"
 #include "app/Ids.h"
 #include "app/StatusLine.h"
+#include "app/UndoStack.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordActions.h"
 #include "record/RecordForm.h"
+#include "store/RecordHistory.h"
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "text/ProgramText.h"
 #include "transfer/TransferProgress.h"
 
 #include <QComboBox>
@@ -26,8 +29,9 @@ const QString queryFailed = QStringLiteral("The database query failed to be exec
 }
 
 ListController::ListController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands,
-                               SearchCopy& copy, ClipboardKeeper& clipboard)
-    : m_state(state), m_main(main), m_status(status), m_commands(commands), m_copy(copy), m_clipboard(clipboard) {
+                               SearchCopy& copy, ClipboardKeeper& clipboard, UndoStack& undo)
+    : m_state(state), m_main(main), m_status(status), m_commands(commands), m_copy(copy), m_clipboard(clipboard),
+      m_undo(undo) {
     using namespace Id::Slot;
     m_commands.add(CopyRecords, [this] { copyRecords(); });
     m_commands.add(DeleteRecords, [this] { deleteSelectedRecords(); });
@@ -98,6 +102,11 @@ void ListController::restoreSearchState() {
         m_main.searchText()->setText(s.lastSearchText);
     }
     runSearch();
+}
+
+void ListController::refreshAfterChange() {
+    saveSearchState();
+    restoreSearchState();
 }
 
 void ListController::forgetDatabase() {
@@ -375,9 +384,20 @@ void ListController::deleteSelectedRecords() {
     if (rows.isEmpty()) {
         return;
     }
+    // The question names what goes (up to five site names); Cancel is what Return answers.
     const QString what = rows.size() == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(rows.size());
-    if (m_status.ask(QStringLiteral("Delete records"), QStringLiteral("Delete %1?").arg(what),
-                     {QStringLiteral("Delete"), QStringLiteral("Cancel")}, 0) != 0) {
+    QStringList names;
+    for (qsizetype i = 0; i < std::min<qsizetype>(rows.size(), 5); ++i) {
+        const QString name = model->cell(rows[i], RecordModel::SiteName);
+        names.append(name.isEmpty() ? QStringLiteral("(no site name)") : name);
+    }
+    QString text = QStringLiteral("Delete %1?\n\n%2").arg(what, names.join(QStringLiteral(", ")));
+    if (rows.size() > names.size()) {
+        text += QStringLiteral(" and %1 more").arg(rows.size() - names.size());
+    }
+    text += QStringLiteral("\n\nThey go to the recycle bin (Site tools menu), from where they can be restored.");
+    if (m_status.ask(QStringLiteral("Delete records"), text, {QStringLiteral("Delete"), QStringLiteral("Cancel")}, 1) !=
+        0) {
         return;
     }
     QStringList numbers;
@@ -393,17 +413,25 @@ void ListController::deleteSelectedRecords() {
         }
     }
     TransferProgress progress(&m_main, QStringLiteral("%1 records deleted"));
-    const QString refusal = deleteRecords(m_state.database, numbers, [&progress](qsizetype deleted) {
-        if (progress.due()) {
-            progress.show(static_cast<int>(deleted));
-        }
-    });
+    UndoStep step;
+    const QString refusal =
+        moveToBin(m_state.database, numbers, m_state.seams.now(), &step.binEntries, [&progress](qsizetype moved) {
+            if (progress.due()) {
+                progress.show(static_cast<int>(moved));
+            }
+        });
     if (!refusal.isEmpty()) {
         runSearch(); // the list shows what the database still holds
         m_status.error(QStringLiteral("Nothing was deleted: %1.").arg(refusal));
         return;
     }
+    if (!step.binEntries.isEmpty()) {
+        m_undo.push(std::move(step));
+    }
     model->removeRowList(removed);
+    m_status.info(QStringLiteral("%1 moved to the recycle bin; Undo on the Site tools menu brings %2 back.")
+                      .arg(recordCountText(QString::number(removed.size())),
+                           removed.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")));
     if (withoutNumber) {
         m_status.error(QStringLiteral("There is no record number on this line to delete."));
     }

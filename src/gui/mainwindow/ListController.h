@@ -15,6 +15,7 @@ class ClipboardKeeper;
 class CommandTable;
 class MainWindow;
 class StatusLine;
+class UndoStack;
 
 // The main window's record list: the owner, category and search boxes, what the list shows and
 // the commands that act on its rows (delete, tag all, copy, the home page).
@@ -22,7 +23,7 @@ class ListController : public QObject {
     Q_OBJECT
 public:
     ListController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands, SearchCopy& copy,
-                   ClipboardKeeper& clipboard);
+                   ClipboardKeeper& clipboard, UndoStack& undo);
 
     // Events of the main window's gadgets (list, boxes, search text).
     void handleGadget(int gadget, Notify kind, int detail);
@@ -31,6 +32,9 @@ public:
     void restoreSearchState();
     // What the boxes show goes into the settings, for the next session.
     void saveSearchState();
+    // After a change the list did not make itself (a restore, an undo): the boxes and the list
+    // read again from the database, as they stand.
+    void refreshAfterChange();
     // The connection is about to close: the list, the search copy and the working record let go
     // of every value they hold.
     void forgetDatabase();
@@ -88,6 +92,7 @@ private:
     CommandTable& m_commands;
     SearchCopy& m_copy;
     ClipboardKeeper& m_clipboard;
+    UndoStack& m_undo;
     sqlite3* m_copyAttached = nullptr;
     int m_sortColumn = 0;
     int m_sortDirection = 1;

@@ -154,8 +154,8 @@ void MainWindow::buildGadgets() {
 
 QAction* MainWindow::makeAction(int slot, int number, QObject* owner) {
     auto* action = new QAction(owner);
-    static const int images[CommandCount] = {1,  2, 3, 4, 5, 6, 7,  8,  9,  10, 11, 12,
-                                             13, 0, 0, 0, 0, 0, 14, 15, 16, 17, 47, 48};
+    static const int images[CommandCount] = {1, 2, 3, 4, 5, 6,  7,  8,  9,  10, 11, 12, 13,
+                                             0, 0, 0, 0, 0, 14, 15, 16, 17, 47, 48, 0};
     if (images[slot] != 0) {
         action->setIcon(programImage(images[slot]));
     } else {
@@ -176,7 +176,7 @@ void MainWindow::buildMenus() {
         QList<int> items;
     } menus[] = {{"Files", {Exit, EditPassword, Lock}},
                  {"Site tools",
-                  {AddRecord, CopyRecords, CopyUserName, CopyPassword, CopyToOwner, DeleteRecords, EditRecord,
+                  {Undo, AddRecord, CopyRecords, CopyUserName, CopyPassword, CopyToOwner, DeleteRecords, EditRecord,
                    PrintRecords, HomePage, TagAll}},
                  {"Import and export", {Import, Export}},
                  {"Options", {ToolTips, Fading, Snap, ShowPrivate, TitleClock}},
@@ -188,12 +188,20 @@ void MainWindow::buildMenus() {
             m_menuActions[static_cast<size_t>(slot)] = makeAction(slot, Id::MenuItemOfSlot[slot], menu);
             menu->addAction(m_menuActions[static_cast<size_t>(slot)]);
         }
+        if (menu->title() == QLatin1String("Site tools")) {
+            menu->addSeparator();
+            auto* bin = menu->addAction(QStringLiteral("Recycle bin..."));
+            const DispatchFn& d = m_dispatch;
+            connect(bin, &QAction::triggered, this,
+                    [d] { d(Id::Window::Main, Id::RecycleBinItem, Notify::Command, 0); });
+            m_itemActions.insert(Id::RecycleBinItem, bin);
+        }
         if (menu->title() == QLatin1String("Options")) {
             // Options that take a value rather than a shortcut; the program sets their texts.
             menu->addSeparator();
             const DispatchFn& d = m_dispatch;
-            for (int number : {Id::ClearClipboardItem, Id::ClipboardDelayItem, Id::IdleLockItem, 0, Id::EncryptItem,
-                               Id::DecryptItem}) {
+            for (int number : {Id::ClearClipboardItem, Id::ClipboardDelayItem, Id::IdleLockItem, Id::HistoryItem, 0,
+                               Id::EncryptItem, Id::DecryptItem}) {
                 if (number == 0) {
                     menu->addSeparator();
                     continue;
@@ -207,12 +215,11 @@ void MainWindow::buildMenus() {
         }
     }
     m_popup = new QMenu(this);
-    const QList<int> popupSlots{Exit,        EditPassword, Lock,         -1,          AddRecord,
-                                CopyRecords, CopyUserName, CopyPassword, CopyToOwner, DeleteRecords,
-                                EditRecord,  PrintRecords, HomePage,     TagAll,      -1,
-                                Import,      Export,       -1,           ToolTips,    Fading,
-                                Snap,        ShowPrivate,  TitleClock,   -1,          ResetFields,
-                                -1,          About,        ShortcutKeys, ShowHelp};
+    const QList<int> popupSlots{Exit,         EditPassword, Lock,         -1,          Undo,          AddRecord,
+                                CopyRecords,  CopyUserName, CopyPassword, CopyToOwner, DeleteRecords, EditRecord,
+                                PrintRecords, HomePage,     TagAll,       -1,          Import,        Export,
+                                -1,           ToolTips,     Fading,       Snap,        ShowPrivate,   TitleClock,
+                                -1,           ResetFields,  -1,           About,       ShortcutKeys,  ShowHelp};
     for (int slot : popupSlots) {
         if (slot < 0) {
             m_popup->addSeparator();
@@ -276,9 +283,17 @@ QAction* MainWindow::actionOfNumber(int number) const {
     return itemAction(number);
 }
 
+void MainWindow::setCommandLabel(int slot, const QString& label) {
+    m_commandLabels.insert(slot, label);
+    refreshMenuTexts();
+}
+
 void MainWindow::refreshMenuTexts() {
     for (int slot = 0; slot < CommandCount; ++slot) {
-        const QString text = menuItemText(slot, m_settings.shortcutCodes[static_cast<size_t>(slot)]);
+        QString text = menuItemText(slot, m_settings.shortcutCodes[static_cast<size_t>(slot)]);
+        if (m_commandLabels.contains(slot)) {
+            text = m_commandLabels.value(slot) + text.mid(text.indexOf(QLatin1Char('\t')));
+        }
         menuAction(slot)->setText(text);
         popupAction(slot)->setText(text);
     }

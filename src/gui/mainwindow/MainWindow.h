@@ -52,6 +52,9 @@ public:
 
     // Menu bar and pop-up item for a command slot.
     QAction* menuAction(int slot) const { return m_menuActions[static_cast<size_t>(slot)]; }
+    // A command whose menu text says what it would do now (Undo): the label in place of the
+    // command's own text, its shortcut still beside it.
+    void setCommandLabel(int slot, const QString& label);
     QAction* popupAction(int slot) const { return m_popupActions[static_cast<size_t>(slot)]; }
     void setChecked(int slot, bool checked);
     // An Options menu entry that is not a command (Id::ClearClipboardItem and the like), or null.
@@ -95,6 +98,7 @@ private:
     std::array<QAction*, CommandCount> m_menuActions{};
     std::array<QAction*, CommandCount> m_popupActions{};
     QHash<int, QAction*> m_itemActions;
+    QHash<int, QString> m_commandLabels;
     QList<QShortcut*> m_shortcuts;
     QHash<int, int> m_registeredKeys; // combination -> event number
     bool m_quietSelection = false;

@@ -132,6 +132,9 @@ void OptionsController::handleItem(int number) {
     case Id::IdleLockItem:
         askIdleLock();
         break;
+    case Id::HistoryItem:
+        askHistoryVersions();
+        break;
     default:
         break; // other numbers are ignored
     }
@@ -191,6 +194,21 @@ void OptionsController::askIdleLock() {
     applyValueOptions();
 }
 
+void OptionsController::askHistoryVersions() {
+    const std::optional<int> versions =
+        askNumber(QStringLiteral("Versions kept"), QStringLiteral("Earlier versions kept of each record (0 none):"),
+                  historyVersions(m_state.settings), 0, MaxKeptVersions);
+    if (!versions) {
+        return;
+    }
+    m_state.settings.historyVersions = *versions;
+    m_status.info(*versions > 0 ? QStringLiteral("Each record now keeps its last ") + unitText(*versions, "version") +
+                                      QStringLiteral(" when it is saved.")
+                                : QStringLiteral("Records no longer keep earlier versions when they are saved."));
+    saveOptions();
+    applyValueOptions();
+}
+
 void OptionsController::applyValueOptions() {
     m_security.applyIdleLock();
     QAction* clearing = m_main.itemAction(Id::ClearClipboardItem);
@@ -199,6 +217,8 @@ void OptionsController::applyValueOptions() {
     m_main.itemAction(Id::ClipboardDelayItem)
         ->setText(QStringLiteral("Clipboard delay: ") + unitText(clipboardDelaySeconds(m_state.settings), "second") +
                   QStringLiteral("..."));
+    m_main.itemAction(Id::HistoryItem)
+        ->setText(QStringLiteral("Versions kept of each record: %1...").arg(historyVersions(m_state.settings)));
     const int minutes = idleLockMinutes(m_state.settings);
     m_main.itemAction(Id::IdleLockItem)
         ->setText(minutes > 0 ? QStringLiteral("Lock after ") + unitText(minutes, "minute") +

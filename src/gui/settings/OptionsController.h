@@ -59,6 +59,7 @@ private:
                                  int highest) const;
     void askClipboardDelay();
     void askIdleLock();
+    void askHistoryVersions();
     // Puts the idle lock's minutes into effect and the three entries' texts and check mark.
     void applyValueOptions();
     void checkDuplicateShortcut(int slot, int value);

@@ -47,16 +47,16 @@ const QList<Container>& containers() {
         // The commands added after the first 22, in the container that used to stand empty.
         {74, QRect(5, 395, 325, 75), {{22, 111, 112, "Copy user name"}, {23, 113, 114, "Copy password"}}},
         {76, QRect(335, 5, 325, 75), {{11, 82, 83, "Import sites"}, {12, 84, 85, "Export sites"}}},
-        {78, QRect(335, 85, 325, 45), {{18, 86, 87, "Reset fields"}}},
+        {78, QRect(335, 85, 325, 75), {{18, 86, 87, "Reset fields"}, {24, 115, 116, "Undo change"}}},
         {80,
-         QRect(335, 135, 325, 165),
+         QRect(335, 165, 325, 165),
          {{13, 88, 89, "Tool tips"},
           {14, 90, 91, "Form fade"},
           {15, 92, 93, "Screen snap"},
           {16, 94, 95, "Password/keys hide"},
           {17, 96, 97, "Title time"}}},
         {98,
-         QRect(335, 305, 325, 165),
+         QRect(335, 335, 325, 135),
          {{19, 100, 101, "About Quillbox"}, {20, 102, 103, "Shortcut keys"}, {21, 104, 105, "Help wanted"}}},
     };
     return list;

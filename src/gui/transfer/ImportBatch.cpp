@@ -37,6 +37,7 @@ void ImportBatch::recordUtf8(const Utf8Record& values) {
     }
     m_lastRow = row;
     const QString number = QString::number(row);
+    m_records.append(number);
     const auto text = [&values](int k) { return QString::fromUtf8(values[static_cast<size_t>(k)]); };
     if (m_model->isMasked()) {
         const auto mask = [&](int k) { return m_shared.mask(utf16Length(values[static_cast<size_t>(k)])); };

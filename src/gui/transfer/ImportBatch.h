@@ -6,6 +6,7 @@
 #include "transfer/TransferProgress.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace quillbox {
 
@@ -43,6 +44,8 @@ public:
     void abort(const QString& reason);
 
     int imported() const { return m_store.imported(); }
+    // The numbers of the records stored, in order (an undo takes them back).
+    const QStringList& records() const { return m_records; }
     int refusedCount() const { return m_refused; }
     // Records the database would not take, and its reason for the last of them.
     int failed() const { return m_store.failed(); }
@@ -62,6 +65,7 @@ private:
     ImportStore m_store;
     SharedCells m_shared;
     QString m_pendingError;
+    QStringList m_records;
     qint64 m_lastRow = 0; // the last record stored, current once the import is committed
     int m_handled = 0;
     int m_refused = 0;

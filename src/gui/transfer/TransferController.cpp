@@ -5,6 +5,7 @@
 #include "app/CommandTable.h"
 #include "app/Ids.h"
 #include "app/StatusLine.h"
+#include "app/UndoStack.h"
 #include "mainwindow/ListController.h"
 #include "mainwindow/MainWindow.h"
 #include "store/SearchQuery.h"
@@ -25,8 +26,8 @@
 namespace quillbox {
 
 TransferController::TransferController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands,
-                                       ListController& list)
-    : m_state(state), m_main(main), m_status(status), m_list(list) {
+                                       ListController& list, UndoStack& undo)
+    : m_state(state), m_main(main), m_status(status), m_list(list), m_undo(undo) {
     commands.add(Id::Slot::Import, [this] { importRecords(); });
     commands.add(Id::Slot::Export, [this] { exportRecords(); });
 }
@@ -74,6 +75,12 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
     }
     if (!batch.finish()) {
         return; // the batch has said why
+    }
+    if (!batch.records().isEmpty()) {
+        UndoStep step;
+        step.kind = UndoStep::Import;
+        step.records = batch.records();
+        m_undo.push(std::move(step));
     }
     const QString message = importedMessage(batch.imported(), batch.refusedCount());
     if (batch.failed() > 0) {

@@ -9,6 +9,7 @@ namespace quillbox {
 
 class CommandTable;
 class ListController;
+class UndoStack;
 class MainWindow;
 class StatusLine;
 
@@ -18,7 +19,7 @@ class TransferController : public QObject {
     Q_OBJECT
 public:
     TransferController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands,
-                       ListController& list);
+                       ListController& list, UndoStack& undo);
 
     void importRecords();
     void exportRecords();
@@ -42,6 +43,7 @@ private:
     MainWindow& m_main;
     StatusLine& m_status;
     ListController& m_list;
+    UndoStack& m_undo;
     bool m_exportWarned = false;
 };
 
