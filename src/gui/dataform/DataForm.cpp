@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollArea>
@@ -22,6 +23,7 @@
 #include <QStyle>
 #include <QTextEdit>
 #include <QToolButton>
+#include <limits>
 
 namespace quillbox {
 
@@ -34,6 +36,8 @@ QComboBox* newValueBox(QWidget* parent, const QRect& geometry) {
     box->setGeometry(geometry);
     box->setFont(programFont(11));
     box->setEditable(true);
+    // A box holds what the column holds, however long (a line edit stops at 32,767 characters).
+    box->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr);
     box->setMaxVisibleItems(20);
