@@ -10,6 +10,7 @@
 #include "store/Database.h"
 #include "store/DatabaseFile.h"
 #include "store/FileConversion.h"
+#include "store/RecordHistory.h"
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
@@ -27,6 +28,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <array>
 #include <functional>
@@ -103,7 +107,8 @@ QCommandLineOption commandOption(const QString& name) {
         {"format", "The file format: text, csv or xml (import also: bookmarks); default: the file's extension.",
          "FORMAT"},
         {"dry-run", "Read the file and report what it holds, storing nothing.", nullptr},
-        {"yes", "Do it: the records will be readable without the password.", nullptr},
+        {"yes", "Do it without asking.", nullptr},
+        {"erase", "Erase the records for good instead of moving them to the recycle bin.", nullptr},
     };
     for (const Known& k : known) {
         if (name == QLatin1String(k.name)) {
@@ -314,6 +319,18 @@ int addCommand(Session& s, const QCommandLineParser& parser) {
     return Done;
 }
 
+// The kept settings' number of versions a record keeps.
+int versionsKept(const Session& s) {
+    ProgramSettings settings = defaultSettings();
+    bool ok = false;
+    const int kept =
+        readSetting(s.folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::HistoryVersions).toInt(&ok);
+    if (ok) {
+        settings.historyVersions = kept;
+    }
+    return historyVersions(settings);
+}
+
 int editCommand(Session& s, const QCommandLineParser& parser) {
     const QString number = parser.positionalArguments().constFirst();
     SiteRecord typed;
@@ -330,13 +347,35 @@ int editCommand(Session& s, const QCommandLineParser& parser) {
     if (!check.ok) {
         return fail(check.text);
     }
-    if (!s.db.execute(buildUpdateStatement(record, number))) {
-        return fail(QStringLiteral("Nothing was saved: %1.").arg(Transaction::describe(s.db)));
+    // The version it replaces is kept in the record's history, as a save in the window keeps it.
+    bool notFound = false;
+    if (const QString refusal =
+            saveWithHistory(s.db, record, number, QDateTime::currentDateTimeUtc(), versionsKept(s), nullptr, &notFound);
+        !refusal.isEmpty()) {
+        return fail(QStringLiteral("Nothing was saved: %1.").arg(refusal));
     }
-    if (changedRowCount(s.db) == 0) {
+    if (notFound) {
         return fail(QStringLiteral("There is no record %1.").arg(number));
     }
     return Done;
+}
+
+// Asks before something that cannot be taken back, unless --yes was given. False when the answer
+// was no, or there was no one to ask.
+bool confirmed(const QCommandLineParser& parser, const QString& question) {
+    if (parser.isSet(QStringLiteral("yes"))) {
+        return true;
+    }
+    bool yes = false;
+    QString error;
+    if (!askYesNo(question, yes, error)) {
+        fail(error);
+        return false;
+    }
+    if (!yes) {
+        fail(QStringLiteral("Nothing was changed."));
+    }
+    return yes;
 }
 
 int deleteCommand(Session& s, const QCommandLineParser& parser) {
@@ -350,10 +389,142 @@ int deleteCommand(Session& s, const QCommandLineParser& parser) {
                                        : QStringLiteral("There is no record %1; nothing was deleted.").arg(number));
         }
     }
-    if (const QString refusal = deleteRecords(s.db, numbers); !refusal.isEmpty()) {
+    const QString what = recordCountText(QString::number(numbers.size())).toLower();
+    if (parser.isSet(QStringLiteral("erase"))) {
+        if (!confirmed(parser, QStringLiteral("Erase %1 for good? They cannot be restored.").arg(what))) {
+            return Failed;
+        }
+        if (const QString refusal = eraseRecords(s.db, numbers); !refusal.isEmpty()) {
+            return fail(QStringLiteral("Nothing was erased: %1.").arg(refusal));
+        }
+        writeOut(QStringLiteral("Erased %1 for good.\n").arg(what));
+        return Done;
+    }
+    if (const QString refusal = moveToBin(s.db, numbers, QDateTime::currentDateTimeUtc()); !refusal.isEmpty()) {
         return fail(QStringLiteral("Nothing was deleted: %1.").arg(refusal));
     }
-    writeOut(QStringLiteral("Deleted %1.\n").arg(recordCountText(QString::number(numbers.size())).toLower()));
+    writeOut(QStringLiteral("Deleted %1 (moved to the recycle bin; restore brings them back).\n").arg(what));
+    return Done;
+}
+
+// An entry's record with its values masked as the list masks them, for the JSON output.
+QJsonObject entryJson(const HistoryEntry& e, const QString& timeKey, bool showPrivate) {
+    QJsonObject object;
+    object.insert(QStringLiteral("entry"), e.entry);
+    object.insert(timeKey, e.when.toString(Qt::ISODateWithMs));
+    const QStringList& names = columnNames();
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        object.insert(names[k], !showPrivate && isPrivateColumn(k) ? maskText(e.values[k]) : e.values[k]);
+    }
+    object.insert(names[Col::Record], e.record.toLongLong());
+    return object;
+}
+
+int binCommand(Session& s, const QCommandLineParser& parser) {
+    QString error;
+    const std::optional<QList<HistoryEntry>> entries = binEntries(s.db, &error);
+    if (!entries) {
+        return fail(QStringLiteral("The recycle bin could not be read: %1").arg(error));
+    }
+    const bool showPrivate = parser.isSet(QStringLiteral("show-passwords"));
+    if (parser.isSet(QStringLiteral("json"))) {
+        QJsonArray array;
+        for (const HistoryEntry& e : *entries) {
+            array.append(entryJson(e, QStringLiteral("deleted"), showPrivate));
+        }
+        writeOut(QJsonDocument(array).toJson(QJsonDocument::Indented));
+        return Done;
+    }
+    QList<QStringList> rows{{QStringLiteral("Record"), QStringLiteral("Deleted"), QStringLiteral("Site name"),
+                             QStringLiteral("Category"), QStringLiteral("Owner")}};
+    for (const HistoryEntry& e : *entries) {
+        rows.append({e.record, e.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                     terminalSafe(e.values[Col::SiteName]), terminalSafe(e.values[Col::Category]),
+                     terminalSafe(e.values[Col::Owner])});
+    }
+    writeOut(alignedColumns(rows) + recordCountText(QString::number(entries->size())) +
+             QStringLiteral(" in the recycle bin\n"));
+    return Done;
+}
+
+int restoreCommand(Session& s, const QCommandLineParser& parser) {
+    QStringList numbers = parser.positionalArguments();
+    numbers.removeDuplicates();
+    const QList<qint64> entries = binEntriesOfRecords(s.db, numbers);
+    if (entries.size() != numbers.size()) {
+        QStringList missing = numbers;
+        for (qint64 entry : entries) {
+            if (const std::optional<HistoryEntry> e = historyEntry(s.db, entry)) {
+                missing.removeAll(e->record);
+            }
+        }
+        return fail(QStringLiteral("Not in the recycle bin: %1; nothing was restored.")
+                        .arg(missing.join(QStringLiteral(", "))));
+    }
+    QList<Restored> restored;
+    if (const QString refusal = restoreFromBin(s.db, entries, &restored); !refusal.isEmpty()) {
+        return fail(QStringLiteral("Nothing was restored: %1.").arg(refusal));
+    }
+    std::sort(restored.begin(), restored.end(),
+              [](const Restored& a, const Restored& b) { return a.from.toLongLong() < b.from.toLongLong(); });
+    for (const Restored& r : restored) {
+        writeOut(r.to == r.from
+                     ? QStringLiteral("Record %1 restored.\n").arg(r.from)
+                     : QStringLiteral("Record %1 restored as record %2 (%1 was taken).\n").arg(r.from, r.to));
+    }
+    return Done;
+}
+
+int emptyBinCommand(Session& s, const QCommandLineParser& parser) {
+    const std::optional<QList<HistoryEntry>> entries = binEntries(s.db);
+    const qsizetype count = entries ? entries->size() : 0;
+    if (count == 0) {
+        writeOut(QStringLiteral("The recycle bin is empty.\n"));
+        return Done;
+    }
+    if (!confirmed(parser, QStringLiteral("Erase the %1 in the recycle bin for good?")
+                               .arg(recordCountText(QString::number(count)).toLower()))) {
+        return Failed;
+    }
+    qsizetype erased = 0;
+    if (const QString refusal = emptyBin(s.db, &erased); !refusal.isEmpty()) {
+        return fail(QStringLiteral("The recycle bin was not emptied: %1.").arg(refusal));
+    }
+    writeOut(QStringLiteral("Erased %1 for good.\n").arg(recordCountText(QString::number(erased)).toLower()));
+    return Done;
+}
+
+int historyCommand(Session& s, const QCommandLineParser& parser) {
+    const QString number = parser.positionalArguments().constFirst();
+    SiteRecord now;
+    if (!findRecord(s, number, now)) {
+        return Failed;
+    }
+    QString error;
+    const std::optional<QList<HistoryEntry>> versions = recordVersions(s.db, number, &error);
+    if (!versions) {
+        return fail(QStringLiteral("The history could not be read: %1").arg(error));
+    }
+    const bool showPrivate = parser.isSet(QStringLiteral("show-passwords"));
+    if (parser.isSet(QStringLiteral("json"))) {
+        QJsonArray array;
+        for (const HistoryEntry& v : *versions) {
+            array.append(entryJson(v, QStringLiteral("replaced"), showPrivate));
+        }
+        writeOut(QJsonDocument(array).toJson(QJsonDocument::Indented));
+        return Done;
+    }
+    QList<QStringList> rows{{QStringLiteral("Replaced"), QStringLiteral("What that version held")}};
+    for (qsizetype i = 0; i < versions->size(); ++i) {
+        const SiteRecord& after = i == 0 ? now : versions->at(i - 1).values;
+        rows.append({versions->at(i).when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                     terminalSafe(versionChanges(versions->at(i).values, after, showPrivate))});
+    }
+    writeOut(alignedColumns(rows) + QStringLiteral("%1 kept of record %2\n")
+                                        .arg(versions->size() == 1
+                                                 ? QStringLiteral("1 version")
+                                                 : QStringLiteral("%1 versions").arg(versions->size()),
+                                             number));
     return Done;
 }
 
@@ -770,14 +941,46 @@ QList<Command> commands() {
          .check = checkEdit,
          .run = editCommand},
         {.name = QStringLiteral("delete"),
-         .synopsis = QStringLiteral("RECORD ..."),
-         .summary = QStringLiteral("Delete records: all of them, or none when one is not there."),
+         .synopsis = QStringLiteral("RECORD ... [--erase [--yes]]"),
+         .summary = QStringLiteral("Move records to the recycle bin (--erase: erase them for good, after asking "
+                                   "unless --yes): all of them, or none when one is not there."),
+         .options = {QStringLiteral("erase"), QStringLiteral("yes")},
          .minArguments = 1,
          .maxArguments = -1,
          .argumentName = record,
          .argumentHelp = QStringLiteral("The numbers of the records."),
          .check = checkRecordArguments,
          .run = deleteCommand},
+        {.name = QStringLiteral("bin"),
+         .synopsis = QStringLiteral("[--json] [--show-passwords]"),
+         .summary = QStringLiteral("List the records in the recycle bin, newest first."),
+         .options = {json, showPasswords},
+         .run = binCommand},
+        {.name = QStringLiteral("restore"),
+         .synopsis = QStringLiteral("RECORD ..."),
+         .summary = QStringLiteral("Bring records back from the recycle bin, under their old numbers when those are "
+                                   "free: all of them, or none when one is not there."),
+         .minArguments = 1,
+         .maxArguments = -1,
+         .argumentName = record,
+         .argumentHelp = QStringLiteral("The numbers the records had."),
+         .check = checkRecordArguments,
+         .run = restoreCommand},
+        {.name = QStringLiteral("empty-bin"),
+         .synopsis = QStringLiteral("[--yes]"),
+         .summary = QStringLiteral("Erase the records in the recycle bin for good, after asking unless --yes."),
+         .options = {QStringLiteral("yes")},
+         .run = emptyBinCommand},
+        {.name = QStringLiteral("history"),
+         .synopsis = QStringLiteral("RECORD [--json] [--show-passwords]"),
+         .summary = QStringLiteral("List the versions of a record its saves replaced, newest first."),
+         .options = {json, showPasswords},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = record,
+         .argumentHelp = QStringLiteral("The record's number."),
+         .check = checkRecordArguments,
+         .run = historyCommand},
         {.name = QStringLiteral("import"),
          .synopsis = QStringLiteral("FILE [--format text|csv|xml|bookmarks] [--dry-run]"),
          .summary = QStringLiteral("Add the records of a file, all in one go, and report every line refused."),

@@ -45,6 +45,30 @@ void writeFd(int fd, const QByteArray& bytes) {
 
 } // namespace
 
+bool askYesNo(const QString& question, bool& yes, QString& error) {
+    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = QStringLiteral("There is no terminal to ask on; give --yes to go on.");
+        return false;
+    }
+    writeFd(fd, (question + QStringLiteral(" [y/N] ")).toUtf8());
+    QByteArray typed;
+    for (;;) {
+        char c = 0;
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0 || c == '\n') {
+            break;
+        }
+        typed.append(c);
+    }
+    ::close(fd);
+    yes = typed.trimmed().startsWith('y') || typed.trimmed().startsWith('Y');
+    return true;
+}
+
 bool askSecret(const QString& prompt, QString& answer, QString& error) {
     const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {

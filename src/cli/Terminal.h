@@ -8,6 +8,10 @@ namespace quillbox::cli {
 // password does; false with the reason when there is no terminal to ask on.
 bool askSecret(const QString& prompt, QString& answer, QString& error);
 
+// Asks a yes/no question on the controlling terminal; yes only for an answer beginning with y or
+// Y. False with the reason when there is no terminal to ask on.
+bool askYesNo(const QString& question, bool& yes, QString& error);
+
 // One line of standard input without its line end; false at the end of input.
 bool readStandardInputLine(QString& line);
 

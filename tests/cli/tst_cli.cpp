@@ -102,6 +102,7 @@ private Q_SLOTS:
     void terminalPromptHidesPassword();
     void passwordChangedWhileWindowRuns();
     void windowAndCliShareAnEncryptedFile();
+    void binAndHistoryRoundTrip();
     void import_data();
     void import();
     void exportReadsBack_data();
@@ -198,6 +199,25 @@ void CliTest::commands_data() {
     QTest::newRow("delete two") << QStringList{"delete", "1", "2", "1"} << pw << "" << 0 << "Deleted 2 records"
                                 << ""
                                 << "" << 2;
+    QTest::newRow("delete goes to the bin") << QStringList{"delete", "1"} << pw << "" << 0 << "moved to the recycle bin"
+                                            << ""
+                                            << "" << 3;
+    QTest::newRow("erase asks first") << QStringList{"delete", "--erase", "1"} << pw << "" << 1 << ""
+                                      << ""
+                                      << "give --yes" << 4;
+    QTest::newRow("erase") << QStringList{"delete", "--erase", "--yes", "1"} << pw << "" << 0 << "Erased 1 record"
+                           << ""
+                           << "" << 3;
+    QTest::newRow("restore what is not in the bin") << QStringList{"restore", "1"} << pw << "" << 1 << ""
+                                                    << ""
+                                                    << "Not in the recycle bin: 1" << 4;
+    QTest::newRow("empty an empty bin") << QStringList{"empty-bin"} << pw << "" << 0 << "The recycle bin is empty"
+                                        << ""
+                                        << "" << 4;
+    QTest::newRow("history of a record never saved")
+        << QStringList{"history", "1"} << pw << "" << 0 << "0 versions kept of record 1"
+        << ""
+        << "" << 4;
     QTest::newRow("add without owner") << QStringList{"add", "--category", "Fun", "--set", "sitename=x"} << pw << ""
                                        << 2 << ""
                                        << ""
@@ -672,6 +692,41 @@ void CliTest::windowAndCliShareAnEncryptedFile() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray disk = file.readAll();
     QVERIFY(!disk.contains("Terminal-secret-7") && !disk.contains("Window-secret-8"));
+}
+
+void CliTest::binAndHistoryRoundTrip() {
+    const QString folder = m_dir->path();
+    auto cli = [&](const QStringList& arguments) {
+        const Result r = runCli(folder, QStringList{"--password-stdin"} + arguments, passwordLine);
+        [&] { QVERIFY2(r.status == 0, r.err.constData()); }();
+        return r;
+    };
+    cli({"delete", "1", "2"});
+    Result r = cli({"bin"});
+    QVERIFY(r.out.contains("Bank") && r.out.contains("Mail") && r.out.contains("2 Records in the recycle bin"));
+    const QJsonArray bin = parseJson(cli({"bin", "--json"}).out);
+    QCOMPARE(bin.size(), 2);
+    QCOMPARE(bin[0].toObject().value("password").toString(), QStringLiteral("***********")); // masked
+    QCOMPARE(recordNumbers(bin), (QStringList{"2", "1"}));
+    r = cli({"restore", "1", "2"});
+    QVERIFY(r.out.contains("Record 1 restored.") && r.out.contains("Record 2 restored."));
+    QCOMPARE(recordCount(m_folder.databaseFile), 4);
+    // Two edits keep two versions, each shown against the one after it.
+    cli({"edit", "3", "--set", "password=second"});
+    cli({"edit", "3", "--set", "password=third"});
+    r = cli({"history", "3"});
+    QVERIFY2(r.out.contains("Password: ******") && r.out.contains("Password: *********") &&
+                 r.out.contains("2 versions kept of record 3"),
+             r.out.constData());
+    const QJsonArray versions = parseJson(cli({"history", "3", "--json", "--show-passwords"}).out);
+    QCOMPARE(versions.size(), 2);
+    QCOMPARE(versions[0].toObject().value("password").toString(), QStringLiteral("second"));
+    QCOMPARE(versions[1].toObject().value("password").toString(), QStringLiteral("shop-pass"));
+    // Emptying erases what is in the bin for good.
+    cli({"delete", "4"});
+    r = cli({"empty-bin", "--yes"});
+    QVERIFY(r.out.contains("Erased 1 record for good"));
+    QCOMPARE(runCli(folder, {"--password-stdin", "restore", "4"}, passwordLine).status, 1);
 }
 
 void CliTest::import_data() {
