@@ -581,6 +581,12 @@ int checkCommand(Session& s, const QCommandLineParser&) {
     report +=
         QStringLiteral("Integrity: %1\n").arg(intact ? QStringLiteral("ok") : problems.join(QStringLiteral("; ")));
     if (intact) {
+        if (const QStringList foreign = foreignSchema(s.db); !foreign.isEmpty()) {
+            for (const QString& problem : foreign) {
+                report += QStringLiteral("Refused: %1\n").arg(problem);
+            }
+            sound = false;
+        }
         const QStringList missing = missingColumns(s.db);
         if (missing.size() == Col::Count) {
             report += QStringLiteral("Table: there is no table quillbox\n");
@@ -603,6 +609,40 @@ int checkCommand(Session& s, const QCommandLineParser&) {
             }
             report +=
                 QStringLiteral("Records: %1\n").arg(scalarQuery(s.db, QStringLiteral("SELECT count(*) FROM quillbox")));
+            if (historyTableExists(s.db)) {
+                // The second table: the bin and every record's kept versions.
+                QStringList lacking;
+                QStringList present;
+                Query info(s.db, QStringLiteral("PRAGMA table_info(quillbox_history)"));
+                while (info.next()) {
+                    present.append(info.text(1).toLower());
+                }
+                for (const QString& name :
+                     QStringList{QStringLiteral("entry"), QStringLiteral("changed"), QStringLiteral("event")} +
+                         columnNames()) {
+                    if (!present.contains(name)) {
+                        lacking.append(name);
+                    }
+                }
+                if (!lacking.isEmpty()) {
+                    report += QStringLiteral("History: its table lacks the column(s) %1\n")
+                                  .arg(lacking.join(QStringLiteral(", ")));
+                    sound = false;
+                } else {
+                    auto count = [&](const QString& event) {
+                        return scalarQuery(s.db, QStringLiteral("SELECT count(*) FROM quillbox_history WHERE "
+                                                                "event='%1'")
+                                                     .arg(event))
+                            .toLongLong();
+                    };
+                    const qint64 deleted = count(HistoryEvent::Deleted);
+                    const qint64 versions = count(HistoryEvent::Version);
+                    report += QStringLiteral("Recycle bin: %1; history: %2\n")
+                                  .arg(recordCountText(QString::number(deleted)).toLower(),
+                                       versions == 1 ? QStringLiteral("1 version")
+                                                     : QStringLiteral("%1 versions").arg(versions));
+                }
+            }
         }
     }
     writeOut(report);

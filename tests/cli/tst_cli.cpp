@@ -4,7 +4,9 @@
 #include "mainwindow/RecordModel.h"
 #include "settings/PasswordCheck.h"
 #include "store/DatabaseFile.h"
+#include "store/RecordHistory.h"
 #include "store/SiteStore.h"
+#include "store/SqlText.h"
 #include "store/WorkingFolder.h"
 #include "support/SampleRecords.h"
 #include "support/TestEnv.h"
@@ -535,6 +537,15 @@ void CliTest::checkReportsFaults_data() {
         << QByteArrayList{"CREATE TABLE quillbox(sitename TEXT, owner TEXT, record INTEGER PRIMARY KEY)"}
         << QByteArray() << 1 << "Columns: missing lsitename";
     QTest::newRow("no table") << QByteArrayList{"CREATE TABLE other(a)"} << QByteArray() << 1 << "no table quillbox";
+    QTest::newRow("a trigger")
+        << QByteArrayList{"CREATE TABLE quillbox(" + allColumns + "record INTEGER PRIMARY KEY)",
+                          "CREATE TRIGGER t AFTER UPDATE ON quillbox BEGIN DELETE FROM quillbox; "
+                          "END"}
+        << QByteArray() << 1 << "Refused: triggers on quillbox would change records";
+    QTest::newRow("bin and history") << QByteArrayList{"CREATE TABLE quillbox(" + allColumns +
+                                                           "record INTEGER PRIMARY KEY)",
+                                                       "INSERT INTO quillbox(sitename) VALUES('a')"}
+                                     << QByteArray("with history") << 0 << "Recycle bin: 1 record; history: 1 version";
     QTest::newRow("record numbers that are text")
         << QByteArrayList{"CREATE TABLE quillbox(" + allColumns + "record TEXT)",
                           "INSERT INTO quillbox(sitename, record) VALUES('a', '3'' OR ''1''=''1')"}
@@ -556,6 +567,16 @@ void CliTest::checkReportsFaults() {
         for (const QByteArray& s : statements) {
             QVERIFY2(db.execute(QString::fromUtf8(s)), qPrintable(db.errorText()));
         }
+    }
+    if (bytes == "with history") {
+        Database db;
+        QVERIFY(db.open(m_folder.databaseFile));
+        SiteRecord changed = *storedRecord(db, QStringLiteral("1"));
+        changed[Col::Password] = QStringLiteral("new");
+        QCOMPARE(saveWithHistory(db, quotedFields(changed), QStringLiteral("1"), QDateTime::currentDateTimeUtc(), 10),
+                 QString());
+        QVERIFY(db.execute(QStringLiteral("INSERT INTO quillbox(sitename) VALUES('b')")));
+        QCOMPARE(moveToBin(db, {QStringLiteral("2")}, QDateTime::currentDateTimeUtc()), QString());
     } else if (!bytes.isEmpty()) {
         QFile file(m_folder.databaseFile);
         QVERIFY(file.open(QIODevice::WriteOnly));

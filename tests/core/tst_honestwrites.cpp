@@ -188,30 +188,60 @@ void HonestWritesTest::settingsValuesStayOnTheirLine() {
 
 void HonestWritesTest::foreignTables_data() {
     QTest::addColumn<QStringList>("columns");
+    QTest::addColumn<QString>("extra");   // statements run on the file after its table is made
     QTest::addColumn<QString>("missing"); // empty: the file is usable
     QStringList reordered = columnNames();
     std::reverse(reordered.begin(), reordered.end());
     reordered.insert(5, QStringLiteral("extra"));
-    QTest::newRow("reordered, one extra") << reordered << "";
+    QTest::newRow("reordered, one extra") << reordered << ""
+                                          << "";
     QStringList lacking = columnNames();
     lacking.removeAll(QStringLiteral("misc9"));
     lacking.removeAll(QStringLiteral("notes"));
-    QTest::newRow("two missing") << lacking << "misc9, notes";
-    QTest::newRow("no database") << QStringList() << "file is not a database";
+    QTest::newRow("two missing") << lacking << ""
+                                 << "misc9, notes";
+    QTest::newRow("no database") << QStringList() << ""
+                                 << "file is not a database";
+    // A crafted file is not obeyed: what would change the records behind the program's back.
+    const QStringList all = columnNames();
+    QTest::newRow("a trigger that eats new rows")
+        << all << "CREATE TRIGGER eat AFTER INSERT ON quillbox BEGIN DELETE FROM quillbox WHERE record=new.record; END"
+        << "triggers on quillbox would change records behind its back (eat)";
+    QTest::newRow("a trigger on the history")
+        << all
+        << "CREATE TABLE quillbox_history(entry INTEGER PRIMARY KEY, record INTEGER, changed TEXT, event TEXT); "
+           "CREATE TRIGGER keep AFTER INSERT ON quillbox_history BEGIN DELETE FROM quillbox; END"
+        << "triggers on quillbox_history";
+    QTest::newRow("a view in the table's place") << QStringList()
+                                                 << QString(createTableStatement()).replace("quillbox(", "real(") +
+                                                        QStringLiteral("; CREATE VIEW quillbox AS SELECT * FROM real")
+                                                 << "quillbox is a view";
+    QTest::newRow("a NUMERIC column") << QStringList()
+                                      << QString(createTableStatement()).replace(", misc1 TEXT", ", misc1 NUMERIC")
+                                      << "do not keep text as text: misc1 (NUMERIC)";
+    QTest::newRow("a column of no type") << QStringList()
+                                         << QString(createTableStatement()).replace(", notes TEXT", ", notes")
+                                         << "notes (no type)";
 }
 
 void HonestWritesTest::foreignTables() {
     QFETCH(QStringList, columns);
+    QFETCH(QString, extra);
     QFETCH(QString, missing);
     const QString file = m_dir.filePath(QStringLiteral("foreign-%1.ptk").arg(QTest::currentDataTag()));
-    if (columns.isEmpty()) {
+    if (columns.isEmpty() && extra.isEmpty()) {
         writeAll(file, QByteArray(4096, '\x7f'));
-    } else {
+    } else if (!columns.isEmpty()) {
         QStringList row;
         for (const QString& c : columns) {
             row << (c == QLatin1String("record") ? QStringLiteral("7") : QStringLiteral("v-") + c);
         }
         makeTable(file, columns, {row});
+    }
+    if (!extra.isEmpty()) {
+        Database db;
+        QVERIFY(db.open(file));
+        QVERIFY2(db.execute(extra), qPrintable(db.errorText()));
     }
     const QByteArray before = readAll(file);
     Database db;

@@ -54,6 +54,12 @@ OpenResult openDatabase(Database& db, const QString& fileName, std::shared_ptr<c
         db.close();
         return result;
     }
+    if (const QStringList foreign = foreignSchema(db); !foreign.isEmpty()) {
+        result.text = QStringLiteral("The database file %1 cannot be used: %2. Nothing will be written to it.")
+                          .arg(fileName, foreign.join(QStringLiteral("; ")));
+        db.close();
+        return result;
+    }
     const QStringList missing = missingColumns(db);
     if (!missing.isEmpty()) {
         result.text = QStringLiteral("The database file %1 cannot be used: its table quillbox lacks the column(s) %2. "
@@ -80,6 +86,56 @@ QStringList missingColumns(const Database& db) {
         }
     }
     return missing;
+}
+
+namespace {
+// The affinity SQLite gives a column of this declared type (the rules of its "Datatypes" page).
+bool hasTextAffinity(const QString& declared) {
+    const QString type = declared.toUpper();
+    if (type.contains(QLatin1String("INT"))) {
+        return false;
+    }
+    return type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
+           type.contains(QLatin1String("TEXT"));
+}
+} // namespace
+
+QStringList foreignSchema(const Database& db) {
+    QStringList problems;
+    for (const QString& table : {QStringLiteral("quillbox"), QStringLiteral("quillbox_history")}) {
+        QStringList triggers;
+        Query trigger(db, QStringLiteral("SELECT name FROM sqlite_schema WHERE type='trigger' AND tbl_name='%1' "
+                                         "COLLATE NOCASE ORDER BY name")
+                              .arg(table));
+        while (trigger.next()) {
+            triggers.append(trigger.text(0));
+        }
+        if (!triggers.isEmpty()) {
+            problems.append(QStringLiteral("triggers on %1 would change records behind its back (%2)")
+                                .arg(table, triggers.join(QStringLiteral(", "))));
+        }
+        if (scalarQuery(db,
+                        QStringLiteral("SELECT type FROM sqlite_schema WHERE name='%1' COLLATE NOCASE").arg(table)) ==
+            QLatin1String("view")) {
+            problems.append(QStringLiteral("%1 is a view, not a table").arg(table));
+            continue;
+        }
+        QStringList notText;
+        Query info(db, QStringLiteral("PRAGMA table_info(%1)").arg(table));
+        while (info.next()) {
+            const QString name = info.text(1).toLower();
+            const qsizetype column = columnNames().indexOf(name);
+            if (column >= 0 && column < Col::TextColumns && !hasTextAffinity(info.text(2))) {
+                notText.append(QStringLiteral("%1 (%2)").arg(
+                    info.text(1), info.text(2).isEmpty() ? QStringLiteral("no type") : info.text(2)));
+            }
+        }
+        if (!notText.isEmpty()) {
+            problems.append(QStringLiteral("columns of %1 do not keep text as text: %2")
+                                .arg(table, notText.join(QStringLiteral(", "))));
+        }
+    }
+    return problems;
 }
 
 QString scalarQuery(const Database& db, const QString& statement) {

@@ -22,6 +22,10 @@ struct OpenResult {
 OpenResult openDatabase(Database& db, const QString& fileName, std::shared_ptr<const FileKey> key = {});
 // The names of the thirty columns that the table quillbox lacks.
 QStringList missingColumns(const Database& db);
+// What in a file would make the program's statements do other than they say: triggers on the
+// record tables, a view in a table's place, a value column that does not keep text as text (a
+// NUMERIC column turns 007 into 7). One line each, naming them; empty when there is none.
+QStringList foreignSchema(const Database& db);
 
 // Column 0 of the last row a query gives; empty text when it fails or gives no row.
 QString scalarQuery(const Database& db, const QString& statement);
