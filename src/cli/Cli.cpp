@@ -136,6 +136,8 @@ struct Command {
     std::function<QString(const QCommandLineParser&)> check{};
     std::function<int(Session&, const QCommandLineParser&)> run{};
     bool opensDatabase = true;
+    // Changes the records: refused on a file that fails its check.
+    bool writes = false;
 };
 
 const QStringList& comparisonNames() {
@@ -186,9 +188,18 @@ QString checkRecordArguments(const QCommandLineParser& parser) {
     return QString();
 }
 
-QStringList ownersToList(const Session& s, const QCommandLineParser& parser) {
-    return parser.isSet(QStringLiteral("owner")) ? QStringList{parser.value(QStringLiteral("owner"))}
-                                                 : distinctValues(s.db, ownerListStatement());
+// The owners to list; false (reported) when the database could not say.
+bool ownersToList(const Session& s, const QCommandLineParser& parser, QStringList& owners) {
+    if (parser.isSet(QStringLiteral("owner"))) {
+        owners = QStringList{parser.value(QStringLiteral("owner"))};
+        return true;
+    }
+    bool ok = false;
+    owners = distinctValues(s.db, ownerListStatement(), &ok);
+    if (!ok) {
+        fail(QStringLiteral("The database query failed to be executed: %1").arg(s.db.errorText()));
+    }
+    return ok;
 }
 
 // Every row of the statements, in order, read whole; false when the database refused one.
@@ -228,8 +239,12 @@ int listCommand(Session& s, const QCommandLineParser& parser) {
     const QString category = parser.value(QStringLiteral("category"));
     const bool oneCategory = parser.isSet(QStringLiteral("category")) && category != allCategories;
     QStringList statements;
+    QStringList owners;
+    if (!ownersToList(s, parser, owners)) {
+        return Failed;
+    }
     // As the window lists an owner, or an owner's category, when it is chosen.
-    for (const QString& owner : ownersToList(s, parser)) {
+    for (const QString& owner : owners) {
         statements.append(oneCategory ? categoryRecordsStatement(owner, category) : ownerRecordsStatement(owner));
     }
     return printRecords(s, parser, statements);
@@ -253,7 +268,11 @@ int searchCommand(Session& s, const QCommandLineParser& parser) {
     search.comparison = searchTypeEntries().at(comparisonNames().indexOf(parser.value(QStringLiteral("type"))));
     search.text = parser.positionalArguments().constFirst();
     QStringList statements;
-    for (const QString& owner : ownersToList(s, parser)) {
+    QStringList owners;
+    if (!ownersToList(s, parser, owners)) {
+        return Failed;
+    }
+    for (const QString& owner : owners) {
         search.owner = owner;
         statements.append(searchStatement(search));
     }
@@ -968,7 +987,8 @@ QList<Command> commands() {
          .options = {owner, category, set},
          .required = {owner, category},
          .check = checkSets,
-         .run = addCommand},
+         .run = addCommand,
+         .writes = true},
         {.name = QStringLiteral("edit"),
          .synopsis = QStringLiteral("RECORD --set COLUMN=VALUE ..."),
          .summary = QStringLiteral("Change columns of a record."),
@@ -979,7 +999,8 @@ QList<Command> commands() {
          .argumentName = record,
          .argumentHelp = QStringLiteral("The record's number."),
          .check = checkEdit,
-         .run = editCommand},
+         .run = editCommand,
+         .writes = true},
         {.name = QStringLiteral("delete"),
          .synopsis = QStringLiteral("RECORD ... [--erase [--yes]]"),
          .summary = QStringLiteral("Move records to the recycle bin (--erase: erase them for good, after asking "
@@ -990,7 +1011,8 @@ QList<Command> commands() {
          .argumentName = record,
          .argumentHelp = QStringLiteral("The numbers of the records."),
          .check = checkRecordArguments,
-         .run = deleteCommand},
+         .run = deleteCommand,
+         .writes = true},
         {.name = QStringLiteral("bin"),
          .synopsis = QStringLiteral("[--json] [--show-passwords]"),
          .summary = QStringLiteral("List the records in the recycle bin, newest first."),
@@ -1005,12 +1027,14 @@ QList<Command> commands() {
          .argumentName = record,
          .argumentHelp = QStringLiteral("The numbers the records had."),
          .check = checkRecordArguments,
-         .run = restoreCommand},
+         .run = restoreCommand,
+         .writes = true},
         {.name = QStringLiteral("empty-bin"),
          .synopsis = QStringLiteral("[--yes]"),
          .summary = QStringLiteral("Erase the records in the recycle bin for good, after asking unless --yes."),
          .options = {QStringLiteral("yes")},
-         .run = emptyBinCommand},
+         .run = emptyBinCommand,
+         .writes = true},
         {.name = QStringLiteral("history"),
          .synopsis = QStringLiteral("RECORD [--json] [--show-passwords]"),
          .summary = QStringLiteral("List the versions of a record its saves replaced, newest first."),
@@ -1031,7 +1055,8 @@ QList<Command> commands() {
          .argumentHelp = QStringLiteral("A text, CSV, XML or bookmark file; CSV files of other programs are read "
                                         "by their header line."),
          .check = [](const QCommandLineParser& p) { return checkFormat(p, 4); },
-         .run = importCommand},
+         .run = importCommand,
+         .writes = true},
         {.name = QStringLiteral("export"),
          .synopsis = QStringLiteral("FILE [--format text|csv|xml]"),
          .summary = QStringLiteral("Write every record to FILE; the extension is added when missing."),
@@ -1234,6 +1259,13 @@ int run(const QStringList& arguments) {
         const OpenResult opened = openDatabase(session.db, session.folder.databaseFile, session.key);
         if (!opened.ok) {
             return fail(opened.text);
+        }
+        if (command->writes) {
+            if (const QString problem = integrityProblem(session.db); !problem.isEmpty()) {
+                return fail(QStringLiteral("The database file fails its check (%1); nothing was written. '%2 check' "
+                                           "tells more.")
+                                .arg(problem, cliName));
+            }
         }
     }
     return command->run(session, parser);

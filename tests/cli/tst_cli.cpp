@@ -279,6 +279,15 @@ void CliTest::commands_data() {
         << QStringList{"check"} << pw << "encrypted-damaged" << 1 << "damaged or was changed outside Quillbox. (page 2)"
         << ""
         << "faults" << -1;
+    // A damaged file is never taken for an empty one, nor written to.
+    QTest::newRow("damaged: list fails") << QStringList{"list"} << pw << "damaged" << 1 << ""
+                                         << "0 Records"
+                                         << "The database query failed" << -1;
+    QTest::newRow("damaged: add refused")
+        << QStringList{"add", "--owner", "Ann", "--category", "Fun", "--set", "sitename=Games"} << pw << "damaged" << 1
+        << ""
+        << ""
+        << "fails its check" << -1;
     QTest::newRow("encrypt") << QStringList{"encrypt"} << pw << "" << 0 << "now encrypted"
                              << ""
                              << "" << 4;
@@ -322,6 +331,12 @@ void CliTest::commands() {
     }
     if (setup == QLatin1String("encrypted-no-settings")) {
         QVERIFY(QFile::remove(m_folder.settingsFile));
+    }
+    if (setup == QLatin1String("damaged")) {
+        QFile file(m_folder.databaseFile);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(4096));
+        QCOMPARE(file.write(QByteArray(4096, '\xA5')), 4096);
     }
     if (setup == QLatin1String("encrypted-damaged")) {
         QFile file(m_folder.databaseFile);

@@ -7,10 +7,12 @@
 #include "mainwindow/RecordModel.h"
 #include "recovery/EntryWindow.h"
 #include "recovery/RecoveryController.h"
+#include "settings/Password.h"
 #include "settings/Shortcuts.h"
 #include "store/RecordHistory.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "support/SampleRecords.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
@@ -87,6 +89,9 @@ private Q_SLOTS:
     void valuesAreStoredExactly();
     void anotherProgramsChangeIsNotOverwritten_data();
     void anotherProgramsChangeIsNotOverwritten();
+    void aDamagedFileIsNeverTakenForSound_data();
+    void aDamagedFileIsNeverTakenForSound();
+    void aLockAtStartUpIsNeverASessionWithoutDatabase();
 };
 
 void RecoveryTest::slipsAreUndone_data() {
@@ -316,6 +321,90 @@ void RecoveryTest::anotherProgramsChangeIsNotOverwritten() {
         QCOMPARE(recordVersions(env.state.database, QStringLiteral("3"))->first().values[Col::Password],
                  QStringLiteral("set-elsewhere"));
     }
+}
+
+namespace {
+QByteArray bytesOf(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& file, const QByteArray& bytes) {
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// One page in the middle of the file overwritten, as a failing disk or a stray program leaves it.
+QByteArray damaged(QByteArray bytes) {
+    bytes.replace(bytes.size() / 2 / 4096 * 4096, 4096, QByteArray(4096, '\xA5'));
+    return bytes;
+}
+} // namespace
+
+void RecoveryTest::aDamagedFileIsNeverTakenForSound_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("use the backup") << "Use the backup";
+    QTest::newRow("keep the damaged file") << "Keep the damaged file";
+}
+
+void RecoveryTest::aDamagedFileIsNeverTakenForSound() {
+    QFETCH(QString, answer);
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    const QString& file = env.state.files.databaseFile;
+    seedDatabase(file, sample::generateRecords(2000, 5));
+    // Monday's backup is sound; Tuesday's, newer, was already taken from the damaged file.
+    QVERIFY(QFile::copy(file, file + QStringLiteral(".Mon")));
+    QFile(file + QStringLiteral(".Mon"))
+        .setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime);
+    const QByteArray bad = damaged(bytesOf(file));
+    writeBytes(file, bad);
+    writeBytes(file + QStringLiteral(".Tue"), bad);
+    env.askAnswers << answer;
+    QVERIFY(env.start());
+    QCOMPARE(env.questions.size(), 1);
+    QVERIFY2(env.questions[0].startsWith(QStringLiteral("Damaged database: The database file is damaged")),
+             qPrintable(env.questions[0]));
+    QVERIFY(env.questions[0].contains(QStringLiteral(".ptk.Mon")));
+    QVERIFY(env.questions[0].contains(QStringLiteral("2000 records")));
+    if (answer == QLatin1String("Use the backup")) {
+        QCOMPARE(bytesOf(file + QStringLiteral(".damaged")), bad); // kept as it was found
+        QCOMPARE(integrityProblem(env.state.database), QString());
+        QCOMPARE(scalarQuery(env.state.database, QStringLiteral("SELECT count(*) FROM quillbox")),
+                 QStringLiteral("2000"));
+        QVERIFY(env.main()->model()->rowCount() > 0);
+        return;
+    }
+    // Kept: it says so, never "ready"; and the exit's backup leaves Tuesday's alone.
+    QVERIFY2(env.main()->message().startsWith(QStringLiteral("Error: The database file is damaged")),
+             qPrintable(env.main()->message()));
+    env.program->shutDown();
+    QCOMPARE(bytesOf(file), bad);
+    QVERIFY(env.boxes.last().text.contains(QStringLiteral("fails its check")));
+    const QByteArray monday = bytesOf(file + QStringLiteral(".Mon"));
+    QVERIFY(!monday.isEmpty());
+    QCOMPARE(bytesOf(file + QStringLiteral(".Tue")), bad);
+}
+
+void RecoveryTest::aLockAtStartUpIsNeverASessionWithoutDatabase() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "secret", "", "Money", "Home")});
+    ProgramSettings settings = defaultSettings();
+    settings.lastOwner = QStringLiteral("Home");
+    settings.passwordFingerprint = passwordFingerprint(env.password, {1, MinKdfMemoryMiB});
+    QDir().mkpath(env.path("System"));
+    QVERIFY(saveSettings(env.state.files.settingsFile, settings).ok);
+    const QByteArray before = bytesOf(env.state.files.settingsFile);
+    Database other;
+    QVERIFY(other.open(env.state.files.databaseFile));
+    QVERIFY(other.execute(QStringLiteral("BEGIN EXCLUSIVE")));
+    env.askAnswers << QStringLiteral("Quit");
+    QVERIFY(!env.start()); // the program ends, writing nothing
+    QCOMPARE(env.questions.size(), 1);
+    QVERIFY(env.questions[0].startsWith(QStringLiteral("Database locked")));
+    QCOMPARE(bytesOf(env.state.files.settingsFile), before); // the saved owner stays
 }
 
 QTEST_MAIN(RecoveryTest)

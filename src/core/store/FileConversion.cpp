@@ -112,14 +112,6 @@ QByteArray digestOf(const Database& db) {
     return digest;
 }
 
-QString integrityProblem(Database& db) {
-    const QString result = scalarQuery(db, QStringLiteral("PRAGMA quick_check"));
-    if (result == QLatin1String("ok")) {
-        return QString();
-    }
-    return result.isEmpty() ? db.errorText() : result;
-}
-
 // Overwrites a file's bytes, through a handle opened before it was replaced, with zeros.
 void wipeReplaced(QFile& old) {
     const qint64 size = old.size();

@@ -1,15 +1,19 @@
 #include "store/SiteStore.h"
 
+#include "crypt/FileKey.h"
 #include "store/AtomicFile.h"
+#include "store/DatabaseFile.h"
 #include "store/PrivateFile.h"
 #include "store/SqlText.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <sqlite3.h>
+#include "text/ProgramText.h"
 
 #include <QDir>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 
@@ -40,7 +44,12 @@ OpenResult openDatabase(Database& db, const QString& fileName, std::shared_ptr<c
             file.setPermissions(privateFile);
         }
     }
+    auto damage = [&] {
+        const int code = db.errorCode() & 0xff;
+        return code == SQLITE_NOTADB || code == SQLITE_CORRUPT || code == SQLITE_IOERR;
+    };
     if (!db.open(fileName, std::move(key))) {
+        result.damaged = damage();
         result.title = QStringLiteral("Database open error");
         result.text =
             QStringLiteral("There was a serious problem attempting to connect to the system database, try another one");
@@ -50,6 +59,8 @@ OpenResult openDatabase(Database& db, const QString& fileName, std::shared_ptr<c
     // reported and left alone: the connection is closed, so nothing is ever written to it.
     result.title = QStringLiteral("Database open error");
     if (!db.execute(createTableStatement())) {
+        result.locked = (db.errorCode() & 0xff) == SQLITE_BUSY || (db.errorCode() & 0xff) == SQLITE_LOCKED;
+        result.damaged = damage();
         result.text = QStringLiteral("The database file %1 cannot be used: %2.").arg(fileName, db.errorText());
         db.close();
         return result;
@@ -155,7 +166,7 @@ QString lastInsertedRecord(const Database& db) {
     return scalarQuery(db, QStringLiteral("SELECT last_insert_rowid()"));
 }
 
-QStringList distinctValues(const Database& db, const QString& statement) {
+QStringList distinctValues(const Database& db, const QString& statement, bool* ok) {
     QStringList values;
     Query query(db, statement);
     while (query.next()) {
@@ -164,7 +175,22 @@ QStringList distinctValues(const Database& db, const QString& statement) {
             values.append(std::move(value));
         }
     }
-    return values;
+    if (ok) {
+        *ok = !query.failed();
+    }
+    return query.failed() ? QStringList() : values;
+}
+
+QString integrityProblem(const Database& db) {
+    Query query(db, QStringLiteral("PRAGMA quick_check"));
+    QString first;
+    if (query.next()) {
+        first = query.text(0);
+    }
+    if (query.failed() || first.isEmpty()) {
+        return db.errorText().isEmpty() ? QStringLiteral("the check could not run") : db.errorText();
+    }
+    return first == QLatin1String("ok") ? QString() : first;
 }
 
 QString deleteRecords(Database& db, const QStringList& recordNumbers,
@@ -195,6 +221,9 @@ bool backupDatabase(const Database& db, const QString& target, QString* error) {
     };
     if (!db.isOpen()) {
         return fail(QStringLiteral("No database connection is open."));
+    }
+    if (const QString problem = integrityProblem(db); !problem.isEmpty()) {
+        return fail(QStringLiteral("the database fails its check (%1), so the backup was left as it was").arg(problem));
     }
     const QString temporary = target + QStringLiteral(".partial");
     removeFileAndJournal(temporary);
@@ -231,6 +260,71 @@ bool backupDatabase(const Database& db, const QString& target, QString* error) {
         return fail(reason);
     }
     return true;
+}
+
+std::future<QString> checkInBackground(const QString& file, std::shared_ptr<const FileKey> key) {
+    return std::async(std::launch::async, [file, key = std::move(key)] {
+        Database db;
+        if (!db.open(file, key, true)) {
+            return db.errorText();
+        }
+        return integrityProblem(db);
+    });
+}
+
+std::optional<SoundBackup> newestSoundBackup(const QString& databaseFile, const std::shared_ptr<const FileKey>& key) {
+    std::optional<SoundBackup> best;
+    for (const QString& day : dayNames()) {
+        const QString file = backupFileName(databaseFile, day);
+        const QFileInfo info(file);
+        if (!info.isFile() || (best && info.lastModified() <= best->written)) {
+            continue;
+        }
+        // A backup in another key than the database's (from before a change of password) is left
+        // to the user; the program cannot open it.
+        const bool encrypted = databaseKind(file) == DatabaseKind::Encrypted;
+        if (encrypted != (key != nullptr) || (key && readFileHeader(file) != key->header())) {
+            continue;
+        }
+        Database db;
+        if (!db.open(file, key, true) || !integrityProblem(db).isEmpty() || !missingColumns(db).isEmpty()) {
+            continue;
+        }
+        best = SoundBackup{file, info.lastModified(),
+                           scalarQuery(db, QStringLiteral("SELECT count(*) FROM quillbox")).toLongLong()};
+    }
+    return best;
+}
+
+QString replaceWithBackup(const QString& databaseFile, const QString& backupFile,
+                          const std::shared_ptr<const FileKey>& key) {
+    QString kept = databaseFile + QStringLiteral(".damaged");
+    for (int n = 2; QFileInfo::exists(kept); ++n) {
+        kept = databaseFile + QStringLiteral(".damaged-%1").arg(n);
+    }
+    Database source;
+    if (!source.open(backupFile, key, true)) {
+        return source.errorText();
+    }
+    // The backup is copied beside the database first; only then does the damaged file step aside.
+    const QString copy = databaseFile + QStringLiteral(".restoring");
+    QString error;
+    if (!backupDatabase(source, copy, &error)) {
+        return error;
+    }
+    if (!QFile::rename(databaseFile, kept)) {
+        removeFileAndJournal(copy);
+        return QStringLiteral("the damaged file could not be moved aside");
+    }
+    // A journal it had goes with it, so the damaged file stays as it was found.
+    QFile::rename(databaseFile + QStringLiteral("-journal"), kept + QStringLiteral("-journal"));
+    if (!replaceFile(copy, databaseFile, &error)) {
+        QFile::rename(kept, databaseFile);
+        QFile::rename(kept + QStringLiteral("-journal"), databaseFile + QStringLiteral("-journal"));
+        removeFileAndJournal(copy);
+        return error;
+    }
+    return QString();
 }
 
 void removeBackupLeftovers(const QString& databaseFile) {

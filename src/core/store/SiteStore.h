@@ -3,16 +3,21 @@
 #include "store/Database.h"
 #include "store/SiteRecord.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <future>
+#include <optional>
 
 namespace quillbox {
 
 struct OpenResult {
     bool ok = false;
-    QString title; // message box title and text when opening failed
+    bool locked = false;  // another program holds the file locked: trying again may work
+    bool damaged = false; // the file cannot be read as a database: damaged, or no database at all
+    QString title;        // message box title and text when opening failed
     QString text;
 };
 
@@ -34,8 +39,14 @@ QString lastInsertedRecord(const Database& db);
 int changedRowCount(const Database& db);
 
 // Values of column 0 as stored, empty values left out, in the order returned.
-// An empty list when the query fails.
-QStringList distinctValues(const Database& db, const QString& statement);
+// An empty list when the query fails; ok (when given) tells the two apart.
+QStringList distinctValues(const Database& db, const QString& statement, bool* ok = nullptr);
+
+// SQLite's quick check of the whole file: empty when it passes, else the first problem it names
+// (or why it could not run).
+QString integrityProblem(const Database& db);
+// The same check on a connection of its own, in a thread of its own.
+std::future<QString> checkInBackground(const QString& file, std::shared_ptr<const FileKey> key);
 
 // Deletes the records in one transaction, a few hundred per statement: all of them go or, when
 // the database refuses, none does. progress hears how many have gone after each statement.
@@ -44,8 +55,22 @@ QString deleteRecords(Database& db, const QStringList& recordNumbers,
                       const std::function<void(qsizetype deleted)>& progress = {});
 
 // Copies the database into target through SQLite's online backup, via a temporary file
-// renamed over the target, so an existing backup survives a failed run.
+// renamed over the target, so an existing backup survives a failed run. A database that fails
+// its check is not copied: a backup is never replaced by a damaged file.
 bool backupDatabase(const Database& db, const QString& target, QString* error = nullptr);
+
+// The newest weekday backup beside the database that opens (with key, for an encrypted one) and
+// passes its check; empty when there is none.
+struct SoundBackup {
+    QString file;
+    QDateTime written;
+    qint64 records = 0;
+};
+std::optional<SoundBackup> newestSoundBackup(const QString& databaseFile, const std::shared_ptr<const FileKey>& key);
+// Puts a backup in the place of a damaged database: the damaged file is kept beside it as
+// "….damaged" (or "….damaged-2" ...), the backup copied into its place. The reason, empty when done.
+QString replaceWithBackup(const QString& databaseFile, const QString& backupFile,
+                          const std::shared_ptr<const FileKey>& key);
 
 // Removes what a backup killed or failed half-way left beside the database: the temporary copy
 // and its journal.

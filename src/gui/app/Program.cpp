@@ -79,8 +79,11 @@ bool Program::startUp() {
     // A plain database's search copy is read while the password is asked for; an encrypted one's
     // as soon as the password has made its key.
     const QString& file = m_state.files.databaseFile;
+    // So is its check, which a damaged file fails before anyone works in it.
+    std::future<QString> check;
     if (databaseKind(file) == DatabaseKind::Plain) {
         m_copy.loadInBackground(file);
+        check = checkInBackground(file, nullptr);
     }
     m_state.settings = defaultSettings();
     const SettingsResult loaded = loadSettings(m_state.files.settingsFile, m_state.settings);
@@ -90,6 +93,7 @@ bool Program::startUp() {
     std::shared_ptr<const FileKey> key = m_security->takeStartupKey();
     if (key) {
         m_copy.loadInBackground(file, key);
+        check = checkInBackground(file, key);
     }
 
     // The main window and its menus, status bar and shortcuts.
@@ -102,13 +106,20 @@ bool Program::startUp() {
     m_main->registerShortcuts();
     installSnapping();
 
-    m_database->open(std::move(key));
+    if (!m_database->open(std::move(key), std::move(check))) {
+        return false; // locked by another program, and the user chose to quit: nothing is written
+    }
     m_list->restoreSearchState();
 
     fadeIn(m_state.settings, m_main.get(), 10);
     m_options->startTitle();
 
-    m_status.info(QStringLiteral("Quillbox is ready to work."));
+    // A database that is not there or fails its check has said so; it is not "ready".
+    if (!m_database->damage().isEmpty()) {
+        m_status.error(m_database->damage());
+    } else if (m_state.database.isOpen()) {
+        m_status.info(QStringLiteral("Quillbox is ready to work."));
+    }
     if (!loaded.ok) {
         m_status.error(loaded.error);
     }

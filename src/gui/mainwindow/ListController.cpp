@@ -118,6 +118,10 @@ void ListController::forgetDatabase() {
 }
 
 void ListController::saveSearchState() {
+    // Without a database the boxes are empty: the last session's state stays as it was.
+    if (!m_state.database.isOpen()) {
+        return;
+    }
     ProgramSettings& s = m_state.settings;
     s.lastOwner = m_main.ownerBox()->currentText();
     s.lastCategory = m_main.categoryBox()->currentText();
@@ -288,7 +292,12 @@ void ListController::fillOwnerBox() {
     box->clear();
     SearchCopy* copy = searchCopy();
     const std::optional<QStringList> owners = copy ? copy->owners() : std::nullopt;
-    box->addItems(owners ? *owners : distinctValues(m_state.database, ownerListStatement()));
+    bool ok = true;
+    box->addItems(owners ? *owners : distinctValues(m_state.database, ownerListStatement(), &ok));
+    if (!ok) {
+        // A list that could not be read is said to be so, not shown as empty.
+        m_status.error(queryFailed + QLatin1Char(' ') + m_state.database.errorText());
+    }
 }
 
 void ListController::fillCategoryBox(const QString& owner) {

@@ -17,10 +17,15 @@
 #include "store/SearchCopy.h"
 #include "store/SiteStore.h"
 #include "store/SqliteMemory.h"
+#include "text/ProgramText.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QTimer>
+
+#include <chrono>
 
 namespace quillbox {
 
@@ -46,16 +51,123 @@ KdfCost DatabaseController::newCost() const {
     return m_state.seams.kdfCost ? m_state.seams.kdfCost() : programKdfCost();
 }
 
-void DatabaseController::open(std::shared_ptr<const FileKey> key) {
+bool DatabaseController::open(std::shared_ptr<const FileKey> key, std::future<QString> check) {
     const QString& file = m_state.files.databaseFile;
     removeBackupLeftovers(file);
     removeConversionLeftovers(file);
-    const OpenResult opened = openDatabase(m_state.database, file, std::move(key));
-    if (!opened.ok) {
+    QFile::remove(file + QStringLiteral(".restoring"));
+    QFile::remove(file + QStringLiteral(".restoring-journal"));
+    for (;;) {
+        const OpenResult opened = openDatabase(m_state.database, file, key);
+        if (opened.ok) {
+            break;
+        }
+        if (opened.locked) {
+            const int choice = m_status.ask(
+                QStringLiteral("Database locked"),
+                QStringLiteral("Another program keeps the database locked; Quillbox waited five seconds for it.\n\n"
+                               "Try again once that program is done with it, or quit Quillbox (nothing is written)."),
+                {QStringLiteral("Try again"), QStringLiteral("Quit")}, 1);
+            if (choice == 0) {
+                continue;
+            }
+            return false;
+        }
+        // A file that cannot be read at all may have a sound backup.
+        if (opened.damaged && offerBackup(opened.text, key, false)) {
+            check = {};
+            continue;
+        }
         m_status.messageBox(opened.title, opened.text, MessageIcon::None);
+        break;
     }
     m_closed = false;
     updateMenu();
+    if (m_state.database.isOpen()) {
+        watchCheck(check.valid() ? std::move(check) : checkInBackground(file, key));
+    }
+    return true;
+}
+
+void DatabaseController::watchCheck(std::future<QString> check) {
+    m_check = std::move(check);
+    // A check already done (a plain file's runs while the password is typed) is taken at once;
+    // one still running reports when it ends.
+    if (m_check.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        checkDone();
+        return;
+    }
+    if (!m_checkTimer) {
+        m_checkTimer = new QTimer(this);
+        m_checkTimer->setInterval(20);
+        connect(m_checkTimer, &QTimer::timeout, this, [this] {
+            if (m_check.valid() && m_check.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+                m_checkTimer->stop();
+                checkDone();
+            }
+        });
+    }
+    m_checkTimer->start();
+}
+
+void DatabaseController::checkDone() {
+    const QString problem = m_check.valid() ? m_check.get() : QString();
+    if (problem.isEmpty() || !m_state.database.isOpen()) {
+        return;
+    }
+    const std::shared_ptr<const FileKey> key = m_state.database.key();
+    if (offerBackup(problem, key, true)) {
+        m_list.saveSearchState();
+        m_list.forgetDatabase();
+        m_state.database.close();
+        if (openDatabase(m_state.database, m_state.files.databaseFile, key).ok) {
+            m_copy.loadInBackground(m_state.files.databaseFile, key);
+        }
+        m_list.restoreSearchState();
+        return;
+    }
+    m_damage = QStringLiteral("The database file is damaged: %1. Its backups are kept as they are.").arg(problem);
+    m_status.error(m_damage);
+}
+
+bool DatabaseController::offerBackup(const QString& problem, const std::shared_ptr<const FileKey>& key,
+                                     bool sayWhenNone) {
+    const QString& file = m_state.files.databaseFile;
+    const std::optional<SoundBackup> backup = newestSoundBackup(file, key);
+    if (!backup) {
+        if (!sayWhenNone) {
+            return false;
+        }
+        m_status.messageBox(QStringLiteral("Damaged database"),
+                            QStringLiteral("The database file is damaged: %1.\n\nNo weekday backup beside it passes "
+                                           "its check either. Quillbox keeps the file as it is.")
+                                .arg(problem),
+                            MessageIcon::Exclamation);
+        return false;
+    }
+    const QString name = QFileInfo(backup->file).fileName();
+    const int choice = m_status.ask(
+        QStringLiteral("Damaged database"),
+        QStringLiteral("The database file is damaged: %1.\n\nThe newest backup that passes its check is %2, written "
+                       "%3, with %4. Use it in place of the damaged file? The damaged file is kept beside it as "
+                       "\"….damaged\".")
+            .arg(problem, name, backup->written.toString(QStringLiteral("yyyy-MM-dd hh:mm")),
+                 recordCountText(QString::number(backup->records)).toLower()),
+        {QStringLiteral("Use the backup"), QStringLiteral("Keep the damaged file")}, 1);
+    if (choice != 0) {
+        return false;
+    }
+    m_state.database.close();
+    const QString failure = replaceWithBackup(file, backup->file, key);
+    if (!failure.isEmpty()) {
+        m_status.messageBox(QStringLiteral("Damaged database"),
+                            QStringLiteral("The backup could not be put in place: %1.").arg(failure),
+                            MessageIcon::Exclamation);
+        openDatabase(m_state.database, file, key);
+        return false;
+    }
+    m_status.info(QStringLiteral("The backup %1 now stands in place of the damaged database.").arg(name));
+    return true;
 }
 
 void DatabaseController::close() {
@@ -63,6 +175,13 @@ void DatabaseController::close() {
         return;
     }
     m_closed = true;
+    if (m_checkTimer) {
+        m_checkTimer->stop();
+    }
+    if (m_check.valid()) {
+        m_check.wait(); // its connection holds the key and pages of the file
+        m_check = {};
+    }
     // The form's unsaved values are sealed with the key before it goes.
     m_forms.stashForLock(m_state.database.key());
     m_list.saveSearchState();

@@ -4,7 +4,10 @@
 
 #include <QObject>
 
+#include <future>
 #include <memory>
+
+class QTimer;
 
 namespace quillbox {
 
@@ -27,8 +30,11 @@ public:
                        DataFormController& forms, SearchCopy& copy, ClipboardKeeper& clipboard,
                        SecurityController& security);
 
-    // Opens the database at start-up: an encrypted one with the key the password made.
-    void open(std::shared_ptr<const FileKey> key);
+    // Opens the database at start-up: an encrypted one with the key the password made. A file
+    // another program keeps locked is tried again or the program ends (false): never a session on
+    // no database. The file's check runs beside (check, when given, is one already under way);
+    // a file that fails it, or cannot be read, is offered its newest sound backup.
+    bool open(std::shared_ptr<const FileKey> key, std::future<QString> check = {});
     // Locking: the connection closes, and the list, the search copy, the working record, the data
     // form's values and the key leave memory.
     void close();
@@ -46,6 +52,8 @@ public:
 
     // The Options menu offers the command that fits the database as it is.
     void updateMenu();
+    // What the file's check found when it was kept as it is; empty when it passed.
+    const QString& damage() const { return m_damage; }
     void handleItem(int number);
 
 private:
@@ -56,6 +64,11 @@ private:
                     const QString& password, QStringList& backupProblems);
     void showBackupProblems(const QStringList& problems);
     KdfCost newCost() const;
+    // The newest weekday backup that passes its check, offered in place of a damaged file; true
+    // when it now stands in the file's place.
+    bool offerBackup(const QString& problem, const std::shared_ptr<const FileKey>& key, bool sayWhenNone);
+    void watchCheck(std::future<QString> check);
+    void checkDone();
 
     AppState& m_state;
     MainWindow& m_main;
@@ -66,6 +79,9 @@ private:
     ClipboardKeeper& m_clipboard;
     SecurityController& m_security;
     bool m_closed = false;
+    QString m_damage;
+    std::future<QString> m_check;
+    QTimer* m_checkTimer = nullptr;
 };
 
 } // namespace quillbox
