@@ -16,10 +16,13 @@
 #include "support/TestEnv.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCryptographicHash>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTextEdit>
 #include <QTreeWidget>
@@ -92,6 +95,8 @@ private Q_SLOTS:
     void aDamagedFileIsNeverTakenForSound_data();
     void aDamagedFileIsNeverTakenForSound();
     void aLockAtStartUpIsNeverASessionWithoutDatabase();
+    void manyRecordsAreCopiedOnlyWhenAsked_data();
+    void manyRecordsAreCopiedOnlyWhenAsked();
 };
 
 void RecoveryTest::slipsAreUndone_data() {
@@ -405,6 +410,44 @@ void RecoveryTest::aLockAtStartUpIsNeverASessionWithoutDatabase() {
     QCOMPARE(env.questions.size(), 1);
     QVERIFY(env.questions[0].startsWith(QStringLiteral("Database locked")));
     QCOMPARE(bytesOf(env.state.files.settingsFile), before); // the saved owner stays
+}
+
+void RecoveryTest::manyRecordsAreCopiedOnlyWhenAsked_data() {
+    QTest::addColumn<int>("records");
+    QTest::addColumn<QString>("answer"); // empty: nothing asked
+    QTest::newRow("50, not asked") << 50 << "";
+    QTest::newRow("51, cancelled") << 51 << "Cancel";
+    QTest::newRow("2000, copied") << 2000 << "Copy";
+}
+
+void RecoveryTest::manyRecordsAreCopiedOnlyWhenAsked() {
+    QFETCH(int, records);
+    QFETCH(QString, answer);
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    QList<SiteRecord> list;
+    for (int i = 0; i < records; ++i) {
+        list << makeRecord(QStringLiteral("Site %1").arg(i, 4, 10, QLatin1Char('0')), "u", "p", "", "C", "Home");
+    }
+    seedDatabase(env.state.files.databaseFile, list);
+    QVERIFY(env.start());
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    command(env, Id::Slot::TagAll);
+    if (!answer.isEmpty()) {
+        env.askAnswers << answer;
+    }
+    command(env, Id::Slot::CopyRecords);
+    QCOMPARE(env.questions.size(), answer.isEmpty() ? 0 : 1);
+    const QString copied = QGuiApplication::clipboard()->text();
+    if (answer == QLatin1String("Cancel")) {
+        QCOMPARE(copied, QStringLiteral("before"));
+        return;
+    }
+    QCOMPARE(copied.count(QRegularExpression(QStringLiteral("Site \\d{4}"))), records);
+    // In the list's order, first to last.
+    QVERIFY(copied.indexOf(QStringLiteral("Site 0000")) < copied.indexOf(QStringLiteral("Site 0001")));
+    QCOMPARE(env.main()->message(),
+             QStringLiteral("Info: (%1) Have been copied To the program clipboard.").arg(records));
 }
 
 QTEST_MAIN(RecoveryTest)

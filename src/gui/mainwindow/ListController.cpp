@@ -479,27 +479,54 @@ void ListController::putOnClipboard(const QString& text) {
 
 void ListController::copyRecords() {
     const RecordModel* model = m_main.model();
-    QString text;
-    int count = 0;
+    QStringList numbers;
     for (int row : m_main.selectedRows()) {
         const QString record = model->cell(row, RecordModel::Record);
-        if (!isRecordNumber(record)) {
+        if (isRecordNumber(record)) {
+            numbers.append(record);
+        } else {
             m_status.error(QStringLiteral("There is no record number on this line to copy data from."));
-            continue;
         }
-        Query query(m_state.database, recordStatement(record));
-        QString rowText;
+    }
+    // Many records on the clipboard are many passwords in plain text for any program to read.
+    constexpr qsizetype askAbove = 50;
+    if (numbers.size() > askAbove &&
+        m_status.ask(QStringLiteral("Copy records"),
+                     QStringLiteral("Copy %1 to the clipboard? It will hold their passwords in plain text, where "
+                                    "every program can read them, until it is cleared.")
+                         .arg(recordCountText(QString::number(numbers.size())).toLower()),
+                     {QStringLiteral("Copy"), QStringLiteral("Cancel")}, 1) != 0) {
+        return;
+    }
+    // A few hundred records a statement, then the texts in the order of the list.
+    TransferProgress progress(&m_main, QStringLiteral("%1 records copied"));
+    QHash<QString, QString> texts;
+    constexpr qsizetype chunk = 500;
+    bool failed = false;
+    for (qsizetype i = 0; i < numbers.size() && !failed; i += chunk) {
+        Query query(m_state.database, QStringLiteral("SELECT * FROM quillbox WHERE record IN (%1)")
+                                          .arg(numbers.mid(i, chunk).join(QLatin1Char(','))));
         SiteRecord found;
         while (query.next()) {
             readFullRow(query, found);
-            rowText += recordClipboardText(found);
+            texts.insert(found[Col::Record], recordClipboardText(found));
         }
-        if (query.failed()) {
-            m_status.error(QStringLiteral("The database query failed to be executed."));
-            continue;
+        failed = query.failed();
+        if (progress.due()) {
+            progress.show(static_cast<int>(std::min(i + chunk, numbers.size())));
         }
-        text += rowText;
-        ++count;
+    }
+    if (failed) {
+        m_status.error(QStringLiteral("The database query failed to be executed; nothing was copied."));
+        return;
+    }
+    QString text;
+    int count = 0;
+    for (const QString& number : std::as_const(numbers)) {
+        if (const auto it = texts.constFind(number); it != texts.constEnd()) {
+            text += *it;
+            ++count;
+        }
     }
     putOnClipboard(text);
     m_status.info(copiedMessage(count));
