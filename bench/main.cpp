@@ -12,6 +12,7 @@
 #include "settings/ProgramSettings.h"
 #include "store/DatabaseFile.h"
 #include "store/FileConversion.h"
+#include "store/RecordHistory.h"
 #include "store/SearchCopy.h"
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
@@ -360,9 +361,38 @@ void deleteCase(int size, const QList<SiteRecord>& records) {
     if (running->main()->model()->rowCount() != 0) {
         std::fprintf(stderr, "tag all and delete: %d rows left\n", running->main()->model()->rowCount());
     }
+    // Undo (Ctrl+Z) brings them back from the bin, the list refilled.
+    const double undo = timeMs(nullptr, [&] {
+        running->run(Id::Slot::Undo, QString(), 0);
+        running->run(Id::Slot::TagAll, QString(), 0);
+        running->run(Id::Slot::DeleteRecords, QString(), 0);
+    });
+    // The delete of before, as it ran: the same rows erased by the same statements, then taken
+    // out of the list the same way.
+    const double erase = timeMs(
+        [&] {
+            running.reset();
+            folder.reset();
+            folder = std::make_unique<Folder>(records);
+            running = std::make_unique<Running>();
+        },
+        [&] {
+            running->run(Id::Slot::TagAll, QString(), 0);
+            RecordModel* model = running->main()->model();
+            const QList<int> rows = running->main()->selectedRows();
+            QStringList numbers;
+            for (int row : rows) {
+                numbers.append(model->cell(row, RecordModel::Record));
+            }
+            deleteRecords(running->state.database, numbers);
+            model->removeRowList(rows);
+        });
     running.reset();
     folder.reset();
-    printRow("tag all and delete", size, listed, ms, 0);
+    printRow("tag all and erase, the delete of before", size, listed, erase, 0);
+    printRow("tag all and delete into the recycle bin", size, listed, ms, erase);
+    // The undo's figure held the delete again; the delete's median is taken off.
+    printRow("undo of it (Ctrl+Z), the list filled again", size, listed, undo - ms, erase);
 }
 
 // The encrypted database beside the plain one, in one run: the key derivation, start-up after the
@@ -465,6 +495,65 @@ void encryptionCases(int size, const QList<SiteRecord>& records) {
                 "", (figures[1][4] / figures[0][4] - 1) * 100);
     std::printf("%-48s %9d %9s %9.1f ms, at most %.1f\n", "  start-up after the password against the goal", size, "",
                 figures[1][0], derive + 150);
+}
+
+// The recycle bin beside the erase it replaced: the main owner's records (about 96 %) deleted
+// into the bin and erased, then restored; one save with its history kept and without.
+void binCases(int size, const QString& databaseFile) {
+    if (!wanted("recycle bin")) {
+        return;
+    }
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("bin.ptk"));
+    const auto fresh = [&] {
+        QFile::remove(file);
+        QFile::copy(databaseFile, file);
+    };
+    QStringList numbers;
+    {
+        Database db;
+        db.open(databaseFile, nullptr, true);
+        Query query(db, QStringLiteral("SELECT record FROM quillbox WHERE owner='%1'").arg(sample::mainOwner));
+        while (query.next()) {
+            numbers << query.text(0);
+        }
+    }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    std::unique_ptr<Database> db;
+    const auto open = [&] {
+        db.reset();
+        fresh();
+        db = std::make_unique<Database>();
+        db->open(file);
+    };
+    const double erase = timeMs(open, [&] { deleteRecords(*db, numbers); });
+    printRow("delete into nothing (erased), as before", size, static_cast<int>(numbers.size()), erase, 0);
+    QList<qint64> entries;
+    const double bin = timeMs(open, [&] { moveToBin(*db, numbers, now, &entries); });
+    printRow("delete into the recycle bin", size, static_cast<int>(numbers.size()), bin, erase);
+    const double restore = timeMs(
+        [&] {
+            open();
+            moveToBin(*db, numbers, now, &entries);
+        },
+        [&] { restoreFromBin(*db, entries); });
+    printRow("restore them from the bin", size, static_cast<int>(entries.size()), restore, erase);
+    // One record saved as the form saves it, its version kept or not.
+    open();
+    SiteRecord record = *storedRecord(*db, numbers.value(numbers.size() / 2));
+    int n = 0;
+    const QString number = record[Col::Record];
+    const double plain = timeMs(nullptr, [&] {
+        record[Col::Password] = QStringLiteral("changed-%1").arg(++n);
+        db->execute(buildUpdateStatement(quotedFields(record), number));
+    });
+    const double kept = timeMs(nullptr, [&] {
+        record[Col::Password] = QStringLiteral("changed-%1").arg(++n);
+        saveWithHistory(*db, quotedFields(record), number, now, 10);
+    });
+    printRow("save one record, no history", size, 1, plain, 0);
+    printRow("save one record, its version kept", size, 1, kept, plain);
+    db.reset();
 }
 
 struct SearchCase {
@@ -630,6 +719,7 @@ int main(int argc, char* argv[]) {
         }
         if (size == 100000 || onlySize > 0) {
             encryptionCases(size, records);
+            binCases(size, WorkingFolder::at(folder->dir.path()).databaseFile);
         }
         std::fflush(stdout);
         QDir::setCurrent(folder->previous);

@@ -287,6 +287,10 @@ QString Query::text(int column) const {
     return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
 }
 
+qint64 Query::integer(int column) const {
+    return m_stmt ? sqlite3_column_int64(m_stmt, column) : 0;
+}
+
 QString Query::field(int tableColumn) const {
     if (!m_mapped) {
         mapTableColumns();

@@ -122,6 +122,8 @@ public:
     QString columnName(int column) const;
     // The column's value as text; NULL reads as empty text.
     QString text(int column) const;
+    // The column's value as an integer (0 for NULL or text that is none).
+    qint64 integer(int column) const;
     // Column k of the table quillbox (Col::SiteName ...), found by its name in the result, so a
     // table whose columns stand in another order, or with columns of its own, reads right.
     // Empty text when the result has no such column.
