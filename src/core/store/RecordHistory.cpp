@@ -101,7 +101,8 @@ QString ensureHistoryTable(Database& db) {
     if (!db.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS quillbox_history(entry INTEGER PRIMARY KEY "
                                    "AUTOINCREMENT, record INTEGER NOT NULL, changed TEXT NOT NULL, event TEXT NOT "
                                    "NULL, ") +
-                    columnNames().mid(0, Col::TextColumns).join(QStringLiteral(" TEXT, ")) + QStringLiteral(" TEXT)")) ||
+                    columnNames().mid(0, Col::TextColumns).join(QStringLiteral(" TEXT, ")) +
+                    QStringLiteral(" TEXT)")) ||
         !db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS quillbox_history_versions ON quillbox_history(record) "
                                    "WHERE event='version'"))) {
         return refused(db);
@@ -176,6 +177,35 @@ QList<qint64> binEntriesOfRecords(const Database& db, const QStringList& recordN
     return entries;
 }
 
+namespace {
+// Conditions on entry that together pick exactly these entries: a long run of consecutive ones
+// (the entries one delete made) as a range, the rest a few hundred at a time.
+QStringList entryConditions(QList<qint64> entries) {
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    QStringList conditions;
+    QList<qint64> singles;
+    for (qsizetype i = 0; i < entries.size();) {
+        qsizetype end = i;
+        while (end + 1 < entries.size() && entries[end + 1] == entries[end] + 1) {
+            ++end;
+        }
+        if (end - i >= 15) {
+            conditions.append(QStringLiteral("entry BETWEEN %1 AND %2").arg(entries[i]).arg(entries[end]));
+        } else {
+            for (qsizetype k = i; k <= end; ++k) {
+                singles.append(entries[k]);
+            }
+        }
+        i = end + 1;
+    }
+    for (qsizetype i = 0; i < singles.size(); i += chunk) {
+        conditions.append(QStringLiteral("entry IN (%1)").arg(entryList(singles, i, chunk)));
+    }
+    return conditions;
+}
+} // namespace
+
 QString restoreFromBin(Database& db, const QList<qint64>& entries, QList<Restored>* restored) {
     Transaction transaction(db);
     if (!transaction.begin()) {
@@ -184,54 +214,63 @@ QString restoreFromBin(Database& db, const QList<qint64>& entries, QList<Restore
     if (!historyTableExists(db)) {
         return QString(); // nothing was ever in a bin
     }
-    // Which of them are in the bin, newest first: of two entries with one number, the newest gets it.
-    QList<Restored> found;
-    for (qsizetype i = 0; i < entries.size(); i += chunk) {
-        Query query(db, QStringLiteral("SELECT entry, record, sitename FROM quillbox_history WHERE event='deleted' "
-                                       "AND entry IN (") +
-                            entryList(entries, i, chunk) + QStringLiteral(")"));
+    const QStringList conditions = entryConditions(entries);
+    // Which of them are in the bin, and which numbers another record holds by now.
+    struct Found {
+        qint64 entry;
+        qint64 record;
+    };
+    std::vector<Found> found;
+    QSet<qint64> taken;
+    for (const QString& condition : conditions) {
+        Query query(db, QStringLiteral("SELECT entry, record FROM quillbox_history WHERE event='deleted' AND ") +
+                            condition);
         while (query.next()) {
-            found.append({query.text(0).toLongLong(), query.text(1), query.text(1), query.text(2)});
+            found.push_back({query.integer(0), query.integer(1)});
         }
-        if (query.failed()) {
+        Query holders(db, QStringLiteral("SELECT h.entry FROM quillbox_history h JOIN quillbox q ON q.record = "
+                                         "h.record WHERE h.event='deleted' AND h.") +
+                              condition);
+        while (holders.next()) {
+            taken.insert(holders.integer(0));
+        }
+        if (query.failed() || holders.failed()) {
             return refused(db);
         }
     }
-    std::sort(found.begin(), found.end(), [](const Restored& a, const Restored& b) { return a.entry > b.entry; });
-    QSet<QString> taken;
-    for (qsizetype i = 0; i < found.size(); i += chunk) {
-        QStringList numbers;
-        for (qsizetype k = i; k < std::min(i + chunk, found.size()); ++k) {
-            numbers.append(found[k].from);
-        }
-        Query query(db, QStringLiteral("SELECT record FROM quillbox WHERE record IN (") + numberList(numbers) +
-                            QStringLiteral(")"));
-        while (query.next()) {
-            taken.insert(query.text(0));
-        }
-    }
+    // Of two entries with one number the newest gets it; a number held by another record is not given.
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.entry > b.entry; });
+    QSet<qint64> given;
+    given.reserve(static_cast<qsizetype>(found.size()));
     QList<qint64> keep;
     QList<qint64> renumber;
-    for (Restored& r : found) {
-        if (taken.contains(r.from)) {
-            renumber.append(r.entry);
-            r.to.clear();
+    for (const Found& f : found) {
+        if (taken.contains(f.entry) || given.contains(f.record)) {
+            renumber.append(f.entry);
         } else {
-            taken.insert(r.from);
-            keep.append(r.entry);
+            given.insert(f.record);
+            keep.append(f.entry);
         }
     }
-    for (qsizetype i = 0; i < keep.size(); i += chunk) {
-        if (!db.execute(QStringLiteral("INSERT INTO quillbox(") + textColumns() + QStringLiteral(", record) SELECT ") +
-                        textColumns() + QStringLiteral(", record FROM quillbox_history WHERE entry IN (") +
-                        entryList(keep, i, chunk) + QStringLiteral(")"))) {
+    const QString insertKept = QStringLiteral("INSERT INTO quillbox(") + textColumns() +
+                               QStringLiteral(", record) SELECT ") + textColumns() +
+                               QStringLiteral(", record FROM quillbox_history WHERE event='deleted' AND ");
+    // Usually every one keeps its number, and the conditions that found them store them too.
+    for (const QString& condition : renumber.isEmpty() ? conditions : entryConditions(keep)) {
+        if (!db.execute(insertKept + condition)) {
             return refused(db);
         }
     }
     // The others get new numbers, in entry order: one statement's rows are numbered one after another.
     std::sort(renumber.begin(), renumber.end());
     QHash<qint64, QString> newNumber;
+    QHash<qint64, QString> siteNames; // of those, to say which went where
     for (qsizetype i = 0; i < renumber.size(); i += chunk) {
+        Query names(db, QStringLiteral("SELECT entry, sitename FROM quillbox_history WHERE entry IN (") +
+                            entryList(renumber, i, chunk) + QStringLiteral(")"));
+        while (names.next()) {
+            siteNames.insert(names.integer(0), names.text(1));
+        }
         if (!db.execute(QStringLiteral("INSERT INTO quillbox(") + textColumns() + QStringLiteral(") SELECT ") +
                         textColumns() + QStringLiteral(" FROM quillbox_history WHERE entry IN (") +
                         entryList(renumber, i, chunk) + QStringLiteral(") ORDER BY entry"))) {
@@ -243,10 +282,8 @@ QString restoreFromBin(Database& db, const QList<qint64>& entries, QList<Restore
             newNumber.insert(renumber[i + k], QString::number(last - count + 1 + k));
         }
     }
-    QList<qint64> all = keep + renumber;
-    for (qsizetype i = 0; i < all.size(); i += chunk) {
-        if (!db.execute(QStringLiteral("DELETE FROM quillbox_history WHERE entry IN (") + entryList(all, i, chunk) +
-                        QStringLiteral(")"))) {
+    for (const QString& condition : conditions) {
+        if (!db.execute(QStringLiteral("DELETE FROM quillbox_history WHERE event='deleted' AND ") + condition)) {
             return refused(db);
         }
     }
@@ -254,12 +291,12 @@ QString restoreFromBin(Database& db, const QList<qint64>& entries, QList<Restore
         return transaction.errorText();
     }
     if (restored) {
-        for (Restored& r : found) {
-            if (r.to.isEmpty()) {
-                r.to = newNumber.value(r.entry);
-            }
+        restored->clear();
+        restored->reserve(static_cast<qsizetype>(found.size()));
+        for (const Found& f : found) {
+            const QString from = QString::number(f.record);
+            restored->append({f.entry, from, newNumber.value(f.entry, from), siteNames.value(f.entry)});
         }
-        *restored = found;
     }
     return QString();
 }
