@@ -119,12 +119,15 @@ QString moveToBin(Database& db, const QStringList& recordNumbers, const QDateTim
     if (const QString failure = ensureHistoryTable(db); !failure.isEmpty()) {
         return failure;
     }
+    // In the table's order: each statement's rows lie together in the file, whatever order the
+    // list showed them in.
+    const QStringList numbers = inTableOrder(recordNumbers);
     const QString head = QStringLiteral("INSERT INTO quillbox_history(record, changed, event, ") + textColumns() +
                          QStringLiteral(") SELECT record, ") + timeLiteral(when) + QStringLiteral(", 'deleted', ") +
                          textColumns() + QStringLiteral(" FROM quillbox WHERE record IN (");
     QList<qint64> made;
-    for (qsizetype i = 0; i < recordNumbers.size(); i += chunk) {
-        const QString list = numberList(recordNumbers.mid(i, chunk));
+    for (qsizetype i = 0; i < numbers.size(); i += chunk) {
+        const QString list = numberList(numbers.mid(i, chunk));
         if (list.isEmpty()) {
             continue;
         }
@@ -141,7 +144,7 @@ QString moveToBin(Database& db, const QStringList& recordNumbers, const QDateTim
             return refused(db);
         }
         if (progress) {
-            progress(std::min(i + chunk, recordNumbers.size()));
+            progress(std::min(i + chunk, numbers.size()));
         }
     }
     if (!transaction.commit()) {

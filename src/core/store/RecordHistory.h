@@ -47,9 +47,9 @@ std::optional<QList<HistoryEntry>> binEntries(const Database& db, QString* error
 
 struct Restored {
     qint64 entry = 0;
-    QString from; // the number it had
-    QString to;   // the number it has now: the same when that was free
-    QString siteName;  // given for a record that got a new number
+    QString from;     // the number it had
+    QString to;       // the number it has now: the same when that was free
+    QString siteName; // given for a record that got a new number
 };
 // Puts bin entries back into the list, in one transaction: each under its old number when no
 // record holds it, else under a new one. Entries not in the bin are left out. Reason, empty when

@@ -199,14 +199,16 @@ QString deleteRecords(Database& db, const QStringList& recordNumbers,
     if (!transaction.begin()) {
         return transaction.errorText();
     }
-    // One statement per record would spend most of a large delete compiling statements.
+    // One statement per record would spend most of a large delete compiling statements; each
+    // statement's records in the table's order lie together in the file.
     constexpr qsizetype chunk = 500;
-    for (qsizetype i = 0; i < recordNumbers.size(); i += chunk) {
-        if (!db.execute(deleteRecordsStatement(recordNumbers.mid(i, chunk)))) {
+    const QStringList numbers = inTableOrder(recordNumbers);
+    for (qsizetype i = 0; i < numbers.size(); i += chunk) {
+        if (!db.execute(deleteRecordsStatement(numbers.mid(i, chunk)))) {
             return Transaction::describe(db); // rolled back as the transaction goes
         }
         if (progress) {
-            progress(std::min(i + chunk, recordNumbers.size()));
+            progress(std::min(i + chunk, numbers.size()));
         }
     }
     return transaction.commit() ? QString() : transaction.errorText();

@@ -104,6 +104,23 @@ QString recordStatement(const QString& recordNumber) {
     return QStringLiteral("SELECT * FROM quillbox WHERE record='") + recordLiteral(recordNumber) + QLatin1Char('\'');
 }
 
+QStringList inTableOrder(const QStringList& recordNumbers) {
+    std::vector<qint64> numbers;
+    numbers.reserve(static_cast<size_t>(recordNumbers.size()));
+    for (const QString& n : recordNumbers) {
+        if (isRecordNumber(n)) {
+            numbers.push_back(n.toLongLong());
+        }
+    }
+    std::sort(numbers.begin(), numbers.end());
+    QStringList sorted;
+    sorted.reserve(static_cast<qsizetype>(numbers.size()));
+    for (qint64 n : numbers) {
+        sorted.append(QString::number(n));
+    }
+    return sorted;
+}
+
 QString deleteRecordsStatement(const QStringList& recordNumbers) {
     QString sql = QStringLiteral("DELETE FROM quillbox WHERE record IN (");
     bool first = true;

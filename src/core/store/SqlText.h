@@ -24,6 +24,9 @@ QString createTableStatement();
 // Insert and update statements for a record whose 29 text fields are already quoted.
 QString buildInsertStatement(const SiteRecord& record);
 QString buildUpdateStatement(const SiteRecord& record, const QString& recordNumber);
+// Record numbers sorted as numbers, those that are none left out: a statement on many records
+// reads and writes the file in order when they come in the table's order.
+QStringList inTableOrder(const QStringList& recordNumbers);
 // One statement for many records; numbers that are not plain integers are left out.
 QString deleteRecordsStatement(const QStringList& recordNumbers);
 // Every column of one record.
