@@ -92,8 +92,7 @@ bool Program::startUp() {
     }
     std::shared_ptr<const FileKey> key = m_security->takeStartupKey();
     if (key) {
-        m_copy.loadInBackground(file, key);
-        check = checkInBackground(file, key);
+        m_copy.loadInBackground(file, key); // its check begins once the window is up
     }
 
     // The main window and its menus, status bar and shortcuts.

@@ -84,7 +84,17 @@ bool DatabaseController::open(std::shared_ptr<const FileKey> key, std::future<QS
     m_closed = false;
     updateMenu();
     if (m_state.database.isOpen()) {
-        watchCheck(check.valid() ? std::move(check) : checkInBackground(file, key));
+        if (check.valid()) {
+            watchCheck(std::move(check));
+        } else {
+            // Begun once the window is up, so that it does not hold up the list (an encrypted
+            // file's check decrypts every page, as the list's copy does).
+            QTimer::singleShot(0, this, [this, file, key] {
+                if (m_state.database.isOpen() && !m_closed) {
+                    watchCheck(checkInBackground(file, key));
+                }
+            });
+        }
     }
     return true;
 }
