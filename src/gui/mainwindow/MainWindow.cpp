@@ -155,7 +155,7 @@ void MainWindow::buildGadgets() {
 QAction* MainWindow::makeAction(int slot, int number, QObject* owner) {
     auto* action = new QAction(owner);
     static const int images[CommandCount] = {1, 2, 3, 4, 5, 6,  7,  8,  9,  10, 11, 12, 13,
-                                             0, 0, 0, 0, 0, 14, 15, 16, 17, 47, 48, 0};
+                                             0, 0, 0, 0, 0, 14, 15, 16, 17, 47, 48, 50};
     if (images[slot] != 0) {
         action->setIcon(programImage(images[slot]));
     } else {

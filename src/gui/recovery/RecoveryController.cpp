@@ -111,7 +111,7 @@ void RecoveryController::refreshBin() {
     m_bin->setNote(entries->isEmpty() ? QStringLiteral("The recycle bin is empty.")
                                       : QStringLiteral("%1 in the recycle bin. A restored record gets its old number "
                                                        "back when no record holds it, else a new one.")
-                                            .arg(recordCountText(QString::number(entries->size()))));
+                                            .arg(records(entries->size())));
     m_bin->button(Bin::Empty)->setEnabled(!entries->isEmpty());
 }
 
@@ -152,7 +152,7 @@ void RecoveryController::restoreSelected() {
     m_list.refreshAfterChange();
     refreshBin();
     m_status.info(QStringLiteral("%1 restored, %2 under %3.")
-                      .arg(recordCountText(QString::number(restored.size())))
+                      .arg(records(restored.size()))
                       .arg(restored.size() - moved.size())
                       .arg(restored.size() - moved.size() == 1 ? QStringLiteral("its old number")
                                                                : QStringLiteral("their old numbers")));
