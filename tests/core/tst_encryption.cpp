@@ -110,6 +110,7 @@ private Q_SLOTS:
     void changedBytesAreRefused();
     void journalRecovers();
     void changedJournalIsRefused();
+    void failedRollbackIsReported();
     void passwordCheck_data();
     void passwordCheck();
     void rewrites_data();
@@ -249,6 +250,28 @@ void EncryptionTest::changedJournalIsRefused() {
     QVERIFY2(failure.startsWith(damagedFileText(0, false)), qPrintable(failure));
     QVERIFY(failure.contains(QStringLiteral("journal")));
     QVERIFY(QFile::exists(copy + QStringLiteral("-journal"))); // kept, for whoever can recover it
+}
+
+// A rollback that cannot read its journal back says so instead of passing for done.
+void EncryptionTest::failedRollbackIsReported() {
+    const auto key = newKey();
+    seed(m_file, records(500), key);
+    Database db;
+    QVERIFY(db.open(m_file, key));
+    QVERIFY(db.execute(QStringLiteral("PRAGMA cache_size=2"))); // spills changed pages to the file
+    Transaction transaction(db);
+    QVERIFY(transaction.begin());
+    QVERIFY(db.execute(QStringLiteral("UPDATE quillbox SET notes = hex(randomblob(300))")));
+    QFile journal(m_file + QStringLiteral("-journal"));
+    QVERIFY(journal.open(QIODevice::ReadWrite));
+    QByteArray bytes = journal.readAll();
+    bytes[512 + 4 + 1000] ^= 0x01;
+    QVERIFY(journal.seek(0));
+    QCOMPARE(journal.write(bytes), bytes.size());
+    journal.close();
+    QVERIFY(!transaction.rollback());
+    QVERIFY2(transaction.errorText().contains(QStringLiteral("could not be undone")),
+             qPrintable(transaction.errorText()));
 }
 
 void EncryptionTest::passwordCheck_data() {

@@ -4,6 +4,7 @@
 #include "settings/ProgramSettings.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "store/WorkingFolder.h"
 #include "support/SampleRecords.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnv.h"
@@ -64,12 +65,45 @@ private Q_SLOTS:
     void lockedCommitRollsBack_data();
     void lockedCommitRollsBack();
     void backupLeftoversRemoved();
+    void nameTakenByLinkOrFolder_data();
+    void nameTakenByLinkOrFolder();
 
 private:
     QTemporaryDir m_dir;
 };
 
-enum Writer { Settings, TextExport, CsvExport, XmlExport, PrintFile, Backup };
+enum Writer { Settings, TextExport, CsvExport, XmlExport, PrintFile, Backup, Encryption };
+
+namespace {
+// Runs one of the program's writers on target; false and the reason when it failed.
+bool runWriter(int writer, const Database& db, const QString& target, QString* error) {
+    switch (writer) {
+    case Settings: {
+        ProgramSettings settings = defaultSettings();
+        settings.lastOwner = QStringLiteral("Someone new");
+        const SettingsResult saved = saveSettings(target, settings);
+        *error = saved.error;
+        return saved.ok;
+    }
+    case TextExport:
+    case CsvExport:
+    case XmlExport: {
+        const ExportFormat format =
+            writer == TextExport ? ExportFormat::Text : (writer == CsvExport ? ExportFormat::Csv : ExportFormat::Xml);
+        const ExportResult result = exportTable(db, format, target);
+        *error = result.error;
+        return result.written;
+    }
+    case PrintFile:
+        return writePrintFile(target, QByteArray(300 * 1024, 'p'), error);
+    case Backup:
+        return backupDatabase(db, target, error);
+    case Encryption:
+        return sample::encryptFile(target) != nullptr;
+    }
+    return false;
+}
+} // namespace
 
 void HonestWritesTest::fullDiskLeavesOldFile_data() {
     QTest::addColumn<int>("writer");
@@ -119,32 +153,7 @@ void HonestWritesTest::fullDiskLeavesOldFile() {
     disk.fill();
 
     QString error;
-    switch (writer) {
-    case Settings: {
-        ProgramSettings settings = defaultSettings();
-        settings.lastOwner = QStringLiteral("Someone new");
-        const SettingsResult saved = saveSettings(target, settings);
-        QVERIFY(!saved.ok);
-        error = saved.error;
-        break;
-    }
-    case TextExport:
-    case CsvExport:
-    case XmlExport: {
-        const ExportFormat format =
-            writer == TextExport ? ExportFormat::Text : (writer == CsvExport ? ExportFormat::Csv : ExportFormat::Xml);
-        const ExportResult result = exportTable(db, format, target);
-        QVERIFY(!result.written);
-        error = result.error;
-        break;
-    }
-    case PrintFile:
-        QVERIFY(!writePrintFile(target, QByteArray(300 * 1024, 'p'), &error));
-        break;
-    case Backup:
-        QVERIFY(!backupDatabase(db, target, &error));
-        break;
-    }
+    QVERIFY(!runWriter(writer, db, target, &error));
     QVERIFY2(error.contains(reason), qPrintable(error));
     QCOMPARE(readAll(target), old);
     // Nothing half-written is left beside it.
@@ -353,6 +362,95 @@ void HonestWritesTest::backupLeftoversRemoved() {
     QStringList expected = kept;
     expected.sort();
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files, QDir::Name), expected);
+}
+
+enum Planted { LinkToOutside, Folder };
+
+void HonestWritesTest::nameTakenByLinkOrFolder_data() {
+    QTest::addColumn<int>("writer");
+    QTest::addColumn<QString>("name");    // under the working folder
+    QTest::addColumn<QString>("planted"); // the name taken, when it is not the file's own
+    QTest::addColumn<int>("what");
+    const QString settings = QStringLiteral("System/") + settingsFileName;
+    const QString print = QStringLiteral("Temporary/") + printFileName;
+    const QString backup = QStringLiteral("Database/") + databaseFileName + QStringLiteral(".Tue");
+    const QString exported = QStringLiteral("Database/records.csv");
+    QTest::newRow("settings, link") << int(Settings) << settings << QString() << int(LinkToOutside);
+    QTest::newRow("print document, link") << int(PrintFile) << print << QString() << int(LinkToOutside);
+    QTest::newRow("text export, link") << int(TextExport) << QStringLiteral("Database/records.txt") << QString()
+                                       << int(LinkToOutside);
+    QTest::newRow("csv export, link") << int(CsvExport) << exported << QString() << int(LinkToOutside);
+    QTest::newRow("xml export, link") << int(XmlExport) << QStringLiteral("Database/records.xml") << QString()
+                                      << int(LinkToOutside);
+    QTest::newRow("backup, link") << int(Backup) << backup << QString() << int(LinkToOutside);
+    QTest::newRow("backup's partial copy, link")
+        << int(Backup) << backup << backup + QStringLiteral(".partial") << int(LinkToOutside);
+    QTest::newRow("backup's partial journal, link")
+        << int(Backup) << backup << backup + QStringLiteral(".partial-journal") << int(LinkToOutside);
+    QTest::newRow("encryption's new file, link")
+        << int(Encryption) << QStringLiteral("Database/") + databaseFileName
+        << QStringLiteral("Database/") + databaseFileName + QStringLiteral(".rewrite") << int(LinkToOutside);
+    QTest::newRow("settings, folder") << int(Settings) << settings << QString() << int(Folder);
+    QTest::newRow("print document, folder") << int(PrintFile) << print << QString() << int(Folder);
+    QTest::newRow("csv export, folder") << int(CsvExport) << exported << QString() << int(Folder);
+    QTest::newRow("backup, folder") << int(Backup) << backup << QString() << int(Folder);
+}
+
+// A link planted in the program's folders (a shared or removable disk) must not make it write
+// the file the link points to: the link is replaced. A name it cannot replace fails the write and
+// leaves nothing behind.
+void HonestWritesTest::nameTakenByLinkOrFolder() {
+    QFETCH(int, writer);
+    QFETCH(QString, name);
+    QFETCH(QString, planted);
+    QFETCH(int, what);
+    if (planted.isEmpty()) {
+        planted = name;
+    }
+    QTemporaryDir outside;
+    QTemporaryDir working;
+    const WorkingFolder folder = WorkingFolder::at(working.path());
+    for (const QString& sub : {folder.databaseFolder, folder.systemFolder, folder.temporaryFolder}) {
+        QVERIFY(QDir().mkpath(sub));
+    }
+    QCOMPARE(sample::writeDatabase(folder.databaseFile, sample::generateRecords(20)), QString());
+    Database db;
+    QVERIFY(db.open(folder.databaseFile));
+    const QDir root(working.path());
+    const QString victim = QDir(outside.path()).filePath(QStringLiteral("victim"));
+    const QByteArray victimBytes = "someone else's file\n";
+    writeAll(victim, victimBytes);
+    QFile::setPermissions(victim, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    if (what == LinkToOutside) {
+        QVERIFY(QFile::link(victim, root.filePath(planted)));
+    } else {
+        QVERIFY(root.mkpath(planted));
+        writeAll(root.filePath(planted) + QStringLiteral("/inside"), "kept");
+    }
+    const QStringList before = QDir(QFileInfo(root.filePath(name)).absolutePath())
+                                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+
+    QString error;
+    const bool written = runWriter(writer, db, root.filePath(name), &error);
+    QCOMPARE(readAll(victim), victimBytes);
+    QCOMPARE(QFile::permissions(victim) & QFileDevice::ReadOther, QFileDevice::ReadOther);
+    const QFileInfo result(root.filePath(name));
+    if (what == LinkToOutside) {
+        QVERIFY2(written, qPrintable(error));
+        QVERIFY(!result.isSymLink());
+        QVERIFY(result.isFile());
+        QVERIFY(result.size() > 0);
+        QCOMPARE(result.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+    } else {
+        QVERIFY(!written);
+        QVERIFY(!error.isEmpty());
+        QVERIFY(result.isDir());
+        QCOMPARE(readAll(root.filePath(planted) + QStringLiteral("/inside")), QByteArray("kept"));
+        // Nothing half-written is left beside it.
+        QCOMPARE(QDir(result.absolutePath())
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 before);
+    }
 }
 
 QTEST_GUILESS_MAIN(HonestWritesTest)

@@ -87,9 +87,10 @@ void RecordHistoryTest::slipsAreUndone() {
     const QByteArray before = rowsOf(m_db, QStringLiteral("quillbox"));
     QList<UndoStep> steps;
     if (slip.startsWith(QLatin1String("delete"))) {
-        const QStringList numbers = slip == QLatin1String("delete one")  ? QStringList{QStringLiteral("17")}
-                                    : slip == QLatin1String("delete many") ? numbersOf(m_db, QStringLiteral("record % 3 = 0"))
-                                    : numbersOf(m_db, QStringLiteral("owner = '%1'").arg(sample::mainOwner));
+        const QStringList numbers = slip == QLatin1String("delete one") ? QStringList{QStringLiteral("17")}
+                                    : slip == QLatin1String("delete many")
+                                        ? numbersOf(m_db, QStringLiteral("record % 3 = 0"))
+                                        : numbersOf(m_db, QStringLiteral("owner = '%1'").arg(sample::mainOwner));
         UndoStep step;
         QCOMPARE(moveToBin(m_db, numbers, when, &step.binEntries), QString());
         QCOMPARE(step.binEntries.size(), numbers.size());
@@ -193,9 +194,9 @@ void RecordHistoryTest::historyKeepsTheNewestVersions() {
     for (qsizetype v = 0; v < versions.size(); ++v) {
         // Newest first: the version replaced by the last save holds the one before it.
         const int replacedBy = saves - static_cast<int>(v);
-        QCOMPARE(versions[v].values[Col::Password],
-                 replacedBy == 1 ? sample::generateRecords(300, 3)[7][Col::Password]
-                                 : QStringLiteral("password %1").arg(replacedBy - 1));
+        QCOMPARE(versions[v].values[Col::Password], replacedBy == 1
+                                                        ? sample::generateRecords(300, 3)[7][Col::Password]
+                                                        : QStringLiteral("password %1").arg(replacedBy - 1));
         QCOMPARE(versions[v].when, when.addSecs(replacedBy));
         QCOMPARE(differingColumns(versions[v].values, *storedRecord(m_db, QStringLiteral("8"))),
                  QStringList{QStringLiteral("password")});

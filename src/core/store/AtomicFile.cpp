@@ -2,7 +2,6 @@
 
 #include "store/PrivateFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -13,23 +12,46 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
 #endif
 
 namespace quillbox {
 
 namespace {
 constexpr qsizetype flushSize = 1 << 20;
+
+QString systemReason(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+} // namespace
+
+AtomicFile::~AtomicFile() {
+    if (m_file.isOpen()) {
+        cancel();
+    }
 }
 
 bool AtomicFile::open(bool forcePrivate) {
-    const bool existed = QFile::exists(m_file.fileName());
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        fail();
+    // Looked at without following a link: a link's target is someone else's file, not ours to copy
+    // permissions from.
+    const QFileInfo target(m_path);
+    const bool replacesOwnFile = !target.isSymLink() && target.isFile();
+    // A dot name of its own beside the target, created exclusively and readable by the user alone.
+    m_file.setFileTemplate(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                           QStringLiteral(".XXXXXX"));
+    m_file.setAutoRemove(false);
+    if (!m_file.open()) {
+        m_ok = false;
+        m_error = m_file.errorString();
         return false;
     }
-    if ((forcePrivate || !existed) && !m_file.setPermissions(privateFile)) {
-        fail();
-        m_file.cancelWriting();
+    if (replacesOwnFile && !forcePrivate && !m_file.setPermissions(QFile::permissions(m_path))) {
+        fail(m_file.errorString());
+        return false;
+    }
+    if ((forcePrivate || !replacesOwnFile) && !m_file.setPermissions(privateFile)) {
+        fail(m_file.errorString());
         return false;
     }
     return true;
@@ -49,17 +71,21 @@ void AtomicFile::write(const QByteArray& bytes) {
 
 void AtomicFile::writeAll(const QByteArray& bytes) {
     // A disk that fills up part-way through takes part of a write without an error; the next
-    // write of the rest is the one that fails with the system's reason.
+    // write of the rest is the one that fails with the system's reason. The flush after each
+    // piece brings a failure to light here, not at the commit.
     const char* data = bytes.constData();
     qint64 left = bytes.size();
     while (m_ok && left > 0) {
         const qint64 written = m_file.write(data, left);
         if (written <= 0) {
-            fail();
+            fail(m_file.errorString());
             return;
         }
         data += written;
         left -= written;
+    }
+    if (m_ok && !m_file.flush()) {
+        fail(m_file.errorString());
     }
 }
 
@@ -70,28 +96,42 @@ void AtomicFile::flushPending() {
     m_pending.resize(0); // keeps its capacity
 }
 
-void AtomicFile::fail() {
+void AtomicFile::fail(const QString& reason) {
     if (m_ok) {
         m_ok = false;
-        m_error = m_file.errorString();
+        m_error = reason;
     }
-    m_file.cancelWriting();
+    removeTemporary();
+}
+
+void AtomicFile::removeTemporary() {
+    if (m_file.isOpen()) {
+        m_file.close();
+        QFile::remove(m_file.fileName());
+    }
 }
 
 bool AtomicFile::commit() {
     flushPending();
-    if (m_ok && !m_file.flush()) {
-        fail();
-    }
-    if (!m_ok) {
-        if (m_file.isOpen()) {
-            m_file.commit(); // after cancelWriting() this only removes the temporary
-        }
+    if (!m_ok || !m_file.isOpen()) {
+        removeTemporary();
         return false;
     }
-    if (!m_file.commit()) {
+    QString reason;
+    if (!m_file.flush()) {
+        fail(m_file.errorString());
+        return false;
+    }
+    if (!syncToDisk(m_file.fileName(), &reason)) {
+        fail(reason);
+        return false;
+    }
+    const QString temporary = m_file.fileName();
+    m_file.close();
+    if (!replaceFile(temporary, m_path, &reason)) {
         m_ok = false;
-        m_error = m_file.errorString();
+        m_error = reason;
+        QFile::remove(temporary); // a no-op when the rename happened and only the folder's sync failed
         return false;
     }
     return true;
@@ -99,10 +139,7 @@ bool AtomicFile::commit() {
 
 void AtomicFile::cancel() {
     m_ok = false;
-    m_file.cancelWriting();
-    if (m_file.isOpen()) {
-        m_file.commit();
-    }
+    removeTemporary();
 }
 
 bool syncToDisk(const QString& path, QString* error) {
@@ -115,24 +152,37 @@ bool syncToDisk(const QString& path, QString* error) {
         ::close(fd);
     }
     if (!ok && error) {
-        *error = QString::fromLocal8Bit(std::strerror(reason));
+        *error = systemReason(reason);
     }
     return ok;
 #else
     Q_UNUSED(path);
     Q_UNUSED(error);
-    return true; // elsewhere the rename below is what the system makes durable
+    return true; // elsewhere the replacing rename below is what the system makes durable
 #endif
 }
 
 bool replaceFile(const QString& from, const QString& to, QString* error) {
-    // rename() replaces the old file in one step; the old one stays until the new one is whole.
+    // The old file stays until the new one is whole; the rename replaces the name itself, a link
+    // of that name included, in one step.
+#ifdef Q_OS_WIN
+    const bool renamed =
+        ::MoveFileExW(reinterpret_cast<const wchar_t*>(from.utf16()), reinterpret_cast<const wchar_t*>(to.utf16()),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!renamed && error) {
+        *error = QStringLiteral("the file could not be renamed (error %1)").arg(::GetLastError());
+    }
+    if (!renamed) {
+        return false;
+    }
+#else
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
         if (error) {
-            *error = QString::fromLocal8Bit(std::strerror(errno));
+            *error = systemReason(errno);
         }
         return false;
     }
+#endif
     return syncToDisk(QFileInfo(to).absolutePath(), error);
 }
 

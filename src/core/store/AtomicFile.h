@@ -1,20 +1,25 @@
 #pragma once
 
 #include <QByteArray>
-#include <QSaveFile>
 #include <QString>
 #include <QStringView>
+#include <QTemporaryFile>
 
 namespace quillbox {
 
-// A file written whole or not at all. The bytes go to a temporary file beside it; every write
-// and the final flush are checked (unbuffered, so a full disk is seen at the write that hits it,
-// not lost in a buffer), and only then does the temporary replace the file of that name. After a
-// failure the old file is left as it was, no temporary remains, and errorString() holds the
-// system's reason ("No space left on device").
+// A file written whole or not at all. The bytes go to a new temporary file made beside it (never
+// one that already exists); every write and the final flush are checked, so a full disk is seen
+// at the write that hits it, not lost in a buffer; the temporary is flushed to the disk and only
+// then renamed over the name, and the folder's change made durable. The file of that name is never
+// opened for writing: a symbolic link planted there is replaced, and the file it points to stays as
+// it was. After a failure the old file is left as it was, no temporary remains, and errorString()
+// holds the system's reason ("No space left on device").
 class AtomicFile {
 public:
-    explicit AtomicFile(const QString& path) : m_file(path) {}
+    explicit AtomicFile(const QString& path) : m_path(path) {}
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
 
     // A new file is private to the user; a file being replaced keeps the permissions its owner
     // gave it, unless forcePrivate.
@@ -30,9 +35,11 @@ public:
 private:
     void flushPending();
     void writeAll(const QByteArray& bytes);
-    void fail();
+    void fail(const QString& reason);
+    void removeTemporary();
 
-    QSaveFile m_file;
+    QString m_path;
+    QTemporaryFile m_file;
     QString m_pending;
     QString m_error;
     bool m_ok = true;
@@ -41,7 +48,8 @@ private:
 // Flushes a file that is already written, or a folder's entries, to the disk; false and the
 // system's reason when it could not be.
 bool syncToDisk(const QString& path, QString* error = nullptr);
-// Puts `from` in place of `to` in one step (replacing it), then makes the folder's change durable.
+// Puts `from` in place of `to` in one step (replacing it, or the symbolic link of that name, not
+// the file the link points to), then makes the folder's change durable.
 bool replaceFile(const QString& from, const QString& to, QString* error = nullptr);
 
 // Writes bytes to path through an AtomicFile; false and the system's reason on failure.

@@ -203,18 +203,30 @@ bool Transaction::commit() {
     return true;
 }
 
-void Transaction::rollback() {
+bool Transaction::rollback() {
     if (!m_open) {
-        return;
+        return true;
     }
     m_open = false;
-    if (m_db.inTransaction()) {
-        // The failure that brought us here is the one to report, not this statement's.
-        const QString error = m_db.errorText();
-        const int code = m_db.errorCode();
-        m_db.execute(QStringLiteral("Rollback"));
-        m_db.setError(error, code);
+    if (!m_db.inTransaction()) {
+        return true;
     }
+    // The failure that brought us here is the one to report, not this statement's.
+    const QString error = m_db.errorText();
+    const int code = m_db.errorCode();
+    // SQLite ends the transaction even when it cannot play the journal back (an image that fails
+    // its check); the file is then left with its journal hot. Reading the file again is what
+    // shows whether the old pages are back (another program writing just then proves nothing).
+    const bool undone =
+        (m_db.execute(QStringLiteral("Rollback")) || !m_db.inTransaction()) &&
+        (m_db.execute(QStringLiteral("PRAGMA schema_version")) || (m_db.errorCode() & 0xff) == SQLITE_BUSY);
+    if (undone) {
+        m_db.setError(error, code);
+        return true;
+    }
+    m_error = (m_error.isEmpty() ? QString() : m_error + QStringLiteral("; ")) +
+              QStringLiteral("the changes could not be undone: ") + m_db.errorText();
+    return false;
 }
 
 QString Transaction::describe(const Database& db) {

@@ -92,7 +92,8 @@ public:
     bool begin();
     // On failure the transaction is rolled back and the database's reason kept in errorText().
     bool commit();
-    void rollback();
+    // False, the reason in errorText(), when the changes could not be undone.
+    bool rollback();
     bool isOpen() const { return m_open; }
     QString errorText() const { return m_error; }
     // The database's reason for a failure, as the user is told it.

@@ -28,7 +28,9 @@ bool ImportStore::insert(const Utf8Record& values, qint64& newRow) {
 void ImportStore::abort(const QString& reason) {
     if (m_abortReason.isEmpty()) {
         m_abortReason = reason;
-        m_transaction.rollback();
+        if (!m_transaction.rollback()) {
+            m_abortReason += QStringLiteral("; ") + m_transaction.errorText();
+        }
     }
 }
 
@@ -37,7 +39,7 @@ bool ImportStore::commit() {
     if (m_abortReason.isEmpty() && !m_transaction.commit()) {
         m_abortReason = m_transaction.errorText();
     }
-    m_transaction.rollback();
+    m_transaction.rollback(); // open only when nothing was tried: commit() rolls back its own failure
     return m_abortReason.isEmpty();
 }
 

@@ -438,10 +438,10 @@ void ListController::deleteSelectedRecords() {
         m_undo.push(std::move(step));
     }
     model->removeRowList(removed);
-    m_status.info(QStringLiteral("%1 moved to the recycle bin; Undo on the Site tools menu brings %2 back.")
-                      .arg(removed.size() == 1 ? QStringLiteral("1 record")
-                                               : QStringLiteral("%1 records").arg(removed.size()),
-                           removed.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")));
+    m_status.info(
+        QStringLiteral("%1 moved to the recycle bin; Undo on the Site tools menu brings %2 back.")
+            .arg(removed.size() == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(removed.size()),
+                 removed.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")));
     if (withoutNumber) {
         m_status.error(QStringLiteral("There is no record number on this line to delete."));
     }
