@@ -38,6 +38,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 using namespace quillbox;
@@ -620,7 +621,9 @@ int main(int argc, char* argv[]) {
         return importMemoryChild(args[2], args[3].toInt());
     }
 
-    // Every comparison over all fields and over one, and texts with wildcards.
+    // Every comparison over all fields and over one, texts with wildcards, and a text longer than
+    // the copy matches (left to its statement).
+    const std::string longText(4100, 'e');
     const SearchCase cases[] = {{"few rows, all fields, Sounds like", 0, 0, "zq7"},
                                 {"nearly all, all fields, Sounds like", 0, 0, "e"},
                                 {"all fields, Equal to", 0, 1, "Mail"},
@@ -636,7 +639,8 @@ int main(int argc, char* argv[]) {
                                 {"one field (Notes), Starts with", 16, 7, "a"},
                                 {"wildcard %, all fields, Sounds like", 0, 0, "%"},
                                 {"wildcard _a_, all fields, Sounds like", 0, 0, "_a_"},
-                                {"wildcard a%e, all fields, Starts with", 0, 7, "a%e"}};
+                                {"wildcard a%e, all fields, Starts with", 0, 7, "a%e"},
+                                {"4100 bytes, all fields, Sounds like", 0, 0, longText.c_str()}};
     std::printf("%-48s %9s %9s %9s %7s %8s %9s %7s\n", "measure (median of 5, ms)", "records", "rows", "program",
                 "floor", "ratio", "no paint", "paint");
     std::unique_ptr<Folder> largest;
@@ -676,6 +680,9 @@ int main(int argc, char* argv[]) {
 
         Running running;
         MainWindow* main = running.main();
+        // A copy of the program's own, to say of each search whether the copy answers it.
+        SearchCopy probe;
+        probe.attach(running.state.database.handle(), running.state.database.key());
         for (const SearchCase& c : cases) {
             if (!wanted(c.name)) {
                 continue;
@@ -701,8 +708,8 @@ int main(int argc, char* argv[]) {
             const double fillOnly = timeMs(empty, keystroke);
             const double paintOnly = timeMs(nullptr, [&] { running.paint(); });
             const int listed = main->model()->rowCount();
-            SearchState search{main->ownerBox()->currentText(), main->categoryBox()->currentText(), c.field,
-                               main->searchTypeBox()->currentText(), text};
+            const SearchState search{main->ownerBox()->currentText(), main->categoryBox()->currentText(), c.field,
+                                     *comparisonAt(c.comparison), text};
             int rows = 0;
             const double floor = floorMs(running.state.files.databaseFile, searchStatement(search), &rows);
             if (rows != listed) {
@@ -710,6 +717,9 @@ int main(int argc, char* argv[]) {
             }
             std::printf("%-48s %9d %9d %9.1f %7.1f %8.2f %9.1f %7.1f\n", c.name, size, listed, program, floor,
                         program / floor, fillOnly, paintOnly);
+            if (!probe.search(ListFilter::fromSearch(search))) {
+                std::printf("  (by its statement: %s)\n", qPrintable(probe.declined()));
+            }
         }
         if (wanted("sort the list")) {
             // A click on the User name header: the whole list, masked, sorted as shown.

@@ -11,6 +11,7 @@
 #include "store/DatabaseFile.h"
 #include "store/FileConversion.h"
 #include "store/RecordHistory.h"
+#include "store/SearchCopy.h"
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
@@ -26,6 +27,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -109,6 +111,7 @@ QCommandLineOption commandOption(const QString& name) {
         {"dry-run", "Read the file and report what it holds, storing nothing.", nullptr},
         {"yes", "Do it without asking.", nullptr},
         {"erase", "Erase the records for good instead of moving them to the recycle bin.", nullptr},
+        {"verbose", "Also say whether searches are answered from the copy in memory, and if not, why.", nullptr},
     };
     for (const Known& k : known) {
         if (name == QLatin1String(k.name)) {
@@ -140,20 +143,12 @@ struct Command {
     bool writes = false;
 };
 
-const QStringList& comparisonNames() {
-    // In the order of the search panel's comparisons.
-    static const QStringList names{QStringLiteral("contains"), QStringLiteral("eq"),     QStringLiteral("ne"),
-                                   QStringLiteral("gt"),       QStringLiteral("ge"),     QStringLiteral("lt"),
-                                   QStringLiteral("le"),       QStringLiteral("starts"), QStringLiteral("ends")};
-    return names;
-}
-
 // The search panel's field index for a column name; -1 when there is none.
 int searchFieldIndex(const QString& name) {
     if (name == QLatin1String("all")) {
         return 0;
     }
-    for (int i = 1; !searchFieldColumn(i).isEmpty(); ++i) {
+    for (int i = 1; i <= LastSearchField; ++i) {
         if (searchFieldColumn(i) == name) {
             return i;
         }
@@ -254,7 +249,7 @@ QString checkSearch(const QCommandLineParser& parser) {
     if (searchFieldIndex(parser.value(QStringLiteral("field"))) < 0) {
         return QStringLiteral("Unknown field \"%1\".").arg(parser.value(QStringLiteral("field")));
     }
-    if (!comparisonNames().contains(parser.value(QStringLiteral("type")))) {
+    if (!comparisonNamed(parser.value(QStringLiteral("type")))) {
         return QStringLiteral("Unknown comparison \"%1\".").arg(parser.value(QStringLiteral("type")));
     }
     return QString();
@@ -265,7 +260,7 @@ int searchCommand(Session& s, const QCommandLineParser& parser) {
     search.category =
         parser.isSet(QStringLiteral("category")) ? parser.value(QStringLiteral("category")) : allCategories;
     search.field = searchFieldIndex(parser.value(QStringLiteral("field")));
-    search.comparison = searchTypeEntries().at(comparisonNames().indexOf(parser.value(QStringLiteral("type"))));
+    search.comparison = comparisonNamed(parser.value(QStringLiteral("type"))).value_or(Comparison::Contains);
     search.text = parser.positionalArguments().constFirst();
     QStringList statements;
     QStringList owners;
@@ -567,7 +562,22 @@ int backupCommand(Session& s, const QCommandLineParser& parser) {
     return Done;
 }
 
-int checkCommand(Session& s, const QCommandLineParser&) {
+// Whether the window's searches can be answered from its copy of the table in memory, or each
+// runs its statement (which is what makes a search slow), and why.
+QString searchCopyReport(const Database& db) {
+    QElapsedTimer timer;
+    timer.start();
+    QString whyNot;
+    const auto data = SearchCopy::load(db.handle(), &whyNot);
+    if (!data) {
+        return QStringLiteral("Search copy: not used, %1; every search runs its statement\n").arg(whyNot);
+    }
+    return QStringLiteral("Search copy: %1 held, read in %2 ms\n")
+        .arg(recordCountText(QString::number(SearchCopy::slotCount(*data))).toLower())
+        .arg(timer.elapsed());
+}
+
+int checkCommand(Session& s, const QCommandLineParser& parser) {
     const QString file = s.folder.databaseFile;
     if (!QFileInfo(file).isFile()) {
         return fail(QStringLiteral("There is no database file %1.").arg(file));
@@ -628,6 +638,9 @@ int checkCommand(Session& s, const QCommandLineParser&) {
             }
             report +=
                 QStringLiteral("Records: %1\n").arg(scalarQuery(s.db, QStringLiteral("SELECT count(*) FROM quillbox")));
+            if (parser.isSet(QStringLiteral("verbose"))) {
+                report += searchCopyReport(s.db);
+            }
             if (historyTableExists(s.db)) {
                 // The second table: the bin and every record's kept versions.
                 QStringList lacking;
@@ -1077,6 +1090,7 @@ QList<Command> commands() {
          .run = backupCommand},
         {.name = QStringLiteral("check"),
          .summary = QStringLiteral("Check the database: its integrity, its columns and its record numbers."),
+         .options = {QStringLiteral("verbose")},
          .run = checkCommand,
          .opensDatabase = false},
         {.name = QStringLiteral("password"),

@@ -561,6 +561,15 @@ void CliTest::checkReportsFaults_data() {
                                                            "record INTEGER PRIMARY KEY)",
                                                        "INSERT INTO quillbox(sitename) VALUES('a')"}
                                      << QByteArray("with history") << 0 << "Recycle bin: 1 record; history: 1 version";
+    QTest::newRow("verbose: searches from the copy")
+        << QByteArrayList{"CREATE TABLE quillbox(" + allColumns + "record INTEGER PRIMARY KEY)",
+                          "INSERT INTO quillbox(sitename) VALUES('a')"}
+        << QByteArray() << 0 << "Search copy: 1 record held";
+    QTest::newRow("verbose: searches by statement")
+        << QByteArrayList{"CREATE TABLE quillbox(" +
+                          QByteArray(allColumns).replace("notes TEXT", "notes TEXT COLLATE NOCASE") +
+                          "record INTEGER PRIMARY KEY)"}
+        << QByteArray() << 0 << "Search copy: not used, the column notes does not compare as BINARY";
     QTest::newRow("record numbers that are text")
         << QByteArrayList{"CREATE TABLE quillbox(" + allColumns + "record TEXT)",
                           "INSERT INTO quillbox(sitename, record) VALUES('a', '3'' OR ''1''=''1')"}
@@ -601,7 +610,11 @@ void CliTest::checkReportsFaults() {
     const QByteArray content = before.open(QIODevice::ReadOnly) ? before.readAll() : QByteArray();
     before.close();
 
-    const Result r = runCli(m_dir->path(), {"--password-stdin", "check"}, passwordLine);
+    QStringList arguments{"--password-stdin", "check"};
+    if (QByteArray(QTest::currentDataTag()).startsWith("verbose")) {
+        arguments << "--verbose";
+    }
+    const Result r = runCli(m_dir->path(), arguments, passwordLine);
     QVERIFY2(r.status == status, r.err.constData());
     QVERIFY2(r.out.contains(report.toUtf8()), r.out.constData());
     // A check looks and changes nothing, not even a foreign file.

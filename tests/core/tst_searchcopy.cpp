@@ -119,7 +119,7 @@ QString describe(const ListFilter& f) {
     return QStringLiteral("owner '%1' category %2'%3' field %4 '%5' text '%6'")
         .arg(f.owner, f.byCategory ? QString() : QStringLiteral("(any) "), f.category)
         .arg(f.field)
-        .arg(f.comparison, f.text);
+        .arg(searchTypeEntries().at(static_cast<int>(f.comparison)), f.text);
 }
 
 } // namespace
@@ -158,7 +158,6 @@ void SearchCopyTest::searchesGiveTheStatementsRows() {
     copy.loadInBackground(file, key);
     copy.attach(db.handle(), key);
 
-    const QStringList& comparisons = searchTypeEntries();
     int searches = 0;
     int answered = 0;
     for (int round = 0; round < 40; ++round) {
@@ -172,7 +171,7 @@ void SearchCopyTest::searchesGiveTheStatementsRows() {
             f.category = QString::fromUtf8(categories[rng.bounded(categories.size())]);
             f.byText = rng.bounded(8) != 0;
             f.field = rng.bounded(17);
-            f.comparison = comparisons[rng.bounded(comparisons.size())];
+            f.comparison = comparisonTable[rng.bounded(int(comparisonTable.size()))].comparison;
             f.text = QString::fromUtf8(randomText(rng, 3));
             if (rng.bounded(8) == 0) {
                 // One run twice around a wildcard: where each may stand shows.
@@ -226,10 +225,10 @@ void SearchCopyTest::columnsOfNullsAreSearched() {
     SearchCopy copy;
     copy.loadInBackground(file);
     copy.attach(db.handle());
-    for (const QString& comparison : searchTypeEntries()) {
+    for (const ComparisonEntry& entry : comparisonTable) {
         ListFilter f = ListFilter::ownerRecords(QStringLiteral("Jo"));
         f.byText = true;
-        f.comparison = comparison;
+        f.comparison = entry.comparison;
         f.text = QStringLiteral("a%");
         QCOMPARE(copyRecords(copy, copy.search(f).value()), statementRecords(db, f));
     }

@@ -131,7 +131,7 @@ void MainWindowTest::longListHoldsTheStatementsRows() {
     main->searchText()->setText(text);
     QCoreApplication::sendPostedEvents();
     const SearchState search{main->ownerBox()->currentText(), main->categoryBox()->currentText(), 0,
-                             main->searchTypeBox()->currentText(), text};
+                             *comparisonAt(main->searchTypeBox()->currentIndex()), text};
     const QByteArray sql = searchStatement(search).toUtf8();
     sqlite3_stmt* stmt = nullptr;
     QCOMPARE(sqlite3_prepare_v2(env.state.database.handle(), sql.constData(), -1, &stmt, nullptr), SQLITE_OK);

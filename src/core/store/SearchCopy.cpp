@@ -12,10 +12,6 @@
 #include <limits>
 #include <memory>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace quillbox {
 
 using namespace searchcopy;
@@ -56,168 +52,37 @@ QString listStatement(const ListFilter& filter) {
 
 namespace {
 
-// Longer patterns are left to the statement, which applies SQLite's own limit to them.
-constexpr qsizetype longestModelledPattern = 4096;
-// Lists at least this long are searched by two threads.
-size_t parallelRows = 20000;
 // More changed rows than this are read by loading the table anew.
 constexpr qsizetype refreshLimit = 4096;
 
-const char* const columnList = "rowid, lsitename, sitename, username, password, homepage, misc1, misc2, misc3, "
-                               "misc4, misc5, misc6, misc7, misc8, misc9, category, owner, notes, record";
+// The columns held, by name: the search fields' in their order, then the record number.
+constexpr std::array<std::string_view, SearchCopy::ColumnCount> columnNamesHeld = [] {
+    std::array<std::string_view, SearchCopy::ColumnCount> names{};
+    for (size_t i = 0; i < searchFieldTable.size(); ++i) {
+        names[i] = searchFieldTable[i].column;
+    }
+    names[SearchCopy::Record] = "record";
+    return names;
+}();
+static_assert(searchFieldTable.size() == SearchCopy::Record, "every search field's column is held");
+static_assert(columnNamesHeld[SearchCopy::SiteName] == "sitename" &&
+                  columnNamesHeld[SearchCopy::UserName] == "username" &&
+                  columnNamesHeld[SearchCopy::Password] == "password" &&
+                  columnNamesHeld[SearchCopy::HomePage] == "homepage" &&
+                  columnNamesHeld[SearchCopy::Category] == "category" &&
+                  columnNamesHeld[SearchCopy::Owner] == "owner" && columnNamesHeld[SearchCopy::Notes] == "notes",
+              "the copy's named columns are the search fields of those numbers");
 
-const char* const columnNamesHeld[SearchCopy::ColumnCount] = {
-    "lsitename", "sitename", "username", "password", "homepage", "misc1",    "misc2", "misc3", "misc4",
-    "misc5",     "misc6",    "misc7",    "misc8",    "misc9",    "category", "owner", "notes", "record"};
-
-inline unsigned char foldAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
-}
-inline unsigned char upperAscii(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
-}
-
-bool equalsFolded(const unsigned char* p, const QByteArray& needle) {
-    for (qsizetype i = 0; i < needle.size(); ++i) {
-        if (foldAscii(p[i]) != static_cast<unsigned char>(needle[i])) {
-            return false;
+// What the copy's statements select: the rowid, then the columns held.
+const QByteArray& columnList() {
+    static const QByteArray list = [] {
+        QByteArray text("rowid");
+        for (std::string_view name : columnNamesHeld) {
+            text += ", " + QByteArray(name.data(), static_cast<qsizetype>(name.size()));
         }
-    }
-    return true;
-}
-
-// The first place at or after p where needle (already folded to lower-case ASCII) stands, ASCII
-// letters in either case; null when none does before end.
-const char* findFolded(const char* p, const char* end, const QByteArray& needle) {
-    const qsizetype m = needle.size();
-    if (end - p < m) {
-        return nullptr;
-    }
-    const char* last = end - m;
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    const auto* ulast = reinterpret_cast<const unsigned char*>(last);
-    const auto a = static_cast<unsigned char>(needle[0]);
-#if defined(__SSE2__)
-    const auto b = static_cast<unsigned char>(m > 1 ? needle[1] : 0);
-    const __m128i a1 = _mm_set1_epi8(static_cast<char>(a));
-    const __m128i a2 = _mm_set1_epi8(static_cast<char>(upperAscii(a)));
-    const __m128i b1 = _mm_set1_epi8(static_cast<char>(b));
-    const __m128i b2 = _mm_set1_epi8(static_cast<char>(upperAscii(b)));
-    // Sixteen starts at a time, tested on their first two bytes; the rest is checked one by one.
-    while (u + 16 <= ulast) {
-        const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
-        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v0, a1), _mm_cmpeq_epi8(v0, a2));
-        if (m > 1) {
-            const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + 1));
-            hit = _mm_and_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v1, b1), _mm_cmpeq_epi8(v1, b2)));
-        }
-        auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
-        while (mask != 0) {
-            const int bit = __builtin_ctz(mask);
-            if (equalsFolded(u + bit, needle)) {
-                return reinterpret_cast<const char*>(u + bit);
-            }
-            mask &= mask - 1;
-        }
-        u += 16;
-    }
-#endif
-    for (; u <= ulast; ++u) {
-        if (foldAscii(*u) == a && equalsFolded(u, needle)) {
-            return reinterpret_cast<const char*>(u);
-        }
-    }
-    return nullptr;
-}
-
-// How many bytes the UTF-8 character that begins with this byte takes.
-inline int utf8Length(unsigned char lead) {
-    return lead < 0xC0 ? 1 : (lead < 0xE0 ? 2 : (lead < 0xF0 ? 3 : 4));
-}
-
-// LIKE for plain UTF-8 on both sides: '%' any characters, '_' one character, ASCII letters in
-// either case, every other byte as it stands. Backing up to the last '%' alone is enough.
-bool likePlain(const char* pattern, const char* pend, const char* s, const char* send) {
-    const char* starP = nullptr;
-    const char* starS = nullptr;
-    while (s < send) {
-        if (pattern < pend && *pattern == '%') {
-            starP = ++pattern;
-            starS = s;
-        } else if (pattern < pend && *pattern == '_') {
-            ++pattern;
-            s += utf8Length(static_cast<unsigned char>(*s));
-        } else if (pattern < pend &&
-                   foldAscii(static_cast<unsigned char>(*pattern)) == foldAscii(static_cast<unsigned char>(*s))) {
-            ++pattern;
-            ++s;
-        } else if (starP) {
-            pattern = starP;
-            starS += utf8Length(static_cast<unsigned char>(*starS));
-            s = starS;
-        } else {
-            return false;
-        }
-    }
-    while (pattern < pend && *pattern == '%') {
-        ++pattern;
-    }
-    return pattern == pend;
-}
-
-QByteArray folded(QByteArray text) {
-    for (char& c : text) {
-        c = static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-// The longest run of a LIKE pattern without wildcards, folded: every text the pattern matches
-// holds it.
-QByteArray longestLiteral(const QByteArray& pattern) {
-    QByteArray best;
-    qsizetype runStart = 0;
-    for (qsizetype i = 0; i <= pattern.size(); ++i) {
-        if (i == pattern.size() || pattern[i] == '%' || pattern[i] == '_') {
-            if (i - runStart > best.size()) {
-                best = pattern.mid(runStart, i - runStart);
-            }
-            runStart = i + 1;
-        }
-    }
-    return folded(best);
-}
-
-// The runs before the first wildcard of a pattern and after its last, folded; both empty when
-// it holds no wildcard.
-void literalEnds(const QByteArray& pattern, QByteArray& head, QByteArray& tail) {
-    const auto wild = [](char c) { return c == '%' || c == '_'; };
-    qsizetype first = 0;
-    while (first < pattern.size() && !wild(pattern[first])) {
-        ++first;
-    }
-    if (first == pattern.size()) {
-        return;
-    }
-    qsizetype last = pattern.size();
-    while (!wild(pattern[last - 1])) {
-        --last;
-    }
-    head = folded(pattern.left(first));
-    tail = folded(pattern.mid(last));
-}
-
-int compareBinary(const char* a, uint32_t aLength, const QByteArray& b) {
-    // Most cells differ from the text in their first byte.
-    if (aLength > 0 && !b.isEmpty() && a[0] != b[0]) {
-        return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]) ? -1 : 1;
-    }
-    const auto n = std::min<size_t>(aLength, static_cast<size_t>(b.size()));
-    const int c = n == 0 ? 0 : std::memcmp(a, b.constData(), n);
-    if (c != 0) {
-        return c;
-    }
-    return aLength < static_cast<size_t>(b.size()) ? -1 : (aLength > static_cast<size_t>(b.size()) ? 1 : 0);
+        return text;
+    }();
+    return list;
 }
 
 } // namespace
@@ -246,7 +111,8 @@ QString unmodelled(sqlite3* db) {
     if (!single("SELECT 'aB' LIKE 'Ab', 'x' LIKE '_', '\xc3\xa4' LIKE '\xc3\x84'", &value) || value != "1,1,0") {
         return QStringLiteral("LIKE is not SQLite's built-in one");
     }
-    for (const char* column : columnNamesHeld) {
+    for (std::string_view name : columnNamesHeld) {
+        const char* column = name.data(); // a literal's, so it ends in a NUL
         const char* collation = nullptr;
         if (sqlite3_table_column_metadata(db, "main", "quillbox", column, nullptr, &collation, nullptr, nullptr,
                                           nullptr) != SQLITE_OK ||
@@ -311,7 +177,7 @@ bool readPart(sqlite3* db, SearchCopy::Data& data, LoadPart& part, long long low
         return false;
     }
     sqlite3_stmt* stmt = nullptr;
-    const QByteArray sql = QByteArray("SELECT ") + columnList + " FROM quillbox WHERE rowid BETWEEN " +
+    const QByteArray sql = QByteArray("SELECT ") + columnList() + " FROM quillbox WHERE rowid BETWEEN " +
                            QByteArray::number(low) + " AND " + QByteArray::number(high);
     if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
         reason = QString::fromUtf8(sqlite3_errmsg(db));
@@ -337,7 +203,11 @@ constexpr long long highestRowid = std::numeric_limits<long long>::max();
 } // namespace
 
 struct SearchCopy::Pending {
-    std::future<std::shared_ptr<Data>> result;
+    struct Loaded {
+        std::shared_ptr<Data> data;
+        QString whyNot;
+    };
+    std::future<Loaded> result;
 };
 
 SearchCopy::SearchCopy() = default;
@@ -393,9 +263,10 @@ void SearchCopy::loadInBackground(const QString& databaseFile, std::shared_ptr<c
     if (!first || !rowidSpan(first, low, high) || spanSize(low, high) < 2 || spanSize(low, high) > widestSpan) {
         // An empty table (or none yet), or rowids far apart: one thread reads it all.
         m_pending->result = std::async(std::launch::async, [first] {
-            auto data = load(first);
+            Pending::Loaded loaded;
+            loaded.data = load(first, &loaded.whyNot);
             sqlite3_close(first);
-            return data;
+            return loaded;
         });
         return;
     }
@@ -406,27 +277,33 @@ void SearchCopy::loadInBackground(const QString& databaseFile, std::shared_ptr<c
     const auto upperRoom = static_cast<size_t>(spanSize(low, high)) - lowerRoom;
     auto data = std::make_shared<Data>();
     data->resize(lowerRoom + upperRoom);
-    auto lower = std::async(std::launch::async, [first, data, middle, lowerRoom]() -> std::unique_ptr<LoadPart> {
+    auto lower = std::async(std::launch::async, [first, data, middle, lowerRoom] {
         auto part = std::make_unique<LoadPart>();
         QString reason;
         const bool ok = readPart(first, *data, *part, lowestRowid, middle, lowerRoom, reason);
         sqlite3_close(first);
-        return ok ? std::move(part) : nullptr;
+        return std::make_pair(ok ? std::move(part) : nullptr, reason);
     });
     m_pending->result = std::async(
         std::launch::async,
-        [file, key, data, middle, lowerRoom, upperRoom, lower = std::move(lower)]() mutable -> std::shared_ptr<Data> {
+        [file, key, data, middle, lowerRoom, upperRoom, lower = std::move(lower)]() mutable -> Pending::Loaded {
             sqlite3* db = openForReading(file, key);
             LoadPart upper;
             upper.first = lowerRoom;
             QString reason;
             const bool ok = readPart(db, *data, upper, middle + 1, highestRowid, upperRoom, reason);
             sqlite3_close(db);
-            const std::unique_ptr<LoadPart> part = lower.get();
-            if (!ok || !part || !data->join(*part, upper)) {
-                return nullptr;
+            const auto [part, lowerReason] = lower.get();
+            if (!part) {
+                return {nullptr, lowerReason};
             }
-            return data;
+            if (!ok) {
+                return {nullptr, reason};
+            }
+            if (!data->join(*part, upper)) {
+                return {nullptr, QStringLiteral("the table is too large")};
+            }
+            return {data, QString()};
         });
 }
 
@@ -490,10 +367,16 @@ int SearchCopy::dataVersion() {
     return version;
 }
 
+void SearchCopy::takePending() {
+    Pending::Loaded loaded = m_pending->result.get();
+    m_data = std::move(loaded.data);
+    m_loadFailure = m_data ? QString() : loaded.whyNot;
+    m_pending.reset();
+}
+
 bool SearchCopy::sync() {
     if (m_pending) {
-        m_data = m_pending->result.get();
-        m_pending.reset();
+        takePending();
         ++m_loads;
         // The file may have had no table yet: the program's connection makes it.
         m_reload = !m_data;
@@ -521,10 +404,9 @@ bool SearchCopy::sync() {
         if (sqlite3_get_autocommit(m_db) && file && *file) {
             // Nothing uncommitted on the program's connection: two threads read what it would.
             loadInBackground(QString::fromUtf8(file), m_key);
-            m_data = m_pending->result.get();
-            m_pending.reset();
+            takePending();
         } else {
-            m_data = load(m_db);
+            m_data = load(m_db, &m_loadFailure);
         }
         ++m_loads;
     }
@@ -533,7 +415,7 @@ bool SearchCopy::sync() {
 
 bool SearchCopy::refresh(const std::vector<long long>& rowids) {
     sqlite3_stmt* stmt = nullptr;
-    const QByteArray sql = QByteArray("SELECT ") + columnList + " FROM quillbox WHERE rowid=?";
+    const QByteArray sql = QByteArray("SELECT ") + columnList() + " FROM quillbox WHERE rowid=?";
     if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
         return false;
     }
@@ -566,269 +448,6 @@ bool SearchCopy::refresh(const std::vector<long long>& rowids) {
     return ok;
 }
 
-std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
-    if (!sync()) {
-        return std::nullopt;
-    }
-    const QChar nul(u'\0');
-    if (f.owner.contains(nul) || (f.byCategory && f.category.contains(nul)) || (f.byText && f.text.contains(nul))) {
-        return std::nullopt; // the statement is cut short at the NUL and fails
-    }
-    Data& d = *m_data;
-    std::vector<int> out;
-    const int owner = d.owners.find(f.owner.toUtf8());
-    const int category = f.byCategory ? d.categories.find(f.category.toUtf8()) : -1;
-    if (owner < 0 || (f.byCategory && category < 0)) {
-        if (f.byText && (f.field < 0 || f.field > 16 || !searchTypeEntries().contains(f.comparison))) {
-            return std::nullopt;
-        }
-        return out;
-    }
-    const auto n = static_cast<size_t>(d.slotCount());
-    // The rows the owner and category clauses let through.
-    std::vector<uint8_t> eligible(n, 0);
-    for (size_t s = 0; s < n; ++s) {
-        eligible[s] =
-            static_cast<uint8_t>(d.live[s] && d.ownerId[s] == owner && (!f.byCategory || d.categoryId[s] == category));
-    }
-    std::vector<uint8_t> hit;
-    if (f.byText) {
-        const int comparison = static_cast<int>(searchTypeEntries().indexOf(f.comparison));
-        if (comparison < 0 || f.field < 0 || f.field > 16) {
-            return std::nullopt;
-        }
-        const QByteArray text = f.text.toUtf8();
-        const bool like = comparison == 0 || comparison == 7 || comparison == 8;
-        QByteArray pattern;
-        if (like) {
-            pattern = (comparison == 7 ? QByteArray() : QByteArray("%")) + text +
-                      (comparison == 8 ? QByteArray() : QByteArray("%"));
-            if (pattern.size() > longestModelledPattern ||
-                (m_db && pattern.size() > sqlite3_limit(m_db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1))) {
-                return std::nullopt;
-            }
-        }
-        hit.assign(n, 0);
-        const int firstColumn = f.field == 0 ? 0 : f.field;
-        const int lastColumn = f.field == 0 ? Notes : f.field;
-        const QByteArray literal = like ? longestLiteral(pattern) : QByteArray();
-        const bool anything = like && pattern.count('%') == pattern.size();
-        // A text without wildcards, so its literal is the whole text.
-        const bool plainText =
-            like && !text.isEmpty() && !text.contains('%') && !text.contains('_') &&
-            isPlainUtf8(reinterpret_cast<const unsigned char*>(text.constData()), static_cast<size_t>(text.size()));
-        // The runs before the pattern's first wildcard and after its last, folded.
-        QByteArray head;
-        QByteArray tail;
-        // A pattern with no '_' is its runs and '%' alone: a plain cell between the head and the
-        // tail need only hold the runs in between, in order (the leftmost place for each is as
-        // good as any later one).
-        std::vector<QByteArray> middle;
-        bool percentOnly = false;
-        const bool plainPattern = like && isPlainUtf8(reinterpret_cast<const unsigned char*>(pattern.constData()),
-                                                      static_cast<size_t>(pattern.size()));
-        if (plainPattern) {
-            literalEnds(pattern, head, tail);
-            percentOnly = !pattern.contains('_');
-            const QList<QByteArray> runs = pattern.split('%');
-            for (qsizetype i = 1; percentOnly && i + 1 < runs.size(); ++i) {
-                if (!runs[i].isEmpty()) {
-                    middle.push_back(folded(runs[i]));
-                }
-            }
-        }
-        // Whether a plain cell that starts with the head and ends with the tail holds the middle runs.
-        const auto holdsMiddle = [&](const Cell& cell) {
-            const char* at = cell.bytes + head.size();
-            const char* end = cell.bytes + (cell.length - tail.size());
-            for (const QByteArray& run : middle) {
-                at = findFolded(at, end, run);
-                if (!at) {
-                    return false;
-                }
-                at += run.size();
-            }
-            return true;
-        };
-        // Marks in hit the rows of slots from..to whose cell in one of the columns first..last
-        // matches. Two threads may scan at once, each its own slots.
-        auto scan = [&](int first, int last, size_t from, size_t to) {
-            for (int c = first; c <= last; ++c) {
-                const Cells& cells = d.cells[static_cast<size_t>(c)];
-                // found: the scan met the text's literal in this cell.
-                auto check = [&](size_t s, const Cell& cell, bool found) {
-                    if (!eligible[s] || hit[s] || (cell.flags & Null)) {
-                        return;
-                    }
-                    const bool plainCell = !(cell.flags & Odd);
-                    if (like && plainText && plainCell) {
-                        // Both plain UTF-8, and the text without wildcards: LIKE folds ASCII
-                        // letters alone, so matching the folded bytes is matching as LIKE does.
-                        const auto size = static_cast<uint32_t>(literal.size());
-                        if (comparison == 0) {
-                            hit[s] = found;
-                        } else {
-                            hit[s] =
-                                cell.length >= size && equalsFolded(reinterpret_cast<const unsigned char*>(cell.bytes) +
-                                                                        (comparison == 7 ? 0 : cell.length - size),
-                                                                    literal);
-                        }
-                        return;
-                    }
-                    if (like) {
-                        // A plain cell must start with the pattern's head and end with its tail
-                        // (the runs before its first wildcard and after its last).
-                        if (plainCell && (cell.length < head.size() + tail.size() ||
-                                          !equalsFolded(reinterpret_cast<const unsigned char*>(cell.bytes), head) ||
-                                          !equalsFolded(reinterpret_cast<const unsigned char*>(cell.bytes) +
-                                                            (cell.length - tail.size()),
-                                                        tail))) {
-                            return;
-                        }
-                        if (anything) {
-                            hit[s] = true;
-                        } else if (plainCell && plainPattern) {
-                            hit[s] = percentOnly ? holdsMiddle(cell)
-                                                 : likePlain(pattern.constData(), pattern.constData() + pattern.size(),
-                                                             cell.bytes, cell.bytes + cell.length);
-                        } else {
-                            hit[s] = sqlite3_strlike(pattern.constData(), cell.bytes, 0) == 0;
-                        }
-                        return;
-                    }
-                    if (comparison == 1 || comparison == 2) {
-                        const bool same = cell.length == static_cast<uint32_t>(text.size()) &&
-                                          std::memcmp(cell.bytes, text.constData(), cell.length) == 0;
-                        hit[s] = same == (comparison == 1);
-                        return;
-                    }
-                    const int r = compareBinary(cell.bytes, cell.length, text);
-                    switch (comparison) {
-                    case 3:
-                        hit[s] = r > 0;
-                        break;
-                    case 4:
-                        hit[s] = r >= 0;
-                        break;
-                    case 5:
-                        hit[s] = r < 0;
-                        break;
-                    default:
-                        hit[s] = r <= 0;
-                        break;
-                    }
-                };
-                if (!like || literal.isEmpty() || (!plainText && !head.isEmpty())) {
-                    for (size_t s = from; s < to; ++s) {
-                        if (!eligible[s] || hit[s] || (cells.flags[s] & Null)) {
-                            continue;
-                        }
-                        // Most cells are decided by their first byte alone.
-                        const uint8_t lead = cells.lead[s];
-                        if (like) {
-                            if (!head.isEmpty() && !(cells.flags[s] & Odd) &&
-                                foldAscii(lead) != static_cast<unsigned char>(head[0])) {
-                                continue;
-                            }
-                        } else if (!text.isEmpty() && lead != static_cast<unsigned char>(text[0])) {
-                            // The text has no NUL, so an empty cell (0) sorts before it, as it should.
-                            const bool less = lead < static_cast<unsigned char>(text[0]);
-                            const bool match[] = {false, false, true, !less, !less, less, less};
-                            hit[s] = match[comparison];
-                            continue;
-                        }
-                        check(s, cells.cell(static_cast<int>(s)), false);
-                    }
-                    continue;
-                }
-                // Once few rows are left open (the rest matched in earlier columns or are not
-                // listed), their cells are checked one by one.
-                size_t open = 0;
-                for (size_t s = from; s < to; ++s) {
-                    open += static_cast<size_t>(eligible[s] & (hit[s] ^ 1));
-                }
-                if (open * 8 < to - from) {
-                    for (size_t s = from; s < to; ++s) {
-                        if (eligible[s] && !hit[s] && !(cells.flags[s] & Null)) {
-                            const Cell cell = cells.cell(static_cast<int>(s));
-                            check(s, cell, findFolded(cell.bytes, cell.bytes + cell.length, literal) != nullptr);
-                        }
-                    }
-                    continue;
-                }
-                // Only cells that hold the pattern's longest literal run can match; the others are
-                // passed over by one scan of the column's bytes. Cells that are not plain UTF-8,
-                // and values written since the load, are all checked.
-                const size_t loadedTo = std::min(to, cells.loaded);
-                if (from < loadedTo) {
-                    const uint32_t lo = cells.start[from];
-                    const uint32_t hi = loadedTo < cells.loaded ? cells.start[loadedTo] : cells.loadedEnd;
-                    size_t k = from;
-                    for (const Arena::Block& block : cells.arena.blocks()) {
-                        const uint64_t blockEnd = uint64_t{block.first} + block.used;
-                        if (blockEnd <= lo) {
-                            continue;
-                        }
-                        if (block.first >= hi) {
-                            break;
-                        }
-                        const char* bytes = block.bytes.get();
-                        const char* p = bytes + (std::max(lo, block.first) - block.first);
-                        const char* end = bytes + (std::min<uint64_t>(hi, blockEnd) - block.first);
-                        while ((p = findFolded(p, end, literal)) != nullptr) {
-                            const auto offset = static_cast<uint32_t>(block.first + (p - bytes));
-                            while (k + 1 < loadedTo && cells.start[k + 1] <= offset) {
-                                ++k;
-                            }
-                            const uint8_t flag = cells.flags[k];
-                            if (!(flag & (Moved | Null))) {
-                                check(k, Cell{cells.arena.at(cells.start[k]), cells.length[k], flag}, true);
-                            }
-                            if (k + 1 >= loadedTo || cells.start[k + 1] >= blockEnd) {
-                                break;
-                            }
-                            p = bytes + (cells.start[k + 1] - block.first);
-                        }
-                    }
-                    if (cells.anyOdd) {
-                        for (size_t s = from; s < loadedTo; ++s) {
-                            if ((cells.flags[s] & (Odd | Moved)) == Odd) {
-                                check(s, cells.cell(static_cast<int>(s)), false);
-                            }
-                        }
-                    }
-                }
-                for (auto it = cells.later.cbegin(); it != cells.later.cend(); ++it) {
-                    const auto s = static_cast<size_t>(it.key());
-                    if (s >= from && s < to && eligible[s] && !hit[s]) {
-                        const Cell cell = cells.cell(it.key());
-                        const bool found =
-                            !(cell.flags & Null) && findFolded(cell.bytes, cell.bytes + cell.length, literal);
-                        check(s, cell, found);
-                    }
-                }
-            }
-        };
-        if (n >= parallelRows) {
-            // A long list: the second half of the slots in a second thread.
-            const size_t middle = n / 2;
-            auto other = std::async(std::launch::async, [&] { scan(firstColumn, lastColumn, middle, n); });
-            scan(firstColumn, lastColumn, 0, middle);
-            other.get();
-        } else {
-            scan(firstColumn, lastColumn, 0, n);
-        }
-    }
-    d.sortOrder();
-    for (int slot : d.order) {
-        const auto s = static_cast<size_t>(slot);
-        if (eligible[s] && (!f.byText || hit[s])) {
-            out.push_back(slot);
-        }
-    }
-    return out;
-}
-
 std::optional<QStringList> SearchCopy::owners() {
     if (!sync()) {
         return std::nullopt;
@@ -858,10 +477,6 @@ std::optional<QStringList> SearchCopy::categoriesOf(const QString& owner) {
         }
     }
     return d.categories.listed(held);
-}
-
-void SearchCopy::setParallelRows(size_t rows) {
-    parallelRows = rows;
 }
 
 QString SearchCopy::cellText(const Data& data, int slot, int column) {

@@ -28,8 +28,8 @@ struct ListFilter {
     bool byCategory = false;
     QString category;
     bool byText = false;
-    int field = 0;
-    QString comparison;
+    int field = AllFields;
+    Comparison comparison = Comparison::Contains;
     QString text;
 
     // The search panel's filter: the category applies unless it is "All Categories".
@@ -93,8 +93,9 @@ public:
     bool sync();
 
     // The slots of the rows the filter's statement lists, in its order; nothing when the
-    // statement must be run instead.
+    // statement must be run instead, and declined() then says why.
     std::optional<std::vector<int>> search(const ListFilter& filter);
+    const QString& declined() const { return m_declined; }
 
     // "SELECT DISTINCT owner ... ORDER BY owner" and the categories of one owner, as stored,
     // empty values left out: what the list statements give.
@@ -118,6 +119,7 @@ private:
     static void updated(void* self, int operation, const char* database, const char* table, long long rowid);
     static void rolledBack(void* self);
     int dataVersion();
+    void takePending();
     bool refresh(const std::vector<long long>& rowids);
 
     std::shared_ptr<Data> m_data;
@@ -130,6 +132,8 @@ private:
     QSet<long long> m_dirty;
     bool m_reload = false;
     int m_loads = 0;
+    QString m_loadFailure; // why the last load gave no copy
+    QString m_declined;    // why the last search was left to the statement
 };
 
 } // namespace quillbox

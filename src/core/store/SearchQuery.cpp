@@ -4,78 +4,80 @@
 
 namespace quillbox {
 
+namespace {
+QString fromAscii(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+} // namespace
+
 const QStringList& searchFieldEntries() {
-    static const QStringList entries{
-        QStringLiteral("All fields"), QStringLiteral("Site name"), QStringLiteral("User name"),
-        QStringLiteral("Password"),   QStringLiteral("Home page"), QStringLiteral("Misc 1"),
-        QStringLiteral("Misc 2"),     QStringLiteral("Misc 3"),    QStringLiteral("Misc 4"),
-        QStringLiteral("Misc 5"),     QStringLiteral("Misc 6"),    QStringLiteral("Misc 7"),
-        QStringLiteral("Misc 8"),     QStringLiteral("Misc 9"),    QStringLiteral("Category"),
-        QStringLiteral("Owner"),      QStringLiteral("Notes")};
+    static const QStringList entries = [] {
+        QStringList list;
+        for (const SearchFieldEntry& field : searchFieldTable) {
+            list << QStringView(field.caption).toString();
+        }
+        return list;
+    }();
     return entries;
 }
 
 const QStringList& searchTypeEntries() {
-    static const QStringList entries{QStringLiteral("Sounds like"),
-                                     QStringLiteral("Equal to"),
-                                     QStringLiteral("Does not equal"),
-                                     QStringLiteral("Greater than"),
-                                     QStringLiteral("Greater than or equal to"),
-                                     QStringLiteral("Less than"),
-                                     QStringLiteral("Less than or equal to"),
-                                     QStringLiteral("Starts with"),
-                                     QStringLiteral("Ends with")};
+    static const QStringList entries = [] {
+        QStringList list;
+        for (const ComparisonEntry& entry : comparisonTable) {
+            list << QStringView(entry.caption).toString();
+        }
+        return list;
+    }();
     return entries;
 }
 
-namespace {
-// The columns searched by "All fields": the site-name label is the only label among them.
-const QStringList& allFieldColumns() {
-    static const QStringList columns = [] {
-        QStringList list{QStringLiteral("lsitename"), QStringLiteral("sitename"), QStringLiteral("username"),
-                         QStringLiteral("password"), QStringLiteral("homepage")};
-        for (int k = 1; k <= 9; ++k) {
-            list << QStringLiteral("misc%1").arg(k);
-        }
-        list << QStringLiteral("category") << QStringLiteral("owner") << QStringLiteral("notes");
-        return list;
-    }();
-    return columns;
+std::optional<Comparison> comparisonAt(int index) {
+    if (index < 0 || index >= static_cast<int>(comparisonTable.size())) {
+        return std::nullopt;
+    }
+    return comparisonTable[static_cast<size_t>(index)].comparison;
 }
-} // namespace
+
+std::optional<Comparison> comparisonNamed(QStringView name) {
+    for (const ComparisonEntry& entry : comparisonTable) {
+        if (name == QLatin1StringView(entry.name.data(), static_cast<qsizetype>(entry.name.size()))) {
+            return entry.comparison;
+        }
+    }
+    return std::nullopt;
+}
 
 QString searchFieldColumn(int index) {
-    // Index 1.. maps onto the all-fields chain without its leading label column.
-    if (index < 1 || index > 16) {
+    // Field 0's column is searched by "All fields" alone.
+    if (index < 1 || index > LastSearchField) {
         return QString();
     }
-    return allFieldColumns().at(index);
+    return fromAscii(searchFieldTable[static_cast<size_t>(index)].column);
 }
 
-QString comparisonClause(const QString& comparison, const QString& t) {
-    const QStringList& types = searchTypeEntries();
-    switch (types.indexOf(comparison)) {
-    case 0:
+QString comparisonClause(Comparison comparison, const QString& t) {
+    switch (comparison) {
+    case Comparison::Contains:
         return QStringLiteral(" LIKE '%") + t + QStringLiteral("%'");
-    case 1:
+    case Comparison::Equal:
         return QStringLiteral(" = '") + t + QLatin1Char('\'');
-    case 2:
+    case Comparison::NotEqual:
         return QStringLiteral(" <> '") + t + QLatin1Char('\'');
-    case 3:
+    case Comparison::Greater:
         return QStringLiteral(" > '") + t + QLatin1Char('\'');
-    case 4:
+    case Comparison::GreaterOrEqual:
         return QStringLiteral(" >= '") + t + QLatin1Char('\'');
-    case 5:
+    case Comparison::Less:
         return QStringLiteral(" < '") + t + QLatin1Char('\'');
-    case 6:
+    case Comparison::LessOrEqual:
         return QStringLiteral(" <= '") + t + QLatin1Char('\'');
-    case 7: // starts with
+    case Comparison::StartsWith:
         return QStringLiteral(" LIKE '") + t + QStringLiteral("%'");
-    case 8: // ends with
+    case Comparison::EndsWith:
         return QStringLiteral(" LIKE '%") + t + QLatin1Char('\'');
-    default:
-        return QString();
     }
+    return QString();
 }
 
 QString searchStatement(const SearchState& state) {
@@ -85,14 +87,13 @@ QString searchStatement(const SearchState& state) {
                                                                          sqlQuote(state.category) + QLatin1Char('\'');
     const QString clause = comparisonClause(state.comparison, sqlQuote(state.text));
     QString sql = QStringLiteral("SELECT * FROM quillbox WHERE ");
-    if (state.field == 0) {
-        const QStringList& columns = allFieldColumns();
+    if (state.field == AllFields) {
         sql += QLatin1Char('(');
-        for (int i = 0; i < columns.size(); ++i) {
-            if (i > 0) {
+        for (const SearchFieldEntry& field : searchFieldTable) {
+            if (&field != searchFieldTable.data()) {
                 sql += QLatin1String(" OR ");
             }
-            sql += columns[i] + clause;
+            sql += fromAscii(field.column) + clause;
         }
         sql += QLatin1Char(')');
     } else {

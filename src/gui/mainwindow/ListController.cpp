@@ -265,7 +265,7 @@ void ListController::runSearch() {
     search.owner = m_main.ownerBox()->currentText();
     search.category = m_main.categoryBox()->currentText();
     search.field = m_main.fieldBox()->currentIndex();
-    search.comparison = m_main.searchTypeBox()->currentText();
+    search.comparison = comparisonAt(m_main.searchTypeBox()->currentIndex()).value_or(Comparison::Contains);
     search.text = m_main.searchText()->text();
     fillList(ListFilter::fromSearch(search));
 }
