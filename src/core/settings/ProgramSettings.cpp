@@ -52,31 +52,13 @@ SettingsResult ensureExists(const QString& fileName) {
 } // namespace
 
 const std::array<QString, CommandCount>& shortcutKeys() {
-    static const std::array<QString, CommandCount> keys{QStringLiteral("Exit Quillbox"),
-                                                        QStringLiteral("Edit PassWord"),
-                                                        QStringLiteral("Lock Quillbox"),
-                                                        QStringLiteral("Add Site"),
-                                                        QStringLiteral("Copy Site"),
-                                                        QStringLiteral("Copy To"),
-                                                        QStringLiteral("Delete Site"),
-                                                        QStringLiteral("Edit Site"),
-                                                        QStringLiteral("Print Site"),
-                                                        QStringLiteral("Site Home Page"),
-                                                        QStringLiteral("Tag All Sites"),
-                                                        QStringLiteral("Import Sites"),
-                                                        QStringLiteral("Export Sites"),
-                                                        QStringLiteral("ToolTips"),
-                                                        QStringLiteral("Form Fade"),
-                                                        QStringLiteral("Screen Snap"),
-                                                        QStringLiteral("Pass Hide"),
-                                                        QStringLiteral("Titlebar Time"),
-                                                        QStringLiteral("Reset Fields"),
-                                                        QStringLiteral("About Quillbox"),
-                                                        QStringLiteral("ShortCut Keys"),
-                                                        QStringLiteral("Show Help"),
-                                                        QStringLiteral("Copy User Name"),
-                                                        QStringLiteral("Copy Password"),
-                                                        QStringLiteral("Undo")};
+    static const std::array<QString, CommandCount> keys = [] {
+        std::array<QString, CommandCount> list;
+        for (const CommandRow& row : commandTable) {
+            list[static_cast<size_t>(row.slot)] = QStringView(row.settingsKey).toString();
+        }
+        return list;
+    }();
     return keys;
 }
 

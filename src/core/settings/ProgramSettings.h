@@ -1,15 +1,12 @@
 #pragma once
 
+#include "settings/Commands.h"
+
 #include <QString>
 
 #include <array>
 
 namespace quillbox {
-
-// The commands that have a shortcut: the first 22 as they have always been (their settings keys and
-// event numbers never change), then those added since, appended.
-constexpr int CommandCount = 25;
-constexpr int FirstAddedCommand = 22;
 
 // Everything the settings file holds.
 struct ProgramSettings {

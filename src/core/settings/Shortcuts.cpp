@@ -5,39 +5,22 @@
 namespace quillbox {
 
 const std::array<QString, CommandCount>& commandTexts() {
-    static const std::array<QString, CommandCount> texts{QStringLiteral("Exit Quillbox v2.00"),
-                                                         QStringLiteral("Edit the startup password"),
-                                                         QStringLiteral("Lock the Quillbox interface"),
-                                                         QStringLiteral("Add a new record"),
-                                                         QStringLiteral("Copy record(s) to the clipboard"),
-                                                         QStringLiteral("Copy selected record to a new owner"),
-                                                         QStringLiteral("Delete the selected record(s)"),
-                                                         QStringLiteral("Edit the selected record"),
-                                                         QStringLiteral("Print selected record"),
-                                                         QStringLiteral("Go to the home page"),
-                                                         QStringLiteral("Tag all records"),
-                                                         QStringLiteral("Import XML record dump"),
-                                                         QStringLiteral("Export XML rcord dump"),
-                                                         QStringLiteral("Tool tips on or off"),
-                                                         QStringLiteral("Form fading on or off"),
-                                                         QStringLiteral("Screen snap on or off"),
-                                                         QStringLiteral("Password and keys hide on or off"),
-                                                         QStringLiteral("Titlebar time on or off"),
-                                                         QStringLiteral("Reset fields"),
-                                                         QStringLiteral("About Quillbox v2.00"),
-                                                         QStringLiteral("Shortcut keys"),
-                                                         QStringLiteral("Show help"),
-                                                         QStringLiteral("Copy user name"),
-                                                         QStringLiteral("Copy password"),
-                                                         QStringLiteral("Undo the last change")};
+    static const std::array<QString, CommandCount> texts = [] {
+        std::array<QString, CommandCount> list;
+        for (const CommandRow& row : commandTable) {
+            list[static_cast<size_t>(row.slot)] = QStringView(row.menuText).toString();
+        }
+        return list;
+    }();
     return texts;
 }
 
 std::array<int, CommandCount> defaultShortcutCodes() {
-    return {262232, 262213, 262220, 131137, 131139, 131151, 131140, 131141, 131152, 131159, 131156, 131145, 131160,
-            262228, 262214, 262227, 262224, 262212, 262226, 262209, 262219, 262216,
-            // Ctrl+U (user name) and Ctrl+Shift+C (password), which no older command holds; Ctrl+Z.
-            131157, 196675, 131162};
+    std::array<int, CommandCount> codes{};
+    for (const CommandRow& row : commandTable) {
+        codes[static_cast<size_t>(row.slot)] = row.defaultShortcut;
+    }
+    return codes;
 }
 
 int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value) {
@@ -52,44 +35,17 @@ int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value) {
     return -1;
 }
 
-namespace {
-// Events of the commands added after the first 22: past the numbers the main window already uses
-// (the two copy commands at 267, Undo and any later one at 300).
-constexpr int FirstAddedEvent = 267;
-constexpr int LaterAddedSlot = 24;
-constexpr int LaterAddedEvent = 300;
-} // namespace
-
 int shortcutEventNumber(int slot) {
-    if (slot >= LaterAddedSlot) {
-        return LaterAddedEvent + slot - LaterAddedSlot;
-    }
-    if (slot >= FirstAddedCommand) {
-        return FirstAddedEvent + slot - FirstAddedCommand;
-    }
-    if (slot == 8) {
-        return 239;
-    }
-    if (slot == 9) {
-        return 238;
-    }
-    return 230 + slot;
+    return slot >= 0 && slot < CommandCount ? commandRow(slot).event : -1;
 }
 
 int slotForShortcutEvent(int event) {
-    if (event == 239) {
-        return 8;
+    for (const CommandRow& row : commandTable) {
+        if (row.event == event) {
+            return row.slot;
+        }
     }
-    if (event == 238) {
-        return 9;
-    }
-    if (event >= LaterAddedEvent && event < LaterAddedEvent + CommandCount - LaterAddedSlot) {
-        return LaterAddedSlot + event - LaterAddedEvent;
-    }
-    if (event >= FirstAddedEvent && event < FirstAddedEvent + LaterAddedSlot - FirstAddedCommand) {
-        return FirstAddedCommand + event - FirstAddedEvent;
-    }
-    return event >= 230 && event <= 251 ? event - 230 : -1;
+    return -1;
 }
 
 namespace {

@@ -25,9 +25,8 @@ std::array<int, CommandCount> defaultShortcutCodes();
 // No key (0) never clashes with anything.
 int slotHoldingShortcut(const std::array<int, CommandCount>& codes, int value);
 
-// Event number under which the main window reports the shortcut of a command slot
-// (230 + slot, with print and home page exchanged; 267 and 268 for the two copy commands added
-// since, 300 on for those added after them).
+// Event number under which the main window reports the shortcut of a command slot (the command
+// table's), or -1.
 int shortcutEventNumber(int slot);
 // The slot for a shortcut event number, or -1.
 int slotForShortcutEvent(int event);

@@ -1,6 +1,9 @@
 #pragma once
 
-// The program's fixed numbers: windows, gadgets, menu items and events.
+#include "settings/Commands.h"
+
+// The program's fixed numbers: windows, gadgets, menu items and events. The commands' own are in
+// their table (settings/Commands.h).
 namespace quillbox::Id {
 
 namespace Window {
@@ -105,12 +108,11 @@ constexpr int Unlock = 130;            // window 6
 constexpr int Startup = 134;           // window 7
 constexpr int Confirm = 136;           // window 10
 } // namespace PasswordField
-// The first shortcut event; the tables below and settings/Shortcuts give every number.
+// The first shortcut event: the first 22 commands' events are 230 on (the table gives each).
 constexpr int FirstShortcutEvent = 230;
 constexpr int ReturnKey = 252;
 // Ctrl+F, where no command holds it: the search text gets the focus.
 constexpr int FindKey = 266;
-// 267 and 268 are the shortcut events of the two copy commands (settings/Shortcuts).
 // Options menu entries that are not commands of their own: they have no shortcut.
 constexpr int ClearClipboardItem = 271;
 constexpr int ClipboardDelayItem = 272;
@@ -121,12 +123,36 @@ constexpr int DecryptItem = 275; // shown on an encrypted one
 constexpr int RecycleBinItem = 278; // Site tools menu: the recycle bin window
 constexpr int HistoryItem = 279;    // Options menu: how many versions a record keeps
 
-// Menu-bar item numbers, by command slot; the commands added after the first 22 come last.
-constexpr int MenuItemOfSlot[] = {2,  3,  4,  6,  7,  8,  9,  10, 11, 12, 13, 15, 16,
-                                  18, 19, 20, 21, 22, 24, 26, 27, 28, 29, 30, 280};
-// Pop-up item numbers, by command slot (print and home page exchanged).
-constexpr int PopupItemOfSlot[] = {208, 209, 210, 211, 212, 213, 214, 215, 217, 216, 218, 219, 220,
-                                   221, 222, 223, 224, 225, 226, 227, 228, 229, 269, 270, 281};
+// Menu-bar and pop-up item numbers, by command slot.
+inline constexpr std::array<int, CommandCount> MenuItemOfSlot = [] {
+    std::array<int, CommandCount> numbers{};
+    for (const CommandRow& row : commandTable) {
+        numbers[static_cast<size_t>(row.slot)] = row.menuItem;
+    }
+    return numbers;
+}();
+inline constexpr std::array<int, CommandCount> PopupItemOfSlot = [] {
+    std::array<int, CommandCount> numbers{};
+    for (const CommandRow& row : commandTable) {
+        numbers[static_cast<size_t>(row.slot)] = row.popupItem;
+    }
+    return numbers;
+}();
+
+// The window's numbers that are no command's.
+static_assert(
+    [] {
+        for (const CommandRow& row : commandTable) {
+            for (int number : {ReturnKey, FindKey, ClearClipboardItem, ClipboardDelayItem, IdleLockItem, EncryptItem,
+                               DecryptItem, 276, 277, RecycleBinItem, HistoryItem, Main::PopupMenu, Main::TrayIcon}) {
+                if (number == row.menuItem || number == row.popupItem || number == row.event) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }(),
+    "a command's number is its own");
 
 // Images by number.
 namespace Image {
@@ -146,33 +172,7 @@ constexpr int PreviewButton = 20;
 constexpr int PrintWindowExit = 21;
 } // namespace Image
 
-// Command slots, in the order of the command table.
-namespace Slot {
-constexpr int Exit = 0;
-constexpr int EditPassword = 1;
-constexpr int Lock = 2;
-constexpr int AddRecord = 3;
-constexpr int CopyRecords = 4;
-constexpr int CopyToOwner = 5;
-constexpr int DeleteRecords = 6;
-constexpr int EditRecord = 7;
-constexpr int PrintRecords = 8;
-constexpr int HomePage = 9;
-constexpr int TagAll = 10;
-constexpr int Import = 11;
-constexpr int Export = 12;
-constexpr int ToolTips = 13;
-constexpr int Fading = 14;
-constexpr int Snap = 15;
-constexpr int ShowPrivate = 16;
-constexpr int TitleClock = 17;
-constexpr int ResetFields = 18;
-constexpr int About = 19;
-constexpr int ShortcutKeys = 20;
-constexpr int ShowHelp = 21;
-constexpr int CopyUserName = 22;
-constexpr int CopyPassword = 23;
-constexpr int Undo = 24;
-} // namespace Slot
+// Command slots.
+namespace Slot = quillbox::CommandSlot;
 
 } // namespace quillbox::Id

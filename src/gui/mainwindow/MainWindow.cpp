@@ -154,10 +154,8 @@ void MainWindow::buildGadgets() {
 
 QAction* MainWindow::makeAction(int slot, int number, QObject* owner) {
     auto* action = new QAction(owner);
-    static const int images[CommandCount] = {1, 2, 3, 4, 5, 6,  7,  8,  9,  10, 11, 12, 13,
-                                             0, 0, 0, 0, 0, 14, 15, 16, 17, 47, 48, 50};
-    if (images[slot] != 0) {
-        action->setIcon(programImage(images[slot]));
+    if (const int image = commandRow(slot).image; image != 0) {
+        action->setIcon(programImage(image));
     } else {
         action->setCheckable(true);
     }
@@ -168,27 +166,26 @@ QAction* MainWindow::makeAction(int slot, int number, QObject* owner) {
 }
 
 void MainWindow::buildMenus() {
-    // Command slots in the order shown (in the pop-up -1 is a separator); the copy commands added
-    // later stand beside the record copy.
-    using namespace Id::Slot;
-    const struct {
-        const char* title;
-        QList<int> items;
-    } menus[] = {{"Files", {Exit, EditPassword, Lock}},
-                 {"Site tools",
-                  {Undo, AddRecord, CopyRecords, CopyUserName, CopyPassword, CopyToOwner, DeleteRecords, EditRecord,
-                   PrintRecords, HomePage, TagAll}},
-                 {"Import and export", {Import, Export}},
-                 {"Options", {ToolTips, Fading, Snap, ShowPrivate, TitleClock}},
-                 {"Miscellaneous", {ResetFields}},
-                 {"Help wanted", {About, ShortcutKeys, ShowHelp}}};
-    for (const auto& m : menus) {
-        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.title));
-        for (int slot : m.items) {
-            m_menuActions[static_cast<size_t>(slot)] = makeAction(slot, Id::MenuItemOfSlot[slot], menu);
-            menu->addAction(m_menuActions[static_cast<size_t>(slot)]);
+    // The commands in the table's order, which is the menus'; the pop-up lists them all, a
+    // separator between menus.
+    m_popup = new QMenu(this);
+    for (size_t m = 0; m < menuTitles.size(); ++m) {
+        const auto menuOfRow = static_cast<Menu>(m);
+        QMenu* menu = menuBar()->addMenu(QStringView(menuTitles[m]).toString());
+        if (m > 0) {
+            m_popup->addSeparator();
         }
-        if (menu->title() == QLatin1String("Site tools")) {
+        for (const CommandRow& row : commandTable) {
+            if (row.menu != menuOfRow) {
+                continue;
+            }
+            const auto slot = static_cast<size_t>(row.slot);
+            m_menuActions[slot] = makeAction(row.slot, row.menuItem, menu);
+            menu->addAction(m_menuActions[slot]);
+            m_popupActions[slot] = makeAction(row.slot, row.popupItem, m_popup);
+            m_popup->addAction(m_popupActions[slot]);
+        }
+        if (menuOfRow == Menu::SiteTools) {
             menu->addSeparator();
             auto* bin = menu->addAction(QStringLiteral("Recycle bin..."));
             const DispatchFn& d = m_dispatch;
@@ -196,7 +193,7 @@ void MainWindow::buildMenus() {
                     [d] { d(Id::Window::Main, Id::RecycleBinItem, Notify::Command, 0); });
             m_itemActions.insert(Id::RecycleBinItem, bin);
         }
-        if (menu->title() == QLatin1String("Options")) {
+        if (menuOfRow == Menu::Options) {
             // Options that take a value rather than a shortcut; the program sets their texts.
             menu->addSeparator();
             const DispatchFn& d = m_dispatch;
@@ -213,20 +210,6 @@ void MainWindow::buildMenus() {
                 m_itemActions.insert(number, action);
             }
         }
-    }
-    m_popup = new QMenu(this);
-    const QList<int> popupSlots{Exit,         EditPassword, Lock,         -1,          Undo,          AddRecord,
-                                CopyRecords,  CopyUserName, CopyPassword, CopyToOwner, DeleteRecords, EditRecord,
-                                PrintRecords, HomePage,     TagAll,       -1,          Import,        Export,
-                                -1,           ToolTips,     Fading,       Snap,        ShowPrivate,   TitleClock,
-                                -1,           ResetFields,  -1,           About,       ShortcutKeys,  ShowHelp};
-    for (int slot : popupSlots) {
-        if (slot < 0) {
-            m_popup->addSeparator();
-            continue;
-        }
-        m_popupActions[static_cast<size_t>(slot)] = makeAction(slot, Id::PopupItemOfSlot[slot], m_popup);
-        m_popup->addAction(m_popupActions[static_cast<size_t>(slot)]);
     }
 }
 

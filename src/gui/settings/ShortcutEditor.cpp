@@ -13,87 +13,71 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace quillbox {
 
 namespace {
-struct Command {
-    int slot;
-    int label;
-    int box;
-    const char* text;
-};
-
-// Containers with their commands, top to bottom, as the window lays them out.
-struct Container {
+// The panels, top to bottom, left column first, as the window lays them out; each holds the
+// commands the table places in it.
+struct Panel {
     int gadget;
     QRect geometry;
-    QList<Command> commands;
 };
 
-const QList<Container>& containers() {
-    static const QList<Container> list{
-        {46, QRect(5, 5, 325, 45), {{0, 48, 49, "Exit Quillbox"}}},
-        {50, QRect(5, 55, 325, 75), {{2, 52, 53, "Lock Quillbox"}, {1, 54, 55, "Edit password"}}},
-        {56,
-         QRect(5, 135, 325, 255),
-         {{3, 58, 59, "Add site"},
-          {4, 60, 61, "Copy site"},
-          {5, 62, 63, "Copy to owner"},
-          {6, 64, 65, "Delete site"},
-          {7, 66, 67, "Edit site"},
-          {8, 68, 69, "Print site"},
-          {9, 70, 71, "Home page"},
-          {10, 72, 73, "Tag all sites"}}},
-        // The commands added after the first 22, in the container that used to stand empty.
-        {74, QRect(5, 395, 325, 75), {{22, 111, 112, "Copy user name"}, {23, 113, 114, "Copy password"}}},
-        {76, QRect(335, 5, 325, 75), {{11, 82, 83, "Import sites"}, {12, 84, 85, "Export sites"}}},
-        {78, QRect(335, 85, 325, 75), {{18, 86, 87, "Reset fields"}, {24, 115, 116, "Undo change"}}},
-        {80,
-         QRect(335, 165, 325, 165),
-         {{13, 88, 89, "Tool tips"},
-          {14, 90, 91, "Form fade"},
-          {15, 92, 93, "Screen snap"},
-          {16, 94, 95, "Password/keys hide"},
-          {17, 96, 97, "Title time"}}},
-        {98,
-         QRect(335, 335, 325, 135),
-         {{19, 100, 101, "About Quillbox"}, {20, 102, 103, "Shortcut keys"}, {21, 104, 105, "Help wanted"}}},
-    };
-    return list;
-}
+constexpr Panel panels[] = {
+    {46, QRect(5, 5, 325, 45)},      {50, QRect(5, 55, 325, 75)},     {56, QRect(5, 135, 325, 255)},
+    {74, QRect(5, 395, 325, 75)},    {76, QRect(335, 5, 325, 75)},    {78, QRect(335, 85, 325, 75)},
+    {80, QRect(335, 165, 325, 165)}, {98, QRect(335, 335, 325, 135)},
+};
 
-const Command* commandOfSlot(int slot) {
-    for (const Container& c : containers()) {
-        for (const Command& command : c.commands) {
-            if (command.slot == slot) {
-                return &command;
-            }
+// A panel's commands, in the order of their captions' numbers.
+QList<const CommandRow*> commandsOf(int panel) {
+    QList<const CommandRow*> rows;
+    for (const CommandRow& row : commandTable) {
+        if (row.editorPanel == panel) {
+            rows.append(&row);
         }
     }
-    return nullptr;
+    std::sort(rows.begin(), rows.end(),
+              [](const CommandRow* a, const CommandRow* b) { return a->editorLabel < b->editorLabel; });
+    return rows;
 }
+
+static_assert(
+    [] {
+        for (const CommandRow& row : commandTable) {
+            bool placed = false;
+            for (const Panel& panel : panels) {
+                placed = placed || panel.gadget == row.editorPanel;
+            }
+            if (!placed) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "every command stands in one of the editor's panels");
 
 // Pictures of buttons 108 (save), 109 (no action) and 110 (close).
 constexpr int ButtonImages[3] = {22, 23, 24};
 } // namespace
 
 int ShortcutEditor::boxOfSlot(int slot) {
-    const Command* c = commandOfSlot(slot);
-    return c ? c->box : 0;
+    return slot >= 0 && slot < CommandCount ? commandRow(slot).editorBox : 0;
 }
 
 int ShortcutEditor::slotOfBox(int box) {
-    for (int slot = 0; slot < CommandCount; ++slot) {
-        if (boxOfSlot(slot) == box) {
-            return slot;
+    for (const CommandRow& row : commandTable) {
+        if (row.editorBox == box) {
+            return row.slot;
         }
     }
     return -1;
 }
 
 QString ShortcutEditor::labelOfSlot(int slot) {
-    const Command* c = commandOfSlot(slot);
-    return c ? QString::fromLatin1(c->text) : QString();
+    return slot >= 0 && slot < CommandCount ? QStringView(commandRow(slot).editorText).toString() : QString();
 }
 
 ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
@@ -109,22 +93,23 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
     const DispatchFn& d = dispatcher();
     const int w = Id::Window::ShortcutEditor;
     QList<QWidget*> tabOrder;
-    for (const Container& c : containers()) {
-        QFrame* panel = makePanel(this, c.geometry);
-        for (qsizetype n = 0; n < c.commands.size(); ++n) {
-            const Command& command = c.commands.at(n);
+    for (const Panel& place : panels) {
+        QFrame* panel = makePanel(this, place.geometry);
+        const QList<const CommandRow*> commands = commandsOf(place.gadget);
+        for (qsizetype n = 0; n < commands.size(); ++n) {
+            const CommandRow& command = *commands.at(n);
             const int y = static_cast<int>(30 * n);
-            auto* label = new QLabel(QString::fromLatin1(command.text), panel);
+            auto* label = new QLabel(QStringView(command.editorText).toString(), panel);
             label->setFont(programFont(11));
             label->setAlignment(Qt::AlignCenter);
-            label->setGeometry(10, 15 + y, 140, command.label == 102 ? 25 : 20);
+            label->setGeometry(10, 15 + y, 140, command.editorLabel == 102 ? 25 : 20);
             auto* box = new KeyCaptureField(panel);
-            box->setObjectName(QStringLiteral("box%1").arg(command.box));
+            box->setObjectName(QStringLiteral("box%1").arg(command.editorBox));
             box->setFont(programFont(11));
             box->setGeometry(150, 10 + y, 165, 25);
             m_boxes[static_cast<size_t>(command.slot)] = box;
             tabOrder.append(box);
-            const int number = command.box;
+            const int number = command.editorBox;
             connect(box, &KeyCaptureField::captured, this,
                     [d, w, number](int value) { d(w, number, Notify::Changed, value); });
         }
