@@ -19,9 +19,9 @@
 #include "text/ProgramText.h"
 #include "transfer/Bookmarks.h"
 #include "transfer/ExportCheck.h"
+#include "transfer/ImportJob.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportRead.h"
-#include "transfer/ImportStore.h"
 #include "transfer/TableExport.h"
 
 #include <QCommandLineParser>
@@ -747,42 +747,33 @@ int exportCommand(Session& s, const QCommandLineParser& parser) {
 }
 
 // Whose records a file from another program becomes: the owner the window would list first.
-QString importOwner(const Session& s, const QCommandLineParser& parser, ImportFormat format) {
+QString ownerOfImport(const Session& s, const QCommandLineParser& parser, ImportFormat format) {
     if (parser.isSet(QStringLiteral("owner"))) {
         return parser.value(QStringLiteral("owner"));
     }
-    const QString home = ownerFromHomeFolder(QDir::homePath());
-    if (format == ImportFormat::Bookmarks) {
-        return home;
-    }
-    const QStringList owners = distinctValues(s.db, ownerListStatement());
-    const QString last =
-        readSetting(s.folder.settingsFile, SettingsKey::SavedSearches, QStringLiteral("Last Owner Displayed"));
-    if (owners.contains(last)) {
-        return last;
-    }
-    return owners.isEmpty() ? home : owners.constFirst();
+    const QString listed =
+        format == ImportFormat::Bookmarks
+            ? QString()
+            : ownerListedFirst(distinctValues(s.db, ownerListStatement()),
+                               readSetting(s.folder.settingsFile, SettingsKey::SavedSearches, SettingsKey::LastOwner));
+    return importOwner(format, listed, QDir::homePath());
 }
 
-// Reports refused lines as they come and stores the records.
-class StoringSink : public ImportSink {
-public:
-    explicit StoringSink(ImportStore& store) : m_store(store) {}
-    void record(const SiteRecord& values) override { recordUtf8(Utf8Copy(values).views); }
-    void recordUtf8(const Utf8Record& values) override {
-        qint64 row = 0;
-        m_store.insert(values, row);
+// What a first reading found, for a dry run or a file of no record.
+QString previewReport(const ImportPreview& preview) {
+    QString report;
+    for (const RefusedLine& refused : preview.refusals()) {
+        report += QStringLiteral("Line %1: %2\n").arg(refused.line).arg(terminalSafe(refused.reason));
     }
-    void refused(qsizetype line, const QString& reason) override {
-        ++m_refused;
-        writeOut(QStringLiteral("Line %1: %2\n").arg(line).arg(terminalSafe(reason)));
+    if (preview.refusedCount() > preview.refusals().size()) {
+        report +=
+            QStringLiteral("... and %1 more lines refused.\n").arg(preview.refusedCount() - preview.refusals().size());
     }
-    qsizetype refusedCount() const { return m_refused; }
-
-private:
-    ImportStore& m_store;
-    qsizetype m_refused = 0;
-};
+    if (!preview.columnMapping().isEmpty()) {
+        report += QStringLiteral("Columns: %1\n").arg(terminalSafe(preview.columnMapping().join(QStringLiteral("; "))));
+    }
+    return report;
+}
 
 int importCommand(Session& s, const QCommandLineParser& parser) {
     const ImportFormat format = static_cast<ImportFormat>(formatIndex(parser));
@@ -792,47 +783,40 @@ int importCommand(Session& s, const QCommandLineParser& parser) {
         return fail(format == ImportFormat::Xml ? QStringLiteral("Could not load the XML data file for importing")
                                                 : QStringLiteral("Could not open the import file."));
     }
-    const QString owner = importOwner(s, parser, format);
-    // A first reading refuses a file that is not what it claims before anything is stored.
-    ImportPreview preview;
-    QString refusal = readImport(file, format, owner, preview);
-    if (!refusal.isEmpty()) {
-        return fail(refusal);
-    }
-    if (parser.isSet(QStringLiteral("dry-run")) || preview.recordCount() == 0) {
-        QString report;
-        for (const RefusedLine& refused : preview.refusals()) {
-            report += QStringLiteral("Line %1: %2\n").arg(refused.line).arg(terminalSafe(refused.reason));
+    const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
+    ImportCallbacks callbacks;
+    callbacks.previewed = [dryRun](const ImportPreview& preview) {
+        if (dryRun || preview.recordCount() == 0) {
+            writeOut(previewReport(preview));
         }
-        if (preview.refusedCount() > preview.refusals().size()) {
-            report += QStringLiteral("... and %1 more lines refused.\n")
-                          .arg(preview.refusedCount() - preview.refusals().size());
+    };
+    callbacks.confirm = [dryRun](const ImportPreview& preview) {
+        if (dryRun) {
+            writeOut(QStringLiteral("%1 records read, %2 lines refused; nothing was stored (dry run).\n")
+                         .arg(preview.recordCount())
+                         .arg(preview.refusedCount()));
         }
-        if (!preview.columnMapping().isEmpty()) {
-            report +=
-                QStringLiteral("Columns: %1\n").arg(terminalSafe(preview.columnMapping().join(QStringLiteral("; "))));
-        }
-        writeOut(report);
-        if (preview.recordCount() == 0) {
-            return fail(noRecordMessage);
-        }
-        writeOut(QStringLiteral("%1 records read, %2 lines refused; nothing was stored (dry run).\n")
-                     .arg(preview.recordCount())
-                     .arg(preview.refusedCount()));
+        return !dryRun;
+    };
+    // Refused lines are told as they come.
+    callbacks.refused = [](qsizetype line, const QString& reason) {
+        writeOut(QStringLiteral("Line %1: %2\n").arg(line).arg(terminalSafe(reason)));
+    };
+    const ImportOutcome outcome = runImport(s.db, file, format, ownerOfImport(s, parser, format), callbacks, false);
+    switch (outcome.status) {
+    case ImportOutcome::Refused:
+    case ImportOutcome::NoRecords:
+        return fail(outcome.error);
+    case ImportOutcome::NotConfirmed:
         return Done;
+    case ImportOutcome::NothingStored:
+        return fail(QStringLiteral("Nothing was imported: %1.").arg(outcome.error));
+    case ImportOutcome::Stored:
+        break;
     }
-    ImportStore store(s.db);
-    StoringSink sink(store);
-    refusal = replayImport(preview, file, format, owner, sink, false);
-    if (!refusal.isEmpty()) {
-        store.abort(refusal); // read again, the file is no longer what the first reading found: store none of it
-    }
-    if (!store.commit()) {
-        return fail(QStringLiteral("Nothing was imported: %1.").arg(store.abortReason()));
-    }
-    writeOut(importedMessage(store.imported(), sink.refusedCount()) + QLatin1Char('\n'));
-    if (store.failed() > 0) {
-        return fail(QStringLiteral("%1 not stored: %2").arg(store.failed()).arg(store.lastFailure()));
+    writeOut(importedMessage(outcome.imported, outcome.refused) + QLatin1Char('\n'));
+    if (outcome.failed > 0) {
+        return fail(QStringLiteral("%1 not stored: %2").arg(outcome.failed).arg(outcome.lastFailure));
     }
     return Done;
 }

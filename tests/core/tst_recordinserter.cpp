@@ -1,10 +1,15 @@
 // The import's insert step: values arrive in the table exactly as typed, empty ones as empty
-// text (never NULL), and a table that cannot take them gives the database's message.
+// text (never NULL), and a table that cannot take them gives the database's message; and the
+// import job around it, which stores all of a file or none.
 #include "core/NastyTable.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "support/TestEnv.h"
+#include "transfer/ImportJob.h"
 #include "transfer/RecordInserter.h"
+#include "transfer/TextFormat.h"
 
+#include <QBuffer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,7 +23,58 @@ private Q_SLOTS:
     void valuesArriveAsTheTextStatementStoresThem();
     void failuresGiveTheDatabaseMessage();
     void boundValuesStoreWhatTheTextStatementStores();
+    void importJobEnds_data();
+    void importJobEnds();
 };
+
+void RecordInserterTest::importJobEnds_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("ending"); // "": stored; "no": confirm says no; a number: cancelled then
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("stored");
+    QByteArray three;
+    for (const char* site : {"A", "B", "C"}) {
+        three += textLine(makeRecord(site, "u", "p", "h", "Cat", "Jo")).toUtf8() + "\r\n";
+    }
+    QTest::newRow("stored") << three << "" << int(ImportOutcome::Stored) << "" << 3;
+    QTest::newRow("a refused line among them") << three + "no record\r\n"
+                                               << "" << int(ImportOutcome::Stored) << "" << 3;
+    QTest::newRow("not confirmed") << three << "no" << int(ImportOutcome::NotConfirmed) << "" << 0;
+    QTest::newRow("cancelled half-way") << three << "2" << int(ImportOutcome::NothingStored) << importCancelledMessage
+                                        << 0;
+    QTest::newRow("no record") << QByteArray("no record\r\n") << "" << int(ImportOutcome::NoRecords) << noRecordMessage
+                               << 0;
+    QTest::newRow("not text") << QByteArray("A|\0|B\r\n", 7) << "" << int(ImportOutcome::Refused) << "*" << 0;
+}
+
+void RecordInserterTest::importJobEnds() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, ending);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    QFETCH(int, stored);
+    QTemporaryDir dir;
+    Database db;
+    QVERIFY(openDatabase(db, dir.filePath("db")).ok);
+    QBuffer device(&file);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    ImportCallbacks callbacks;
+    callbacks.confirm = [&](const ImportPreview&) { return ending != QLatin1String("no"); };
+    QStringList told;
+    callbacks.stored = [&](qint64 row, const Utf8Record&) { told << QString::number(row); };
+    callbacks.cancelled = [&] { return told.size() == ending.toInt() && ending.toInt() > 0; };
+    const ImportOutcome outcome = runImport(db, device, ImportFormat::Text, QString(), callbacks);
+    QCOMPARE(int(outcome.status), status);
+    QVERIFY2(error == QLatin1String("*") ? !outcome.error.isEmpty() : outcome.error == error,
+             qPrintable(outcome.error));
+    QCOMPARE(outcome.imported, stored);
+    QCOMPARE(outcome.records.size(), stored);
+    QCOMPARE(scalarQuery(db, QStringLiteral("SELECT count(*) FROM quillbox")), QString::number(stored));
+    if (stored > 0) {
+        QCOMPARE(told, outcome.records);
+    }
+}
 
 void RecordInserterTest::valuesArriveAsTheTextStatementStoresThem() {
     QTemporaryDir dir;

@@ -11,9 +11,11 @@
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportPreviewWindow.h"
 #include "transfer/ImportText.h"
+#include "transfer/TextFormat.h"
 #include "transfer/TransferProgress.h"
 
 #include <QAbstractButton>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -577,27 +579,50 @@ void TransferTest::listGrowsWhileTheDialogIsUp() {
     env.state.setWorkingFolder(env.path());
     seedDatabase(env.state.files.databaseFile, {makeRecord("Before", "", "", "", "C", "O")});
     QVERIFY(env.start());
+    // 300 records, a line of no record after every hundredth.
+    QByteArray text;
+    for (int i = 1; i <= 300; ++i) {
+        text += textLine(makeRecord(QStringLiteral("R%1").arg(i), "", "", "", "C", "O")).toUtf8() + "\r\n";
+        if (i % 100 == 0) {
+            text += "no record here\r\n";
+        }
+    }
+    QBuffer file(&text);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    ImportOutcome outcome;
     {
         ImportBatch batch(env.state, *env.main(), env.program->status(), *env.program->list(), 0);
-        for (int i = 1; i <= 300; ++i) {
-            batch.record(makeRecord(QStringLiteral("R%1").arg(i), "", "", "", "C", "O"));
-            if (i % 100 == 0) {
-                QTest::qWait(110); // the next record or message finds the dialog due
-                batch.refused(i, QStringLiteral("refused %1").arg(i));
-                // Mid-import, the screen shows the count so far and the latest message.
-                const QList<QProgressDialog*> dialogs = env.main()->findChildren<QProgressDialog*>();
-                QCOMPARE(dialogs.size(), 1);
-                QCOMPARE(dialogs.first()->labelText(), QStringLiteral("%1 records read").arg(i + i / 100));
-                QCOMPARE(env.main()->message(), QStringLiteral("Error: Line %1: refused %1").arg(i));
+        ImportCallbacks callbacks = batch.callbacks();
+        qsizetype refusedLine = 0;
+        const auto refused = callbacks.refused;
+        callbacks.refused = [&](qsizetype line, const QString& reason) {
+            QTest::qWait(110); // the refusal finds the dialog due
+            refusedLine = line;
+            refused(line, reason);
+        };
+        const auto progress = callbacks.progress;
+        callbacks.progress = [&](qsizetype handled) {
+            progress(handled);
+            if (refusedLine == 0) {
+                return;
             }
-        }
-        batch.finish();
+            // Mid-import, the screen shows the count so far and the latest message.
+            const QList<QProgressDialog*> dialogs = env.main()->findChildren<QProgressDialog*>();
+            QCOMPARE(dialogs.size(), 1);
+            QCOMPARE(dialogs.first()->labelText(), QStringLiteral("%1 records read").arg(handled));
+            QCOMPARE(env.main()->message(),
+                     QStringLiteral("Error: Line %1: %2").arg(refusedLine).arg(noDelimiterMessage));
+            refusedLine = 0;
+        };
+        outcome = runImport(env.state.database, file, ImportFormat::Text, QString(), callbacks);
+        QCOMPARE(outcome.refused, 3);
+        batch.finish(outcome);
     }
     QVERIFY(env.main()->findChildren<QProgressDialog*>().isEmpty());
     QCOMPARE(env.main()->model()->rowCount(), 301);
     QCOMPARE(env.column(RecordModel::Record).last(), QStringLiteral("301"));
     QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QStringLiteral("301"));
-    QCOMPARE(env.main()->message(), QStringLiteral("Error: Line 300: refused 300"));
+    QCOMPARE(env.main()->message(), QStringLiteral("Error: Line 303: %1").arg(noDelimiterMessage));
 }
 
 QTEST_MAIN(TransferTest)

@@ -93,7 +93,7 @@ const std::vector<SettingsField>& settingsFields() {
         {ProgramOptions, ClipboardSeconds, &S::clipboardSeconds, nullptr, true},
         {ProgramOptions, IdleLockMinutes, &S::idleLockMinutes, nullptr, true},
         {ProgramOptions, HistoryVersions, &S::historyVersions, nullptr, true},
-        {SavedSearches, QStringLiteral("Last Owner Displayed"), nullptr, &S::lastOwner},
+        {SavedSearches, LastOwner, nullptr, &S::lastOwner},
         {SavedSearches, QStringLiteral("Last Category Displayed"), nullptr, &S::lastCategory},
         {SavedSearches, QStringLiteral("Last Search Field Displayed"), &S::lastSearchField},
         {SavedSearches, QStringLiteral("Last Search Type Used"), &S::lastSearchType},

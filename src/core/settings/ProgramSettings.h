@@ -70,6 +70,7 @@ inline const QString ClearClipboard = QStringLiteral("Clear clipboard On or Off"
 inline const QString ClipboardSeconds = QStringLiteral("Clear clipboard after seconds");
 inline const QString IdleLockMinutes = QStringLiteral("Lock after idle minutes");
 inline const QString HistoryVersions = QStringLiteral("Versions kept of each record");
+inline const QString LastOwner = QStringLiteral("Last Owner Displayed");
 } // namespace SettingsKey
 
 // Settings keys of the shortcut slots, in slot order.

@@ -13,31 +13,35 @@ namespace quillbox {
 ImportBatch::ImportBatch(AppState& state, MainWindow& main, StatusLine& status, ListController& list,
                          int progressDelayMs)
     : m_state(state), m_main(main), m_status(status), m_list(list), m_model(main.model()),
-      m_progress(&main, QStringLiteral("%1 records read"), progressDelayMs), m_store(state.database) {
-    m_model->setMasked(state.settings.optShowPrivate != 1);
-    m_model->beginBulk();
-}
+      m_progressDelayMs(progressDelayMs) {}
 
 ImportBatch::~ImportBatch() {
-    finish();
+    endBulk();
 }
 
-void ImportBatch::record(const SiteRecord& values) {
-    recordUtf8(Utf8Copy(values).views);
+ImportCallbacks ImportBatch::callbacks() {
+    ImportCallbacks c;
+    c.started = [this](qsizetype records) { begin(records); };
+    c.stored = [this](qint64 row, const Utf8Record& values) { stored(row, values); };
+    c.refused = [this](qsizetype line, const QString& reason) {
+        m_pendingError = QStringLiteral("Line %1: %2").arg(line).arg(reason);
+    };
+    c.notStored = [this](const QString& reason) { m_pendingError = reason; };
+    c.progress = [this](qsizetype handled) { progress(handled); };
+    return c;
 }
 
-void ImportBatch::recordUtf8(const Utf8Record& values) {
-    qint64 row = 0;
-    if (!m_store.insert(values, row)) {
-        if (!m_store.aborted()) {
-            error(m_store.lastFailure());
-        }
-        counted();
-        return;
-    }
+void ImportBatch::begin(qsizetype records) {
+    m_progress.emplace(&m_main, QStringLiteral("%1 records read"), m_progressDelayMs);
+    m_model->setMasked(m_state.settings.optShowPrivate != 1);
+    m_model->beginBulk();
+    m_bulk = true;
+    m_model->reserveBulk(records);
+}
+
+void ImportBatch::stored(qint64 row, const Utf8Record& values) {
     m_lastRow = row;
     const QString number = QString::number(row);
-    m_records.append(number);
     const auto text = [&values](int k) { return QString::fromUtf8(values[static_cast<size_t>(k)]); };
     if (m_model->isMasked()) {
         const auto mask = [&](int k) { return m_shared.mask(utf16Length(values[static_cast<size_t>(k)])); };
@@ -48,28 +52,13 @@ void ImportBatch::recordUtf8(const Utf8Record& values) {
         m_model->appendBulk({text(Col::SiteName), text(Col::UserName), text(Col::Password), text(Col::HomePage),
                              m_shared.category(text(Col::Category)), number});
     }
-    counted();
 }
 
-void ImportBatch::abort(const QString& reason) {
-    m_store.abort(reason);
-}
-
-void ImportBatch::refused(qsizetype line, const QString& reason) {
-    ++m_refused;
-    error(QStringLiteral("Line %1: %2").arg(line).arg(reason));
-    counted();
-}
-
-void ImportBatch::counted() {
-    ++m_handled;
-    if (m_progress.due()) {
+void ImportBatch::progress(qsizetype handled) {
+    m_handled = handled;
+    if (m_progress && m_progress->due()) {
         refresh();
     }
-}
-
-void ImportBatch::error(const QString& text) {
-    m_pendingError = text;
 }
 
 void ImportBatch::refresh() {
@@ -80,25 +69,28 @@ void ImportBatch::refresh() {
         m_status.error(m_pendingError);
         m_pendingError.clear();
     }
-    m_progress.show(m_handled);
+    m_progress->show(static_cast<int>(m_handled));
     m_model->beginBulk();
 }
 
-bool ImportBatch::finish() {
-    if (!m_open) {
-        return !m_store.aborted();
+void ImportBatch::endBulk() {
+    if (m_bulk) {
+        m_bulk = false;
+        m_model->endBulk();
     }
-    m_open = false;
-    const bool stored = m_store.commit();
-    m_model->endBulk();
-    if (!stored) {
+}
+
+bool ImportBatch::finish(const ImportOutcome& outcome) {
+    endBulk();
+    m_progress.reset();
+    if (outcome.status != ImportOutcome::Stored) {
         // The rows listed so far were never stored: show what the database holds.
         m_pendingError.clear();
         m_list.runSearch();
-        m_status.error(QStringLiteral("Nothing was imported: %1.").arg(m_store.abortReason()));
+        m_status.error(QStringLiteral("Nothing was imported: %1.").arg(outcome.error));
         return false;
     }
-    if (m_store.imported() > 0) {
+    if (outcome.imported > 0) {
         // The last row stored becomes the current record, as the database now holds it.
         Query last(m_state.database, recordStatement(QString::number(m_lastRow)));
         if (last.next()) {

@@ -14,6 +14,7 @@
 #include "transfer/ExportCheck.h"
 #include "transfer/FilePatterns.h"
 #include "transfer/ImportBatch.h"
+#include "transfer/ImportJob.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/TableExport.h"
 #include "transfer/TransferProgress.h"
@@ -53,50 +54,43 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
         m_status.error(cannotOpen);
         return;
     }
-    ImportPreview preview;
-    const QString refusal = readImport(file, format, owner, preview);
-    if (!refusal.isEmpty()) {
-        m_status.error(refusal);
+    ImportBatch batch(m_state, m_main, m_status, m_list);
+    ImportCallbacks callbacks = batch.callbacks();
+    callbacks.confirm = [this](const ImportPreview& preview) {
+        return m_state.seams.importPreview && m_state.seams.importPreview(preview, &m_main);
+    };
+    const ImportOutcome outcome = runImport(m_state.database, file, format, owner, callbacks);
+    switch (outcome.status) {
+    case ImportOutcome::Refused:
+    case ImportOutcome::NoRecords:
+        m_status.error(outcome.error);
         return;
-    }
-    if (preview.recordCount() == 0) {
-        m_status.error(noRecordMessage);
-        return;
-    }
-    if (!m_state.seams.importPreview || !m_state.seams.importPreview(preview, &m_main)) {
+    case ImportOutcome::NotConfirmed:
         m_status.info(QStringLiteral("Import cancelled, nothing was stored."));
         return;
+    case ImportOutcome::NothingStored:
+    case ImportOutcome::Stored:
+        break;
     }
-    ImportBatch batch(m_state, m_main, m_status, m_list);
-    batch.expect(preview.recordCount());
-    const QString changed = replayImport(preview, file, format, owner, batch, true);
-    if (!changed.isEmpty()) {
-        batch.abort(changed); // read again, the file is no longer what the preview showed: store none of it
-    }
-    if (!batch.finish()) {
+    if (!batch.finish(outcome)) {
         return; // the batch has said why
     }
-    if (!batch.records().isEmpty()) {
+    if (!outcome.records.isEmpty()) {
         UndoStep step;
         step.kind = UndoStep::Import;
-        step.records = batch.records();
+        step.records = outcome.records;
         m_undo.push(std::move(step));
     }
-    const QString message = importedMessage(batch.imported(), batch.refusedCount());
-    if (batch.failed() > 0) {
-        m_status.error(message + QStringLiteral(" %1 not stored: %2").arg(batch.failed()).arg(batch.lastFailure()));
+    const QString message = importedMessage(outcome.imported, outcome.refused);
+    if (outcome.failed > 0) {
+        m_status.error(message + QStringLiteral(" %1 not stored: %2").arg(outcome.failed).arg(outcome.lastFailure));
     } else {
         m_status.info(message);
     }
 }
 
-QString TransferController::homeOwner() const {
-    return ownerFromHomeFolder(m_state.seams.homeFolder ? m_state.seams.homeFolder() : QDir::homePath());
-}
-
-QString TransferController::listedOwner() const {
-    const QString owner = m_main.ownerBox()->currentText();
-    return owner.isEmpty() ? homeOwner() : owner;
+QString TransferController::homeFolder() const {
+    return m_state.seams.homeFolder ? m_state.seams.homeFolder() : QDir::homePath();
 }
 
 void TransferController::importXml(const QString& path) {
@@ -121,14 +115,15 @@ void TransferController::importRecords() {
     const QString cannotOpen = QStringLiteral("Could not open the import file.");
     switch (choice.pattern) {
     case 1:
-        importFile(choice.path, cannotOpen, ImportFormat::Csv, listedOwner());
+        importFile(choice.path, cannotOpen, ImportFormat::Csv,
+                   importOwner(ImportFormat::Csv, m_main.ownerBox()->currentText(), homeFolder()));
         break;
     case 2:
         importXml(choice.path);
         break;
     case 3:
         importFile(choice.path, QStringLiteral("The import file could not be read"), ImportFormat::Bookmarks,
-                   homeOwner());
+                   importOwner(ImportFormat::Bookmarks, QString(), homeFolder()));
         break;
     default:
         importFile(choice.path, cannotOpen, ImportFormat::Text, QString());

@@ -34,10 +34,7 @@ private:
     // is stored, then, if the user goes on, into the database in one transaction.
     void importFile(const QString& path, const QString& cannotOpen, ImportFormat format, const QString& owner);
     void importXml(const QString& path);
-    // The owner of imported bookmarks: the last part of the home folder.
-    QString homeOwner() const;
-    // Whose records a file from another program's layout becomes: the owner the list shows.
-    QString listedOwner() const;
+    QString homeFolder() const;
 
     AppState& m_state;
     MainWindow& m_main;
