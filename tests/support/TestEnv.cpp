@@ -17,6 +17,7 @@ namespace quillbox::test {
 TestEnv::TestEnv() {
     previousFolder = QDir::currentPath();
     QDir::setCurrent(dir.path());
+    state.seams.clock = &clock;
     state.seams.messageBox = [this](const QString& title, const QString& text, MessageIcon icon) {
         boxes.append({title, text, icon});
     };

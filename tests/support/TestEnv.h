@@ -51,6 +51,8 @@ public:
 
     QTemporaryDir dir;
     QString previousFolder;
+    // The clipboard's clearing and the idle lock go by this clock, which moves only when told.
+    ManualClock clock;
     AppState state;
     std::unique_ptr<Program> program;
 

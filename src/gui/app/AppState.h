@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clock/Clock.h"
 #include "crypt/FileKey.h"
 #include "settings/ProgramSettings.h"
 #include "store/Database.h"
@@ -56,6 +57,8 @@ struct Seams {
     // What deriving a new key or password fingerprint may cost (production: about 0.75 s on this
     // machine, worked out the first time it is needed).
     std::function<KdfCost()> kdfCost;
+    // What the clipboard's clearing and the idle lock time themselves by.
+    Clock* clock = &Clock::steady();
 
     static Seams production();
 };

@@ -6,10 +6,8 @@
 
 namespace quillbox {
 
-ClipboardKeeper::ClipboardKeeper(QObject* parent) : QObject(parent) {
-    m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &ClipboardKeeper::clearIfUnchanged);
-}
+ClipboardKeeper::ClipboardKeeper(Clock& clock, QObject* parent)
+    : QObject(parent), m_clearing(clock, [this] { clearIfUnchanged(); }) {}
 
 void ClipboardKeeper::put(const QString& text, int clearAfterMs) {
     auto* data = new QMimeData;
@@ -19,21 +17,21 @@ void ClipboardKeeper::put(const QString& text, int clearAfterMs) {
     m_text = text;
     // An empty text is nothing to protect, and an image copied later would also read as empty.
     if (clearAfterMs > 0 && !text.isEmpty()) {
-        m_timer.start(clearAfterMs);
+        m_clearing.start(clearAfterMs);
     } else {
-        m_timer.stop();
+        m_clearing.stop();
     }
 }
 
 void ClipboardKeeper::clearNowIfPending() {
-    if (m_timer.isActive()) {
-        m_timer.stop();
+    if (m_clearing.isActive()) {
+        m_clearing.stop();
         clearIfUnchanged();
     }
 }
 
 void ClipboardKeeper::clearForLock() {
-    m_timer.stop();
+    m_clearing.stop();
     if (!m_text.isEmpty()) {
         clearIfUnchanged();
     }

@@ -34,7 +34,7 @@ static void initResources() {
 namespace quillbox {
 
 Program::Program(AppState& state)
-    : m_state(state), m_status(state.seams), m_guard(state.settings),
+    : m_state(state), m_status(state.seams), m_guard(state.settings), m_clipboard(*state.seams.clock),
       m_dispatch([this](int window, int number, Notify kind, int detail) { dispatch(window, number, kind, detail); }) {
     initResources();
     m_tips.setWanted([this] { return m_state.settings.optToolTips == 1; });

@@ -4,36 +4,32 @@
 
 namespace quillbox {
 
-IdleWatch::IdleWatch(QObject* parent) : QObject(parent) {
-    m_timer.setSingleShot(true);
-    // Never early: a lock that comes sooner than the user chose would be a surprise.
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &IdleWatch::timeUp);
-    m_sinceInput.start();
+IdleWatch::IdleWatch(Clock& clock, QObject* parent) : QObject(parent), m_alarm(clock, [this] { timeUp(); }) {
+    m_lastInput = clock.now();
 }
 
 void IdleWatch::setTimeout(int milliseconds) {
     m_timeout = std::max(milliseconds, 0);
-    m_timer.stop();
+    m_alarm.stop();
     restart();
 }
 
 void IdleWatch::restart() {
     // Input comes in bursts (every mouse move): it only notes the time, and the timer, once
     // running, finds out at its end whether it has to wait on.
-    m_sinceInput.start();
-    if (m_timeout > 0 && !m_timer.isActive()) {
-        m_timer.start(m_timeout);
+    m_lastInput = m_alarm.clock().now();
+    if (m_timeout > 0 && !m_alarm.isActive()) {
+        m_alarm.start(m_timeout);
     }
 }
 
 void IdleWatch::timeUp() {
-    const qint64 left = m_timeout - m_sinceInput.elapsed();
+    const qint64 left = m_timeout - (m_alarm.clock().now() - m_lastInput);
     if (m_timeout <= 0) {
         return;
     }
     if (left > 0) {
-        m_timer.start(static_cast<int>(left));
+        m_alarm.start(left);
         return;
     }
     Q_EMIT idle();

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "clock/Clock.h"
+
 #include <QObject>
-#include <QTimer>
 
 namespace quillbox {
 
@@ -11,13 +11,13 @@ namespace quillbox {
 class IdleWatch : public QObject {
     Q_OBJECT
 public:
-    explicit IdleWatch(QObject* parent = nullptr);
+    explicit IdleWatch(Clock& clock, QObject* parent = nullptr);
 
     // 0 or less: never idle. The time starts now.
     void setTimeout(int milliseconds);
     int timeout() const { return m_timeout; }
     // Whether idle() is still to come.
-    bool isArmed() const { return m_timer.isActive(); }
+    bool isArmed() const { return m_alarm.isActive(); }
     // Input was seen: the time starts again.
     void restart();
 
@@ -30,8 +30,8 @@ Q_SIGNALS:
 private:
     void timeUp();
 
-    QTimer m_timer;
-    QElapsedTimer m_sinceInput;
+    Alarm m_alarm;
+    qint64 m_lastInput = 0; // on the alarm's clock
     int m_timeout = 0;
 };
 

@@ -39,7 +39,7 @@ SecurityController::~SecurityController() = default;
 void SecurityController::attach(MainWindow* main) {
     m_main = main;
     // Locking by itself: after the chosen quiet minutes, and when the desktop locks or sleeps.
-    m_idle = new IdleWatch(this);
+    m_idle = new IdleWatch(*m_state.seams.clock, this);
     qApp->installEventFilter(m_idle);
     connect(m_idle, &IdleWatch::idle, this,
             [this] { m_dispatch(Id::Window::Main, Id::Main::IdleTimer, Notify::Timer, 0); });
