@@ -2,6 +2,7 @@
 // encodings, and round trips over the nasty table.
 #include "core/NastyTable.h"
 #include "core/RecordingSink.h"
+#include "support/TestEnv.h"
 #include "transfer/CsvFormat.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportRead.h"
@@ -89,6 +90,7 @@ private Q_SLOTS:
     void roundTripCsv();
     void linesEndAtEveryKindOfBreak();
     void unreadableRestRefusesTheFile();
+    void secondReadingWithAnotherRefusalIsRefused();
 };
 
 void LineFormatsTest::textLineKeepsRecordOnOneLine_data() {
@@ -407,6 +409,25 @@ void LineFormatsTest::everyWayOfReadingGivesTheSameEvents() {
             QCOMPARE(again.events, direct.events);
         }
     }
+}
+
+// The second reading must find what the preview found: as many records, and as many refused
+// lines. A line turned into junk since (the records the same) is a changed file too.
+void LineFormatsTest::secondReadingWithAnotherRefusalIsRefused() {
+    QByteArray file;
+    for (int i = 0; i < 20; ++i) {
+        file += textLine(makeRecord(QStringLiteral("Site %1").arg(i), "u", "p", "h", "C", "Jo")).toUtf8() + "\r\n";
+    }
+    ImportPreview preview(100); // too little to keep it all: storing reads the file again
+    QBuffer first(&file);
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    QCOMPARE(readImport(first, ImportFormat::Text, QString(), preview), QString());
+    QVERIFY(!preview.keptAll());
+    QByteArray changed = file + "junk that is no record\r\n";
+    QBuffer later(&changed);
+    QVERIFY(later.open(QIODevice::ReadOnly));
+    RecordingSink stored;
+    QCOMPARE(replayImport(preview, later, ImportFormat::Text, QString(), stored, false), changedSincePreviewMessage);
 }
 
 // A file whose first lines read and whose rest cannot (a failing disk) is refused whole, not

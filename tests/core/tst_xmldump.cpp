@@ -243,6 +243,11 @@ void XmlDumpTest::cutAnywhereReadsAsOne_data() {
     row("cut: values of the document element itself",
         "<Q><S><owner>1</owner><record/></S><owner>r</owner><S><owner>2</owner><record/></S><record/>"
         "<S><owner>3</owner><record/></S><record/></Q>");
+    // After a record element of its own, the document element's first unknown child is another:
+    // a second half that began with the items' name would name the wrong one in the last refusal.
+    row("cut: the document element's unknown child changes",
+        "<Q><S><owner>1</owner><record/></S><record/><T><owner>x</owner></T><S><owner>2</owner><record/></S>"
+        "<S><owner>3</owner><record/></S><S><owner>4</owner><record/></S><record/></Q>");
     row("cut: broken, not UTF-8 and cut short after the middle",
         head + own + "<SiteItem><sitename>Caf\xE9</sitename><record/></SiteItem>" + own);
     row("cut: mismatched late", head + own + "<SiteItem><sitename>A</site></SiteItem></Quillbox>");
