@@ -3,6 +3,8 @@ BUILD_DIR   ?= build
 # The same tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 SAN_DIR     ?= build-asan
 BENCH_DIR   ?= build-release
+# Core and the command line built once more with clang, its warnings as errors.
+CLANG_DIR   ?= build-clang
 FUZZ_DIR    ?= build-fuzz
 # Seconds each fuzz target runs for in `make fuzz-run`.
 FUZZ_SECONDS ?= 600
@@ -13,8 +15,8 @@ JOBS        ?= 2
 TEST_JOBS   ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-plain sanitize test-sanitize package bench fuzz fuzz-run format \
-        check-format clean
+.PHONY: all deps configure build run test test-plain sanitize test-sanitize clang-build package bench fuzz fuzz-run \
+        format check-format clean
 
 all: build
 
@@ -31,8 +33,14 @@ build: configure
 run: build
 	./$(BUILD_DIR)/src/quillbox
 
-# The plain build's tests first, then the sanitizer build's.
-test: test-plain test-sanitize
+# The clang build of core and the command line first (a minute, and it fails fast), then the plain
+# build's tests, then the sanitizer build's.
+test: clang-build test-plain test-sanitize
+
+# A second compiler catches what one lets through.
+clang-build: deps
+	CXX=clang++ CC=clang cmake -S . -B $(CLANG_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUILLBOX_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(CLANG_DIR) -j $(JOBS) --target quillbox_core quillbox-cli
 
 test-plain: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(TEST_JOBS)
@@ -77,4 +85,4 @@ check-format:
 	./scripts/check-format
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(BENCH_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(CLANG_DIR)

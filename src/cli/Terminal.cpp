@@ -2,17 +2,21 @@
 
 #include <QByteArray>
 
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <iterator>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 namespace quillbox::cli {
 
+#ifdef Q_OS_UNIX
 namespace {
 
 // A signal arriving while echo is off must not leave the user's terminal silent.
@@ -129,6 +133,20 @@ bool askSecret(const QString& prompt, QString& answer, QString& error) {
     typed.fill('\0');
     return true;
 }
+#else
+// Where the terminal cannot be reached as a device, nothing is asked there: the password comes
+// from --password-stdin and the answer from --yes.
+bool askYesNo(const QString&, bool& yes, QString& error) {
+    yes = false;
+    error = QStringLiteral("There is no terminal to ask on; give --yes to go on.");
+    return false;
+}
+
+bool askSecret(const QString&, QString&, QString& error) {
+    error = QStringLiteral("There is no terminal to ask the password on; give it with --password-stdin.");
+    return false;
+}
+#endif
 
 bool readStandardInputLine(QString& line) {
     QByteArray bytes;

@@ -1,29 +1,15 @@
 #include "store/AtomicFile.h"
 
+#include "platform/FileSystem.h"
 #include "store/PrivateFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#elif defined(Q_OS_WIN)
-#include <windows.h>
-#endif
-
 namespace quillbox {
 
 namespace {
 constexpr qsizetype flushSize = 1 << 20;
-
-QString systemReason(int code) {
-    return QString::fromLocal8Bit(std::strerror(code));
-}
 } // namespace
 
 AtomicFile::~AtomicFile() {
@@ -140,50 +126,6 @@ bool AtomicFile::commit() {
 void AtomicFile::cancel() {
     m_ok = false;
     removeTemporary();
-}
-
-bool syncToDisk(const QString& path, QString* error) {
-#ifdef Q_OS_UNIX
-    // A folder cannot be opened for writing, so the file is opened read-only: fsync() needs no more.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    const bool ok = fd >= 0 && ::fsync(fd) == 0;
-    const int reason = errno;
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    if (!ok && error) {
-        *error = systemReason(reason);
-    }
-    return ok;
-#else
-    Q_UNUSED(path);
-    Q_UNUSED(error);
-    return true; // elsewhere the replacing rename below is what the system makes durable
-#endif
-}
-
-bool replaceFile(const QString& from, const QString& to, QString* error) {
-    // The old file stays until the new one is whole; the rename replaces the name itself, a link
-    // of that name included, in one step.
-#ifdef Q_OS_WIN
-    const bool renamed =
-        ::MoveFileExW(reinterpret_cast<const wchar_t*>(from.utf16()), reinterpret_cast<const wchar_t*>(to.utf16()),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!renamed && error) {
-        *error = QStringLiteral("the file could not be renamed (error %1)").arg(::GetLastError());
-    }
-    if (!renamed) {
-        return false;
-    }
-#else
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
-        if (error) {
-            *error = systemReason(errno);
-        }
-        return false;
-    }
-#endif
-    return syncToDisk(QFileInfo(to).absolutePath(), error);
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error, bool forcePrivate) {

@@ -45,13 +45,6 @@ private:
     bool m_ok = true;
 };
 
-// Flushes a file that is already written, or a folder's entries, to the disk; false and the
-// system's reason when it could not be.
-bool syncToDisk(const QString& path, QString* error = nullptr);
-// Puts `from` in place of `to` in one step (replacing it, or the symbolic link of that name, not
-// the file the link points to), then makes the folder's change durable.
-bool replaceFile(const QString& from, const QString& to, QString* error = nullptr);
-
 // Writes bytes to path through an AtomicFile; false and the system's reason on failure.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error, bool forcePrivate = false);
 

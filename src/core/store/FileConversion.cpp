@@ -2,7 +2,7 @@
 
 #include "crypt/FileKey.h"
 #include "crypt/PageCipher.h"
-#include "store/AtomicFile.h"
+#include "platform/FileSystem.h"
 #include "store/Database.h"
 #include "store/DatabaseFile.h"
 #include "store/EncryptedVfs.h"

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <future>
 
@@ -71,7 +72,7 @@ const char* findFolded(const char* p, const char* end, const QByteArray& needle)
         }
         auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
         while (mask != 0) {
-            const int bit = __builtin_ctz(mask);
+            const int bit = std::countr_zero(mask);
             if (equalsFolded(u + bit, needle)) {
                 return reinterpret_cast<const char*>(u + bit);
             }

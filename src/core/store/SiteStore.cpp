@@ -1,7 +1,7 @@
 #include "store/SiteStore.h"
 
 #include "crypt/FileKey.h"
-#include "store/AtomicFile.h"
+#include "platform/FileSystem.h"
 #include "store/DatabaseFile.h"
 #include "store/PrivateFile.h"
 #include "store/SqlText.h"

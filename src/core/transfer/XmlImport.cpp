@@ -1,22 +1,20 @@
 #include "transfer/XmlImport.h"
 
+#include "platform/FileSystem.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportText.h"
 #include "transfer/XmlLayout.h"
 
 #include <QBuffer>
-#include <QFileDevice>
 #include <QHash>
 #include <QIODevice>
 #include <QStringDecoder>
 
 #include <expat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -267,36 +265,6 @@ bool startParser(Reader& r) {
 
 // The device's bytes read at any offset without moving it, from another thread: a file through
 // its descriptor, a buffer from its memory.
-class DeviceBytes {
-public:
-    explicit DeviceBytes(QIODevice& device) {
-        if (auto* buffer = qobject_cast<QBuffer*>(&device)) {
-            m_memory = buffer->data();
-        } else if (auto* file = qobject_cast<QFileDevice*>(&device)) {
-            m_fd = file->handle();
-        }
-    }
-    bool valid() const { return m_fd >= 0 || !m_memory.isNull(); }
-    // Bytes read into to, 0 at the end, -1 on a failure.
-    qsizetype readAt(qint64 offset, char* to, qsizetype n) const {
-        if (m_fd < 0) {
-            n = std::clamp<qint64>(m_memory.size() - offset, 0, n);
-            std::memcpy(to, m_memory.constData() + offset, static_cast<size_t>(n));
-            return n;
-        }
-        for (;;) {
-            const ssize_t got = ::pread(m_fd, to, static_cast<size_t>(n), offset);
-            if (got >= 0 || errno != EINTR) {
-                return got;
-            }
-        }
-    }
-
-private:
-    QByteArray m_memory;
-    int m_fd = -1;
-};
-
 // The second half of a file cut after an item's end tag, read in a thread of its own as if the
 // document element had just begun, into a preview that keeps all it reads; handed on only when
 // the first half's parser, reaching the cut, stands where this one began. The document element
@@ -304,7 +272,7 @@ private:
 // a record element directly inside it is refused for that name, whatever values it held.
 class SecondHalf {
 public:
-    SecondHalf(const DeviceBytes& bytes, qint64 at, const QByteArray& rootName, const QByteArray& rootUnknown)
+    SecondHalf(const BytesAtOffsets& bytes, qint64 at, const QByteArray& rootName, const QByteArray& rootUnknown)
         : m_bytes(bytes), m_at(at), m_prefix("<" + rootName + ">"), m_rootUnknown(rootUnknown) {
         if (startParser(m_reader)) {
             m_thread = std::thread([this] { run(); });
@@ -364,7 +332,7 @@ private:
         }
     }
 
-    const DeviceBytes& m_bytes;
+    const BytesAtOffsets& m_bytes;
     const qint64 m_at;
     const QByteArray m_prefix;
     const QByteArray m_rootUnknown;
@@ -391,7 +359,7 @@ void SecondHalf::replay(ImportSink& sink, qsizetype cutLine) const {
 }
 
 // Where to cut: just after the first end tag of an item at or after from, or -1.
-qint64 findCut(const DeviceBytes& bytes, qint64 from, const QByteArray& itemName) {
+qint64 findCut(const BytesAtOffsets& bytes, qint64 from, const QByteArray& itemName) {
     const QByteArray tag = "</" + itemName + ">";
     QByteArray window(piece, Qt::Uninitialized);
     for (qint64 at = from; at < from + cutSearch;) {
@@ -410,7 +378,7 @@ qint64 findCut(const DeviceBytes& bytes, qint64 from, const QByteArray& itemName
 
 // The second half of the file read so far by r, when the file can be cut: the first half's
 // parser has seen the document element and an item, no document type, UTF-8 XML 1.0.
-std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const DeviceBytes& bytes, qint64 near, qint64 read) {
+std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const BytesAtOffsets& bytes, qint64 near, qint64 read) {
     char head[4] = {};
     const qsizetype n = bytes.readAt(0, head, 4);
     const bool utf8Start = (n >= 1 && head[0] == '<') || (n >= 4 && QByteArrayView(head, 4) == "\xEF\xBB\xBF<");
@@ -463,7 +431,7 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         result.error = QStringLiteral("out of memory");
         return result;
     }
-    const DeviceBytes bytes(device);
+    const BytesAtOffsets bytes(device);
     const qint64 total = device.isSequential() ? -1 : device.size();
     const qint64 near = cut.near >= 0 ? cut.near : (total >= cutFrom && total <= cutTo ? total / 2 : -1);
     bool mayCut = near >= 0 && device.pos() == 0 && bytes.valid();

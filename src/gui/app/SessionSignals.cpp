@@ -1,12 +1,15 @@
 #include "app/SessionSignals.h"
 
+#ifdef QUILLBOX_DBUS
 #include <QDBusConnection>
+#endif
 
 namespace quillbox {
 
 SessionSignals::SessionSignals(QObject* parent) : QObject(parent) {}
 
 void SessionSignals::listen() {
+#ifdef QUILLBOX_DBUS
     QDBusConnection session = QDBusConnection::sessionBus();
     if (session.isConnected()) {
         // Desktops publish the screen saver under different paths: any sender, any path.
@@ -21,6 +24,8 @@ void SessionSignals::listen() {
                        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
                        SLOT(prepareForSleep(bool)));
     }
+#endif
+    // Without a bus there is nothing to hear: the idle lock and the menu still lock.
 }
 
 void SessionSignals::screenSaverActiveChanged(bool active) {

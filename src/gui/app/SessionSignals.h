@@ -5,7 +5,8 @@
 namespace quillbox {
 
 // What the desktop says over D-Bus about the session: the screen saver locking the screen, the
-// machine about to sleep. Where a bus is missing (no desktop, a test) it simply hears nothing.
+// machine about to sleep. Where a bus is missing (no desktop, a test, a system without D-Bus) it
+// simply hears nothing.
 class SessionSignals : public QObject {
     Q_OBJECT
 public:

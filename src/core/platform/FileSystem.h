@@ -1,0 +1,45 @@
+#pragma once
+
+// What the program needs of the file system beyond Qt and the standard library, each with a
+// fallback where the system has no such call.
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+
+class QIODevice;
+
+namespace quillbox {
+
+// Flushes a file that is already written, or a folder's entries, to the disk; false and the
+// system's reason when it could not be. Where the system offers no such call, true.
+bool syncToDisk(const QString& path, QString* error = nullptr);
+
+// Puts `from` in place of `to` in one step (replacing it, or the symbolic link of that name, not
+// the file the link points to), then makes the folder's change durable.
+bool replaceFile(const QString& from, const QString& to, QString* error = nullptr);
+
+// Reads the bytes of an open file or buffer at any offset, from any thread, without moving the
+// position its own reader stands at: a file through its own handle (one positional read each),
+// a buffer from its bytes. Elsewhere the file is opened a second time by name.
+class BytesAtOffsets {
+public:
+    explicit BytesAtOffsets(QIODevice& device);
+    ~BytesAtOffsets();
+    BytesAtOffsets(const BytesAtOffsets&) = delete;
+    BytesAtOffsets& operator=(const BytesAtOffsets&) = delete;
+
+    bool valid() const;
+    // Bytes read into to, 0 at the end, -1 on a failure.
+    qsizetype readAt(qint64 offset, char* to, qsizetype n) const;
+
+private:
+    QByteArray m_memory;
+    int m_fd = -1;
+    struct Reopened;
+    std::unique_ptr<Reopened> m_reopened;
+};
+
+} // namespace quillbox
