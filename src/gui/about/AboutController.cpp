@@ -11,10 +11,9 @@
 
 namespace quillbox {
 
-AboutController::AboutController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
-                                 CommandTable& commands, DispatchFn dispatch)
-    : m_state(state), m_main(main), m_status(status), m_guard(guard), m_dispatch(std::move(dispatch)) {
-    commands.add(Id::Slot::About, [this] { open(); });
+AboutController::AboutController(const ControllerContext& context, MainWindow& main)
+    : Controller(context), m_main(main) {
+    m_commands.add(Id::Slot::About, [this] { open(); });
 }
 
 void AboutController::open() {

@@ -38,7 +38,7 @@ Program::Program(AppState& state)
       m_dispatch([this](int window, int number, Notify kind, int detail) { dispatch(window, number, kind, detail); }) {
     initResources();
     m_tips.setWanted([this] { return m_state.settings.optToolTips == 1; });
-    m_security = std::make_unique<SecurityController>(m_state, m_status, m_guard, m_commands, m_tips, m_dispatch);
+    m_security = std::make_unique<SecurityController>(context());
     m_commands.add(Id::Slot::Exit, [this] { m_quitRequested = !m_dataForms || m_dataForms->leave(); });
 }
 
@@ -138,19 +138,20 @@ bool Program::startUp() {
 void Program::buildControllers() {
     MainWindow& main = *m_main;
     m_security->attach(&main);
-    m_list = std::make_unique<ListController>(m_state, main, m_status, m_commands, m_copy, m_clipboard, m_undo);
-    m_dataForms = std::make_unique<DataFormController>(m_state, main, m_status, m_guard, m_commands, m_tips, *m_list,
-                                                       m_undo, m_dispatch);
-    m_options = std::make_unique<OptionsController>(m_state, main, m_status, m_guard, m_commands, m_tips, *m_list,
-                                                    *m_security, m_dispatch);
-    m_transfer = std::make_unique<TransferController>(m_state, main, m_status, m_commands, *m_list, m_undo);
-    m_print = std::make_unique<PrintController>(m_state, main, m_status, m_guard, m_commands, m_tips, m_dispatch);
-    m_about = std::make_unique<AboutController>(m_state, main, m_status, m_guard, m_commands, m_dispatch);
-    m_database = std::make_unique<DatabaseController>(m_state, main, m_status, *m_list, *m_dataForms, m_copy,
-                                                      m_clipboard, *m_security);
+    const ControllerContext c = context();
+    m_list = std::make_unique<ListController>(c, main);
+    m_dataForms = std::make_unique<DataFormController>(c, main, *m_list);
+    m_options = std::make_unique<OptionsController>(c, main, *m_list, *m_security);
+    m_transfer = std::make_unique<TransferController>(c, main, *m_list);
+    m_print = std::make_unique<PrintController>(c, main);
+    m_about = std::make_unique<AboutController>(c, main);
+    m_database = std::make_unique<DatabaseController>(c, main, *m_list, *m_dataForms, *m_security);
     m_security->attachDatabase(m_database.get());
-    m_recovery =
-        std::make_unique<RecoveryController>(m_state, main, m_status, m_guard, m_commands, *m_list, m_undo, m_dispatch);
+    m_recovery = std::make_unique<RecoveryController>(c, main, *m_list);
+}
+
+ControllerContext Program::context() {
+    return {m_state, m_status, m_guard, m_commands, m_tips, m_clipboard, m_undo, m_copy, m_dispatch};
 }
 
 void Program::installSnapping() {

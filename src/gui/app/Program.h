@@ -4,6 +4,7 @@
 #include "app/BalloonTips.h"
 #include "app/ClipboardKeeper.h"
 #include "app/CommandTable.h"
+#include "app/Controller.h"
 #include "app/Dispatch.h"
 #include "app/StatusLine.h"
 #include "app/UndoStack.h"
@@ -76,6 +77,7 @@ Q_SIGNALS:
 private:
     bool makeWorkingFolders();
     void buildControllers();
+    ControllerContext context();
     void installSnapping();
     void handleMainWindow(int number, Notify kind, int detail);
     void backupDatabase();

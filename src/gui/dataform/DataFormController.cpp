@@ -54,14 +54,11 @@ QList<int> valueListColumns() {
 }
 } // namespace
 
-DataFormController::DataFormController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
-                                       CommandTable& commands, BalloonTips& tips, ListController& list, UndoStack& undo,
-                                       DispatchFn dispatch)
-    : m_state(state), m_main(main), m_status(status), m_guard(guard), m_tips(tips), m_list(list), m_undo(undo),
-      m_dispatch(std::move(dispatch)) {
-    commands.add(Id::Slot::AddRecord, [this] { addNewSite(); });
-    commands.add(Id::Slot::EditRecord, [this] { editOldSite(); });
-    commands.add(Id::Slot::CopyToOwner, [this] { copyToNewOwner(); });
+DataFormController::DataFormController(const ControllerContext& context, MainWindow& main, ListController& list)
+    : Controller(context), m_main(main), m_list(list) {
+    m_commands.add(Id::Slot::AddRecord, [this] { addNewSite(); });
+    m_commands.add(Id::Slot::EditRecord, [this] { editOldSite(); });
+    m_commands.add(Id::Slot::CopyToOwner, [this] { copyToNewOwner(); });
 }
 
 void DataFormController::openForm(const QString& caption, const QString& title) {

@@ -1,35 +1,27 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "app/Dispatch.h"
+#include "app/Controller.h"
 #include "recovery/EntryWindow.h"
 
-#include <QObject>
 #include <QPointer>
 
 #include <memory>
 
 namespace quillbox {
 
-class BalloonTips;
-class CommandTable;
 class DataForm;
 class FileKey;
-class UndoStack;
 class GeneratorWindow;
 class ListController;
 class MainWindow;
-class StatusLine;
-class WindowGuard;
 
 // The data form: opening it to add, edit or copy a record, its label editor and generator, saving
 // and closing, and the list row it was opened on.
-class DataFormController : public QObject {
+class DataFormController : public Controller {
     Q_OBJECT
 public:
-    DataFormController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
-                       CommandTable& commands, BalloonTips& tips, ListController& list, UndoStack& undo,
-                       DispatchFn dispatch);
+    DataFormController(const ControllerContext& context, MainWindow& main, ListController& list);
 
     // The open form, or null.
     DataForm* window() const;
@@ -85,14 +77,8 @@ private:
     void openGenerator();
     void capitaliseBox(int gadget);
 
-    AppState& m_state;
     MainWindow& m_main;
-    StatusLine& m_status;
-    WindowGuard& m_guard;
-    BalloonTips& m_tips;
     ListController& m_list;
-    UndoStack& m_undo;
-    DispatchFn m_dispatch;
     QPointer<DataForm> m_form;
     QPointer<GeneratorWindow> m_generator;
     QPointer<EntryWindow> m_history;

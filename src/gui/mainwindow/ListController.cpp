@@ -28,10 +28,7 @@ namespace {
 const QString queryFailed = QStringLiteral("The database query failed to be executed.");
 }
 
-ListController::ListController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands,
-                               SearchCopy& copy, ClipboardKeeper& clipboard, UndoStack& undo)
-    : m_state(state), m_main(main), m_status(status), m_commands(commands), m_copy(copy), m_clipboard(clipboard),
-      m_undo(undo) {
+ListController::ListController(const ControllerContext& context, MainWindow& main) : Controller(context), m_main(main) {
     using namespace Id::Slot;
     m_commands.add(CopyRecords, [this] { copyRecords(); });
     m_commands.add(DeleteRecords, [this] { deleteSelectedRecords(); });

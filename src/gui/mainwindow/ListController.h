@@ -1,29 +1,22 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "app/Dispatch.h"
+#include "app/Controller.h"
 #include "mainwindow/RecordModel.h"
 #include "store/SearchCopy.h"
-
-#include <QObject>
 
 struct sqlite3;
 
 namespace quillbox {
 
-class ClipboardKeeper;
-class CommandTable;
 class MainWindow;
-class StatusLine;
-class UndoStack;
 
 // The main window's record list: the owner, category and search boxes, what the list shows and
 // the commands that act on its rows (delete, tag all, copy, the home page).
-class ListController : public QObject {
+class ListController : public Controller {
     Q_OBJECT
 public:
-    ListController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands, SearchCopy& copy,
-                   ClipboardKeeper& clipboard, UndoStack& undo);
+    ListController(const ControllerContext& context, MainWindow& main);
 
     // Events of the main window's gadgets (list, boxes, search text).
     void handleGadget(int gadget, Notify kind, int detail);
@@ -86,13 +79,7 @@ private:
     // The record number of the current row, or empty after saying why there is none.
     QString currentRecordNumber();
 
-    AppState& m_state;
     MainWindow& m_main;
-    StatusLine& m_status;
-    CommandTable& m_commands;
-    SearchCopy& m_copy;
-    ClipboardKeeper& m_clipboard;
-    UndoStack& m_undo;
     sqlite3* m_copyAttached = nullptr;
     int m_sortColumn = 0;
     int m_sortDirection = 1;

@@ -21,10 +21,9 @@
 
 namespace quillbox {
 
-PrintController::PrintController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
-                                 CommandTable& commands, BalloonTips& tips, DispatchFn dispatch)
-    : m_state(state), m_main(main), m_status(status), m_guard(guard), m_tips(tips), m_dispatch(std::move(dispatch)) {
-    commands.add(Id::Slot::PrintRecords, [this] { openPrintWindow(); });
+PrintController::PrintController(const ControllerContext& context, MainWindow& main)
+    : Controller(context), m_main(main) {
+    m_commands.add(Id::Slot::PrintRecords, [this] { openPrintWindow(); });
 }
 
 void PrintController::openPrintWindow() {

@@ -1,26 +1,20 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "app/Dispatch.h"
+#include "app/Controller.h"
 
-#include <QObject>
 #include <QPointer>
 
 namespace quillbox {
 
-class BalloonTips;
-class CommandTable;
 class MainWindow;
 class PrintWindow;
-class StatusLine;
-class WindowGuard;
 
 // Printing: the print document of the listed rows, the window that shows it, and its buttons.
-class PrintController : public QObject {
+class PrintController : public Controller {
     Q_OBJECT
 public:
-    PrintController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard, CommandTable& commands,
-                    BalloonTips& tips, DispatchFn dispatch);
+    PrintController(const ControllerContext& context, MainWindow& main);
 
     void openPrintWindow();
     void handleEvent(int number, Notify kind, int detail);
@@ -30,12 +24,7 @@ public:
 private:
     void close();
 
-    AppState& m_state;
     MainWindow& m_main;
-    StatusLine& m_status;
-    WindowGuard& m_guard;
-    BalloonTips& m_tips;
-    DispatchFn m_dispatch;
     QPointer<PrintWindow> m_window;
 };
 

@@ -29,12 +29,9 @@ QString records(qsizetype count) {
 }
 } // namespace
 
-RecoveryController::RecoveryController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
-                                       CommandTable& commands, ListController& list, UndoStack& undo,
-                                       DispatchFn dispatch)
-    : m_state(state), m_main(main), m_status(status), m_guard(guard), m_list(list), m_undo(undo),
-      m_dispatch(std::move(dispatch)) {
-    commands.add(Id::Slot::Undo, [this] { undoLast(); });
+RecoveryController::RecoveryController(const ControllerContext& context, MainWindow& main, ListController& list)
+    : Controller(context), m_main(main), m_list(list) {
+    m_commands.add(Id::Slot::Undo, [this] { undoLast(); });
     connect(&m_undo, &UndoStack::changed, this, &RecoveryController::updateUndoItem);
     updateUndoItem();
 }

@@ -1,28 +1,22 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "app/Dispatch.h"
+#include "app/Controller.h"
 #include "recovery/EntryWindow.h"
 
-#include <QObject>
 #include <QPointer>
 
 namespace quillbox {
 
-class CommandTable;
 class ListController;
 class MainWindow;
-class StatusLine;
-class UndoStack;
-class WindowGuard;
 
 // The way back from a slip: the recycle bin window (restore, empty) and the Undo command, whose
 // menu text says what it would take back.
-class RecoveryController : public QObject {
+class RecoveryController : public Controller {
     Q_OBJECT
 public:
-    RecoveryController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
-                       CommandTable& commands, ListController& list, UndoStack& undo, DispatchFn dispatch);
+    RecoveryController(const ControllerContext& context, MainWindow& main, ListController& list);
 
     void openBin();
     void handleBinEvent(int number, Notify kind, int detail);
@@ -37,13 +31,8 @@ private:
     void closeBin();
     void updateUndoItem();
 
-    AppState& m_state;
     MainWindow& m_main;
-    StatusLine& m_status;
-    WindowGuard& m_guard;
     ListController& m_list;
-    UndoStack& m_undo;
-    DispatchFn m_dispatch;
     QPointer<EntryWindow> m_bin;
 };
 

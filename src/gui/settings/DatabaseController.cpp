@@ -41,11 +41,9 @@ struct Busy {
 };
 } // namespace
 
-DatabaseController::DatabaseController(AppState& state, MainWindow& main, StatusLine& status, ListController& list,
-                                       DataFormController& forms, SearchCopy& copy, ClipboardKeeper& clipboard,
-                                       SecurityController& security)
-    : m_state(state), m_main(main), m_status(status), m_list(list), m_forms(forms), m_copy(copy),
-      m_clipboard(clipboard), m_security(security) {}
+DatabaseController::DatabaseController(const ControllerContext& context, MainWindow& main, ListController& list,
+                                       DataFormController& forms, SecurityController& security)
+    : Controller(context), m_main(main), m_list(list), m_forms(forms), m_security(security) {}
 
 KdfCost DatabaseController::newCost() const {
     return m_state.seams.kdfCost ? m_state.seams.kdfCost() : programKdfCost();

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "app/AppState.h"
-
-#include <QObject>
+#include "app/Controller.h"
 
 #include <future>
 #include <memory>
@@ -11,24 +10,20 @@ class QTimer;
 
 namespace quillbox {
 
-class ClipboardKeeper;
 class DataFormController;
 class FileKey;
 class ListController;
 class MainWindow;
-class SearchCopy;
 class SecurityController;
-class StatusLine;
 
 // The database connection over the program's run: opened after the password, closed while the
 // program is locked (with all it holds of the records) and opened again after, and rewritten
 // whole when it is encrypted, stored unencrypted again, or given a new password.
-class DatabaseController : public QObject {
+class DatabaseController : public Controller {
     Q_OBJECT
 public:
-    DatabaseController(AppState& state, MainWindow& main, StatusLine& status, ListController& list,
-                       DataFormController& forms, SearchCopy& copy, ClipboardKeeper& clipboard,
-                       SecurityController& security);
+    DatabaseController(const ControllerContext& context, MainWindow& main, ListController& list,
+                       DataFormController& forms, SecurityController& security);
 
     // Opens the database at start-up: an encrypted one with the key the password made. A file
     // another program keeps locked is tried again or the program ends (false): never a session on
@@ -70,13 +65,9 @@ private:
     void watchCheck(std::future<QString> check);
     void checkDone();
 
-    AppState& m_state;
     MainWindow& m_main;
-    StatusLine& m_status;
     ListController& m_list;
     DataFormController& m_forms;
-    SearchCopy& m_copy;
-    ClipboardKeeper& m_clipboard;
     SecurityController& m_security;
     bool m_closed = false;
     QString m_damage;

@@ -23,16 +23,14 @@
 
 namespace quillbox {
 
-OptionsController::OptionsController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard,
-                                     CommandTable& commands, BalloonTips& tips, ListController& list,
-                                     SecurityController& security, DispatchFn dispatch)
-    : m_state(state), m_main(main), m_status(status), m_guard(guard), m_tips(tips), m_list(list), m_security(security),
-      m_dispatch(std::move(dispatch)) {
+OptionsController::OptionsController(const ControllerContext& context, MainWindow& main, ListController& list,
+                                     SecurityController& security)
+    : Controller(context), m_main(main), m_list(list), m_security(security) {
     using namespace Id::Slot;
     for (int slot : {ToolTips, Fading, Snap, ShowPrivate, TitleClock}) {
-        commands.add(slot, [this, slot] { toggleOption(slot); });
+        m_commands.add(slot, [this, slot] { toggleOption(slot); });
     }
-    commands.add(ShortcutKeys, [this] { openShortcutEditor(); });
+    m_commands.add(ShortcutKeys, [this] { openShortcutEditor(); });
 }
 
 void OptionsController::start() {

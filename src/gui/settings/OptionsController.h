@@ -1,9 +1,8 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "app/Dispatch.h"
+#include "app/Controller.h"
 
-#include <QObject>
 #include <QPointer>
 
 #include <optional>
@@ -12,22 +11,18 @@ class QTimer;
 
 namespace quillbox {
 
-class BalloonTips;
-class CommandTable;
 class ListController;
 class MainWindow;
 class SecurityController;
 class ShortcutEditor;
-class StatusLine;
-class WindowGuard;
 
 // The Options menu (five switches and the entries that take a value), the title-bar clock, the
 // main window's tool tips and the keyboard shortcut editor.
-class OptionsController : public QObject {
+class OptionsController : public Controller {
     Q_OBJECT
 public:
-    OptionsController(AppState& state, MainWindow& main, StatusLine& status, WindowGuard& guard, CommandTable& commands,
-                      BalloonTips& tips, ListController& list, SecurityController& security, DispatchFn dispatch);
+    OptionsController(const ControllerContext& context, MainWindow& main, ListController& list,
+                      SecurityController& security);
 
     // The menu's check marks, tool tips and value entries as the settings say.
     void start();
@@ -66,14 +61,9 @@ private:
     void saveShortcuts();
     void closeEditor();
 
-    AppState& m_state;
     MainWindow& m_main;
-    StatusLine& m_status;
-    WindowGuard& m_guard;
-    BalloonTips& m_tips;
     ListController& m_list;
     SecurityController& m_security;
-    DispatchFn m_dispatch;
     QTimer* m_clock = nullptr;
     QString m_baseTitle; // the dated title the clock is added to
     QPointer<ShortcutEditor> m_editor;

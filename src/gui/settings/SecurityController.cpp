@@ -27,11 +27,9 @@ namespace quillbox {
 
 namespace Field = Id::PasswordField;
 
-SecurityController::SecurityController(AppState& state, StatusLine& status, WindowGuard& guard, CommandTable& commands,
-                                       BalloonTips& tips, DispatchFn dispatch)
-    : m_state(state), m_status(status), m_guard(guard), m_tips(tips), m_dispatch(std::move(dispatch)) {
-    commands.add(Id::Slot::EditPassword, [this] { openPasswordEditor(); });
-    commands.add(Id::Slot::Lock, [this] { lock(); });
+SecurityController::SecurityController(const ControllerContext& context) : Controller(context) {
+    m_commands.add(Id::Slot::EditPassword, [this] { openPasswordEditor(); });
+    m_commands.add(Id::Slot::Lock, [this] { lock(); });
 }
 
 SecurityController::~SecurityController() = default;

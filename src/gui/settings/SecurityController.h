@@ -1,10 +1,9 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "app/Dispatch.h"
+#include "app/Controller.h"
 
 #include <QList>
-#include <QObject>
 #include <QPointer>
 
 #include <memory>
@@ -14,24 +13,19 @@ class QSystemTrayIcon;
 
 namespace quillbox {
 
-class BalloonTips;
-class CommandTable;
 class DatabaseController;
 class FileKey;
 class IdleWatch;
 class MainWindow;
 class PasswordWindow;
 class SessionSignals;
-class StatusLine;
-class WindowGuard;
 
 // The program password and what it guards: the start-up windows and their own loop, the change
 // window, locking (by command, when idle, when the desktop locks) and unlocking, and the tray.
-class SecurityController : public QObject {
+class SecurityController : public Controller {
     Q_OBJECT
 public:
-    SecurityController(AppState& state, StatusLine& status, WindowGuard& guard, CommandTable& commands,
-                       BalloonTips& tips, DispatchFn dispatch);
+    explicit SecurityController(const ControllerContext& context);
     ~SecurityController() override;
 
     // Asks for the program password (or has one chosen on a first start) in a window of its own
@@ -82,11 +76,6 @@ private:
     void unlock();
     bool trayAvailable() const;
 
-    AppState& m_state;
-    StatusLine& m_status;
-    WindowGuard& m_guard;
-    BalloonTips& m_tips;
-    DispatchFn m_dispatch;
     MainWindow* m_main = nullptr;
     DatabaseController* m_database = nullptr;
     std::shared_ptr<const FileKey> m_startupKey;

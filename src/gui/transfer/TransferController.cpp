@@ -26,11 +26,10 @@
 
 namespace quillbox {
 
-TransferController::TransferController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands,
-                                       ListController& list, UndoStack& undo)
-    : m_state(state), m_main(main), m_status(status), m_list(list), m_undo(undo) {
-    commands.add(Id::Slot::Import, [this] { importRecords(); });
-    commands.add(Id::Slot::Export, [this] { exportRecords(); });
+TransferController::TransferController(const ControllerContext& context, MainWindow& main, ListController& list)
+    : Controller(context), m_main(main), m_list(list) {
+    m_commands.add(Id::Slot::Import, [this] { importRecords(); });
+    m_commands.add(Id::Slot::Export, [this] { exportRecords(); });
 }
 
 TransferController::FileChoice TransferController::askForFile(const QString& title, const QString& patternList,

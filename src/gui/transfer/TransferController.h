@@ -1,25 +1,20 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/Controller.h"
 #include "transfer/ImportRead.h"
-
-#include <QObject>
 
 namespace quillbox {
 
-class CommandTable;
 class ListController;
-class UndoStack;
 class MainWindow;
-class StatusLine;
 
 // Import and export: the file requester, the choice of format, the preview and progress of an
 // import and the warnings before an export.
-class TransferController : public QObject {
+class TransferController : public Controller {
     Q_OBJECT
 public:
-    TransferController(AppState& state, MainWindow& main, StatusLine& status, CommandTable& commands,
-                       ListController& list, UndoStack& undo);
+    TransferController(const ControllerContext& context, MainWindow& main, ListController& list);
 
     void importRecords();
     void exportRecords();
@@ -36,11 +31,8 @@ private:
     void importXml(const QString& path);
     QString homeFolder() const;
 
-    AppState& m_state;
     MainWindow& m_main;
-    StatusLine& m_status;
     ListController& m_list;
-    UndoStack& m_undo;
     bool m_exportWarned = false;
 };
 
