@@ -1,5 +1,6 @@
 // Bookmark files: the lines that count, titles with their tags stripped and text cleaned,
 // descriptions directly below, and the owner taken from the home folder.
+#include "support/Files.h"
 #include "transfer/Bookmarks.h"
 #include "transfer/ImportText.h"
 
@@ -7,6 +8,7 @@
 #include <QtTest>
 
 using namespace quillbox;
+using namespace quillbox::test;
 
 namespace {
 
@@ -32,7 +34,7 @@ QStringList readDevice(QIODevice& device) {
 }
 
 QStringList readDataFile(const char* name) {
-    QFile file(QStringLiteral(QUILLBOX_TEST_DATA "/") + QString::fromLatin1(name));
+    QFile file(dataPath(QString::fromLatin1(name)));
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }

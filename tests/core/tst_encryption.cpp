@@ -7,6 +7,7 @@
 #include "store/FileConversion.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "support/Files.h"
 #include "support/SampleRecords.h"
 #include "support/SmallDisk.h"
 
@@ -17,6 +18,7 @@
 #include <sqlite3.h>
 
 using namespace quillbox;
+using namespace quillbox::test;
 
 namespace {
 
@@ -26,17 +28,6 @@ const KdfCost testCost{1, MinKdfMemoryMiB};
 
 std::shared_ptr<const FileKey> newKey(const QString& typed = password) {
     return FileKey::derive(typed, FileHeader::fresh(testCost, 4096));
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 QList<SiteRecord> records(int count) {
@@ -191,7 +182,7 @@ void EncryptionTest::changedBytesAreRefused() {
         page = page < 0 ? pages - static_cast<int>(cut / 4096) : page;
     }
     page = page < 0 ? pageAt(page) : page;
-    writeAll(m_file, disk);
+    QVERIFY(writeAll(m_file, disk));
     const QString failure = readFailure(m_file, key);
     QVERIFY2(failure.startsWith(damagedFileText(0, false)), qPrintable(failure + " " + change));
     if (page > 0) {
@@ -245,7 +236,7 @@ void EncryptionTest::changedJournalIsRefused() {
     // The first record follows the header: its page number, then its image.
     const qsizetype image = 512 + 4;
     journal[image + 1000] ^= 0x01;
-    writeAll(copy + QStringLiteral("-journal"), journal);
+    QVERIFY(writeAll(copy + QStringLiteral("-journal"), journal));
     const QString failure = readFailure(copy, key);
     QVERIFY2(failure.startsWith(damagedFileText(0, false)), qPrintable(failure));
     QVERIFY(failure.contains(QStringLiteral("journal")));
@@ -299,7 +290,7 @@ void EncryptionTest::passwordCheck() {
     if (damage == QLatin1String("page1")) {
         QByteArray disk = readAll(m_file);
         disk[3000] ^= 0x10;
-        writeAll(m_file, disk);
+        QVERIFY(writeAll(m_file, disk));
     }
     const QByteArray before = readAll(m_file);
     const UnlockResult result = unlockDatabaseFile(m_file, typed);

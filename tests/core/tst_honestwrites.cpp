@@ -5,6 +5,7 @@
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
 #include "store/WorkingFolder.h"
+#include "support/Files.h"
 #include "support/SampleRecords.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnv.h"
@@ -16,19 +17,9 @@
 #include <QtTest>
 
 using namespace quillbox;
+using namespace quillbox::test;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // The thirty columns in another order, with one of the file's own, or with some missing.
 void makeTable(const QString& file, const QStringList& columns, const QList<QStringList>& rows) {
@@ -148,7 +139,7 @@ void HonestWritesTest::fullDiskLeavesOldFile() {
         old = readAll(target);
     }
     if (writer != Backup) {
-        writeAll(target, old);
+        QVERIFY(writeAll(target, old));
     }
     disk.fill();
 
@@ -239,7 +230,7 @@ void HonestWritesTest::foreignTables() {
     QFETCH(QString, missing);
     const QString file = m_dir.filePath(QStringLiteral("foreign-%1.ptk").arg(QTest::currentDataTag()));
     if (columns.isEmpty() && extra.isEmpty()) {
-        writeAll(file, QByteArray(4096, '\x7f'));
+        QVERIFY(writeAll(file, QByteArray(4096, '\x7f')));
     } else if (!columns.isEmpty()) {
         QStringList row;
         for (const QString& c : columns) {
@@ -356,7 +347,7 @@ void HonestWritesTest::backupLeftoversRemoved() {
                                 QStringLiteral("db.ptk.Sun.partial")};
     const QStringList kept{QStringLiteral("db.ptk"), QStringLiteral("db.ptk.Mon"), QStringLiteral("other.partial")};
     for (const QString& name : leftovers + kept) {
-        writeAll(QDir(folder.path()).filePath(name), "x");
+        QVERIFY(writeAll(QDir(folder.path()).filePath(name), "x"));
     }
     removeBackupLeftovers(database);
     QStringList expected = kept;
@@ -419,13 +410,13 @@ void HonestWritesTest::nameTakenByLinkOrFolder() {
     const QDir root(working.path());
     const QString victim = QDir(outside.path()).filePath(QStringLiteral("victim"));
     const QByteArray victimBytes = "someone else's file\n";
-    writeAll(victim, victimBytes);
+    QVERIFY(writeAll(victim, victimBytes));
     QFile::setPermissions(victim, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
     if (what == LinkToOutside) {
         QVERIFY(QFile::link(victim, root.filePath(planted)));
     } else {
         QVERIFY(root.mkpath(planted));
-        writeAll(root.filePath(planted) + QStringLiteral("/inside"), "kept");
+        QVERIFY(writeAll(root.filePath(planted) + QStringLiteral("/inside"), "kept"));
     }
     const QStringList before = QDir(QFileInfo(root.filePath(name)).absolutePath())
                                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);

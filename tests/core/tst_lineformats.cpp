@@ -1,7 +1,7 @@
 // The bar-separated text and CSV formats: the lines written, the readers' refusals and edges,
 // encodings, and round trips over the nasty table.
-#include "core/NastyTable.h"
-#include "core/RecordingSink.h"
+#include "support/NastyTable.h"
+#include "support/RecordingSink.h"
 #include "support/TestEnv.h"
 #include "transfer/CsvFormat.h"
 #include "transfer/ImportPreview.h"

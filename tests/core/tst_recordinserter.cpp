@@ -1,9 +1,9 @@
 // The import's insert step: values arrive in the table exactly as typed, empty ones as empty
 // text (never NULL), and a table that cannot take them gives the database's message; and the
 // import job around it, which stores all of a file or none.
-#include "core/NastyTable.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "support/NastyTable.h"
 #include "support/TestEnv.h"
 #include "transfer/ImportJob.h"
 #include "transfer/RecordInserter.h"

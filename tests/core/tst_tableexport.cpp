@@ -1,6 +1,7 @@
 // Exporting the table: the bytes of each format against hand-written files, the extension
 // rule, empty tables, and failures that must leave no half-written file.
 #include "store/SiteStore.h"
+#include "support/Files.h"
 #include "support/TestEnv.h"
 #include "transfer/TableExport.h"
 
@@ -16,11 +17,6 @@ using namespace quillbox::test;
 Q_DECLARE_METATYPE(quillbox::ExportFormat)
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 QList<SiteRecord> layoutTable() {
     SiteRecord a = makeRecord("Bank & Co", "ann", "p\"w'd", "https://bank.example/?a=1&b=2", "Money", "Ann",
@@ -89,7 +85,7 @@ void TableExportTest::bytesMatchHandWrittenFiles() {
     const ExportResult result = exportTable(m_db, format, path("out"));
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
     QCOMPARE(result.count, 2);
-    QCOMPARE(readAll(result.path), readAll(QStringLiteral(QUILLBOX_TEST_DATA "/") + expected));
+    QCOMPARE(readAll(result.path), readAll(dataPath(expected)));
 }
 
 void TableExportTest::newFileIsPrivate_data() {

@@ -1,8 +1,9 @@
 // The XML dump: the layout of a value, reading it back, the document tree over Expat, the walk
 // that finds the items, and the refusal of hostile files.
-#include "core/NastyTable.h"
-#include "core/RecordingSink.h"
 #include "store/SqlText.h"
+#include "support/Files.h"
+#include "support/NastyTable.h"
+#include "support/RecordingSink.h"
 #include "transfer/XmlImport.h"
 #include "transfer/XmlLayout.h"
 
@@ -13,15 +14,6 @@
 
 using namespace quillbox;
 using namespace quillbox::test;
-
-namespace {
-
-QByteArray dataFile(const char* name) {
-    QFile file(QStringLiteral(QUILLBOX_TEST_DATA "/") + QString::fromLatin1(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 class XmlDumpTest : public QObject {
     Q_OBJECT
@@ -163,7 +155,7 @@ void XmlDumpTest::streamedRecords_data() {
                       "<S><owner>3</owner><record/></S></Q>")
         << QStringList{"owner=1", "owner=2", "owner=3"} << QString();
     QTest::newRow("earlier version file")
-        << dataFile("xml-earlier-version.xml")
+        << readAll(dataPath("xml-earlier-version.xml"))
         << QStringList{"lsitename=Site name,sitename=Fish & Chips,category=Food,owner=Ann,notes=first line\r\nsecond "
                        "line",
                        "sitename=Second,owner=Bob"}

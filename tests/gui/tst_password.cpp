@@ -3,6 +3,7 @@
 #include "settings/Password.h"
 #include "settings/PasswordWindow.h"
 #include "settings/ProgramSettings.h"
+#include "support/Files.h"
 #include "support/TestEnv.h"
 
 #include <QLineEdit>
@@ -49,11 +50,6 @@ void storeFingerprint(TestEnv& env, const QString& fingerprint) {
     ProgramSettings saved = defaultSettings();
     saved.passwordFingerprint = fingerprint;
     QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
-}
-
-QByteArray fileBytes(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 using Steps = QList<QPair<int, QString>>;
@@ -238,7 +234,7 @@ void PasswordTest::leavingStartupWindowEndsWritingNothing() {
     changed.lastOwner = QStringLiteral("Home");
     changed.passwordFingerprint = firstRun ? QString() : fingerprintOf(Good);
     QVERIFY(saveSettings(env.state.files.settingsFile, changed).ok);
-    const QByteArray before = fileBytes(env.state.files.settingsFile);
+    const QByteArray before = readAll(env.state.files.settingsFile);
     env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
         QTest::keyClicks(w->field(w->focusedField()), "12345678");
         if (closeBox) {
@@ -251,7 +247,7 @@ void PasswordTest::leavingStartupWindowEndsWritingNothing() {
     QVERIFY(!env.start());
     QVERIFY(!env.program->mainWindow());
     QVERIFY(env.boxes.isEmpty());
-    QCOMPARE(fileBytes(env.state.files.settingsFile), before);
+    QCOMPARE(readAll(env.state.files.settingsFile), before);
     QVERIFY(!QFile::exists(env.state.files.databaseFile));
     QCOMPARE(QDir(env.path("Database")).entryList(QDir::Files), QStringList());
 }

@@ -1,11 +1,12 @@
 // The import and export commands end to end, driven through the dispatch function with the file
 // requester's answers, and read back from the status line, the list, the boxes and the files.
 #include "app/Ids.h"
-#include "core/NastyTable.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "support/Files.h"
+#include "support/NastyTable.h"
 #include "support/TestEnv.h"
 #include "transfer/ImportBatch.h"
 #include "transfer/ImportPreview.h"
@@ -34,21 +35,6 @@ using namespace quillbox::test;
 namespace {
 
 enum Pattern { TextPattern = 0, CsvPattern = 1, XmlPattern = 2, BookmarkPattern = 3 };
-
-QString dataFile(const char* name) {
-    return QStringLiteral(QUILLBOX_TEST_DATA "/") + QString::fromLatin1(name);
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // Every row of the table in record order, read back, without the record number.
 QList<SiteRecord> storedRecords(const Database& db) {
@@ -180,7 +166,7 @@ void TransferTest::exportWritesChosenFormat() {
     QVERIFY(env.start());
     env.main()->setCount(QStringLiteral("-"));
     runExport(env, Pattern(pattern), env.path(chosen));
-    QCOMPARE(readAll(env.path(written)), readAll(dataFile(expected.toLatin1().constData())));
+    QCOMPARE(readAll(env.path(written)), readAll(dataPath(expected)));
     QCOMPARE(env.main()->message(), message);
     QCOMPARE(env.main()->count(), pattern == XmlPattern ? QStringLiteral("-") : QStringLiteral("2 Records"));
 }
@@ -269,7 +255,7 @@ void TransferTest::roundTripThroughTheProgram() {
     }
     TestEnv env;
     QVERIFY(env.start());
-    writeFile(env.path("import"), exported);
+    QVERIFY(writeAll(env.path("import"), exported));
     runImport(env, Pattern(pattern), env.path("import"));
     const QList<SiteRecord> back = storedRecords(env.state.database);
     QCOMPARE(back.size(), original.size());
@@ -287,10 +273,10 @@ void TransferTest::importGrowsListAndRefillsBoxes() {
     seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "pw", "", "Money", "Ann")});
     QVERIFY(env.start());
     QCOMPARE(env.listRows().size(), 1);
-    writeFile(env.path("in.txt"),
-              "Site name|Shop|User name|bob|Password|x'y|Home page|https://shop|"
-              "||||||||||||||||||Retail|Zed|note~two|\r\n"
-              "Site name|Club|User name|cy|Password||Home page||||||||||||||||||||Leisure|Ann||\r\n");
+    QVERIFY(writeAll(env.path("in.txt"),
+                     "Site name|Shop|User name|bob|Password|x'y|Home page|https://shop|"
+                     "||||||||||||||||||Retail|Zed|note~two|\r\n"
+                     "Site name|Club|User name|cy|Password||Home page||||||||||||||||||||Leisure|Ann||\r\n"));
     env.state.settings.lastOwner = QStringLiteral("Ann");
     env.state.settings.lastCategory = QStringLiteral("Money");
     runImport(env, TextPattern, env.path("in.txt"));
@@ -330,7 +316,7 @@ void TransferTest::importIsOneTransaction() {
     QVERIFY(env.start());
     commitCount = 0;
     sqlite3_commit_hook(env.state.database.handle(), countCommit, nullptr);
-    runImport(env, Pattern(pattern), dataFile(file.toLatin1().constData()));
+    runImport(env, Pattern(pattern), dataPath(file));
     sqlite3_commit_hook(env.state.database.handle(), nullptr, nullptr);
     QCOMPARE(commitCount, 1);
     QVERIFY(env.listRows().size() >= 2);
@@ -340,8 +326,9 @@ void TransferTest::importIsOneTransaction() {
 void TransferTest::refusedLinesAreReportedAndSkipped() {
     TestEnv env;
     QVERIFY(env.start());
-    writeFile(env.path("in.csv"), "\"A\",\"One\"\r\n\"1\",\"2\",\"3\",\"4\",\"5\"\r\nno delimiter\r\n\"B\",\"Two\"\r\n"
-                                  "\"1\",\"2\",\"3\",\"4\",\"5\"\r\n");
+    QVERIFY(writeAll(env.path("in.csv"),
+                     "\"A\",\"One\"\r\n\"1\",\"2\",\"3\",\"4\",\"5\"\r\nno delimiter\r\n\"B\",\"Two\"\r\n"
+                     "\"1\",\"2\",\"3\",\"4\",\"5\"\r\n"));
     runImport(env, CsvPattern, env.path("in.csv"));
     QCOMPARE(env.column(RecordModel::SiteName), (QStringList{"One", "Two"}));
     QCOMPARE(env.main()->message(), QStringLiteral("Info: 2 records imported, 3 lines refused."));
@@ -380,7 +367,7 @@ void TransferTest::unreadableFiles() {
     TestEnv env;
     QVERIFY(env.start());
     if (!content.isNull()) {
-        writeFile(env.path("in"), content);
+        QVERIFY(writeAll(env.path("in"), content));
     }
     commitCount = 0;
     sqlite3_commit_hook(env.state.database.handle(), countCommit, nullptr);
@@ -393,13 +380,13 @@ void TransferTest::unreadableFiles() {
 void TransferTest::xmlItemWithUnknownColumn() {
     TestEnv env;
     QVERIFY(env.start());
-    writeFile(env.path("in.xml"),
-              "<?xml version=\"1.0\"?>\r\n<Quillbox>\r\n"
-              "  <SiteItem><sitename>First, with comma</sitename><category>C</category>"
-              "<owner>O</owner><record>1</record></SiteItem>\r\n"
-              "  <SiteItem><sitename>Bad</sitename><bogus>x</bogus><record>2</record></SiteItem>\r\n"
-              "  <SiteItem><sitename>Third</sitename><username>u</username><record>3</record>"
-              "</SiteItem>\r\n</Quillbox>\r\n");
+    QVERIFY(writeAll(env.path("in.xml"),
+                     "<?xml version=\"1.0\"?>\r\n<Quillbox>\r\n"
+                     "  <SiteItem><sitename>First, with comma</sitename><category>C</category>"
+                     "<owner>O</owner><record>1</record></SiteItem>\r\n"
+                     "  <SiteItem><sitename>Bad</sitename><bogus>x</bogus><record>2</record></SiteItem>\r\n"
+                     "  <SiteItem><sitename>Third</sitename><username>u</username><record>3</record>"
+                     "</SiteItem>\r\n</Quillbox>\r\n"));
     env.state.settings.optShowPrivate = 1;
     runImport(env, XmlPattern, env.path("in.xml"));
     QCOMPARE(env.listRows(),
@@ -415,7 +402,7 @@ void TransferTest::bookmarksBecomeRecords() {
     env.homeFolder = QStringLiteral("/home/wren");
     QVERIFY(env.start());
     env.state.settings.optShowPrivate = 1;
-    runImport(env, BookmarkPattern, dataFile("bookmarks-chrome.html"));
+    runImport(env, BookmarkPattern, dataPath("bookmarks-chrome.html"));
     QCOMPARE(
         env.listRows(),
         (QList<QStringList>{
@@ -431,7 +418,7 @@ void TransferTest::bookmarksBecomeRecords() {
 
     // Imported while masking: the rows hold masks, and show their values once private data is shown.
     env.state.settings.optShowPrivate = 0;
-    runImport(env, BookmarkPattern, dataFile("bookmarks-chrome.html"));
+    runImport(env, BookmarkPattern, dataPath("bookmarks-chrome.html"));
     const QStringList masked = env.listRows().last();
     QCOMPARE(masked.mid(0, 2), (QStringList{"O'Brien's page", "******************************"}));
     env.program->command(Id::MenuItemOfSlot[Id::Slot::ShowPrivate]);
@@ -444,7 +431,7 @@ void TransferTest::cancelledPreviewStoresNothing() {
     env.importAnswer = false;
     commitCount = 0;
     sqlite3_commit_hook(env.state.database.handle(), countCommit, nullptr);
-    runImport(env, CsvPattern, dataFile("export-layout.csv"));
+    runImport(env, CsvPattern, dataPath("export-layout.csv"));
     sqlite3_commit_hook(env.state.database.handle(), nullptr, nullptr);
     QCOMPARE(env.previews.size(), 1);
     QCOMPARE(env.previews.first().recordCount(), 2);
@@ -551,7 +538,7 @@ void TransferTest::filesFromElsewhere() {
     env.state.setWorkingFolder(env.path());
     seedDatabase(env.state.files.databaseFile, {makeRecord("Seed", "", "", "", "C", "Ann")}); // the list shows Ann
     QVERIFY(env.start());
-    writeFile(env.path("in"), content);
+    QVERIFY(writeAll(env.path("in"), content));
     runImport(env, Pattern(pattern), env.path("in"));
     QCOMPARE(scalarQuery(env.state.database, query), stored);
     QCOMPARE(env.main()->message(), message);
