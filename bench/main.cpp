@@ -54,6 +54,14 @@ bool wanted(const char* name) {
 }
 const QString benchPassword = QStringLiteral("bench-password-1");
 
+// A figure measured on a failed operation would mean nothing: the bench stops instead.
+void mustSucceed(const Result& result, const char* what) {
+    if (!result) {
+        std::fprintf(stderr, "could not %s: %s\n", what, qPrintable(result.error()));
+        std::exit(1);
+    }
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -117,18 +125,14 @@ struct Folder {
             std::exit(1);
         }
         if (key) {
-            const QString failure = convertDatabaseFile(paths.databaseFile, nullptr, key);
-            if (!failure.isEmpty()) {
-                std::fprintf(stderr, "the sample database could not be encrypted: %s\n", qPrintable(failure));
-                std::exit(1);
-            }
+            mustSucceed(convertDatabaseFile(paths.databaseFile, nullptr, key), "encrypt the sample database");
         }
         ProgramSettings s = defaultSettings();
         s.passwordFingerprint = key ? QString() : passwordFingerprint(benchPassword, cost);
         s.optFading = 0;
         s.optTitleClock = 0;
         s.lastOwner = sample::mainOwner;
-        saveSettings(paths.settingsFile, s);
+        mustSucceed(saveSettings(paths.settingsFile, s), "write the settings");
     }
     ~Folder() { QDir::setCurrent(previous); }
 };
@@ -533,17 +537,17 @@ void binCases(int size, const QString& databaseFile) {
         db = std::make_unique<Database>();
         db->open(file);
     };
-    const double erase = timeMs(open, [&] { deleteRecords(*db, numbers); });
+    const double erase = timeMs(open, [&] { mustSucceed(deleteRecords(*db, numbers), "erase"); });
     printRow("the statements alone: erase", size, static_cast<int>(numbers.size()), erase, 0);
     QList<qint64> entries;
-    const double bin = timeMs(open, [&] { moveToBin(*db, numbers, now, &entries); });
+    const double bin = timeMs(open, [&] { mustSucceed(moveToBin(*db, numbers, now, &entries), "move to the bin"); });
     printRow("the statements alone: into the recycle bin", size, static_cast<int>(numbers.size()), bin, erase);
     const double restore = timeMs(
         [&] {
             open();
-            moveToBin(*db, numbers, now, &entries);
+            mustSucceed(moveToBin(*db, numbers, now, &entries), "move to the bin");
         },
-        [&] { restoreFromBin(*db, entries); });
+        [&] { mustSucceed(restoreFromBin(*db, entries), "restore"); });
     printRow("the statements alone: restore from the bin", size, static_cast<int>(entries.size()), restore, erase);
     // One record saved as the form saves it, its version kept or not.
     open();
@@ -556,7 +560,7 @@ void binCases(int size, const QString& databaseFile) {
     });
     const double kept = timeMs(nullptr, [&] {
         record[Col::Password] = QStringLiteral("changed-%1").arg(++n);
-        saveWithHistory(*db, quotedFields(record), number, now, 10);
+        mustSucceed(saveWithHistory(*db, quotedFields(record), number, now, 10), "save with history");
     });
     printRow("save one record, no history", size, 1, plain, 0);
     printRow("save one record, its version kept", size, 1, kept, plain);

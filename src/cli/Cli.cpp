@@ -363,10 +363,10 @@ int editCommand(Session& s, const QCommandLineParser& parser) {
     }
     // The version it replaces is kept in the record's history, as a save in the window keeps it.
     bool notFound = false;
-    if (const QString refusal =
+    if (const Result done =
             saveWithHistory(s.db, record, number, QDateTime::currentDateTimeUtc(), versionsKept(s), nullptr, &notFound);
-        !refusal.isEmpty()) {
-        return fail(QStringLiteral("Nothing was saved: %1.").arg(refusal));
+        !done) {
+        return fail(QStringLiteral("Nothing was saved: %1.").arg(done.error()));
     }
     if (notFound) {
         return fail(QStringLiteral("There is no record %1.").arg(number));
@@ -408,14 +408,14 @@ int deleteCommand(Session& s, const QCommandLineParser& parser) {
         if (!confirmed(parser, QStringLiteral("Erase %1 for good? They cannot be restored.").arg(what))) {
             return Failed;
         }
-        if (const QString refusal = eraseRecords(s.db, numbers); !refusal.isEmpty()) {
-            return fail(QStringLiteral("Nothing was erased: %1.").arg(refusal));
+        if (const Result done = eraseRecords(s.db, numbers); !done) {
+            return fail(QStringLiteral("Nothing was erased: %1.").arg(done.error()));
         }
         writeOut(QStringLiteral("Erased %1 for good.\n").arg(what));
         return Done;
     }
-    if (const QString refusal = moveToBin(s.db, numbers, QDateTime::currentDateTimeUtc()); !refusal.isEmpty()) {
-        return fail(QStringLiteral("Nothing was deleted: %1.").arg(refusal));
+    if (const Result done = moveToBin(s.db, numbers, QDateTime::currentDateTimeUtc()); !done) {
+        return fail(QStringLiteral("Nothing was deleted: %1.").arg(done.error()));
     }
     writeOut(QStringLiteral("Deleted %1 (moved to the recycle bin; restore brings them back).\n").arg(what));
     return Done;
@@ -476,8 +476,8 @@ int restoreCommand(Session& s, const QCommandLineParser& parser) {
                         .arg(missing.join(QStringLiteral(", "))));
     }
     QList<Restored> restored;
-    if (const QString refusal = restoreFromBin(s.db, entries, &restored); !refusal.isEmpty()) {
-        return fail(QStringLiteral("Nothing was restored: %1.").arg(refusal));
+    if (const Result done = restoreFromBin(s.db, entries, &restored); !done) {
+        return fail(QStringLiteral("Nothing was restored: %1.").arg(done.error()));
     }
     std::sort(restored.begin(), restored.end(),
               [](const Restored& a, const Restored& b) { return a.from.toLongLong() < b.from.toLongLong(); });
@@ -501,8 +501,8 @@ int emptyBinCommand(Session& s, const QCommandLineParser& parser) {
         return Failed;
     }
     qsizetype erased = 0;
-    if (const QString refusal = emptyBin(s.db, &erased); !refusal.isEmpty()) {
-        return fail(QStringLiteral("The recycle bin was not emptied: %1.").arg(refusal));
+    if (const Result done = emptyBin(s.db, &erased); !done) {
+        return fail(QStringLiteral("The recycle bin was not emptied: %1.").arg(done.error()));
     }
     writeOut(QStringLiteral("Erased %1 for good.\n").arg(recordCountText(QString::number(erased)).toLower()));
     return Done;
@@ -554,9 +554,8 @@ int backupCommand(Session& s, const QCommandLineParser& parser) {
     if (isDatabaseFile(s, target)) {
         return fail(QStringLiteral("The backup cannot replace the database itself."));
     }
-    QString reason;
-    if (!backupDatabase(s.db, target, &reason)) {
-        return fail(QStringLiteral("The database could not be backed up: %1").arg(reason));
+    if (const Result backedUp = backupDatabase(s.db, target); !backedUp) {
+        return fail(QStringLiteral("The database could not be backed up: %1").arg(backedUp.error()));
     }
     writeOut(QStringLiteral("Backed up to %1\n").arg(QDir::toNativeSeparators(target)));
     return Done;
@@ -859,10 +858,10 @@ int passwordCommand(Session& s, const QCommandLineParser&) {
         return fail(problem);
     }
     if (!s.key) {
-        const SettingsResult saved = storePassword(s.folder.settingsFile, password, programKdfCost());
+        const Result saved = storePassword(s.folder.settingsFile, password, programKdfCost());
         wipeString(password);
-        if (!saved.ok) {
-            return fail(QStringLiteral("The password was not changed: %1").arg(saved.error));
+        if (!saved.ok()) {
+            return fail(QStringLiteral("The password was not changed: %1").arg(saved.error()));
         }
         writeOut(QStringLiteral("The program password was changed.\n"));
         return Done;
@@ -873,8 +872,8 @@ int passwordCommand(Session& s, const QCommandLineParser&) {
     if (!renewed) {
         return fail(QStringLiteral("The password was not changed: there is not enough memory to derive the key."));
     }
-    if (const QString failure = convertDatabaseFile(s.folder.databaseFile, s.key, renewed); !failure.isEmpty()) {
-        return fail(QStringLiteral("The password was not changed: %1").arg(failure));
+    if (const Result done = convertDatabaseFile(s.folder.databaseFile, s.key, renewed); !done) {
+        return fail(QStringLiteral("The password was not changed: %1").arg(done.error()));
     }
     writeOut(QStringLiteral("The program password was changed and the database encrypted again with it.\n"));
     return reportBackups(convertBackups(s.folder.databaseFile, s.password, s.key, renewed));
@@ -898,17 +897,17 @@ int encryptCommand(Session& s, const QCommandLineParser&) {
     if (!key) {
         return fail(QStringLiteral("Nothing was encrypted: there is not enough memory to derive the key."));
     }
-    if (const QString failure = convertDatabaseFile(s.folder.databaseFile, nullptr, key); !failure.isEmpty()) {
-        return fail(QStringLiteral("Nothing was encrypted: %1").arg(failure));
+    if (const Result done = convertDatabaseFile(s.folder.databaseFile, nullptr, key); !done) {
+        return fail(QStringLiteral("Nothing was encrypted: %1").arg(done.error()));
     }
-    const SettingsResult removed =
+    const Result removed =
         writeSetting(s.folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString());
     writeOut(QStringLiteral("The database is now encrypted with the program password.\n"));
-    if (!removed.ok) {
+    if (!removed.ok()) {
         writeError(cliName +
                    QStringLiteral(": warning: the password's fingerprint could not be removed from the "
                                   "settings: ") +
-                   removed.error + QLatin1Char('\n'));
+                   removed.error() + QLatin1Char('\n'));
     }
     return reportBackups(convertBackups(s.folder.databaseFile, s.password, nullptr, key));
 }
@@ -923,17 +922,17 @@ int decryptCommand(Session& s, const QCommandLineParser& parser) {
     }
     // The fingerprint first: a plain file is never left without a password.
     const QString fingerprint = passwordFingerprint(s.password, programKdfCost());
-    const SettingsResult stored =
+    const Result stored =
         fingerprint.isEmpty()
-            ? SettingsResult{false, QStringLiteral("there is not enough memory to make the "
-                                                   "password's fingerprint")}
+            ? Result::failure(QStringLiteral("there is not enough memory to make the password's fingerprint"))
             : writeSetting(s.folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, fingerprint);
-    if (!stored.ok) {
-        return fail(QStringLiteral("Nothing was changed: %1").arg(stored.error));
+    if (!stored.ok()) {
+        return fail(QStringLiteral("Nothing was changed: %1").arg(stored.error()));
     }
-    if (const QString failure = convertDatabaseFile(s.folder.databaseFile, s.key, nullptr); !failure.isEmpty()) {
-        writeSetting(s.folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString());
-        return fail(QStringLiteral("Nothing was changed: %1").arg(failure));
+    if (const Result done = convertDatabaseFile(s.folder.databaseFile, s.key, nullptr); !done) {
+        // Put back as it was; should that fail too, the file still opens with the same password.
+        (void)writeSetting(s.folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString());
+        return fail(QStringLiteral("Nothing was changed: %1").arg(done.error()));
     }
     writeOut(QStringLiteral("The database is now stored unencrypted.\n"));
     return reportBackups(convertBackups(s.folder.databaseFile, s.password, s.key, nullptr));

@@ -34,14 +34,14 @@ const QString password = QStringLiteral("Quill-test-01");
 const QByteArray passwordLine = "Quill-test-01\n";
 const KdfCost cheapCost{1, MinKdfMemoryMiB};
 
-struct Result {
+struct CliRun {
     int status = -1;
     QByteArray out;
     QByteArray err;
 };
 
 // Runs the program in its own session, so it never finds the terminal the tests were started from.
-Result runCli(const QString& folder, const QStringList& arguments, const QByteArray& input,
+CliRun runCli(const QString& folder, const QStringList& arguments, const QByteArray& input,
               const QString& outputFile = QString()) {
     QProcess process;
     process.setWorkingDirectory(folder);
@@ -52,7 +52,7 @@ Result runCli(const QString& folder, const QStringList& arguments, const QByteAr
     process.start(QStringLiteral(QUILLBOX_CLI), arguments);
     process.write(input);
     process.closeWriteChannel();
-    Result result;
+    CliRun result;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
         process.kill();
         return result;
@@ -119,7 +119,7 @@ void CliTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_folder = WorkingFolder::at(m_dir->path());
     QVERIFY(QDir().mkpath(m_folder.systemFolder));
-    QVERIFY(storePassword(m_folder.settingsFile, password, cheapCost).ok);
+    QVERIFY(storePassword(m_folder.settingsFile, password, cheapCost).ok());
     SiteRecord bank = makeRecord("Bank", "ann", "p'w\"d", "https://bank.example", "Money", "Ann", "first\r\nsecond");
     SiteRecord mail = makeRecord("Mail", "bob", "secret-mail", "https://mail.example", "Work", "Ann");
     SiteRecord shop = makeRecord("Shop", "obi", "shop-pass", "", "Fun", "O'Brien");
@@ -326,8 +326,7 @@ void CliTest::commands() {
     }
     if (setup.startsWith(QLatin1String("encrypted"))) {
         QVERIFY(sample::encryptFile(m_folder.databaseFile));
-        QVERIFY(
-            writeSetting(m_folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString()).ok);
+        QVERIFY(writeSetting(m_folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString()));
     }
     if (setup == QLatin1String("encrypted-no-settings")) {
         QVERIFY(QFile::remove(m_folder.settingsFile));
@@ -348,7 +347,7 @@ void CliTest::commands() {
     if (toFullDisk && !QFileInfo::exists(QStringLiteral("/dev/full"))) {
         QSKIP("No /dev/full here");
     }
-    const Result r = runCli(m_dir->path(), arguments, input, toFullDisk ? QStringLiteral("/dev/full") : QString());
+    const CliRun r = runCli(m_dir->path(), arguments, input, toFullDisk ? QStringLiteral("/dev/full") : QString());
     QVERIFY2(r.status == status, r.err.constData());
     QVERIFY2(r.out.contains(output.toUtf8()), r.out.constData());
     if (!absent.isEmpty()) {
@@ -369,7 +368,7 @@ void CliTest::commands() {
 void CliTest::recordRoundTrip() {
     const QString folder = m_dir->path();
     const QString notes = QStringLiteral("line one\nline two ü");
-    Result r = runCli(folder,
+    CliRun r = runCli(folder,
                       {"--password-stdin", "add", "--owner", "Zoë", "--category", "Games", "--set",
                        "sitename=O'Neil's \"den\"", "--set", "password=pä|ss~", "--set", "lmisc1=PIN", "--set",
                        "misc1=1234", "--set", "notes=" + notes},
@@ -503,7 +502,7 @@ void CliTest::searchMatchesWindow() {
     if (!category.isEmpty()) {
         cliArguments << "--category" << category;
     }
-    const Result r = runCli(env.path(), cliArguments, passwordLine);
+    const CliRun r = runCli(env.path(), cliArguments, passwordLine);
     QVERIFY2(r.status == 0, r.err.constData());
     const QStringList fromCli = recordNumbers(parseJson(r.out));
 
@@ -597,10 +596,11 @@ void CliTest::checkReportsFaults() {
         QVERIFY(db.open(m_folder.databaseFile));
         SiteRecord changed = *storedRecord(db, QStringLiteral("1"));
         changed[Col::Password] = QStringLiteral("new");
-        QCOMPARE(saveWithHistory(db, quotedFields(changed), QStringLiteral("1"), QDateTime::currentDateTimeUtc(), 10),
+        QCOMPARE(saveWithHistory(db, quotedFields(changed), QStringLiteral("1"), QDateTime::currentDateTimeUtc(), 10)
+                     .error(),
                  QString());
         QVERIFY(db.execute(QStringLiteral("INSERT INTO quillbox(sitename) VALUES('b')")));
-        QCOMPARE(moveToBin(db, {QStringLiteral("2")}, QDateTime::currentDateTimeUtc()), QString());
+        QCOMPARE(moveToBin(db, {QStringLiteral("2")}, QDateTime::currentDateTimeUtc()).error(), QString());
     } else if (!bytes.isEmpty()) {
         QFile file(m_folder.databaseFile);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -614,7 +614,7 @@ void CliTest::checkReportsFaults() {
     if (QByteArray(QTest::currentDataTag()).startsWith("verbose")) {
         arguments << "--verbose";
     }
-    const Result r = runCli(m_dir->path(), arguments, passwordLine);
+    const CliRun r = runCli(m_dir->path(), arguments, passwordLine);
     QVERIFY2(r.status == status, r.err.constData());
     QVERIFY2(r.out.contains(report.toUtf8()), r.out.constData());
     // A check looks and changes nothing, not even a foreign file.
@@ -645,12 +645,12 @@ void CliTest::passwordChange() {
     QFETCH(int, status);
     QFETCH(QString, error);
     QFETCH(QString, passwordAfter);
-    const Result r = runCli(m_dir->path(), {"--password-stdin", "password"}, input);
+    const CliRun r = runCli(m_dir->path(), {"--password-stdin", "password"}, input);
     QVERIFY2(r.status == status, r.err.constData());
     QVERIFY2(r.err.contains(error.toUtf8()), r.err.constData());
     QVERIFY(checkProgramPassword(m_folder, passwordAfter, [] { return cheapCost; }).passed);
     // The window program's own start-up check accepts the new password.
-    const Result list = runCli(m_dir->path(), {"--password-stdin", "list"}, passwordAfter.toUtf8() + '\n');
+    const CliRun list = runCli(m_dir->path(), {"--password-stdin", "list"}, passwordAfter.toUtf8() + '\n');
     QCOMPARE(list.status, 0);
 }
 
@@ -702,7 +702,7 @@ void CliTest::passwordChangedWhileWindowRuns() {
     TestEnv env;
     env.password = password;
     QVERIFY(env.start());
-    const Result r = runCli(env.path(), {"--password-stdin", "password"}, passwordLine + "New-pass-99\nNew-pass-99\n");
+    const CliRun r = runCli(env.path(), {"--password-stdin", "password"}, passwordLine + "New-pass-99\nNew-pass-99\n");
     QCOMPARE(r.status, 0);
     // The window saves every setting at exit; the password chosen meanwhile stays.
     env.program->shutDown();
@@ -711,7 +711,7 @@ void CliTest::passwordChangedWhileWindowRuns() {
 
 void CliTest::windowAndCliShareAnEncryptedFile() {
     QVERIFY(sample::encryptFile(m_folder.databaseFile));
-    QVERIFY(writeSetting(m_folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString()).ok);
+    QVERIFY(writeSetting(m_folder.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString()).ok());
     TestEnv env;
     env.password = password;
     QDir::setCurrent(m_dir->path());
@@ -722,7 +722,7 @@ void CliTest::windowAndCliShareAnEncryptedFile() {
     env.program->list()->ownerChanged();
     const qsizetype before = env.listRows().size();
     // The command line writes while the window holds the file open, and the window writes after.
-    const Result added = runCli(m_dir->path(),
+    const CliRun added = runCli(m_dir->path(),
                                 {"--password-stdin", "add", "--owner", "Ann", "--category", "Fun", "--set",
                                  "sitename=From the terminal", "--set", "password=Terminal-secret-7"},
                                 passwordLine);
@@ -730,7 +730,7 @@ void CliTest::windowAndCliShareAnEncryptedFile() {
     env.program->list()->runSearch();
     QCOMPARE(env.listRows().size(), before + 1);
     insertRecord(env.state.database, makeRecord("From the window", "ann", "Window-secret-8", "", "Fun", "Ann"));
-    const Result listed = runCli(m_dir->path(), {"--password-stdin", "list", "--owner", "Ann"}, passwordLine);
+    const CliRun listed = runCli(m_dir->path(), {"--password-stdin", "list", "--owner", "Ann"}, passwordLine);
     QVERIFY(listed.out.contains("From the terminal") && listed.out.contains("From the window"));
     // A backup made by the command line is encrypted too, and opens with the same password.
     const QString copy = m_dir->filePath(QStringLiteral("copy.ptk"));
@@ -746,12 +746,12 @@ void CliTest::windowAndCliShareAnEncryptedFile() {
 void CliTest::binAndHistoryRoundTrip() {
     const QString folder = m_dir->path();
     auto cli = [&](const QStringList& arguments) {
-        const Result r = runCli(folder, QStringList{"--password-stdin"} + arguments, passwordLine);
+        const CliRun r = runCli(folder, QStringList{"--password-stdin"} + arguments, passwordLine);
         [&] { QVERIFY2(r.status == 0, r.err.constData()); }();
         return r;
     };
     cli({"delete", "1", "2"});
-    Result r = cli({"bin"});
+    CliRun r = cli({"bin"});
     QVERIFY(r.out.contains("Bank") && r.out.contains("Mail") && r.out.contains("2 Records in the recycle bin"));
     const QJsonArray bin = parseJson(cli({"bin", "--json"}).out);
     QCOMPARE(bin.size(), 2);
@@ -846,7 +846,7 @@ void CliTest::import() {
         QVERIFY(reader.waitForReadyRead(60000));
         QCOMPARE(reader.readAllStandardOutput(), QByteArray("reading\n"));
     }
-    const Result r = runCli(m_dir->path(), QStringList{"--password-stdin", "import", path} + options, passwordLine);
+    const CliRun r = runCli(m_dir->path(), QStringList{"--password-stdin", "import", path} + options, passwordLine);
     reader.closeWriteChannel();
     reader.waitForFinished();
     QVERIFY2(r.status == status, r.err.constData());
@@ -871,7 +871,7 @@ void CliTest::exportReadsBack() {
     QFETCH(QString, written);
     QFETCH(int, notKept);
     const QString folder = m_dir->path();
-    Result r = runCli(folder, QStringList{"--password-stdin", "export", fileName} + options, passwordLine);
+    CliRun r = runCli(folder, QStringList{"--password-stdin", "export", fileName} + options, passwordLine);
     QVERIFY2(r.status == 0, r.err.constData());
     QCOMPARE(r.err.contains("warning: 1 record holds characters"), notKept > 0);
     QVERIFY2(r.out.contains("Exported 4 records to " + written.toUtf8()), r.out.constData());

@@ -327,10 +327,10 @@ void EncryptionTest::rewrites() {
     db.close();
     QVERIFY(QFile::copy(m_file, m_file + QStringLiteral(".Wed")));
     const auto older = newKey();
-    QCOMPARE(convertDatabaseFile(m_file + QStringLiteral(".Wed"), from, older), QString());
+    QCOMPARE(convertDatabaseFile(m_file + QStringLiteral(".Wed"), from, older).error(), QString());
     const QByteArray digest = contentDigest(m_file, from);
     QVERIFY(!digest.isEmpty());
-    QCOMPARE(convertDatabaseFile(m_file, from, to), QString());
+    QCOMPARE(convertDatabaseFile(m_file, from, to).error(), QString());
     QCOMPARE(convertBackups(m_file, password, from, to), QStringList());
     for (const QString& file :
          {m_file, m_file + QStringLiteral(".Mon"), m_file + QStringLiteral(".Tue"), m_file + QStringLiteral(".Wed")}) {
@@ -369,12 +369,12 @@ void EncryptionTest::fullDiskLeavesTheFile() {
     seed(file, records(3000), from);
     const QByteArray before = readAll(file);
     disk.fill();
-    QVERIFY(!convertDatabaseFile(file, from, to).isEmpty());
+    QVERIFY(!convertDatabaseFile(file, from, to));
     QCOMPARE(readAll(file), before);
     QCOMPARE(QDir(folder).entryList({QStringLiteral("Quillbox.ptk*")}, QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("Quillbox.ptk")});
     disk.release();
-    QCOMPARE(convertDatabaseFile(file, from, to), QString());
+    QCOMPARE(convertDatabaseFile(file, from, to).error(), QString());
 }
 
 void EncryptionTest::aConnectionOnTheOldFileCannotWrite() {
@@ -385,7 +385,7 @@ void EncryptionTest::aConnectionOnTheOldFileCannotWrite() {
     Database other;
     QVERIFY(other.open(m_file));
     QCOMPARE(scalarQuery(other, QStringLiteral("SELECT count(*) FROM quillbox")), QStringLiteral("100"));
-    QCOMPARE(convertDatabaseFile(m_file, nullptr, key), QString());
+    QCOMPARE(convertDatabaseFile(m_file, nullptr, key).error(), QString());
     QVERIFY(!other.execute(buildInsertStatement(quotedFields(records(1).constFirst()))));
     Database reopened;
     QVERIFY(reopened.open(m_file, key));

@@ -72,9 +72,9 @@ bool runWriter(int writer, const Database& db, const QString& target, QString* e
     case Settings: {
         ProgramSettings settings = defaultSettings();
         settings.lastOwner = QStringLiteral("Someone new");
-        const SettingsResult saved = saveSettings(target, settings);
-        *error = saved.error;
-        return saved.ok;
+        const Result saved = saveSettings(target, settings);
+        *error = saved.error();
+        return saved.ok();
     }
     case TextExport:
     case CsvExport:
@@ -86,9 +86,12 @@ bool runWriter(int writer, const Database& db, const QString& target, QString* e
         return result.written;
     }
     case PrintFile:
-        return writePrintFile(target, QByteArray(300 * 1024, 'p'), error);
-    case Backup:
-        return backupDatabase(db, target, error);
+    case Backup: {
+        const Result written =
+            writer == PrintFile ? writePrintFile(target, QByteArray(300 * 1024, 'p')) : backupDatabase(db, target);
+        *error = written.error();
+        return written.ok();
+    }
     case Encryption:
         return sample::encryptFile(target) != nullptr;
     }
@@ -152,7 +155,7 @@ void HonestWritesTest::fullDiskLeavesOldFile() {
              QStringList({QStringLiteral(".filler"), name}));
     if (writer == Settings) {
         ProgramSettings read;
-        QVERIFY(loadSettings(target, read).ok);
+        QVERIFY(loadSettings(target, read).ok());
         QCOMPARE(read.shortcutCodes, defaultSettings().shortcutCodes);
     }
 }
@@ -178,9 +181,9 @@ void HonestWritesTest::settingsValuesStayOnTheirLine() {
     ProgramSettings settings = defaultSettings();
     settings.lastOwner = owner;
     settings.lastSearchText = owner;
-    QVERIFY(saveSettings(file, settings).ok);
+    QVERIFY(saveSettings(file, settings).ok());
     ProgramSettings read;
-    QVERIFY(loadSettings(file, read).ok);
+    QVERIFY(loadSettings(file, read).ok());
     QCOMPARE(read.lastOwner, stored);
     QCOMPARE(read.lastSearchText, stored);
     QCOMPARE(read.shortcutCodes, defaultSettings().shortcutCodes);

@@ -92,7 +92,7 @@ void RecordHistoryTest::slipsAreUndone() {
                                         ? numbersOf(m_db, QStringLiteral("record % 3 = 0"))
                                         : numbersOf(m_db, QStringLiteral("owner = '%1'").arg(sample::mainOwner));
         UndoStep step;
-        QCOMPARE(moveToBin(m_db, numbers, when, &step.binEntries), QString());
+        QCOMPARE(moveToBin(m_db, numbers, when, &step.binEntries).error(), QString());
         QCOMPARE(step.binEntries.size(), numbers.size());
         QCOMPARE(count(m_db, QStringLiteral("SELECT count(*) FROM quillbox")), 300 - numbers.size());
         QCOMPARE(binEntries(m_db)->size(), numbers.size());
@@ -112,7 +112,7 @@ void RecordHistoryTest::slipsAreUndone() {
             UndoStep step;
             step.kind = UndoStep::Edit;
             step.records = {QStringLiteral("42")};
-            QCOMPARE(saveWithHistory(m_db, quotedFields(record), QStringLiteral("42"), when, 10, &step.version),
+            QCOMPARE(saveWithHistory(m_db, quotedFields(record), QStringLiteral("42"), when, 10, &step.version).error(),
                      QString());
             QVERIFY(step.version > 0);
             steps << step;
@@ -133,7 +133,7 @@ void RecordHistoryTest::slipsAreUndone() {
         // What was imported or added lies in the bin; the list is as it was.
         QCOMPARE(count(m_db, QStringLiteral("SELECT count(*) FROM quillbox")), 300);
         QCOMPARE(binEntries(m_db)->size(), slip == QLatin1String("import") ? 40 : 1);
-        QCOMPARE(emptyBin(m_db), QString());
+        QCOMPARE(emptyBin(m_db).error(), QString());
         QCOMPARE(binEntries(m_db)->size(), 0);
         const QByteArray after = rowsOf(m_db, QStringLiteral("quillbox"));
         QCOMPARE(after, before);
@@ -142,7 +142,7 @@ void RecordHistoryTest::slipsAreUndone() {
 
 void RecordHistoryTest::restoreKeepsOrRenumbers() {
     QList<qint64> entries;
-    QCOMPARE(moveToBin(m_db, {QStringLiteral("5"), QStringLiteral("6")}, when, &entries), QString());
+    QCOMPARE(moveToBin(m_db, {QStringLiteral("5"), QStringLiteral("6")}, when, &entries).error(), QString());
     const std::optional<QList<HistoryEntry>> bin = binEntries(m_db);
     QCOMPARE(bin->size(), 2);
     QCOMPARE(bin->first().when, when);
@@ -150,7 +150,7 @@ void RecordHistoryTest::restoreKeepsOrRenumbers() {
     // Another program made a record under number 6 meanwhile.
     QVERIFY(m_db.execute(QStringLiteral("INSERT INTO quillbox(sitename, record) VALUES('Someone else', 6)")));
     QList<Restored> restored;
-    QCOMPARE(restoreFromBin(m_db, entries, &restored), QString());
+    QCOMPARE(restoreFromBin(m_db, entries, &restored).error(), QString());
     QCOMPARE(restored.size(), 2);
     for (const Restored& r : restored) {
         if (r.from == QLatin1String("5")) {
@@ -164,7 +164,7 @@ void RecordHistoryTest::restoreKeepsOrRenumbers() {
     QCOMPARE(storedRecord(m_db, QStringLiteral("6")).value()[Col::SiteName], QStringLiteral("Someone else"));
     QCOMPARE(binEntries(m_db)->size(), 0);
     // Restoring what is no longer in the bin does nothing.
-    QCOMPARE(restoreFromBin(m_db, entries, &restored), QString());
+    QCOMPARE(restoreFromBin(m_db, entries, &restored).error(), QString());
     QVERIFY(restored.isEmpty());
 }
 
@@ -183,11 +183,13 @@ void RecordHistoryTest::historyKeepsTheNewestVersions() {
     for (int i = 1; i <= saves; ++i) {
         SiteRecord record = *storedRecord(m_db, QStringLiteral("8"));
         record[Col::Password] = QStringLiteral("password %1").arg(i);
-        QCOMPARE(saveWithHistory(m_db, quotedFields(record), QStringLiteral("8"), when.addSecs(i), keep), QString());
+        QCOMPARE(saveWithHistory(m_db, quotedFields(record), QStringLiteral("8"), when.addSecs(i), keep).error(),
+                 QString());
     }
     // A save that changes nothing keeps no version.
     QCOMPARE(saveWithHistory(m_db, quotedFields(*storedRecord(m_db, QStringLiteral("8"))), QStringLiteral("8"),
-                             when.addSecs(99), keep),
+                             when.addSecs(99), keep)
+                 .error(),
              QString());
     const QList<HistoryEntry> versions = recordVersions(m_db, QStringLiteral("8")).value();
     QCOMPARE(versions.size(), std::min(keep, saves));
@@ -210,12 +212,12 @@ void RecordHistoryTest::aFileWithoutTheSecondTable() {
     QVERIFY(binEntries(m_db)->isEmpty());
     QVERIFY(recordVersions(m_db, QStringLiteral("3"))->isEmpty());
     QVERIFY(binEntriesOfRecords(m_db, {QStringLiteral("3")}).isEmpty());
-    QCOMPARE(restoreFromBin(m_db, {1, 2}), QString());
+    QCOMPARE(restoreFromBin(m_db, {1, 2}).error(), QString());
     qsizetype erased = -1;
-    QCOMPARE(emptyBin(m_db, &erased), QString());
+    QCOMPARE(emptyBin(m_db, &erased).error(), QString());
     QCOMPARE(erased, 0);
     QVERIFY(!historyTableExists(m_db)); // reading made nothing
-    QCOMPARE(moveToBin(m_db, {QStringLiteral("3")}, when), QString());
+    QCOMPARE(moveToBin(m_db, {QStringLiteral("3")}, when).error(), QString());
     QVERIFY(historyTableExists(m_db));
     QCOMPARE(missingColumns(m_db), QStringList());
 }
@@ -244,7 +246,7 @@ void RecordHistoryTest::refusedMovesLeaveBothTables() {
     Database db;
     QVERIFY(openDatabase(db, file).ok);
     QList<qint64> entries;
-    QCOMPARE(moveToBin(db, numbersOf(db, QStringLiteral("record <= 10")), when, &entries), QString());
+    QCOMPARE(moveToBin(db, numbersOf(db, QStringLiteral("record <= 10")), when, &entries).error(), QString());
     const QByteArray list = rowsOf(db, QStringLiteral("quillbox"));
     const QByteArray history = rowsOf(db, historyTable);
     Database other;
@@ -255,19 +257,19 @@ void RecordHistoryTest::refusedMovesLeaveBothTables() {
         QVERIFY(other.open(file));
         QVERIFY(other.execute(QStringLiteral("BEGIN IMMEDIATE")));
     }
-    QString failure;
+    Result done;
     if (operation == QLatin1String("move to bin")) {
-        failure = moveToBin(db, numbersOf(db, QStringLiteral("record > 10")), when);
+        done = moveToBin(db, numbersOf(db, QStringLiteral("record > 10")), when);
     } else if (operation == QLatin1String("restore")) {
-        failure = restoreFromBin(db, entries);
+        done = restoreFromBin(db, entries);
     } else {
         SiteRecord record = *storedRecord(db, QStringLiteral("20"));
         record[Col::Notes] = QString(300000, QLatin1Char('n'));
-        failure = saveWithHistory(db, quotedFields(record), QStringLiteral("20"), when, 10);
+        done = saveWithHistory(db, quotedFields(record), QStringLiteral("20"), when, 10);
     }
-    QVERIFY(!failure.isEmpty());
+    QVERIFY(!done);
     if (refusal == QLatin1String("locked")) {
-        QCOMPARE(failure, QStringLiteral("the database is locked by another program"));
+        QCOMPARE(done.error(), QStringLiteral("the database is locked by another program"));
         QVERIFY(other.execute(QStringLiteral("ROLLBACK")));
     }
     disk.release();

@@ -65,7 +65,7 @@ void SettingsTest::missingFileIsCreatedWithDefaults() {
     const QString file = dir.filePath("s.Ini");
     ProgramSettings s;
     s.optToolTips = 7;
-    QVERIFY(loadSettings(file, s).ok);
+    QVERIFY(loadSettings(file, s).ok());
     QCOMPARE(load(file), defaultSettingsBytes());
     const ProgramSettings d = defaultSettings();
     QCOMPARE(s.optToolTips, 1);
@@ -126,15 +126,15 @@ void SettingsTest::fileWithoutBomIsLatin1AndWrittenBackAsUtf8() {
     const QString file = dir.filePath("s.Ini");
     store(file, "[Saved Searches]\r\nLast Owner Displayed = Ren\xE9\r\nLast Category Displayed = \xC3\xA9\r\n");
     ProgramSettings s;
-    QVERIFY(loadSettings(file, s).ok);
+    QVERIFY(loadSettings(file, s).ok());
     QCOMPARE(s.lastOwner, QString::fromUtf8("René"));
     QCOMPARE(s.lastCategory, QString::fromLatin1("\xC3\xA9")); // UTF-8 bytes without the mark read as Latin-1
-    QVERIFY(saveSettings(file, s).ok);
+    QVERIFY(saveSettings(file, s).ok());
     const QByteArray written = load(file);
     QVERIFY(written.startsWith("\xEF\xBB\xBF\r\n"));
     QVERIFY(written.contains("Last Owner Displayed = Ren\xC3\xA9\r\n"));
     ProgramSettings again;
-    QVERIFY(loadSettings(file, again).ok);
+    QVERIFY(loadSettings(file, again).ok());
     QCOMPARE(again.lastOwner, s.lastOwner);
 }
 
@@ -144,14 +144,14 @@ void SettingsTest::fullWriteSpellsFirstKeyWithCapitalOrOnce() {
     ProgramSettings s = defaultSettings();
     s.optToolTips = 0;
     s.lastSearchText = "x = y";
-    QVERIFY(saveSettings(file, s).ok);
-    QVERIFY(saveSettings(file, s).ok);
+    QVERIFY(saveSettings(file, s).ok());
+    QVERIFY(saveSettings(file, s).ok());
     const QByteArray written = load(file);
     QCOMPARE(written.count("Tool tips On Or Off = 0\r\n"), 1);
     QVERIFY(!written.contains("Tool tips On or Off"));
     QCOMPARE(written.count("\r\n"), defaultSettingsBytes().count("\r\n"));
     ProgramSettings back;
-    QVERIFY(loadSettings(file, back).ok);
+    QVERIFY(loadSettings(file, back).ok());
     QCOMPARE(back.optToolTips, 0);
     QCOMPARE(back.lastSearchText, QStringLiteral("x = y"));
 }
@@ -162,18 +162,18 @@ void SettingsTest::garbageAndMissingGroupsLoseNothing() {
     store(file, "garbage line\r\n[Program Options]\r\nAnimate windows = yes\r\nScreen snap On or Off = 1junk\r\n"
                 "; my note\r\n");
     ProgramSettings s;
-    QVERIFY(loadSettings(file, s).ok);
+    QVERIFY(loadSettings(file, s).ok());
     QCOMPARE(s.optFading, 0);   // non-numeric reads as 0
     QCOMPARE(s.optSnap, 1);     // leading digits count
     QCOMPARE(s.optToolTips, 0); // missing key reads as 0
     QCOMPARE(s.shortcutCodes[0], 0);
     s.lastOwner = "Ann";
-    QVERIFY(saveSettings(file, s).ok);
+    QVERIFY(saveSettings(file, s).ok());
     const QByteArray written = load(file);
     QVERIFY(written.contains("garbage line\r\n"));
     QVERIFY(written.contains("; my note\r\n"));
     ProgramSettings back;
-    QVERIFY(loadSettings(file, back).ok);
+    QVERIFY(loadSettings(file, back).ok());
     QCOMPARE(back.lastOwner, QStringLiteral("Ann"));
     for (int slot = 0; slot < FirstAddedCommand; ++slot) {
         const QString& key = shortcutKeys()[static_cast<size_t>(slot)];
@@ -186,21 +186,21 @@ void SettingsTest::unreadableFileReadsAsZeros() {
     const QString file = dir.filePath("folder.Ini");
     QVERIFY(QDir().mkdir(file)); // a folder where the file should be
     ProgramSettings s = defaultSettings();
-    loadSettings(file, s);
+    (void)loadSettings(file, s);
     QCOMPARE(s.optToolTips, 0);
     QCOMPARE(s.shortcutCodes[3], 0);
-    QVERIFY(!saveSettings(file, s).ok);
+    QVERIFY(!saveSettings(file, s).ok());
 }
 
 void SettingsTest::writeSettingKeepsCommentsAndOrder() {
     QTemporaryDir dir;
     const QString file = dir.filePath("s.Ini");
     store(file, defaultSettingsBytes());
-    QVERIFY(writeSetting(file, "Program Options", "md5 fingerprint", "abc").ok);
+    QVERIFY(writeSetting(file, "Program Options", "md5 fingerprint", "abc").ok());
     QByteArray expected = defaultSettingsBytes();
     expected.replace("MD5 FingerPrint = \r\n", "md5 fingerprint = abc\r\n");
     QCOMPARE(load(file), expected);
-    QVERIFY(writeSetting(file, "New Group", "Key", "v").ok);
+    QVERIFY(writeSetting(file, "New Group", "Key", "v").ok());
     QVERIFY(load(file).endsWith("[New Group]\r\nKey = v\r\n"));
     QCOMPARE(readSetting(file, "Program Options", "MD5 FINGERPRINT"), QStringLiteral("abc"));
 }
@@ -260,11 +260,11 @@ void SettingsTest::addedKeys() {
                           s.shortcutCodes[FirstAddedCommand], s.shortcutCodes[FirstAddedCommand + 1]};
     };
     ProgramSettings read;
-    QVERIFY(loadSettings(file, read).ok);
+    QVERIFY(loadSettings(file, read).ok());
     QCOMPARE(values(read), expected);
-    QVERIFY(saveSettings(file, read).ok);
+    QVERIFY(saveSettings(file, read).ok());
     ProgramSettings again;
-    QVERIFY(loadSettings(file, again).ok);
+    QVERIFY(loadSettings(file, again).ok());
     QCOMPARE(values(again), expected);
     QCOMPARE(again.shortcutCodes, read.shortcutCodes); // the 22 older keys come back as they were
     QCOMPARE(readSetting(file, SettingsKey::ProgramOptions, "Lock after idle minutes"), QString::number(expected[2]));

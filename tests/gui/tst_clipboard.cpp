@@ -25,7 +25,7 @@ bool startWithLogins(TestEnv& env, int clearSeconds = 30, int clearing = 1) {
     ProgramSettings saved = defaultSettings();
     saved.clipboardSeconds = clearSeconds;
     saved.optClearClipboard = clearing;
-    if (!saveSettings(env.state.files.settingsFile, saved).ok) {
+    if (!saveSettings(env.state.files.settingsFile, saved).ok()) {
         return false;
     }
     SiteRecord licence = makeRecord("Licence", "Ann Smith", "ABCD-1234", "", "Software", "Ann");

@@ -66,8 +66,8 @@ void encryptedFolder(TestEnv& env) {
     QDir().mkpath(env.path("System"));
     seedDatabase(env.state.files.databaseFile, seeded);
     const auto key = FileKey::derive(env.password, FileHeader::fresh({1, MinKdfMemoryMiB}, 4096));
-    QCOMPARE(convertDatabaseFile(env.state.files.databaseFile, nullptr, key), QString());
-    QVERIFY(saveSettings(env.state.files.settingsFile, defaultSettings()).ok);
+    QCOMPARE(convertDatabaseFile(env.state.files.databaseFile, nullptr, key).error(), QString());
+    QVERIFY(saveSettings(env.state.files.settingsFile, defaultSettings()).ok());
 }
 
 bool itemShown(const TestEnv& env, int number) {

@@ -36,7 +36,7 @@ void startWithSamples(TestEnv& env, int showPrivate = 0) {
     ProgramSettings s = defaultSettings();
     s.optShowPrivate = showPrivate;
     s.optFading = 0;
-    QVERIFY(saveSettings(env.state.files.settingsFile, s).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, s).ok());
     QVERIFY(env.start());
 }
 
@@ -48,7 +48,7 @@ void startWithGenerated(TestEnv& env, int count) {
     ProgramSettings s = defaultSettings();
     s.lastOwner = sample::mainOwner;
     s.optFading = 0;
-    QVERIFY(saveSettings(env.state.files.settingsFile, s).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, s).ok());
     QVERIFY(env.start());
 }
 } // namespace
@@ -327,7 +327,7 @@ void MainWindowTest::optionHeldAsTwoIsLeftAlone() {
     QDir().mkpath(env.path("System"));
     ProgramSettings s = defaultSettings();
     s.optSnap = 2;
-    QVERIFY(saveSettings(env.state.files.settingsFile, s).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, s).ok());
     QVERIFY(env.start());
     env.program->command(Id::MenuItemOfSlot[Id::Slot::Snap]);
     QCOMPARE(env.state.settings.optSnap, 2);

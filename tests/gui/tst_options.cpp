@@ -42,7 +42,7 @@ void startWithOption(TestEnv& env, int slot, int value) {
     const std::array<int*, 5> options{&saved.optToolTips, &saved.optFading, &saved.optSnap, &saved.optShowPrivate,
                                       &saved.optTitleClock};
     *options[static_cast<size_t>(slot - Id::Slot::ToolTips)] = value;
-    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok());
     QVERIFY(env.start());
 }
 
@@ -318,7 +318,7 @@ void OptionsTest::valueOptions() {
                          env.state.settings.idleLockMinutes}),
              expected);
     ProgramSettings saved;
-    QVERIFY(loadSettings(env.state.files.settingsFile, saved).ok);
+    QVERIFY(loadSettings(env.state.files.settingsFile, saved).ok());
     QCOMPARE((QList<int>{saved.optClearClipboard, saved.clipboardSeconds, saved.idleLockMinutes}), expected);
     QCOMPARE(env.program->security().idleWatch()->timeout(), expected[2] * 60 * 1000);
     QCOMPARE(env.program->security().idleWatch()->isArmed(), expected[2] > 0);

@@ -49,7 +49,7 @@ void storeFingerprint(TestEnv& env, const QString& fingerprint) {
     QDir().mkpath(env.path("System"));
     ProgramSettings saved = defaultSettings();
     saved.passwordFingerprint = fingerprint;
-    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok());
 }
 
 using Steps = QList<QPair<int, QString>>;
@@ -233,7 +233,7 @@ void PasswordTest::leavingStartupWindowEndsWritingNothing() {
     changed.optFading = 0;
     changed.lastOwner = QStringLiteral("Home");
     changed.passwordFingerprint = firstRun ? QString() : fingerprintOf(Good);
-    QVERIFY(saveSettings(env.state.files.settingsFile, changed).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, changed).ok());
     const QByteArray before = readAll(env.state.files.settingsFile);
     env.answerPassword = [&](PasswordWindow* w, const std::function<bool()>& done) {
         QTest::keyClicks(w->field(w->focusedField()), "12345678");

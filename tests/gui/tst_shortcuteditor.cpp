@@ -165,7 +165,7 @@ void ShortcutEditorTest::duplicateNamesLastHolderAndIgnoresNoKey() {
     ProgramSettings saved = defaultSettings();
     saved.shortcutCodes[Id::Slot::TagAll] = Ctrl + 67; // Ctrl+C, as "Copy site" has
     saved.shortcutCodes[Id::Slot::ShowHelp] = 0;
-    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok());
     QVERIFY(env.start());
     ShortcutEditor* editor = openEditor(env);
     QTest::keyClick(editor->box(Id::Slot::Exit), Qt::Key_C, Qt::ControlModifier);

@@ -93,7 +93,7 @@ void StartupTest::restoresLastSearchAndListsMasked() {
     saved.lastSearchField = 1;
     saved.lastSearchType = 0;
     saved.lastSearchText = "an";
-    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok());
     QVERIFY(env.start());
     QCOMPARE(env.main()->ownerBox()->currentText(), QStringLiteral("Home"));
     QCOMPARE(env.main()->categoryBox()->currentText(), QStringLiteral("Money"));
@@ -110,7 +110,7 @@ void StartupTest::unknownSearchIndexes() {
     ProgramSettings saved = defaultSettings();
     saved.lastSearchField = 99;
     saved.lastSearchType = -3;
-    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok);
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok());
     QVERIFY(env.start());
     // An unknown field number is kept (no entry shown, all fields searched); an unknown
     // comparison selects the first.

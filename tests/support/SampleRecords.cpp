@@ -93,9 +93,8 @@ std::shared_ptr<const FileKey> cheapKey(const QString& typed) {
 
 std::shared_ptr<const FileKey> encryptFile(const QString& file, const QString& typed) {
     auto key = cheapKey(typed);
-    const QString failure = convertDatabaseFile(file, nullptr, key);
-    if (!failure.isEmpty()) {
-        qWarning("could not encrypt %s: %s", qPrintable(file), qPrintable(failure));
+    if (const Result encrypted = convertDatabaseFile(file, nullptr, key); !encrypted) {
+        qWarning("could not encrypt %s: %s", qPrintable(file), qPrintable(encrypted.error()));
         return nullptr;
     }
     return key;

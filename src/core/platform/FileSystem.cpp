@@ -24,7 +24,7 @@ QString systemReason(int code) {
 }
 } // namespace
 
-bool syncToDisk(const QString& path, QString* error) {
+Result syncToDisk(const QString& path) {
 #ifdef Q_OS_UNIX
     // A folder cannot be opened for writing, so the file is opened read-only: fsync() needs no more.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
@@ -33,18 +33,14 @@ bool syncToDisk(const QString& path, QString* error) {
     if (fd >= 0) {
         ::close(fd);
     }
-    if (!ok && error) {
-        *error = systemReason(reason);
-    }
-    return ok;
+    return ok ? Result() : Result::failure(systemReason(reason));
 #else
     Q_UNUSED(path);
-    Q_UNUSED(error);
-    return true; // elsewhere the replacing rename below is what the system makes durable
+    return {}; // elsewhere the replacing rename below is what the system makes durable
 #endif
 }
 
-bool replaceFile(const QString& from, const QString& to, QString* error) {
+Result replaceFile(const QString& from, const QString& to) {
     // The old file stays until the new one is whole; the rename replaces the name itself, a link
     // of that name included, in one step.
 #ifdef Q_OS_WIN
@@ -52,20 +48,14 @@ bool replaceFile(const QString& from, const QString& to, QString* error) {
         ::MoveFileExW(reinterpret_cast<const wchar_t*>(from.utf16()), reinterpret_cast<const wchar_t*>(to.utf16()),
                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!renamed) {
-        if (error) {
-            *error = QStringLiteral("the file could not be renamed (error %1)").arg(::GetLastError());
-        }
-        return false;
+        return Result::failure(QStringLiteral("the file could not be renamed (error %1)").arg(::GetLastError()));
     }
 #else
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
-        if (error) {
-            *error = systemReason(errno);
-        }
-        return false;
+        return Result::failure(systemReason(errno));
     }
 #endif
-    return syncToDisk(QFileInfo(to).absolutePath(), error);
+    return syncToDisk(QFileInfo(to).absolutePath());
 }
 
 // The fallback: a handle of its own, one reader at a time.

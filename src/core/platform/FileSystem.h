@@ -3,6 +3,8 @@
 // What the program needs of the file system beyond Qt and the standard library, each with a
 // fallback where the system has no such call.
 
+#include "Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,13 +15,13 @@ class QIODevice;
 
 namespace quillbox {
 
-// Flushes a file that is already written, or a folder's entries, to the disk; false and the
-// system's reason when it could not be. Where the system offers no such call, true.
-bool syncToDisk(const QString& path, QString* error = nullptr);
+// Flushes a file that is already written, or a folder's entries, to the disk; the system's reason
+// when it could not be. Where the system offers no such call, done.
+Result syncToDisk(const QString& path);
 
 // Puts `from` in place of `to` in one step (replacing it, or the symbolic link of that name, not
 // the file the link points to), then makes the folder's change durable.
-bool replaceFile(const QString& from, const QString& to, QString* error = nullptr);
+Result replaceFile(const QString& from, const QString& to);
 
 // Reads the bytes of an open file or buffer at any offset, from any thread, without moving the
 // position its own reader stands at: a file through its own handle (one positional read each),

@@ -176,9 +176,9 @@ PrintDocument buildPrintDocument(const Database& db, const QList<PrintRow>& rows
     return doc;
 }
 
-bool writePrintFile(const QString& fileName, const QByteArray& bytes, QString* error) {
+Result writePrintFile(const QString& fileName, const QByteArray& bytes) {
     // The document holds passwords: private to the user, even when an earlier run left one.
-    return writeFileAtomically(fileName, bytes, error, true);
+    return writeFileAtomically(fileName, bytes, true);
 }
 
 } // namespace quillbox

@@ -59,6 +59,6 @@ private:
 PrintDocument buildPrintDocument(const Database& db, const QList<PrintRow>& rows);
 
 // Replaces fileName with bytes, the file private to the user (it holds passwords).
-bool writePrintFile(const QString& fileName, const QByteArray& bytes, QString* error = nullptr);
+Result writePrintFile(const QString& fileName, const QByteArray& bytes);
 
 } // namespace quillbox

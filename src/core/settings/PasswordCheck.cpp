@@ -44,9 +44,9 @@ PasswordCheck checkProgramPassword(const WorkingFolder& files, const QString& ty
         // The file is the password's only witness; a fingerprint beside it would be a second,
         // weaker one.
         if (!stored.isEmpty()) {
-            const SettingsResult removed =
+            const Result removed =
                 writeSetting(files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString());
-            check.storeError = removed.ok ? QString() : removed.error;
+            check.storeError = removed.error();
         }
         return check;
     }
@@ -58,15 +58,14 @@ PasswordCheck checkProgramPassword(const WorkingFolder& files, const QString& ty
     check.passed = true;
     if (match == FingerprintMatch::Legacy) {
         const QString current = passwordFingerprint(typed, cost());
-        const SettingsResult saved =
+        const Result saved =
             current.isEmpty()
-                ? SettingsResult{false,
-                                 QStringLiteral("There is not enough memory to make the password's fingerprint.")}
+                ? Result::failure(QStringLiteral("There is not enough memory to make the password's fingerprint."))
                 : writeSetting(files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, current);
-        if (saved.ok) {
+        if (saved.ok()) {
             check.rewritten = current;
         } else {
-            check.storeError = saved.error;
+            check.storeError = saved.error();
         }
     }
     return check;
@@ -88,10 +87,10 @@ QString newPasswordProblem(const QString& password, const QString& confirmation)
     return QString();
 }
 
-SettingsResult storePassword(const QString& settingsFile, const QString& password, const KdfCost& cost) {
+Result storePassword(const QString& settingsFile, const QString& password, const KdfCost& cost) {
     const QString fingerprint = passwordFingerprint(password, cost);
     if (fingerprint.isEmpty()) {
-        return {false, QStringLiteral("There is not enough memory to make the password's fingerprint.")};
+        return Result::failure(QStringLiteral("There is not enough memory to make the password's fingerprint."));
     }
     return writeSetting(settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, fingerprint);
 }

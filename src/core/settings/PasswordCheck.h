@@ -66,6 +66,6 @@ bool programPasswordExists(const WorkingFolder& files);
 QString newPasswordProblem(const QString& password, const QString& confirmation);
 
 // Stores the fingerprint of a new password.
-SettingsResult storePassword(const QString& settingsFile, const QString& password, const KdfCost& cost);
+Result storePassword(const QString& settingsFile, const QString& password, const KdfCost& cost);
 
 } // namespace quillbox

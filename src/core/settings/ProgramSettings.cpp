@@ -25,11 +25,10 @@ void writeGroupHeader(IniDocument& doc, const QString& group) {
     doc.addComment(blankComment);
 }
 
-SettingsResult writeBytes(const QString& fileName, const QByteArray& bytes) {
+Result writeBytes(const QString& fileName, const QByteArray& bytes) {
     // The file holds the password fingerprint: it is replaced whole or left as it was.
-    QString error;
-    if (!writeFileAtomically(fileName, bytes, &error, true)) {
-        return {false, QStringLiteral("The settings file could not be written: %1").arg(error)};
+    if (const Result written = writeFileAtomically(fileName, bytes, true); !written) {
+        return Result::failure(QStringLiteral("The settings file could not be written: %1").arg(written.error()));
     }
     return {};
 }
@@ -43,7 +42,7 @@ bool readDocument(const QString& fileName, IniDocument& doc) {
     return true;
 }
 
-SettingsResult ensureExists(const QString& fileName) {
+Result ensureExists(const QString& fileName) {
     if (QFile::exists(fileName)) {
         return {};
     }
@@ -144,8 +143,8 @@ QByteArray defaultSettingsBytes() {
     return doc.serialize();
 }
 
-SettingsResult loadSettings(const QString& fileName, ProgramSettings& s) {
-    SettingsResult result = ensureExists(fileName);
+Result loadSettings(const QString& fileName, ProgramSettings& s) {
+    Result result = ensureExists(fileName);
     IniDocument doc;
     readDocument(fileName, doc); // unreadable: every key reads as empty
     const ProgramSettings d = defaultSettings();
@@ -178,14 +177,14 @@ SettingsResult loadSettings(const QString& fileName, ProgramSettings& s) {
     return result;
 }
 
-SettingsResult saveSettings(const QString& fileName, const ProgramSettings& s) {
-    SettingsResult created = ensureExists(fileName);
-    if (!created.ok) {
+Result saveSettings(const QString& fileName, const ProgramSettings& s) {
+    Result created = ensureExists(fileName);
+    if (!created) {
         return created;
     }
     IniDocument doc;
     if (!readDocument(fileName, doc)) {
-        return {false, QStringLiteral("The settings file could not be read.")};
+        return Result::failure(QStringLiteral("The settings file could not be read."));
     }
     for (const SettingsField& field : settingsFields()) {
         // The fingerprint is written alone the moment it changes, by this program or by the
@@ -210,10 +209,10 @@ QString readSetting(const QString& fileName, const QString& group, const QString
     return doc.value(group, key);
 }
 
-SettingsResult writeSetting(const QString& fileName, const QString& group, const QString& key, const QString& value) {
+Result writeSetting(const QString& fileName, const QString& group, const QString& key, const QString& value) {
     IniDocument doc;
     if (QFile::exists(fileName) && !readDocument(fileName, doc)) {
-        return {false, QStringLiteral("The settings file could not be read.")};
+        return Result::failure(QStringLiteral("The settings file could not be read."));
     }
     doc.setValue(group, key, value);
     return writeBytes(fileName, doc.serialize());

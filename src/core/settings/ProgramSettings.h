@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Result.h"
 #include "settings/Commands.h"
 
 #include <QString>
@@ -44,22 +45,17 @@ int historyVersions(const ProgramSettings& settings);
 // The bytes of a new settings file.
 QByteArray defaultSettingsBytes();
 
-struct SettingsResult {
-    bool ok = true;
-    QString error;
-};
-
 // Creates the file with its defaults when missing, then reads every key. A file that cannot be
 // read leaves every value at 0 or empty, as an empty file would.
-SettingsResult loadSettings(const QString& fileName, ProgramSettings& settings);
+Result loadSettings(const QString& fileName, ProgramSettings& settings);
 
 // Creates the file with its defaults when missing, then writes every key in one atomic save. A
 // password fingerprint already in the file is kept: it is only ever changed by writeSetting().
-SettingsResult saveSettings(const QString& fileName, const ProgramSettings& settings);
+Result saveSettings(const QString& fileName, const ProgramSettings& settings);
 
 // Reads or writes one key (the password fingerprint is written alone when it changes).
 QString readSetting(const QString& fileName, const QString& group, const QString& key);
-SettingsResult writeSetting(const QString& fileName, const QString& group, const QString& key, const QString& value);
+Result writeSetting(const QString& fileName, const QString& group, const QString& key, const QString& value);
 
 namespace SettingsKey {
 inline const QString ProgramOptions = QStringLiteral("Program Options");

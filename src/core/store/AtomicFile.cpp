@@ -103,20 +103,19 @@ bool AtomicFile::commit() {
         removeTemporary();
         return false;
     }
-    QString reason;
     if (!m_file.flush()) {
         fail(m_file.errorString());
         return false;
     }
-    if (!syncToDisk(m_file.fileName(), &reason)) {
-        fail(reason);
+    if (const Result synced = syncToDisk(m_file.fileName()); !synced) {
+        fail(synced.error());
         return false;
     }
     const QString temporary = m_file.fileName();
     m_file.close();
-    if (!replaceFile(temporary, m_path, &reason)) {
+    if (const Result replaced = replaceFile(temporary, m_path); !replaced) {
         m_ok = false;
-        m_error = reason;
+        m_error = replaced.error();
         QFile::remove(temporary); // a no-op when the rename happened and only the folder's sync failed
         return false;
     }
@@ -128,13 +127,10 @@ void AtomicFile::cancel() {
     removeTemporary();
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error, bool forcePrivate) {
+Result writeFileAtomically(const QString& path, const QByteArray& bytes, bool forcePrivate) {
     AtomicFile file(path);
     const bool ok = file.open(forcePrivate) && (file.write(bytes), file.commit());
-    if (!ok && error) {
-        *error = file.errorString();
-    }
-    return ok;
+    return ok ? Result() : Result::failure(file.errorString());
 }
 
 } // namespace quillbox

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -45,7 +47,7 @@ private:
     bool m_ok = true;
 };
 
-// Writes bytes to path through an AtomicFile; false and the system's reason on failure.
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error, bool forcePrivate = false);
+// Writes bytes to path through an AtomicFile; on failure the system's reason.
+Result writeFileAtomically(const QString& path, const QByteArray& bytes, bool forcePrivate = false);
 
 } // namespace quillbox

@@ -127,31 +127,31 @@ void wipeReplaced(QFile& old) {
         done += written;
     }
     old.flush();
-    syncToDisk(old.fileName());
+    (void)syncToDisk(old.fileName()); // the wipe is a courtesy: the new file is in place already
 }
 
 } // namespace
 
-QString convertDatabaseFile(const QString& file, const std::shared_ptr<const FileKey>& from,
-                            const std::shared_ptr<const FileKey>& to) {
+Result convertDatabaseFile(const QString& file, const std::shared_ptr<const FileKey>& from,
+                           const std::shared_ptr<const FileKey>& to) {
     if (!QFileInfo(file).isFile()) {
-        return QStringLiteral("there is no file %1").arg(file);
+        return Result::failure(QStringLiteral("there is no file %1").arg(file));
     }
     // The file is held for writing (others may still read) from the first page copied until the
     // new one is in place.
     Database holder;
     if (!holder.open(file, from)) {
-        return holder.errorText();
+        return Result::failure(holder.errorText());
     }
     if (!holder.execute(QStringLiteral("BEGIN IMMEDIATE"))) {
-        return Transaction::describe(holder);
+        return Result::failure(Transaction::describe(holder));
     }
     if (const QString problem = integrityProblem(holder); !problem.isEmpty()) {
-        return problem;
+        return Result::failure(problem);
     }
     const QByteArray before = digestOf(holder);
     if (before.isEmpty()) {
-        return holder.errorText();
+        return Result::failure(holder.errorText());
     }
     const QString copy = file + conversionSuffix;
     removeFileAndJournal(copy);
@@ -159,7 +159,7 @@ QString convertDatabaseFile(const QString& file, const std::shared_ptr<const Fil
     {
         Database source;
         if (!source.open(file, from, true)) {
-            return source.errorText();
+            return Result::failure(source.errorText());
         }
         source.execute(QStringLiteral("PRAGMA temp_store=MEMORY"));
         if (to) {
@@ -187,25 +187,25 @@ QString convertDatabaseFile(const QString& file, const std::shared_ptr<const Fil
             failure = QStringLiteral("the new file is not encrypted");
         }
     }
-    if (failure.isEmpty() && !syncToDisk(copy, &failure)) {
-        failure = failure.isEmpty() ? QStringLiteral("the new file could not be written to the disk") : failure;
+    if (failure.isEmpty()) {
+        failure = syncToDisk(copy).error();
     }
     if (!failure.isEmpty()) {
         removeFileAndJournal(copy);
-        return failure;
+        return Result::failure(failure);
     }
     // Opened before the swap: afterwards the name is the new file's.
     QFile old(file);
     const bool canWipe = old.open(QIODevice::ReadWrite);
-    if (!replaceFile(copy, file, &failure)) {
+    if (Result replaced = replaceFile(copy, file); !replaced) {
         removeFileAndJournal(copy);
-        return failure.isEmpty() ? QStringLiteral("the new file could not be put in place") : failure;
+        return replaced;
     }
     if (canWipe) {
         wipeReplaced(old);
     }
     old.close();
-    return QString();
+    return {};
 }
 
 QStringList weekdayBackups(const QString& databaseFile) {
@@ -253,9 +253,8 @@ QStringList convertBackups(const QString& databaseFile, const QString& password,
             problems.append(QStringLiteral("%1: it is no database and was left as it is").arg(name));
             continue;
         }
-        const QString failure = convertDatabaseFile(backup, current, to);
-        if (!failure.isEmpty()) {
-            problems.append(QStringLiteral("%1: %2").arg(name, failure));
+        if (const Result converted = convertDatabaseFile(backup, current, to); !converted) {
+            problems.append(QStringLiteral("%1: %2").arg(name, converted.error()));
         }
     }
     return problems;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,8 +18,8 @@ class FileKey;
 // it unreadable (never a silent write into the replaced file). On any failure the old file is
 // left as it was and nothing of the new one remains. Returns the reason, empty when done.
 // from: the key the file is in now (null: plain); to: the key it is to be in (null: plain).
-QString convertDatabaseFile(const QString& file, const std::shared_ptr<const FileKey>& from,
-                            const std::shared_ptr<const FileKey>& to);
+Result convertDatabaseFile(const QString& file, const std::shared_ptr<const FileKey>& from,
+                           const std::shared_ptr<const FileKey>& to);
 
 // The weekday backups beside a database file that exist.
 QStringList weekdayBackups(const QString& databaseFile);

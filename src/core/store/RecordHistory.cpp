@@ -83,9 +83,9 @@ std::optional<QList<HistoryEntry>> readEntries(const Database& db, const QString
 }
 
 // The reason for a failure inside a transaction; the transaction rolls back as it goes.
-QString refused(const Database& db) {
+Result refused(const Database& db) {
     const QString reason = Transaction::describe(db);
-    return reason.isEmpty() ? QStringLiteral("the database refused the change") : reason;
+    return Result::failure(reason.isEmpty() ? QStringLiteral("the database refused the change") : reason);
 }
 
 } // namespace
@@ -95,7 +95,7 @@ bool historyTableExists(const Database& db) {
                                           "name='quillbox_history'")) == QLatin1String("1");
 }
 
-QString ensureHistoryTable(Database& db) {
+Result ensureHistoryTable(Database& db) {
     // Values as TEXT, exactly as in quillbox; the index serves a record's history, and leaves the
     // bin's rows out so that a large delete does not pay for it.
     if (!db.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS quillbox_history(entry INTEGER PRIMARY KEY "
@@ -107,17 +107,17 @@ QString ensureHistoryTable(Database& db) {
                                    "WHERE event='version'"))) {
         return refused(db);
     }
-    return QString();
+    return {};
 }
 
-QString moveToBin(Database& db, const QStringList& recordNumbers, const QDateTime& when, QList<qint64>* entries,
-                  const std::function<void(qsizetype moved)>& progress) {
+Result moveToBin(Database& db, const QStringList& recordNumbers, const QDateTime& when, QList<qint64>* entries,
+                 const std::function<void(qsizetype moved)>& progress) {
     Transaction transaction(db);
     if (!transaction.begin()) {
-        return transaction.errorText();
+        return Result::failure(transaction.errorText());
     }
-    if (const QString failure = ensureHistoryTable(db); !failure.isEmpty()) {
-        return failure;
+    if (Result made = ensureHistoryTable(db); !made) {
+        return made;
     }
     // In the table's order: each statement's rows lie together in the file, whatever order the
     // list showed them in.
@@ -148,12 +148,12 @@ QString moveToBin(Database& db, const QStringList& recordNumbers, const QDateTim
         }
     }
     if (!transaction.commit()) {
-        return transaction.errorText();
+        return Result::failure(transaction.errorText());
     }
     if (entries) {
         *entries = made;
     }
-    return QString();
+    return {};
 }
 
 std::optional<QList<HistoryEntry>> binEntries(const Database& db, QString* error) {
@@ -209,13 +209,13 @@ QStringList entryConditions(QList<qint64> entries) {
 }
 } // namespace
 
-QString restoreFromBin(Database& db, const QList<qint64>& entries, QList<Restored>* restored) {
+Result restoreFromBin(Database& db, const QList<qint64>& entries, QList<Restored>* restored) {
     Transaction transaction(db);
     if (!transaction.begin()) {
-        return transaction.errorText();
+        return Result::failure(transaction.errorText());
     }
     if (!historyTableExists(db)) {
-        return QString(); // nothing was ever in a bin
+        return {}; // nothing was ever in a bin
     }
     const QStringList conditions = entryConditions(entries);
     // Which of them are in the bin, and which numbers another record holds by now.
@@ -291,7 +291,7 @@ QString restoreFromBin(Database& db, const QList<qint64>& entries, QList<Restore
         }
     }
     if (!transaction.commit()) {
-        return transaction.errorText();
+        return Result::failure(transaction.errorText());
     }
     if (restored) {
         restored->clear();
@@ -301,31 +301,31 @@ QString restoreFromBin(Database& db, const QList<qint64>& entries, QList<Restore
             restored->append({f.entry, from, newNumber.value(f.entry, from), siteNames.value(f.entry)});
         }
     }
-    return QString();
+    return {};
 }
 
-QString emptyBin(Database& db, qsizetype* erased) {
+Result emptyBin(Database& db, qsizetype* erased) {
     if (!historyTableExists(db)) {
         if (erased) {
             *erased = 0;
         }
-        return QString();
+        return {};
     }
     if (!db.execute(QStringLiteral("DELETE FROM quillbox_history WHERE event='deleted'"))) {
-        return Transaction::describe(db);
+        return Result::failure(Transaction::describe(db));
     }
     if (erased) {
         *erased = changedRowCount(db);
     }
-    return QString();
+    return {};
 }
 
-QString eraseRecords(Database& db, const QStringList& recordNumbers) {
+Result eraseRecords(Database& db, const QStringList& recordNumbers) {
     return deleteRecords(db, recordNumbers);
 }
 
-QString saveWithHistory(Database& db, const SiteRecord& quoted, const QString& recordNumber, const QDateTime& when,
-                        int keep, qint64* entry, bool* notFound) {
+Result saveWithHistory(Database& db, const SiteRecord& quoted, const QString& recordNumber, const QDateTime& when,
+                       int keep, qint64* entry, bool* notFound) {
     if (entry) {
         *entry = 0;
     }
@@ -337,22 +337,22 @@ QString saveWithHistory(Database& db, const SiteRecord& quoted, const QString& r
         if (notFound) {
             *notFound = true;
         }
-        return QString();
+        return {};
     }
     Transaction transaction(db);
     if (!transaction.begin()) {
-        return transaction.errorText();
+        return Result::failure(transaction.errorText());
     }
     QString error;
     const std::optional<SiteRecord> before = storedRecord(db, number, &error);
     if (!error.isEmpty()) {
-        return error;
+        return Result::failure(error);
     }
     if (!before) {
         if (notFound) {
             *notFound = true;
         }
-        return QString();
+        return {};
     }
     bool same = true;
     for (int k = 0; k < Col::TextColumns; ++k) {
@@ -360,8 +360,8 @@ QString saveWithHistory(Database& db, const SiteRecord& quoted, const QString& r
     }
     const bool tableThere = historyTableExists(db);
     if (keep > 0 && !same) {
-        if (const QString failure = ensureHistoryTable(db); !failure.isEmpty()) {
-            return failure;
+        if (Result made = ensureHistoryTable(db); !made) {
+            return made;
         }
         if (!db.execute(QStringLiteral("INSERT INTO quillbox_history(record, changed, event, ") + textColumns() +
                         QStringLiteral(") SELECT record, ") + timeLiteral(when) + QStringLiteral(", 'version', ") +
@@ -383,7 +383,7 @@ QString saveWithHistory(Database& db, const SiteRecord& quoted, const QString& r
                         .arg(std::max(0, keep)))) {
         return refused(db);
     }
-    return transaction.commit() ? QString() : transaction.errorText();
+    return transaction.commit() ? Result() : Result::failure(transaction.errorText());
 }
 
 std::optional<QList<HistoryEntry>> recordVersions(const Database& db, const QString& recordNumber, QString* error) {

@@ -33,14 +33,14 @@ struct HistoryEntry {
 };
 
 // Makes the table (and its index) when missing. Reason, empty when done.
-QString ensureHistoryTable(Database& db);
+Result ensureHistoryTable(Database& db);
 bool historyTableExists(const Database& db);
 
 // Moves the records into the bin in one transaction: all of them or, when the database refuses,
 // none (nothing half-moved). The numbers of the bin entries made go to entries. progress hears how
 // many have gone after each statement. Reason, empty when done.
-QString moveToBin(Database& db, const QStringList& recordNumbers, const QDateTime& when,
-                  QList<qint64>* entries = nullptr, const std::function<void(qsizetype moved)>& progress = {});
+Result moveToBin(Database& db, const QStringList& recordNumbers, const QDateTime& when,
+                 QList<qint64>* entries = nullptr, const std::function<void(qsizetype moved)>& progress = {});
 
 // The bin, newest first; nothing (and error set) when it cannot be read.
 std::optional<QList<HistoryEntry>> binEntries(const Database& db, QString* error = nullptr);
@@ -54,21 +54,21 @@ struct Restored {
 // Puts bin entries back into the list, in one transaction: each under its old number when no
 // record holds it, else under a new one. Entries not in the bin are left out. Reason, empty when
 // done; restored says where each went.
-QString restoreFromBin(Database& db, const QList<qint64>& entries, QList<Restored>* restored = nullptr);
+Result restoreFromBin(Database& db, const QList<qint64>& entries, QList<Restored>* restored = nullptr);
 // The bin entries of these record numbers (the newest of each), for a restore by record number.
 QList<qint64> binEntriesOfRecords(const Database& db, const QStringList& recordNumbers);
 // Erases everything in the bin for good. Reason, empty when done.
-QString emptyBin(Database& db, qsizetype* erased = nullptr);
+Result emptyBin(Database& db, qsizetype* erased = nullptr);
 
 // Erases records for good, without the bin (the command line's delete --erase).
-QString eraseRecords(Database& db, const QStringList& recordNumbers);
+Result eraseRecords(Database& db, const QStringList& recordNumbers);
 
 // Saves an edit of an existing record, whose 29 fields are quoted: the version it replaces is
 // kept first (when it differs and keep > 0), and only the newest `keep` versions of the record
 // stay, all in one transaction. entry gets the kept version's number (0 when none was kept).
 // Reason, empty when done; notFound is set when no record has that number.
-QString saveWithHistory(Database& db, const SiteRecord& quoted, const QString& recordNumber, const QDateTime& when,
-                        int keep, qint64* entry = nullptr, bool* notFound = nullptr);
+Result saveWithHistory(Database& db, const SiteRecord& quoted, const QString& recordNumber, const QDateTime& when,
+                       int keep, qint64* entry = nullptr, bool* notFound = nullptr);
 
 // A record's kept versions, newest first.
 std::optional<QList<HistoryEntry>> recordVersions(const Database& db, const QString& recordNumber,

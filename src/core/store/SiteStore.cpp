@@ -193,11 +193,11 @@ QString integrityProblem(const Database& db) {
     return first == QLatin1String("ok") ? QString() : first;
 }
 
-QString deleteRecords(Database& db, const QStringList& recordNumbers,
-                      const std::function<void(qsizetype deleted)>& progress) {
+Result deleteRecords(Database& db, const QStringList& recordNumbers,
+                     const std::function<void(qsizetype deleted)>& progress) {
     Transaction transaction(db);
     if (!transaction.begin()) {
-        return transaction.errorText();
+        return Result::failure(transaction.errorText());
     }
     // One statement per record would spend most of a large delete compiling statements; each
     // statement's records in the table's order lie together in the file.
@@ -205,22 +205,17 @@ QString deleteRecords(Database& db, const QStringList& recordNumbers,
     const QStringList numbers = inTableOrder(recordNumbers);
     for (qsizetype i = 0; i < numbers.size(); i += chunk) {
         if (!db.execute(deleteRecordsStatement(numbers.mid(i, chunk)))) {
-            return Transaction::describe(db); // rolled back as the transaction goes
+            return Result::failure(Transaction::describe(db)); // rolled back as the transaction goes
         }
         if (progress) {
             progress(std::min(i + chunk, numbers.size()));
         }
     }
-    return transaction.commit() ? QString() : transaction.errorText();
+    return transaction.commit() ? Result() : Result::failure(transaction.errorText());
 }
 
-bool backupDatabase(const Database& db, const QString& target, QString* error) {
-    auto fail = [error](const QString& text) {
-        if (error) {
-            *error = text;
-        }
-        return false;
-    };
+Result backupDatabase(const Database& db, const QString& target) {
+    const auto fail = &Result::failure;
     if (!db.isOpen()) {
         return fail(QStringLiteral("No database connection is open."));
     }
@@ -257,11 +252,11 @@ bool backupDatabase(const Database& db, const QString& target, QString* error) {
         return fail(failure);
     }
     // The old backup stays until the new one is whole.
-    if (QString reason; !replaceFile(temporary, target, &reason)) {
+    if (Result replaced = replaceFile(temporary, target); !replaced) {
         removeFileAndJournal(temporary);
-        return fail(reason);
+        return replaced;
     }
-    return true;
+    return {};
 }
 
 std::future<QString> checkInBackground(const QString& file, std::shared_ptr<const FileKey> key) {
@@ -298,35 +293,34 @@ std::optional<SoundBackup> newestSoundBackup(const QString& databaseFile, const 
     return best;
 }
 
-QString replaceWithBackup(const QString& databaseFile, const QString& backupFile,
-                          const std::shared_ptr<const FileKey>& key) {
+Result replaceWithBackup(const QString& databaseFile, const QString& backupFile,
+                         const std::shared_ptr<const FileKey>& key) {
     QString kept = databaseFile + QStringLiteral(".damaged");
     for (int n = 2; QFileInfo::exists(kept); ++n) {
         kept = databaseFile + QStringLiteral(".damaged-%1").arg(n);
     }
     Database source;
     if (!source.open(backupFile, key, true)) {
-        return source.errorText();
+        return Result::failure(source.errorText());
     }
     // The backup is copied beside the database first; only then does the damaged file step aside.
     const QString copy = databaseFile + QStringLiteral(".restoring");
-    QString error;
-    if (!backupDatabase(source, copy, &error)) {
-        return error;
+    if (Result copied = backupDatabase(source, copy); !copied) {
+        return copied;
     }
     if (!QFile::rename(databaseFile, kept)) {
         removeFileAndJournal(copy);
-        return QStringLiteral("the damaged file could not be moved aside");
+        return Result::failure(QStringLiteral("the damaged file could not be moved aside"));
     }
     // A journal it had goes with it, so the damaged file stays as it was found.
     QFile::rename(databaseFile + QStringLiteral("-journal"), kept + QStringLiteral("-journal"));
-    if (!replaceFile(copy, databaseFile, &error)) {
+    if (Result replaced = replaceFile(copy, databaseFile); !replaced) {
         QFile::rename(kept, databaseFile);
         QFile::rename(kept + QStringLiteral("-journal"), databaseFile + QStringLiteral("-journal"));
         removeFileAndJournal(copy);
-        return error;
+        return replaced;
     }
-    return QString();
+    return {};
 }
 
 void removeBackupLeftovers(const QString& databaseFile) {

@@ -51,13 +51,13 @@ std::future<QString> checkInBackground(const QString& file, std::shared_ptr<cons
 // Deletes the records in one transaction, a few hundred per statement: all of them go or, when
 // the database refuses, none does. progress hears how many have gone after each statement.
 // Returns the database's reason for the user, empty when done.
-QString deleteRecords(Database& db, const QStringList& recordNumbers,
-                      const std::function<void(qsizetype deleted)>& progress = {});
+Result deleteRecords(Database& db, const QStringList& recordNumbers,
+                     const std::function<void(qsizetype deleted)>& progress = {});
 
 // Copies the database into target through SQLite's online backup, via a temporary file
 // renamed over the target, so an existing backup survives a failed run. A database that fails
 // its check is not copied: a backup is never replaced by a damaged file.
-bool backupDatabase(const Database& db, const QString& target, QString* error = nullptr);
+Result backupDatabase(const Database& db, const QString& target);
 
 // The newest weekday backup beside the database that opens (with key, for an encrypted one) and
 // passes its check; empty when there is none.
@@ -69,8 +69,8 @@ struct SoundBackup {
 std::optional<SoundBackup> newestSoundBackup(const QString& databaseFile, const std::shared_ptr<const FileKey>& key);
 // Puts a backup in the place of a damaged database: the damaged file is kept beside it as
 // "….damaged" (or "….damaged-2" ...), the backup copied into its place. The reason, empty when done.
-QString replaceWithBackup(const QString& databaseFile, const QString& backupFile,
-                          const std::shared_ptr<const FileKey>& key);
+Result replaceWithBackup(const QString& databaseFile, const QString& backupFile,
+                         const std::shared_ptr<const FileKey>& key);
 
 // Removes what a backup killed or failed half-way left beside the database: the temporary copy
 // and its journal.

@@ -30,7 +30,7 @@ UndoResult undo(Database& db, const UndoStep& step, const QDateTime& now, int ke
     switch (step.kind) {
     case UndoStep::Delete: {
         QList<Restored> restored;
-        result.error = restoreFromBin(db, step.binEntries, &restored);
+        result.error = restoreFromBin(db, step.binEntries, &restored).error();
         if (result.error.isEmpty() && restored.isEmpty()) {
             result.error = QStringLiteral("the records are no longer in the recycle bin");
         }
@@ -47,7 +47,7 @@ UndoResult undo(Database& db, const UndoStep& step, const QDateTime& now, int ke
     }
     case UndoStep::Import:
     case UndoStep::Add:
-        result.error = moveToBin(db, step.records, now);
+        result.error = moveToBin(db, step.records, now).error();
         if (result.error.isEmpty()) {
             result.message = step.kind == UndoStep::Import
                                  ? QStringLiteral("Import undone: its %1 went to the recycle bin.")
@@ -63,7 +63,8 @@ UndoResult undo(Database& db, const UndoStep& step, const QDateTime& now, int ke
         }
         bool notFound = false;
         result.error =
-            saveWithHistory(db, quotedFields(version->values), step.records.value(0), now, keep, nullptr, &notFound);
+            saveWithHistory(db, quotedFields(version->values), step.records.value(0), now, keep, nullptr, &notFound)
+                .error();
         if (result.error.isEmpty() && notFound) {
             result.error = QStringLiteral("the record is no longer in the list");
         }

@@ -86,7 +86,7 @@ bool Program::startUp() {
         check = checkInBackground(file, nullptr);
     }
     m_state.settings = defaultSettings();
-    const SettingsResult loaded = loadSettings(m_state.files.settingsFile, m_state.settings);
+    const Result loaded = loadSettings(m_state.files.settingsFile, m_state.settings);
     if (!m_security->passwordStep()) {
         return false; // closed or cancelled: the program ends writing nothing
     }
@@ -119,8 +119,8 @@ bool Program::startUp() {
     } else if (m_state.database.isOpen()) {
         m_status.info(QStringLiteral("Quillbox is ready to work."));
     }
-    if (!loaded.ok) {
-        m_status.error(loaded.error);
+    if (!loaded.ok()) {
+        m_status.error(loaded.error());
     }
     if (m_main->model()->rowCount() == 0) {
         m_status.count(0);
@@ -179,10 +179,10 @@ void Program::shutDown() {
     // A copy whose time is not up yet must not outlive the program (a clipboard manager may take
     // over what a closing program leaves on the clipboard).
     m_clipboard.clearNowIfPending();
-    const SettingsResult saved = saveSettings(m_state.files.settingsFile, m_state.settings);
-    if (!saved.ok) {
+    const Result saved = saveSettings(m_state.files.settingsFile, m_state.settings);
+    if (!saved.ok()) {
         // The main window is gone by now: a status line would go unseen.
-        m_status.messageBox(QStringLiteral("Settings Error"), saved.error, MessageIcon::Exclamation);
+        m_status.messageBox(QStringLiteral("Settings Error"), saved.error(), MessageIcon::Exclamation);
     }
     QFile::remove(m_state.files.printFile); // a print document left open holds passwords
     backupDatabase();
@@ -191,11 +191,12 @@ void Program::shutDown() {
 
 void Program::backupDatabase() {
     const QString day = dayNames().at(dayIndex(m_state.seams.now().date()));
-    QString reason;
-    if (!quillbox::backupDatabase(m_state.database, backupFileName(m_state.files.databaseFile, day), &reason)) {
+    if (const Result backedUp =
+            quillbox::backupDatabase(m_state.database, backupFileName(m_state.files.databaseFile, day));
+        !backedUp) {
         m_status.messageBox(QStringLiteral("Backup Error"),
                             QStringLiteral("The database could not be backed up, disk error?.") + QLatin1Char('\n') +
-                                reason);
+                                backedUp.error());
     }
 }
 

@@ -356,11 +356,10 @@ void DataFormController::save() {
         step.records = {m_editedRecord};
         step.siteName = values[Col::SiteName];
         bool notFound = false;
-        const QString failure =
-            saveWithHistory(m_state.database, quotedFields(values), m_editedRecord, m_state.seams.now(),
-                            historyVersions(settings), &step.version, &notFound);
-        if (!failure.isEmpty()) {
-            m_status.error(failure);
+        const Result done = saveWithHistory(m_state.database, quotedFields(values), m_editedRecord, m_state.seams.now(),
+                                            historyVersions(settings), &step.version, &notFound);
+        if (!done) {
+            m_status.error(done.error());
             return;
         }
         if (notFound) {
@@ -494,12 +493,12 @@ void DataFormController::restoreVersion() {
     step.records = {m_editedRecord};
     step.siteName = version->values[Col::SiteName];
     bool notFound = false;
-    const QString failure =
+    const Result done =
         saveWithHistory(m_state.database, quotedFields(version->values), m_editedRecord, m_state.seams.now(),
                         historyVersions(m_state.settings), &step.version, &notFound);
-    if (!failure.isEmpty() || notFound) {
+    if (!done || notFound) {
         m_status.error(notFound ? QStringLiteral("The record is no longer in the database; nothing was restored.")
-                                : QStringLiteral("Nothing was restored: %1.").arg(failure));
+                                : QStringLiteral("Nothing was restored: %1.").arg(done.error()));
         return;
     }
     if (step.version > 0) {

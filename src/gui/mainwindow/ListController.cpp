@@ -420,15 +420,15 @@ void ListController::deleteSelectedRecords() {
     }
     TransferProgress progress(&m_main, QStringLiteral("%1 records deleted"));
     UndoStep step;
-    const QString refusal =
+    const Result done =
         moveToBin(m_state.database, numbers, m_state.seams.now(), &step.binEntries, [&progress](qsizetype moved) {
             if (progress.due()) {
                 progress.show(static_cast<int>(moved));
             }
         });
-    if (!refusal.isEmpty()) {
+    if (!done) {
         runSearch(); // the list shows what the database still holds
-        m_status.error(QStringLiteral("Nothing was deleted: %1.").arg(refusal));
+        m_status.error(QStringLiteral("Nothing was deleted: %1.").arg(done.error()));
         return;
     }
     if (!step.binEntries.isEmpty()) {

@@ -133,10 +133,10 @@ void RecoveryController::restoreSelected() {
     }
     QList<Restored> restored;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString failure = restoreFromBin(m_state.database, chosen, &restored);
+    const Result done = restoreFromBin(m_state.database, chosen, &restored);
     QApplication::restoreOverrideCursor();
-    if (!failure.isEmpty()) {
-        m_status.error(QStringLiteral("Nothing was restored: %1.").arg(failure));
+    if (!done) {
+        m_status.error(QStringLiteral("Nothing was restored: %1.").arg(done.error()));
         return;
     }
     QStringList moved;
@@ -172,10 +172,10 @@ void RecoveryController::emptyTheBin() {
         return;
     }
     qsizetype erased = 0;
-    const QString failure = emptyBin(m_state.database, &erased);
+    const Result done = emptyBin(m_state.database, &erased);
     refreshBin();
-    if (!failure.isEmpty()) {
-        m_status.error(QStringLiteral("The recycle bin was not emptied: %1.").arg(failure));
+    if (!done) {
+        m_status.error(QStringLiteral("The recycle bin was not emptied: %1.").arg(done.error()));
         return;
     }
     m_status.info(QStringLiteral("The recycle bin was emptied: %1 erased for good.").arg(records(erased)));

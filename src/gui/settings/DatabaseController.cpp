@@ -166,10 +166,10 @@ bool DatabaseController::offerBackup(const QString& problem, const std::shared_p
         return false;
     }
     m_state.database.close();
-    const QString failure = replaceWithBackup(file, backup->file, key);
-    if (!failure.isEmpty()) {
+    const Result done = replaceWithBackup(file, backup->file, key);
+    if (!done) {
         m_status.messageBox(QStringLiteral("Damaged database"),
-                            QStringLiteral("The backup could not be put in place: %1.").arg(failure),
+                            QStringLiteral("The backup could not be put in place: %1.").arg(done.error()),
                             MessageIcon::Exclamation);
         openDatabase(m_state.database, file, key);
         return false;
@@ -233,27 +233,26 @@ void DatabaseController::handleItem(int number) {
     }
 }
 
-QString DatabaseController::rewrite(const std::shared_ptr<const FileKey>& from,
-                                    const std::shared_ptr<const FileKey>& to, const QString& password,
-                                    QStringList& backupProblems) {
+Result DatabaseController::rewrite(const std::shared_ptr<const FileKey>& from, const std::shared_ptr<const FileKey>& to,
+                                   const QString& password, QStringList& backupProblems) {
     const Busy busy;
     m_list.saveSearchState();
     m_list.forgetDatabase();
     m_state.database.close();
     const QString& file = m_state.files.databaseFile;
-    const QString failure = convertDatabaseFile(file, from, to);
-    if (failure.isEmpty()) {
+    const Result converted = convertDatabaseFile(file, from, to);
+    if (converted) {
         backupProblems = convertBackups(file, password, from, to);
     }
     // Opened again as it now is: in the new key, or in the old one when nothing was changed.
-    const std::shared_ptr<const FileKey> now = failure.isEmpty() ? to : from;
+    const std::shared_ptr<const FileKey> now = converted ? to : from;
     m_closed = true;
     if (QFileInfo(file).size() > 0) {
         m_copy.loadInBackground(file, now);
     }
     open(now);
     m_list.restoreSearchState();
-    return failure;
+    return converted;
 }
 
 void DatabaseController::showBackupProblems(const QStringList& problems) {
@@ -286,22 +285,23 @@ void DatabaseController::encrypt() {
         key = FileKey::derive(*password, FileHeader::fresh(newCost(), pageSize > 0 ? pageSize : 4096));
     }
     QStringList backupProblems;
-    const QString failure = key ? rewrite(nullptr, key, *password, backupProblems)
-                                : QStringLiteral("There is not enough memory to derive the key.");
+    const Result encrypted = key ? rewrite(nullptr, key, *password, backupProblems)
+                                 : Result::failure(QStringLiteral("There is not enough memory to derive the key."));
     wipeString(*password);
-    if (!failure.isEmpty()) {
-        m_status.messageBox(QStringLiteral("Encryption Error"),
-                            QStringLiteral("The database was not encrypted: %1\nIt is as it was.").arg(failure),
-                            MessageIcon::Exclamation);
+    if (!encrypted) {
+        m_status.messageBox(
+            QStringLiteral("Encryption Error"),
+            QStringLiteral("The database was not encrypted: %1\nIt is as it was.").arg(encrypted.error()),
+            MessageIcon::Exclamation);
         return;
     }
     // The file is the password's witness now; the fingerprint beside it goes.
-    const SettingsResult removed =
+    const Result removed =
         writeSetting(m_state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString());
-    if (removed.ok) {
+    if (removed.ok()) {
         m_state.settings.passwordFingerprint.clear();
     } else {
-        m_status.messageBox(QStringLiteral("Settings Error"), removed.error, MessageIcon::Exclamation);
+        m_status.messageBox(QStringLiteral("Settings Error"), removed.error(), MessageIcon::Exclamation);
     }
     m_status.info(QStringLiteral("The database and its backups are now encrypted with the program password."));
     showBackupProblems(backupProblems);
@@ -335,20 +335,21 @@ void DatabaseController::decrypt() {
         const Busy busy;
         fingerprint = passwordFingerprint(*password, newCost());
     }
-    const SettingsResult stored = fingerprint.isEmpty()
-                                      ? SettingsResult{false, noMemoryForFingerprint}
-                                      : writeSetting(m_state.files.settingsFile, SettingsKey::ProgramOptions,
-                                                     SettingsKey::Fingerprint, fingerprint);
+    const Result stored = fingerprint.isEmpty() ? Result::failure(noMemoryForFingerprint)
+                                                : writeSetting(m_state.files.settingsFile, SettingsKey::ProgramOptions,
+                                                               SettingsKey::Fingerprint, fingerprint);
     QStringList backupProblems;
-    const QString failure = stored.ok ? rewrite(key, nullptr, *password, backupProblems) : stored.error;
+    const Result decrypted = stored ? rewrite(key, nullptr, *password, backupProblems) : stored;
     wipeString(*password);
-    if (!failure.isEmpty()) {
-        if (stored.ok) {
-            writeSetting(m_state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, QString());
+    if (!decrypted) {
+        if (stored.ok()) {
+            // Put back as it was; should that fail too, the file still opens with the same password.
+            (void)writeSetting(m_state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint,
+                               QString());
         }
         m_status.messageBox(
             QStringLiteral("Encryption Error"),
-            QStringLiteral("The database was not stored unencrypted: %1\nIt is as it was.").arg(failure),
+            QStringLiteral("The database was not stored unencrypted: %1\nIt is as it was.").arg(decrypted.error()),
             MessageIcon::Exclamation);
         return;
     }
@@ -368,12 +369,12 @@ QString DatabaseController::changePassword(const QString& oldPassword, const QSt
         if (fingerprint.isEmpty()) {
             return noMemoryForFingerprint;
         }
-        const SettingsResult saved = writeSetting(m_state.files.settingsFile, SettingsKey::ProgramOptions,
-                                                  SettingsKey::Fingerprint, fingerprint);
-        if (saved.ok) {
+        const Result saved = writeSetting(m_state.files.settingsFile, SettingsKey::ProgramOptions,
+                                          SettingsKey::Fingerprint, fingerprint);
+        if (saved.ok()) {
             m_state.settings.passwordFingerprint = fingerprint;
         }
-        return saved.error;
+        return saved.error();
     }
     // A new salt and every page sealed again: the old password opens nothing written from now on.
     std::shared_ptr<const FileKey> renewed;
@@ -385,9 +386,8 @@ QString DatabaseController::changePassword(const QString& oldPassword, const QSt
         return QStringLiteral("There is not enough memory to derive the key.");
     }
     QStringList backupProblems;
-    const QString failure = rewrite(key, renewed, oldPassword, backupProblems);
-    if (!failure.isEmpty()) {
-        return QStringLiteral("The password was not changed: %1").arg(failure);
+    if (const Result rekeyed = rewrite(key, renewed, oldPassword, backupProblems); !rekeyed) {
+        return QStringLiteral("The password was not changed: %1").arg(rekeyed.error());
     }
     m_status.info(QStringLiteral("The database and its backups are now encrypted with the new password."));
     showBackupProblems(backupProblems);

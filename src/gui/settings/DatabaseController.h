@@ -53,10 +53,9 @@ public:
 
 private:
     // Closes the connection, rewrites the file and its backups from one key to the other, and opens
-    // it again (in the new key when that worked). The reason, empty when done; backup problems go
-    // to backupProblems.
-    QString rewrite(const std::shared_ptr<const FileKey>& from, const std::shared_ptr<const FileKey>& to,
-                    const QString& password, QStringList& backupProblems);
+    // it again (in the new key when that worked). Backup problems go to backupProblems.
+    Result rewrite(const std::shared_ptr<const FileKey>& from, const std::shared_ptr<const FileKey>& to,
+                   const QString& password, QStringList& backupProblems);
     void showBackupProblems(const QStringList& problems);
     KdfCost newCost() const;
     // The newest weekday backup that passes its check, offered in place of a damaged file; true

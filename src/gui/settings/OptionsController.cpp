@@ -107,9 +107,9 @@ void OptionsController::toggleOption(int slot) {
 }
 
 void OptionsController::saveOptions() {
-    const SettingsResult saved = saveSettings(m_state.files.settingsFile, m_state.settings);
-    if (!saved.ok) {
-        m_status.error(saved.error);
+    const Result saved = saveSettings(m_state.files.settingsFile, m_state.settings);
+    if (!saved.ok()) {
+        m_status.error(saved.error());
     }
 }
 
@@ -304,14 +304,14 @@ void OptionsController::checkDuplicateShortcut(int slot, int value) {
 
 void OptionsController::saveShortcuts() {
     m_state.settings.shortcutCodes = m_editor->values();
-    const SettingsResult saved = saveSettings(m_state.files.settingsFile, m_state.settings);
+    const Result saved = saveSettings(m_state.files.settingsFile, m_state.settings);
     m_main.registerShortcuts();
     m_main.refreshMenuTexts();
     closeEditor();
-    if (saved.ok) {
+    if (saved.ok()) {
         m_status.info(QStringLiteral("KeyBoard ShortCut changes saved, changes reloaded."));
     } else {
-        m_status.error(saved.error);
+        m_status.error(saved.error());
     }
 }
 

@@ -178,12 +178,12 @@ void SecurityController::securityError(PasswordWindow* window, int field, const 
     }
 }
 
-SettingsResult SecurityController::storeFingerprint(const QString& fingerprint) {
+Result SecurityController::storeFingerprint(const QString& fingerprint) {
     // The copy in memory follows the file only once the file holds it: the settings written at
     // exit must not set a password the user was told could not be stored.
-    SettingsResult saved =
+    Result saved =
         writeSetting(m_state.files.settingsFile, SettingsKey::ProgramOptions, SettingsKey::Fingerprint, fingerprint);
-    if (saved.ok) {
+    if (saved.ok()) {
         m_state.settings.passwordFingerprint = fingerprint;
     }
     return saved;
@@ -223,8 +223,8 @@ void SecurityController::changePassword(PasswordWindow* window) {
         failure = m_database->changePassword(old, chosen);
     } else if (const QString fingerprint = passwordFingerprint(chosen, newCost()); fingerprint.isEmpty()) {
         failure = QStringLiteral("There is not enough memory to make the password's fingerprint.");
-    } else if (const SettingsResult saved = storeFingerprint(fingerprint); !saved.ok) {
-        failure = saved.error;
+    } else if (const Result saved = storeFingerprint(fingerprint); !saved.ok()) {
+        failure = saved.error();
     }
     if (!failure.isEmpty()) {
         // A password that could not be stored is not the password: the window stays open.
@@ -266,14 +266,13 @@ void SecurityController::runCheck(PasswordWindow* window, int field) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
             const QString fingerprint = passwordFingerprint(text, newCost());
             QApplication::restoreOverrideCursor();
-            const SettingsResult saved =
+            const Result saved =
                 fingerprint.isEmpty()
-                    ? SettingsResult{false,
-                                     QStringLiteral("There is not enough memory to make the password's fingerprint.")}
+                    ? Result::failure(QStringLiteral("There is not enough memory to make the password's fingerprint."))
                     : storeFingerprint(fingerprint);
-            if (!saved.ok) {
+            if (!saved.ok()) {
                 // Without a stored password the program would be unguarded at the next start.
-                securityError(window, Field::Chosen, saved.error);
+                securityError(window, Field::Chosen, saved.error());
             } else {
                 m_stepOutcome = 1;
             }

@@ -70,7 +70,7 @@ private:
     bool checkStoredPassword(PasswordWindow* window, int field);
     KdfCost newCost() const;
     void changePassword(PasswordWindow* window);
-    SettingsResult storeFingerprint(const QString& fingerprint);
+    Result storeFingerprint(const QString& fingerprint);
     void closeEditor();
     void closeUnlockWindow();
     void unlock();
