@@ -102,11 +102,48 @@ PasswordStrength passwordStrength(const QString& password) {
     if (password.isEmpty()) {
         return strength;
     }
-    strength.bits = ZxcvbnMatch(password.toUtf8().constData(), nullptr, nullptr);
+    ZxcMatch_t* parts = nullptr;
+    strength.bits = ZxcvbnMatch(password.toUtf8().constData(), nullptr, &parts);
     strength.level = strength.bits < 40    ? QStringLiteral("poor")
                      : strength.bits < 75  ? QStringLiteral("weak")
                      : strength.bits < 100 ? QStringLiteral("good")
                                            : QStringLiteral("excellent");
+    if (strength.weak()) {
+        // The longest part the estimate recognised is what a guesser would try first.
+        const ZxcMatch_t* longest = nullptr;
+        for (const ZxcMatch_t* part = parts; part; part = part->Next) {
+            const int type = part->Type & ~MULTIPLE_MATCH;
+            if (type != BRUTE_MATCH && type != NON_MATCH && type != LONG_PWD_MATCH &&
+                (!longest || part->Length > longest->Length)) {
+                longest = part;
+            }
+        }
+        switch (longest ? (longest->Type & ~MULTIPLE_MATCH) : NON_MATCH) {
+        case DICTIONARY_MATCH:
+        case DICT_LEET_MATCH:
+        case USER_MATCH:
+        case USER_LEET_MATCH:
+            strength.warning = QStringLiteral("It is built on a common word or name.");
+            break;
+        case REPEATS_MATCH:
+            strength.warning = QStringLiteral("It repeats characters or a pattern.");
+            break;
+        case SEQUENCE_MATCH:
+            strength.warning = QStringLiteral("It holds a sequence such as abc or 123.");
+            break;
+        case SPATIAL_MATCH:
+            strength.warning = QStringLiteral("It holds a row or pattern of keys on the keyboard.");
+            break;
+        case DATE_MATCH:
+        case YEAR_MATCH:
+            strength.warning = QStringLiteral("It holds a date or a year.");
+            break;
+        default:
+            strength.warning = QStringLiteral("It is too short.");
+            break;
+        }
+    }
+    ZxcvbnFreeInfo(parts);
     return strength;
 }
 

@@ -41,7 +41,8 @@ QStringList readWordList(const QByteArray& bytes);
 // An estimate of how hard a password is to guess.
 struct PasswordStrength {
     double bits = 0;
-    QString level; // "poor", "weak", "good", "excellent"; empty for an empty password
+    QString level;   // "poor", "weak", "good", "excellent"; empty for an empty password
+    QString warning; // for a poor or weak one, what makes it easy to guess, when the estimate saw it
     bool weak() const { return level == QLatin1String("poor") || level == QLatin1String("weak"); }
 };
 
