@@ -3,10 +3,15 @@
 #include "Output.h"
 #include "Terminal.h"
 
+#include "app/ClipboardKeeper.h"
 #include "crypt/Sodium.h"
+#include "health/PasswordHealth.h"
+#include "otp/OneTimeCode.h"
 #include "record/RecordForm.h"
 #include "settings/Password.h"
 #include "settings/PasswordCheck.h"
+#include "settings/PasswordMaker.h"
+#include "settings/ProgramSettings.h"
 #include "store/Database.h"
 #include "store/DatabaseFile.h"
 #include "store/FileConversion.h"
@@ -30,12 +35,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
+#include <QThread>
 
 #include <array>
+#include <csignal>
 #include <functional>
+#include <optional>
 
 namespace quillbox::cli {
 
@@ -112,12 +122,27 @@ QCommandLineOption commandOption(const QString& name) {
         {"yes", "Do it without asking.", nullptr},
         {"erase", "Erase the records for good instead of moving them to the recycle bin.", nullptr},
         {"verbose", "Also say whether searches are answered from the copy in memory, and if not, why.", nullptr},
+        {"clip:field", "What to copy: password (the default), username or totp (the one-time code).", "F"},
+        {"seconds",
+         "Clear the clipboard after this many seconds, if it still holds the copy (default: the program's "
+         "setting, else 30).",
+         "N"},
+        {"length", "The password's length, 8 to 128 (default 20).", "N"},
+        {"words", "Make a passphrase of this many words, 3 to 20, instead of a password.", "N"},
+        {"no-lookalikes", "Leave out characters easily taken for others (0 O o 1 l I | 8 B 5 S 2 Z 6 G).", nullptr},
+        {"kinds", "The kinds of character, comma-separated: lower, upper, digits, symbols (default: all).", "LIST"},
+        {"hibp",
+         "Also look every password up in this breach list: a text file of \"SHA-1 hash:count\" lines sorted by "
+         "hash. It is read here; nothing is sent anywhere.",
+         "FILE"},
     };
+    // "command:option" is an option that means something else to that command.
+    const QString option = name.section(QLatin1Char(':'), -1);
     for (const Known& k : known) {
         if (name == QLatin1String(k.name)) {
-            return k.valueName
-                       ? QCommandLineOption(name, QString::fromLatin1(k.description), QString::fromLatin1(k.valueName))
-                       : QCommandLineOption(name, QString::fromLatin1(k.description));
+            return k.valueName ? QCommandLineOption(option, QString::fromLatin1(k.description),
+                                                    QString::fromLatin1(k.valueName))
+                               : QCommandLineOption(option, QString::fromLatin1(k.description));
         }
     }
     Q_UNREACHABLE();
@@ -139,6 +164,8 @@ struct Command {
     std::function<QString(const QCommandLineParser&)> check{};
     std::function<int(Session&, const QCommandLineParser&)> run{};
     bool opensDatabase = true;
+    // Works on a working folder, behind the program password (the generator and the estimate do not).
+    bool needsPassword = true;
     // Changes the records: refused on a file that fails its check.
     bool writes = false;
 };
@@ -943,6 +970,226 @@ QString checkEdit(const QCommandLineParser& parser) {
     return numbers.isEmpty() ? checkSets(parser) : numbers;
 }
 
+// ---- keeper's tools: one-time codes, the clipboard, the generator, the estimate, the health report
+
+// The record's one-time code now; false (reported) when it has none or its secret is malformed.
+bool currentOneTimeCode(const SiteRecord& record, QString& code, int& secondsLeft) {
+    const OneTimeCodeNow now = recordOneTimeCode(record, QDateTime::currentSecsSinceEpoch());
+    if (!now.error.isEmpty()) {
+        fail(QStringLiteral("Record %1: %2").arg(record[Col::Record], now.error));
+        return false;
+    }
+    code = now.code;
+    secondsLeft = now.secondsLeft;
+    return true;
+}
+
+int totpCommand(Session& s, const QCommandLineParser& parser) {
+    SiteRecord record;
+    if (!findRecord(s, parser.positionalArguments().constFirst(), record)) {
+        return Failed;
+    }
+    QString code;
+    int left = 0;
+    if (!currentOneTimeCode(record, code, left)) {
+        return Failed;
+    }
+    writeOut(code + QLatin1Char('\n'));
+    return Done;
+}
+
+QString checkClip(const QCommandLineParser& parser) {
+    const QString field = parser.value(QStringLiteral("field"));
+    if (parser.isSet(QStringLiteral("field")) && field != QLatin1String("password") &&
+        field != QLatin1String("username") && field != QLatin1String("totp")) {
+        return QStringLiteral("--field is password, username or totp, not \"%1\".").arg(field);
+    }
+    if (parser.isSet(QStringLiteral("seconds"))) {
+        bool ok = false;
+        const int seconds = parser.value(QStringLiteral("seconds")).toInt(&ok);
+        if (!ok || seconds < 1 || seconds > MaxClipboardSeconds) {
+            return QStringLiteral("--seconds is a number from 1 to %1.").arg(MaxClipboardSeconds);
+        }
+    }
+    return checkRecordArguments(parser);
+}
+
+volatile std::sig_atomic_t interrupted = 0;
+
+int clipCommand(Session& s, const QCommandLineParser& parser) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        return fail(QStringLiteral("No clipboard is reachable: there is no graphical session (DISPLAY or "
+                                   "WAYLAND_DISPLAY) to copy to."));
+    }
+    SiteRecord record;
+    if (!findRecord(s, parser.positionalArguments().constFirst(), record)) {
+        return Failed;
+    }
+    const QString field =
+        parser.isSet(QStringLiteral("field")) ? parser.value(QStringLiteral("field")) : QStringLiteral("password");
+    QString text;
+    QString what;
+    if (field == QLatin1String("totp")) {
+        int left = 0;
+        if (!currentOneTimeCode(record, text, left)) {
+            return Failed;
+        }
+        what = QStringLiteral("one-time code");
+    } else {
+        const int column = field == QLatin1String("username") ? Col::UserName : Col::Password;
+        text = record[column];
+        what = record[column - 1].isEmpty() ? field : record[column - 1].toLower();
+        if (text.isEmpty()) {
+            return fail(QStringLiteral("Record %1 has no %2 to copy.").arg(record[Col::Record], what));
+        }
+    }
+    // As long as the window would keep it there; the clipboard needs this process while it does.
+    ProgramSettings settings;
+    (void)loadSettings(s.folder.settingsFile, settings);
+    const int seconds = parser.isSet(QStringLiteral("seconds")) ? parser.value(QStringLiteral("seconds")).toInt()
+                        : settings.optClearClipboard            ? clipboardDelaySeconds(settings)
+                                                                : 30;
+    ClipboardKeeper keeper(Clock::steady());
+    keeper.put(text, seconds * 1000);
+    wipeString(text);
+    writeOut(QStringLiteral("The %1 of record %2 is on the clipboard; it is cleared in %3 seconds (Ctrl+C "
+                            "clears it now).\n")
+                 .arg(what, record[Col::Record])
+                 .arg(seconds));
+    interrupted = 0;
+    std::signal(SIGINT, [](int) { interrupted = 1; });
+    std::signal(SIGTERM, [](int) { interrupted = 1; });
+    while (keeper.isPending() && !interrupted) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        QThread::msleep(50);
+    }
+    keeper.clearNowIfPending();
+    QCoreApplication::processEvents();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    return Done;
+}
+
+// The character kinds of --kinds; empty (with the reason in error) when the list names another.
+std::optional<PasswordRecipe> recipeOf(const QCommandLineParser& parser, QString& error) {
+    PasswordRecipe recipe;
+    if (parser.isSet(QStringLiteral("length"))) {
+        bool ok = false;
+        recipe.length = parser.value(QStringLiteral("length")).toInt(&ok);
+        if (!ok || recipe.length < minimumGeneratedLength || recipe.length > maximumGeneratedLength) {
+            error = QStringLiteral("--length is a number from %1 to %2.")
+                        .arg(minimumGeneratedLength)
+                        .arg(maximumGeneratedLength);
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(QStringLiteral("kinds"))) {
+        recipe.lower = recipe.upper = recipe.digits = recipe.symbols = false;
+        for (const QString& kind : parser.value(QStringLiteral("kinds")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const QString k = kind.trimmed().toLower();
+            if (k == QLatin1String("lower")) {
+                recipe.lower = true;
+            } else if (k == QLatin1String("upper")) {
+                recipe.upper = true;
+            } else if (k == QLatin1String("digits")) {
+                recipe.digits = true;
+            } else if (k == QLatin1String("symbols")) {
+                recipe.symbols = true;
+            } else {
+                error = QStringLiteral("--kinds is a list of lower, upper, digits and symbols, not \"%1\".").arg(kind);
+                return std::nullopt;
+            }
+        }
+        if (!recipe.lower && !recipe.upper && !recipe.digits && !recipe.symbols) {
+            error = QStringLiteral("--kinds names no kind of character.");
+            return std::nullopt;
+        }
+    }
+    recipe.avoidLookAlikes = parser.isSet(QStringLiteral("no-lookalikes"));
+    return recipe;
+}
+
+constexpr int minimumWords = 3;
+constexpr int maximumWords = 20;
+
+QString checkGenerate(const QCommandLineParser& parser) {
+    if (parser.isSet(QStringLiteral("words"))) {
+        bool ok = false;
+        const int words = parser.value(QStringLiteral("words")).toInt(&ok);
+        if (!ok || words < minimumWords || words > maximumWords) {
+            return QStringLiteral("--words is a number from %1 to %2.").arg(minimumWords).arg(maximumWords);
+        }
+        if (parser.isSet(QStringLiteral("length")) || parser.isSet(QStringLiteral("kinds"))) {
+            return QStringLiteral("--words makes a passphrase; --length and --kinds are for a password.");
+        }
+    }
+    QString error;
+    recipeOf(parser, error);
+    return error;
+}
+
+int generateCommand(Session&, const QCommandLineParser& parser) {
+    QString value;
+    if (parser.isSet(QStringLiteral("words"))) {
+        QFile file(QStringLiteral(":/words/eff_large_wordlist.txt"));
+        const QStringList words = file.open(QIODevice::ReadOnly) ? readWordList(file.readAll()) : QStringList();
+        if (words.isEmpty()) {
+            return fail(QStringLiteral("The word list could not be read."));
+        }
+        value = generatePassphrase(parser.value(QStringLiteral("words")).toInt(), words, *QRandomGenerator::system());
+    } else {
+        QString error;
+        value = generatePassword(*recipeOf(parser, error), *QRandomGenerator::system());
+    }
+    writeOut(value + QLatin1Char('\n'));
+    wipeString(value);
+    return Done;
+}
+
+int estimateCommand(Session&, const QCommandLineParser& parser) {
+    QString password;
+    if (!parser.positionalArguments().isEmpty()) {
+        password = parser.positionalArguments().constFirst();
+    } else if (!readStandardInputLine(password)) {
+        return fail(QStringLiteral("No password given: name one, or give it on the first line of standard input."));
+    }
+    if (password.isEmpty()) {
+        return fail(QStringLiteral("The password is empty."));
+    }
+    const PasswordStrength strength = passwordStrength(password);
+    wipeString(password);
+    if (parser.isSet(QStringLiteral("json"))) {
+        QJsonObject o{{QStringLiteral("level"), strength.level},
+                      {QStringLiteral("bits"), std::round(strength.bits * 10) / 10},
+                      {QStringLiteral("weak"), strength.weak()}};
+        if (!strength.warning.isEmpty()) {
+            o.insert(QStringLiteral("warning"), strength.warning);
+        }
+        writeOut(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+        return Done;
+    }
+    writeOut(QStringLiteral("Strength: %1\n").arg(strengthText(strength)));
+    if (!strength.warning.isEmpty()) {
+        writeOut(QStringLiteral("Warning: %1\n").arg(strength.warning));
+    }
+    return Done;
+}
+
+int analyzeCommand(Session& s, const QCommandLineParser& parser) {
+    HealthRequest request;
+    request.owner = parser.value(QStringLiteral("owner"));
+    request.now = QDateTime::currentDateTimeUtc();
+    request.breachList = parser.value(QStringLiteral("hibp"));
+    const HealthReport report = checkPasswordHealth(s.db, request);
+    if (!report.error.isEmpty()) {
+        return fail(QStringLiteral("The passwords could not be checked: %1").arg(report.error));
+    }
+    writeOut(parser.isSet(QStringLiteral("json")) ? healthJson(report) : healthText(report, request.owner).toUtf8());
+    return Done;
+}
+
+// ---- the table of commands ----------------------------------------------------------------
+
 QList<Command> commands() {
     const QString owner = QStringLiteral("owner");
     const QString category = QStringLiteral("category");
@@ -1092,6 +1339,59 @@ QList<Command> commands() {
          .options = {QStringLiteral("yes")},
          .run = decryptCommand,
          .opensDatabase = false},
+        {.name = QStringLiteral("clip"),
+         .synopsis = QStringLiteral("RECORD [--field password|username|totp] [--seconds N]"),
+         .summary = QStringLiteral("Copy a record's password, user name or one-time code to the clipboard, marked "
+                                   "secret, and clear it again after a while if it still holds it."),
+         .options = {QStringLiteral("clip:field"), QStringLiteral("seconds")},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = record,
+         .argumentHelp = QStringLiteral("The record number."),
+         .check = checkClip,
+         .run = clipCommand},
+        {.name = QStringLiteral("totp"),
+         .synopsis = record,
+         .summary = QStringLiteral("Write a record's current one-time code."),
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentName = record,
+         .argumentHelp = QStringLiteral("The record number."),
+         .check = checkRecordArguments,
+         .run = totpCommand},
+        {.name = QStringLiteral("generate"),
+         .synopsis = QStringLiteral("[--length N] [--kinds LIST] [--no-lookalikes] | --words N"),
+         .summary = QStringLiteral("Make a password, or a passphrase, as the generator window does."),
+         .options = {QStringLiteral("length"), QStringLiteral("words"), QStringLiteral("no-lookalikes"),
+                     QStringLiteral("kinds")},
+         .check = checkGenerate,
+         .run = generateCommand,
+         .opensDatabase = false,
+         .needsPassword = false},
+        {.name = QStringLiteral("estimate"),
+         .synopsis = QStringLiteral("[PASSWORD] [--json]"),
+         .summary = QStringLiteral("Estimate how hard a password is to guess: its level, its bits and what makes it "
+                                   "weak. Without PASSWORD it is read from the first line of standard input."),
+         .options = {json},
+         .maxArguments = 1,
+         .argumentName = QStringLiteral("PASSWORD"),
+         .argumentHelp = QStringLiteral("The password (standard input keeps it out of the shell's history)."),
+         .run = estimateCommand,
+         .opensDatabase = false,
+         .needsPassword = false},
+        {.name = QStringLiteral("analyze"),
+         .synopsis = QStringLiteral("[--owner O] [--hibp FILE] [--json]"),
+         .summary = QStringLiteral("Report the weak, reused, empty and year-old passwords, and with --hibp those "
+                                   "found in a breach list."),
+         .options = {owner, QStringLiteral("hibp"), json},
+         .check =
+             [](const QCommandLineParser& p) {
+                 const QString list = p.value(QStringLiteral("hibp"));
+                 return p.isSet(QStringLiteral("hibp")) && !QFileInfo(list).isFile()
+                            ? QStringLiteral("There is no breach list %1.").arg(list)
+                            : QString();
+             },
+         .run = analyzeCommand},
     };
 }
 
@@ -1240,6 +1540,9 @@ int run(const QStringList& arguments) {
     }
 
     Session session;
+    if (!command->needsPassword) {
+        return command->run(session, parser);
+    }
     const QString folder = parser.isSet(QStringLiteral("folder"))   ? parser.value(QStringLiteral("folder"))
                            : global.isSet(QStringLiteral("folder")) ? global.value(QStringLiteral("folder"))
                                                                     : QDir::currentPath();

@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 namespace quillbox::cli {
 
 QString terminalSafe(const QString& text) {
@@ -106,6 +108,123 @@ QByteArray recordsJson(const QList<SiteRecord>& records, bool showPrivate) {
         array.append(object);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
+
+} // namespace quillbox::cli
+
+namespace quillbox::cli {
+
+namespace {
+
+QStringList healthCells(const HealthRecord& r) {
+    return {r.record, terminalSafe(r.siteName), terminalSafe(r.userName), terminalSafe(r.owner)};
+}
+
+const QStringList healthHeading{QStringLiteral("Record"), QStringLiteral("Site name"), QStringLiteral("User name"),
+                                QStringLiteral("Owner")};
+
+QString section(const QString& title, qsizetype count, const QList<QStringList>& rows) {
+    QString out = QStringLiteral("\n%1: %2\n").arg(title).arg(count);
+    if (rows.size() > 1) {
+        for (const QString& line : alignedColumns(rows).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            out += QStringLiteral("  ") + line + QLatin1Char('\n');
+        }
+    }
+    return out;
+}
+
+QJsonObject healthObject(const HealthRecord& r) {
+    return {{QStringLiteral("record"), r.record.toLongLong()},
+            {QStringLiteral("sitename"), r.siteName},
+            {QStringLiteral("username"), r.userName},
+            {QStringLiteral("owner"), r.owner}};
+}
+
+} // namespace
+
+QString healthText(const HealthReport& report, const QString& owner) {
+    QString out = owner.isEmpty()
+                      ? QStringLiteral("Checked %1 records of every owner.\n").arg(report.checked)
+                      : QStringLiteral("Checked %1 records of %2.\n").arg(report.checked).arg(terminalSafe(owner));
+    QList<QStringList> rows{healthHeading + QStringList{QStringLiteral("Strength")}};
+    for (const WeakPassword& w : report.weak) {
+        rows.append(
+            healthCells(w.record) +
+            QStringList{strengthText(w.strength) +
+                        (w.strength.warning.isEmpty() ? QString() : QStringLiteral(": ") + w.strength.warning)});
+    }
+    out += section(QStringLiteral("Weak passwords"), report.weak.size(), rows);
+    rows = {QStringList{QStringLiteral("Group")} + healthHeading};
+    for (qsizetype g = 0; g < report.reused.size(); ++g) {
+        for (const HealthRecord& r : report.reused[g]) {
+            rows.append(QStringList{QString::number(g + 1)} + healthCells(r));
+        }
+    }
+    out += section(QStringLiteral("Passwords used by more than one record (groups)"), report.reused.size(), rows);
+    rows = {healthHeading};
+    for (const HealthRecord& r : report.empty) {
+        rows.append(healthCells(r));
+    }
+    out += section(QStringLiteral("Empty passwords"), report.empty.size(), rows);
+    rows = {healthHeading + QStringList{QStringLiteral("Unchanged since")}};
+    for (const StalePassword& st : report.stale) {
+        rows.append(healthCells(st.record) + QStringList{st.since.toString(QStringLiteral("yyyy-MM-dd"))});
+    }
+    out += section(QStringLiteral("Passwords unchanged for over a year"), report.stale.size(), rows);
+    if (report.breachChecked) {
+        rows = {healthHeading + QStringList{QStringLiteral("Seen in breaches")}};
+        for (const BreachedPassword& b : report.breached) {
+            rows.append(healthCells(b.record) + QStringList{QString::number(b.seen)});
+        }
+        out += section(QStringLiteral("Passwords found in the breach list"), report.breached.size(), rows);
+    }
+    return out;
+}
+
+QByteArray healthJson(const HealthReport& report) {
+    QJsonArray weak;
+    for (const WeakPassword& w : report.weak) {
+        QJsonObject o = healthObject(w.record);
+        o.insert(QStringLiteral("level"), w.strength.level);
+        o.insert(QStringLiteral("bits"), std::round(w.strength.bits * 10) / 10);
+        if (!w.strength.warning.isEmpty()) {
+            o.insert(QStringLiteral("warning"), w.strength.warning);
+        }
+        weak.append(o);
+    }
+    QJsonArray reused;
+    for (const QList<HealthRecord>& group : report.reused) {
+        QJsonArray records;
+        for (const HealthRecord& r : group) {
+            records.append(healthObject(r));
+        }
+        reused.append(records);
+    }
+    QJsonArray empty;
+    for (const HealthRecord& r : report.empty) {
+        empty.append(healthObject(r));
+    }
+    QJsonArray stale;
+    for (const StalePassword& st : report.stale) {
+        QJsonObject o = healthObject(st.record);
+        o.insert(QStringLiteral("since"), st.since.toString(Qt::ISODate));
+        stale.append(o);
+    }
+    QJsonObject all{{QStringLiteral("checked"), report.checked},
+                    {QStringLiteral("weak"), weak},
+                    {QStringLiteral("reused"), reused},
+                    {QStringLiteral("empty"), empty},
+                    {QStringLiteral("stale"), stale}};
+    if (report.breachChecked) {
+        QJsonArray breached;
+        for (const BreachedPassword& b : report.breached) {
+            QJsonObject o = healthObject(b.record);
+            o.insert(QStringLiteral("seen"), b.seen);
+            breached.append(o);
+        }
+        all.insert(QStringLiteral("breached"), breached);
+    }
+    return QJsonDocument(all).toJson(QJsonDocument::Indented);
 }
 
 } // namespace quillbox::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "health/PasswordHealth.h"
 #include "store/SiteRecord.h"
 
 #include <QList>
@@ -28,5 +29,9 @@ QString recordDetails(const SiteRecord& record, bool showPrivate);
 
 // An array of objects keyed by column name, the record number a number; UTF-8.
 QByteArray recordsJson(const QList<SiteRecord>& records, bool showPrivate);
+
+// The health report as tables under a heading for each finding, and as one JSON object.
+QString healthText(const HealthReport& report, const QString& owner);
+QByteArray healthJson(const HealthReport& report);
 
 } // namespace quillbox::cli

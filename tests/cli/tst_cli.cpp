@@ -1,13 +1,16 @@
 // The command line program run as a user runs it: the real executable on a real working folder,
 // its exit status, its output, and what the database holds afterwards.
+#include "health/BreachList.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
+#include "otp/OneTimeCode.h"
 #include "settings/PasswordCheck.h"
 #include "store/DatabaseFile.h"
 #include "store/RecordHistory.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
 #include "store/WorkingFolder.h"
+#include "support/Files.h"
 #include "support/SampleRecords.h"
 #include "support/TestEnv.h"
 
@@ -41,9 +44,24 @@ struct CliRun {
 };
 
 // Runs the program in its own session, so it never finds the terminal the tests were started from.
+// How the program finds the desktop: none at all, or the tests' own clipboard (offscreen), with a
+// runtime folder of its own so that the toolkit has nothing to warn about.
+enum class Desktop { Inherited, None, Offscreen };
+
 CliRun runCli(const QString& folder, const QStringList& arguments, const QByteArray& input,
-              const QString& outputFile = QString()) {
+              const QString& outputFile = QString(), Desktop desktop = Desktop::Inherited) {
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (desktop == Desktop::None) {
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+            environment.remove(QString::fromLatin1(name));
+        }
+    } else if (desktop == Desktop::Offscreen) {
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     process.setChildProcessModifier([] { ::setsid(); });
     if (!outputFile.isEmpty()) {
@@ -300,6 +318,71 @@ void CliTest::commands_data() {
     QTest::newRow("decrypt") << QStringList{"decrypt", "--yes"} << pw << "encrypted" << 0 << "stored unencrypted"
                              << ""
                              << "" << 4;
+    // The keeper's tools. Record 5 holds a one-time secret (the RFC's SHA-1 key), 6 a malformed one.
+    QTest::newRow("totp") << QStringList{"totp", "5"} << pw << "totp" << 0 << ""
+                          << ""
+                          << "" << 6;
+    QTest::newRow("totp of a record without one") << QStringList{"totp", "1"} << pw << "totp" << 1 << ""
+                                                  << ""
+                                                  << "has no one-time code" << 6;
+    QTest::newRow("totp of a malformed secret") << QStringList{"totp", "6"} << pw << "totp" << 1 << ""
+                                                << ""
+                                                << "not Base32: \"1\"" << 6;
+    QTest::newRow("generate") << QStringList{"generate", "--kinds", "digits", "--length", "12"} << QByteArray()
+                              << "no-stdin-option" << 0 << ""
+                              << "a"
+                              << "" << 4;
+    QTest::newRow("generate, length out of range")
+        << QStringList{"generate", "--length", "7"} << QByteArray() << "no-stdin-option" << 2 << ""
+        << ""
+        << "--length is" << 4;
+    QTest::newRow("generate, unknown kind")
+        << QStringList{"generate", "--kinds", "lower,runes"} << QByteArray() << "no-stdin-option" << 2 << ""
+        << ""
+        << "runes" << 4;
+    QTest::newRow("generate, words and length")
+        << QStringList{"generate", "--words", "4", "--length", "9"} << QByteArray() << "no-stdin-option" << 2 << ""
+        << ""
+        << "--words" << 4;
+    QTest::newRow("estimate from standard input")
+        << QStringList{"estimate"} << QByteArray("password1\n") << "no-stdin-option" << 0 << "Strength: poor"
+        << "password1"
+        << "" << 4;
+    QTest::newRow("estimate says why") << QStringList{"estimate", "qwertyuiop"} << QByteArray() << "no-stdin-option"
+                                       << 0 << "Warning: It is built on a common word"
+                                       << ""
+                                       << "" << 4;
+    QTest::newRow("estimate, nothing given") << QStringList{"estimate"} << QByteArray() << "no-stdin-option" << 1 << ""
+                                             << ""
+                                             << "No password given" << 4;
+    QTest::newRow("analyze") << QStringList{"analyze"} << pw << "" << 0 << "Weak passwords: 4"
+                             << "Passwords found in the breach list"
+                             << "" << 4;
+    QTest::newRow("analyze one owner") << QStringList{"analyze", "--owner", "O'Brien"} << pw << "" << 0
+                                       << "Checked 1 records of O'Brien."
+                                       << "Bank"
+                                       << "" << 4;
+    QTest::newRow("analyze, breach list") << QStringList{"analyze", "--hibp", "breaches.txt"} << pw << "breach list"
+                                          << 0 << "Passwords found in the breach list: 1"
+                                          << ""
+                                          << "" << 4;
+    QTest::newRow("analyze, no such breach list") << QStringList{"analyze", "--hibp", "none.txt"} << pw << "" << 2 << ""
+                                                  << ""
+                                                  << "There is no breach list" << 4;
+    QTest::newRow("clip, no clipboard") << QStringList{"clip", "2"} << pw << "no display" << 1 << ""
+                                        << ""
+                                        << "No clipboard is reachable" << 4;
+    QTest::newRow("clip, unknown field") << QStringList{"clip", "2", "--field", "notes"} << pw << "" << 2 << ""
+                                         << ""
+                                         << "--field is password" << 4;
+    QTest::newRow("clip") << QStringList{"clip", "2", "--seconds", "1"} << pw << "" << 0
+                          << "The password of record 2 is on the clipboard"
+                          << "secret-mail"
+                          << "" << 4;
+    QTest::newRow("clip a one-time code") << QStringList{"clip", "5", "--field", "totp", "--seconds", "1"} << pw
+                                          << "totp" << 0 << "The one-time code of record 5"
+                                          << ""
+                                          << "" << 6;
     QTest::newRow("program help") << QStringList{"--help"} << QByteArray() << "no-stdin-option" << 0 << "Commands:"
                                   << ""
                                   << "" << 4;
@@ -343,11 +426,30 @@ void CliTest::commands() {
         QVERIFY(file.seek(4096 + 100));
         QVERIFY(file.putChar('!'));
     }
+    if (setup == QLatin1String("totp")) {
+        SiteRecord coded = makeRecord("Code", "ann", "c0de-Pass!", "", "Work", "Ann");
+        coded[Col::FirstMisc] = QStringLiteral("TOTP");
+        coded[Col::FirstMisc + 1] = QStringLiteral("GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ");
+        SiteRecord broken = coded;
+        broken[Col::FirstMisc + 1] = QStringLiteral("GEZDGNBV1Y3TQOJQ");
+        seedDatabase(m_folder.databaseFile, {coded, broken});
+    }
+    if (setup == QLatin1String("breach list")) {
+        // "x", the password of record 4, in a list of otherwise unrelated hashes.
+        QByteArray list;
+        for (const QByteArray& hash : {QByteArray(40, '0'), breachHash(QStringLiteral("x")), QByteArray(40, 'F')}) {
+            list += hash + ":42\r\n";
+        }
+        QVERIFY(writeAll(m_dir->filePath(QStringLiteral("breaches.txt")), list));
+    }
     const bool toFullDisk = setup == QLatin1String("output-to-full-disk");
     if (toFullDisk && !QFileInfo::exists(QStringLiteral("/dev/full"))) {
         QSKIP("No /dev/full here");
     }
-    const CliRun r = runCli(m_dir->path(), arguments, input, toFullDisk ? QStringLiteral("/dev/full") : QString());
+    const CliRun r = runCli(m_dir->path(), arguments, input, toFullDisk ? QStringLiteral("/dev/full") : QString(),
+                            setup == QLatin1String("no display")         ? Desktop::None
+                            : arguments.contains(QStringLiteral("clip")) ? Desktop::Offscreen
+                                                                         : Desktop::Inherited);
     QVERIFY2(r.status == status, r.err.constData());
     QVERIFY2(r.out.contains(output.toUtf8()), r.out.constData());
     if (!absent.isEmpty()) {
@@ -355,6 +457,15 @@ void CliTest::commands() {
     }
     QVERIFY2(r.err.contains(error.toUtf8()), r.err.constData());
     QVERIFY2(status != 0 || r.err.isEmpty(), r.err.constData());
+    if (arguments.contains(QStringLiteral("totp")) && status == 0 && !arguments.contains(QStringLiteral("clip"))) {
+        // The code of the moment it ran: this second's, or the one's before when a period ended.
+        OtpSecret secret;
+        secret.key = "12345678901234567890";
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        QVERIFY2(r.out == (oneTimeCode(secret, now) + '\n').toUtf8() ||
+                     r.out == (oneTimeCode(secret, now - 2) + '\n').toUtf8(),
+                 r.out.constData());
+    }
     if (recordsAfter >= 0) {
         QCOMPARE(recordCount(m_folder.databaseFile), recordsAfter);
     }

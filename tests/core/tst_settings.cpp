@@ -56,7 +56,8 @@ void SettingsTest::defaultFileByteForByte() {
                 "Import Sites = 131145\r\nExport Sites = 131160\r\nToolTips = 262228\r\nForm Fade = 262214\r\n"
                 "Screen Snap = 262227\r\nPass Hide = 262224\r\nTitlebar Time = 262212\r\nReset Fields = 262226\r\n"
                 "About Quillbox = 262209\r\nShortCut Keys = 262219\r\nShow Help = 262216\r\n"
-                "Copy User Name = 131157\r\nCopy Password = 196675\r\nUndo = 131162\r\n";
+                "Copy User Name = 131157\r\nCopy Password = 196675\r\nUndo = 131162\r\nCopy One-Time Code = "
+                "196692\r\nPassword Health = 196680\r\n";
     QCOMPARE(defaultSettingsBytes(), expected);
 }
 

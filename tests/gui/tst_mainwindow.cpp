@@ -368,7 +368,7 @@ void MainWindowTest::menusCarryShortcutTexts() {
     env.state.settings.shortcutCodes[0] = 0x30000 + 0x51;
     env.main()->refreshMenuTexts();
     QCOMPARE(env.main()->popupAction(0)->text(), QStringLiteral("Exit Quillbox v2.00\tCtrl +Shift +Q"));
-    QCOMPARE(env.main()->popupMenu()->actions().size(), 25 + 5); // 25 commands, 5 separators
+    QCOMPARE(env.main()->popupMenu()->actions().size(), CommandCount + 5); // the commands, 5 separators
     QVERIFY(!env.main()->menuAction(Id::Slot::About)->icon().isNull());
 }
 

@@ -38,6 +38,8 @@ inline constexpr int ShowHelp = 21;
 inline constexpr int CopyUserName = 22;
 inline constexpr int CopyPassword = 23;
 inline constexpr int Undo = 24;
+inline constexpr int CopyOneTimeCode = 25;
+inline constexpr int PasswordHealth = 26;
 } // namespace CommandSlot
 
 // The menus of the menu bar, left to right; the pop-up lists their commands in the same order,
@@ -66,7 +68,7 @@ struct CommandRow {
 
 // Shortcut values: a virtual key, Ctrl 0x20000, Alt 0x40000, Shift 0x10000 (settings/Shortcuts).
 // In menu order.
-inline constexpr std::array<CommandRow, 25> commandTable{{
+inline constexpr std::array<CommandRow, 27> commandTable{{
     // clang-format off
     {CommandSlot::Exit, Menu::Files, u"Exit Quillbox v2.00", u"Exit Quillbox", 262232, 2, 208, 230, 1, 46, 48, 49, u"Exit Quillbox"},
     {CommandSlot::EditPassword, Menu::Files, u"Edit the startup password", u"Edit PassWord", 262213, 3, 209, 231, 2, 50, 54, 55, u"Edit password"},
@@ -77,6 +79,8 @@ inline constexpr std::array<CommandRow, 25> commandTable{{
     // Ctrl+U and Ctrl+Shift+C, which no older command holds.
     {CommandSlot::CopyUserName, Menu::SiteTools, u"Copy user name", u"Copy User Name", 131157, 29, 269, 267, 47, 74, 111, 112, u"Copy user name"},
     {CommandSlot::CopyPassword, Menu::SiteTools, u"Copy password", u"Copy Password", 196675, 30, 270, 268, 48, 74, 113, 114, u"Copy password"},
+    // Ctrl+Shift+T.
+    {CommandSlot::CopyOneTimeCode, Menu::SiteTools, u"Copy one-time code", u"Copy One-Time Code", 196692, 320, 321, 322, 51, 74, 117, 118, u"Copy one-time code"},
     {CommandSlot::CopyToOwner, Menu::SiteTools, u"Copy selected record to a new owner", u"Copy To", 131151, 8, 213, 235, 6, 56, 62, 63, u"Copy to owner"},
     {CommandSlot::DeleteRecords, Menu::SiteTools, u"Delete the selected record(s)", u"Delete Site", 131140, 9, 214, 236, 7, 56, 64, 65, u"Delete site"},
     {CommandSlot::EditRecord, Menu::SiteTools, u"Edit the selected record", u"Edit Site", 131141, 10, 215, 237, 8, 56, 66, 67, u"Edit site"},
@@ -84,6 +88,8 @@ inline constexpr std::array<CommandRow, 25> commandTable{{
     {CommandSlot::PrintRecords, Menu::SiteTools, u"Print selected record", u"Print Site", 131152, 11, 217, 239, 9, 56, 68, 69, u"Print site"},
     {CommandSlot::HomePage, Menu::SiteTools, u"Go to the home page", u"Site Home Page", 131159, 12, 216, 238, 10, 56, 70, 71, u"Home page"},
     {CommandSlot::TagAll, Menu::SiteTools, u"Tag all records", u"Tag All Sites", 131156, 13, 218, 240, 11, 56, 72, 73, u"Tag all sites"},
+    // Ctrl+Shift+H.
+    {CommandSlot::PasswordHealth, Menu::SiteTools, u"Password health report", u"Password Health", 196680, 323, 324, 325, 52, 78, 119, 120, u"Password health"},
     {CommandSlot::Import, Menu::ImportExport, u"Import XML record dump", u"Import Sites", 131145, 15, 219, 241, 12, 76, 82, 83, u"Import sites"},
     {CommandSlot::Export, Menu::ImportExport, u"Export XML rcord dump", u"Export Sites", 131160, 16, 220, 242, 13, 76, 84, 85, u"Export sites"},
     {CommandSlot::ToolTips, Menu::Options, u"Tool tips on or off", u"ToolTips", 262228, 18, 221, 243, 0, 80, 88, 89, u"Tool tips"},

@@ -18,6 +18,7 @@ constexpr int Print = 8;
 constexpr int DataForm = 9;
 constexpr int RecycleBin = 11;
 constexpr int History = 12;
+constexpr int Health = 13;
 constexpr int ConfirmPassword = 10; // the program password again, before the database is rewritten
 } // namespace Window
 
@@ -70,6 +71,7 @@ constexpr int LabelEditor = 205;
 constexpr int Generator = 206;        // the button beside the password box
 constexpr int History = 208;          // the button that lists the record's kept versions
 constexpr int PasswordStrength = 207; // the estimate beside it
+constexpr int OneTimeCode = 209;      // the code beside the free field that holds its secret
 constexpr int ReturnKey = 261;
 constexpr int EscapeKey = 262;
 } // namespace DataForm
@@ -86,6 +88,15 @@ constexpr int Restore = 312;
 constexpr int Close = 314;
 constexpr int EscapeKey = 315;
 } // namespace History
+
+// Gadgets and keys of the password health report (window 13).
+namespace Health {
+constexpr int Open = 330;
+constexpr int Owners = 331;
+constexpr int BreachList = 332;
+constexpr int Close = 333;
+constexpr int EscapeKey = 334;
+} // namespace Health
 
 // Gadgets and keys of the About window (window 2).
 namespace About {

@@ -6,6 +6,7 @@
 #include "app/WindowEffects.h"
 #include "app/WindowSnapper.h"
 #include "dataform/DataFormController.h"
+#include "health/HealthController.h"
 #include "mainwindow/ListController.h"
 #include "mainwindow/MainWindow.h"
 #include "print/PrintController.h"
@@ -29,6 +30,7 @@
 // The pictures live in a static library, whose resources must be registered by hand.
 static void initResources() {
     Q_INIT_RESOURCE(quillbox);
+    Q_INIT_RESOURCE(words);
 }
 
 namespace quillbox {
@@ -148,6 +150,7 @@ void Program::buildControllers() {
     m_database = std::make_unique<DatabaseController>(c, main, *m_list, *m_dataForms, *m_security);
     m_security->attachDatabase(m_database.get());
     m_recovery = std::make_unique<RecoveryController>(c, main, *m_list);
+    m_health = std::make_unique<HealthController>(c, main, *m_list);
 }
 
 ControllerContext Program::context() {
@@ -231,6 +234,9 @@ void Program::dispatch(int window, int number, Notify kind, int detail) {
         break;
     case Id::Window::RecycleBin:
         m_recovery->handleBinEvent(number, kind, detail);
+        break;
+    case Id::Window::Health:
+        m_health->handleEvent(number, kind, detail);
         break;
     default:
         break; // other numbers are ignored

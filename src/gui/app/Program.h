@@ -24,6 +24,7 @@ class ListController;
 class MainWindow;
 class OptionsController;
 class PrintController;
+class HealthController;
 class RecoveryController;
 class SecurityController;
 class TransferController;
@@ -68,6 +69,7 @@ public:
     AboutController* about() const { return m_about.get(); }
     DatabaseController* database() const { return m_database.get(); }
     RecoveryController* recovery() const { return m_recovery.get(); }
+    HealthController* health() const { return m_health.get(); }
     UndoStack& undoStack() { return m_undo; }
 
 Q_SIGNALS:
@@ -103,6 +105,7 @@ private:
     std::unique_ptr<AboutController> m_about;
     std::unique_ptr<DatabaseController> m_database;
     std::unique_ptr<RecoveryController> m_recovery;
+    std::unique_ptr<HealthController> m_health;
     bool m_quitRequested = false;
     bool m_shutDown = false;
 };

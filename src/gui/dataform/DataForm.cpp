@@ -220,6 +220,13 @@ void DataForm::buildFieldRows() {
     connect(generator, &QToolButton::clicked, this, [d, w] { d(w, Id::DataForm::Generator, Notify::Command, 0); });
     m_gadgets.insert(Id::DataForm::Generator, generator);
 
+    m_oneTimeCode = new QLabel(panel);
+    m_oneTimeCode->setFont(programFont(9));
+    m_oneTimeCode->setAlignment(Qt::AlignCenter);
+    m_oneTimeCode->setTextInteractionFlags(Qt::NoTextInteraction);
+    m_oneTimeCode->hide();
+    m_gadgets.insert(Id::DataForm::OneTimeCode, m_oneTimeCode);
+
     m_labelEditor = newValueBox(panel, QRect(15, 120, 150, 20));
     m_labelEditor->setObjectName(QStringLiteral("labelEditor"));
     m_labelEditor->setFont(programFont(10));
@@ -401,6 +408,7 @@ void DataForm::emptyForLock() {
     }
     m_notes->setPlainText(QString());
     m_strength->clear();
+    m_oneTimeCode->clear();
 }
 
 void DataForm::showStrength(const QString& password) {
@@ -410,6 +418,32 @@ void DataForm::showStrength(const QString& password) {
     m_strength->setStyleSheet(strength.weak()     ? QStringLiteral("color: rgb(150,0,0);")
                               : strength.bits > 0 ? QStringLiteral("color: rgb(0,100,0);")
                                                   : QString());
+}
+
+void DataForm::showOneTimeCode(int pair, const QString& text, bool problem, bool showPrivate) {
+    constexpr int fullWidth = 400;
+    constexpr int narrowWidth = 258;
+    if (pair != m_oneTimeCodePair && m_oneTimeCodePair > 0) {
+        QComboBox* old = valueBox(Col::FirstMisc + 2 * (m_oneTimeCodePair - 1) + 1);
+        old->resize(fullWidth, old->height());
+        old->lineEdit()->setEchoMode(QLineEdit::Normal);
+    }
+    m_oneTimeCodePair = pair;
+    if (pair <= 0) {
+        m_oneTimeCode->hide();
+        return;
+    }
+    QComboBox* box = valueBox(Col::FirstMisc + 2 * (pair - 1) + 1);
+    box->resize(narrowWidth, box->height());
+    // The secret makes every code: it is kept out of sight like the password.
+    box->lineEdit()->setEchoMode(showPrivate ? QLineEdit::Normal : QLineEdit::Password);
+    m_oneTimeCode->setGeometry(box->geometry().right() + 4, box->y(), fullWidth - narrowWidth - 4, box->height());
+    m_oneTimeCode->setText(text);
+    m_oneTimeCode->setToolTip(problem ? text
+                                      : QStringLiteral("The one-time code now; Ctrl+Shift+T in the list copies it"));
+    m_oneTimeCode->setStyleSheet(problem ? QStringLiteral("color: rgb(150,0,0);")
+                                         : QStringLiteral("color: rgb(0,60,120); font-weight: bold;"));
+    m_oneTimeCode->show();
 }
 
 void DataForm::setRecordNumber(const QString& number) {

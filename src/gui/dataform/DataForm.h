@@ -58,6 +58,11 @@ public:
     void setRecordNumber(const QString& number);
     void setLabelButtonsVisible(bool visible);
     QLabel* strengthLabel() const { return m_strength; }
+    // The one-time code beside free pair `pair` (1..9), its box narrowed to make room and its
+    // secret masked unless private data is shown; pair 0 takes the code away. problem: the text
+    // says why there is no code.
+    void showOneTimeCode(int pair, const QString& text, bool problem, bool showPrivate);
+    QLabel* oneTimeCodeLabel() const { return m_oneTimeCode; }
     // The form's full size where the screen has room; otherwise as much as fits, scrolling.
     void fitToScreen(const QScreen* screen);
     static constexpr QSize fullSize{629, 700};
@@ -80,6 +85,8 @@ private:
     QCheckBox* m_labelButtons = nullptr;
     PopupKeys* m_popupKeys = nullptr;
     QLabel* m_strength = nullptr;
+    QLabel* m_oneTimeCode = nullptr;
+    int m_oneTimeCodePair = 0;
     QWidget* m_content = nullptr;
     QScrollArea* m_scroll = nullptr;
 };

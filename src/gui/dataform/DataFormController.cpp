@@ -13,6 +13,7 @@
 #include "dataform/GeneratorWindow.h"
 #include "mainwindow/ListController.h"
 #include "mainwindow/MainWindow.h"
+#include "otp/OneTimeCode.h"
 #include "record/RecordForm.h"
 #include "recovery/EntryWindow.h"
 #include "store/RecordHistory.h"
@@ -58,6 +59,9 @@ DataFormController::DataFormController(const ControllerContext& context, MainWin
     : Controller(context), m_main(main), m_list(list) {
     m_commands.add(Id::Slot::AddRecord, [this] { addNewSite(); });
     m_commands.add(Id::Slot::EditRecord, [this] { editOldSite(); });
+    m_codeTimer = new QTimer(this);
+    m_codeTimer->setInterval(1000);
+    connect(m_codeTimer, &QTimer::timeout, this, &DataFormController::updateOneTimeCode);
     m_commands.add(Id::Slot::CopyToOwner, [this] { copyToNewOwner(); });
 }
 
@@ -75,6 +79,26 @@ void DataFormController::openForm(const QString& caption, const QString& title) 
     fadeIn(m_state.settings, form, 10);
     form->activateWindow();
     form->valueBox(Col::SiteName)->setFocus();
+    m_codeTimer->start();
+}
+
+void DataFormController::updateOneTimeCode() {
+    if (!m_form) {
+        m_codeTimer->stop();
+        return;
+    }
+    const SiteRecord typed = m_form->typedRecord();
+    const OneTimeCodeNow now = recordOneTimeCode(typed, m_state.seams.now().toSecsSinceEpoch());
+    const bool showPrivate = m_state.settings.optShowPrivate == 1;
+    if (now.pair == 0) {
+        m_form->showOneTimeCode(0, QString(), false, showPrivate);
+    } else if (now.code.isEmpty()) {
+        m_form->showOneTimeCode(now.pair, QStringLiteral("No code: see the tip"), true, showPrivate);
+        m_form->oneTimeCodeLabel()->setToolTip(now.error);
+    } else {
+        m_form->showOneTimeCode(now.pair, QStringLiteral("%1  %2 s").arg(now.code).arg(now.secondsLeft), false,
+                                showPrivate);
+    }
 }
 
 void DataFormController::fillValueLists() {
@@ -143,6 +167,7 @@ bool DataFormController::loadRecord(const QString& recordNumber) {
     while (query.next()) {
         readFullRow(query, record);
         m_form->showRecord(record);
+        updateOneTimeCode();
         m_asLoaded = record;
         m_loaded = true;
     }
@@ -531,6 +556,7 @@ void DataFormController::close() {
         return;
     }
     m_form = nullptr;
+    m_codeTimer->stop();
     const int row = rowOfEditedRecord();
     m_labelGadget = -1;
     m_asOpened = SiteRecord(); // nothing of the record stays behind the closed form

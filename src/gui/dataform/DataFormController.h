@@ -5,6 +5,7 @@
 #include "recovery/EntryWindow.h"
 
 #include <QPointer>
+#include <QTimer>
 
 #include <memory>
 
@@ -44,6 +45,10 @@ public:
     // form emptied, value lists and all; unlocking with the same key brings them back.
     void stashForLock(const std::shared_ptr<const FileKey>& key);
     void restoreAfterLock(const std::shared_ptr<const FileKey>& key);
+
+    // The one-time code beside the field that holds its secret, as of the clock now; the form
+    // refreshes it each second while open.
+    void updateOneTimeCode();
 
     // The label being renamed in the label editor, or -1.
     bool labelEditActive() const { return m_labelGadget >= 0; }
@@ -90,6 +95,7 @@ private:
     QString m_editedRecord;
     int m_labelGadget = -1;
     QByteArray m_stash; // the form's values, sealed while the program is locked
+    QTimer* m_codeTimer = nullptr;
 };
 
 } // namespace quillbox

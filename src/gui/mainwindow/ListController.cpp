@@ -6,6 +6,7 @@
 #include "app/StatusLine.h"
 #include "app/UndoStack.h"
 #include "mainwindow/MainWindow.h"
+#include "otp/OneTimeCode.h"
 #include "record/RecordActions.h"
 #include "record/RecordForm.h"
 #include "store/RecordHistory.h"
@@ -37,6 +38,7 @@ ListController::ListController(const ControllerContext& context, MainWindow& mai
     m_commands.add(ResetFields, [this] { resetSearch(); });
     m_commands.add(CopyUserName, [this] { copyLoginField(Col::UserName); });
     m_commands.add(CopyPassword, [this] { copyLoginField(Col::Password); });
+    m_commands.add(CopyOneTimeCode, [this] { copyOneTimeCode(); });
 }
 
 void ListController::handleGadget(int gadget, Notify kind, int detail) {
@@ -322,6 +324,27 @@ void ListController::categoryChanged() {
                                        : ListFilter::categoryRecords(owner, category));
 }
 
+bool ListController::showRecord(const QString& record, const QString& owner) {
+    {
+        const QSignalBlocker owners(m_main.ownerBox());
+        const QSignalBlocker categories(m_main.categoryBox());
+        const QSignalBlocker text(m_main.searchText());
+        fillOwnerBox();
+        m_main.ownerBox()->setCurrentText(owner);
+        fillCategoryBox(owner);
+        m_main.searchText()->clear();
+    }
+    m_main.model()->clear();
+    fillList(ListFilter::ownerRecords(owner));
+    const int row = rowOfRecord(record, -1);
+    if (row < 0) {
+        return false;
+    }
+    m_main.selectRow(row);
+    m_main.ensureRowVisible(row);
+    return true;
+}
+
 void ListController::resetSearch() {
     QComboBox* categories = m_main.categoryBox();
     const int all = categories->findText(allCategories);
@@ -530,37 +553,56 @@ void ListController::copyRecords() {
     m_status.info(copiedMessage(count));
 }
 
-void ListController::copyLoginField(int column) {
+std::optional<SiteRecord> ListController::currentFullRecord() {
     const QString record = currentRecordNumber();
     if (record.isEmpty()) {
-        return;
+        return std::nullopt;
     }
-    // The list may hold the value masked: it is read from the record itself.
-    SiteRecord found;
-    bool listed = false;
-    {
-        Query query(m_state.database, recordStatement(record));
-        while (query.next()) {
-            readFullRow(query, found);
-            listed = true;
-        }
-        if (query.failed()) {
-            m_status.error(QStringLiteral("The database query failed."));
-            return;
-        }
+    // The list may hold values masked: they are read from the record itself.
+    std::optional<SiteRecord> found;
+    Query query(m_state.database, recordStatement(record));
+    while (query.next()) {
+        found.emplace();
+        readFullRow(query, *found);
     }
-    if (!listed) {
+    if (query.failed()) {
+        m_status.error(QStringLiteral("The database query failed."));
+        return std::nullopt;
+    }
+    if (!found) {
         m_status.error(QStringLiteral("This record is no longer in the database."));
+    }
+    return found;
+}
+
+void ListController::copyLoginField(int column) {
+    const std::optional<SiteRecord> found = currentFullRecord();
+    if (!found) {
         return;
     }
-    const QString label = loginFieldLabel(found, column);
-    if (found[column].isEmpty()) {
+    const QString label = loginFieldLabel(*found, column);
+    if ((*found)[column].isEmpty()) {
         // The clipboard keeps what it held: an empty copy would only lose that.
         m_status.error(QStringLiteral("There is no %1 on this record to copy.").arg(label));
         return;
     }
-    putOnClipboard(found[column]);
-    m_status.info(loginCopiedMessage(label, found[Col::SiteName],
+    putOnClipboard((*found)[column]);
+    m_status.info(loginCopiedMessage(label, (*found)[Col::SiteName],
+                                     m_clipboard.isPending() ? clipboardDelaySeconds(m_state.settings) : 0));
+}
+
+void ListController::copyOneTimeCode() {
+    const std::optional<SiteRecord> found = currentFullRecord();
+    if (!found) {
+        return;
+    }
+    const OneTimeCodeNow now = recordOneTimeCode(*found, m_state.seams.now().toSecsSinceEpoch());
+    if (!now.error.isEmpty()) {
+        m_status.error(now.error);
+        return;
+    }
+    putOnClipboard(now.code);
+    m_status.info(loginCopiedMessage(QStringLiteral("one-time code"), (*found)[Col::SiteName],
                                      m_clipboard.isPending() ? clipboardDelaySeconds(m_state.settings) : 0));
 }
 

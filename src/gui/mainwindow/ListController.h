@@ -4,6 +4,9 @@
 #include "app/Controller.h"
 #include "mainwindow/RecordModel.h"
 #include "store/SearchCopy.h"
+#include "store/SiteRecord.h"
+
+#include <optional>
 
 struct sqlite3;
 
@@ -33,6 +36,9 @@ public:
     void forgetDatabase();
 
     void runSearch();
+    // Lists the owner's records, no search, and makes the record the current row; false when it is
+    // not (or no longer) there.
+    bool showRecord(const QString& record, const QString& owner);
     // Search for the text being typed: keystrokes already waiting are taken in first, so a burst
     // of typing costs one search for the latest text, not one per key.
     void scheduleSearch();
@@ -70,7 +76,10 @@ public:
     void tagAllRecords();
     void copyRecords();
     // Copies the user name (Col::UserName) or password (Col::Password) of the selected record.
+    // The current row's record read whole; nothing (reported) when there is none.
+    std::optional<SiteRecord> currentFullRecord();
     void copyLoginField(int column);
+    void copyOneTimeCode();
     void openHomePage();
 
 private:

@@ -54,6 +54,7 @@ EntryWindow::EntryWindow(int window, const QString& title, const QStringList& he
         m_buttons.insert(b.number, button);
     }
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] { report(0, Notify::SelectionChanged); });
+    connect(m_list, &QTreeWidget::itemActivated, this, [this] { report(0, Notify::DoubleClick); });
     setFixedSize(700, 430);
     centreOnScreen(this, parent ? parent->screen() : screen());
 }

@@ -18,18 +18,17 @@
 namespace quillbox {
 
 namespace {
-// The panels, top to bottom, left column first, as the window lays them out; each holds the
-// commands the table places in it.
+// The panels, top to bottom, left column first; each holds the commands the table places in it
+// and is as tall as they need.
 struct Panel {
     int gadget;
-    QRect geometry;
+    int column;
 };
 
-constexpr Panel panels[] = {
-    {46, QRect(5, 5, 325, 45)},      {50, QRect(5, 55, 325, 75)},     {56, QRect(5, 135, 325, 255)},
-    {74, QRect(5, 395, 325, 75)},    {76, QRect(335, 5, 325, 75)},    {78, QRect(335, 85, 325, 75)},
-    {80, QRect(335, 165, 325, 165)}, {98, QRect(335, 335, 325, 135)},
-};
+constexpr Panel panels[] = {{46, 0}, {50, 0}, {56, 0}, {74, 0}, {76, 1}, {78, 1}, {80, 1}, {98, 1}};
+constexpr int PanelWidth = 325;
+constexpr int RowHeight = 30;
+constexpr int Gap = 5;
 
 // A panel's commands, in the order of their captions' numbers.
 QList<const CommandRow*> commandsOf(int panel) {
@@ -93,12 +92,16 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
     const DispatchFn& d = dispatcher();
     const int w = Id::Window::ShortcutEditor;
     QList<QWidget*> tabOrder;
+    int columnBottom[2] = {0, 0};
     for (const Panel& place : panels) {
-        QFrame* panel = makePanel(this, place.geometry);
         const QList<const CommandRow*> commands = commandsOf(place.gadget);
+        const int height = 15 + RowHeight * static_cast<int>(commands.size());
+        QFrame* panel = makePanel(
+            this, QRect(Gap + place.column * (PanelWidth + Gap), columnBottom[place.column] + Gap, PanelWidth, height));
+        columnBottom[place.column] += Gap + height;
         for (qsizetype n = 0; n < commands.size(); ++n) {
             const CommandRow& command = *commands.at(n);
-            const int y = static_cast<int>(30 * n);
+            const int y = static_cast<int>(RowHeight * n);
             auto* label = new QLabel(QStringView(command.editorText).toString(), panel);
             label->setFont(programFont(11));
             label->setAlignment(Qt::AlignCenter);
@@ -119,7 +122,8 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
     }
 
-    QFrame* buttons = makePanel(this, QRect(5, 475, 655, 70));
+    const int buttonsTop = std::max(columnBottom[0], columnBottom[1]) + Gap;
+    QFrame* buttons = makePanel(this, QRect(Gap, buttonsTop, 2 * PanelWidth + Gap, 70));
     const struct {
         int number;
         QRect geometry;
@@ -137,7 +141,7 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
         m_buttons[i] = button;
     }
 
-    setFixedSize(665, 550);
+    setFixedSize(2 * PanelWidth + 3 * Gap, buttonsTop + 70 + Gap);
     centreOnScreen(this, parent ? parent->screen() : screen());
 }
 
