@@ -5,6 +5,8 @@
 #include "app/Ids.h"
 #include "app/Program.h"
 #include "crypt/FileKey.h"
+#include "health/BreachList.h"
+#include "health/PasswordHealth.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/Password.h"
@@ -37,7 +39,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -587,6 +591,91 @@ long peakResidentKb() {
     return -1;
 }
 
+// A breach list of about `bytes` bytes in the public layout, sorted: evenly spaced made-up hashes,
+// with the hashes of `known` passwords among them (each seen 7 times).
+void writeBreachList(const QString& path, qint64 bytes, const QStringList& known) {
+    QList<QByteArray> inserted;
+    for (const QString& password : known) {
+        inserted.append(breachHash(password));
+    }
+    std::sort(inserted.begin(), inserted.end());
+    const quint64 lines = static_cast<quint64>(bytes / 48);
+    const quint64 step = std::numeric_limits<quint64>::max() / lines;
+    FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!out) {
+        std::fprintf(stderr, "the breach list could not be written\n");
+        std::exit(1);
+    }
+    std::vector<char> buffer(1 << 20);
+    std::setvbuf(out, buffer.data(), _IOFBF, buffer.size());
+    qsizetype next = 0;
+    char line[64];
+    for (quint64 i = 0; i < lines; ++i) {
+        const int n =
+            std::snprintf(line, sizeof line, "%016llX%024llX:%llu\r\n", static_cast<unsigned long long>(i * step),
+                          static_cast<unsigned long long>((i * 2654435761ULL) & 0xFFFFFFFFFFFFULL),
+                          static_cast<unsigned long long>(i % 5000 + 1));
+        while (next < inserted.size() && std::memcmp(inserted[next].constData(), line, 40) < 0) {
+            std::fprintf(out, "%s:7\r\n", inserted[next].constData());
+            ++next;
+        }
+        std::fwrite(line, 1, static_cast<size_t>(n), out);
+    }
+    for (; next < inserted.size(); ++next) {
+        std::fprintf(out, "%s:7\r\n", inserted[next].constData());
+    }
+    std::fclose(out);
+}
+
+// The health report over every owner's records, with and without a breach list of 1 GB. The breach
+// check runs in a process of its own, so that its peak memory is its own.
+void healthCases(int size, const QString& databaseFile) {
+    if (!wanted("password health")) {
+        return;
+    }
+    Database db;
+    db.open(databaseFile, nullptr, true);
+    const HealthRequest request{QString(), QDateTime::currentDateTimeUtc(), QString()};
+    qsizetype checked = 0;
+    const double ms = timeMs(nullptr, [&] { checked = checkPasswordHealth(db, request).checked; });
+    printRow("password health report", size, static_cast<int>(checked), ms, 0);
+    QTemporaryDir dir;
+    const QString list = dir.filePath(QStringLiteral("breaches.txt"));
+    QStringList known;
+    Query query(db, QStringLiteral("SELECT password FROM quillbox WHERE record % 97 = 0"));
+    while (query.next()) {
+        known << query.text(0);
+    }
+    writeBreachList(list, qint64(1) << 30, known);
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--health"), databaseFile, list});
+    child.waitForFinished(600000);
+    const QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
+    if (parts.size() == 4) {
+        std::printf("%-48s %9d %9s %9.1f (peak %.1f MB, %.1f MB of it the check's)\n",
+                    "password health report, 1 GB breach list", size, parts[0].constData(), parts[1].toDouble(),
+                    parts[3].toDouble() / 1024.0, (parts[3].toDouble() - parts[2].toDouble()) / 1024.0);
+    }
+}
+
+// Child mode: the health report with a breach list, its time and the peak resident size before
+// and after.
+int healthChild(const QString& databaseFile, const QString& list) {
+    Database db;
+    db.open(databaseFile, nullptr, true);
+    const long before = peakResidentKb();
+    QElapsedTimer timer;
+    timer.start();
+    const HealthReport report = checkPasswordHealth(db, {QString(), QDateTime::currentDateTimeUtc(), list});
+    const double ms = timer.nsecsElapsed() / 1e6;
+    if (!report.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(report.error));
+        return 1;
+    }
+    std::printf("%lld %.1f %ld %ld\n", static_cast<long long>(report.breached.size()), ms, before, peakResidentKb());
+    return 0;
+}
+
 // Child mode: start the program in an empty folder, import one file, report the rows and the peak
 // resident size.
 int importMemoryChild(const QString& path, int pattern) {
@@ -618,6 +707,9 @@ int main(int argc, char* argv[]) {
     });
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 4 && args[1] == QLatin1String("--health")) {
+        return healthChild(args[2], args[3]);
+    }
     if (args.size() == 3 && args[1] == QLatin1String("--memory")) {
         return memoryChild(args[2]);
     }
@@ -740,6 +832,7 @@ int main(int argc, char* argv[]) {
         if (size == 100000 || onlySize > 0) {
             encryptionCases(size, records);
             binCases(size, WorkingFolder::at(folder->dir.path()).databaseFile);
+            healthCases(size, WorkingFolder::at(folder->dir.path()).databaseFile);
         }
         std::fflush(stdout);
         QDir::setCurrent(folder->previous);
