@@ -21,7 +21,8 @@ struct Row {
 };
 
 std::optional<QList<Row>> readRows(const Database& db, const QString& owner, QString& error) {
-    QString statement = QStringLiteral("SELECT * FROM quillbox");
+    // Only the columns the report names: the notes and the free fields stay in the file.
+    QString statement = QStringLiteral("SELECT record, sitename, username, password, owner FROM quillbox");
     if (!owner.isEmpty()) {
         statement += QStringLiteral(" WHERE owner='") + sqlQuote(owner) + QLatin1Char('\'');
     }
@@ -45,7 +46,7 @@ std::optional<QList<Row>> readRows(const Database& db, const QString& owner, QSt
 // oldest version's time (it was already in use then). Records without versions are not known.
 QHash<QString, QDateTime> passwordSince(const Database& db, const QHash<QString, QString>& current) {
     QHash<QString, QDateTime> since;
-    if (!historyTableExists(db)) {
+    if (current.isEmpty()) {
         return since;
     }
     QHash<QString, bool> settled; // a replaced password was found: older versions do not matter
@@ -98,10 +99,9 @@ HealthReport checkPasswordHealth(const Database& db, const HealthRequest& reques
     // Each password once: the estimate and the breach list are asked about it a single time.
     QHash<QString, QList<qsizetype>> holders;
     QStringList passwords;
-    QHash<QString, QString> current;
+    holders.reserve(rows->size());
     for (qsizetype i = 0; i < rows->size(); ++i) {
         const Row& row = rows->at(i);
-        current.insert(row.record.record, row.password);
         if (row.password.isEmpty()) {
             report.empty.append(row.record);
             continue;
@@ -135,6 +135,13 @@ HealthReport checkPasswordHealth(const Database& db, const HealthRequest& reques
                      [](const QList<HealthRecord>& a, const QList<HealthRecord>& b) { return a.size() > b.size(); });
 
     const QDateTime yearAgo = request.now.toUTC().addYears(-1);
+    QHash<QString, QString> current; // only asked for when there are kept versions to compare
+    if (historyTableExists(db)) {
+        current.reserve(rows->size());
+        for (const Row& row : *rows) {
+            current.insert(row.record.record, row.password);
+        }
+    }
     const QHash<QString, QDateTime> since = passwordSince(db, current);
     for (const Row& row : *rows) {
         const auto found = since.constFind(row.record.record);
