@@ -148,10 +148,7 @@ QString healthText(const HealthReport& report, const QString& owner) {
                       : QStringLiteral("Checked %1 records of %2.\n").arg(report.checked).arg(terminalSafe(owner));
     QList<QStringList> rows{healthHeading + QStringList{QStringLiteral("Strength")}};
     for (const WeakPassword& w : report.weak) {
-        rows.append(
-            healthCells(w.record) +
-            QStringList{strengthText(w.strength) +
-                        (w.strength.warning.isEmpty() ? QString() : QStringLiteral(": ") + w.strength.warning)});
+        rows.append(healthCells(w.record) + QStringList{weakPasswordDetail(w.strength)});
     }
     out += section(QStringLiteral("Weak passwords"), report.weak.size(), rows);
     rows = {QStringList{QStringLiteral("Group")} + healthHeading};

@@ -177,4 +177,52 @@ HealthReport checkPasswordHealth(const Database& db, const HealthRequest& reques
     return report;
 }
 
+QString weakPasswordDetail(const PasswordStrength& strength) {
+    return strengthText(strength) + (strength.warning.isEmpty() ? QString() : QStringLiteral(": ") + strength.warning);
+}
+
+QList<HealthFinding> healthFindings(const HealthReport& report) {
+    QList<HealthFinding> out;
+    for (const BreachedPassword& b : report.breached) {
+        out.append({QStringLiteral("In a breach"), b.record, QStringLiteral("seen %1 times").arg(b.seen)});
+    }
+    for (const WeakPassword& w : report.weak) {
+        out.append({QStringLiteral("Weak"), w.record, weakPasswordDetail(w.strength)});
+    }
+    for (qsizetype g = 0; g < report.reused.size(); ++g) {
+        const QString detail = QStringLiteral("group %1, %2 records share it").arg(g + 1).arg(report.reused[g].size());
+        for (const HealthRecord& r : report.reused[g]) {
+            out.append({QStringLiteral("Reused"), r, detail});
+        }
+    }
+    for (const HealthRecord& r : report.empty) {
+        out.append({QStringLiteral("Empty"), r, QString()});
+    }
+    for (const StalePassword& st : report.stale) {
+        out.append(
+            {QStringLiteral("A year old"), st.record,
+             QStringLiteral("unchanged since %1").arg(st.since.toLocalTime().toString(QStringLiteral("yyyy-MM-dd")))});
+    }
+    return out;
+}
+
+QString healthSummary(const HealthReport& report, const QString& whose) {
+    qsizetype reused = 0;
+    for (const QList<HealthRecord>& group : report.reused) {
+        reused += group.size();
+    }
+    QString note = QStringLiteral("%1 records of %2 checked: %3 weak, %4 reused (%5 groups), %6 empty, %7 a year old")
+                       .arg(report.checked)
+                       .arg(whose)
+                       .arg(report.weak.size())
+                       .arg(reused)
+                       .arg(report.reused.size())
+                       .arg(report.empty.size())
+                       .arg(report.stale.size());
+    if (report.breachChecked) {
+        note += QStringLiteral(", %1 in the breach list").arg(report.breached.size());
+    }
+    return note + QLatin1Char('.');
+}
+
 } // namespace quillbox

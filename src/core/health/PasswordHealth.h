@@ -49,6 +49,20 @@ struct HealthRequest {
     QString breachList; // a sorted "SHA-1 hash:count" file to check the passwords against; none when empty
 };
 
+// One line of the report as a list shows it: what was found, the record, and the particulars
+// ("poor, 12 bits: ...", "group 2, 3 records share it", "seen 40 times", "unchanged since ...").
+struct HealthFinding {
+    QString finding;
+    HealthRecord record;
+    QString detail;
+};
+// Every finding, breaches first, then weak, reused, empty and year-old passwords.
+QList<HealthFinding> healthFindings(const HealthReport& report);
+// "5 records of Ann checked: 3 weak, 2 reused (1 groups), 1 empty, 0 a year old."
+QString healthSummary(const HealthReport& report, const QString& whose);
+// A weak password's strength and what makes it weak, for one line.
+QString weakPasswordDetail(const PasswordStrength& strength);
+
 // Reads the records (and the kept versions, when there are any) and reports on their passwords.
 // The strength estimate runs on every core; nothing leaves the machine.
 HealthReport checkPasswordHealth(const Database& db, const HealthRequest& request);

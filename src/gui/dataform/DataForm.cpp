@@ -420,7 +420,8 @@ void DataForm::showStrength(const QString& password) {
                                                   : QString());
 }
 
-void DataForm::showOneTimeCode(int pair, const QString& text, bool problem, bool showPrivate) {
+void DataForm::showOneTimeCode(int pair, const QString& code, int secondsLeft, const QString& problem,
+                               bool showPrivate) {
     constexpr int fullWidth = 400;
     constexpr int narrowWidth = 258;
     if (pair != m_oneTimeCodePair && m_oneTimeCodePair > 0) {
@@ -438,11 +439,13 @@ void DataForm::showOneTimeCode(int pair, const QString& text, bool problem, bool
     // The secret makes every code: it is kept out of sight like the password.
     box->lineEdit()->setEchoMode(showPrivate ? QLineEdit::Normal : QLineEdit::Password);
     m_oneTimeCode->setGeometry(box->geometry().right() + 4, box->y(), fullWidth - narrowWidth - 4, box->height());
-    m_oneTimeCode->setText(text);
-    m_oneTimeCode->setToolTip(problem ? text
-                                      : QStringLiteral("The one-time code now; Ctrl+Shift+T in the list copies it"));
-    m_oneTimeCode->setStyleSheet(problem ? QStringLiteral("color: rgb(150,0,0);")
-                                         : QStringLiteral("color: rgb(0,60,120); font-weight: bold;"));
+    const bool failed = !problem.isEmpty();
+    m_oneTimeCode->setText(failed ? QStringLiteral("No code: see the tip")
+                                  : QStringLiteral("%1  %2 s").arg(code).arg(secondsLeft));
+    m_oneTimeCode->setToolTip(failed ? problem
+                                     : QStringLiteral("The one-time code now; Ctrl+Shift+T in the list copies it"));
+    m_oneTimeCode->setStyleSheet(failed ? QStringLiteral("color: rgb(150,0,0);")
+                                        : QStringLiteral("color: rgb(0,60,120); font-weight: bold;"));
     m_oneTimeCode->show();
 }
 

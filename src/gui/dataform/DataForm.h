@@ -59,9 +59,9 @@ public:
     void setLabelButtonsVisible(bool visible);
     QLabel* strengthLabel() const { return m_strength; }
     // The one-time code beside free pair `pair` (1..9), its box narrowed to make room and its
-    // secret masked unless private data is shown; pair 0 takes the code away. problem: the text
-    // says why there is no code.
-    void showOneTimeCode(int pair, const QString& text, bool problem, bool showPrivate);
+    // secret masked unless private data is shown; pair 0 takes the code away. A problem (why there
+    // is no code) is shown in place of the code.
+    void showOneTimeCode(int pair, const QString& code, int secondsLeft, const QString& problem, bool showPrivate);
     QLabel* oneTimeCodeLabel() const { return m_oneTimeCode; }
     // The form's full size where the screen has room; otherwise as much as fits, scrolling.
     void fitToScreen(const QScreen* screen);

@@ -89,16 +89,7 @@ void DataFormController::updateOneTimeCode() {
     }
     const SiteRecord typed = m_form->typedRecord();
     const OneTimeCodeNow now = recordOneTimeCode(typed, m_state.seams.now().toSecsSinceEpoch());
-    const bool showPrivate = m_state.settings.optShowPrivate == 1;
-    if (now.pair == 0) {
-        m_form->showOneTimeCode(0, QString(), false, showPrivate);
-    } else if (now.code.isEmpty()) {
-        m_form->showOneTimeCode(now.pair, QStringLiteral("No code: see the tip"), true, showPrivate);
-        m_form->oneTimeCodeLabel()->setToolTip(now.error);
-    } else {
-        m_form->showOneTimeCode(now.pair, QStringLiteral("%1  %2 s").arg(now.code).arg(now.secondsLeft), false,
-                                showPrivate);
-    }
+    m_form->showOneTimeCode(now.pair, now.code, now.secondsLeft, now.error, m_state.settings.optShowPrivate == 1);
 }
 
 void DataFormController::fillValueLists() {

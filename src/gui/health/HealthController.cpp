@@ -14,8 +14,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include <numeric>
-
 namespace quillbox {
 
 namespace Health = Id::Health;
@@ -67,46 +65,13 @@ void HealthController::refresh() {
     QList<QStringList> rows;
     QList<qint64> keys;
     m_ownerOf.clear();
-    const auto add = [&](const QString& finding, const HealthRecord& r, const QString& detail) {
-        rows.append({finding, r.siteName, r.userName, r.owner, r.record, detail});
-        keys.append(r.record.toLongLong());
-        m_ownerOf.insert(r.record.toLongLong(), r.owner);
-    };
-    for (const BreachedPassword& b : m_report.breached) {
-        add(QStringLiteral("In a breach"), b.record, QStringLiteral("seen %1 times").arg(b.seen));
-    }
-    for (const WeakPassword& w : m_report.weak) {
-        add(QStringLiteral("Weak"), w.record,
-            strengthText(w.strength) +
-                (w.strength.warning.isEmpty() ? QString() : QStringLiteral(": ") + w.strength.warning));
-    }
-    for (qsizetype g = 0; g < m_report.reused.size(); ++g) {
-        for (const HealthRecord& r : m_report.reused[g]) {
-            add(QStringLiteral("Reused"), r,
-                QStringLiteral("group %1, %2 records share it").arg(g + 1).arg(m_report.reused[g].size()));
-        }
-    }
-    for (const HealthRecord& r : m_report.empty) {
-        add(QStringLiteral("Empty"), r, QString());
-    }
-    for (const StalePassword& st : m_report.stale) {
-        add(QStringLiteral("A year old"), st.record,
-            QStringLiteral("unchanged since %1").arg(st.since.toLocalTime().toString(QStringLiteral("yyyy-MM-dd"))));
+    for (const HealthFinding& f : healthFindings(m_report)) {
+        rows.append({f.finding, f.record.siteName, f.record.userName, f.record.owner, f.record.record, f.detail});
+        keys.append(f.record.record.toLongLong());
+        m_ownerOf.insert(f.record.record.toLongLong(), f.record.owner);
     }
     m_window->setRows(rows, keys);
-    QString note = QStringLiteral("%1 records of %2 checked: %3 weak, %4 reused (%5 groups), %6 empty, %7 a year old")
-                       .arg(m_report.checked)
-                       .arg(m_everyOwner ? QStringLiteral("every owner") : m_owner)
-                       .arg(m_report.weak.size())
-                       .arg(std::accumulate(m_report.reused.begin(), m_report.reused.end(), qsizetype(0),
-                                            [](qsizetype n, const QList<HealthRecord>& g) { return n + g.size(); }))
-                       .arg(m_report.reused.size())
-                       .arg(m_report.empty.size())
-                       .arg(m_report.stale.size());
-    if (m_report.breachChecked) {
-        note += QStringLiteral(", %1 in the breach list").arg(m_report.breached.size());
-    }
-    m_window->setNote(note + QLatin1Char('.'));
+    m_window->setNote(healthSummary(m_report, m_everyOwner ? QStringLiteral("every owner") : m_owner));
     m_window->button(Health::Open)->setEnabled(!rows.isEmpty());
 }
 
