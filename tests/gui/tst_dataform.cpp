@@ -92,7 +92,7 @@ class DataFormTest : public QObject {
 private Q_SLOTS:
     void generatorAndStrength();
     void addOpensEmptyWithNextNumberAndValueLists();
-    void newRecordOfAnotherOwnerBecomesLastRow();
+    void newRecordOfAnotherOwnerIsListedUnderIt();
     void saveChecksShowBoxAndKeepForm_data();
     void saveChecksShowBoxAndKeepForm();
     void quoteSurvivesSaveListAndLoad();
@@ -146,11 +146,10 @@ void DataFormTest::addOpensEmptyWithNextNumberAndValueLists() {
     QVERIFY(!form(env)->labelEditor()->isVisibleTo(form(env)));
 }
 
-void DataFormTest::newRecordOfAnotherOwnerBecomesLastRow() {
+void DataFormTest::newRecordOfAnotherOwnerIsListedUnderIt() {
     TestEnv env;
     QVERIFY(startWith(env, fourRecords()));
     QCOMPARE(env.main()->ownerBox()->currentText(), QStringLiteral("Home"));
-    const QList<QStringList> before = env.listRows();
     env.program->command(Id::MenuItemOfSlot[Id::Slot::AddRecord]);
     type(box(env, Col::SiteName), "my new game");
     type(box(env, Col::Password), "p4ss");
@@ -161,10 +160,10 @@ void DataFormTest::newRecordOfAnotherOwnerBecomesLastRow() {
     QVERIFY(!form(env));
     QVERIFY(!env.program->guard().isOpen());
     QVERIFY(env.boxes.isEmpty());
-    QList<QStringList> expected = before;
-    expected << QStringList{"My New Game", "", "****", "", "Games", "5"};
-    QCOMPARE(env.listRows(), expected); // appended, the list is not queried again
-    QCOMPARE(env.main()->count(), QStringLiteral("4 Records"));
+    // The list is what the panel now shows: the new owner's one record, selected.
+    QCOMPARE(env.listRows(), (QList<QStringList>{{"My New Game", "", "****", "", "Games", "5"}}));
+    QCOMPARE(env.main()->count(), QStringLiteral("1 Record"));
+    QCOMPARE(env.main()->selectedRows(), QList<int>{0});
     QCOMPARE(env.main()->ownerBox()->currentText(), QStringLiteral("New York"));
     QCOMPARE(items(env.main()->ownerBox()), (QStringList{"Home", "New York", "Zoe"}));
     QCOMPARE(items(env.main()->categoryBox()), (QStringList{"All Categories", "Games"}));

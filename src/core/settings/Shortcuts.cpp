@@ -242,4 +242,65 @@ int shortcutModifierBits(Qt::KeyboardModifiers mods) {
     return bits;
 }
 
+QString shortcutRefusal(int slot, int value) {
+    if (value == 0 || (slot >= 0 && slot < CommandCount && commandRow(slot).defaultShortcut == value)) {
+        return QString();
+    }
+    const int vk = value & ShortcutBits::KeyMask;
+    const bool functionKey = vk >= 0x70 && vk <= 0x7B;
+    if ((value & (ShortcutBits::Ctrl | ShortcutBits::Alt)) == 0 && !functionKey) {
+        return QStringLiteral("%1 without Ctrl or Alt would be typed into the text boxes instead.\r\n\r\n"
+                              "Please choose a combination with Ctrl or Alt, or one of F1 to F12.")
+            .arg(shortcutDisplayText(value));
+    }
+    if ((value & ~ShortcutBits::KeyMask) == ShortcutBits::Ctrl) {
+        static const QHash<int, QString> editingKeys{{'A', QStringLiteral("select all the text of a box")},
+                                                     {'C', QStringLiteral("copy the text selected in a box")},
+                                                     {'V', QStringLiteral("paste into a box")},
+                                                     {'X', QStringLiteral("cut the text selected in a box")},
+                                                     {'Z', QStringLiteral("undo typing in a box")},
+                                                     {'F', QStringLiteral("go to the search text")}};
+        if (const auto use = editingKeys.constFind(vk); use != editingKeys.cend()) {
+            return QStringLiteral("%1 is the key to %2.\r\n\r\nPlease try another combination.")
+                .arg(shortcutDisplayText(value), *use);
+        }
+    }
+    return QString();
+}
+
+bool textBoxKeepsKey(QKeyCombination combination, bool hasSelection) {
+    const Qt::KeyboardModifiers mods = combination.keyboardModifiers() & ~Qt::KeypadModifier;
+    const Qt::Key key = combination.key();
+    if (!(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        // Everything typed or used to move and edit, but not the keys a box does nothing with.
+        const bool functionKey = key >= Qt::Key_F1 && key <= Qt::Key_F35;
+        return !functionKey && key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Escape &&
+               key != Qt::Key_Tab && key != Qt::Key_Backtab;
+    }
+    if ((mods & ~Qt::ShiftModifier) != Qt::ControlModifier) {
+        return false;
+    }
+    const bool shift = mods.testFlag(Qt::ShiftModifier);
+    switch (key) {
+    case Qt::Key_Z: // with Shift, redo
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return true;
+    case Qt::Key_A:
+    case Qt::Key_V:
+    case Qt::Key_X:
+    case Qt::Key_Y:
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        return !shift;
+    case Qt::Key_C:
+    case Qt::Key_Insert:
+        return hasSelection && !shift;
+    default:
+        return false;
+    }
+}
+
 } // namespace quillbox

@@ -46,4 +46,14 @@ int valueForKeyCombination(QKeyCombination combination);
 // The Shift, Ctrl and Alt bits of a shortcut value for the held modifiers (others count for nothing).
 int shortcutModifierBits(Qt::KeyboardModifiers mods);
 
+// Why the shortcut editor refuses a value for a command slot, or empty when it takes it. A key
+// without Ctrl or Alt (F1 to F12 aside) types or edits text, and Ctrl+A, C, V, X, Z and F are what
+// the text boxes select, copy, paste, cut, undo and search with. A command may always have its own
+// default key back.
+QString shortcutRefusal(int slot, int value);
+
+// Whether a text box keeps a key for its own editing instead of letting a command have it: typing
+// and moving keys, Ctrl+A, V, X, Y, Z always, and Ctrl+C while the box has a selection.
+bool textBoxKeepsKey(QKeyCombination combination, bool hasSelection);
+
 } // namespace quillbox

@@ -18,6 +18,7 @@ enum class Notify {
     Minimized,
     TrayClick,
     Timer,
+    Activated, // the window became the active one
 };
 
 // The one entry point every window calls: window number, gadget or command number, kind, detail.

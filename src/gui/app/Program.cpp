@@ -258,6 +258,13 @@ void Program::handleMainWindow(int number, Notify kind, int detail) {
     case Notify::TrayClick:
         m_security->restoreFromTray();
         break;
+    case Notify::Activated:
+        // Back from another program (a terminal running the command line, say): what it changed
+        // is listed.
+        if (!m_guard.isOpen()) {
+            m_list->followOtherPrograms();
+        }
+        break;
     case Notify::Timer:
         if (number == Id::Main::ClockTimer) {
             m_options->tickClock();

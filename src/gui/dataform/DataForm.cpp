@@ -3,6 +3,7 @@
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "app/PopupKeys.h"
+#include "app/SecretLineEdit.h"
 #include "geometry/Snapping.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordForm.h"
@@ -36,6 +37,7 @@ QComboBox* newValueBox(QWidget* parent, const QRect& geometry) {
     box->setGeometry(geometry);
     box->setFont(programFont(11));
     box->setEditable(true);
+    box->setLineEdit(new SecretLineEdit(box));
     // A box holds what the column holds, however long (a line edit stops at 32,767 characters).
     box->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     box->setInsertPolicy(QComboBox::NoInsert);
@@ -427,7 +429,7 @@ void DataForm::showOneTimeCode(int pair, const QString& code, int secondsLeft, c
     if (pair != m_oneTimeCodePair && m_oneTimeCodePair > 0) {
         QComboBox* old = valueBox(Col::FirstMisc + 2 * (m_oneTimeCodePair - 1) + 1);
         old->resize(fullWidth, old->height());
-        old->lineEdit()->setEchoMode(QLineEdit::Normal);
+        secretEdit(old)->setSecret(false, true);
     }
     m_oneTimeCodePair = pair;
     if (pair <= 0) {
@@ -437,7 +439,9 @@ void DataForm::showOneTimeCode(int pair, const QString& code, int secondsLeft, c
     QComboBox* box = valueBox(Col::FirstMisc + 2 * (pair - 1) + 1);
     box->resize(narrowWidth, box->height());
     // The secret makes every code: it is kept out of sight like the password.
-    box->lineEdit()->setEchoMode(showPrivate ? QLineEdit::Normal : QLineEdit::Password);
+    if (!secretEdit(box)->isSecret()) {
+        secretEdit(box)->setSecret(true, showPrivate);
+    }
     m_oneTimeCode->setGeometry(box->geometry().right() + 4, box->y(), fullWidth - narrowWidth - 4, box->height());
     const bool failed = !problem.isEmpty();
     m_oneTimeCode->setText(failed ? QStringLiteral("No code: see the tip")
@@ -447,6 +451,17 @@ void DataForm::showOneTimeCode(int pair, const QString& code, int secondsLeft, c
     m_oneTimeCode->setStyleSheet(failed ? QStringLiteral("color: rgb(150,0,0);")
                                         : QStringLiteral("color: rgb(0,60,120); font-weight: bold;"));
     m_oneTimeCode->show();
+}
+
+SecretLineEdit* DataForm::secretEdit(const QComboBox* box) {
+    return static_cast<SecretLineEdit*>(box->lineEdit());
+}
+
+void DataForm::setShowPrivate(bool showPrivate) {
+    secretEdit(valueBox(Col::Password))->setSecret(true, showPrivate);
+    if (m_oneTimeCodePair > 0) {
+        secretEdit(valueBox(Col::FirstMisc + 2 * (m_oneTimeCodePair - 1) + 1))->setSecret(true, showPrivate);
+    }
 }
 
 void DataForm::setRecordNumber(const QString& number) {

@@ -17,6 +17,8 @@ class QScrollArea;
 
 namespace quillbox {
 
+class SecretLineEdit;
+
 class PopupKeys;
 
 // Window 9: the thirteen label/value rows, notes, category, owner and the record number.
@@ -56,6 +58,10 @@ public:
     // Every box, value list and the notes emptied, undo history included (the program is locking).
     void emptyForLock();
     void setRecordNumber(const QString& number);
+    // The password box (and a one-time code's secret) masked unless private data is shown; each has
+    // an eye that shows it for as long as the form is open.
+    void setShowPrivate(bool showPrivate);
+    static SecretLineEdit* secretEdit(const QComboBox* box);
     void setLabelButtonsVisible(bool visible);
     QLabel* strengthLabel() const { return m_strength; }
     // The one-time code beside free pair `pair` (1..9), its box narrowed to make room and its

@@ -74,6 +74,7 @@ void DataFormController::openForm(const QString& caption, const QString& title) 
     m_labelGadget = -1;
     m_tips.installAll(Id::Window::DataForm, DataForm::toolTips(), form->gadgets());
     form->setWindowTitle(title);
+    form->setShowPrivate(m_state.settings.optShowPrivate == 1);
     fillValueLists();
     m_status.info(title);
     fadeIn(m_state.settings, form, 10);
@@ -394,8 +395,9 @@ void DataFormController::save() {
             m_list.updateRow(row, true);
         }
     }
+    const QString saved = m_adding ? record[Col::Record] : m_editedRecord;
     close();
-    m_list.showOwnerAndCategory(settings.lastOwner, settings.lastCategory);
+    m_list.showSavedRecord(saved, settings.lastOwner, settings.lastCategory);
 }
 
 bool DataFormController::settleConflict(const SiteRecord& stored) {

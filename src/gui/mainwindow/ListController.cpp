@@ -132,25 +132,39 @@ void ListController::saveSearchState() {
     s.lastSearchText = m_main.searchText()->text();
 }
 
-void ListController::showOwnerAndCategory(const QString& owner, const QString& category) {
+void ListController::showSavedRecord(const QString& record, const QString& owner, const QString& category) {
+    const QString shownCategory = m_main.categoryBox()->currentText();
+    // (A list filled by an owner or category choice has an empty search text too.)
+    if (m_main.ownerBox()->currentText() == owner && m_main.searchText()->text().isEmpty() &&
+        (shownCategory == allCategories || shownCategory == category) && rowOfRecord(record, -1) >= 0) {
+        // The record belongs in the list as it stands, where its row was written or added: the list
+        // keeps its order and the panel stays.
+        return;
+    }
+    clearSearchText();
     fillOwnerBox();
     m_main.ownerBox()->setCurrentText(owner);
     fillCategoryBox(owner);
     m_main.categoryBox()->setCurrentText(category);
+    runSearch();
+    const int row = rowOfRecord(record, -1);
+    if (row >= 0) {
+        m_main.selectRow(row);
+    }
 }
 
-void ListController::showAllOwnersAndCategories() {
-    auto refill = [this](QComboBox* box, const QString& statement, const QString& last) {
-        box->clear();
-        box->addItems(distinctValues(m_state.database, statement));
-        if (!last.isEmpty()) {
-            box->setCurrentText(last);
-        } else if (box->count() > 0) {
-            box->setCurrentIndex(0);
-        }
-    };
-    refill(m_main.ownerBox(), ownerListStatement(), m_state.settings.lastOwner);
-    refill(m_main.categoryBox(), allCategoriesStatement(), m_state.settings.lastCategory);
+bool ListController::followOtherPrograms() {
+    if (!m_state.database.isOpen() || m_knownVersion < 0 ||
+        scalarQuery(m_state.database, QStringLiteral("PRAGMA data_version")).toInt() == m_knownVersion) {
+        return false;
+    }
+    const int row = m_main.currentRow();
+    const QString record = row >= 0 ? m_main.model()->cell(row, RecordModel::Record) : QString();
+    refreshAfterChange();
+    if (const int again = record.isEmpty() ? -1 : rowOfRecord(record, row); again >= 0) {
+        m_main.selectRow(again, false);
+    }
+    return true;
 }
 
 int ListController::rowOfRecord(const QString& record, int hint) const {
@@ -255,6 +269,7 @@ void ListController::listFilled(int counter) {
     m_main.ensureRowVisible(counter - 1);
     m_status.info(m_state.currentRecord[Col::SiteName]);
     m_status.count(counter);
+    m_knownVersion = scalarQuery(m_state.database, QStringLiteral("PRAGMA data_version")).toInt();
 }
 
 void ListController::runSearch() {
@@ -267,6 +282,10 @@ void ListController::runSearch() {
     search.comparison = comparisonAt(m_main.searchTypeBox()->currentIndex()).value_or(Comparison::Contains);
     search.text = m_main.searchText()->text();
     fillList(ListFilter::fromSearch(search));
+    // The search drives the list: its first row is the one Return opens and Down goes to.
+    if (m_main.model()->rowCount() > 0) {
+        m_main.selectRow(0, false);
+    }
 }
 
 void ListController::scheduleSearch() {
@@ -309,7 +328,15 @@ void ListController::fillCategoryBox(const QString& owner) {
     box->setCurrentIndex(0);
 }
 
+void ListController::clearSearchText() {
+    const QSignalBlocker blocker(m_main.searchText());
+    m_main.searchText()->clear();
+}
+
 void ListController::ownerChanged() {
+    // A new owner or category lists all its records, so the search text goes: the panel says what
+    // the list holds.
+    clearSearchText();
     m_main.model()->clear();
     const QString owner = m_main.ownerBox()->currentText();
     fillCategoryBox(owner);
@@ -317,6 +344,7 @@ void ListController::ownerChanged() {
 }
 
 void ListController::categoryChanged() {
+    clearSearchText();
     m_main.model()->clear();
     const QString owner = m_main.ownerBox()->currentText();
     const QString category = m_main.categoryBox()->currentText();

@@ -42,6 +42,7 @@ public:
     // Search for the text being typed: keystrokes already waiting are taken in first, so a burst
     // of typing costs one search for the latest text, not one per key.
     void scheduleSearch();
+    void clearSearchText();
     void ownerChanged();
     void categoryChanged();
     void resetSearch();
@@ -56,11 +57,13 @@ public:
     void listFilled(int counter);
     void fillOwnerBox();
     void fillCategoryBox(const QString& owner);
-    // After a record was saved: the owner and category boxes offer its values and show them.
-    void showOwnerAndCategory(const QString& owner, const QString& category);
-    // After an import: every owner and every category of the table, those of the last session
-    // selected where they are there.
-    void showAllOwnersAndCategories();
+    // After a record was saved: a record the shown panel lists stays where its row was written;
+    // otherwise the boxes show its owner and category, the search text is cleared, the list is what
+    // that panel gives, and the record is its current row.
+    void showSavedRecord(const QString& record, const QString& owner, const QString& category);
+    // Another program changed the file since the list was filled: boxes and list are read again,
+    // the chosen row kept where it is still listed. False when nothing changed.
+    bool followOtherPrograms();
 
     // The working record as a list row; a record filled for writing holds quoted text.
     RecordModel::Row rowFromCurrentRecord(bool quoted) const;
@@ -90,6 +93,7 @@ private:
 
     MainWindow& m_main;
     sqlite3* m_copyAttached = nullptr;
+    int m_knownVersion = -1; // the file's data version when the list was last filled
     int m_sortColumn = 0;
     int m_sortDirection = 1;
     bool m_searchScheduled = false;

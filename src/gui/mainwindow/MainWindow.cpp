@@ -3,11 +3,13 @@
 #include "app/Ids.h"
 #include "app/Look.h"
 #include "app/PopupKeys.h"
+#include "app/SecondaryWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/Shortcuts.h"
 #include "store/SearchQuery.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
@@ -17,10 +19,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTextEdit>
 
 namespace quillbox {
 
@@ -145,11 +149,9 @@ void MainWindow::buildGadgets() {
     for (QComboBox* box : {m_ownerBox, m_categoryBox, m_fieldBox, m_searchTypeBox}) {
         m_popupKeys->watch(box);
     }
-    for (QWidget* widget : {static_cast<QWidget*>(m_list), m_list->viewport(), static_cast<QWidget*>(m_ownerBox),
-                            static_cast<QWidget*>(m_categoryBox), static_cast<QWidget*>(m_fieldBox),
-                            static_cast<QWidget*>(m_searchTypeBox), static_cast<QWidget*>(m_searchText)}) {
-        watchShortcutOverrides(widget);
-    }
+    m_list->installEventFilter(this);
+    // The program's keys are weighed against every box of every window of the program.
+    qApp->installEventFilter(this);
 }
 
 QAction* MainWindow::makeAction(int slot, int number, QObject* owner) {
@@ -318,10 +320,6 @@ void MainWindow::registerShortcuts() {
     }
 }
 
-void MainWindow::watchShortcutOverrides(QWidget* widget) {
-    widget->installEventFilter(this);
-}
-
 void MainWindow::showFocusFrame(QTableView* list, bool focused) {
     // The list draws through palettes only (quick to repaint); its frame shows where the keys go.
     list->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -336,20 +334,99 @@ void MainWindow::focusSearchText() {
     m_searchText->selectAll();
 }
 
+namespace {
+// Whether keys sent to the widget edit text, and whether it has text selected.
+bool isTextBox(const QWidget* widget, bool* hasSelection) {
+    if (const auto* line = qobject_cast<const QLineEdit*>(widget); line && !line->isReadOnly()) {
+        *hasSelection = line->hasSelectedText();
+        return true;
+    }
+    if (const auto* text = qobject_cast<const QTextEdit*>(widget); text && !text->isReadOnly()) {
+        *hasSelection = text->textCursor().hasSelection();
+        return true;
+    }
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(widget); plain && !plain->isReadOnly()) {
+        *hasSelection = plain->textCursor().hasSelection();
+        return true;
+    }
+    return false;
+}
+} // namespace
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_list && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
         showFocusFrame(m_list, event->type() == QEvent::FocusIn);
     }
-    // Entry fields claim keys such as Ctrl+C and Ctrl+A for themselves; the program's own
-    // shortcuts win on this window whichever gadget has the focus.
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (m_registeredKeys.contains(key->keyCombination().toCombined())) {
-            event->ignore();
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    auto* widget = qobject_cast<QWidget*>(watched);
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Only the first receiver of a key weighs it, not the parents it then passes up to.
+    const QWidget* focus = QApplication::focusWidget();
+    if (!widget || (focus ? widget != focus : !widget->isWindow())) {
+        return false;
+    }
+    if (watched == m_searchText && event->type() == QEvent::KeyPress && searchTextKey(key)) {
+        return true;
+    }
+    const auto registered = m_registeredKeys.constFind(key->keyCombination().toCombined());
+    if (registered == m_registeredKeys.cend()) {
+        return false;
+    }
+    bool hasSelection = false;
+    const bool textBox = isTextBox(widget, &hasSelection);
+    if (widget->window() == this) {
+        if (event->type() == QEvent::ShortcutOverride) {
+            // A box keeps its editing keys (Ctrl+A, Ctrl+C on a selection...); every other key of
+            // the program's wins on this window whichever gadget has the focus.
+            if (textBox && textBoxKeepsKey(key->keyCombination(), hasSelection)) {
+                event->accept();
+            } else {
+                event->ignore();
+            }
             return true;
         }
+        return false;
     }
-    return QMainWindow::eventFilter(watched, event);
+    if (event->type() != QEvent::KeyPress || QApplication::activePopupWidget()) {
+        return false;
+    }
+    // In the program's other windows a key of the main window never types into a box; in the data
+    // form the exit key ends the program, asking first for the form's edits.
+    const auto* other = qobject_cast<const SecondaryWindow*>(widget->window());
+    if (other && other->number() == Id::Window::DataForm && *registered == shortcutEventNumber(Id::Slot::Exit)) {
+        m_dispatch(Id::Window::Main, *registered, Notify::Command, 0);
+        return true;
+    }
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    return other && textBox && mods.testFlag(Qt::AltModifier) && !mods.testFlag(Qt::ControlModifier);
+}
+
+bool MainWindow::searchTextKey(const QKeyEvent* key) {
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return false;
+    }
+    switch (key->key()) {
+    case Qt::Key_Escape:
+        if (m_searchText->text().isEmpty()) {
+            return false;
+        }
+        m_searchText->clear();
+        return true;
+    case Qt::Key_Down:
+        // From the search text into the list, at its first row unless a row is already chosen.
+        if (m_model->rowCount() == 0) {
+            return false;
+        }
+        if (currentRow() < 0) {
+            selectRow(0);
+        }
+        m_list->setFocus(Qt::TabFocusReason);
+        return true;
+    default:
+        return false;
+    }
 }
 
 int MainWindow::currentRow() const {
@@ -403,6 +480,8 @@ void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isMinimized()) {
         m_dispatch(Id::Window::Main, Id::Window::Main, Notify::Minimized, 0);
+    } else if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        m_dispatch(Id::Window::Main, Id::Window::Main, Notify::Activated, 0);
     }
 }
 

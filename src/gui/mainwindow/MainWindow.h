@@ -11,6 +11,7 @@
 #include <array>
 
 class QAction;
+class QKeyEvent;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -81,7 +82,8 @@ private:
     void buildMenus();
     void buildStatusBar();
     QAction* makeAction(int slot, int number, QObject* owner);
-    void watchShortcutOverrides(QWidget* widget);
+    // Escape and Down in the search text; true when the key was taken.
+    bool searchTextKey(const QKeyEvent* key);
 
     const ProgramSettings& m_settings;
     DispatchFn m_dispatch;

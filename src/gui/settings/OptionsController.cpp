@@ -280,21 +280,33 @@ void OptionsController::handleEditorEvent(int number, Notify kind, int detail) {
         closeEditor(); // changes are dropped
     } else if (number == ShortcutEditor::SaveButton) {
         saveShortcuts();
+    } else if (number == ShortcutEditor::RestoreButton) {
+        if (m_status.ask(QStringLiteral("Restore defaults"),
+                         QStringLiteral("Give every command back the key it came with?\r\n\r\nThe keys take effect "
+                                        "when you save."),
+                         {QStringLiteral("Restore"), QStringLiteral("Cancel")}, 1) == 0) {
+            m_editor->setValues(defaultShortcutCodes());
+        }
     } else if (kind == Notify::Changed) {
         const int slot = ShortcutEditor::slotOfBox(number);
         if (slot >= 0) {
-            checkDuplicateShortcut(slot, detail);
+            checkShortcut(slot, detail);
         }
     }
 }
 
-void OptionsController::checkDuplicateShortcut(int slot, int value) {
-    // Against the saved table, not the other boxes.
+void OptionsController::checkShortcut(int slot, int value) {
+    // Duplicates are weighed against the saved table, not the other boxes.
     const int holder = slotHoldingShortcut(m_state.settings.shortcutCodes, value);
-    if (holder < 0) {
+    const QString refusal = holder < 0 ? shortcutRefusal(slot, value) : QString();
+    if (holder < 0 && refusal.isEmpty()) {
         return;
     }
     m_editor->box(slot)->setValue(m_state.settings.shortcutCodes[static_cast<size_t>(slot)]);
+    if (!refusal.isEmpty()) {
+        m_status.messageBox(QStringLiteral("Key refused"), refusal, MessageIcon::Exclamation);
+        return;
+    }
     m_status.messageBox(QStringLiteral("Duplicate ShortCut"),
                         QStringLiteral("This shortcut has already been assigned to \r\n\r\n\"") +
                             ShortcutEditor::labelOfSlot(holder) +

@@ -57,7 +57,7 @@ private:
     void askHistoryVersions();
     // Puts the idle lock's minutes into effect and the three entries' texts and check mark.
     void applyValueOptions();
-    void checkDuplicateShortcut(int slot, int value);
+    void checkShortcut(int slot, int value);
     void saveShortcuts();
     void closeEditor();
 

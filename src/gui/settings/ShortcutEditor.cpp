@@ -58,7 +58,7 @@ static_assert(
     }(),
     "every command stands in one of the editor's panels");
 
-// Pictures of buttons 108 (save), 109 (no action) and 110 (close).
+// Pictures of buttons 108 (save), 109 (restore the defaults) and 110 (close).
 constexpr int ButtonImages[3] = {22, 23, 24};
 } // namespace
 
@@ -128,7 +128,7 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
         int number;
         QRect geometry;
     } buttonPlaces[3] = {{SaveButton, QRect(10, 10, 40, 40)},
-                         {BlankButton, QRect(50, 10, 40, 40)},
+                         {RestoreButton, QRect(55, 10, 170, 40)},
                          {CloseButton, QRect(605, 10, 40, 40)}};
     for (int i = 0; i < 3; ++i) {
         auto* button = new QPushButton(buttons);
@@ -136,6 +136,10 @@ ShortcutEditor::ShortcutEditor(DispatchFn dispatch, QWidget* parent)
         button->setIcon(programImage(ButtonImages[i]));
         button->setIconSize(QSize(32, 32));
         button->setFocusPolicy(Qt::NoFocus);
+        if (buttonPlaces[i].number == RestoreButton) {
+            button->setText(QStringLiteral("Restore defaults"));
+            button->setFont(programFont(10));
+        }
         const int number = buttonPlaces[i].number;
         connect(button, &QPushButton::clicked, this, [d, w, number] { d(w, number, Notify::Command, 0); });
         m_buttons[i] = button;
@@ -149,7 +153,7 @@ QPushButton* ShortcutEditor::button(int number) const {
     switch (number) {
     case SaveButton:
         return m_buttons[0];
-    case BlankButton:
+    case RestoreButton:
         return m_buttons[1];
     case CloseButton:
         return m_buttons[2];

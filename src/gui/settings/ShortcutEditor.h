@@ -19,7 +19,7 @@ class ShortcutEditor : public SecondaryWindow {
     Q_OBJECT
 public:
     static constexpr int SaveButton = 108;
-    static constexpr int BlankButton = 109;
+    static constexpr int RestoreButton = 109; // puts the default keys back in the boxes
     static constexpr int CloseButton = 110;
     static constexpr int EscapeKey = 263;
 

@@ -40,7 +40,6 @@ void ImportBatch::begin(qsizetype records) {
 }
 
 void ImportBatch::stored(qint64 row, const Utf8Record& values) {
-    m_lastRow = row;
     const QString number = QString::number(row);
     const auto text = [&values](int k) { return QString::fromUtf8(values[static_cast<size_t>(k)]); };
     if (m_model->isMasked()) {
@@ -67,7 +66,6 @@ void ImportBatch::refresh() {
     m_main.ensureRowVisible(m_model->rowCount() - 1);
     if (!m_pendingError.isEmpty()) {
         m_status.error(m_pendingError);
-        m_pendingError.clear();
     }
     m_progress->show(static_cast<int>(m_handled));
     m_model->beginBulk();
@@ -90,20 +88,11 @@ bool ImportBatch::finish(const ImportOutcome& outcome) {
         m_status.error(QStringLiteral("Nothing was imported: %1.").arg(outcome.error));
         return false;
     }
-    if (outcome.imported > 0) {
-        // The last row stored becomes the current record, as the database now holds it.
-        Query last(m_state.database, recordStatement(QString::number(m_lastRow)));
-        if (last.next()) {
-            readFullRow(last, m_state.currentRecord);
-        }
-    }
-    m_main.ensureRowVisible(m_model->rowCount() - 1);
-    // The rows were added in bulk, which reports no count of its own; the count field would
-    // otherwise go on showing the count from before the import.
-    m_status.count(m_model->rowCount());
+    // The rows listed while storing were every imported record; now the boxes offer what the table
+    // holds for the shown owner, and the list is what their search gives.
+    m_list.refreshAfterChange();
     if (!m_pendingError.isEmpty()) {
-        m_status.error(m_pendingError);
-        m_pendingError.clear();
+        m_status.error(m_pendingError); // the latest refusal, over what the refill said
     }
     return true;
 }

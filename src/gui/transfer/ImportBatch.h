@@ -48,8 +48,7 @@ private:
     int m_progressDelayMs;
     std::optional<TransferProgress> m_progress;
     SharedCells m_shared;
-    QString m_pendingError;
-    qint64 m_lastRow = 0; // the last record stored, current once the import is committed
+    QString m_pendingError; // the latest refusal or failure
     qsizetype m_handled = 0;
     bool m_bulk = false;
 };

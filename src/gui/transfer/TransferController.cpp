@@ -1,5 +1,4 @@
-// The import and export commands: file requester, choice of format, status line, and the
-// refill of the owner and category boxes after an import.
+// The import and export commands: file requester, choice of format and status line.
 #include "transfer/TransferController.h"
 
 #include "app/CommandTable.h"
@@ -128,7 +127,6 @@ void TransferController::importRecords() {
         importFile(choice.path, cannotOpen, ImportFormat::Text, QString());
         break;
     }
-    m_list.showAllOwnersAndCategories();
 }
 
 void TransferController::exportRecords() {
