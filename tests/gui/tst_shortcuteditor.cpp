@@ -50,6 +50,7 @@ private Q_SLOTS:
     void duplicateCheck();
     void duplicateNamesLastHolderAndIgnoresNoKey();
     void saveTakesEffectAtOnce();
+    void restoreDefaults();
     void closingDiscards_data();
     void closingDiscards();
 };
@@ -124,7 +125,7 @@ void ShortcutEditorTest::duplicateCheck_data() {
     QTest::addColumn<int>("slot");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::addColumn<QString>("holder"); // empty: accepted
+    QTest::addColumn<QString>("holder"); // empty: accepted; "-": refused as a typing or editing key
     QTest::newRow("another command's key")
         << int(Id::Slot::Exit) << int(Qt::Key_A) << int(Qt::ControlModifier) << "Add site";
     QTest::newRow("its own key") << int(Id::Slot::Exit) << int(Qt::Key_X) << int(Qt::AltModifier) << "Exit Quillbox";
@@ -132,6 +133,14 @@ void ShortcutEditorTest::duplicateCheck_data() {
                                  << "Print site";
     QTest::newRow("free key") << int(Id::Slot::Exit) << int(Qt::Key_Q) << int(Qt::ControlModifier | Qt::ShiftModifier)
                               << "";
+    QTest::newRow("bare letter") << int(Id::Slot::HomePage) << int(Qt::Key_A) << int(Qt::NoModifier) << "-";
+    QTest::newRow("Shift and a letter") << int(Id::Slot::HomePage) << int(Qt::Key_B) << int(Qt::ShiftModifier) << "-";
+    QTest::newRow("bare Home key") << int(Id::Slot::HomePage) << int(Qt::Key_Home) << int(Qt::NoModifier) << "-";
+    QTest::newRow("the search key") << int(Id::Slot::TagAll) << int(Qt::Key_F) << int(Qt::ControlModifier) << "-";
+    QTest::newRow("paste") << int(Id::Slot::TagAll) << int(Qt::Key_V) << int(Qt::ControlModifier) << "-";
+    QTest::newRow("bare F5") << int(Id::Slot::TagAll) << int(Qt::Key_F5) << int(Qt::NoModifier) << "";
+    QTest::newRow("Ctrl+Shift+V") << int(Id::Slot::TagAll) << int(Qt::Key_V)
+                                  << int(Qt::ControlModifier | Qt::ShiftModifier) << "";
 }
 
 void ShortcutEditorTest::duplicateCheck() {
@@ -148,6 +157,13 @@ void ShortcutEditorTest::duplicateCheck() {
     if (holder.isEmpty()) {
         QVERIFY(env.boxes.isEmpty());
         QVERIFY(box->value() != before);
+    } else if (holder == QLatin1String("-")) {
+        QCOMPARE(env.boxes.size(), 1);
+        QCOMPARE(env.boxes[0].title, QStringLiteral("Key refused"));
+        QVERIFY2(env.boxes[0].text.startsWith(shortcutDisplayText(
+                     valueForKeyCombination(QKeyCombination(Qt::KeyboardModifiers(modifiers), Qt::Key(key))))),
+                 qPrintable(env.boxes[0].text));
+        QCOMPARE(box->value(), before);
     } else {
         QCOMPARE(env.boxes.size(), 1);
         QCOMPARE(env.boxes[0].title, QStringLiteral("Duplicate ShortCut"));
@@ -156,6 +172,31 @@ void ShortcutEditorTest::duplicateCheck() {
         QCOMPARE(box->value(), before);
         QCOMPARE(box->text(), shortcutDisplayText(before));
     }
+}
+
+void ShortcutEditorTest::restoreDefaults() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    QDir().mkpath(env.path("System"));
+    ProgramSettings saved = defaultSettings();
+    saved.shortcutCodes[Id::Slot::Exit] = Ctrl + Shift + 81;
+    saved.shortcutCodes[Id::Slot::Undo] = 0;
+    QVERIFY(saveSettings(env.state.files.settingsFile, saved).ok());
+    QVERIFY(env.start());
+    ShortcutEditor* editor = openEditor(env);
+    // A command may have its own default back, editing key or not.
+    QTest::keyClick(editor->box(Id::Slot::Undo), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(env.boxes.isEmpty());
+    QCOMPARE(editor->box(Id::Slot::Undo)->value(), Ctrl + 90);
+    for (const QString& answer : {QStringLiteral("Cancel"), QStringLiteral("Restore")}) {
+        env.askAnswers << answer;
+        QTest::mouseClick(editor->button(ShortcutEditor::RestoreButton), Qt::LeftButton);
+        QCOMPARE(editor->box(Id::Slot::Exit)->value(), answer == "Cancel" ? Ctrl + Shift + 81 : Alt + 88);
+    }
+    QCOMPARE(env.questions.size(), 2);
+    QCOMPARE(env.state.settings.shortcutCodes[Id::Slot::Exit], Ctrl + Shift + 81); // not before a save
+    QTest::mouseClick(editor->button(ShortcutEditor::SaveButton), Qt::LeftButton);
+    QCOMPARE(env.state.settings.shortcutCodes, defaultShortcutCodes());
 }
 
 void ShortcutEditorTest::duplicateNamesLastHolderAndIgnoresNoKey() {

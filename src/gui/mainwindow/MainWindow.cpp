@@ -337,6 +337,10 @@ void MainWindow::focusSearchText() {
 namespace {
 // Whether keys sent to the widget edit text, and whether it has text selected.
 bool isTextBox(const QWidget* widget, bool* hasSelection) {
+    // An editable drop-down has the focus and hands its keys to its line edit.
+    if (const auto* box = qobject_cast<const QComboBox*>(widget); box && box->lineEdit()) {
+        widget = box->lineEdit();
+    }
     if (const auto* line = qobject_cast<const QLineEdit*>(widget); line && !line->isReadOnly()) {
         *hasSelection = line->hasSelectedText();
         return true;
@@ -364,7 +368,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     // Only the first receiver of a key weighs it, not the parents it then passes up to.
     const QWidget* focus = QApplication::focusWidget();
-    if (!widget || (focus ? widget != focus : !widget->isWindow())) {
+    if (!widget || (focus ? widget != focus && widget->focusProxy() != focus : !widget->isWindow())) {
         return false;
     }
     if (watched == m_searchText && event->type() == QEvent::KeyPress && searchTextKey(key)) {

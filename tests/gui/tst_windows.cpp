@@ -1,0 +1,241 @@
+// The windows as a desktop user drives them from the keyboard: a box keeps its editing keys, a
+// program key never types into a box, the password box stays masked, the search drives the list,
+// and the list is always what the panel says, whoever changed the file.
+#include "app/Ids.h"
+#include "app/SecretLineEdit.h"
+#include "dataform/DataForm.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/RecordModel.h"
+#include "store/Database.h"
+#include "store/SiteStore.h"
+#include "support/TestEnv.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTextEdit>
+#include <QtTest>
+
+using namespace quillbox;
+using namespace quillbox::test;
+
+namespace {
+
+bool startWithRecords(TestEnv& env) {
+    env.state.setWorkingFolder(env.path());
+    seedDatabase(env.state.files.databaseFile, {makeRecord("Bank", "ann", "secret", "", "Money", "Ann"),
+                                                makeRecord("Mail", "bob", "pw", "", "Work", "Ann"),
+                                                makeRecord("Shop", "cy", "pw2", "", "Money", "Ann"),
+                                                makeRecord("Club", "dee", "pw3", "", "Work", "Bob")});
+    return env.start();
+}
+
+void key(QWidget* widget, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QApplication::setActiveWindow(widget->window());
+    widget->setFocus();
+    QTest::keyClick(widget, k, mods);
+    QCoreApplication::processEvents();
+}
+
+DataForm* form(TestEnv& env) {
+    return env.program->dataForms()->window();
+}
+
+QLineEdit* formEdit(TestEnv& env, int column) {
+    return form(env)->valueBox(column)->lineEdit();
+}
+
+} // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void programKeysNeverTypeInTheForm_data();
+    void programKeysNeverTypeInTheForm();
+    void searchTextKeepsItsEditingKeys_data();
+    void searchTextKeepsItsEditingKeys();
+    void passwordBoxIsMaskedWithAnEye();
+    void searchDrivesTheList();
+    void listFollowsOtherPrograms();
+};
+
+void WindowsTest::programKeysNeverTypeInTheForm_data() {
+    QTest::addColumn<int>("column"); // -1: the notes
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("exits");
+    QTest::newRow("Alt+X, password box") << int(Col::Password) << int(Qt::Key_X) << true;
+    QTest::newRow("Alt+X, notes") << -1 << int(Qt::Key_X) << true;
+    QTest::newRow("Alt+P, site name") << int(Col::SiteName) << int(Qt::Key_P) << false;
+    QTest::newRow("Alt+R, category") << int(Col::Category) << int(Qt::Key_R) << false;
+}
+
+void WindowsTest::programKeysNeverTypeInTheForm() {
+    QFETCH(int, column);
+    QFETCH(int, key);
+    QFETCH(bool, exits);
+    TestEnv env;
+    QVERIFY(startWithRecords(env));
+    env.main()->selectRow(0);
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::EditRecord]);
+    QVERIFY(form(env));
+    QWidget* box = column < 0 ? static_cast<QWidget*>(form(env)->notes()) : formEdit(env, column);
+    const auto text = [&] { return column < 0 ? form(env)->notes()->toPlainText() : formEdit(env, column)->text(); };
+    ::key(box, Qt::Key_End);
+    QTest::keyClicks(box, "!");
+    const QString typed = text();
+    env.askAnswers << QStringLiteral("Cancel");
+    ::key(box, Qt::Key(key), Qt::AltModifier);
+    QCOMPARE(text(), typed);
+    // The exit key asks about the unsaved edit (Cancel keeps the form and the program).
+    QCOMPARE(env.questions.size(), exits ? 1 : 0);
+    QVERIFY(form(env));
+    QVERIFY(!env.program->quitRequested());
+}
+
+void WindowsTest::searchTextKeepsItsEditingKeys_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("text");      // the search text after the key
+    QTest::addColumn<QString>("clipboard"); // what the clipboard holds after it
+    QTest::addColumn<bool>("selection");    // "bank" selected before the key
+    // The search text holds "bank"; the clipboard "pasted".
+    QTest::newRow("Ctrl+A selects, no form") << int(Qt::Key_A) << "bank"
+                                             << "pasted" << false;
+    QTest::newRow("Ctrl+C copies the selection") << int(Qt::Key_C) << "bank"
+                                                 << "bank" << true;
+    QTest::newRow("Ctrl+X cuts, no export") << int(Qt::Key_X) << ""
+                                            << "bank" << true;
+    QTest::newRow("Ctrl+V pastes") << int(Qt::Key_V) << "bankpasted"
+                                   << "pasted" << false;
+    QTest::newRow("Ctrl+Z undoes typing") << int(Qt::Key_Z) << ""
+                                          << "pasted" << false;
+}
+
+void WindowsTest::searchTextKeepsItsEditingKeys() {
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    QFETCH(QString, clipboard);
+    QFETCH(bool, selection);
+    TestEnv env;
+    QVERIFY(startWithRecords(env));
+    QLineEdit* search = env.main()->searchText();
+    ::key(search, Qt::Key_B);
+    QTest::keyClicks(search, "ank");
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
+    if (selection) {
+        search->selectAll();
+    }
+    ::key(search, Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(search->text(), text);
+    QCOMPARE(QApplication::clipboard()->text(), clipboard);
+    if (key == Qt::Key_A) {
+        QCOMPARE(search->selectedText(), QStringLiteral("bank"));
+    }
+    QVERIFY(!form(env));
+    QVERIFY(env.fileRequests.isEmpty());
+    QVERIFY(!env.main()->message().contains(QStringLiteral("copied")));
+    // Where no box wants it, the key is the command's: Ctrl+C in the list copies the chosen record.
+    search->clear();
+    QCoreApplication::sendPostedEvents();
+    env.main()->selectRow(0);
+    ::key(env.main()->recordList(), Qt::Key_C, Qt::ControlModifier);
+    QVERIFY2(QApplication::clipboard()->text().contains(env.main()->model()->cell(0, RecordModel::SiteName)),
+             qPrintable(QApplication::clipboard()->text()));
+}
+
+void WindowsTest::passwordBoxIsMaskedWithAnEye() {
+    TestEnv env;
+    QVERIFY(startWithRecords(env));
+    env.main()->selectRow(0);
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::EditRecord]);
+    auto* password = static_cast<SecretLineEdit*>(formEdit(env, Col::Password));
+    QCOMPARE(password->echoMode(), QLineEdit::Password);
+    QVERIFY(password->eyeAction()->isVisible());
+    password->eyeAction()->trigger();
+    QCOMPARE(password->echoMode(), QLineEdit::Normal);
+    QCOMPARE(password->text(), QStringLiteral("secret"));
+    // Shown, it still selects and edits with the text masked underneath, which is what keeps a line
+    // edit from putting the selection on the primary selection (or the clipboard).
+    QList<QLineEdit::EchoMode> whileSelecting;
+    connect(password, &QLineEdit::selectionChanged, password, [&] { whileSelecting << password->echoMode(); });
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    key(password, Qt::Key_Home);
+    QTest::keyClick(password, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(password, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(password, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(!whileSelecting.isEmpty());
+    QVERIFY(!whileSelecting.contains(QLineEdit::Normal));
+    QCOMPARE(password->echoMode(), QLineEdit::Normal);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+    // Other boxes are plain; with private data shown the password is shown with no eye.
+    QCOMPARE(formEdit(env, Col::UserName)->echoMode(), QLineEdit::Normal);
+    env.askAnswers << QStringLiteral("Discard");
+    key(password, Qt::Key_Escape);
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::ShowPrivate]);
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::EditRecord]);
+    password = static_cast<SecretLineEdit*>(formEdit(env, Col::Password));
+    QCOMPARE(password->echoMode(), QLineEdit::Normal);
+    QVERIFY(!password->eyeAction()->isVisible());
+}
+
+void WindowsTest::searchDrivesTheList() {
+    TestEnv env;
+    QVERIFY(startWithRecords(env));
+    MainWindow* main = env.main();
+    QLineEdit* search = main->searchText();
+    key(search, Qt::Key_S);
+    QTest::keyClicks(search, "hop");
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(env.column(RecordModel::SiteName), QStringList{"Shop"});
+    QCOMPARE(main->currentRow(), 0);
+    QCOMPARE(main->selectedRows(), QList<int>{0});
+    // Return from the search text opens the hit.
+    key(search, Qt::Key_Return);
+    QVERIFY(form(env));
+    QCOMPARE(formEdit(env, Col::SiteName)->text(), QStringLiteral("Shop"));
+    key(formEdit(env, Col::SiteName), Qt::Key_Escape);
+    QVERIFY(!form(env));
+    // Down goes into the list; Escape in the search text clears it and lists everything again.
+    key(search, Qt::Key_Down);
+    QCOMPARE(QApplication::focusWidget(), main->recordList());
+    key(search, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(search->text(), QString());
+    QCOMPARE(main->model()->rowCount(), 3);
+    QCOMPARE(main->currentRow(), 0);
+    // A category chosen with a search typed lists the category and clears the text.
+    key(search, Qt::Key_M);
+    QCoreApplication::sendPostedEvents();
+    main->categoryBox()->setCurrentText(QStringLiteral("Money"));
+    env.program->dispatch(Id::Window::Main, Id::Main::CategoryBox, Notify::Chosen, 0);
+    QCOMPARE(search->text(), QString());
+    QCOMPARE(env.column(RecordModel::SiteName), (QStringList{"Bank", "Shop"}));
+}
+
+void WindowsTest::listFollowsOtherPrograms() {
+    TestEnv env;
+    QVERIFY(startWithRecords(env));
+    MainWindow* main = env.main();
+    main->selectRow(1);
+    const QString chosen = main->model()->cell(1, RecordModel::Record);
+    {
+        // Another program adds a record for a new owner and deletes one of Ann's.
+        Database other;
+        QVERIFY(other.open(env.state.files.databaseFile));
+        insertRecord(other, makeRecord("Zoo", "zed", "pw", "", "Fun", "Cy"));
+        insertRecord(other, makeRecord("Post", "ann", "pw", "", "Work", "Ann"));
+        QVERIFY(other.execute(QStringLiteral("DELETE FROM quillbox WHERE sitename = 'Bank'")));
+    }
+    // Coming back to the window shows what the file now holds.
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(main);
+    QCoreApplication::processEvents();
+    QCOMPARE(env.column(RecordModel::SiteName), (QStringList{"Mail", "Post", "Shop"}));
+    QCOMPARE(main->count(), QStringLiteral("3 Records"));
+    QCOMPARE(main->ownerBox()->count(), 3); // Ann, Bob, Cy
+    QCOMPARE(main->model()->cell(main->currentRow(), RecordModel::Record), chosen);
+}
+
+QTEST_MAIN(WindowsTest)
+#include "tst_windows.moc"
