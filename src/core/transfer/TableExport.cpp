@@ -8,6 +8,8 @@
 #include "transfer/TextFormat.h"
 #include "transfer/XmlLayout.h"
 
+#include <QFileInfo>
+
 #include <memory>
 
 namespace quillbox {
@@ -128,6 +130,17 @@ QString withExtension(const QString& path, const QString& extension) {
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     const QString current = dot < 0 ? QString() : path.mid(dot + 1).toLower();
     return current == extension ? path : path + QLatin1Char('.') + extension;
+}
+
+ExportFormat exportFormatFor(const QString& path, ExportFormat chosen) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("csv")) {
+        return ExportFormat::Csv;
+    }
+    if (suffix == QLatin1String("xml")) {
+        return ExportFormat::Xml;
+    }
+    return suffix == QLatin1String("txt") ? ExportFormat::Text : chosen;
 }
 
 ExportResult exportTable(const Database& db, ExportFormat format, const QString& chosenPath,

@@ -24,6 +24,10 @@ using ExportProgress = std::function<void(const QString& heldSiteName, int count
 // Appends "." + extension unless the path's extension, in any case, already is that.
 QString withExtension(const QString& path, const QString& extension);
 
+// The format a typed name asks for: its extension when it is one of the three ("typed.csv" is CSV
+// whatever pattern the requester showed), else the chosen one.
+ExportFormat exportFormatFor(const QString& path, ExportFormat chosen);
+
 // Writes the whole table to the file. The file appears only when complete: after a failure an
 // existing file of that name is left as it was and no partial file remains.
 ExportResult exportTable(const Database& db, ExportFormat format, const QString& chosenPath,

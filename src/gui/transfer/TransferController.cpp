@@ -135,8 +135,9 @@ void TransferController::exportRecords() {
         m_status.error(QStringLiteral("User cancelled the export process."));
         return;
     }
-    const ExportFormat format =
-        choice.pattern == 1 ? ExportFormat::Csv : (choice.pattern == 2 ? ExportFormat::Xml : ExportFormat::Text);
+    const ExportFormat format = exportFormatFor(
+        choice.path,
+        choice.pattern == 1 ? ExportFormat::Csv : (choice.pattern == 2 ? ExportFormat::Xml : ExportFormat::Text));
     // Once a run: every password of the table will stand in the file as typed.
     if (!m_exportWarned) {
         m_exportWarned = true;
@@ -147,8 +148,11 @@ void TransferController::exportRecords() {
     }
     // Said before anything is written, so the user can still choose CSV instead.
     const QString loss = exportLossMessage(exportLoss(m_state.database, format), format);
-    if (!loss.isEmpty()) {
-        m_status.messageBox(QStringLiteral("Export Warning"), loss);
+    if (!loss.isEmpty() &&
+        m_status.ask(QStringLiteral("Export Warning"), loss, {QStringLiteral("Export"), QStringLiteral("Cancel")}, 0) !=
+            0) {
+        m_status.error(QStringLiteral("User cancelled the export process."));
+        return;
     }
     // The XML export shows no per-record messages; the line formats show the last record and
     // the count, drawn when the progress dialog refreshes and at the end.
