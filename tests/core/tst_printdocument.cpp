@@ -106,7 +106,7 @@ void PrintDocumentTest::oneRecord_data() {
                 {"Last", "9"},
                 {"Category", "Web/Mail"},
                 {"Owner", "Home"},
-                {"Notes", "first line\r\nsecond:<wbr> line"}};
+                {"Notes", "first line<br>\r\nsecond:<wbr> line"}};
 
     SiteRecord escaped = makeRecord("O'Brien's", "<b>me</b>", "a<b&c", "", "R&D", "Zoë");
     escaped[Col::SiteNameLabel] = "Shop & Co";

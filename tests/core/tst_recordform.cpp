@@ -15,8 +15,6 @@ private Q_SLOTS:
     void notesAreStoredWithCrLf_data();
     void notesAreStoredWithCrLf();
     void savingQuotesEveryText();
-    void nextRecordNumber_data();
-    void nextRecordNumber();
     void valueAndLabelListStatements();
 };
 
@@ -130,23 +128,6 @@ void RecordFormTest::savingQuotesEveryText() {
     }
     QCOMPARE(saved[Col::Notes], QStringLiteral("it''s\r\nhere"));
     QVERIFY(saved[Col::Record].isEmpty());
-}
-
-void RecordFormTest::nextRecordNumber_data() {
-    QTest::addColumn<QString>("count");
-    QTest::addColumn<QString>("next");
-    QTest::newRow("empty table") << "0"
-                                 << "1";
-    QTest::newRow("no answer") << ""
-                               << "1";
-    QTest::newRow("some") << "41"
-                          << "42";
-}
-
-void RecordFormTest::nextRecordNumber() {
-    QFETCH(QString, count);
-    QFETCH(QString, next);
-    QCOMPARE(nextRecordNumberText(count), next);
 }
 
 void RecordFormTest::valueAndLabelListStatements() {

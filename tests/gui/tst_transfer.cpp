@@ -239,8 +239,8 @@ void TransferTest::exportWarnsOfWhatItCannotKeep() {
     }
     QCOMPARE(texts.size(), 1);
     QVERIFY(texts.value(0).contains(QStringLiteral("plain text")));
-    QCOMPARE(env.questions, warning.isEmpty() ? QStringList()
-                                              : QStringList(2, QStringLiteral("Export Warning: ") + warning));
+    QCOMPARE(env.questions,
+             warning.isEmpty() ? QStringList() : QStringList(2, QStringLiteral("Export Warning: ") + warning));
     QCOMPARE(QDir(env.path()).entryList({"out.*"}, QDir::Files).size(), 1); // written all the same
 }
 

@@ -115,7 +115,9 @@ void PrintDocumentWriter::recordRows(const SiteRecord& record) {
     row(QStringLiteral("Category"), htmlEscape(record[Col::Category]));
     row(QStringLiteral("Owner"), htmlEscape(record[Col::Owner]));
     if (!record[Col::Notes].isEmpty()) {
-        row(QStringLiteral("Notes"), withLineBreakHints(record[Col::Notes]));
+        // HTML takes a line break for a blank: each of the notes' lines is broken where it was.
+        row(QStringLiteral("Notes"),
+            withLineBreakHints(record[Col::Notes]).replace(QLatin1String("\r\n"), QLatin1String("<br>\r\n")));
     }
 }
 

@@ -33,14 +33,6 @@ QString labelListStatement(int labelColumn) {
            QStringLiteral(" FROM quillbox ORDER BY ") + name;
 }
 
-QString recordCountStatement() {
-    return QStringLiteral("SELECT COUNT(record) AS totalrecs FROM quillbox");
-}
-
-QString nextRecordNumberText(const QString& countText) {
-    return QString::number(countText.toLongLong() + 1);
-}
-
 QString notesForEditor(const QString& storedText) {
     QString text = storedText;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));

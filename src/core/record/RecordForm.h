@@ -16,11 +16,6 @@ const QStringList& defaultLabels();
 QString valueListStatement(int column);
 QString labelListStatement(int labelColumn);
 
-// The number of records.
-QString recordCountStatement();
-// The number a new record is shown with: the count plus one (empty text counts as 0).
-QString nextRecordNumberText(const QString& countText);
-
 // A record as the form hands it over (texts as typed) made ready for the insert and update
 // statements: every text quoted, the notes' line breaks made CR LF. The record number stays empty.
 SiteRecord recordForSaving(const SiteRecord& typed);

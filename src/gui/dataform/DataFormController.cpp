@@ -174,7 +174,9 @@ void DataFormController::openAddForm() {
     openForm(addCaption, addTitle());
     m_adding = true;
     m_main.categoryBox()->setCurrentIndex(0);
-    m_form->setRecordNumber(nextRecordNumberText(scalarQuery(m_state.database, recordCountStatement())));
+    // The number a new record gets is the database's to choose when it is saved: none is shown
+    // before (a count plus one was wrong as soon as a record had been deleted).
+    m_form->setRecordNumber(QString());
     markUnchanged();
 }
 

@@ -31,6 +31,15 @@ void PrintController::openPrintWindow() {
         m_status.error(QStringLiteral("Another window is already open, close that one first"));
         return;
     }
+    // An empty print window is no use: say why there is nothing to print instead.
+    if (m_main.model()->rowCount() == 0) {
+        m_status.error(QStringLiteral("There are no items in the list to print."));
+        return;
+    }
+    if (m_main.selectedRows().isEmpty()) {
+        m_status.info(QStringLiteral("There is nothing to print: select the records to print first."));
+        return;
+    }
     auto* window = new PrintWindow(m_dispatch, &m_main);
     m_window = window;
     m_guard.open(QStringLiteral("Print Sites"));

@@ -348,11 +348,18 @@ void SecurityController::unlock() {
         m_database->reopen(std::exchange(m_checkedKey, nullptr));
     }
     restoreFromTray();
+    // The windows that were open stay over the main window, the last of them active: a form being
+    // filled in is where the keys go on.
+    QWidget* last = nullptr;
     for (const QPointer<QWidget>& hidden : std::as_const(m_hiddenByLock)) {
         if (hidden) {
             hidden->show();
             hidden->raise();
+            last = hidden;
         }
+    }
+    if (last) {
+        last->activateWindow();
     }
     m_hiddenByLock.clear();
 }

@@ -148,9 +148,8 @@ void TransferController::exportRecords() {
     }
     // Said before anything is written, so the user can still choose CSV instead.
     const QString loss = exportLossMessage(exportLoss(m_state.database, format), format);
-    if (!loss.isEmpty() &&
-        m_status.ask(QStringLiteral("Export Warning"), loss, {QStringLiteral("Export"), QStringLiteral("Cancel")}, 0) !=
-            0) {
+    if (!loss.isEmpty() && m_status.ask(QStringLiteral("Export Warning"), loss,
+                                        {QStringLiteral("Export"), QStringLiteral("Cancel")}, 0) != 0) {
         m_status.error(QStringLiteral("User cancelled the export process."));
         return;
     }
