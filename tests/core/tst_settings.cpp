@@ -48,7 +48,8 @@ void SettingsTest::defaultFileByteForByte() {
                 "Lock after idle minutes = 10\r\nVersions kept of each record = 10\r\n";
     expected += header + "[Saved Searches]\r\n" + trailer;
     expected += "Last Owner Displayed = \r\nLast Category Displayed = \r\nLast Search Field Displayed = 0\r\n"
-                "Last Search Type Used = 0\r\nLast Search Text Displayed = \r\n";
+                "Last Search Type Used = 0\r\nLast Search Text Displayed = \r\nMain Window Geometry = \r\n"
+                "List Columns Shown = 0,1,2,3\r\n";
     expected += header + "[Keyboard Shortcuts]\r\n" + trailer;
     expected += "Exit Quillbox = 262232\r\nEdit PassWord = 262213\r\nLock Quillbox = 262220\r\nAdd Site = 131137\r\n"
                 "Copy Site = 131139\r\nCopy To = 131151\r\nDelete Site = 131140\r\nEdit Site = 131141\r\n"

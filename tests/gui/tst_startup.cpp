@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScreen>
 #include <QtTest>
 
 using namespace quillbox;
@@ -48,7 +49,10 @@ void StartupTest::freshFolderGetsFoldersSettingsAndDatabase() {
     QCOMPARE(env.main()->count(), QStringLiteral("0 Records"));
     QCOMPARE(env.main()->windowTitle(),
              QStringLiteral("<°)))o><²³  Vennholt Quillbox v2.00  --  Tuesday, 8 December 2026"));
-    QCOMPARE(env.main()->size().width(), 800);
+    // The designed size, or as much of it as the screen holds.
+    const QSize room = env.main()->screen()->availableGeometry().size();
+    QCOMPARE(env.main()->size(), env.main()->designedSize().boundedTo(room - QSize(16, 16)).boundedTo(room));
+    QVERIFY(env.main()->screen()->availableGeometry().contains(env.main()->geometry().topLeft()));
     QVERIFY(env.boxes.isEmpty());
     QCOMPARE(env.main()->categoryBox()->currentText(), QStringLiteral("All Categories"));
 }

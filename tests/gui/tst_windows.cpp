@@ -59,6 +59,8 @@ private Q_SLOTS:
     void passwordBoxIsMaskedWithAnEye();
     void searchDrivesTheList();
     void listFollowsOtherPrograms();
+    void mainWindowFitsAndRemembers_data();
+    void mainWindowFitsAndRemembers();
 };
 
 void WindowsTest::programKeysNeverTypeInTheForm_data() {
@@ -235,6 +237,47 @@ void WindowsTest::listFollowsOtherPrograms() {
     QCOMPARE(main->count(), QStringLiteral("3 Records"));
     QCOMPARE(main->ownerBox()->count(), 3); // Ann, Bob, Cy
     QCOMPARE(main->model()->cell(main->currentRow(), RecordModel::Record), chosen);
+}
+
+void WindowsTest::mainWindowFitsAndRemembers_data() {
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<bool>("taken"); // the saved place and size are used as they are
+    QTest::newRow("none saved") << "" << false;
+    QTest::newRow("a smaller window") << "200,150,500,340" << true; // away from the edges it snaps to
+    QTest::newRow("on no screen") << "9000,9000,560,400" << false;
+    QTest::newRow("bigger than the screen") << "0,0,5000,4000" << false;
+    QTest::newRow("not numbers") << "a,b,c,d" << false;
+}
+
+void WindowsTest::mainWindowFitsAndRemembers() {
+    QFETCH(QString, saved);
+    QFETCH(bool, taken);
+    TestEnv env;
+    QVERIFY(startWithRecords(env));
+    MainWindow* main = env.main();
+    main->restoreGeometryText(saved);
+    const QRect area = main->screen()->availableGeometry();
+    QVERIFY(area.contains(main->geometry()));
+    QVERIFY(main->width() >= main->minimumWidth() && main->height() >= main->minimumHeight());
+    if (taken) {
+        QCOMPARE(main->geometryText(), saved);
+    }
+    // The list grows with the window, the search panel stays whole below it.
+    main->resize(main->minimumSize());
+    const int small = main->recordList()->height();
+    main->resize(area.size() - QSize(20, 40));
+    QVERIFY(main->recordList()->height() > small);
+    QVERIFY(main->searchText()->geometry().right() < main->searchText()->parentWidget()->width());
+    // Category and notes can be shown; both and the place are kept in the settings file.
+    main->setShownColumns(QStringLiteral("0,4,6"));
+    QVERIFY(!main->recordList()->isColumnHidden(RecordModel::Notes));
+    QVERIFY(main->recordList()->isColumnHidden(RecordModel::Password));
+    const QString place = main->geometryText();
+    env.program->shutDown();
+    ProgramSettings written;
+    QVERIFY(loadSettings(env.state.files.settingsFile, written).ok());
+    QCOMPARE(written.listColumns, QStringLiteral("0,4,6"));
+    QCOMPARE(written.mainWindowGeometry, place);
 }
 
 QTEST_MAIN(WindowsTest)

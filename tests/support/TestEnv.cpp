@@ -101,7 +101,7 @@ QList<QStringList> TestEnv::listRows() const {
     const RecordModel* model = main()->model();
     for (int r = 0; r < model->rowCount(); ++r) {
         QStringList cells;
-        for (int c = 0; c < RecordModel::ColumnCount; ++c) {
+        for (int c = 0; c <= RecordModel::Record; ++c) {
             cells << model->cell(r, c);
         }
         rows << cells;

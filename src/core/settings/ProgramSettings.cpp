@@ -97,6 +97,8 @@ const std::vector<SettingsField>& settingsFields() {
         {SavedSearches, QStringLiteral("Last Search Field Displayed"), &S::lastSearchField},
         {SavedSearches, QStringLiteral("Last Search Type Used"), &S::lastSearchType},
         {SavedSearches, QStringLiteral("Last Search Text Displayed"), nullptr, &S::lastSearchText},
+        {SavedSearches, QStringLiteral("Main Window Geometry"), nullptr, &S::mainWindowGeometry, true},
+        {SavedSearches, QStringLiteral("List Columns Shown"), nullptr, &S::listColumns, true},
     };
     return fields;
 }
@@ -150,10 +152,10 @@ Result loadSettings(const QString& fileName, ProgramSettings& s) {
     const ProgramSettings d = defaultSettings();
     for (const SettingsField& field : settingsFields()) {
         const QString value = doc.value(field.group, field.key);
+        const bool missing = field.added && !doc.hasEntry(field.group, field.key);
         if (field.text) {
-            s.*field.text = value;
+            s.*field.text = missing ? d.*field.text : value;
         } else {
-            const bool missing = field.added && !doc.hasEntry(field.group, field.key);
             s.*field.number = missing ? d.*field.number : settingsInt(value);
         }
     }

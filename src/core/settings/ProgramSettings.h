@@ -28,6 +28,11 @@ struct ProgramSettings {
     int lastSearchField = 0;
     int lastSearchType = 0;
     QString lastSearchText;
+    // The main window's place and size ("x,y,width,height"; empty: its designed size, centred) and
+    // the list's columns shown, by number ("0,1,2,3": site name, user name, password, home page;
+    // 4 is the category, 6 the notes).
+    QString mainWindowGeometry;
+    QString listColumns = QStringLiteral("0,1,2,3");
 
     std::array<int, CommandCount> shortcutCodes{};
 };

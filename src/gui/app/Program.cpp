@@ -99,6 +99,8 @@ bool Program::startUp() {
 
     // The main window and its menus, status bar and shortcuts.
     m_main = std::make_unique<MainWindow>(m_state.settings, m_dispatch);
+    m_main->restoreGeometryText(m_state.settings.mainWindowGeometry);
+    m_main->setShownColumns(m_state.settings.listColumns);
     m_main->model()->setMasked(m_state.settings.optShowPrivate != 1);
     m_status.attach(m_main.get());
     m_quitRequested = false;
@@ -175,6 +177,8 @@ void Program::shutDown() {
     m_shutDown = true;
     if (m_main) {
         m_list->saveSearchState();
+        m_state.settings.mainWindowGeometry = m_main->geometryText();
+        m_state.settings.listColumns = m_main->shownColumns();
         m_options->shutDown();
         fadeOut(m_state.settings, m_main.get(), 8);
     }

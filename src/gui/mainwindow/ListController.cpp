@@ -184,8 +184,8 @@ RecordModel::Row ListController::rowFromCurrentRecord(bool quoted) const {
     const SiteRecord& r = m_state.currentRecord;
     // A record filled for writing holds quoted text; one filled from a query holds the values as stored.
     auto value = [&](int k) { return quoted ? sqlUnquote(r[k]) : r[k]; };
-    return RecordModel::Row{value(Col::SiteName), value(Col::UserName), value(Col::Password),
-                            value(Col::HomePage), value(Col::Category), r[Col::Record]};
+    return RecordModel::Row{value(Col::SiteName), value(Col::UserName), value(Col::Password), value(Col::HomePage),
+                            value(Col::Category), r[Col::Record],       value(Col::Notes)};
 }
 
 void ListController::addRow(bool quoted) {
@@ -195,7 +195,9 @@ void ListController::addRow(bool quoted) {
 }
 
 void ListController::updateRow(int row, bool quoted) {
-    m_main.model()->setRowCells(row, rowFromCurrentRecord(quoted), RecordModel::SiteName, RecordModel::Category);
+    const RecordModel::Row cells = rowFromCurrentRecord(quoted);
+    m_main.model()->setRowCells(row, cells, RecordModel::SiteName, RecordModel::Category);
+    m_main.model()->setRowCells(row, cells, RecordModel::Notes, RecordModel::Notes);
 }
 
 bool ListController::runListQuery(const QString& statement) {
@@ -215,7 +217,8 @@ bool ListController::runListQuery(const QString& statement) {
                              query.field(Col::Password),
                              query.field(Col::HomePage),
                              shared.category(query.field(Col::Category)),
-                             query.field(Col::Record)};
+                             query.field(Col::Record),
+                             query.field(Col::Notes)};
         ++counter;
         model->appendBulk(std::move(row));
     }

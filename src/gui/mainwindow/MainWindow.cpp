@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,8 +22,10 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSet>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTextEdit>
 
@@ -32,14 +35,130 @@ MainWindow::MainWindow(const ProgramSettings& settings, DispatchFn dispatch, QWi
     : QMainWindow(parent), m_settings(settings), m_dispatch(std::move(dispatch)) {
     setWindowIcon(programImage(Id::Image::Program));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     applyWindowPalette(this);
     buildGadgets();
     buildMenus();
     buildStatusBar();
-    // The client area is 800 x 600 under the menu bar.
-    setFixedSize(800, 600 + menuBar()->sizeHint().height());
-    centreOnScreen(this, screen());
+    // The designed client area is 800 x 600 under the menu bar; the list grows with the window.
+    m_designedSize = QSize(800, 600 + menuBar()->sizeHint().height());
+    setMinimumSize(480, 300);
+    restoreGeometryText(QString());
+}
+
+QSize MainWindow::designedSize() const {
+    return m_designedSize;
+}
+
+void MainWindow::restoreGeometryText(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char(','));
+    QRect wanted;
+    if (parts.size() == 4) {
+        bool ok[4] = {};
+        wanted = QRect(parts[0].toInt(&ok[0]), parts[1].toInt(&ok[1]), parts[2].toInt(&ok[2]), parts[3].toInt(&ok[3]));
+        if (!(ok[0] && ok[1] && ok[2] && ok[3])) {
+            wanted = QRect();
+        }
+    }
+    // A place on no screen of today's (a monitor unplugged since) is not taken.
+    const QScreen* target = wanted.isValid() ? QGuiApplication::screenAt(wanted.center()) : nullptr;
+    if (!target) {
+        target = screen() ? screen() : QGuiApplication::primaryScreen();
+        wanted = QRect();
+    }
+    const QRect area = target ? target->availableGeometry() : QRect(0, 0, 1280, 1024);
+    // Room for the frame and title bar the window system puts around the window.
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const QSize room = area.size() - QSize(16, 16 + titleBar);
+    QSize size = wanted.isValid() ? wanted.size() : m_designedSize;
+    size = size.boundedTo(room).expandedTo(minimumSize().boundedTo(room));
+    resize(size);
+    if (wanted.isValid()) {
+        const int x = std::clamp(wanted.x(), area.left(), std::max(area.left(), area.right() - size.width() - 8));
+        const int y =
+            std::clamp(wanted.y(), area.top(), std::max(area.top(), area.bottom() - size.height() - 8 - titleBar));
+        setGeometry(x, y, size.width(), size.height()); // the place inside the frame, as it was saved
+    } else {
+        move(area.left() + std::max(0, (area.width() - size.width()) / 2),
+             area.top() + std::max(0, (area.height() - size.height() - titleBar) / 2));
+    }
+}
+
+QString MainWindow::geometryText() const {
+    const QRect r = (isMaximized() || isMinimized() || isFullScreen()) && normalGeometry().isValid() ? normalGeometry()
+                                                                                                     : geometry();
+    return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+void MainWindow::setShownColumns(const QString& text) {
+    QSet<int> shown;
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int column = part.trimmed().toInt(&ok);
+        if (ok && column >= 0 && column < RecordModel::ColumnCount && column != RecordModel::Record) {
+            shown.insert(column);
+        }
+    }
+    if (shown.isEmpty()) {
+        shown.insert(RecordModel::SiteName); // a list with no column at all shows nothing to choose
+    }
+    for (int c = 0; c < RecordModel::ColumnCount; ++c) {
+        m_list->setColumnHidden(c, !shown.contains(c));
+        if (shown.contains(c) && m_list->columnWidth(c) == 0) {
+            m_list->setColumnWidth(c, 150);
+        }
+    }
+}
+
+QString MainWindow::shownColumns() const {
+    QStringList shown;
+    for (int c = 0; c < RecordModel::ColumnCount; ++c) {
+        if (!m_list->isColumnHidden(c)) {
+            shown << QString::number(c);
+        }
+    }
+    return shown.join(QLatin1Char(','));
+}
+
+void MainWindow::chooseColumns(const QPoint& where) {
+    QMenu menu(this);
+    for (int c : {RecordModel::SiteName, RecordModel::UserName, RecordModel::Password, RecordModel::HomePage,
+                  RecordModel::Category, RecordModel::Notes}) {
+        QAction* action = menu.addAction(m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+        action->setCheckable(true);
+        action->setChecked(!m_list->isColumnHidden(c));
+        connect(action, &QAction::toggled, this, [this, c](bool on) {
+            QStringList shown = shownColumns().split(QLatin1Char(','), Qt::SkipEmptyParts);
+            shown.removeAll(QString::number(c));
+            if (on) {
+                shown << QString::number(c);
+            }
+            setShownColumns(shown.join(QLatin1Char(',')));
+            m_dispatch(Id::Window::Main, Id::Main::RecordList, Notify::Changed, 0);
+        });
+    }
+    menu.exec(where);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    layoutGadgets();
+}
+
+void MainWindow::layoutGadgets() {
+    const QWidget* central = centralWidget();
+    if (!central || !m_listPanel) {
+        return;
+    }
+    // The search panel keeps its height at the foot; the list takes the rest.
+    const int width = central->width();
+    const int height = central->height();
+    constexpr int searchHeight = 60;
+    const int searchTop = std::max(60, height - searchHeight - m_bottomMargin);
+    m_listPanel->setGeometry(5, 5, std::max(100, width - 10), std::max(40, searchTop - 10));
+    m_list->setGeometry(5, 5, m_listPanel->width() - 12, m_listPanel->height() - 12);
+    m_searchPanel->setGeometry(5, searchTop, std::max(100, width - 10), searchHeight);
+    m_searchText->setGeometry(570, 25, std::max(60, m_searchPanel->width() - 580), 25);
 }
 
 void MainWindow::buildGadgets() {
@@ -47,6 +166,7 @@ void MainWindow::buildGadgets() {
     setCentralWidget(central);
 
     QFrame* listPanel = makePanel(central, QRect(5, 5, 790, 483));
+    m_listPanel = listPanel;
     m_model = new RecordModel(this);
     m_model->setRowIcon(programImage(Id::Image::Program));
     m_list = new QTableView(listPanel);
@@ -73,12 +193,16 @@ void MainWindow::buildGadgets() {
     header->setTextElideMode(Qt::ElideRight);
     header->setSectionsClickable(true);
     header->setMinimumSectionSize(0);
-    const int widths[RecordModel::ColumnCount] = {150, 150, 140, 334, 0, 0};
+    header->setStretchLastSection(true);
+    // The header's pop-up chooses the columns shown.
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QHeaderView::customContextMenuRequested, this,
+            [this, header](const QPoint& at) { chooseColumns(header->mapToGlobal(at)); });
+    const int widths[RecordModel::ColumnCount] = {150, 150, 140, 334, 0, 0, 0};
     for (int c = 0; c < RecordModel::ColumnCount; ++c) {
         m_list->setColumnWidth(c, widths[c]);
     }
-    m_list->setColumnHidden(RecordModel::Category, true);
-    m_list->setColumnHidden(RecordModel::Record, true);
+    setShownColumns(QStringLiteral("0,1,2,3"));
     m_list->setSortingEnabled(false);
     applyEntryPalette(m_list);
     {
@@ -91,6 +215,7 @@ void MainWindow::buildGadgets() {
     }
 
     QFrame* searchPanel = makePanel(central, QRect(5, 493, 790, 60));
+    m_searchPanel = searchPanel;
     auto* searchHeader = new QLabel(searchPanel);
     searchHeader->setForegroundRole(QPalette::Text);
     searchHeader->setGeometry(5, 5, 775, 15);

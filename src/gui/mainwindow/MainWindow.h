@@ -71,10 +71,20 @@ public:
     void selectRow(int row, bool notify = true);
     void ensureRowVisible(int row);
 
+    // The window's place and size as the settings keep them ("x,y,width,height"), and back: a place
+    // on no screen, or none, gives the designed size centred; every size is fitted to the screen.
+    QString geometryText() const;
+    void restoreGeometryText(const QString& text);
+    QSize designedSize() const;
+    // The list's columns shown, by number ("0,1,2,3"), as the settings keep them.
+    QString shownColumns() const;
+    void setShownColumns(const QString& text);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     static void showFocusFrame(QTableView* list, bool focused);
@@ -82,6 +92,8 @@ private:
     void buildMenus();
     void buildStatusBar();
     QAction* makeAction(int slot, int number, QObject* owner);
+    void layoutGadgets();
+    void chooseColumns(const QPoint& where);
     // Escape and Down in the search text; true when the key was taken.
     bool searchTextKey(const QKeyEvent* key);
 
@@ -89,6 +101,10 @@ private:
     DispatchFn m_dispatch;
     RecordModel* m_model = nullptr;
     QTableView* m_list = nullptr;
+    QWidget* m_listPanel = nullptr;
+    QWidget* m_searchPanel = nullptr;
+    QSize m_designedSize;
+    int m_bottomMargin = 5;
     QComboBox* m_ownerBox = nullptr;
     QComboBox* m_categoryBox = nullptr;
     QComboBox* m_fieldBox = nullptr;

@@ -12,12 +12,14 @@ namespace quillbox {
 
 namespace {
 const QColor columnColours[RecordModel::ColumnCount] = {QColor(4, 5, 249),    QColor(93, 153, 64), QColor(127, 28, 30),
-                                                        QColor(143, 143, 14), QColor(79, 22, 78),  QColor(243, 0, 0)};
-const char* const columnTitles[RecordModel::ColumnCount] = {"Site name", "User name", "Password",
-                                                            "Home page", "Standard",  "Record"};
+                                                        QColor(143, 143, 14), QColor(79, 22, 78),  QColor(243, 0, 0),
+                                                        QColor(60, 60, 60)};
+const char* const columnTitles[RecordModel::ColumnCount] = {"Site name", "User name", "Password", "Home page",
+                                                            "Category",  "Record",    "Notes"};
 // The copy's column for each of the list's.
 constexpr int copyColumns[RecordModel::ColumnCount] = {SearchCopy::SiteName, SearchCopy::UserName, SearchCopy::Password,
-                                                       SearchCopy::HomePage, SearchCopy::Category, SearchCopy::Record};
+                                                       SearchCopy::HomePage, SearchCopy::Category, SearchCopy::Record,
+                                                       SearchCopy::Notes};
 bool isPrivate(int column) {
     return column >= RecordModel::UserName && column <= RecordModel::HomePage;
 }
@@ -39,6 +41,12 @@ QVariant RecordModel::data(const QModelIndex& index, int role) const {
     }
     switch (role) {
     case Qt::DisplayRole:
+        if (index.column() == Notes) {
+            // One line of the list: the notes' line breaks shown as blanks.
+            QString text = cell(index.row(), Notes);
+            text.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            return text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        }
         return cell(index.row(), index.column());
     case Qt::ForegroundRole:
         return columnColours[index.column()];

@@ -16,12 +16,12 @@
 namespace quillbox {
 
 // The record list's rows. A row the search copy gave is a slot number only, its cells read when
-// shown; a row the program made itself (a statement's, an import's, a saved record's) holds six
+// shown; a row the program made itself (a statement's, an import's, a saved record's) holds its
 // strings. User name, password and home page are masked as they are shown, when masking is on.
 class RecordModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { SiteName = 0, UserName, Password, HomePage, Category, Record, ColumnCount };
+    enum Column { SiteName = 0, UserName, Password, HomePage, Category, Record, Notes, ColumnCount };
     using Row = std::array<QString, ColumnCount>;
 
     explicit RecordModel(QObject* parent = nullptr);

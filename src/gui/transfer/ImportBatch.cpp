@@ -45,11 +45,11 @@ void ImportBatch::stored(qint64 row, const Utf8Record& values) {
     if (m_model->isMasked()) {
         const auto mask = [&](int k) { return m_shared.mask(utf16Length(values[static_cast<size_t>(k)])); };
         m_model->appendBulk({text(Col::SiteName), mask(Col::UserName), mask(Col::Password), mask(Col::HomePage),
-                             m_shared.category(text(Col::Category)), number},
+                             m_shared.category(text(Col::Category)), number, text(Col::Notes)},
                             true);
     } else {
         m_model->appendBulk({text(Col::SiteName), text(Col::UserName), text(Col::Password), text(Col::HomePage),
-                             m_shared.category(text(Col::Category)), number});
+                             m_shared.category(text(Col::Category)), number, text(Col::Notes)});
     }
 }
 
