@@ -104,24 +104,29 @@ void RowActionsTest::rowWithoutRecordNumberIsSkipped() {
 void RowActionsTest::opensOnlyWebAddresses_data() {
     QTest::addColumn<QString>("homePage");
     QTest::addColumn<QString>("opened");
+    QTest::addColumn<bool>("browser"); // a browser to open it in
     QTest::newRow("http") << "http://bank.example/login"
-                          << "http://bank.example/login";
+                          << "http://bank.example/login" << true;
+    QTest::newRow("no browser") << "http://bank.example/login"
+                                << "http://bank.example/login" << false;
     QTest::newRow("capital HTTPS") << "HTTPS://Bank.example/"
-                                   << "https://bank.example/";
+                                   << "https://bank.example/" << true;
     QTest::newRow("https only") << "https://bank.example"
-                                << "https://bank.example";
+                                << "https://bank.example" << true;
     QTest::newRow("bare host") << "www.bank.example"
-                               << "";
+                               << "" << true;
     QTest::newRow("file") << "file:///etc/passwd"
-                          << "";
+                          << "" << true;
     QTest::newRow("quote read back") << "http://x.example/o'brien"
-                                     << "http://x.example/o'brien";
+                                     << "http://x.example/o'brien" << true;
 }
 
 void RowActionsTest::opensOnlyWebAddresses() {
     QFETCH(QString, homePage);
     QFETCH(QString, opened);
+    QFETCH(bool, browser);
     TestEnv env;
+    env.urlsOpen = browser;
     QVERIFY(startWithTwo(env, homePage));
     env.main()->selectRow(1);
     const QString before = env.main()->message();
@@ -130,7 +135,11 @@ void RowActionsTest::opensOnlyWebAddresses() {
     if (!opened.isEmpty()) {
         QCOMPARE(env.openedUrls[0].toString(), opened);
     }
-    QCOMPARE(env.main()->message(), before); // nothing is reported either way
+    // An address opened says nothing; one that is not opened says why.
+    QCOMPARE(env.main()->message() == before, !opened.isEmpty() && browser);
+    if (!browser) {
+        QCOMPARE(env.main()->message(), QStringLiteral("Error: No web browser could be started for %1.").arg(opened));
+    }
 }
 
 void RowActionsTest::homePageNeedsARowWithANumber() {

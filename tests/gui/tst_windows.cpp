@@ -59,6 +59,8 @@ private Q_SLOTS:
     void passwordBoxIsMaskedWithAnEye();
     void searchDrivesTheList();
     void listFollowsOtherPrograms();
+    void helpOpensTheGuide_data();
+    void helpOpensTheGuide();
     void mainWindowFitsAndRemembers_data();
     void mainWindowFitsAndRemembers();
 };
@@ -237,6 +239,36 @@ void WindowsTest::listFollowsOtherPrograms() {
     QCOMPARE(main->count(), QStringLiteral("3 Records"));
     QCOMPARE(main->ownerBox()->count(), 3); // Ann, Bob, Cy
     QCOMPARE(main->model()->cell(main->currentRow(), RecordModel::Record), chosen);
+}
+
+void WindowsTest::helpOpensTheGuide_data() {
+    QTest::addColumn<bool>("fromForm"); // the form's "?" button, else Alt+H
+    QTest::addColumn<bool>("browser");
+    QTest::newRow("Alt+H") << false << true;
+    QTest::newRow("the form's button") << true << true;
+    QTest::newRow("no browser") << false << false;
+}
+
+void WindowsTest::helpOpensTheGuide() {
+    QFETCH(bool, fromForm);
+    QFETCH(bool, browser);
+    TestEnv env;
+    env.urlsOpen = browser;
+    QVERIFY(startWithRecords(env));
+    if (fromForm) {
+        env.program->command(Id::MenuItemOfSlot[Id::Slot::AddRecord]);
+        QVERIFY(!form(env)->gadget(Id::DataForm::Spare)->isVisibleTo(form(env))); // nothing to do, not shown
+        env.program->dispatch(Id::Window::DataForm, Id::DataForm::Help, Notify::Command, 0);
+    } else {
+        key(env.main()->recordList(), Qt::Key_H, Qt::AltModifier);
+    }
+    QCOMPARE(env.openedUrls.size(), 1);
+    const QString guide = env.openedUrls[0].toLocalFile();
+    QVERIFY2(guide.endsWith(QLatin1String("share/doc/quillbox/guide.html")), qPrintable(guide));
+    QFile file(guide);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("Import and export formats"));
+    QCOMPARE(env.main()->message().startsWith(QLatin1String("Error: ")), !browser);
 }
 
 void WindowsTest::mainWindowFitsAndRemembers_data() {

@@ -11,7 +11,7 @@ id=net.vennholt.Quillbox
 for f in bin/quillbox bin/quillbox-cli \
     share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
     share/icons/hicolor/scalable/apps/$id.svg share/man/man1/quillbox-cli.1.gz share/man/man1/quillbox.1.gz \
-    share/bash-completion/completions/quillbox-cli; do
+    share/bash-completion/completions/quillbox-cli share/doc/quillbox/guide.html share/doc/quillbox/docs/mainwindow.png; do
     [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 for size in 16 22 24 32 48 64 128 256; do

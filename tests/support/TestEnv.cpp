@@ -42,7 +42,7 @@ TestEnv::TestEnv() {
     state.seams.now = [this] { return now; };
     state.seams.openUrl = [this](const QUrl& url) {
         openedUrls.append(url);
-        return true;
+        return urlsOpen;
     };
     state.seams.askNumber = [this](const QString& title, const QString& label, int value, int,
                                    int) -> std::optional<int> {

@@ -67,6 +67,7 @@ public:
     QList<int> numberAnswers;
     QDateTime now{QDate(2026, 12, 8), QTime(10, 0, 0)}; // a Tuesday
     QList<QUrl> openedUrls;
+    bool urlsOpen = true;     // false: as on a desktop with no browser
     QStringList fileAnswers;  // answers handed out by the file requester, first first
     QList<int> filterAnswers; // the pattern chosen in each request, by index; the preselected one when none
     QStringList fileRequests;

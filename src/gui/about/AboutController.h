@@ -17,6 +17,10 @@ public:
     AboutController(const ControllerContext& context, MainWindow& main);
 
     void open();
+    // Opens the user guide shipped with the program, or says on the status line why it cannot.
+    void showHelp();
+    // The guide's file, or empty when it is not there.
+    static QString userGuideFile();
     void handleEvent(int number, Notify kind, int detail);
     // The open About window, or null.
     AboutWindow* window() const;

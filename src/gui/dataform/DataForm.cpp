@@ -297,6 +297,8 @@ void DataForm::buildLowerPanels() {
         connect(button, &QToolButton::clicked, this, [d, w, gadget] { d(w, gadget, Notify::Command, 0); });
         m_gadgets.insert(gadget, button);
     }
+    // The spare button has nothing to do: a button that does nothing is not shown.
+    m_gadgets.value(Id::DataForm::Spare)->hide();
 
     m_labelButtons = new QCheckBox(QStringLiteral(" Turn label edit buttons on or off."), buttonPanel);
     m_labelButtons->setGeometry(215, 35, 225, 20);

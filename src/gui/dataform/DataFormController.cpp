@@ -306,11 +306,14 @@ void DataFormController::handleEvent(int number, Notify kind, int /*detail*/) {
             capitaliseBox(number);
         }
         break;
+    case Id::DataForm::Help:
+        m_commands.run(Id::Slot::ShowHelp);
+        break;
     default:
         if (DataForm::isLabelEditButton(number)) {
             openLabelEditor(number - 1);
         }
-        break; // buttons 171 and 173 do nothing
+        break;
     }
 }
 

@@ -655,8 +655,15 @@ void ListController::openHomePage() {
     }
     // Only a web address is handed on; the shell never sees a file, a program or a bare name.
     const QString address = homePageAddress(homePage);
-    if (!address.isEmpty() && m_state.seams.openUrl) {
-        m_state.seams.openUrl(QUrl(address, QUrl::TolerantMode));
+    if (address.isEmpty()) {
+        m_status.error(
+            homePage.trimmed().isEmpty()
+                ? QStringLiteral("This record has no home page to go to.")
+                : QStringLiteral("The home page is not a web address (http or https), so it is not opened."));
+        return;
+    }
+    if (!m_state.seams.openUrl || !m_state.seams.openUrl(QUrl(address, QUrl::TolerantMode))) {
+        m_status.error(QStringLiteral("No web browser could be started for %1.").arg(address));
     }
 }
 
