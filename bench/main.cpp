@@ -5,6 +5,7 @@
 #include "app/Ids.h"
 #include "app/Program.h"
 #include "crypt/FileKey.h"
+#include "dataform/DataFormController.h"
 #include "health/BreachList.h"
 #include "health/PasswordHealth.h"
 #include "mainwindow/MainWindow.h"
@@ -823,6 +824,32 @@ int main(int argc, char* argv[]) {
             QCoreApplication::sendPostedEvents();
             const double ms = timeMs(nullptr, [&] { main->model()->sortRows(RecordModel::UserName, 1); });
             printRow("sort the list by a column", size, main->model()->rowCount(), ms, 0);
+        }
+        if (wanted("data form")) {
+            // Add: the form up with every box's values offered; the first time after a change of
+            // the table reads them, later ones take what was read.
+            const auto close = [&] {
+                if (running.program->dataForms()->window()) {
+                    running.program->dispatch(Id::Window::DataForm, Id::DataForm::Exit, Notify::Command, 0);
+                }
+                QCoreApplication::processEvents();
+            };
+            const auto open = [&] {
+                running.program->command(Id::MenuItemOfSlot[Id::Slot::AddRecord]);
+                QCoreApplication::processEvents();
+            };
+            const double first = timeMs(
+                [&] {
+                    close();
+                    // A change of the table, as a save would make.
+                    running.state.database.execute(
+                        QStringLiteral("UPDATE quillbox SET notes = notes WHERE record = 1"));
+                },
+                open);
+            const double again = timeMs(close, open);
+            close();
+            printRow("data form opened, values read", size, 0, first, 0);
+            printRow("data form opened again", size, 0, again, 0);
         }
         // Above 100,000 only start-up and search are measured (unless the size is named).
         if (size <= 100000 || onlySize > 0) {

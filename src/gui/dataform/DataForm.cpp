@@ -12,10 +12,12 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 
 #include <QRegularExpressionValidator>
 #include <QScreen>
@@ -43,6 +45,10 @@ QComboBox* newValueBox(QWidget* parent, const QRect& geometry) {
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr);
     box->setMaxVisibleItems(20);
+    // Rows of one height: a drop-down of 100,000 values opens without measuring each.
+    if (auto* view = qobject_cast<QListView*>(box->view())) {
+        view->setUniformItemSizes(true);
+    }
     return box;
 }
 
@@ -365,6 +371,21 @@ QComboBox* DataForm::valueBox(int column) const {
 void DataForm::fillList(QComboBox* box, const QStringList& values) {
     box->clear();
     box->addItems(values);
+    box->setCurrentIndex(-1);
+    box->clearEditText();
+}
+
+void DataForm::offerValues(QComboBox* box, QAbstractItemModel* values) {
+    if (box->model() != values) {
+        // A shared model: setting it is one pointer, however many values it holds.
+        box->setModel(values);
+        auto* completer = new QCompleter(values, box);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        completer->setFilterMode(Qt::MatchContains);
+        completer->setCompletionMode(QCompleter::PopupCompletion);
+        completer->setMaxVisibleItems(12);
+        box->setCompleter(completer);
+    }
     box->setCurrentIndex(-1);
     box->clearEditText();
 }

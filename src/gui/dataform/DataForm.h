@@ -15,6 +15,8 @@ class QTextEdit;
 class QScreen;
 class QScrollArea;
 
+class QAbstractItemModel;
+
 namespace quillbox {
 
 class SecretLineEdit;
@@ -48,6 +50,9 @@ public:
 
     // Clears a box's list and text and offers the given values.
     static void fillList(QComboBox* box, const QStringList& values);
+    // The box offers the model's values, in its drop-down and as completions of what is typed
+    // (any part of a value, any case); the box starts empty.
+    static void offerValues(QComboBox* box, QAbstractItemModel* values);
 
     // The record as typed: captions, box texts and the notes' plain text; no record number.
     SiteRecord typedRecord() const;

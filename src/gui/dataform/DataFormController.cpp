@@ -22,8 +22,11 @@
 #include "store/SqlText.h"
 #include "text/ProgramText.h"
 
+#include <sqlite3.h>
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -94,17 +97,46 @@ void DataFormController::updateOneTimeCode() {
 }
 
 void DataFormController::fillValueLists() {
+    // The table's version: what other connections committed, and what this one changed.
+    sqlite3* db = m_state.database.handle();
+    const std::pair<qint64, qint64> version{
+        scalarQuery(m_state.database, QStringLiteral("PRAGMA data_version")).toLongLong(),
+        db ? sqlite3_total_changes64(db) : -1};
+    const bool stale = version != m_valuesVersion || m_valueModels.isEmpty();
+    if (!m_noValues) {
+        m_noValues = new QStringListModel(this);
+    }
     for (int column : valueListColumns()) {
+        QStringListModel*& model = m_valueModels[column];
+        if (!model) {
+            model = new QStringListModel(this);
+        }
         // Other records' passwords are offered only to a user who has chosen to see private data.
         const bool hidden = column == Col::Password && m_state.settings.optShowPrivate != 1;
-        DataForm::fillList(m_form->valueBox(column),
-                           hidden ? QStringList() : distinctValues(m_state.database, valueListStatement(column)));
+        if (stale && !hidden) {
+            model->setStringList(distinctValues(m_state.database, valueListStatement(column)));
+        } else if (stale) {
+            model->setStringList({});
+        }
+        DataForm::offerValues(m_form->valueBox(column), hidden ? m_noValues : model);
     }
+    m_valuesVersion = version;
+}
+
+void DataFormController::forgetValueLists() {
+    for (QStringListModel* model : std::as_const(m_valueModels)) {
+        model->setStringList({});
+    }
+    m_valuesVersion = {-1, -1};
 }
 
 void DataFormController::stashForLock(const std::shared_ptr<const FileKey>& key) {
-    if (!m_form || !key) {
+    if (!key) {
         return; // a plain file's form keeps its values: the file holds them in the clear anyway
+    }
+    if (!m_form) {
+        forgetValueLists();
+        return;
     }
     if (m_generator) {
         m_generator->close();
@@ -122,6 +154,7 @@ void DataFormController::stashForLock(const std::shared_ptr<const FileKey>& key)
     values += QStringList(m_asOpened.field.cbegin(), m_asOpened.field.cend());
     values += QStringList(m_asLoaded.field.cbegin(), m_asLoaded.field.cend());
     m_stash = sealStash(*key, values);
+    forgetValueLists();
     m_form->emptyForLock();
     m_asOpened = SiteRecord();
     m_asLoaded = SiteRecord();
