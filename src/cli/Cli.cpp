@@ -801,14 +801,24 @@ QString previewReport(const ImportPreview& preview) {
     return report;
 }
 
+// How long a FIFO may take to find a writer.
+constexpr int importOpenWaitSeconds = 5;
+
 int importCommand(Session& s, const QCommandLineParser& parser) {
     const ImportFormat format = static_cast<ImportFormat>(formatIndex(parser));
     const QString path = parser.positionalArguments().constFirst();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    bool timedOut = false;
+    const std::shared_ptr<QFile> opened = openImportSource(path, importOpenWaitSeconds * 1000, timedOut);
+    if (timedOut) {
+        return fail(QStringLiteral("%1 did not open within %2 seconds: no program writes to it.")
+                        .arg(QDir::toNativeSeparators(path))
+                        .arg(importOpenWaitSeconds));
+    }
+    if (!opened) {
         return fail(format == ImportFormat::Xml ? QStringLiteral("Could not load the XML data file for importing")
                                                 : QStringLiteral("Could not open the import file."));
     }
+    QFile& file = *opened;
     const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
     ImportCallbacks callbacks;
     callbacks.previewed = [dryRun](const ImportPreview& preview) {
@@ -1295,8 +1305,9 @@ QList<Command> commands() {
          .minArguments = 1,
          .maxArguments = 1,
          .argumentName = QStringLiteral("FILE"),
-         .argumentHelp = QStringLiteral("A text, CSV, XML or bookmark file; CSV files of other programs are read "
-                                        "by their header line."),
+         .argumentHelp = QStringLiteral("A text, CSV, XML or bookmark file, a pipe or FIFO, or - for standard "
+                                        "input (after the password line with --password-stdin); CSV files of "
+                                        "other programs are read by their header line."),
          .check = [](const QCommandLineParser& p) { return checkFormat(p, 4); },
          .run = importCommand,
          .writes = true},

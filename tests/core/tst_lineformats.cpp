@@ -12,6 +12,10 @@
 #include <QBuffer>
 #include <QtTest>
 
+#include <thread>
+
+#include <unistd.h>
+
 using namespace quillbox;
 using namespace quillbox::test;
 
@@ -19,7 +23,6 @@ namespace {
 
 const QString noDelimiter = QStringLiteral("Data delimiter not found, invalid line format.");
 const QString missing = QStringLiteral("Missing columns of data, invalid line format.");
-const QString unclosed = QStringLiteral("Closing quote not found, invalid line format.");
 
 QString at(int line, const QString& reason) {
     return QStringLiteral("%1: ").arg(line) + reason;
@@ -42,6 +45,31 @@ template <typename Read> QStringList readBytes(const QByteArray& bytes, Read rea
         sink.events << QStringLiteral("whole: ") + lines.failure();
     }
     return sink.events;
+}
+
+// Reads a file as the program reads a pipe: another thread writes it in, the reader takes a piece
+// at a time and never knows the size.
+QString readThroughPipe(const QByteArray& file, ImportFormat format, ImportSink& sink) {
+    int ends[2];
+    if (::pipe(ends) != 0) {
+        return QStringLiteral("no pipe");
+    }
+    std::thread writer([&] {
+        for (qsizetype at = 0; at < file.size();) {
+            const ssize_t n = ::write(ends[1], file.constData() + at, static_cast<size_t>(file.size() - at));
+            if (n <= 0) {
+                break;
+            }
+            at += n;
+        }
+        ::close(ends[1]);
+    });
+    QFile pipe;
+    pipe.open(ends[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    const QString refusal = readImport(pipe, format, QStringLiteral("Jo"), sink);
+    pipe.readAll(); // what a refusal left unread, so the writer can finish
+    writer.join();
+    return refusal;
 }
 
 QStringList readText(const QByteArray& bytes) {
@@ -205,8 +233,16 @@ void LineFormatsTest::csvReader_data() {
     QTest::newRow("quote comma quote inside") << QByteArray("\"a\"\",\"\"b\",\"c\"") << QStringList{"R:a\",\"b|c"};
     QTest::newRow("multi-line notes") << QByteArray("\"a\",\"line1\r\nline2\rline3\nend\"\r\n\"b\",\"c\"\r\n")
                                       << QStringList{"R:a|line1\r\nline2\rline3\nend", "R:b|c"};
-    QTest::newRow("quote never closed refuses its line")
-        << QByteArray("\"a\",\"b\r\nc,d\r\n") << QStringList{at(1, unclosed), "R:c|d"};
+    // A file cut inside a quoted value: its later lines are that value, not records.
+    QTest::newRow("quote never closed refuses the file")
+        << QByteArray("\"a\",\"b\r\nc,d\r\n") << QStringList{whole(unclosedQuoteAtEndMessage(1))};
+    QTest::newRow("own file cut inside a note")
+        << QByteArray("\"a\",\"b\"\r\n\"Site\",\"line 1\r\nline 2\r\n still note")
+        << QStringList{"R:a|b", whole(unclosedQuoteAtEndMessage(2))};
+    QTest::newRow("another keeper's export cut inside a note")
+        << QByteArray("folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,"
+                      "login_totp\n,,login,Bank,\"first\nsecond\nthird")
+        << QStringList{whole(unclosedQuoteAtEndMessage(2))};
     QTest::newRow("a later quote closes a value over lines")
         << QByteArray("\"a\",\"b\r\n\"c\",\"d\"\r\n") << QStringList{"R:a|b\r\n\"c|d"};
     QTest::newRow("unquoted fields") << QByteArray("a,b,c\r\n") << QStringList{"R:a|b|c"};
@@ -368,6 +404,14 @@ void LineFormatsTest::everyWayOfReadingGivesTheSameEvents_data() {
     QTest::newRow("bookmarks") << QByteArray("<DL><p><DT><A HREF=\"https://a.example/\">A \xE2\x86\x92</A>\n"
                                              "<DD>about a\n<DT><A HREF=\"https://b.example/\">B</A>\n</DL>")
                                << int(ImportFormat::Bookmarks);
+    // Longer than one piece of reading: a pipe must be read to its end, not to where it ran dry.
+    QTest::newRow("text, several pieces") << text.repeated(100) << int(ImportFormat::Text);
+    QTest::newRow("xml, several pieces")
+        << "<Quillbox>" +
+               QByteArray("<SiteItem><sitename>s</sitename><notes>n</notes><record>1</record></SiteItem>\n")
+                   .repeated(40000) +
+               "</Quillbox>"
+        << int(ImportFormat::Xml);
 }
 
 void LineFormatsTest::everyWayOfReadingGivesTheSameEvents() {
@@ -382,6 +426,10 @@ void LineFormatsTest::everyWayOfReadingGivesTheSameEvents() {
     QCOMPARE(readImportAlongside(two, ImportFormat(format), QStringLiteral("Jo"), alongside), refusal);
     QCOMPARE(alongside.events, direct.events);
     QCOMPARE(alongside.columns, direct.columns);
+    RecordingSink piped;
+    QCOMPARE(readThroughPipe(file, ImportFormat(format), piped), refusal);
+    QCOMPARE(piped.events.size(), direct.events.size());
+    QCOMPARE(piped.events, direct.events);
     if (!refusal.isEmpty()) {
         return;
     }

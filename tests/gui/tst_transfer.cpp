@@ -28,6 +28,7 @@
 #include <QtTest>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 using namespace quillbox;
 using namespace quillbox::test;
@@ -35,6 +36,9 @@ using namespace quillbox::test;
 namespace {
 
 enum Pattern { TextPattern = 0, CsvPattern = 1, XmlPattern = 2, BookmarkPattern = 3 };
+
+// In a table of files: a FIFO, not a file of this content.
+const QByteArray fifoContent = QByteArrayLiteral("<a FIFO>");
 
 // Every row of the table in record order, read back, without the record number.
 QList<SiteRecord> storedRecords(const Database& db) {
@@ -358,6 +362,9 @@ void TransferTest::unreadableFiles_data() {
     QTest::newRow("xml empty") << int(XmlPattern) << QByteArray("")
                                << "Error: Could not load the XML data file for importing";
     QTest::newRow("bookmarks") << int(BookmarkPattern) << QByteArray() << "Error: The import file could not be read";
+    // Opening a FIFO would wait for a writer with the window frozen.
+    QTest::newRow("csv FIFO") << int(CsvPattern) << fifoContent << "Error: %1 is not a regular file";
+    QTest::newRow("xml FIFO") << int(XmlPattern) << fifoContent << "Error: %1 is not a regular file";
 }
 
 void TransferTest::unreadableFiles() {
@@ -366,7 +373,10 @@ void TransferTest::unreadableFiles() {
     QFETCH(QString, message);
     TestEnv env;
     QVERIFY(env.start());
-    if (!content.isNull()) {
+    if (content == fifoContent) {
+        QCOMPARE(::mkfifo(env.path("in").toLocal8Bit().constData(), 0600), 0);
+        message = message.arg(env.path("in"));
+    } else if (!content.isNull()) {
         QVERIFY(writeAll(env.path("in"), content));
     }
     commitCount = 0;

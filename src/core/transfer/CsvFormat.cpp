@@ -130,19 +130,13 @@ public:
             return Result::End;
         }
         firstLine = line.number;
-        std::vector<Line> taken;
         for (;;) {
             if (parseLine(line.text, delimiter, inQuotes, field, fields)) {
                 return Result::Record;
             }
             field += line.end; // the line break belongs to the quoted value
-            taken.push_back(std::move(line));
             if (!nextLine(line)) {
-                // The quote never closes: the line it opened on is refused, the rest read again.
-                for (size_t i = taken.size(); i-- > 1;) {
-                    putBack(std::move(taken[i]));
-                }
-                return Result::Unclosed;
+                return Result::Unclosed; // the file ends inside the quoted value
             }
         }
     }
@@ -308,8 +302,9 @@ void readCsvRecords(LineSource& lines, ImportSink& sink, const QString& owner) {
             break;
         }
         if (result == CsvRecords::Result::Unclosed) {
-            sink.refused(line, unclosedQuoteMessage);
-            continue;
+            // A file cut short: what follows the quote is the rest of one value, not records.
+            lines.refuse(unclosedQuoteAtEndMessage(line));
+            return;
         }
         if (byHeader) {
             if (std::all_of(fields.begin(), fields.end(), [](const QString& f) { return f.isEmpty(); })) {
@@ -331,6 +326,12 @@ void readCsvRecords(LineSource& lines, ImportSink& sink, const QString& owner) {
         }
         sink.record(values);
     }
+}
+
+QString unclosedQuoteAtEndMessage(qsizetype line) {
+    return QStringLiteral("The quoted value that begins on line %1 is never closed: the file ends inside it. "
+                          "Nothing was imported.")
+        .arg(line);
 }
 
 void readCsvRecords(QStringView text, ImportSink& sink, const QString& owner) {

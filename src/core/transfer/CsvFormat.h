@@ -41,6 +41,7 @@ CsvLayout mapCsvHeader(const QStringList& headers);
 SiteRecord csvLayoutRecord(const CsvLayout& layout, const QStringList& fields, const QString& owner);
 
 inline const QString importedCategory = QStringLiteral("Imported");
-inline const QString unclosedQuoteMessage = QStringLiteral("Closing quote not found, invalid line format.");
+// A quote still open at the end of the file refuses the whole file (LineSource::failure()).
+QString unclosedQuoteAtEndMessage(qsizetype line);
 
 } // namespace quillbox

@@ -6,16 +6,58 @@
 #include "transfer/TextFormat.h"
 #include "transfer/XmlImport.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace quillbox {
+
+QString notRegularFileMessage(const QString& path) {
+    return QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
+}
+
+std::shared_ptr<QFile> openImportSource(const QString& path, int waitMs, bool& timedOut) {
+    timedOut = false;
+    auto file = std::make_shared<QFile>(path);
+    if (path == standardInputName) {
+        return file->open(stdin, QIODevice::ReadOnly) ? file : nullptr;
+    }
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile() || info.isDir()) {
+        return file->open(QIODevice::ReadOnly) ? file : nullptr;
+    }
+    // The opening may block: done in a thread of its own, which keeps the file if it is given up.
+    struct Opening {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool opened = false;
+    };
+    auto opening = std::make_shared<Opening>();
+    std::thread([file, opening] {
+        const bool opened = file->open(QIODevice::ReadOnly);
+        const std::lock_guard<std::mutex> lock(opening->mutex);
+        opening->finished = true;
+        opening->opened = opened;
+        opening->done.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(opening->mutex);
+    if (!opening->done.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return opening->finished; })) {
+        timedOut = true;
+        return nullptr;
+    }
+    return opening->opened ? file : nullptr;
+}
 
 QString readImport(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink) {
     if (format == ImportFormat::Xml) {
@@ -146,6 +188,9 @@ QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat
     if (preview.keptAll()) {
         preview.replay(sink);
         return QString();
+    }
+    if (file.isSequential()) {
+        return streamTooLongMessage; // a stream cannot be read again
     }
     if (!file.seek(0)) {
         return file.errorString();

@@ -96,6 +96,15 @@ qsizetype validUtf8(QByteArrayView bytes, bool& bad) {
     return n;
 }
 
+qint64 readImportPiece(QIODevice& device, char* data, qint64 max) {
+    for (;;) {
+        const qint64 got = device.read(data, max);
+        if (got != 0 || !device.isSequential() || !device.waitForReadyRead(-1)) {
+            return got;
+        }
+    }
+}
+
 namespace {
 
 qsizetype lineBreaks(QStringView text) {
@@ -159,7 +168,7 @@ bool DeviceLines::fill() {
     // One buffer serves every piece: fresh memory costs more to touch than to read into.
     QByteArray& bytes = m_bytes;
     bytes.resize(pieceSize);
-    const qint64 got = m_device.read(bytes.data(), pieceSize);
+    const qint64 got = readImportPiece(m_device, bytes.data(), pieceSize);
     if (got < 0) {
         // Not the end of the file: what follows was never read.
         fail(QStringLiteral("The file could not be read: %1").arg(m_device.errorString()), {});
@@ -174,7 +183,7 @@ bool DeviceLines::fill() {
             bytes.remove(0, 2);
         }
     }
-    const bool last = bytes.isEmpty() || m_device.atEnd();
+    const bool last = got == 0 || (!m_device.isSequential() && m_device.atEnd());
     if (m_decoder) {
         const bool utf16 = m_decoder->name() && QByteArrayView(m_decoder->name()).startsWith("UTF-16");
         if (!utf16 && bytes.contains('\0')) {

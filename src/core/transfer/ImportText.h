@@ -37,6 +37,12 @@ public:
     qsizetype lineNumber() const { return m_number; }
     // Why the whole file is refused; empty while it is readable text.
     const QString& failure() const { return m_failure; }
+    // Refuses the whole file for what a reader found in it; the first reason stands.
+    void refuse(const QString& reason) {
+        if (m_failure.isEmpty()) {
+            m_failure = reason;
+        }
+    }
 
 protected:
     qsizetype m_number = 0;
@@ -82,6 +88,11 @@ private:
 // How many bytes at the start are whole, valid UTF-8 sequences. bad tells whether the byte
 // after them is wrong, rather than the start of a sequence cut off by the end of the bytes.
 qsizetype validUtf8(QByteArrayView bytes, bool& bad);
+
+// Reads up to max bytes of an import file. A stream (a pipe, a socket, standard input) may have
+// nothing at hand before its end: that is waited for, so 0 comes only at the real end of the data,
+// and -1 on an error. atEnd() of such a device only says that nothing is buffered now.
+qint64 readImportPiece(QIODevice& device, char* data, qint64 max);
 
 inline const QString nulBytesMessage =
     QStringLiteral("The file holds NUL bytes, so it is no text file; nothing was imported.");

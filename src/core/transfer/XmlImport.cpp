@@ -439,6 +439,7 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
     bool handedOver = false; // the second half was read whole and stands for all after the cut
     qint64 read = 0;
     bool ok = true;
+    bool unreadable = false;
     QByteArray chunk;
     for (;;) {
         qint64 want = piece;
@@ -448,8 +449,13 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
             want = std::min(want, second->at() - read);
         }
         chunk.resize(want); // the buffer of the last piece, read into again
-        chunk.resize(std::max<qint64>(0, device.read(chunk.data(), want)));
-        const bool last = chunk.isEmpty() || device.atEnd();
+        const qint64 got = readImportPiece(device, chunk.data(), want);
+        if (got < 0) {
+            unreadable = true;
+            break;
+        }
+        chunk.resize(got);
+        const bool last = got == 0 || (!device.isSequential() && device.atEnd());
         ok = XML_Parse(r.parser, chunk.constData(), static_cast<int>(chunk.size()), last) == XML_STATUS_OK;
         read += chunk.size();
         if (!ok || last) {
@@ -470,7 +476,11 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         }
     }
     XmlReadResult result;
-    if (!ok) {
+    if (unreadable) {
+        second.reset();
+        result.wellFormed = false;
+        result.readError = device.errorString();
+    } else if (!ok) {
         second.reset();
         result = failure(device, XML_GetErrorCode(r.parser), r.tooDeep, XML_GetCurrentByteIndex(r.parser),
                          static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)));
@@ -495,6 +505,9 @@ XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink) {
 }
 
 QString xmlNotWellFormedMessage(const XmlReadResult& result) {
+    if (!result.readError.isNull()) {
+        return QStringLiteral("The file could not be read: %1").arg(result.readError);
+    }
     if (result.notUtf8) {
         return notUtf8Message(result.line);
     }

@@ -15,6 +15,7 @@ struct XmlReadResult {
     qsizetype line = 0;
     bool notUtf8 = false; // the reason: bytes that are no UTF-8 in a file that is read as UTF-8
     qint64 cutAt = -1;    // where a second parser took over, or -1 when one read it all
+    QString readError;    // not null: the file could not be read to its end, for this reason
 };
 
 // Reads the records of an XML file as the parser streams through it; nothing but the item being

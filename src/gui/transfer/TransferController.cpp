@@ -111,6 +111,11 @@ void TransferController::importRecords() {
         m_status.error(QStringLiteral("User cancelled the import process."));
         return;
     }
+    // Checked before opening: opening a FIFO waits for a writer that may never come.
+    if (const QFileInfo info(choice.path); info.exists() && !info.isFile()) {
+        m_status.error(notRegularFileMessage(choice.path));
+        return;
+    }
     const QString cannotOpen = QStringLiteral("Could not open the import file.");
     switch (choice.pattern) {
     case 1:
