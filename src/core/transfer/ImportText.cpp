@@ -272,14 +272,15 @@ bool DeviceLines::next(QString& line, QString& end) {
 }
 
 namespace {
-// The text without its leading and trailing blanks (spaces only; tabs stay).
+// The text without its leading and trailing blanks and tabs (a file indents with either).
 QString trimBlanks(QStringView text) {
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
     qsizetype first = 0;
     qsizetype last = text.size();
-    while (first < last && text[first] == QLatin1Char(' ')) {
+    while (first < last && blank(text[first])) {
         ++first;
     }
-    while (last > first && text[last - 1] == QLatin1Char(' ')) {
+    while (last > first && blank(text[last - 1])) {
         --last;
     }
     return text.sliced(first, last - first).toString();

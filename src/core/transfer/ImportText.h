@@ -99,7 +99,7 @@ inline const QString nulBytesMessage =
 QString notUtf8Message(qsizetype line);
 
 // Cleaning of a text taken from a bookmark file: line breaks dropped, character references
-// decoded, leading and trailing blanks removed.
+// decoded, leading and trailing blanks and tabs removed.
 QString cleanImportText(const QString& text);
 
 // HTML character references decoded once: the five named ones of XML, &nbsp;, and numeric
