@@ -93,6 +93,12 @@ void BookmarksTest::encodings_data() {
     QTest::newRow("declared windows-1252")
         << "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">\n" + line
         << QStringList{"Café € | https://café.example/?a=1&b=2 | "};
+    QTest::newRow("declared Shift_JIS, a byte not in it")
+        << QByteArray("<META CONTENT=\"text/html; charset=Shift_JIS\">\n<DT><A HREF=\"x\">\x93\xFA</A>\n<DD>\x81\x20")
+        << QStringList{"whole: " + notInEncodingMessage(3, "Shift_JIS")};
+    QTest::newRow("declared charset unknown")
+        << "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=x-klingon\">\n" + line
+        << QStringList{"whole: " + unknownEncodingMessage("x-klingon")};
     QTest::newRow("undeclared Latin-1 refused")
         << "<TITLE>Bookmarks</TITLE>\n" + line << QStringList{"whole: " + notUtf8Message(2)};
     QTest::newRow("UTF-16 LE with mark") << QByteArray(

@@ -256,6 +256,15 @@ void LineFormatsTest::csvReader_data() {
         << QStringList{at(1, noDelimiter), at(2, missing), "R:a|b"};
     QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBF\"a\",\"b\"") << QStringList{"R:a|b"};
     QTest::newRow("invalid UTF-8") << QByteArray("\"\xFF\",\"\xC3\"") << QStringList{whole(notUtf8Message(1))};
+    // Half a surrogate pair is no text; a whole pair cut by the end of a piece of reading is.
+    const auto utf16 = [](const QString& text) {
+        return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+    QTest::newRow("UTF-16 lone surrogate") << utf16("\"a\",\"b\"\r\n\"c\",\"" + QString(QChar(0xD800)) + "\"")
+                                           << QStringList{whole(loneSurrogateMessage(2))};
+    const QString longValue = QString(524284, QLatin1Char('x')) + QStringLiteral("\U0001F600");
+    QTest::newRow("UTF-16 pair across pieces")
+        << utf16("\"" + longValue + "\",\"b\"") << QStringList{"R:" + longValue + "|b"};
     QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) << QStringList{whole(nulBytesMessage)};
 }
 

@@ -105,9 +105,48 @@ qint64 readImportPiece(QIODevice& device, char* data, qint64 max) {
     }
 }
 
-namespace {
+QString notInEncodingMessage(qsizetype line, const QString& name) {
+    return QStringLiteral("Line %1 holds bytes that are not %2 text, the encoding the file declares. Nothing was "
+                          "imported.")
+        .arg(line)
+        .arg(name);
+}
 
-qsizetype lineBreaks(QStringView text) {
+QString unknownEncodingMessage(const QString& name) {
+    return QStringLiteral("The file declares the encoding \"%1\", which this program cannot read. Nothing was "
+                          "imported.")
+        .arg(name);
+}
+
+QString loneSurrogateMessage(qsizetype line) {
+    return QStringLiteral("Line %1 holds half of a UTF-16 character pair (a lone surrogate), which is no text. "
+                          "Nothing was imported.")
+        .arg(line);
+}
+
+qsizetype loneSurrogate(QStringView text, bool last) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate()) {
+            if (i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                ++i;
+            } else if (i + 1 < text.size() || last) {
+                return i;
+            }
+        } else if (c.isLowSurrogate()) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+qsizetype firstSubstitute(QStringView text) {
+    const qsizetype replacement = text.indexOf(QChar(QChar::ReplacementCharacter));
+    const qsizetype sub = text.indexOf(QChar(0x1A));
+    return replacement < 0 ? sub : sub < 0 ? replacement : std::min(replacement, sub);
+}
+
+qsizetype countLineBreaks(QStringView text) {
     qsizetype count = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == QLatin1Char('\n') ||
@@ -117,6 +156,8 @@ qsizetype lineBreaks(QStringView text) {
     }
     return count;
 }
+
+namespace {
 
 // The charset an HTML file declares in its head, as in <meta charset="..."> or
 // content="text/html; charset=...".
@@ -136,15 +177,21 @@ void DeviceLines::start(QByteArrayView head) {
     m_started = true;
     if (head.startsWith("\xFF\xFE")) {
         m_decoder.emplace(QStringConverter::Utf16LE);
+        m_encodingName = QStringLiteral("UTF-16LE");
     } else if (head.startsWith("\xFE\xFF")) {
         m_decoder.emplace(QStringConverter::Utf16BE);
+        m_encodingName = QStringLiteral("UTF-16BE");
     } else if (m_markup == Markup::Html && !head.startsWith("\xEF\xBB\xBF")) {
         const QString name = declaredCharset(head);
         if (!name.isEmpty() && name.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) != 0 &&
             name.compare(QLatin1String("utf8"), Qt::CaseInsensitive) != 0) {
-            QStringDecoder declared(name.toLatin1().constData());
-            if (declared.isValid()) {
-                m_decoder.emplace(std::move(declared));
+            // Made in place: a moved decoder of the toolkit no longer reports bytes it cannot decode.
+            m_decoder.emplace(name.toLatin1().constData());
+            m_encodingName = name;
+            if (!m_decoder->isValid()) {
+                m_decoder.reset();
+                m_failure = unknownEncodingMessage(name); // read as UTF-8, it would be refused for its bytes
+                m_atEnd = true;
             }
         }
     }
@@ -154,7 +201,8 @@ void DeviceLines::fail(const QString& reason, QStringView validText) {
     if (reason.isEmpty()) {
         // The first bad byte stands on the line after every break read so far.
         m_text += validText;
-        m_failure = notUtf8Message(m_number + 1 + lineBreaks(QStringView(m_text).sliced(m_pos)));
+        const qsizetype line = m_number + 1 + countLineBreaks(QStringView(m_text).sliced(m_pos));
+        m_failure = m_decoder ? notInEncodingMessage(line, m_encodingName) : notUtf8Message(line);
     } else {
         m_failure = reason;
     }
@@ -177,6 +225,9 @@ bool DeviceLines::fill() {
     bytes.resize(got);
     if (!m_started) {
         start(bytes);
+        if (!m_failure.isEmpty()) {
+            return false;
+        }
         if (bytes.startsWith("\xEF\xBB\xBF")) {
             bytes.remove(0, 3);
         } else if (m_decoder && (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))) {
@@ -195,7 +246,7 @@ bool DeviceLines::fill() {
             text += m_decoder->decode(QByteArrayView()); // a sequence cut off at the end is an error
         }
         if (m_decoder->hasError()) {
-            const qsizetype bad = text.indexOf(QChar(QChar::ReplacementCharacter));
+            const qsizetype bad = firstSubstitute(text);
             fail(QString(), QStringView(text).first(std::max<qsizetype>(bad, 0)));
             return false;
         }
@@ -203,7 +254,17 @@ bool DeviceLines::fill() {
             fail(nulBytesMessage, {});
             return false;
         }
+        // The toolkit's UTF-16 decoder passes half a surrogate pair through; the database would
+        // store it as "?". A high half at the very end may yet be completed by the next piece.
+        const qsizetype had = m_text.size();
+        const qsizetype from = had > m_pos && m_text[had - 1].isHighSurrogate() ? had - 1 : had;
         m_text += text;
+        if (const qsizetype bad = loneSurrogate(QStringView(m_text).sliced(from), last); bad >= 0) {
+            m_failure = loneSurrogateMessage(m_number + 1 +
+                                             countLineBreaks(QStringView(m_text).sliced(m_pos, from + bad - m_pos)));
+            m_atEnd = true;
+            return false;
+        }
     } else {
         if (bytes.contains('\0')) {
             fail(nulBytesMessage, {});

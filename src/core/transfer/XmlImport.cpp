@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -257,6 +258,40 @@ void XMLCALL onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_C
     reader(data).sawDoctype = true;
 }
 
+// The encoding an XML declaration at the very start names, or nothing (then the parser decides,
+// from a byte-order mark or the first bytes).
+QByteArray declaredEncoding(QByteArrayView head) {
+    if (!head.startsWith("<?xml")) {
+        return QByteArray();
+    }
+    const qsizetype close = head.indexOf("?>");
+    const QByteArrayView declaration = head.first(close < 0 ? std::min<qsizetype>(head.size(), 256) : close);
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0) {
+        return QByteArray();
+    }
+    qsizetype i = at + 8;
+    while (i < declaration.size() && (declaration[i] == ' ' || declaration[i] == '=' || declaration[i] == '\t' ||
+                                      declaration[i] == '\r' || declaration[i] == '\n')) {
+        ++i;
+    }
+    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\'')) {
+        return QByteArray();
+    }
+    const qsizetype end = declaration.indexOf(declaration[i], i + 1);
+    return end < 0 ? QByteArray() : declaration.sliced(i + 1, end - i - 1).toByteArray();
+}
+
+// The encodings the parser reads itself.
+bool parserKnows(const QByteArray& name) {
+    for (const char* known : {"UTF-8", "UTF-16", "UTF-16LE", "UTF-16BE", "ISO-8859-1", "US-ASCII"}) {
+        if (qstricmp(name.constData(), known) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 constexpr qsizetype piece = 1 << 20;
 // Files shorter than cutFrom are read by one parser, and so are files longer than cutTo: the
 // second half's reader would fill what it may keep (as ImportPreview::defaultKeepLimit bounds it)
@@ -456,8 +491,23 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
     qint64 read = 0;
     bool ok = true;
     bool unreadable = false;
+    std::optional<QStringDecoder> transcoder; // a declared encoding the parser does not know itself
+    qsizetype transcodedLines = 0;
+    QString declaredName;
+    QString refusal;
+    // Read through the toolkit's converter, and handed to the parser as UTF-8.
+    if (const QByteArray declared = declaredEncoding(device.peek(512)); !declared.isEmpty() && !parserKnows(declared)) {
+        transcoder.emplace(declared.constData()); // in place: see DeviceLines::start
+        if (transcoder->isValid()) {
+            declaredName = QString::fromLatin1(declared);
+            XML_SetEncoding(r.parser, "UTF-8");
+            mayCut = false;
+        } else {
+            refusal = unknownEncodingMessage(QString::fromLatin1(declared));
+        }
+    }
     QByteArray chunk;
-    for (;;) {
+    while (refusal.isEmpty()) {
         qint64 want = piece;
         if (mayCut) {
             want = std::min(want, cut.firstPiece);
@@ -472,6 +522,26 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         }
         chunk.resize(got);
         const bool last = got == 0 || (!device.isSequential() && device.atEnd());
+        if (transcoder) {
+            QString text = transcoder->decode(chunk);
+            if (last) {
+                text += transcoder->decode(QByteArrayView());
+            }
+            if (transcoder->hasError()) {
+                const qsizetype bad = std::max<qsizetype>(0, firstSubstitute(text));
+                refusal = notInEncodingMessage(transcodedLines + 1 + countLineBreaks(QStringView(text).first(bad)),
+                                               declaredName);
+                break;
+            }
+            transcodedLines += countLineBreaks(text);
+            read += chunk.size();
+            chunk = text.toUtf8();
+            ok = XML_Parse(r.parser, chunk.constData(), static_cast<int>(chunk.size()), last) == XML_STATUS_OK;
+            if (!ok || last) {
+                break;
+            }
+            continue;
+        }
         ok = XML_Parse(r.parser, chunk.constData(), static_cast<int>(chunk.size()), last) == XML_STATUS_OK;
         read += chunk.size();
         if (!ok || last) {
@@ -491,10 +561,17 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         }
     }
     XmlReadResult result;
-    if (unreadable) {
+    if (unreadable || !refusal.isEmpty()) {
         second.reset();
         result.wellFormed = false;
-        result.readError = device.errorString();
+        result.refusal =
+            unreadable ? QStringLiteral("The file could not be read: %1").arg(device.errorString()) : refusal;
+    } else if (!ok && transcoder) {
+        // Bytes not valid in the declared encoding were refused above: this is the markup.
+        result.wellFormed = false;
+        result.error = r.tooDeep ? QStringLiteral("elements nested too deeply")
+                                 : QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(r.parser)));
+        result.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
     } else if (!ok) {
         second.reset();
         result = failure(device, XML_GetErrorCode(r.parser), r.tooDeep, XML_GetCurrentByteIndex(r.parser),
@@ -520,8 +597,8 @@ XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink) {
 }
 
 QString xmlNotWellFormedMessage(const XmlReadResult& result) {
-    if (!result.readError.isNull()) {
-        return QStringLiteral("The file could not be read: %1").arg(result.readError);
+    if (!result.refusal.isEmpty()) {
+        return result.refusal;
     }
     if (result.notUtf8) {
         return notUtf8Message(result.line);

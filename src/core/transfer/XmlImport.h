@@ -15,7 +15,8 @@ struct XmlReadResult {
     qsizetype line = 0;
     bool notUtf8 = false; // the reason: bytes that are no UTF-8 in a file that is read as UTF-8
     qint64 cutAt = -1;    // where a second parser took over, or -1 when one read it all
-    QString readError;    // not null: the file could not be read to its end, for this reason
+    QString refusal;      // not empty: why the file is refused, other than its markup (unreadable,
+                          // an encoding that cannot be read or bytes not valid in it)
 };
 
 // Reads the records of an XML file as the parser streams through it; nothing but the item being
