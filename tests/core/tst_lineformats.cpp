@@ -255,6 +255,16 @@ void LineFormatsTest::csvReader_data() {
         << QByteArray("x\r\n\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\"a\",\"b\"")
         << QStringList{at(1, noDelimiter), at(2, missing), "R:a|b"};
     QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBF\"a\",\"b\"") << QStringList{"R:a|b"};
+    // U+FEFF is a character like any other inside the text: only the file's own mark is skipped.
+    QTest::newRow("mark then a value's U+FEFF") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF"
+                                                              "a,\"\xEF\xBB\xBF"
+                                                              "b\"\r\n\xEF\xBB\xBF"
+                                                              "c,d")
+                                                << QStringList{"R:\uFEFFa|\uFEFFb", "R:\uFEFFc|d"};
+    QTest::newRow("UTF-16 mark then a value's U+FEFF") << QByteArray("\xFF\xFE\xFF\xFE"
+                                                                     "a\0,\0b\0",
+                                                                     10)
+                                                       << QStringList{"R:\uFEFFa|b"};
     QTest::newRow("invalid UTF-8") << QByteArray("\"\xFF\",\"\xC3\"") << QStringList{whole(notUtf8Message(1))};
     // Half a surrogate pair is no text; a whole pair cut by the end of a piece of reading is.
     const auto utf16 = [](const QString& text) {

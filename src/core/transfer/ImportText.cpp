@@ -173,20 +173,25 @@ QString declaredCharset(QByteArrayView head) {
 
 DeviceLines::DeviceLines(QIODevice& device, Markup markup) : m_device(device), m_markup(markup) {}
 
+namespace {
+// The file's own byte-order mark is cut before decoding; a U+FEFF after it is a value's.
+constexpr QStringConverter::Flags keepMarks = QStringConverter::Flag::ConvertInitialBom;
+} // namespace
+
 void DeviceLines::start(QByteArrayView head) {
     m_started = true;
     if (head.startsWith("\xFF\xFE")) {
-        m_decoder.emplace(QStringConverter::Utf16LE);
+        m_decoder.emplace(QStringConverter::Utf16LE, keepMarks);
         m_encodingName = QStringLiteral("UTF-16LE");
     } else if (head.startsWith("\xFE\xFF")) {
-        m_decoder.emplace(QStringConverter::Utf16BE);
+        m_decoder.emplace(QStringConverter::Utf16BE, keepMarks);
         m_encodingName = QStringLiteral("UTF-16BE");
     } else if (m_markup == Markup::Html && !head.startsWith("\xEF\xBB\xBF")) {
         const QString name = declaredCharset(head);
         if (!name.isEmpty() && name.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) != 0 &&
             name.compare(QLatin1String("utf8"), Qt::CaseInsensitive) != 0) {
             // Made in place: a moved decoder of the toolkit no longer reports bytes it cannot decode.
-            m_decoder.emplace(name.toLatin1().constData());
+            m_decoder.emplace(name.toLatin1().constData(), keepMarks);
             m_encodingName = name;
             if (!m_decoder->isValid()) {
                 m_decoder.reset();
@@ -280,7 +285,7 @@ bool DeviceLines::fill() {
         // Decoded straight onto the text: a UTF-8 byte never makes more than one UTF-16 unit.
         const qsizetype had = m_text.size();
         m_text.resize(had + valid);
-        QStringDecoder utf8(QStringDecoder::Utf8);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom); // the file's own was cut
         const QChar* end = utf8.appendToBuffer(m_text.data() + had, QByteArrayView(m_carry).first(valid));
         m_text.resize(end - m_text.constData());
         m_carry.remove(0, valid);
