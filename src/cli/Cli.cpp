@@ -788,6 +788,9 @@ QString ownerOfImport(const Session& s, const QCommandLineParser& parser, Import
 // What a first reading found, for a dry run or a file of no record.
 QString previewReport(const ImportPreview& preview) {
     QString report;
+    if (!preview.formatNote().isEmpty()) {
+        report += preview.formatNote() + QLatin1Char('\n');
+    }
     for (const RefusedLine& refused : preview.refusals()) {
         report += QStringLiteral("Line %1: %2\n").arg(refused.line).arg(terminalSafe(refused.reason));
     }
@@ -824,8 +827,11 @@ int importCommand(Session& s, const QCommandLineParser& parser) {
     callbacks.previewed = [dryRun](const ImportPreview& preview) {
         if (dryRun || preview.recordCount() == 0) {
             writeOut(previewReport(preview));
+        } else if (!preview.formatNote().isEmpty()) {
+            writeOut(preview.formatNote() + QLatin1Char('\n'));
         }
     };
+    callbacks.ownerFor = [&](ImportFormat found) { return ownerOfImport(s, parser, found); };
     callbacks.confirm = [dryRun](const ImportPreview& preview) {
         if (dryRun) {
             writeOut(QStringLiteral("%1 records read, %2 lines refused; nothing was stored (dry run).\n")

@@ -929,6 +929,12 @@ void CliTest::import_data() {
                                       << "No record could be read" << 4;
     QTest::newRow("no such file") << "" << QByteArray() << QStringList{} << 1 << ""
                                   << "Could not open" << 4;
+    QTest::newRow("XML named .csv")
+        << "dump.csv"
+        << QByteArray("<?xml version=\"1.0\"?>\r\n<Quillbox><SiteItem><sitename>A</sitename><record/></SiteItem>"
+                      "</Quillbox>")
+        << QStringList{} << 0 << "The file holds XML, not CSV: it is read as XML.\n1 record imported"
+        << "" << 5;
     // Standard input, and a FIFO no program writes to.
     QByteArray many = "name,url,username,password,note\n";
     for (int i = 0; i < 100000; ++i) {

@@ -116,6 +116,8 @@ private Q_SLOTS:
     void csvHeaders();
     void roundTripText();
     void roundTripCsv();
+    void formatFromContent_data();
+    void formatFromContent();
     void linesEndAtEveryKindOfBreak();
     void unreadableRestRefusesTheFile();
     void secondReadingWithAnotherRefusalIsRefused();
@@ -521,6 +523,35 @@ void LineFormatsTest::unreadableRestRefusesTheFile() {
         QCOMPARE(readImport(device, format, QStringLiteral("Jo"), sink),
                  QStringLiteral("The file could not be read: Input/output error"));
     }
+}
+
+void LineFormatsTest::formatFromContent_data() {
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<int>("named");
+    QTest::addColumn<int>("found");
+    const int text = int(ImportFormat::Text), csv = int(ImportFormat::Csv), xml = int(ImportFormat::Xml),
+              bookmarks = int(ImportFormat::Bookmarks);
+    QTest::newRow("XML declaration") << QByteArray("<?xml version=\"1.0\"?>\r\n<Quillbox>") << csv << xml;
+    QTest::newRow("XML root element after a mark") << QByteArray("\xEF\xBB\xBF\r\n<Quillbox><SiteItem>") << text << xml;
+    QTest::newRow("bookmark DOCTYPE") << QByteArray("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL>") << csv << bookmarks;
+    QTest::newRow("bookmark links without DOCTYPE") << QByteArray("<dl><dt><a href=\"x\">X</a>") << xml << bookmarks;
+    QTest::newRow("UTF-16 with tabs") << QByteArray("\xFF\xFE"
+                                                    "a\0\t\0b\0\t\0c\0",
+                                                    12)
+                                      << xml << csv;
+    QTest::newRow("semicolons, no header") << QByteArray("\"a\";\"b\";\"c\"\r\n") << text << csv;
+    QTest::newRow("own text named CSV") << QByteArray("Site name|Bank|User name|ann|\r\n") << csv << text;
+    QTest::newRow("own CSV named text") << QByteArray("\"Site name\",\"Bank\",\"User name\"\r\n") << text << csv;
+    QTest::newRow("bars and commas alike keep the name") << QByteArray("a|b,c\n") << text << text;
+    QTest::newRow("words only keep the name") << QByteArray("just words\n") << text << text;
+    QTest::newRow("empty keeps the name") << QByteArray() << xml << xml;
+}
+
+void LineFormatsTest::formatFromContent() {
+    QFETCH(QByteArray, head);
+    QFETCH(int, named);
+    QFETCH(int, found);
+    QCOMPARE(int(detectImportFormat(head, ImportFormat(named))), found);
 }
 
 QTEST_GUILESS_MAIN(LineFormatsTest)

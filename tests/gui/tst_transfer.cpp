@@ -37,6 +37,11 @@ namespace {
 
 enum Pattern { TextPattern = 0, CsvPattern = 1, XmlPattern = 2, BookmarkPattern = 3 };
 
+// Text as a spreadsheet saves it as "Unicode text": UTF-16 LE with its mark.
+QByteArray utf16Le(const QString& text) {
+    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
 // In a table of files: a FIFO, not a file of this content.
 const QByteArray fifoContent = QByteArrayLiteral("<a FIFO>");
 
@@ -530,6 +535,27 @@ void TransferTest::filesFromElsewhere_data() {
         << int(BookmarkPattern) << QByteArray("<dl><dt><a href=\"https://x.example/?a=1&amp;b=2\">X &amp; Y</a>\n</dl>")
         << "SELECT username || ' ' || sitename FROM quillbox WHERE record > 1"
         << "https://x.example/?a=1&b=2 X & Y" << imported;
+    // The content decides the format, whatever the pattern chosen.
+    QTest::newRow("XML dump chosen as CSV")
+        << int(CsvPattern)
+        << QByteArray("<?xml version=\"1.0\"?>\r\n<Quillbox><SiteItem><sitename>A</sitename><owner>Jo</owner>"
+                      "<record/></SiteItem></Quillbox>")
+        << "SELECT sitename || ' ' || owner FROM quillbox WHERE record > 1"
+        << "A Jo" << imported;
+    QTest::newRow("bookmark file chosen as CSV")
+        << int(CsvPattern)
+        << QByteArray(
+               "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n<DT><A HREF=\"https://b.example/\">B, c</A>\n</DL>")
+        << "SELECT sitename || ' ' || username || ' ' || category FROM quillbox WHERE record > 1"
+        << "B, c https://b.example/ InterNet BookMark" << imported;
+    QTest::newRow("semicolon CSV without a header chosen as text")
+        << int(TextPattern) << QByteArray("\"Site name\";\"Bank\";\"User name\";\"ann\"\r\n")
+        << "SELECT sitename || ' ' || username FROM quillbox WHERE record > 1"
+        << "Bank ann" << imported;
+    QTest::newRow("spreadsheet's Unicode text chosen as CSV")
+        << int(CsvPattern) << utf16Le("Site name\tBank\tUser name\tann\tPassword\tp,w\r\n")
+        << "SELECT sitename || ' ' || password FROM quillbox WHERE record > 1"
+        << "Bank p,w" << imported;
     QTest::newRow("browser logins CSV")
         << int(CsvPattern)
         << QByteArray("url,username,password,httpRealm,formActionOrigin,guid,timeCreated,timeLastUsed,"

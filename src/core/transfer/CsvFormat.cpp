@@ -279,7 +279,7 @@ void readCsvRecords(LineSource& lines, ImportSink& sink, const QString& owner) {
     CsvLayout layout;
     Line first;
     if (records.nextLine(first)) {
-        for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';')}) {
+        for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';'), QLatin1Char('\t')}) {
             layout = mapCsvHeader(splitHeader(first.text, delimiter));
             if (!layout.headers.isEmpty()) {
                 records.delimiter = delimiter;
@@ -287,6 +287,14 @@ void readCsvRecords(LineSource& lines, ImportSink& sink, const QString& owner) {
             }
         }
         if (layout.headers.isEmpty()) {
+            // Without a header, the separator the first line uses most (commas when none).
+            qsizetype most = 0;
+            for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';'), QLatin1Char('\t')}) {
+                if (const qsizetype n = first.text.count(delimiter); n > most) {
+                    most = n;
+                    records.delimiter = delimiter;
+                }
+            }
             records.putBack(std::move(first));
         } else {
             sink.mapping(describeLayout(layout));

@@ -14,6 +14,17 @@ namespace quillbox {
 
 enum class ImportFormat { Text, Csv, Xml, Bookmarks };
 
+// The format a file's first bytes show, whatever its name says: an XML declaration or root
+// element, a bookmark file's DOCTYPE (or its links), else a line format told by the separator of
+// its first line (bars: text; commas, semicolons or tabs: CSV). named: what the name or the user
+// chose, kept where the content does not tell otherwise.
+ImportFormat detectImportFormat(QByteArrayView head, ImportFormat named);
+// The same from an open file, read without moving it.
+ImportFormat detectImportFormat(QIODevice& file, ImportFormat named);
+// What the preview says when the content disagrees with the name.
+QString formatFoundMessage(ImportFormat found, ImportFormat named);
+QString importFormatName(ImportFormat format);
+
 // The window reads only regular files: a FIFO or a device could keep it waiting without end, or
 // give other data when the preview's file is read again.
 QString notRegularFileMessage(const QString& path);

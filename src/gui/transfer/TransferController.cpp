@@ -58,6 +58,15 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
     callbacks.confirm = [this](const ImportPreview& preview) {
         return m_state.seams.importPreview && m_state.seams.importPreview(preview, &m_main);
     };
+    // The owner follows the format the content shows, not the pattern chosen.
+    callbacks.ownerFor = [this, format, owner](ImportFormat found) {
+        if (found == format) {
+            return owner;
+        }
+        return found == ImportFormat::Csv || found == ImportFormat::Bookmarks
+                   ? importOwner(found, m_main.ownerBox()->currentText(), homeFolder())
+                   : QString();
+    };
     const ImportOutcome outcome = runImport(m_state.database, file, format, owner, callbacks);
     switch (outcome.status) {
     case ImportOutcome::Refused:
