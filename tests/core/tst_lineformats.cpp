@@ -364,6 +364,34 @@ void LineFormatsTest::csvHeaders_data() {
         << QByteArray("Title,URL,Username,Password,Notes,OTPAuth\r\nShop,https://shop.example,me,pw,,\r\n")
         << QStringList{"sitename=Shop; username=me; password=pw; homepage=https://shop.example; category=Imported; "
                        "owner=Owner"};
+    // Other keepers' exports, as their header lines name the columns.
+    QTest::newRow("type,name,url,email,username,password,note,totp,...,vault")
+        << QByteArray("type,name,url,email,username,password,note,totp,createTime,modifyTime,vault\r\n"
+                      "login,Bank,https://bank.example,a@x.example,ann,pw,hi,,1700,1800,Personal\r\n")
+        << QStringList{"sitename=Bank; username=ann; password=pw; homepage=https://bank.example; lmisc1=type; "
+                       "misc1=login; lmisc2=email; misc2=a@x.example; lmisc3=createTime; misc3=1700; "
+                       "lmisc4=modifyTime; misc4=1800; category=Personal; owner=Owner; notes=hi"};
+    QTest::newRow("Name,Url,MatchUrl,Login,Pwd,Note,Folder,RfFieldsV2")
+        << QByteArray("Name,Url,MatchUrl,Login,Pwd,Note,Folder,RfFieldsV2\r\n"
+                      "Mail,https://mail.example,https://mail.example,bob,s3cret,n,/Work,\r\n")
+        << QStringList{"sitename=Mail; username=bob; password=s3cret; homepage=https://mail.example; "
+                       "lmisc1=MatchUrl; misc1=https://mail.example; category=/Work; owner=Owner; notes=n"};
+    QTest::newRow("url,username,password,totp,extra,name,grouping,fav")
+        << QByteArray("url,username,password,totp,extra,name,grouping,fav\r\n"
+                      "https://shop.example,me,pw,,\"line 1\nline 2\",Shop,Fun,0\r\n")
+        << QStringList{"sitename=Shop; username=me; password=pw; homepage=https://shop.example; lmisc1=fav; misc1=0; "
+                       "category=Fun; owner=Owner; notes=line 1\nline 2"};
+    QTest::newRow("username,username2,username3,title,password,note,url,category,otpSecret")
+        << QByteArray("username,username2,username3,title,password,note,url,category,otpSecret\r\n"
+                      "jo,,,Forum,pw,,https://forum.example,Social,\r\n")
+        << QStringList{"sitename=Forum; username=jo; password=pw; homepage=https://forum.example; category=Social; "
+                       "owner=Owner"};
+    QTest::newRow("name,url,additional_urls,username,password,note,...,folder")
+        << QByteArray("name,url,additional_urls,username,password,note,cardholdername,cardnumber,cvc,pin,expirydate,"
+                      "zipcode,folder,full_name,phone_number,email,address1,address2,city,country,state,type,"
+                      "custom_fields\r\nWiki,https://wiki.example,,kim,pw,,,,,,,,Docs,,,,,,,,,password,\r\n")
+        << QStringList{"sitename=Wiki; username=kim; password=pw; homepage=https://wiki.example; lmisc1=type; "
+                       "misc1=password; category=Docs; owner=Owner"};
     QTest::newRow("own column names, in any order")
         << QByteArray("notes,owner,category,sitename,lsitename,password\r\n\"a\r\nb\",Jo,,Bank,Label,pw\r\n")
         << QStringList{"lsitename=Label; sitename=Bank; password=pw; owner=Jo; notes=a\r\nb"};

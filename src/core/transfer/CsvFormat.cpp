@@ -183,10 +183,18 @@ CsvLayout mapCsvHeader(const QStringList& headers) {
         for (const char* name : {"url", "login_uri", "uri", "website"}) {
             map.insert(QLatin1String(name), Col::HomePage);
         }
-        map.insert(QStringLiteral("login_username"), Col::UserName);
-        map.insert(QStringLiteral("login_password"), Col::Password);
-        map.insert(QStringLiteral("note"), Col::Notes);
-        for (const char* name : {"group", "folder"}) {
+        // And the names other keepers give them: "login" and "pwd", "extra" for the notes,
+        // "grouping" or "vault" for the folder.
+        for (const char* name : {"login_username", "login"}) {
+            map.insert(QLatin1String(name), Col::UserName);
+        }
+        for (const char* name : {"login_password", "pwd"}) {
+            map.insert(QLatin1String(name), Col::Password);
+        }
+        for (const char* name : {"note", "extra"}) {
+            map.insert(QLatin1String(name), Col::Notes);
+        }
+        for (const char* name : {"group", "folder", "grouping", "vault"}) {
             map.insert(QLatin1String(name), Col::Category);
         }
         return map;
@@ -212,8 +220,10 @@ CsvLayout mapCsvHeader(const QStringList& headers) {
         layout.columns.append(c);
     }
     // A record of the program's own headerless layout must not pass for a header: the first
-    // column has to name a known field, and 29 columns are its own names or no header at all.
-    if (mapped < 2 || !login || layout.columns.value(0, -1) < 0 || (headers.size() == Col::TextColumns && !own)) {
+    // column has to name a known field (or a user name and a password column are named, as where
+    // a type column leads), and 29 columns are its own names or no header at all.
+    const bool firstKnown = layout.columns.value(0, -1) >= 0 || (taken[Col::UserName] && taken[Col::Password]);
+    if (mapped < 2 || !login || !firstKnown || (headers.size() == Col::TextColumns && !own)) {
         return CsvLayout();
     }
     layout.own = own;
