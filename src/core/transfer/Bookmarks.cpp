@@ -4,7 +4,6 @@
 
 #include <pcre2.h>
 
-#include <optional>
 #include <vector>
 
 namespace quillbox {
@@ -91,17 +90,20 @@ void readBookmarks(LineSource& lines, const QString& owner, const std::function<
     const TagStripper tags;
     QString line;
     QString end;
-    std::optional<BookmarkEntry> pending; // the last bookmark, while a description may follow
+    // The last bookmark, while a description may follow (a flag, not an optional: GCC's -O3 sees an
+    // optional's text as maybe uninitialised here).
+    BookmarkEntry pending;
+    bool hasPending = false;
     qsizetype bookmarkLine = -1;
     bool describing = false; // the pending bookmark's description goes on over the next lines
     const auto finish = [&] {
-        if (pending) {
+        if (hasPending) {
             // Lines of nothing but markup after the text are no part of it.
-            while (pending->description.endsWith(QLatin1String("\r\n"))) {
-                pending->description.chop(2);
+            while (pending.description.endsWith(QLatin1String("\r\n"))) {
+                pending.description.chop(2);
             }
-            found(*pending);
-            pending.reset();
+            found(pending);
+            hasPending = false;
         }
         describing = false;
     };
@@ -109,24 +111,24 @@ void readBookmarks(LineSource& lines, const QString& owner, const std::function<
         const qsizetype number = lines.lineNumber();
         if (describing) {
             const qsizetype stop = descriptionEnd(line, 0);
-            pending->description += QLatin1String("\r\n") + cleanImportText(tags.strip(QStringView(line).first(stop)));
+            pending.description += QLatin1String("\r\n") + cleanImportText(tags.strip(QStringView(line).first(stop)));
             if (stop == line.size()) {
                 continue;
             }
             finish();
         }
-        if (pending && number == bookmarkLine + 1) {
+        if (hasPending && number == bookmarkLine + 1) {
             const qsizetype dd = line.indexOf(QLatin1String("<DD>"), 0, Qt::CaseInsensitive);
             if (dd >= 0) {
                 const qsizetype stop = descriptionEnd(line, dd + 4);
-                pending->description = cleanImportText(tags.strip(QStringView(line).first(stop)));
+                pending.description = cleanImportText(tags.strip(QStringView(line).first(stop)));
                 if (stop == line.size()) {
                     describing = true;
                     continue;
                 }
             }
         }
-        if (pending && number > bookmarkLine) {
+        if (hasPending && number > bookmarkLine) {
             finish();
         }
         if (line.contains(QLatin1String("<DT>"), Qt::CaseInsensitive) &&
@@ -137,6 +139,7 @@ void readBookmarks(LineSource& lines, const QString& owner, const std::function<
                 title.chop(4);
             }
             pending = BookmarkEntry{decodeEntities(quotedAddress(line)), title, QString(), bookmarkCategory, owner};
+            hasPending = true;
         }
     }
     finish();
