@@ -808,7 +808,9 @@ QString previewReport(const ImportPreview& preview) {
 constexpr int importOpenWaitSeconds = 5;
 
 int importCommand(Session& s, const QCommandLineParser& parser) {
-    const ImportFormat format = static_cast<ImportFormat>(formatIndex(parser));
+    // Without a name that tells (standard input, a pipe), the content decides: see runImport.
+    const int index = formatIndex(parser);
+    const ImportFormat format = index < 0 ? ImportFormat::Text : static_cast<ImportFormat>(index);
     const QString path = parser.positionalArguments().constFirst();
     bool timedOut = false;
     const std::shared_ptr<QFile> opened = openImportSource(path, importOpenWaitSeconds * 1000, timedOut);
@@ -1314,7 +1316,10 @@ QList<Command> commands() {
          .argumentHelp = QStringLiteral("A text, CSV, XML or bookmark file, a pipe or FIFO, or - for standard "
                                         "input (after the password line with --password-stdin); CSV files of "
                                         "other programs are read by their header line."),
-         .check = [](const QCommandLineParser& p) { return checkFormat(p, 4); },
+         .check =
+             [](const QCommandLineParser& p) {
+                 return p.isSet(QStringLiteral("format")) ? checkFormat(p, 4) : QString();
+             },
          .run = importCommand,
          .writes = true},
         {.name = QStringLiteral("export"),

@@ -916,8 +916,11 @@ void CliTest::import_data() {
     QTest::newRow("format named") << "sites.dat" << text << QStringList{"--format", "text"} << 0
                                   << "2 records imported, 1 line refused."
                                   << "" << 6;
-    QTest::newRow("format unknown") << "sites.dat" << text << QStringList{} << 2 << ""
-                                    << "--format" << 4;
+    QTest::newRow("format unknown") << "sites.dat" << text << QStringList{"--format", "bogus"} << 2 << ""
+                                    << "Unknown format" << 4;
+    QTest::newRow("no extension: the content tells")
+        << "sites.dat" << text << QStringList{} << 0 << "2 records imported, 1 line refused."
+        << "" << 6;
     QTest::newRow("not UTF-8") << "latin.csv" << QByteArray("name,url,username,password,note\nCaf\xe9,,,,\n")
                                << QStringList{} << 1 << ""
                                << "save the file as UTF-8" << 4;
@@ -943,6 +946,10 @@ void CliTest::import_data() {
     QTest::newRow("100,000 records from standard input")
         << "-" << many << QStringList{"--format", "csv"} << 0 << "100000 records imported, 0 lines refused."
         << "" << 100004;
+    QTest::newRow("XML from standard input, no format named")
+        << "-" << QByteArray("<Quillbox><SiteItem><sitename>A</sitename><record/></SiteItem></Quillbox>")
+        << QStringList{} << 0 << "1 record imported"
+        << "" << 5;
     QTest::newRow("FIFO without a writer") << "fifo" << QByteArray() << QStringList{"--format", "csv"} << 1 << ""
                                            << "did not open within 5 seconds: no program writes to it." << 4;
     QTest::newRow("database held by a reader")
