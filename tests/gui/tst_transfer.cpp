@@ -11,6 +11,7 @@
 #include "transfer/ImportBatch.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportPreviewWindow.h"
+#include "transfer/ImportRead.h"
 #include "transfer/ImportText.h"
 #include "transfer/TextFormat.h"
 #include "transfer/TransferProgress.h"
@@ -466,13 +467,16 @@ void TransferTest::previewWindowAnswers() {
     ImportPreview preview;
     preview.record(makeRecord("Bank", "ann", "pw", "", "C", "O"));
     preview.refused(3, QStringLiteral("Data delimiter not found, invalid line format."));
+    preview.setFormatNote(formatFoundMessage(ImportFormat::Xml, ImportFormat::Csv));
     QString counts;
+    QString note;
     QString refused;
     int rows = -1;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         counts = dialog->findChild<QLabel*>("counts")->text();
+        note = dialog->findChild<QLabel*>("formatNote")->text();
         refused = dialog->findChild<QPlainTextEdit*>("refused")->toPlainText();
         rows = dialog->findChild<QTableWidget*>()->rowCount();
         for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons()) {
@@ -483,6 +487,7 @@ void TransferTest::previewWindowAnswers() {
     });
     QCOMPARE(showImportPreview(preview, nullptr), import);
     QCOMPARE(counts, QStringLiteral("Records read: 1. Lines refused: 1."));
+    QCOMPARE(note, QStringLiteral("The file holds XML, not CSV: it is read as XML."));
     QCOMPARE(refused, QStringLiteral("Line 3: Data delimiter not found, invalid line format.\n"));
     QCOMPARE(rows, 1);
 }
@@ -552,7 +557,7 @@ void TransferTest::filesFromElsewhere_data() {
         << int(TextPattern) << QByteArray("\"Site name\";\"Bank\";\"User name\";\"ann\"\r\n")
         << "SELECT sitename || ' ' || username FROM quillbox WHERE record > 1"
         << "Bank ann" << imported;
-    QTest::newRow("spreadsheet's Unicode text chosen as CSV")
+    QTest::newRow("spreadsheet's Unicode text, tab-separated")
         << int(CsvPattern) << utf16Le("Site name\tBank\tUser name\tann\tPassword\tp,w\r\n")
         << "SELECT sitename || ' ' || password FROM quillbox WHERE record > 1"
         << "Bank p,w" << imported;
@@ -579,6 +584,11 @@ void TransferTest::filesFromElsewhere() {
     QCOMPARE(scalarQuery(env.state.database, query), stored);
     QCOMPARE(env.main()->message(), message);
     QCOMPARE(env.previews.size(), message.startsWith(QLatin1String("Error")) ? 0 : 1);
+    // The preview says so when the content is not what the pattern chosen claimed.
+    if (!env.previews.isEmpty()) {
+        QCOMPARE(env.previews.first().formatNote().isEmpty(),
+                 !QByteArray(QTest::currentDataTag()).contains("chosen as"));
+    }
     QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox WHERE owner IS NULL OR sitename IS NULL"),
              QStringLiteral("0"));
     QVERIFY(!scalarQuery(env.state.database, "SELECT group_concat(notes || sitename || owner) FROM quillbox")
