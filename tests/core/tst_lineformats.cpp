@@ -504,6 +504,16 @@ void LineFormatsTest::everyWayOfReadingGivesTheSameEvents() {
             RecordingSink again;
             QCOMPARE(replayImport(preview, same, ImportFormat(format), QStringLiteral("Jo"), again, false), QString());
             QCOMPARE(again.events, direct.events);
+            // A stream cannot be read a second time: refused, nothing handed on.
+            int ends[2];
+            QVERIFY(::pipe(ends) == 0);
+            ::close(ends[1]);
+            QFile stream;
+            QVERIFY(stream.open(ends[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+            RecordingSink none;
+            QCOMPARE(replayImport(preview, stream, ImportFormat(format), QStringLiteral("Jo"), none, false),
+                     streamTooLongMessage);
+            QVERIFY(none.events.isEmpty());
         }
     }
 }
