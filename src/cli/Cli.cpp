@@ -788,6 +788,9 @@ QString ownerOfImport(const Session& s, const QCommandLineParser& parser, Import
 // What a first reading found, for a dry run or a file of no record.
 QString previewReport(const ImportPreview& preview) {
     QString report;
+    if (!preview.formatNote().isEmpty()) {
+        report += preview.formatNote() + QLatin1Char('\n');
+    }
     for (const RefusedLine& refused : preview.refusals()) {
         report += QStringLiteral("Line %1: %2\n").arg(refused.line).arg(terminalSafe(refused.reason));
     }
@@ -801,21 +804,36 @@ QString previewReport(const ImportPreview& preview) {
     return report;
 }
 
+// How long a FIFO may take to find a writer.
+constexpr int importOpenWaitSeconds = 5;
+
 int importCommand(Session& s, const QCommandLineParser& parser) {
-    const ImportFormat format = static_cast<ImportFormat>(formatIndex(parser));
+    // Without a name that tells (standard input, a pipe), the content decides: see runImport.
+    const int index = formatIndex(parser);
+    const ImportFormat format = index < 0 ? ImportFormat::Text : static_cast<ImportFormat>(index);
     const QString path = parser.positionalArguments().constFirst();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    bool timedOut = false;
+    const std::shared_ptr<QFile> opened = openImportSource(path, importOpenWaitSeconds * 1000, timedOut);
+    if (timedOut) {
+        return fail(QStringLiteral("%1 did not open within %2 seconds: no program writes to it.")
+                        .arg(QDir::toNativeSeparators(path))
+                        .arg(importOpenWaitSeconds));
+    }
+    if (!opened) {
         return fail(format == ImportFormat::Xml ? QStringLiteral("Could not load the XML data file for importing")
                                                 : QStringLiteral("Could not open the import file."));
     }
+    QFile& file = *opened;
     const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
     ImportCallbacks callbacks;
     callbacks.previewed = [dryRun](const ImportPreview& preview) {
         if (dryRun || preview.recordCount() == 0) {
             writeOut(previewReport(preview));
+        } else if (!preview.formatNote().isEmpty()) {
+            writeOut(preview.formatNote() + QLatin1Char('\n'));
         }
     };
+    callbacks.ownerFor = [&](ImportFormat found) { return ownerOfImport(s, parser, found); };
     callbacks.confirm = [dryRun](const ImportPreview& preview) {
         if (dryRun) {
             writeOut(QStringLiteral("%1 records read, %2 lines refused; nothing was stored (dry run).\n")
@@ -1295,9 +1313,13 @@ QList<Command> commands() {
          .minArguments = 1,
          .maxArguments = 1,
          .argumentName = QStringLiteral("FILE"),
-         .argumentHelp = QStringLiteral("A text, CSV, XML or bookmark file; CSV files of other programs are read "
-                                        "by their header line."),
-         .check = [](const QCommandLineParser& p) { return checkFormat(p, 4); },
+         .argumentHelp = QStringLiteral("A text, CSV, XML or bookmark file, a pipe or FIFO, or - for standard "
+                                        "input (after the password line with --password-stdin); CSV files of "
+                                        "other programs are read by their header line."),
+         .check =
+             [](const QCommandLineParser& p) {
+                 return p.isSet(QStringLiteral("format")) ? checkFormat(p, 4) : QString();
+             },
          .run = importCommand,
          .writes = true},
         {.name = QStringLiteral("export"),

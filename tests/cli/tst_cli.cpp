@@ -26,6 +26,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quillbox;
@@ -915,8 +916,11 @@ void CliTest::import_data() {
     QTest::newRow("format named") << "sites.dat" << text << QStringList{"--format", "text"} << 0
                                   << "2 records imported, 1 line refused."
                                   << "" << 6;
-    QTest::newRow("format unknown") << "sites.dat" << text << QStringList{} << 2 << ""
-                                    << "--format" << 4;
+    QTest::newRow("format unknown") << "sites.dat" << text << QStringList{"--format", "bogus"} << 2 << ""
+                                    << "Unknown format" << 4;
+    QTest::newRow("no extension: the content tells")
+        << "sites.dat" << text << QStringList{} << 0 << "2 records imported, 1 line refused."
+        << "" << 6;
     QTest::newRow("not UTF-8") << "latin.csv" << QByteArray("name,url,username,password,note\nCaf\xe9,,,,\n")
                                << QStringList{} << 1 << ""
                                << "save the file as UTF-8" << 4;
@@ -928,6 +932,26 @@ void CliTest::import_data() {
                                       << "No record could be read" << 4;
     QTest::newRow("no such file") << "" << QByteArray() << QStringList{} << 1 << ""
                                   << "Could not open" << 4;
+    QTest::newRow("XML named .csv")
+        << "dump.csv"
+        << QByteArray("<?xml version=\"1.0\"?>\r\n<Quillbox><SiteItem><sitename>A</sitename><record/></SiteItem>"
+                      "</Quillbox>")
+        << QStringList{} << 0 << "The file holds XML, not CSV: it is read as XML.\n1 record imported"
+        << "" << 5;
+    // Standard input, and a FIFO no program writes to.
+    QByteArray many = "name,url,username,password,note\n";
+    for (int i = 0; i < 100000; ++i) {
+        many += "Site " + QByteArray::number(i) + ",https://s.example/,user,pw,\n";
+    }
+    QTest::newRow("100,000 records from standard input")
+        << "-" << many << QStringList{"--format", "csv"} << 0 << "100000 records imported, 0 lines refused."
+        << "" << 100004;
+    QTest::newRow("XML from standard input, no format named")
+        << "-" << QByteArray("<Quillbox><SiteItem><sitename>A</sitename><record/></SiteItem></Quillbox>")
+        << QStringList{} << 0 << "1 record imported"
+        << "" << 5;
+    QTest::newRow("FIFO without a writer") << "fifo" << QByteArray() << QStringList{"--format", "csv"} << 1 << ""
+                                           << "did not open within 5 seconds: no program writes to it." << 4;
     QTest::newRow("database held by a reader")
         << "passwords.csv" << chrome << QStringList{"locked"} << 1 << ""
         << "Nothing was imported: the database is locked by another program." << 4;
@@ -941,8 +965,11 @@ void CliTest::import() {
     QFETCH(QString, output);
     QFETCH(QString, error);
     QFETCH(int, recordsAfter);
-    const QString path = m_dir->filePath(fileName.isEmpty() ? QStringLiteral("missing.txt") : fileName);
-    if (!fileName.isEmpty()) {
+    const QString path =
+        fileName == "-" ? fileName : m_dir->filePath(fileName.isEmpty() ? QStringLiteral("missing.txt") : fileName);
+    if (fileName == "fifo") {
+        QCOMPARE(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+    } else if (fileName != "-" && !fileName.isEmpty()) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
@@ -957,7 +984,8 @@ void CliTest::import() {
         QVERIFY(reader.waitForReadyRead(60000));
         QCOMPARE(reader.readAllStandardOutput(), QByteArray("reading\n"));
     }
-    const CliRun r = runCli(m_dir->path(), QStringList{"--password-stdin", "import", path} + options, passwordLine);
+    const CliRun r = runCli(m_dir->path(), QStringList{"--password-stdin", "import", path} + options,
+                            fileName == "-" ? passwordLine + content : passwordLine);
     reader.closeWriteChannel();
     reader.waitForFinished();
     QVERIFY2(r.status == status, r.err.constData());

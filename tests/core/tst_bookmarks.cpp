@@ -66,7 +66,7 @@ void BookmarksTest::firefoxFile() {
     QCOMPARE(readDataFile("bookmarks-firefox.html"),
              (QStringList{"Bank & Trust | https://bank.example/login?user=1&lang=en | Main account <savings> \"joint\"",
                           "News | https://news.example/ | ", "Mail | https://mail.example/ | ",
-                          "Café – menu | https://café.example/menu | First line of a description",
+                          "Café – menu | https://café.example/menu | First line of a description\r\nthat goes on",
                           "Recently Used Tags | place:sort=8&maxResults=10 | "}));
     for (const BookmarkEntry& e : readBookmarks(u"<DT><A HREF=\"x\">T</A>", QStringLiteral("tester"))) {
         QCOMPARE(e.category, QStringLiteral("InterNet BookMark"));
@@ -93,6 +93,12 @@ void BookmarksTest::encodings_data() {
     QTest::newRow("declared windows-1252")
         << "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">\n" + line
         << QStringList{"Café € | https://café.example/?a=1&b=2 | "};
+    QTest::newRow("declared Shift_JIS, a byte not in it")
+        << QByteArray("<META CONTENT=\"text/html; charset=Shift_JIS\">\n<DT><A HREF=\"x\">\x93\xFA</A>\n<DD>\x81\x20")
+        << QStringList{"whole: " + notInEncodingMessage(3, "Shift_JIS")};
+    QTest::newRow("declared charset unknown")
+        << "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=x-klingon\">\n" + line
+        << QStringList{"whole: " + unknownEncodingMessage("x-klingon")};
     QTest::newRow("undeclared Latin-1 refused")
         << "<TITLE>Bookmarks</TITLE>\n" + line << QStringList{"whole: " + notUtf8Message(2)};
     QTest::newRow("UTF-16 LE with mark") << QByteArray(
@@ -129,6 +135,14 @@ void BookmarksTest::lines_data() {
         << "<DT><A HREF=\"x\">T</A>\n<DT><A HREF=\"y\">U</A>\n<DD>mine" << QStringList{"T | x | ", "U | y | mine"};
     QTest::newRow("tags matched in any case")
         << "<dt><a href=\"x\">t</a>\n<DT><a href=\"y\">u</a>\n<dd>d" << QStringList{"t | x | ", "u | y | d"};
+    QTest::newRow("description over lines, to the next bookmark")
+        << "<DT><A HREF=\"x\">T</A>\n<DD>one\n\ttwo &amp;\n\n<DT><A HREF=\"y\">U</A>"
+        << QStringList{"T | x | one\r\ntwo &", "U | y | "};
+    QTest::newRow("description to the end of the list")
+        << "<DT><A HREF=\"x\">T</A>\n<DD>one\r\ntwo</DL><p>\n<DT><A HREF=\"y\">U</A>"
+        << QStringList{"T | x | one\r\ntwo", "U | y | "};
+    QTest::newRow("tabs around a title trimmed")
+        << "\t\t<DT><A HREF=\"x\">\t Tabbed\t</A>\t" << QStringList{"Tabbed | x | "};
     QTest::newRow("references in the address decoded once")
         << "<DT><A HREF=\"s?a=1&amp;b=&amp;amp;&#38;\">T</A>" << QStringList{"T | s?a=1&b=&amp;& | "};
 }

@@ -12,6 +12,10 @@
 #include <QBuffer>
 #include <QtTest>
 
+#include <thread>
+
+#include <unistd.h>
+
 using namespace quillbox;
 using namespace quillbox::test;
 
@@ -19,7 +23,6 @@ namespace {
 
 const QString noDelimiter = QStringLiteral("Data delimiter not found, invalid line format.");
 const QString missing = QStringLiteral("Missing columns of data, invalid line format.");
-const QString unclosed = QStringLiteral("Closing quote not found, invalid line format.");
 
 QString at(int line, const QString& reason) {
     return QStringLiteral("%1: ").arg(line) + reason;
@@ -42,6 +45,31 @@ template <typename Read> QStringList readBytes(const QByteArray& bytes, Read rea
         sink.events << QStringLiteral("whole: ") + lines.failure();
     }
     return sink.events;
+}
+
+// Reads a file as the program reads a pipe: another thread writes it in, the reader takes a piece
+// at a time and never knows the size.
+QString readThroughPipe(const QByteArray& file, ImportFormat format, ImportSink& sink) {
+    int ends[2];
+    if (::pipe(ends) != 0) {
+        return QStringLiteral("no pipe");
+    }
+    std::thread writer([&] {
+        for (qsizetype at = 0; at < file.size();) {
+            const ssize_t n = ::write(ends[1], file.constData() + at, static_cast<size_t>(file.size() - at));
+            if (n <= 0) {
+                break;
+            }
+            at += n;
+        }
+        ::close(ends[1]);
+    });
+    QFile pipe;
+    pipe.open(ends[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    const QString refusal = readImport(pipe, format, QStringLiteral("Jo"), sink);
+    pipe.readAll(); // what a refusal left unread, so the writer can finish
+    writer.join();
+    return refusal;
 }
 
 QStringList readText(const QByteArray& bytes) {
@@ -88,6 +116,8 @@ private Q_SLOTS:
     void csvHeaders();
     void roundTripText();
     void roundTripCsv();
+    void formatFromContent_data();
+    void formatFromContent();
     void linesEndAtEveryKindOfBreak();
     void unreadableRestRefusesTheFile();
     void secondReadingWithAnotherRefusalIsRefused();
@@ -205,8 +235,16 @@ void LineFormatsTest::csvReader_data() {
     QTest::newRow("quote comma quote inside") << QByteArray("\"a\"\",\"\"b\",\"c\"") << QStringList{"R:a\",\"b|c"};
     QTest::newRow("multi-line notes") << QByteArray("\"a\",\"line1\r\nline2\rline3\nend\"\r\n\"b\",\"c\"\r\n")
                                       << QStringList{"R:a|line1\r\nline2\rline3\nend", "R:b|c"};
-    QTest::newRow("quote never closed refuses its line")
-        << QByteArray("\"a\",\"b\r\nc,d\r\n") << QStringList{at(1, unclosed), "R:c|d"};
+    // A file cut inside a quoted value: its later lines are that value, not records.
+    QTest::newRow("quote never closed refuses the file")
+        << QByteArray("\"a\",\"b\r\nc,d\r\n") << QStringList{whole(unclosedQuoteAtEndMessage(1))};
+    QTest::newRow("own file cut inside a note")
+        << QByteArray("\"a\",\"b\"\r\n\"Site\",\"line 1\r\nline 2\r\n still note")
+        << QStringList{"R:a|b", whole(unclosedQuoteAtEndMessage(2))};
+    QTest::newRow("another keeper's export cut inside a note")
+        << QByteArray("folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,"
+                      "login_totp\n,,login,Bank,\"first\nsecond\nthird")
+        << QStringList{whole(unclosedQuoteAtEndMessage(2))};
     QTest::newRow("a later quote closes a value over lines")
         << QByteArray("\"a\",\"b\r\n\"c\",\"d\"\r\n") << QStringList{"R:a|b\r\n\"c|d"};
     QTest::newRow("unquoted fields") << QByteArray("a,b,c\r\n") << QStringList{"R:a|b|c"};
@@ -219,7 +257,26 @@ void LineFormatsTest::csvReader_data() {
         << QByteArray("x\r\n\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\"a\",\"b\"")
         << QStringList{at(1, noDelimiter), at(2, missing), "R:a|b"};
     QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBF\"a\",\"b\"") << QStringList{"R:a|b"};
+    // U+FEFF is a character like any other inside the text: only the file's own mark is skipped.
+    QTest::newRow("mark then a value's U+FEFF") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF"
+                                                              "a,\"\xEF\xBB\xBF"
+                                                              "b\"\r\n\xEF\xBB\xBF"
+                                                              "c,d")
+                                                << QStringList{"R:\uFEFFa|\uFEFFb", "R:\uFEFFc|d"};
+    QTest::newRow("UTF-16 mark then a value's U+FEFF") << QByteArray("\xFF\xFE\xFF\xFE"
+                                                                     "a\0,\0b\0",
+                                                                     10)
+                                                       << QStringList{"R:\uFEFFa|b"};
     QTest::newRow("invalid UTF-8") << QByteArray("\"\xFF\",\"\xC3\"") << QStringList{whole(notUtf8Message(1))};
+    // Half a surrogate pair is no text; a whole pair cut by the end of a piece of reading is.
+    const auto utf16 = [](const QString& text) {
+        return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+    QTest::newRow("UTF-16 lone surrogate") << utf16("\"a\",\"b\"\r\n\"c\",\"" + QString(QChar(0xD800)) + "\"")
+                                           << QStringList{whole(loneSurrogateMessage(2))};
+    const QString longValue = QString(524284, QLatin1Char('x')) + QStringLiteral("\U0001F600");
+    QTest::newRow("UTF-16 pair across pieces")
+        << utf16("\"" + longValue + "\",\"b\"") << QStringList{"R:" + longValue + "|b"};
     QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) << QStringList{whole(nulBytesMessage)};
 }
 
@@ -307,6 +364,34 @@ void LineFormatsTest::csvHeaders_data() {
         << QByteArray("Title,URL,Username,Password,Notes,OTPAuth\r\nShop,https://shop.example,me,pw,,\r\n")
         << QStringList{"sitename=Shop; username=me; password=pw; homepage=https://shop.example; category=Imported; "
                        "owner=Owner"};
+    // Other keepers' exports, as their header lines name the columns.
+    QTest::newRow("type,name,url,email,username,password,note,totp,...,vault")
+        << QByteArray("type,name,url,email,username,password,note,totp,createTime,modifyTime,vault\r\n"
+                      "login,Bank,https://bank.example,a@x.example,ann,pw,hi,,1700,1800,Personal\r\n")
+        << QStringList{"sitename=Bank; username=ann; password=pw; homepage=https://bank.example; lmisc1=type; "
+                       "misc1=login; lmisc2=email; misc2=a@x.example; lmisc3=createTime; misc3=1700; "
+                       "lmisc4=modifyTime; misc4=1800; category=Personal; owner=Owner; notes=hi"};
+    QTest::newRow("Name,Url,MatchUrl,Login,Pwd,Note,Folder,RfFieldsV2")
+        << QByteArray("Name,Url,MatchUrl,Login,Pwd,Note,Folder,RfFieldsV2\r\n"
+                      "Mail,https://mail.example,https://mail.example,bob,s3cret,n,/Work,\r\n")
+        << QStringList{"sitename=Mail; username=bob; password=s3cret; homepage=https://mail.example; "
+                       "lmisc1=MatchUrl; misc1=https://mail.example; category=/Work; owner=Owner; notes=n"};
+    QTest::newRow("url,username,password,totp,extra,name,grouping,fav")
+        << QByteArray("url,username,password,totp,extra,name,grouping,fav\r\n"
+                      "https://shop.example,me,pw,,\"line 1\nline 2\",Shop,Fun,0\r\n")
+        << QStringList{"sitename=Shop; username=me; password=pw; homepage=https://shop.example; lmisc1=fav; misc1=0; "
+                       "category=Fun; owner=Owner; notes=line 1\nline 2"};
+    QTest::newRow("username,username2,username3,title,password,note,url,category,otpSecret")
+        << QByteArray("username,username2,username3,title,password,note,url,category,otpSecret\r\n"
+                      "jo,,,Forum,pw,,https://forum.example,Social,\r\n")
+        << QStringList{"sitename=Forum; username=jo; password=pw; homepage=https://forum.example; category=Social; "
+                       "owner=Owner"};
+    QTest::newRow("name,url,additional_urls,username,password,note,...,folder")
+        << QByteArray("name,url,additional_urls,username,password,note,cardholdername,cardnumber,cvc,pin,expirydate,"
+                      "zipcode,folder,full_name,phone_number,email,address1,address2,city,country,state,type,"
+                      "custom_fields\r\nWiki,https://wiki.example,,kim,pw,,,,,,,,Docs,,,,,,,,,password,\r\n")
+        << QStringList{"sitename=Wiki; username=kim; password=pw; homepage=https://wiki.example; lmisc1=type; "
+                       "misc1=password; category=Docs; owner=Owner"};
     QTest::newRow("own column names, in any order")
         << QByteArray("notes,owner,category,sitename,lsitename,password\r\n\"a\r\nb\",Jo,,Bank,Label,pw\r\n")
         << QStringList{"lsitename=Label; sitename=Bank; password=pw; owner=Jo; notes=a\r\nb"};
@@ -368,6 +453,14 @@ void LineFormatsTest::everyWayOfReadingGivesTheSameEvents_data() {
     QTest::newRow("bookmarks") << QByteArray("<DL><p><DT><A HREF=\"https://a.example/\">A \xE2\x86\x92</A>\n"
                                              "<DD>about a\n<DT><A HREF=\"https://b.example/\">B</A>\n</DL>")
                                << int(ImportFormat::Bookmarks);
+    // Longer than one piece of reading: a pipe must be read to its end, not to where it ran dry.
+    QTest::newRow("text, several pieces") << text.repeated(100) << int(ImportFormat::Text);
+    QTest::newRow("xml, several pieces")
+        << "<Quillbox>" +
+               QByteArray("<SiteItem><sitename>s</sitename><notes>n</notes><record>1</record></SiteItem>\n")
+                   .repeated(40000) +
+               "</Quillbox>"
+        << int(ImportFormat::Xml);
 }
 
 void LineFormatsTest::everyWayOfReadingGivesTheSameEvents() {
@@ -382,6 +475,10 @@ void LineFormatsTest::everyWayOfReadingGivesTheSameEvents() {
     QCOMPARE(readImportAlongside(two, ImportFormat(format), QStringLiteral("Jo"), alongside), refusal);
     QCOMPARE(alongside.events, direct.events);
     QCOMPARE(alongside.columns, direct.columns);
+    RecordingSink piped;
+    QCOMPARE(readThroughPipe(file, ImportFormat(format), piped), refusal);
+    QCOMPARE(piped.events.size(), direct.events.size());
+    QCOMPARE(piped.events, direct.events);
     if (!refusal.isEmpty()) {
         return;
     }
@@ -407,6 +504,16 @@ void LineFormatsTest::everyWayOfReadingGivesTheSameEvents() {
             RecordingSink again;
             QCOMPARE(replayImport(preview, same, ImportFormat(format), QStringLiteral("Jo"), again, false), QString());
             QCOMPARE(again.events, direct.events);
+            // A stream cannot be read a second time: refused, nothing handed on.
+            int ends[2];
+            QVERIFY(::pipe(ends) == 0);
+            ::close(ends[1]);
+            QFile stream;
+            QVERIFY(stream.open(ends[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+            RecordingSink none;
+            QCOMPARE(replayImport(preview, stream, ImportFormat(format), QStringLiteral("Jo"), none, false),
+                     streamTooLongMessage);
+            QVERIFY(none.events.isEmpty());
         }
     }
 }
@@ -454,6 +561,35 @@ void LineFormatsTest::unreadableRestRefusesTheFile() {
         QCOMPARE(readImport(device, format, QStringLiteral("Jo"), sink),
                  QStringLiteral("The file could not be read: Input/output error"));
     }
+}
+
+void LineFormatsTest::formatFromContent_data() {
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<int>("named");
+    QTest::addColumn<int>("found");
+    const int text = int(ImportFormat::Text), csv = int(ImportFormat::Csv), xml = int(ImportFormat::Xml),
+              bookmarks = int(ImportFormat::Bookmarks);
+    QTest::newRow("XML declaration") << QByteArray("<?xml version=\"1.0\"?>\r\n<Quillbox>") << csv << xml;
+    QTest::newRow("XML root element after a mark") << QByteArray("\xEF\xBB\xBF\r\n<Quillbox><SiteItem>") << text << xml;
+    QTest::newRow("bookmark DOCTYPE") << QByteArray("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL>") << csv << bookmarks;
+    QTest::newRow("bookmark links without DOCTYPE") << QByteArray("<dl><dt><a href=\"x\">X</a>") << xml << bookmarks;
+    QTest::newRow("UTF-16 with tabs") << QByteArray("\xFF\xFE"
+                                                    "a\0\t\0b\0\t\0c\0",
+                                                    12)
+                                      << xml << csv;
+    QTest::newRow("semicolons, no header") << QByteArray("\"a\";\"b\";\"c\"\r\n") << text << csv;
+    QTest::newRow("own text named CSV") << QByteArray("Site name|Bank|User name|ann|\r\n") << csv << text;
+    QTest::newRow("own CSV named text") << QByteArray("\"Site name\",\"Bank\",\"User name\"\r\n") << text << csv;
+    QTest::newRow("bars and commas alike keep the name") << QByteArray("a|b,c\n") << text << text;
+    QTest::newRow("words only keep the name") << QByteArray("just words\n") << text << text;
+    QTest::newRow("empty keeps the name") << QByteArray() << xml << xml;
+}
+
+void LineFormatsTest::formatFromContent() {
+    QFETCH(QByteArray, head);
+    QFETCH(int, named);
+    QFETCH(int, found);
+    QCOMPARE(int(detectImportFormat(head, ImportFormat(named))), found);
 }
 
 QTEST_GUILESS_MAIN(LineFormatsTest)

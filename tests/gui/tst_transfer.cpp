@@ -11,6 +11,7 @@
 #include "transfer/ImportBatch.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportPreviewWindow.h"
+#include "transfer/ImportRead.h"
 #include "transfer/ImportText.h"
 #include "transfer/TextFormat.h"
 #include "transfer/TransferProgress.h"
@@ -28,6 +29,7 @@
 #include <QtTest>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 using namespace quillbox;
 using namespace quillbox::test;
@@ -35,6 +37,14 @@ using namespace quillbox::test;
 namespace {
 
 enum Pattern { TextPattern = 0, CsvPattern = 1, XmlPattern = 2, BookmarkPattern = 3 };
+
+// Text as a spreadsheet saves it as "Unicode text": UTF-16 LE with its mark.
+QByteArray utf16Le(const QString& text) {
+    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+// In a table of files: a FIFO, not a file of this content.
+const QByteArray fifoContent = QByteArrayLiteral("<a FIFO>");
 
 // Every row of the table in record order, read back, without the record number.
 QList<SiteRecord> storedRecords(const Database& db) {
@@ -376,6 +386,9 @@ void TransferTest::unreadableFiles_data() {
     QTest::newRow("xml empty") << int(XmlPattern) << QByteArray("")
                                << "Error: Could not load the XML data file for importing";
     QTest::newRow("bookmarks") << int(BookmarkPattern) << QByteArray() << "Error: The import file could not be read";
+    // Opening a FIFO would wait for a writer with the window frozen.
+    QTest::newRow("csv FIFO") << int(CsvPattern) << fifoContent << "Error: %1 is not a regular file";
+    QTest::newRow("xml FIFO") << int(XmlPattern) << fifoContent << "Error: %1 is not a regular file";
 }
 
 void TransferTest::unreadableFiles() {
@@ -384,7 +397,10 @@ void TransferTest::unreadableFiles() {
     QFETCH(QString, message);
     TestEnv env;
     QVERIFY(env.start());
-    if (!content.isNull()) {
+    if (content == fifoContent) {
+        QCOMPARE(::mkfifo(env.path("in").toLocal8Bit().constData(), 0600), 0);
+        message = message.arg(env.path("in"));
+    } else if (!content.isNull()) {
         QVERIFY(writeAll(env.path("in"), content));
     }
     commitCount = 0;
@@ -469,13 +485,16 @@ void TransferTest::previewWindowAnswers() {
     ImportPreview preview;
     preview.record(makeRecord("Bank", "ann", "pw", "", "C", "O"));
     preview.refused(3, QStringLiteral("Data delimiter not found, invalid line format."));
+    preview.setFormatNote(formatFoundMessage(ImportFormat::Xml, ImportFormat::Csv));
     QString counts;
+    QString note;
     QString refused;
     int rows = -1;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         counts = dialog->findChild<QLabel*>("counts")->text();
+        note = dialog->findChild<QLabel*>("formatNote")->text();
         refused = dialog->findChild<QPlainTextEdit*>("refused")->toPlainText();
         rows = dialog->findChild<QTableWidget*>()->rowCount();
         for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons()) {
@@ -486,6 +505,7 @@ void TransferTest::previewWindowAnswers() {
     });
     QCOMPARE(showImportPreview(preview, nullptr), import);
     QCOMPARE(counts, QStringLiteral("Records read: 1. Lines refused: 1."));
+    QCOMPARE(note, QStringLiteral("The file holds XML, not CSV: it is read as XML."));
     QCOMPARE(refused, QStringLiteral("Line 3: Data delimiter not found, invalid line format.\n"));
     QCOMPARE(rows, 1);
 }
@@ -538,6 +558,27 @@ void TransferTest::filesFromElsewhere_data() {
         << int(BookmarkPattern) << QByteArray("<dl><dt><a href=\"https://x.example/?a=1&amp;b=2\">X &amp; Y</a>\n</dl>")
         << "SELECT username || ' ' || sitename FROM quillbox WHERE record > 1"
         << "https://x.example/?a=1&b=2 X & Y" << imported;
+    // The content decides the format, whatever the pattern chosen.
+    QTest::newRow("XML dump chosen as CSV")
+        << int(CsvPattern)
+        << QByteArray("<?xml version=\"1.0\"?>\r\n<Quillbox><SiteItem><sitename>A</sitename><owner>Jo</owner>"
+                      "<record/></SiteItem></Quillbox>")
+        << "SELECT sitename || ' ' || owner FROM quillbox WHERE record > 1"
+        << "A Jo" << imported;
+    QTest::newRow("bookmark file chosen as CSV")
+        << int(CsvPattern)
+        << QByteArray(
+               "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n<DT><A HREF=\"https://b.example/\">B, c</A>\n</DL>")
+        << "SELECT sitename || ' ' || username || ' ' || category FROM quillbox WHERE record > 1"
+        << "B, c https://b.example/ InterNet BookMark" << imported;
+    QTest::newRow("semicolon CSV without a header chosen as text")
+        << int(TextPattern) << QByteArray("\"Site name\";\"Bank\";\"User name\";\"ann\"\r\n")
+        << "SELECT sitename || ' ' || username FROM quillbox WHERE record > 1"
+        << "Bank ann" << imported;
+    QTest::newRow("spreadsheet's Unicode text, tab-separated")
+        << int(CsvPattern) << utf16Le("Site name\tBank\tUser name\tann\tPassword\tp,w\r\n")
+        << "SELECT sitename || ' ' || password FROM quillbox WHERE record > 1"
+        << "Bank p,w" << imported;
     QTest::newRow("browser logins CSV")
         << int(CsvPattern)
         << QByteArray("url,username,password,httpRealm,formActionOrigin,guid,timeCreated,timeLastUsed,"
@@ -561,6 +602,11 @@ void TransferTest::filesFromElsewhere() {
     QCOMPARE(scalarQuery(env.state.database, query), stored);
     QCOMPARE(env.main()->message(), message);
     QCOMPARE(env.previews.size(), message.startsWith(QLatin1String("Error")) ? 0 : 1);
+    // The preview says so when the content is not what the pattern chosen claimed.
+    if (!env.previews.isEmpty()) {
+        QCOMPARE(env.previews.first().formatNote().isEmpty(),
+                 !QByteArray(QTest::currentDataTag()).contains("chosen as"));
+    }
     QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox WHERE owner IS NULL OR sitename IS NULL"),
              QStringLiteral("0"));
     QVERIFY(!scalarQuery(env.state.database, "SELECT group_concat(notes || sitename || owner) FROM quillbox")

@@ -20,7 +20,7 @@ inline SiteRecord nastyRecord(std::initializer_list<std::pair<int, const char*>>
 }
 
 inline QList<SiteRecord> nastyTable() {
-    return {
+    QList<SiteRecord> table{
         nastyRecord({{Col::SiteNameLabel, "Site name"},
                      {Col::SiteName, "O'Brien's Bank"},
                      {Col::UserNameLabel, "User name"},
@@ -53,6 +53,9 @@ inline QList<SiteRecord> nastyTable() {
                      {Col::Notes, "\nstarts with LF"}}),
         nastyRecord({{Col::SiteName, "Last"}, {Col::Category, "Work"}, {Col::Owner, "Bob"}, {Col::Notes, "\r\n"}}),
     };
+    // A value that begins with U+FEFF, which is no byte-order mark there.
+    table.last()[Col::UserName] = QStringLiteral("\uFEFFmarked");
+    return table;
 }
 
 // What a record becomes after a trip through the text format: line breaks stay in notes (as

@@ -5,6 +5,7 @@
 #include "store/EncryptedVfs.h"
 #include "store/SiteRecord.h"
 #include "store/SqliteMemory.h"
+#include "text/Utf8Text.h"
 
 #include <QFileInfo>
 
@@ -296,7 +297,7 @@ QString Query::text(int column) const {
     if (!data) {
         return QString();
     }
-    return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+    return utf8Text(QByteArrayView(data, sqlite3_column_bytes(m_stmt, column)));
 }
 
 qint64 Query::integer(int column) const {

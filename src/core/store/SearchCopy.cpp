@@ -3,6 +3,7 @@
 
 #include "store/Database.h"
 #include "store/SqlText.h"
+#include "text/Utf8Text.h"
 
 #include <sqlite3.h>
 
@@ -487,7 +488,7 @@ QString SearchCopy::cellText(const Data& data, int slot, int column) {
         return QString::number(data.recordNumber[static_cast<size_t>(slot)]);
     }
     const Cell cell = data.cells[static_cast<size_t>(column)].cell(slot);
-    return (cell.flags & Null) ? QString() : QString::fromUtf8(cell.bytes, cell.length);
+    return (cell.flags & Null) ? QString() : utf8Text(QByteArrayView(cell.bytes, cell.length));
 }
 
 int SearchCopy::slotCount(const Data& data) {

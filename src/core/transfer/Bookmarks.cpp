@@ -4,7 +4,6 @@
 
 #include <pcre2.h>
 
-#include <optional>
 #include <vector>
 
 namespace quillbox {
@@ -70,20 +69,67 @@ QString quotedAddress(QStringView line) {
 
 } // namespace
 
+namespace {
+
+// Where a description ends on its line: at the next bookmark, list, description or end tag.
+qsizetype descriptionEnd(QStringView line, qsizetype from) {
+    qsizetype end = line.size();
+    for (const QLatin1String tag :
+         {QLatin1String("<DT"), QLatin1String("<DL"), QLatin1String("<DD"), QLatin1String("</")}) {
+        const qsizetype at = line.indexOf(tag, from, Qt::CaseInsensitive);
+        if (at >= 0 && at < end) {
+            end = at;
+        }
+    }
+    return end;
+}
+
+} // namespace
+
 void readBookmarks(LineSource& lines, const QString& owner, const std::function<void(const BookmarkEntry&)>& found) {
     const TagStripper tags;
     QString line;
     QString end;
-    std::optional<BookmarkEntry> pending; // the last bookmark, while a description may follow
+    // The last bookmark, while a description may follow (a flag, not an optional: GCC's -O3 sees an
+    // optional's text as maybe uninitialised here).
+    BookmarkEntry pending;
+    bool hasPending = false;
     qsizetype bookmarkLine = -1;
+    bool describing = false; // the pending bookmark's description goes on over the next lines
+    const auto finish = [&] {
+        if (hasPending) {
+            // Lines of nothing but markup after the text are no part of it.
+            while (pending.description.endsWith(QLatin1String("\r\n"))) {
+                pending.description.chop(2);
+            }
+            found(pending);
+            hasPending = false;
+        }
+        describing = false;
+    };
     while (lines.next(line, end)) {
         const qsizetype number = lines.lineNumber();
-        if (pending && number == bookmarkLine + 1 && line.contains(QLatin1String("<DD>"), Qt::CaseInsensitive)) {
-            pending->description = cleanImportText(tags.strip(line));
+        if (describing) {
+            const qsizetype stop = descriptionEnd(line, 0);
+            pending.description += QLatin1String("\r\n") + cleanImportText(tags.strip(QStringView(line).first(stop)));
+            if (stop == line.size()) {
+                continue;
+            }
+            finish();
         }
-        if (pending && number > bookmarkLine) {
-            found(*pending);
-            pending.reset();
+        if (hasPending && number == bookmarkLine + 1) {
+            const qsizetype dd = line.indexOf(QLatin1String("<DD>"), 0, Qt::CaseInsensitive);
+            if (dd >= 0) {
+                const qsizetype stop = descriptionEnd(line, dd + 4);
+                pending.description = cleanImportText(tags.strip(QStringView(line).first(stop)));
+                if (stop == line.size()) {
+                    describing = true;
+                    continue;
+                }
+            }
+        }
+        if (hasPending && number > bookmarkLine) {
+            finish();
         }
         if (line.contains(QLatin1String("<DT>"), Qt::CaseInsensitive) &&
             line.contains(QLatin1String("A HREF"), Qt::CaseInsensitive)) {
@@ -93,11 +139,10 @@ void readBookmarks(LineSource& lines, const QString& owner, const std::function<
                 title.chop(4);
             }
             pending = BookmarkEntry{decodeEntities(quotedAddress(line)), title, QString(), bookmarkCategory, owner};
+            hasPending = true;
         }
     }
-    if (pending) {
-        found(*pending);
-    }
+    finish();
 }
 
 QList<BookmarkEntry> readBookmarks(QStringView text, const QString& owner) {

@@ -24,7 +24,8 @@ inline const QString bookmarkCategory = QStringLiteral("InterNet BookMark");
 
 // The bookmarks of a browser's exported bookmark file, in file order, each handed over once its
 // description is known. A bookmark is a line with "<DT>" and "A HREF"; a "<DD>" line directly
-// below it is its description. Tags are matched in any letter case; character references in
+// below it begins its description, which goes on to the next DT, DL, DD or end tag, its lines
+// joined by CR LF. Tags are matched in any letter case; character references in
 // addresses, titles and descriptions are decoded.
 void readBookmarks(LineSource& lines, const QString& owner, const std::function<void(const BookmarkEntry&)>& found);
 QList<BookmarkEntry> readBookmarks(QStringView text, const QString& owner);

@@ -130,19 +130,13 @@ public:
             return Result::End;
         }
         firstLine = line.number;
-        std::vector<Line> taken;
         for (;;) {
             if (parseLine(line.text, delimiter, inQuotes, field, fields)) {
                 return Result::Record;
             }
             field += line.end; // the line break belongs to the quoted value
-            taken.push_back(std::move(line));
             if (!nextLine(line)) {
-                // The quote never closes: the line it opened on is refused, the rest read again.
-                for (size_t i = taken.size(); i-- > 1;) {
-                    putBack(std::move(taken[i]));
-                }
-                return Result::Unclosed;
+                return Result::Unclosed; // the file ends inside the quoted value
             }
         }
     }
@@ -189,10 +183,18 @@ CsvLayout mapCsvHeader(const QStringList& headers) {
         for (const char* name : {"url", "login_uri", "uri", "website"}) {
             map.insert(QLatin1String(name), Col::HomePage);
         }
-        map.insert(QStringLiteral("login_username"), Col::UserName);
-        map.insert(QStringLiteral("login_password"), Col::Password);
-        map.insert(QStringLiteral("note"), Col::Notes);
-        for (const char* name : {"group", "folder"}) {
+        // And the names other keepers give them: "login" and "pwd", "extra" for the notes,
+        // "grouping" or "vault" for the folder.
+        for (const char* name : {"login_username", "login"}) {
+            map.insert(QLatin1String(name), Col::UserName);
+        }
+        for (const char* name : {"login_password", "pwd"}) {
+            map.insert(QLatin1String(name), Col::Password);
+        }
+        for (const char* name : {"note", "extra"}) {
+            map.insert(QLatin1String(name), Col::Notes);
+        }
+        for (const char* name : {"group", "folder", "grouping", "vault"}) {
             map.insert(QLatin1String(name), Col::Category);
         }
         return map;
@@ -218,8 +220,10 @@ CsvLayout mapCsvHeader(const QStringList& headers) {
         layout.columns.append(c);
     }
     // A record of the program's own headerless layout must not pass for a header: the first
-    // column has to name a known field, and 29 columns are its own names or no header at all.
-    if (mapped < 2 || !login || layout.columns.value(0, -1) < 0 || (headers.size() == Col::TextColumns && !own)) {
+    // column has to name a known field (or a user name and a password column are named, as where
+    // a type column leads), and 29 columns are its own names or no header at all.
+    const bool firstKnown = layout.columns.value(0, -1) >= 0 || (taken[Col::UserName] && taken[Col::Password]);
+    if (mapped < 2 || !login || !firstKnown || (headers.size() == Col::TextColumns && !own)) {
         return CsvLayout();
     }
     layout.own = own;
@@ -285,7 +289,7 @@ void readCsvRecords(LineSource& lines, ImportSink& sink, const QString& owner) {
     CsvLayout layout;
     Line first;
     if (records.nextLine(first)) {
-        for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';')}) {
+        for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';'), QLatin1Char('\t')}) {
             layout = mapCsvHeader(splitHeader(first.text, delimiter));
             if (!layout.headers.isEmpty()) {
                 records.delimiter = delimiter;
@@ -293,6 +297,14 @@ void readCsvRecords(LineSource& lines, ImportSink& sink, const QString& owner) {
             }
         }
         if (layout.headers.isEmpty()) {
+            // Without a header, the separator the first line uses most (commas when none).
+            qsizetype most = 0;
+            for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';'), QLatin1Char('\t')}) {
+                if (const qsizetype n = first.text.count(delimiter); n > most) {
+                    most = n;
+                    records.delimiter = delimiter;
+                }
+            }
             records.putBack(std::move(first));
         } else {
             sink.mapping(describeLayout(layout));
@@ -308,8 +320,9 @@ void readCsvRecords(LineSource& lines, ImportSink& sink, const QString& owner) {
             break;
         }
         if (result == CsvRecords::Result::Unclosed) {
-            sink.refused(line, unclosedQuoteMessage);
-            continue;
+            // A file cut short: what follows the quote is the rest of one value, not records.
+            lines.refuse(unclosedQuoteAtEndMessage(line));
+            return;
         }
         if (byHeader) {
             if (std::all_of(fields.begin(), fields.end(), [](const QString& f) { return f.isEmpty(); })) {
@@ -331,6 +344,12 @@ void readCsvRecords(LineSource& lines, ImportSink& sink, const QString& owner) {
         }
         sink.record(values);
     }
+}
+
+QString unclosedQuoteAtEndMessage(qsizetype line) {
+    return QStringLiteral("The quoted value that begins on line %1 is never closed: the file ends inside it. "
+                          "Nothing was imported.")
+        .arg(line);
 }
 
 void readCsvRecords(QStringView text, ImportSink& sink, const QString& owner) {

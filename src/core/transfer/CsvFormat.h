@@ -20,9 +20,10 @@ QString csvField(const QString& value);
 QString csvLine(const SiteRecord& record);
 
 // Reads a CSV file. A first line that names its columns (the program's own column names, or
-// the layouts browsers and other password keepers export, comma- or semicolon-separated) is
-// read as a header, and each record is placed by those names; see mapCsvHeader. Without one,
-// the 29 fields stand in the program's column order. Quoted fields may hold separators, doubled
+// the layouts browsers and other password keepers export, separated by commas, semicolons or
+// tabs) is read as a header, and each record is placed by those names; see mapCsvHeader. Without
+// one, the 29 fields stand in the program's column order, separated by what the first line uses
+// most of the three. Quoted fields may hold separators, doubled
 // quotes and line breaks; a quote inside a quoted value that is followed by neither a separator,
 // a line end nor a second quote is the value's own, as older files wrote it undoubled.
 // owner: who records from another program's layout belong to.
@@ -41,6 +42,7 @@ CsvLayout mapCsvHeader(const QStringList& headers);
 SiteRecord csvLayoutRecord(const CsvLayout& layout, const QStringList& fields, const QString& owner);
 
 inline const QString importedCategory = QStringLiteral("Imported");
-inline const QString unclosedQuoteMessage = QStringLiteral("Closing quote not found, invalid line format.");
+// A quote still open at the end of the file refuses the whole file (LineSource::failure()).
+QString unclosedQuoteAtEndMessage(qsizetype line);
 
 } // namespace quillbox

@@ -53,10 +53,18 @@ private:
 
 } // namespace
 
-ImportOutcome runImport(Database& db, QIODevice& file, ImportFormat format, const QString& owner,
+ImportOutcome runImport(Database& db, QIODevice& file, ImportFormat format, const QString& givenOwner,
                         const ImportCallbacks& callbacks, bool alongside) {
     ImportOutcome outcome;
     ImportPreview preview;
+    // The content decides, and the preview says so when the name said otherwise.
+    const ImportFormat named = format;
+    format = detectImportFormat(file, named);
+    outcome.format = format;
+    if (format != named) {
+        preview.setFormatNote(formatFoundMessage(format, named));
+    }
+    const QString owner = callbacks.ownerFor ? callbacks.ownerFor(format) : givenOwner;
     outcome.error = readImport(file, format, owner, preview);
     if (!outcome.error.isEmpty()) {
         return outcome;

@@ -33,6 +33,9 @@ struct ImportCallbacks {
     std::function<void(qsizetype handled)> progress;
     // Asked after each record and refused line: true ends the import, storing none of it.
     std::function<bool()> cancelled;
+    // Whose records a file of this format (as its content shows it) becomes; without it, the
+    // owner given.
+    std::function<QString(ImportFormat)> ownerFor;
 };
 
 struct ImportOutcome {
@@ -45,6 +48,7 @@ struct ImportOutcome {
         Stored,
     };
     Status status = Refused;
+    ImportFormat format = ImportFormat::Text; // as the content showed it
     QString error;
     qsizetype imported = 0;
     qsizetype refused = 0; // lines refused while storing
@@ -57,6 +61,7 @@ inline const QString importCancelledMessage = QStringLiteral("the import was can
 
 // One import from a file: a first reading that refuses a file that is not what it claims before
 // anything is stored, the confirmation, then the records stored in one transaction, all or none.
+// format: what the file's name or the user chose; the file's content decides (detectImportFormat).
 // alongside: the second reading (when the first could not keep everything) runs in a thread of
 // its own while the records are stored.
 ImportOutcome runImport(Database& db, QIODevice& file, ImportFormat format, const QString& owner,

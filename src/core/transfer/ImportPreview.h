@@ -41,6 +41,9 @@ public:
     const QList<RefusedLine>& refusals() const { return m_refusals; }
     const QStringList& columnMapping() const { return m_mapping; }
     const QList<SiteRecord>& firstRecords() const { return m_first; }
+    // Said when the file's content showed another format than its name.
+    void setFormatNote(const QString& note) { m_formatNote = note; }
+    const QString& formatNote() const { return m_formatNote; }
 
     // Whether everything read was kept; then replay() hands it over.
     bool keptAll() const { return m_keeping; }
@@ -55,6 +58,7 @@ private:
     qsizetype m_refused = 0;
     QList<RefusedLine> m_refusals;
     QStringList m_mapping;
+    QString m_formatNote;
     QList<SiteRecord> m_first;
     // The entries read, in blocks that are filled and never moved.
     qsizetype m_keepLimit;

@@ -6,16 +6,141 @@
 #include "transfer/TextFormat.h"
 #include "transfer/XmlImport.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
+#include <QStringDecoder>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace quillbox {
+
+QString notRegularFileMessage(const QString& path) {
+    return QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(path));
+}
+
+std::shared_ptr<QFile> openImportSource(const QString& path, int waitMs, bool& timedOut) {
+    timedOut = false;
+    auto file = std::make_shared<QFile>(path);
+    if (path == standardInputName) {
+        return file->open(stdin, QIODevice::ReadOnly) ? file : nullptr;
+    }
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile() || info.isDir()) {
+        return file->open(QIODevice::ReadOnly) ? file : nullptr;
+    }
+    // The opening may block: done in a thread of its own, which keeps the file if it is given up.
+    struct Opening {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool opened = false;
+    };
+    auto opening = std::make_shared<Opening>();
+    std::thread([file, opening] {
+        const bool opened = file->open(QIODevice::ReadOnly);
+        const std::lock_guard<std::mutex> lock(opening->mutex);
+        opening->finished = true;
+        opening->opened = opened;
+        opening->done.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(opening->mutex);
+    if (!opening->done.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return opening->finished; })) {
+        timedOut = true;
+        return nullptr;
+    }
+    return opening->opened ? file : nullptr;
+}
+
+namespace {
+
+// The first line of a head of text, with how often each separator stands in it.
+struct FirstLine {
+    qsizetype bars = 0, commas = 0, semicolons = 0, tabs = 0;
+};
+
+FirstLine countSeparators(QStringView text) {
+    FirstLine line;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            break;
+        }
+        line.bars += c == QLatin1Char('|');
+        line.commas += c == QLatin1Char(',');
+        line.semicolons += c == QLatin1Char(';');
+        line.tabs += c == QLatin1Char('\t');
+    }
+    return line;
+}
+
+} // namespace
+
+QString importFormatName(ImportFormat format) {
+    switch (format) {
+    case ImportFormat::Text:
+        return QStringLiteral("bar-separated text");
+    case ImportFormat::Csv:
+        return QStringLiteral("CSV");
+    case ImportFormat::Xml:
+        return QStringLiteral("XML");
+    case ImportFormat::Bookmarks:
+        return QStringLiteral("a bookmark file");
+    }
+    return QString();
+}
+
+QString formatFoundMessage(ImportFormat found, ImportFormat named) {
+    return QStringLiteral("The file holds %1, not %2: it is read as %1.")
+        .arg(importFormatName(found), importFormatName(named));
+}
+
+ImportFormat detectImportFormat(QByteArrayView head, ImportFormat named) {
+    QString text;
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(head.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        text = utf16.decode(head.sliced(2));
+    } else {
+        text = QString::fromLatin1(head.startsWith("\xEF\xBB\xBF") ? head.sliced(3) : head); // markup is ASCII
+    }
+    const QStringView start = QStringView(text).trimmed();
+    if (start.startsWith(QLatin1String("<!DOCTYPE NETSCAPE-Bookmark"), Qt::CaseInsensitive) ||
+        start.startsWith(QLatin1String("<!DOCTYPE html"), Qt::CaseInsensitive) ||
+        start.startsWith(QLatin1String("<html"), Qt::CaseInsensitive)) {
+        return ImportFormat::Bookmarks;
+    }
+    if (start.startsWith(QLatin1String("<?xml")) ||
+        (start.size() > 1 && start[0] == QLatin1Char('<') && (start[1].isLetter() || start[1] == QLatin1Char('_')))) {
+        // A bookmark file without its DOCTYPE still has its links.
+        const bool links = start.contains(QLatin1String("<DT>"), Qt::CaseInsensitive) &&
+                           start.contains(QLatin1String("HREF"), Qt::CaseInsensitive);
+        return links && !start.startsWith(QLatin1String("<?xml")) ? ImportFormat::Bookmarks : ImportFormat::Xml;
+    }
+    if (start.isEmpty()) {
+        return named;
+    }
+    const FirstLine line = countSeparators(start);
+    const qsizetype csv = std::max({line.commas, line.semicolons, line.tabs});
+    if (line.bars > csv) {
+        return ImportFormat::Text;
+    }
+    if (csv > 0 && (named != ImportFormat::Text || line.bars == 0)) {
+        return ImportFormat::Csv;
+    }
+    return named;
+}
+
+ImportFormat detectImportFormat(QIODevice& file, ImportFormat named) {
+    return detectImportFormat(file.peek(4096), named);
+}
 
 QString readImport(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink) {
     if (format == ImportFormat::Xml) {
@@ -146,6 +271,9 @@ QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat
     if (preview.keptAll()) {
         preview.replay(sink);
         return QString();
+    }
+    if (file.isSequential()) {
+        return streamTooLongMessage; // a stream cannot be read again
     }
     if (!file.seek(0)) {
         return file.errorString();

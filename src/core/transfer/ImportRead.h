@@ -5,11 +5,35 @@
 
 #include <QString>
 
+#include <memory>
+
+class QFile;
 class QIODevice;
 
 namespace quillbox {
 
 enum class ImportFormat { Text, Csv, Xml, Bookmarks };
+
+// The format a file's first bytes show, whatever its name says: an XML declaration or root
+// element, a bookmark file's DOCTYPE (or its links), else a line format told by the separator of
+// its first line (bars: text; commas, semicolons or tabs: CSV). named: what the name or the user
+// chose, kept where the content does not tell otherwise.
+ImportFormat detectImportFormat(QByteArrayView head, ImportFormat named);
+// The same from an open file, read without moving it.
+ImportFormat detectImportFormat(QIODevice& file, ImportFormat named);
+// What the preview says when the content disagrees with the name.
+QString formatFoundMessage(ImportFormat found, ImportFormat named);
+QString importFormatName(ImportFormat format);
+
+// The window reads only regular files: a FIFO or a device could keep it waiting without end, or
+// give other data when the preview's file is read again.
+QString notRegularFileMessage(const QString& path);
+
+// Opens an import file for reading, "-" being standard input. Opening a FIFO waits for a program
+// to open it for writing; that is given up after waitMs (timedOut set, the file left to whoever
+// opens the other end). Null when it could not be opened.
+std::shared_ptr<QFile> openImportSource(const QString& path, int waitMs, bool& timedOut);
+inline const QString standardInputName = QStringLiteral("-");
 
 // Reads an open import file from where it stands into the sink, a piece at a time. Returns why
 // the whole file is refused (not text, not valid in its encoding, XML not well-formed), or
@@ -25,6 +49,8 @@ QString readImportAlongside(QIODevice& file, ImportFormat format, const QString&
 // could not keep it all, what reading the file again from its start gives (alongside: the reading
 // in a thread of its own). Returns why the file is refused now, or nothing; a second reading that
 // finds other counts of records or refused lines than the preview is refused.
+inline const QString streamTooLongMessage =
+    QStringLiteral("the stream holds more records than the preview keeps, and a stream cannot be read again");
 inline const QString changedSincePreviewMessage = QStringLiteral("the file has changed since the preview");
 QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat format, const QString& owner,
                      ImportSink& sink, bool alongside);

@@ -1,11 +1,12 @@
 #include "transfer/ImportSink.h"
+#include "text/Utf8Text.h"
 
 namespace quillbox {
 
 SiteRecord siteRecordFrom(const Utf8Record& values) {
     SiteRecord record;
     for (int k = 0; k < Col::TextColumns; ++k) {
-        record[k] = QString::fromUtf8(values[static_cast<size_t>(k)]);
+        record[k] = utf8Text(values[static_cast<size_t>(k)]);
     }
     return record;
 }

@@ -96,9 +96,57 @@ qsizetype validUtf8(QByteArrayView bytes, bool& bad) {
     return n;
 }
 
-namespace {
+qint64 readImportPiece(QIODevice& device, char* data, qint64 max) {
+    for (;;) {
+        const qint64 got = device.read(data, max);
+        if (got != 0 || !device.isSequential() || !device.waitForReadyRead(-1)) {
+            return got;
+        }
+    }
+}
 
-qsizetype lineBreaks(QStringView text) {
+QString notInEncodingMessage(qsizetype line, const QString& name) {
+    return QStringLiteral("Line %1 holds bytes that are not %2 text, the encoding the file declares. Nothing was "
+                          "imported.")
+        .arg(line)
+        .arg(name);
+}
+
+QString unknownEncodingMessage(const QString& name) {
+    return QStringLiteral("The file declares the encoding \"%1\", which this program cannot read. Nothing was "
+                          "imported.")
+        .arg(name);
+}
+
+QString loneSurrogateMessage(qsizetype line) {
+    return QStringLiteral("Line %1 holds half of a UTF-16 character pair (a lone surrogate), which is no text. "
+                          "Nothing was imported.")
+        .arg(line);
+}
+
+qsizetype loneSurrogate(QStringView text, bool last) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate()) {
+            if (i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                ++i;
+            } else if (i + 1 < text.size() || last) {
+                return i;
+            }
+        } else if (c.isLowSurrogate()) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+qsizetype firstSubstitute(QStringView text) {
+    const qsizetype replacement = text.indexOf(QChar(QChar::ReplacementCharacter));
+    const qsizetype sub = text.indexOf(QChar(0x1A));
+    return replacement < 0 ? sub : sub < 0 ? replacement : std::min(replacement, sub);
+}
+
+qsizetype countLineBreaks(QStringView text) {
     qsizetype count = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == QLatin1Char('\n') ||
@@ -108,6 +156,8 @@ qsizetype lineBreaks(QStringView text) {
     }
     return count;
 }
+
+namespace {
 
 // The charset an HTML file declares in its head, as in <meta charset="..."> or
 // content="text/html; charset=...".
@@ -123,19 +173,30 @@ QString declaredCharset(QByteArrayView head) {
 
 DeviceLines::DeviceLines(QIODevice& device, Markup markup) : m_device(device), m_markup(markup) {}
 
+namespace {
+// The file's own byte-order mark is cut before decoding; a U+FEFF after it is a value's.
+constexpr QStringConverter::Flags keepMarks = QStringConverter::Flag::ConvertInitialBom;
+} // namespace
+
 void DeviceLines::start(QByteArrayView head) {
     m_started = true;
     if (head.startsWith("\xFF\xFE")) {
-        m_decoder.emplace(QStringConverter::Utf16LE);
+        m_decoder.emplace(QStringConverter::Utf16LE, keepMarks);
+        m_encodingName = QStringLiteral("UTF-16LE");
     } else if (head.startsWith("\xFE\xFF")) {
-        m_decoder.emplace(QStringConverter::Utf16BE);
+        m_decoder.emplace(QStringConverter::Utf16BE, keepMarks);
+        m_encodingName = QStringLiteral("UTF-16BE");
     } else if (m_markup == Markup::Html && !head.startsWith("\xEF\xBB\xBF")) {
         const QString name = declaredCharset(head);
         if (!name.isEmpty() && name.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) != 0 &&
             name.compare(QLatin1String("utf8"), Qt::CaseInsensitive) != 0) {
-            QStringDecoder declared(name.toLatin1().constData());
-            if (declared.isValid()) {
-                m_decoder.emplace(std::move(declared));
+            // Made in place: a moved decoder of the toolkit no longer reports bytes it cannot decode.
+            m_decoder.emplace(name.toLatin1().constData(), keepMarks);
+            m_encodingName = name;
+            if (!m_decoder->isValid()) {
+                m_decoder.reset();
+                m_failure = unknownEncodingMessage(name); // read as UTF-8, it would be refused for its bytes
+                m_atEnd = true;
             }
         }
     }
@@ -145,7 +206,8 @@ void DeviceLines::fail(const QString& reason, QStringView validText) {
     if (reason.isEmpty()) {
         // The first bad byte stands on the line after every break read so far.
         m_text += validText;
-        m_failure = notUtf8Message(m_number + 1 + lineBreaks(QStringView(m_text).sliced(m_pos)));
+        const qsizetype line = m_number + 1 + countLineBreaks(QStringView(m_text).sliced(m_pos));
+        m_failure = m_decoder ? notInEncodingMessage(line, m_encodingName) : notUtf8Message(line);
     } else {
         m_failure = reason;
     }
@@ -159,7 +221,7 @@ bool DeviceLines::fill() {
     // One buffer serves every piece: fresh memory costs more to touch than to read into.
     QByteArray& bytes = m_bytes;
     bytes.resize(pieceSize);
-    const qint64 got = m_device.read(bytes.data(), pieceSize);
+    const qint64 got = readImportPiece(m_device, bytes.data(), pieceSize);
     if (got < 0) {
         // Not the end of the file: what follows was never read.
         fail(QStringLiteral("The file could not be read: %1").arg(m_device.errorString()), {});
@@ -168,13 +230,16 @@ bool DeviceLines::fill() {
     bytes.resize(got);
     if (!m_started) {
         start(bytes);
+        if (!m_failure.isEmpty()) {
+            return false;
+        }
         if (bytes.startsWith("\xEF\xBB\xBF")) {
             bytes.remove(0, 3);
         } else if (m_decoder && (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))) {
             bytes.remove(0, 2);
         }
     }
-    const bool last = bytes.isEmpty() || m_device.atEnd();
+    const bool last = got == 0 || (!m_device.isSequential() && m_device.atEnd());
     if (m_decoder) {
         const bool utf16 = m_decoder->name() && QByteArrayView(m_decoder->name()).startsWith("UTF-16");
         if (!utf16 && bytes.contains('\0')) {
@@ -186,7 +251,7 @@ bool DeviceLines::fill() {
             text += m_decoder->decode(QByteArrayView()); // a sequence cut off at the end is an error
         }
         if (m_decoder->hasError()) {
-            const qsizetype bad = text.indexOf(QChar(QChar::ReplacementCharacter));
+            const qsizetype bad = firstSubstitute(text);
             fail(QString(), QStringView(text).first(std::max<qsizetype>(bad, 0)));
             return false;
         }
@@ -194,7 +259,17 @@ bool DeviceLines::fill() {
             fail(nulBytesMessage, {});
             return false;
         }
+        // The toolkit's UTF-16 decoder passes half a surrogate pair through; the database would
+        // store it as "?". A high half at the very end may yet be completed by the next piece.
+        const qsizetype had = m_text.size();
+        const qsizetype from = had > m_pos && m_text[had - 1].isHighSurrogate() ? had - 1 : had;
         m_text += text;
+        if (const qsizetype bad = loneSurrogate(QStringView(m_text).sliced(from), last); bad >= 0) {
+            m_failure = loneSurrogateMessage(m_number + 1 +
+                                             countLineBreaks(QStringView(m_text).sliced(m_pos, from + bad - m_pos)));
+            m_atEnd = true;
+            return false;
+        }
     } else {
         if (bytes.contains('\0')) {
             fail(nulBytesMessage, {});
@@ -210,7 +285,7 @@ bool DeviceLines::fill() {
         // Decoded straight onto the text: a UTF-8 byte never makes more than one UTF-16 unit.
         const qsizetype had = m_text.size();
         m_text.resize(had + valid);
-        QStringDecoder utf8(QStringDecoder::Utf8);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom); // the file's own was cut
         const QChar* end = utf8.appendToBuffer(m_text.data() + had, QByteArrayView(m_carry).first(valid));
         m_text.resize(end - m_text.constData());
         m_carry.remove(0, valid);
@@ -263,14 +338,15 @@ bool DeviceLines::next(QString& line, QString& end) {
 }
 
 namespace {
-// The text without its leading and trailing blanks (spaces only; tabs stay).
+// The text without its leading and trailing blanks and tabs (a file indents with either).
 QString trimBlanks(QStringView text) {
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
     qsizetype first = 0;
     qsizetype last = text.size();
-    while (first < last && text[first] == QLatin1Char(' ')) {
+    while (first < last && blank(text[first])) {
         ++first;
     }
-    while (last > first && text[last - 1] == QLatin1Char(' ')) {
+    while (last > first && blank(text[last - 1])) {
         --last;
     }
     return text.sliced(first, last - first).toString();

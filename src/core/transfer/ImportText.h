@@ -37,6 +37,12 @@ public:
     qsizetype lineNumber() const { return m_number; }
     // Why the whole file is refused; empty while it is readable text.
     const QString& failure() const { return m_failure; }
+    // Refuses the whole file for what a reader found in it; the first reason stands.
+    void refuse(const QString& reason) {
+        if (m_failure.isEmpty()) {
+            m_failure = reason;
+        }
+    }
 
 protected:
     qsizetype m_number = 0;
@@ -55,7 +61,8 @@ private:
 
 // The lines of a file, decoded as it is read, so a large file never sits in memory whole.
 // A byte-order mark (UTF-8, UTF-16 LE or BE) decides the encoding; without one an HTML file's
-// declared charset is honoured; otherwise the file must be UTF-8. Bytes that are no text in
+// declared charset is honoured (one the toolkit's converters do not know refuses the file);
+// otherwise the file must be UTF-8. Half a UTF-16 surrogate pair refuses it too. Bytes that are no text in
 // that encoding, or NUL bytes, refuse the whole file: a replacement character is never made up.
 class DeviceLines : public LineSource {
 public:
@@ -71,6 +78,7 @@ private:
     QIODevice& m_device;
     Markup m_markup;
     std::optional<QStringDecoder> m_decoder; // none: strict UTF-8, checked here
+    QString m_encodingName;                  // the decoder's, as the file names it
     bool m_started = false;
     bool m_atEnd = false;
     QByteArray m_bytes; // the piece read last
@@ -83,12 +91,28 @@ private:
 // after them is wrong, rather than the start of a sequence cut off by the end of the bytes.
 qsizetype validUtf8(QByteArrayView bytes, bool& bad);
 
+// Reads up to max bytes of an import file. A stream (a pipe, a socket, standard input) may have
+// nothing at hand before its end: that is waited for, so 0 comes only at the real end of the data,
+// and -1 on an error. atEnd() of such a device only says that nothing is buffered now.
+qint64 readImportPiece(QIODevice& device, char* data, qint64 max);
+
 inline const QString nulBytesMessage =
     QStringLiteral("The file holds NUL bytes, so it is no text file; nothing was imported.");
 QString notUtf8Message(qsizetype line);
+QString loneSurrogateMessage(qsizetype line);
+QString unknownEncodingMessage(const QString& name);
+QString notInEncodingMessage(qsizetype line, const QString& name);
+// Where a converter that found bytes it could not decode put its first stand-in for them (U+FFFD,
+// or U+001A from the converters of other character sets), or -1.
+qsizetype firstSubstitute(QStringView text);
+// How many line breaks (CR LF, lone CR, lone LF) a text holds.
+qsizetype countLineBreaks(QStringView text);
+// Where text holds half of a surrogate pair, or -1. A high half at the very end counts only when
+// the text is last, nothing following that could complete it.
+qsizetype loneSurrogate(QStringView text, bool last = true);
 
 // Cleaning of a text taken from a bookmark file: line breaks dropped, character references
-// decoded, leading and trailing blanks removed.
+// decoded, leading and trailing blanks and tabs removed.
 QString cleanImportText(const QString& text);
 
 // HTML character references decoded once: the five named ones of XML, &nbsp;, and numeric

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,12 @@ struct Frame {
     std::array<std::string, Col::TextColumns> values;
     bool holdsValues = false; // some of values set since they were last emptied
     QByteArray unknownName;
+    // An item: a record element, a column or an unknown element without children of its own
+    // stands among its children. Its record is made at its end tag, from all of them.
+    bool item = false;
+    bool hasChildren = false;
+
+    bool clean() const { return !item && !holdsValues && unknownName.isEmpty(); }
 };
 
 struct Reader {
@@ -118,6 +125,7 @@ struct Reader {
         }
         empty(parent);
         parent.unknownName.clear();
+        parent.item = false;
     }
 };
 
@@ -142,9 +150,11 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
         if (blank(parent.text)) {
             parent.text.clear(); // layout between children: nothing to keep, however long the file
         }
-        if (qstrcmp(name, "record") == 0) {
-            r.itemEnds(parent);
-            r.lastColumn = -1;
+        if (!parent.hasChildren) {
+            parent.hasChildren = true;
+            if (parent.line == 0) {
+                parent.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)); // a deeper item's
+            }
         }
     }
     // Each open element holds a record's worth of fields; a hostile file nesting without end
@@ -163,6 +173,8 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     frame.line = r.depth <= 2 ? static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)) : 0;
     Reader::empty(frame);
     frame.unknownName.clear();
+    frame.item = false;
+    frame.hasChildren = false;
 }
 
 void XMLCALL onEnd(void* data, const XML_Char* name) {
@@ -175,11 +187,22 @@ void XMLCALL onEnd(void* data, const XML_Char* name) {
         r.atCut = XML_GetCurrentByteIndex(r.parser) + XML_GetCurrentByteCount(r.parser) == r.cutAt;
         r.cutLine = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
     }
-    if (r.depth == 0 || qstrcmp(name, "record") == 0) {
+    Frame& done = r.frames[r.depth];
+    if (done.item) {
+        r.itemEnds(done);
+        r.lastColumn = -1;
+    }
+    if (r.depth == 0) {
         return;
     }
-    const Frame& done = r.frames[r.depth];
     Frame& parent = r.frames[r.depth - 1];
+    if (done.hasChildren) {
+        return; // an item, or what holds items: no value of its parent's
+    }
+    parent.item = true; // the record element too, wherever it stands: the item ends at its end tag
+    if (qstrcmp(name, "record") == 0) {
+        return;
+    }
     const int k = r.columnOf(name);
     if (k < 0) {
         if (parent.unknownName.isEmpty()) {
@@ -235,6 +258,40 @@ void XMLCALL onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_C
     reader(data).sawDoctype = true;
 }
 
+// The encoding an XML declaration at the very start names, or nothing (then the parser decides,
+// from a byte-order mark or the first bytes).
+QByteArray declaredEncoding(QByteArrayView head) {
+    if (!head.startsWith("<?xml")) {
+        return QByteArray();
+    }
+    const qsizetype close = head.indexOf("?>");
+    const QByteArrayView declaration = head.first(close < 0 ? std::min<qsizetype>(head.size(), 256) : close);
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0) {
+        return QByteArray();
+    }
+    qsizetype i = at + 8;
+    while (i < declaration.size() && (declaration[i] == ' ' || declaration[i] == '=' || declaration[i] == '\t' ||
+                                      declaration[i] == '\r' || declaration[i] == '\n')) {
+        ++i;
+    }
+    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\'')) {
+        return QByteArray();
+    }
+    const qsizetype end = declaration.indexOf(declaration[i], i + 1);
+    return end < 0 ? QByteArray() : declaration.sliced(i + 1, end - i - 1).toByteArray();
+}
+
+// The encodings the parser reads itself.
+bool parserKnows(const QByteArray& name) {
+    for (const char* known : {"UTF-8", "UTF-16", "UTF-16LE", "UTF-16BE", "ISO-8859-1", "US-ASCII"}) {
+        if (qstricmp(name.constData(), known) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 constexpr qsizetype piece = 1 << 20;
 // Files shorter than cutFrom are read by one parser, and so are files longer than cutTo: the
 // second half's reader would fill what it may keep (as ImportPreview::defaultKeepLimit bounds it)
@@ -268,12 +325,11 @@ bool startParser(Reader& r) {
 // The second half of a file cut after an item's end tag, read in a thread of its own as if the
 // document element had just begun, into a preview that keeps all it reads; handed on only when
 // the first half's parser, reaching the cut, stands where this one began. The document element
-// is taken to have had a child named rootUnknown that is no column (the first half's items), so
-// a record element directly inside it is refused for that name, whatever values it held.
+// is taken to have had children already (the first half's items).
 class SecondHalf {
 public:
-    SecondHalf(const BytesAtOffsets& bytes, qint64 at, const QByteArray& rootName, const QByteArray& rootUnknown)
-        : m_bytes(bytes), m_at(at), m_prefix("<" + rootName + ">"), m_rootUnknown(rootUnknown) {
+    SecondHalf(const BytesAtOffsets& bytes, qint64 at, const QByteArray& rootName)
+        : m_bytes(bytes), m_at(at), m_prefix("<" + rootName + ">") {
         if (startParser(m_reader)) {
             m_thread = std::thread([this] { run(); });
         }
@@ -288,7 +344,6 @@ public:
 
     bool started() const { return m_reader.parser != nullptr; }
     qint64 at() const { return m_at; }
-    const QByteArray& rootUnknown() const { return m_rootUnknown; }
     // Waits for the reading; false when it was not read whole (too long to keep, or unreadable).
     bool finish() {
         if (m_thread.joinable()) {
@@ -311,7 +366,7 @@ private:
         m_ok = XML_Parse(m_reader.parser, m_prefix.constData(), static_cast<int>(m_prefix.size()), XML_FALSE) ==
                XML_STATUS_OK;
         if (m_ok) {
-            m_reader.frames.front().unknownName = m_rootUnknown;
+            m_reader.frames.front().hasChildren = true; // the first half's items
         }
         for (qint64 at = m_at; m_ok && !m_stop && m_kept.keptAll();) {
             const qsizetype n = m_bytes.readAt(at, buffer.get(), piece);
@@ -335,7 +390,6 @@ private:
     const BytesAtOffsets& m_bytes;
     const qint64 m_at;
     const QByteArray m_prefix;
-    const QByteArray m_rootUnknown;
     ImportPreview m_kept;
     Reader m_reader{m_kept};
     std::thread m_thread;
@@ -390,10 +444,7 @@ std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const BytesAtOffsets& byte
     if (at <= read) {
         return nullptr;
     }
-    // The first item's end makes its name the document element's unknown child, until a record
-    // element directly inside that clears it.
-    const QByteArray& unknown = r.frames.front().unknownName;
-    auto second = std::make_unique<SecondHalf>(bytes, at, r.rootName, unknown.isEmpty() ? r.itemName : unknown);
+    auto second = std::make_unique<SecondHalf>(bytes, at, r.rootName);
     return second->started() ? std::move(second) : nullptr;
 }
 
@@ -420,9 +471,9 @@ XmlReadResult failure(QIODevice& device, XML_Error code, bool tooDeep, qint64 at
 // A long file is read by two parsers at once: the second from the end tag of an item in its
 // middle to the end, the first up to there. That gives what one parser gives when the first
 // parser, reaching the cut, is inside the document element only, just past that end tag (not in
-// a comment or a CDATA section that holds it), and the document element's unknown child is the
-// one the second half began with: then nothing before the cut bears on what follows. Otherwise
-// the first parser reads on alone.
+// a comment or a CDATA section that holds it), and the document element holds no value, record
+// or unknown element of its own so far: then nothing before the cut bears on what follows.
+// Otherwise the first parser reads on alone.
 XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& cut) {
     Reader r{sink};
     if (!startParser(r)) {
@@ -439,8 +490,24 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
     bool handedOver = false; // the second half was read whole and stands for all after the cut
     qint64 read = 0;
     bool ok = true;
+    bool unreadable = false;
+    std::optional<QStringDecoder> transcoder; // a declared encoding the parser does not know itself
+    qsizetype transcodedLines = 0;
+    QString declaredName;
+    QString refusal;
+    // Read through the toolkit's converter, and handed to the parser as UTF-8.
+    if (const QByteArray declared = declaredEncoding(device.peek(512)); !declared.isEmpty() && !parserKnows(declared)) {
+        transcoder.emplace(declared.constData()); // in place: see DeviceLines::start
+        if (transcoder->isValid()) {
+            declaredName = QString::fromLatin1(declared);
+            XML_SetEncoding(r.parser, "UTF-8");
+            mayCut = false;
+        } else {
+            refusal = unknownEncodingMessage(QString::fromLatin1(declared));
+        }
+    }
     QByteArray chunk;
-    for (;;) {
+    while (refusal.isEmpty()) {
         qint64 want = piece;
         if (mayCut) {
             want = std::min(want, cut.firstPiece);
@@ -448,8 +515,33 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
             want = std::min(want, second->at() - read);
         }
         chunk.resize(want); // the buffer of the last piece, read into again
-        chunk.resize(std::max<qint64>(0, device.read(chunk.data(), want)));
-        const bool last = chunk.isEmpty() || device.atEnd();
+        const qint64 got = readImportPiece(device, chunk.data(), want);
+        if (got < 0) {
+            unreadable = true;
+            break;
+        }
+        chunk.resize(got);
+        const bool last = got == 0 || (!device.isSequential() && device.atEnd());
+        if (transcoder) {
+            QString text = transcoder->decode(chunk);
+            if (last) {
+                text += transcoder->decode(QByteArrayView());
+            }
+            if (transcoder->hasError()) {
+                const qsizetype bad = std::max<qsizetype>(0, firstSubstitute(text));
+                refusal = notInEncodingMessage(transcodedLines + 1 + countLineBreaks(QStringView(text).first(bad)),
+                                               declaredName);
+                break;
+            }
+            transcodedLines += countLineBreaks(text);
+            read += chunk.size();
+            chunk = text.toUtf8();
+            ok = XML_Parse(r.parser, chunk.constData(), static_cast<int>(chunk.size()), last) == XML_STATUS_OK;
+            if (!ok || last) {
+                break;
+            }
+            continue;
+        }
         ok = XML_Parse(r.parser, chunk.constData(), static_cast<int>(chunk.size()), last) == XML_STATUS_OK;
         read += chunk.size();
         if (!ok || last) {
@@ -460,8 +552,7 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
             second = cutInTwo(r, bytes, near, read);
             r.cutAt = second ? second->at() : -1;
         } else if (second && read == second->at()) {
-            handedOver =
-                r.atCut && r.depth == 1 && r.frames.front().unknownName == second->rootUnknown() && second->finish();
+            handedOver = r.atCut && r.depth == 1 && r.frames.front().clean() && second->finish();
             if (handedOver) {
                 break;
             }
@@ -470,7 +561,18 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         }
     }
     XmlReadResult result;
-    if (!ok) {
+    if (unreadable || !refusal.isEmpty()) {
+        second.reset();
+        result.wellFormed = false;
+        result.refusal =
+            unreadable ? QStringLiteral("The file could not be read: %1").arg(device.errorString()) : refusal;
+    } else if (!ok && transcoder) {
+        // Bytes not valid in the declared encoding were refused above: this is the markup.
+        result.wellFormed = false;
+        result.error = r.tooDeep ? QStringLiteral("elements nested too deeply")
+                                 : QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(r.parser)));
+        result.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser));
+    } else if (!ok) {
         second.reset();
         result = failure(device, XML_GetErrorCode(r.parser), r.tooDeep, XML_GetCurrentByteIndex(r.parser),
                          static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)));
@@ -495,6 +597,9 @@ XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink) {
 }
 
 QString xmlNotWellFormedMessage(const XmlReadResult& result) {
+    if (!result.refusal.isEmpty()) {
+        return result.refusal;
+    }
     if (result.notUtf8) {
         return notUtf8Message(result.line);
     }

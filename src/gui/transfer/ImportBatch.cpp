@@ -7,6 +7,7 @@
 #include "mainwindow/RecordModel.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "text/Utf8Text.h"
 
 namespace quillbox {
 
@@ -41,7 +42,7 @@ void ImportBatch::begin(qsizetype records) {
 
 void ImportBatch::stored(qint64 row, const Utf8Record& values) {
     const QString number = QString::number(row);
-    const auto text = [&values](int k) { return QString::fromUtf8(values[static_cast<size_t>(k)]); };
+    const auto text = [&values](int k) { return utf8Text(values[static_cast<size_t>(k)]); };
     if (m_model->isMasked()) {
         const auto mask = [&](int k) { return m_shared.mask(utf16Length(values[static_cast<size_t>(k)])); };
         m_model->appendBulk({text(Col::SiteName), mask(Col::UserName), mask(Col::Password), mask(Col::HomePage),

@@ -30,6 +30,12 @@ bool showImportPreview(const ImportPreview& preview, QWidget* parent) {
     counts->setObjectName(QStringLiteral("counts"));
     layout->addWidget(counts);
 
+    if (!preview.formatNote().isEmpty()) {
+        auto* note = new QLabel(preview.formatNote());
+        note->setObjectName(QStringLiteral("formatNote"));
+        layout->addWidget(note);
+    }
+
     if (!preview.columnMapping().isEmpty()) {
         auto* mapping = new QLabel(QStringLiteral("Columns: ") + preview.columnMapping().join(QStringLiteral("; ")));
         mapping->setWordWrap(true);

@@ -57,6 +57,15 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
     callbacks.confirm = [this](const ImportPreview& preview) {
         return m_state.seams.importPreview && m_state.seams.importPreview(preview, &m_main);
     };
+    // The owner follows the format the content shows, not the pattern chosen.
+    callbacks.ownerFor = [this, format, owner](ImportFormat found) {
+        if (found == format) {
+            return owner;
+        }
+        return found == ImportFormat::Csv || found == ImportFormat::Bookmarks
+                   ? importOwner(found, m_main.ownerBox()->currentText(), homeFolder())
+                   : QString();
+    };
     const ImportOutcome outcome = runImport(m_state.database, file, format, owner, callbacks);
     switch (outcome.status) {
     case ImportOutcome::Refused:
@@ -108,6 +117,11 @@ void TransferController::importRecords() {
     const FileChoice choice = askForFile(QStringLiteral("Import file from"), importPatternList, false);
     if (choice.path.isEmpty()) {
         m_status.error(QStringLiteral("User cancelled the import process."));
+        return;
+    }
+    // Checked before opening: opening a FIFO waits for a writer that may never come.
+    if (const QFileInfo info(choice.path); info.exists() && !info.isFile()) {
+        m_status.error(notRegularFileMessage(choice.path));
         return;
     }
     const QString cannotOpen = QStringLiteral("Could not open the import file.");
