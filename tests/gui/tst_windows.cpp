@@ -303,6 +303,8 @@ void WindowsTest::mainWindowFitsAndRemembers() {
     // Category and notes can be shown; both and the place are kept in the settings file.
     main->setShownColumns(QStringLiteral("0,4,6"));
     QVERIFY(!main->recordList()->isColumnHidden(RecordModel::Notes));
+    QVERIFY(main->recordList()->columnWidth(RecordModel::Category) > 0);
+    QVERIFY(main->recordList()->columnWidth(RecordModel::Notes) > 0);
     QVERIFY(main->recordList()->isColumnHidden(RecordModel::Password));
     const QString place = main->geometryText();
     env.program->shutDown();

@@ -104,9 +104,6 @@ void MainWindow::setShownColumns(const QString& text) {
     }
     for (int c = 0; c < RecordModel::ColumnCount; ++c) {
         m_list->setColumnHidden(c, !shown.contains(c));
-        if (shown.contains(c) && m_list->columnWidth(c) == 0) {
-            m_list->setColumnWidth(c, 150);
-        }
     }
 }
 
@@ -198,7 +195,7 @@ void MainWindow::buildGadgets() {
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QHeaderView::customContextMenuRequested, this,
             [this, header](const QPoint& at) { chooseColumns(header->mapToGlobal(at)); });
-    const int widths[RecordModel::ColumnCount] = {150, 150, 140, 334, 0, 0, 0};
+    const int widths[RecordModel::ColumnCount] = {150, 150, 140, 334, 150, 0, 300};
     for (int c = 0; c < RecordModel::ColumnCount; ++c) {
         m_list->setColumnWidth(c, widths[c]);
     }
