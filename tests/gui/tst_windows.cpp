@@ -2,6 +2,7 @@
 // program key never types into a box, the password box stays masked, the search drives the list,
 // and the list is always what the panel says, whoever changed the file.
 #include "app/Ids.h"
+#include "app/SecondaryWindow.h"
 #include "app/SecretLineEdit.h"
 #include "dataform/DataForm.h"
 #include "mainwindow/MainWindow.h"
@@ -10,10 +11,12 @@
 #include "store/SiteStore.h"
 #include "support/TestEnv.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QTableView>
 #include <QTextEdit>
 #include <QtTest>
@@ -61,6 +64,8 @@ private Q_SLOTS:
     void listFollowsOtherPrograms();
     void helpOpensTheGuide_data();
     void helpOpensTheGuide();
+    void windowsFitASmallScreen_data();
+    void windowsFitASmallScreen();
     void mainWindowFitsAndRemembers_data();
     void mainWindowFitsAndRemembers();
 };
@@ -269,6 +274,50 @@ void WindowsTest::helpOpensTheGuide() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("Import and export formats"));
     QCOMPARE(env.main()->message().startsWith(QLatin1String("Error: ")), !browser);
+}
+
+void WindowsTest::windowsFitASmallScreen_data() {
+    QTest::addColumn<int>("slot"); // the command that opens the window
+    QTest::newRow("shortcut editor") << int(Id::Slot::ShortcutKeys);
+    QTest::newRow("print window") << int(Id::Slot::PrintRecords);
+    QTest::newRow("about") << int(Id::Slot::About);
+    QTest::newRow("health report") << int(Id::Slot::PasswordHealth);
+}
+
+void WindowsTest::windowsFitASmallScreen() {
+    QFETCH(int, slot);
+    TestEnv env;
+    QVERIFY(startWithRecords(env));
+    env.main()->selectRow(0);
+    const QWidgetList existing = QApplication::topLevelWidgets();
+    const QSet<QWidget*> before(existing.cbegin(), existing.cend());
+    env.program->command(Id::MenuItemOfSlot[slot]);
+    SecondaryWindow* window = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!before.contains(w) && qobject_cast<SecondaryWindow*>(w) && w->isVisible()) {
+            window = static_cast<SecondaryWindow*>(w);
+        }
+    }
+    QVERIFY(window);
+    // A screen at 200 % of 1280 x 1024 leaves about this much room.
+    const QSize room(600, 440);
+    const QList<QAbstractButton*> buttons = window->findChildren<QAbstractButton*>();
+    QList<bool> shown;
+    for (const QAbstractButton* b : buttons) {
+        shown << b->isVisibleTo(window);
+    }
+    window->fitInto(room);
+    QVERIFY(window->width() <= room.width() && window->height() <= room.height());
+    auto* scroll = window->findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(scroll);
+    // Every button is still there and can be scrolled to.
+    QCOMPARE(window->findChildren<QAbstractButton*>().size(), buttons.size());
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        QCOMPARE(buttons[i]->isVisibleTo(window), shown[i]);
+        scroll->ensureWidgetVisible(buttons[i]);
+        const QRect place(buttons[i]->mapTo(window, QPoint(0, 0)), buttons[i]->size());
+        QVERIFY(!shown[i] || window->rect().intersects(place));
+    }
 }
 
 void WindowsTest::mainWindowFitsAndRemembers_data() {

@@ -14,6 +14,13 @@ class SecondaryWindow : public QWidget {
     Q_OBJECT
 public:
     int number() const { return m_number; }
+    // The room a window has on the screen it is on: the work area less the frame and title bar
+    // the window system puts around it.
+    static QSize roomOnScreen(const QWidget* window);
+    // A window of fixed size larger than the room is shrunk to it and its gadgets scroll inside
+    // it, so that every one of them (its buttons too) can be reached at any scaling. Runs when the
+    // window is first shown; a test may call it with a room of its choice.
+    void fitInto(QSize room);
 
 protected:
     // objectName selects the window in the style sheet; style adds the window's own rules.
@@ -27,10 +34,12 @@ protected:
     const DispatchFn& dispatcher() const { return m_dispatch; }
 
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     int m_number;
     DispatchFn m_dispatch;
+    bool m_fitted = false;
 };
 
 } // namespace quillbox

@@ -1,5 +1,6 @@
 #include "transfer/ImportPreviewWindow.h"
 
+#include "app/SecondaryWindow.h"
 #include "store/SiteRecord.h"
 #include "text/ProgramText.h"
 #include "transfer/ImportPreview.h"
@@ -18,7 +19,8 @@ namespace quillbox {
 bool showImportPreview(const ImportPreview& preview, QWidget* parent) {
     QDialog dialog(parent);
     dialog.setWindowTitle(titleMarks + QStringLiteral("  Import preview"));
-    dialog.resize(900, 560);
+    // As large as it was designed, or as the screen's work area allows (its layout shrinks it).
+    dialog.resize(QSize(900, 560).boundedTo(SecondaryWindow::roomOnScreen(parent ? parent : &dialog)));
     auto* layout = new QVBoxLayout(&dialog);
 
     QString summary =
