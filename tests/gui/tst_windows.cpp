@@ -15,11 +15,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QTableView>
 #include <QTextEdit>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 using namespace quillbox;
 using namespace quillbox::test;
@@ -64,6 +67,7 @@ private Q_SLOTS:
     void listFollowsOtherPrograms();
     void helpOpensTheGuide_data();
     void helpOpensTheGuide();
+    void formBoxesCompleteFromValuesReadOnce();
     void windowsFitASmallScreen_data();
     void windowsFitASmallScreen();
     void mainWindowFitsAndRemembers_data();
@@ -274,6 +278,43 @@ void WindowsTest::helpOpensTheGuide() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("Import and export formats"));
     QCOMPARE(env.main()->message().startsWith(QLatin1String("Error: ")), !browser);
+}
+
+void WindowsTest::formBoxesCompleteFromValuesReadOnce() {
+    TestEnv env;
+    QVERIFY(startWithRecords(env));
+    int reads = 0;
+    sqlite3_trace_v2(
+        env.state.database.handle(), SQLITE_TRACE_STMT,
+        [](unsigned, void* count, void* statement, void*) {
+            if (QByteArray(sqlite3_sql(static_cast<sqlite3_stmt*>(statement))).startsWith("SELECT DISTINCT")) {
+                ++*static_cast<int*>(count);
+            }
+            return 0;
+        },
+        &reads);
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::AddRecord]);
+    const int firstReads = reads;
+    QVERIFY(firstReads > 0);
+    // Typing any part of a value, in any case, offers it.
+    QComboBox* site = form(env)->valueBox(Col::SiteName);
+    QVERIFY(site->completer());
+    site->completer()->setCompletionPrefix(QStringLiteral("HO"));
+    QCOMPARE(site->completer()->completionCount(), 1);
+    QCOMPARE(site->completer()->currentCompletion(), QStringLiteral("Shop"));
+    QCOMPARE(site->count(), 4);
+    // Open again with the table unchanged: nothing is read; after a change, the lists are.
+    env.askAnswers << QStringLiteral("Discard");
+    key(site->lineEdit(), Qt::Key_Escape);
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::AddRecord]);
+    QCOMPARE(reads, firstReads);
+    QCOMPARE(form(env)->valueBox(Col::SiteName)->count(), 4);
+    key(form(env)->valueBox(Col::SiteName)->lineEdit(), Qt::Key_Escape);
+    QVERIFY(env.state.database.execute(QStringLiteral("UPDATE quillbox SET sitename = 'Bank2' WHERE record = 1")));
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::AddRecord]);
+    QVERIFY(reads > firstReads);
+    QVERIFY(form(env)->valueBox(Col::SiteName)->findText(QStringLiteral("Bank2")) >= 0);
+    sqlite3_trace_v2(env.state.database.handle(), 0, nullptr, nullptr);
 }
 
 void WindowsTest::windowsFitASmallScreen_data() {
