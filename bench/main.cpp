@@ -311,9 +311,14 @@ void transferCases(int size, const QList<SiteRecord>& records, Running& running,
                 fresh = std::make_unique<Running>();
             },
             [&] { fresh->run(Id::Slot::Import, path, c.pattern); });
+        // After the import the list is the shown owner's records, every one of them.
         const int listed = fresh->main()->model()->rowCount();
-        if (listed != size) {
-            std::fprintf(stderr, "%s: %d rows listed of %d\n", c.name, listed, size);
+        const int owners =
+            scalarQuery(fresh->state.database, QStringLiteral("SELECT count(*) FROM quillbox WHERE owner = '%1'")
+                                                   .arg(sqlQuote(fresh->main()->ownerBox()->currentText())))
+                .toInt();
+        if (listed != owners) {
+            std::fprintf(stderr, "%s: %d rows listed of the owner's %d\n", c.name, listed, owners);
         }
         fresh.reset();
         empty.reset();
