@@ -224,6 +224,18 @@ void WindowsTest::searchDrivesTheList() {
     env.program->dispatch(Id::Window::Main, Id::Main::CategoryBox, Notify::Chosen, 0);
     QCOMPARE(search->text(), QString());
     QCOMPARE(env.column(RecordModel::SiteName), (QStringList{"Bank", "Shop"}));
+    // A record saved under a new category of the shown owner: listed where it was, the category
+    // offered at once.
+    main->categoryBox()->setCurrentText(QStringLiteral("All Categories"));
+    env.program->dispatch(Id::Window::Main, Id::Main::CategoryBox, Notify::Chosen, 0);
+    main->selectRow(0);
+    env.program->command(Id::MenuItemOfSlot[Id::Slot::EditRecord]);
+    form(env)->valueBox(Col::Category)->setEditText(QStringLiteral("Travel"));
+    env.program->dispatch(Id::Window::DataForm, Id::DataForm::Save, Notify::Command, 0);
+    QVERIFY(!form(env));
+    QVERIFY(main->categoryBox()->findText(QStringLiteral("Travel")) >= 0);
+    QCOMPARE(main->categoryBox()->currentText(), QStringLiteral("All Categories"));
+    QCOMPARE(main->model()->rowCount(), 3);
 }
 
 void WindowsTest::listFollowsOtherPrograms() {

@@ -134,11 +134,12 @@ void ListController::saveSearchState() {
 
 void ListController::showSavedRecord(const QString& record, const QString& owner, const QString& category) {
     const QString shownCategory = m_main.categoryBox()->currentText();
-    // (A list filled by an owner or category choice has an empty search text too.)
     if (m_main.ownerBox()->currentText() == owner && m_main.searchText()->text().isEmpty() &&
         (shownCategory == allCategories || shownCategory == category) && rowOfRecord(record, -1) >= 0) {
         // The record belongs in the list as it stands, where its row was written or added: the list
-        // keeps its order and the panel stays.
+        // keeps its order and the panel stays, its categories offering a new one.
+        fillCategoryBox(owner);
+        m_main.categoryBox()->setCurrentText(shownCategory);
         return;
     }
     clearSearchText();
