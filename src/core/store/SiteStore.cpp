@@ -149,6 +149,11 @@ QStringList foreignSchema(const Database& db) {
     return problems;
 }
 
+int dataVersion(const Database& db) {
+    const QString version = scalarQuery(db, QStringLiteral("PRAGMA data_version"));
+    return version.isEmpty() ? -1 : version.toInt();
+}
+
 QString scalarQuery(const Database& db, const QString& statement) {
     Query query(db, statement);
     QString kept;

@@ -34,6 +34,8 @@ QStringList foreignSchema(const Database& db);
 
 // Column 0 of the last row a query gives; empty text when it fails or gives no row.
 QString scalarQuery(const Database& db, const QString& statement);
+// The file's data version: it moves when another connection commits a change (-1 without a database).
+int dataVersion(const Database& db);
 QString lastInsertedRecord(const Database& db);
 // How many rows the last insert, update or delete changed.
 int changedRowCount(const Database& db);

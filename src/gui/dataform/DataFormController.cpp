@@ -99,9 +99,7 @@ void DataFormController::updateOneTimeCode() {
 void DataFormController::fillValueLists() {
     // The table's version: what other connections committed, and what this one changed.
     sqlite3* db = m_state.database.handle();
-    const std::pair<qint64, qint64> version{
-        scalarQuery(m_state.database, QStringLiteral("PRAGMA data_version")).toLongLong(),
-        db ? sqlite3_total_changes64(db) : -1};
+    const std::pair<qint64, qint64> version{dataVersion(m_state.database), db ? sqlite3_total_changes64(db) : -1};
     const bool stale = version != m_valuesVersion || m_valueModels.isEmpty();
     if (!m_noValues) {
         m_noValues = new QStringListModel(this);

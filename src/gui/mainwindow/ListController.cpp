@@ -155,8 +155,7 @@ void ListController::showSavedRecord(const QString& record, const QString& owner
 }
 
 bool ListController::followOtherPrograms() {
-    if (!m_state.database.isOpen() || m_knownVersion < 0 ||
-        scalarQuery(m_state.database, QStringLiteral("PRAGMA data_version")).toInt() == m_knownVersion) {
+    if (!m_state.database.isOpen() || m_knownVersion < 0 || dataVersion(m_state.database) == m_knownVersion) {
         return false;
     }
     const int row = m_main.currentRow();
@@ -273,7 +272,7 @@ void ListController::listFilled(int counter) {
     m_main.ensureRowVisible(counter - 1);
     m_status.info(m_state.currentRecord[Col::SiteName]);
     m_status.count(counter);
-    m_knownVersion = scalarQuery(m_state.database, QStringLiteral("PRAGMA data_version")).toInt();
+    m_knownVersion = dataVersion(m_state.database);
 }
 
 void ListController::runSearch() {
