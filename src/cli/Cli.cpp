@@ -27,6 +27,7 @@
 #include "transfer/ImportJob.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportRead.h"
+#include "transfer/ImportText.h"
 #include "transfer/TableExport.h"
 
 #include <QCommandLineParser>
@@ -40,6 +41,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QStringDecoder>
 #include <QThread>
 
 #include <array>
@@ -119,6 +121,14 @@ QCommandLineOption commandOption(const QString& name) {
         {"format", "The file format: text, csv or xml (import also: bookmarks); default: the file's extension.",
          "FORMAT"},
         {"dry-run", "Read the file and report what it holds, storing nothing.", nullptr},
+        {"map",
+         "CSV: what columns hold, by header or number from 1: sitename, username, password, homepage, "
+         "misc1 ... misc9, category, owner, notes, next (the next free Misc field) or ignore; columns not "
+         "named keep what the file's layout gives them, or go to the next free Misc field under their header.",
+         "COLUMN=FIELD,..."},
+        {"no-header", "CSV: the first line is a record, not the columns' names.", nullptr},
+        {"separator", "CSV: the separator: comma, semicolon or tab (default: the file's own).", "S"},
+        {"encoding", "Text and CSV: the file's encoding, such as Windows-1252 (default: UTF-8 unless marked).", "NAME"},
         {"yes", "Do it without asking.", nullptr},
         {"erase", "Erase the records for good instead of moving them to the recycle bin.", nullptr},
         {"verbose", "Also say whether searches are answered from the copy in memory, and if not, why.", nullptr},
@@ -804,6 +814,44 @@ QString previewReport(const ImportPreview& preview) {
     return report;
 }
 
+// The separators --separator names.
+QChar separatorNamed(const QString& name) {
+    const QString n = name.toLower();
+    return n == QLatin1String("comma")       ? QLatin1Char(',')
+           : n == QLatin1String("semicolon") ? QLatin1Char(';')
+           : n == QLatin1String("tab")       ? QLatin1Char('\t')
+                                             : QChar();
+}
+
+QString checkImportArguments(const QCommandLineParser& p) {
+    if (p.isSet(QStringLiteral("format"))) {
+        if (QString error = checkFormat(p, 4); !error.isEmpty()) {
+            return error;
+        }
+    }
+    if (p.isSet(QStringLiteral("separator")) && separatorNamed(p.value(QStringLiteral("separator"))).isNull()) {
+        return QStringLiteral("Unknown separator \"%1\"; give comma, semicolon or tab.")
+            .arg(p.value(QStringLiteral("separator")));
+    }
+    if (p.isSet(QStringLiteral("encoding")) &&
+        !QStringDecoder(p.value(QStringLiteral("encoding")).toLatin1()).isValid()) {
+        return unknownEncodingMessage(p.value(QStringLiteral("encoding")));
+    }
+    return QString();
+}
+
+// How the user said the file is to be read.
+ImportOptions importOptions(const QCommandLineParser& p) {
+    ImportOptions options;
+    options.encoding = p.value(QStringLiteral("encoding"));
+    options.csvChoice.delimiter = separatorNamed(p.value(QStringLiteral("separator")));
+    if (p.isSet(QStringLiteral("no-header"))) {
+        options.csvChoice.header = false;
+    }
+    options.csvChoice.mapping = p.value(QStringLiteral("map"));
+    return options;
+}
+
 // How long a FIFO may take to find a writer.
 constexpr int importOpenWaitSeconds = 5;
 
@@ -829,8 +877,15 @@ int importCommand(Session& s, const QCommandLineParser& parser) {
     callbacks.previewed = [dryRun](const ImportPreview& preview) {
         if (dryRun || preview.recordCount() == 0) {
             writeOut(previewReport(preview));
-        } else if (!preview.formatNote().isEmpty()) {
+            return;
+        }
+        if (!preview.formatNote().isEmpty()) {
             writeOut(preview.formatNote() + QLatin1Char('\n'));
+        }
+        // Which column went where, so a wrong guess is seen before it is searched for.
+        if (!preview.columnMapping().isEmpty()) {
+            writeOut(
+                QStringLiteral("Columns: %1\n").arg(terminalSafe(preview.columnMapping().join(QStringLiteral("; ")))));
         }
     };
     callbacks.ownerFor = [&](ImportFormat found) { return ownerOfImport(s, parser, found); };
@@ -846,9 +901,15 @@ int importCommand(Session& s, const QCommandLineParser& parser) {
     callbacks.refused = [](qsizetype line, const QString& reason) {
         writeOut(QStringLiteral("Line %1: %2\n").arg(line).arg(terminalSafe(reason)));
     };
-    const ImportOutcome outcome = runImport(s.db, file, format, ownerOfImport(s, parser, format), callbacks, false);
+    const ImportOutcome outcome =
+        runImport(s.db, file, format, ownerOfImport(s, parser, format), callbacks, false, importOptions(parser));
     switch (outcome.status) {
     case ImportOutcome::Refused:
+        if (outcome.format == ImportFormat::Csv && outcome.error.startsWith(csvUnknownLayoutMessage(0).left(40))) {
+            return fail(outcome.error + QStringLiteral(" Give them with --map, and --no-header when the first "
+                                                       "line is a record."));
+        }
+        return fail(outcome.error);
     case ImportOutcome::NoRecords:
         return fail(outcome.error);
     case ImportOutcome::NotConfirmed:
@@ -1307,19 +1368,18 @@ QList<Command> commands() {
          .check = checkRecordArguments,
          .run = historyCommand},
         {.name = QStringLiteral("import"),
-         .synopsis = QStringLiteral("FILE [--format text|csv|xml|bookmarks] [--dry-run]"),
+         .synopsis = QStringLiteral("FILE [--format text|csv|xml|bookmarks] [--dry-run] [--map COLUMN=FIELD,...] "
+                                    "[--no-header] [--separator S] [--encoding NAME]"),
          .summary = QStringLiteral("Add the records of a file, all in one go, and report every line refused."),
-         .options = {QStringLiteral("format"), QStringLiteral("dry-run"), owner},
+         .options = {QStringLiteral("format"), QStringLiteral("dry-run"), owner, QStringLiteral("map"),
+                     QStringLiteral("no-header"), QStringLiteral("separator"), QStringLiteral("encoding")},
          .minArguments = 1,
          .maxArguments = 1,
          .argumentName = QStringLiteral("FILE"),
          .argumentHelp = QStringLiteral("A text, CSV, XML or bookmark file, a pipe or FIFO, or - for standard "
                                         "input (after the password line with --password-stdin); CSV files of "
                                         "other programs are read by their header line."),
-         .check =
-             [](const QCommandLineParser& p) {
-                 return p.isSet(QStringLiteral("format")) ? checkFormat(p, 4) : QString();
-             },
+         .check = checkImportArguments,
          .run = importCommand,
          .writes = true},
         {.name = QStringLiteral("export"),

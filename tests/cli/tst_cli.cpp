@@ -952,6 +952,25 @@ void CliTest::import_data() {
         << "" << 5;
     QTest::newRow("FIFO without a writer") << "fifo" << QByteArray() << QStringList{"--format", "csv"} << 1 << ""
                                            << "did not open within 5 seconds: no program writes to it." << 4;
+    // Columns no layout known names: refused until the user names them.
+    const QByteArray sheet = "Bank;ann;s3cret;https://bank.example\nShop;me;pw;\n";
+    QTest::newRow("unknown columns") << "sheet.csv" << sheet << QStringList{} << 1 << ""
+                                     << "has 4 fields where the program's own have 29. Say what each column holds, "
+                                        "then import it again. Give them with --map"
+                                     << 4;
+    QTest::newRow("columns named, no header")
+        << "sheet.csv" << sheet
+        << QStringList{"--no-header", "--separator", "semicolon", "--map",
+                       "1=sitename,2=username,3=password,4=homepage"}
+        << 0 << "Columns: column 1 → sitename; column 2 → username; column 3 → password; column 4 → homepage\n2 records"
+        << "" << 6;
+    QTest::newRow("a field unknown") << "sheet.csv" << sheet << QStringList{"--no-header", "--map", "1=site"} << 1 << ""
+                                     << "\"site\" is no field" << 4;
+    QTest::newRow("separator unknown") << "sheet.csv" << sheet << QStringList{"--separator", "pipe"} << 2 << ""
+                                       << "Unknown separator" << 4;
+    QTest::newRow("Latin-1 named") << "latin.csv" << QByteArray("name,url,username,password,note\nCaf\xe9,,,,\n")
+                                   << QStringList{"--encoding", "ISO-8859-1"} << 0 << "1 record imported"
+                                   << "" << 5;
     QTest::newRow("database held by a reader")
         << "passwords.csv" << chrome << QStringList{"locked"} << 1 << ""
         << "Nothing was imported: the database is locked by another program." << 4;

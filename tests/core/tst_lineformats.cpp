@@ -76,8 +76,11 @@ QStringList readText(const QByteArray& bytes) {
     return readBytes(bytes, [](LineSource& lines, ImportSink& sink) { readTextRecords(lines, sink); });
 }
 
+// Read in the program's own column order, as a file of its 29 columns is.
 QStringList readCsv(const QByteArray& bytes) {
-    return readBytes(bytes, [](LineSource& lines, ImportSink& sink) { readCsvRecords(lines, sink, "Owner"); });
+    return readBytes(bytes, [](LineSource& lines, ImportSink& sink) {
+        readCsvRecords(lines, sink, "Owner", positionalCsvLayout(QLatin1Char(',')));
+    });
 }
 
 // n pieces joined by the delimiter: "1|2|...".
@@ -241,10 +244,6 @@ void LineFormatsTest::csvReader_data() {
     QTest::newRow("own file cut inside a note")
         << QByteArray("\"a\",\"b\"\r\n\"Site\",\"line 1\r\nline 2\r\n still note")
         << QStringList{"R:a|b", whole(unclosedQuoteAtEndMessage(2))};
-    QTest::newRow("another keeper's export cut inside a note")
-        << QByteArray("folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,"
-                      "login_totp\n,,login,Bank,\"first\nsecond\nthird")
-        << QStringList{whole(unclosedQuoteAtEndMessage(2))};
     QTest::newRow("a later quote closes a value over lines")
         << QByteArray("\"a\",\"b\r\n\"c\",\"d\"\r\n") << QStringList{"R:a|b\r\n\"c|d"};
     QTest::newRow("unquoted fields") << QByteArray("a,b,c\r\n") << QStringList{"R:a|b|c"};
@@ -333,10 +332,12 @@ void LineFormatsTest::linesEndAtEveryKindOfBreak() {
 void LineFormatsTest::csvHeaders_data() {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QStringList>("records"); // non-empty fields, the four usual labels left out
+    QTest::addColumn<QString>("mapping");     // the command line's choice of columns, if any
     QTest::newRow("browser: name,url,username,password,note")
         << QByteArray("name,url,username,password,note\r\nBank,https://bank.example/login,ann,pw,my note\r\n")
         << QStringList{"sitename=Bank; username=ann; password=pw; homepage=https://bank.example/login; "
-                       "category=Imported; owner=Owner; notes=my note"};
+                       "category=Imported; owner=Owner; notes=my note"}
+        << QString();
     QTest::newRow("logins without a title: the host names the site")
         << QByteArray(
                "url,username,password,httpRealm,formActionOrigin,guid,timeCreated,timeLastUsed,"
@@ -344,7 +345,8 @@ void LineFormatsTest::csvHeaders_data() {
         << QStringList{"sitename=mail.example; username=bob; password=p,w; homepage=https://mail.example:8443/x; "
                        "lmisc1=formActionOrigin; misc1=https://mail.example; lmisc2=guid; misc2={g1}; "
                        "lmisc3=timeCreated; misc3=17; lmisc4=timeLastUsed; misc4=18; lmisc5=timePasswordChanged; "
-                       "misc5=19; category=Imported; owner=Owner"};
+                       "misc5=19; category=Imported; owner=Owner"}
+        << QString();
     QTest::newRow("folder becomes the category")
         << QByteArray("folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,"
                       "login_totp\r\nWork,1,login,Git,,,0,https://git.example,dev,s3cret,otpauth://totp/x\r\n"
@@ -353,67 +355,143 @@ void LineFormatsTest::csvHeaders_data() {
                        "misc1=1; lmisc2=type; misc2=login; lmisc3=reprompt; misc3=0; lmisc4=login_totp; "
                        "misc4=otpauth://totp/x; category=Work; owner=Owner",
                        "sitename=Blog; username=me; password=pw; homepage=https://blog.example; lmisc1=type; "
-                       "misc1=login; lmisc2=reprompt; misc2=0; category=Imported; owner=Owner; notes=hi"};
+                       "misc1=login; lmisc2=reprompt; misc2=0; category=Imported; owner=Owner; notes=hi"}
+        << QString();
     QTest::newRow("semicolons, recognised by the header")
         << QByteArray("Group;Title;Username;Password;URL;Notes;TOTP;Icon;Last Modified;Created\r\n"
                       "Root/Mail;Mail;me;\"p;w\";https://m.example;;;0;2024-01-01;2023-01-01\r\n\r\n")
         << QStringList{"sitename=Mail; username=me; password=p;w; homepage=https://m.example; lmisc1=Icon; misc1=0; "
                        "lmisc2=Last Modified; misc2=2024-01-01; lmisc3=Created; misc3=2023-01-01; category=Root/Mail; "
-                       "owner=Owner"};
+                       "owner=Owner"}
+        << QString();
     QTest::newRow("Title,URL,Username,Password,Notes,OTPAuth")
         << QByteArray("Title,URL,Username,Password,Notes,OTPAuth\r\nShop,https://shop.example,me,pw,,\r\n")
         << QStringList{"sitename=Shop; username=me; password=pw; homepage=https://shop.example; category=Imported; "
-                       "owner=Owner"};
+                       "owner=Owner"}
+        << QString();
     // Other keepers' exports, as their header lines name the columns.
     QTest::newRow("type,name,url,email,username,password,note,totp,...,vault")
         << QByteArray("type,name,url,email,username,password,note,totp,createTime,modifyTime,vault\r\n"
                       "login,Bank,https://bank.example,a@x.example,ann,pw,hi,,1700,1800,Personal\r\n")
         << QStringList{"sitename=Bank; username=ann; password=pw; homepage=https://bank.example; lmisc1=type; "
                        "misc1=login; lmisc2=email; misc2=a@x.example; lmisc3=createTime; misc3=1700; "
-                       "lmisc4=modifyTime; misc4=1800; category=Personal; owner=Owner; notes=hi"};
+                       "lmisc4=modifyTime; misc4=1800; category=Personal; owner=Owner; notes=hi"}
+        << QString();
     QTest::newRow("Name,Url,MatchUrl,Login,Pwd,Note,Folder,RfFieldsV2")
         << QByteArray("Name,Url,MatchUrl,Login,Pwd,Note,Folder,RfFieldsV2\r\n"
                       "Mail,https://mail.example,https://mail.example,bob,s3cret,n,/Work,\r\n")
         << QStringList{"sitename=Mail; username=bob; password=s3cret; homepage=https://mail.example; "
-                       "lmisc1=MatchUrl; misc1=https://mail.example; category=/Work; owner=Owner; notes=n"};
+                       "lmisc1=MatchUrl; misc1=https://mail.example; category=/Work; owner=Owner; notes=n"}
+        << QString();
     QTest::newRow("url,username,password,totp,extra,name,grouping,fav")
         << QByteArray("url,username,password,totp,extra,name,grouping,fav\r\n"
                       "https://shop.example,me,pw,,\"line 1\nline 2\",Shop,Fun,0\r\n")
         << QStringList{"sitename=Shop; username=me; password=pw; homepage=https://shop.example; lmisc1=fav; misc1=0; "
-                       "category=Fun; owner=Owner; notes=line 1\nline 2"};
+                       "category=Fun; owner=Owner; notes=line 1\nline 2"}
+        << QString();
     QTest::newRow("username,username2,username3,title,password,note,url,category,otpSecret")
         << QByteArray("username,username2,username3,title,password,note,url,category,otpSecret\r\n"
                       "jo,,,Forum,pw,,https://forum.example,Social,\r\n")
         << QStringList{"sitename=Forum; username=jo; password=pw; homepage=https://forum.example; category=Social; "
-                       "owner=Owner"};
+                       "owner=Owner"}
+        << QString();
     QTest::newRow("name,url,additional_urls,username,password,note,...,folder")
         << QByteArray("name,url,additional_urls,username,password,note,cardholdername,cardnumber,cvc,pin,expirydate,"
                       "zipcode,folder,full_name,phone_number,email,address1,address2,city,country,state,type,"
                       "custom_fields\r\nWiki,https://wiki.example,,kim,pw,,,,,,,,Docs,,,,,,,,,password,\r\n")
         << QStringList{"sitename=Wiki; username=kim; password=pw; homepage=https://wiki.example; lmisc1=type; "
-                       "misc1=password; category=Docs; owner=Owner"};
+                       "misc1=password; category=Docs; owner=Owner"}
+        << QString();
     QTest::newRow("own column names, in any order")
         << QByteArray("notes,owner,category,sitename,lsitename,password\r\n\"a\r\nb\",Jo,,Bank,Label,pw\r\n")
-        << QStringList{"lsitename=Label; sitename=Bank; password=pw; owner=Jo; notes=a\r\nb"};
+        << QStringList{"lsitename=Label; sitename=Bank; password=pw; owner=Jo; notes=a\r\nb"} << QString();
     QTest::newRow("more columns than free fields: the rest in the notes")
         << QByteArray("name,password,c1,c2,c3,c4,c5,c6,c7,c8,c9,c10,c11\r\nS,p,1,2,3,4,5,6,7,8,9,10,11,12\r\n")
         << QStringList{"sitename=S; password=p; lmisc1=c1; misc1=1; lmisc2=c2; misc2=2; lmisc3=c3; misc3=3; "
                        "lmisc4=c4; misc4=4; lmisc5=c5; misc5=5; lmisc6=c6; misc6=6; lmisc7=c7; misc7=7; lmisc8=c8; "
                        "misc8=8; lmisc9=c9; misc9=9; category=Imported; owner=Owner; "
-                       "notes=c10: 10\r\nc11: 11\r\nColumn 14: 12"};
+                       "notes=c10: 10\r\nc11: 11\r\nColumn 14: 12"}
+        << QString();
+    // Files without a header: the first record tells the layout, or the columns have to be named.
+    QTest::newRow("no header, the program's 29 columns")
+        << QByteArray("Site name,Bank,User name,ann") + QByteArray(25, ',') + "\r\n"
+        << QStringList{"sitename=Bank; username=ann"} << QString();
+    QTest::newRow("no header, 31 columns")
+        << pieces(31, ",") << QStringList{whole(csvUnknownLayoutMessage(31))} << QString();
+    QTest::newRow("no header, 3 columns")
+        << QByteArray("a;b;c\r\n") << QStringList{whole(csvUnknownLayoutMessage(3))} << QString();
+    QTest::newRow("folder,title,login,password,address,notes,pairs")
+        << QByteArray("Work,Bank,ann,pw,https://bank.example,\"my\nnote\",PIN,1234,Security Q,blue\n"
+                      ",Shop,me,pw2,,,,\n")
+        << QStringList{"sitename=Bank; username=ann; password=pw; homepage=https://bank.example; lmisc1=PIN; "
+                       "misc1=1234; lmisc2=Security Q; misc2=blue; category=Work; owner=Owner; notes=my\nnote",
+                       "sitename=Shop; username=me; password=pw2; category=Imported; owner=Owner"}
+        << QString();
+    QTest::newRow("title, then label and value pairs, then the note")
+        << QByteArray("Mail,Username,bob,Password,s3cret,Website,https://mail.example,Security question,pet,a note\n"
+                      "Forum,Password,x,E-mail,jo@forum.example\n")
+        << QStringList{"sitename=Mail; username=bob; password=s3cret; homepage=https://mail.example; "
+                       "lmisc1=Security question; misc1=pet; category=Imported; owner=Owner; notes=a note",
+                       "sitename=Forum; username=jo@forum.example; password=x; category=Imported; owner=Owner"}
+        << QString();
+    QTest::newRow("another keeper's export cut inside a note")
+        << QByteArray("folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,"
+                      "login_totp\n,,login,Bank,\"first\nsecond\nthird")
+        << QStringList{whole(unclosedQuoteAtEndMessage(2))} << QString();
+    // The columns as the user names them: by header, by number, the rest kept under their names.
+    QTest::newRow("named by header, one left out")
+        << QByteArray("Site;Login;Secret;Extra;More\r\nBank;ann;pw;x;y\r\n")
+        << QStringList{"sitename=Bank; username=ann; password=pw; lmisc1=More; misc1=y; category=Imported; "
+                       "owner=Owner"}
+        << QStringLiteral("Site=sitename,login=username,4=ignore,Secret=password");
+    QTest::newRow("no header, by number")
+        << QByteArray("Bank,ann,https://b.example,9\n")
+        << QStringList{"sitename=Bank; homepage=https://b.example; lmisc1=Column 2; misc1=ann; lmisc2=Column 4; "
+                       "misc2=9; category=Imported; owner=Owner"}
+        << QStringLiteral("--no-header 1=sitename,3=homepage");
+    QTest::newRow("a known header, one column moved")
+        << QByteArray("name,url,username,password,note\r\nBank,https://bank.example/login,ann,pw,my note\r\n")
+        << QStringList{"sitename=Bank; username=ann; password=pw; homepage=https://bank.example/login; "
+                       "lmisc3=note; misc3=my note; category=Imported; owner=Owner"}
+        << QStringLiteral("note=misc3");
+    QTest::newRow("the program's 29 columns, one moved")
+        << QByteArray("Site name,Bank,User name,ann") + QByteArray(25, ',') + "\r\n"
+        << QStringList{"sitename=Bank; notes=ann"} << QStringLiteral("4=notes");
+    QTest::newRow("no such field") << QByteArray("a,b\n")
+                                   << QStringList{"map: \"nosuch\" is no field; the fields "
+                                                  "are " +
+                                                  csvTargetNames().join(", ") + "."}
+                                   << QStringLiteral("--no-header 2=nosuch");
+    QTest::newRow("no such column") << QByteArray("a,b\n") << QStringList{"map: The file has no column \"c\"."}
+                                    << QStringLiteral("c=notes");
 }
 
 void LineFormatsTest::csvHeaders() {
     QFETCH(QByteArray, input);
     QFETCH(QStringList, records);
+    QFETCH(QString, mapping);
     QByteArray copy = input;
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
-    DeviceLines lines(buffer);
-    RecordingSink sink;
-    readCsvRecords(lines, sink, QStringLiteral("Owner"));
-    const QStringList usualLabels{"Site name", "User name", "Password", "Home page"};
     QStringList got;
+    ImportOptions options;
+    if (!mapping.isEmpty()) {
+        // As the command line builds it: the file's own layout, or its columns, then the choices.
+        const QString noHeader = QStringLiteral("--no-header ");
+        QString failure;
+        const CsvSample sample = sampleCsvFile(buffer, QChar(), QString(), 20, failure);
+        QCOMPARE(failure, QString());
+        options.csvLayout =
+            startingCsvLayout(sample, mapping.startsWith(noHeader) ? std::optional<bool>(false) : std::nullopt);
+        if (const QString error = applyCsvMapping(options.csvLayout, mapping.remove(noHeader), sample.columnCount);
+            !error.isEmpty()) {
+            got << QStringLiteral("map: ") + error;
+        }
+    }
+    RecordingSink sink;
+    const QString refusal =
+        got.isEmpty() ? readImport(buffer, ImportFormat::Csv, QStringLiteral("Owner"), sink, options) : QString();
+    const QStringList usualLabels{"Site name", "User name", "Password", "Home page"};
     for (const SiteRecord& r : sink.records) {
         QStringList fields;
         for (int k = 0; k < Col::TextColumns; ++k) {
@@ -423,9 +501,16 @@ void LineFormatsTest::csvHeaders() {
         }
         got << fields.join(QStringLiteral("; "));
     }
+    if (!refusal.isEmpty()) {
+        got << whole(refusal);
+    }
     QCOMPARE(got, records);
-    QCOMPARE(sink.events.size(), records.size()); // nothing refused, the header no record
-    QCOMPARE(sink.columns.size(), input.left(input.indexOf('\r')).count(input.contains(';') ? ';' : ',') + 1);
+    QCOMPARE(sink.events.size(), sink.records.size()); // nothing refused, the header no record
+    // The layout used is told, but for the program's own order.
+    if (!sink.records.isEmpty()) {
+        QCOMPARE(sink.columns.isEmpty(),
+                 QTest::currentDataTag() == QLatin1String("no header, the program's 29 columns"));
+    }
 }
 
 void LineFormatsTest::everyWayOfReadingGivesTheSameEvents_data() {
@@ -558,7 +643,9 @@ void LineFormatsTest::unreadableRestRefusesTheFile() {
         FailingAfter device;
         QVERIFY(device.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
         RecordingSink sink;
-        QCOMPARE(readImport(device, format, QStringLiteral("Jo"), sink),
+        ImportOptions options; // the bars are no CSV layout, but read as the program's own columns
+        options.csvLayout = positionalCsvLayout(QLatin1Char(','));
+        QCOMPARE(readImport(device, format, QStringLiteral("Jo"), sink, options),
                  QStringLiteral("The file could not be read: Input/output error"));
     }
 }

@@ -355,8 +355,10 @@ void TransferTest::refusedLinesAreReportedAndSkipped() {
     TestEnv env;
     QVERIFY(env.start());
     QVERIFY(writeAll(env.path("in.csv"),
-                     "\"A\",\"One\"\r\n\"1\",\"2\",\"3\",\"4\",\"5\"\r\nno delimiter\r\n\"B\",\"Two\"\r\n"
-                     "\"1\",\"2\",\"3\",\"4\",\"5\"\r\n"));
+                     // The program's own 29 columns, and lines of 5 columns or of one.
+                     "\"A\",\"One\"" + QByteArray(27, ',') +
+                         "\r\n\"1\",\"2\",\"3\",\"4\",\"5\"\r\nno delimiter\r\n\"B\",\"Two\"\r\n"
+                         "\"1\",\"2\",\"3\",\"4\",\"5\"\r\n"));
     runImport(env, CsvPattern, env.path("in.csv"));
     QCOMPARE(env.column(RecordModel::SiteName), (QStringList{"One", "Two"}));
     QCOMPARE(env.main()->message(), QStringLiteral("Info: 2 records imported, 3 lines refused."));
@@ -475,13 +477,16 @@ void TransferTest::cancelledPreviewStoresNothing() {
 }
 
 void TransferTest::previewWindowAnswers_data() {
-    QTest::addColumn<bool>("import");
-    QTest::newRow("Import") << true;
-    QTest::newRow("Cancel") << false;
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("answer");
+    QTest::newRow("Import") << "Import" << int(PreviewAnswer::Import);
+    QTest::newRow("Cancel") << "Cancel" << int(PreviewAnswer::Cancel);
+    QTest::newRow("Columns") << "Columns..." << int(PreviewAnswer::Columns);
 }
 
 void TransferTest::previewWindowAnswers() {
-    QFETCH(bool, import);
+    QFETCH(QString, button);
+    QFETCH(int, answer);
     ImportPreview preview;
     preview.record(makeRecord("Bank", "ann", "pw", "", "C", "O"));
     preview.refused(3, QStringLiteral("Data delimiter not found, invalid line format."));
@@ -497,13 +502,13 @@ void TransferTest::previewWindowAnswers() {
         note = dialog->findChild<QLabel*>("formatNote")->text();
         refused = dialog->findChild<QPlainTextEdit*>("refused")->toPlainText();
         rows = dialog->findChild<QTableWidget*>()->rowCount();
-        for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons()) {
-            if (button->text() == (import ? QStringLiteral("Import") : QStringLiteral("Cancel"))) {
-                button->click();
+        for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons()) {
+            if (b->text() == button) {
+                b->click();
             }
         }
     });
-    QCOMPARE(showImportPreview(preview, nullptr), import);
+    QCOMPARE(int(showImportPreview(preview, true, nullptr)), answer);
     QCOMPARE(counts, QStringLiteral("Records read: 1. Lines refused: 1."));
     QCOMPARE(note, QStringLiteral("The file holds XML, not CSV: it is read as XML."));
     QCOMPARE(refused, QStringLiteral("Line 3: Data delimiter not found, invalid line format.\n"));
@@ -522,12 +527,14 @@ void TransferTest::filesFromElsewhere_data() {
     const QString imported = QStringLiteral("Info: 1 record imported, 0 lines refused.");
     QTest::newRow("CSV with undoubled quotes")
         << int(CsvPattern)
-        << QByteArray("\"Site name\",\"He said \"hi\" to me\",\"User name\",\"u\",\"Password\",\"p\"w\"\r\n")
+        << QByteArray("\"Site name\",\"He said \"hi\" to me\",\"User name\",\"u\",\"Password\",\"p\"w\"") +
+               QByteArray(23, ',') + "\r\n"
         << "SELECT sitename || '/' || password FROM quillbox WHERE record > 1"
         << "He said \"hi\" to me/p\"w" << imported;
+    // Not UTF-8: the column step is offered to choose the encoding (cancelled here).
     QTest::newRow("Latin-1 CSV") << int(CsvPattern) << QByteArray("\"a\",\"b\"\r\n\"Caf\xE9\",\"x\"\r\n") << count
                                  << "0"
-                                 << "Error: " + notUtf8Message(2);
+                                 << "Info: Import cancelled, nothing was stored.";
     QTest::newRow("UTF-16 text with mark") << int(TextPattern)
                                            << QByteArray("\xFF\xFE"
                                                          "C\0\xE8\0|\0x\0\r\0\n\0",
@@ -572,11 +579,12 @@ void TransferTest::filesFromElsewhere_data() {
         << "SELECT sitename || ' ' || username || ' ' || category FROM quillbox WHERE record > 1"
         << "B, c https://b.example/ InterNet BookMark" << imported;
     QTest::newRow("semicolon CSV without a header chosen as text")
-        << int(TextPattern) << QByteArray("\"Site name\";\"Bank\";\"User name\";\"ann\"\r\n")
+        << int(TextPattern) << QByteArray("\"Site name\";\"Bank\";\"User name\";\"ann\"") + QByteArray(25, ';') + "\r\n"
         << "SELECT sitename || ' ' || username FROM quillbox WHERE record > 1"
         << "Bank ann" << imported;
     QTest::newRow("spreadsheet's Unicode text, tab-separated")
-        << int(CsvPattern) << utf16Le("Site name\tBank\tUser name\tann\tPassword\tp,w\r\n")
+        << int(CsvPattern)
+        << utf16Le("Site name\tBank\tUser name\tann\tPassword\tp,w" + QString(23, QLatin1Char('\t')) + "\r\n")
         << "SELECT sitename || ' ' || password FROM quillbox WHERE record > 1"
         << "Bank p,w" << imported;
     QTest::newRow("browser logins CSV")
@@ -601,7 +609,8 @@ void TransferTest::filesFromElsewhere() {
     runImport(env, Pattern(pattern), env.path("in"));
     QCOMPARE(scalarQuery(env.state.database, query), stored);
     QCOMPARE(env.main()->message(), message);
-    QCOMPARE(env.previews.size(), message.startsWith(QLatin1String("Error")) ? 0 : 1);
+    // A file refused, or cancelled at its column step, shows no preview.
+    QCOMPARE(env.previews.size(), message.startsWith(QLatin1String("Error")) || message.contains("cancelled") ? 0 : 1);
     // The preview says so when the content is not what the pattern chosen claimed.
     if (!env.previews.isEmpty()) {
         QCOMPARE(env.previews.first().formatNote().isEmpty(),
@@ -660,7 +669,8 @@ void TransferTest::listGrowsWhileTheDialogIsUp() {
             // Mid-import, the screen shows the count so far and the latest message.
             const QList<QProgressDialog*> dialogs = env.main()->findChildren<QProgressDialog*>();
             QCOMPARE(dialogs.size(), 1);
-            QCOMPARE(dialogs.first()->labelText(), QStringLiteral("%1 records read").arg(handled));
+            QCOMPARE(dialogs.first()->labelText(),
+                     QStringLiteral("%1 of 300 records stored").arg(std::min<qsizetype>(handled, 300)));
             QCOMPARE(env.main()->message(),
                      QStringLiteral("Error: Line %1: %2").arg(refusedLine).arg(noDelimiterMessage));
             refusedLine = 0;

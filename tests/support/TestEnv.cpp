@@ -7,6 +7,8 @@
 #include "settings/PasswordWindow.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
+#include "transfer/ImportPreviewWindow.h"
+#include "transfer/ImportRead.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -53,9 +55,21 @@ TestEnv::TestEnv() {
     // Keys and fingerprints as cheap as the format allows: the tests make many.
     state.seams.kdfCost = [] { return KdfCost{1, MinKdfMemoryMiB}; };
     state.seams.homeFolder = [this] { return homeFolder; };
-    state.seams.importPreview = [this](const ImportPreview& preview, QWidget*) {
+    state.seams.importPreview = [this](const ImportPreview& preview, bool, QWidget*) {
         previews.append(preview);
-        return importAnswer;
+        return importAnswer ? PreviewAnswer::Import : PreviewAnswer::Cancel;
+    };
+    state.seams.csvColumns = [this](QIODevice& file, ImportOptions& options, QWidget*) {
+        ++columnQuestions;
+        if (!columnAnswer) {
+            return false;
+        }
+        QString failure;
+        const CsvSample sample = sampleCsvFile(file, options.csvLayout.delimiter, options.encoding, 20, failure);
+        if (!options.csvLayout.isValid()) {
+            options.csvLayout = startingCsvLayout(sample);
+        }
+        return failure.isEmpty() && applyCsvMapping(options.csvLayout, *columnAnswer, sample.columnCount).isEmpty();
     };
     state.seams.modalLoop = [this](QWidget* window, const std::function<bool()>& done) {
         auto* w = qobject_cast<PasswordWindow*>(window);

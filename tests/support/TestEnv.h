@@ -83,6 +83,11 @@ public:
     // Import previews shown, and the answer given to them (Import by default).
     QList<ImportPreview> previews;
     bool importAnswer = true;
+    // How often a CSV file's columns were asked for, and the answer: the columns the file shows,
+    // or where the file shows none every column to the next free field, then these choices (as the
+    // command line gives them: "1=sitename,Login=username"). No answer cancels.
+    int columnQuestions = 0;
+    std::optional<QString> columnAnswer = QString();
 };
 
 // Focuses an entry field of a password window, replaces its text and presses Return there.

@@ -53,19 +53,53 @@ private:
 
 } // namespace
 
-ImportOutcome runImport(Database& db, QIODevice& file, ImportFormat format, const QString& givenOwner,
-                        const ImportCallbacks& callbacks, bool alongside) {
-    ImportOutcome outcome;
-    ImportPreview preview;
-    // The content decides, and the preview says so when the name said otherwise.
-    const ImportFormat named = format;
-    format = detectImportFormat(file, named);
-    outcome.format = format;
-    if (format != named) {
-        preview.setFormatNote(formatFoundMessage(format, named));
+ImportReading readImportPreview(QIODevice& file, ImportFormat named, const QString& givenOwner,
+                                const ImportCallbacks& callbacks, const ImportOptions& options,
+                                ImportPreview& preview) {
+    ImportReading reading;
+    reading.format = detectImportFormat(file, named);
+    if (reading.format != named) {
+        preview.setFormatNote(formatFoundMessage(reading.format, named));
     }
-    const QString owner = callbacks.ownerFor ? callbacks.ownerFor(format) : givenOwner;
-    outcome.error = readImport(file, format, owner, preview);
+    reading.owner = callbacks.ownerFor ? callbacks.ownerFor(reading.format) : givenOwner;
+    reading.error = readImport(file, reading.format, reading.owner, preview, options);
+    return reading;
+}
+
+ImportOutcome storeImport(Database& db, QIODevice& file, const ImportReading& reading, const ImportPreview& preview,
+                          const ImportCallbacks& callbacks, const ImportOptions& options, bool alongside) {
+    ImportOutcome outcome;
+    outcome.format = reading.format;
+    if (callbacks.started) {
+        callbacks.started(preview.recordCount());
+    }
+    ImportStore store(db);
+    StoringSink sink(store, callbacks, outcome);
+    if (const QString changed = replayImport(preview, file, reading.format, reading.owner, sink, alongside, options);
+        !changed.isEmpty()) {
+        store.abort(changed); // read again, the file is no longer what the first reading found: store none of it
+    }
+    outcome.imported = store.imported();
+    outcome.failed = store.failed();
+    outcome.lastFailure = store.lastFailure();
+    if (!store.commit()) {
+        outcome.status = ImportOutcome::NothingStored;
+        outcome.error = store.abortReason();
+        outcome.imported = 0;
+        outcome.records.clear();
+        return outcome;
+    }
+    outcome.status = ImportOutcome::Stored;
+    return outcome;
+}
+
+ImportOutcome runImport(Database& db, QIODevice& file, ImportFormat format, const QString& givenOwner,
+                        const ImportCallbacks& callbacks, bool alongside, const ImportOptions& options) {
+    ImportPreview preview;
+    const ImportReading reading = readImportPreview(file, format, givenOwner, callbacks, options, preview);
+    ImportOutcome outcome;
+    outcome.format = reading.format;
+    outcome.error = reading.error;
     if (!outcome.error.isEmpty()) {
         return outcome;
     }
@@ -81,26 +115,7 @@ ImportOutcome runImport(Database& db, QIODevice& file, ImportFormat format, cons
         outcome.status = ImportOutcome::NotConfirmed;
         return outcome;
     }
-    if (callbacks.started) {
-        callbacks.started(preview.recordCount());
-    }
-    ImportStore store(db);
-    StoringSink sink(store, callbacks, outcome);
-    if (const QString changed = replayImport(preview, file, format, owner, sink, alongside); !changed.isEmpty()) {
-        store.abort(changed); // read again, the file is no longer what the first reading found: store none of it
-    }
-    outcome.imported = store.imported();
-    outcome.failed = store.failed();
-    outcome.lastFailure = store.lastFailure();
-    if (!store.commit()) {
-        outcome.status = ImportOutcome::NothingStored;
-        outcome.error = store.abortReason();
-        outcome.imported = 0;
-        outcome.records.clear();
-        return outcome;
-    }
-    outcome.status = ImportOutcome::Stored;
-    return outcome;
+    return storeImport(db, file, reading, preview, callbacks, options, alongside);
 }
 
 QString importOwner(ImportFormat format, const QString& listedOwner, const QString& homeFolder) {

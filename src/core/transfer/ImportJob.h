@@ -59,13 +59,30 @@ struct ImportOutcome {
 
 inline const QString importCancelledMessage = QStringLiteral("the import was cancelled");
 
+// What the first reading of an import file found.
+struct ImportReading {
+    ImportFormat format = ImportFormat::Text; // as the content showed it
+    QString owner;                            // whose its records become
+    QString error;                            // why the whole file is refused, or nothing
+};
+
+// The first reading: the file's content decides its format (detectImportFormat; the preview says
+// so when the name said otherwise), and everything is read into the preview. Only ownerFor of
+// the callbacks is asked, so this may run on a thread of its own.
+ImportReading readImportPreview(QIODevice& file, ImportFormat format, const QString& owner,
+                                const ImportCallbacks& callbacks, const ImportOptions& options, ImportPreview& preview);
+// Stores what a first reading found, in one transaction, all or none.
+ImportOutcome storeImport(Database& db, QIODevice& file, const ImportReading& reading, const ImportPreview& preview,
+                          const ImportCallbacks& callbacks, const ImportOptions& options, bool alongside = true);
+
 // One import from a file: a first reading that refuses a file that is not what it claims before
 // anything is stored, the confirmation, then the records stored in one transaction, all or none.
 // format: what the file's name or the user chose; the file's content decides (detectImportFormat).
 // alongside: the second reading (when the first could not keep everything) runs in a thread of
 // its own while the records are stored.
 ImportOutcome runImport(Database& db, QIODevice& file, ImportFormat format, const QString& owner,
-                        const ImportCallbacks& callbacks, bool alongside = true);
+                        const ImportCallbacks& callbacks, bool alongside = true,
+                        const ImportOptions& options = ImportOptions());
 
 // Whose records a file from another program becomes when the user names no owner: bookmarks the
 // user's of the home folder; a CSV of another program the owner listed, or with none listed the

@@ -142,15 +142,17 @@ ImportFormat detectImportFormat(QIODevice& file, ImportFormat named) {
     return detectImportFormat(file.peek(4096), named);
 }
 
-QString readImport(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink) {
+QString readImport(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink,
+                   const ImportOptions& options) {
     if (format == ImportFormat::Xml) {
         const XmlReadResult result = readXmlRecords(file, sink);
         return result.wellFormed ? QString() : xmlNotWellFormedMessage(result);
     }
-    DeviceLines lines(file, format == ImportFormat::Bookmarks ? DeviceLines::Markup::Html : DeviceLines::Markup::Plain);
+    DeviceLines lines(file, format == ImportFormat::Bookmarks ? DeviceLines::Markup::Html : DeviceLines::Markup::Plain,
+                      options.encoding);
     switch (format) {
     case ImportFormat::Csv:
-        readCsvRecords(lines, sink, owner);
+        readCsvRecords(lines, sink, owner, options.csvLayout, options.csvChoice);
         break;
     case ImportFormat::Bookmarks:
         readBookmarkRecords(lines, owner, sink);
@@ -160,6 +162,30 @@ QString readImport(QIODevice& file, ImportFormat format, const QString& owner, I
         break;
     }
     return lines.failure();
+}
+
+qint64 WatchedDevice::readData(char* data, qint64 max) {
+    if (stopped()) {
+        setErrorString(readingStoppedMessage);
+        return -1;
+    }
+    const qint64 got = m_inner.read(data, max);
+    if (got < 0) {
+        setErrorString(m_inner.errorString());
+        return -1;
+    }
+    m_read.fetch_add(got, std::memory_order_relaxed);
+    return got;
+}
+
+CsvSample sampleCsvFile(QIODevice& file, QChar delimiter, const QString& encoding, int maxRows, QString& failure) {
+    DeviceLines lines(file, DeviceLines::Markup::Plain, encoding);
+    CsvSample sample = sampleCsv(lines, delimiter, maxRows);
+    failure = lines.failure();
+    if (!file.seek(0) && failure.isEmpty()) {
+        failure = file.errorString();
+    }
+    return sample;
 }
 
 } // namespace quillbox
@@ -238,11 +264,12 @@ private:
 
 } // namespace
 
-QString readImportAlongside(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink) {
+QString readImportAlongside(QIODevice& file, ImportFormat format, const QString& owner, ImportSink& sink,
+                            const ImportOptions& options) {
     Handover handover(sink.wantsValues());
     QString refusal;
     std::thread reader([&] {
-        refusal = readImport(file, format, owner, handover);
+        refusal = readImport(file, format, owner, handover, options);
         handover.finish();
     });
     std::vector<ReadEvent> batch;
@@ -267,7 +294,7 @@ QString readImportAlongside(QIODevice& file, ImportFormat format, const QString&
 }
 
 QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat format, const QString& owner,
-                     ImportSink& sink, bool alongside) {
+                     ImportSink& sink, bool alongside, const ImportOptions& options) {
     if (preview.keptAll()) {
         preview.replay(sink);
         return QString();
@@ -296,8 +323,8 @@ QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat
             ForwardingSink::refused(line, reason);
         }
     } counted(sink);
-    const QString refusal =
-        alongside ? readImportAlongside(file, format, owner, counted) : readImport(file, format, owner, counted);
+    const QString refusal = alongside ? readImportAlongside(file, format, owner, counted, options)
+                                      : readImport(file, format, owner, counted, options);
     if (refusal.isEmpty() && (counted.records != preview.recordCount() || counted.refusals != preview.refusedCount())) {
         return changedSincePreviewMessage;
     }

@@ -171,34 +171,46 @@ QString declaredCharset(QByteArrayView head) {
 
 } // namespace
 
-DeviceLines::DeviceLines(QIODevice& device, Markup markup) : m_device(device), m_markup(markup) {}
+DeviceLines::DeviceLines(QIODevice& device, Markup markup, const QString& encoding)
+    : m_device(device), m_markup(markup), m_encoding(encoding) {}
 
 namespace {
 // The file's own byte-order mark is cut before decoding; a U+FEFF after it is a value's.
 constexpr QStringConverter::Flags keepMarks = QStringConverter::Flag::ConvertInitialBom;
 } // namespace
 
+namespace {
+bool isUtf8Name(const QString& name) {
+    return name.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
 void DeviceLines::start(QByteArrayView head) {
     m_started = true;
+    const QString chosen = m_encoding.isEmpty() && m_markup == Markup::Html && !head.startsWith("\xEF\xBB\xBF") &&
+                                   !head.startsWith("\xFF\xFE") && !head.startsWith("\xFE\xFF")
+                               ? declaredCharset(head)
+                               : m_encoding;
+    if (!chosen.isEmpty()) {
+        if (!isUtf8Name(chosen)) {
+            // Made in place: a moved decoder of the toolkit no longer reports bytes it cannot decode.
+            m_decoder.emplace(chosen.toLatin1().constData(), keepMarks);
+            m_encodingName = chosen;
+            if (!m_decoder->isValid()) {
+                m_decoder.reset();
+                m_failure = unknownEncodingMessage(chosen); // read as UTF-8, it would be refused for its bytes
+                m_atEnd = true;
+            }
+        }
+        return;
+    }
     if (head.startsWith("\xFF\xFE")) {
         m_decoder.emplace(QStringConverter::Utf16LE, keepMarks);
         m_encodingName = QStringLiteral("UTF-16LE");
     } else if (head.startsWith("\xFE\xFF")) {
         m_decoder.emplace(QStringConverter::Utf16BE, keepMarks);
         m_encodingName = QStringLiteral("UTF-16BE");
-    } else if (m_markup == Markup::Html && !head.startsWith("\xEF\xBB\xBF")) {
-        const QString name = declaredCharset(head);
-        if (!name.isEmpty() && name.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) != 0 &&
-            name.compare(QLatin1String("utf8"), Qt::CaseInsensitive) != 0) {
-            // Made in place: a moved decoder of the toolkit no longer reports bytes it cannot decode.
-            m_decoder.emplace(name.toLatin1().constData(), keepMarks);
-            m_encodingName = name;
-            if (!m_decoder->isValid()) {
-                m_decoder.reset();
-                m_failure = unknownEncodingMessage(name); // read as UTF-8, it would be refused for its bytes
-                m_atEnd = true;
-            }
-        }
     }
 }
 
@@ -235,7 +247,8 @@ bool DeviceLines::fill() {
         }
         if (bytes.startsWith("\xEF\xBB\xBF")) {
             bytes.remove(0, 3);
-        } else if (m_decoder && (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))) {
+        } else if (m_decoder && m_encodingName.startsWith(QLatin1String("UTF-16"), Qt::CaseInsensitive) &&
+                   (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))) {
             bytes.remove(0, 2);
         }
     }

@@ -67,7 +67,9 @@ private:
 class DeviceLines : public LineSource {
 public:
     enum class Markup { Plain, Html };
-    explicit DeviceLines(QIODevice& device, Markup markup = Markup::Plain);
+    // encoding: a name the toolkit's converters know, read whatever the file's start says (its
+    // byte-order mark is still skipped); empty to let the file tell.
+    explicit DeviceLines(QIODevice& device, Markup markup = Markup::Plain, const QString& encoding = QString());
     bool next(QString& line, QString& end) override;
 
 private:
@@ -77,6 +79,7 @@ private:
 
     QIODevice& m_device;
     Markup m_markup;
+    QString m_encoding;                      // chosen by the user
     std::optional<QStringDecoder> m_decoder; // none: strict UTF-8, checked here
     QString m_encodingName;                  // the decoder's, as the file names it
     bool m_started = false;

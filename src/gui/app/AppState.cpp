@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 
 #include "text/ProgramText.h"
+#include "transfer/CsvColumnsWindow.h"
 #include "transfer/ImportPreviewWindow.h"
 
 #include <QApplication>
@@ -85,7 +86,12 @@ Seams Seams::production() {
         }
     };
     s.homeFolder = [] { return QDir::homePath(); };
-    s.importPreview = [](const ImportPreview& preview, QWidget* parent) { return showImportPreview(preview, parent); };
+    s.importPreview = [](const ImportPreview& preview, bool columnsStep, QWidget* parent) {
+        return showImportPreview(preview, columnsStep, parent);
+    };
+    s.csvColumns = [](QIODevice& file, ImportOptions& options, QWidget* parent) {
+        return chooseCsvColumns(file, options, parent);
+    };
     s.kdfCost = [] { return programKdfCost(); };
     return s;
 }

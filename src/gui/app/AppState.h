@@ -16,12 +16,15 @@
 #include <functional>
 #include <optional>
 
+class QIODevice;
 class QTextDocument;
 class QWidget;
 
 namespace quillbox {
 
 class ImportPreview;
+struct ImportOptions;
+enum class PreviewAnswer;
 
 enum class MessageIcon { None, Exclamation };
 
@@ -51,9 +54,12 @@ struct Seams {
     std::function<void(QWidget* window, const std::function<bool()>& done)> modalLoop;
     // The user's home folder; its last part names the owner of imported bookmarks.
     std::function<QString()> homeFolder;
-    // Shows what an import file holds before anything is stored; true when the user chooses to
-    // import it.
-    std::function<bool(const ImportPreview& preview, QWidget* parent)> importPreview;
+    // Shows what an import file holds before anything is stored, and what the user chose to do:
+    // import it, cancel, or (columnsStep) go back and say what a CSV file's columns hold.
+    std::function<PreviewAnswer(const ImportPreview& preview, bool columnsStep, QWidget* parent)> importPreview;
+    // Asks what each column of a CSV file holds (the file is read from its start and put back);
+    // false when the user cancels, else options hold the choice.
+    std::function<bool(QIODevice& file, ImportOptions& options, QWidget* parent)> csvColumns;
     // What deriving a new key or password fingerprint may cost (production: about 0.75 s on this
     // machine, worked out the first time it is needed).
     std::function<KdfCost()> kdfCost;

@@ -29,11 +29,14 @@ ImportCallbacks ImportBatch::callbacks() {
     };
     c.notStored = [this](const QString& reason) { m_pendingError = reason; };
     c.progress = [this](qsizetype handled) { progress(handled); };
+    c.cancelled = [this] { return m_progress && m_progress->cancelled(); };
     return c;
 }
 
 void ImportBatch::begin(qsizetype records) {
-    m_progress.emplace(&m_main, QStringLiteral("%1 records read"), m_progressDelayMs);
+    m_total = records;
+    m_progress.emplace(&m_main, QStringLiteral("%1 of %2 records stored"), m_progressDelayMs);
+    m_progress->allowCancel();
     m_model->setMasked(m_state.settings.optShowPrivate != 1);
     m_model->beginBulk();
     m_bulk = true;
@@ -68,7 +71,7 @@ void ImportBatch::refresh() {
     if (!m_pendingError.isEmpty()) {
         m_status.error(m_pendingError);
     }
-    m_progress->show(static_cast<int>(m_handled));
+    m_progress->show(m_handled, m_total);
     m_model->beginBulk();
 }
 

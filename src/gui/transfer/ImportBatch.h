@@ -50,6 +50,7 @@ private:
     SharedCells m_shared;
     QString m_pendingError; // the latest refusal or failure
     qsizetype m_handled = 0;
+    qsizetype m_total = 0;
     bool m_bulk = false;
 };
 

@@ -16,7 +16,7 @@
 
 namespace quillbox {
 
-bool showImportPreview(const ImportPreview& preview, QWidget* parent) {
+PreviewAnswer showImportPreview(const ImportPreview& preview, bool columnsStep, QWidget* parent) {
     QDialog dialog(parent);
     dialog.setWindowTitle(titleMarks + QStringLiteral("  Import preview"));
     // As large as it was designed, or as the screen's work area allows (its layout shrinks it).
@@ -72,10 +72,23 @@ bool showImportPreview(const ImportPreview& preview, QWidget* parent) {
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
     buttons->addButton(QStringLiteral("Import"), QDialogButtonBox::AcceptRole);
+    constexpr int columnsChosen = 2;
+    if (columnsStep) {
+        QPushButton* columns = buttons->addButton(QStringLiteral("Columns..."), QDialogButtonBox::ActionRole);
+        columns->setObjectName(QStringLiteral("columnsButton"));
+        QObject::connect(columns, &QPushButton::clicked, &dialog, [&dialog] { dialog.done(columnsChosen); });
+    }
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
-    return dialog.exec() == QDialog::Accepted;
+    switch (dialog.exec()) {
+    case QDialog::Accepted:
+        return PreviewAnswer::Import;
+    case columnsChosen:
+        return PreviewAnswer::Columns;
+    default:
+        return PreviewAnswer::Cancel;
+    }
 }
 
 } // namespace quillbox

@@ -6,8 +6,10 @@ namespace quillbox {
 
 class ImportPreview;
 
+enum class PreviewAnswer { Cancel, Import, Columns };
+
 // The modal window that shows an import file's records, refused lines and column mapping before
-// anything is stored. True when the user presses Import.
-bool showImportPreview(const ImportPreview& preview, QWidget* parent);
+// anything is stored. columnsStep: it offers to go back and choose what the CSV file's columns hold.
+PreviewAnswer showImportPreview(const ImportPreview& preview, bool columnsStep, QWidget* parent);
 
 } // namespace quillbox

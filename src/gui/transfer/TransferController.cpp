@@ -7,6 +7,7 @@
 #include "app/UndoStack.h"
 #include "mainwindow/ListController.h"
 #include "mainwindow/MainWindow.h"
+#include "settings/ProgramSettings.h"
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "transfer/Bookmarks.h"
@@ -15,13 +16,19 @@
 #include "transfer/ImportBatch.h"
 #include "transfer/ImportJob.h"
 #include "transfer/ImportPreview.h"
+#include "transfer/ImportPreviewWindow.h"
 #include "transfer/TableExport.h"
 #include "transfer/TransferProgress.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
 
 namespace quillbox {
 
@@ -45,6 +52,84 @@ TransferController::FileChoice TransferController::askForFile(const QString& tit
     return choice;
 }
 
+namespace {
+const QString csvColumnsGroup = QStringLiteral("CSV Columns");
+} // namespace
+
+bool TransferController::csvColumnsKnown(QIODevice& file, ImportOptions& options, bool& columnsStep) const {
+    QString failure;
+    const CsvSample sample = sampleCsvFile(file, QChar(), QString(), 2, failure);
+    if (!failure.isEmpty()) {
+        // Text in another encoding is chosen in the step; a file of no text is refused by the reading.
+        columnsStep = failure != nulBytesMessage;
+        return !columnsStep;
+    }
+    columnsStep = !(sample.layout.isValid() && sample.layout.own);
+    if (!columnsStep || sample.rows.isEmpty()) {
+        return true;
+    }
+    // What the user chose for a file of the same header, whatever separator the choice has.
+    for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';'), QLatin1Char('\t')}) {
+        const CsvSample first = sampleCsvFile(file, delimiter, QString(), 1, failure);
+        const QString text =
+            readSetting(m_state.files.settingsFile, csvColumnsGroup, csvHeaderKey(first.rows.value(0), delimiter));
+        CsvLayout layout;
+        layout.headers = first.rows.value(0);
+        QString encoding;
+        if (!text.isEmpty() && csvLayoutFromText(text, layout, encoding) && layout.delimiter == delimiter) {
+            options.csvLayout = layout;
+            options.encoding = encoding;
+            return true;
+        }
+    }
+    return sample.layout.isValid();
+}
+
+void TransferController::rememberCsvColumns(const ImportOptions& options) {
+    const CsvLayout& layout = options.csvLayout;
+    if (!layout.header || layout.headers.isEmpty()) {
+        return; // without a header there is nothing to know the next file by
+    }
+    if (const Result kept =
+            writeSetting(m_state.files.settingsFile, csvColumnsGroup, csvHeaderKey(layout.headers, layout.delimiter),
+                         csvLayoutText(layout, options.encoding));
+        !kept) {
+        m_status.error(
+            QStringLiteral("The choice of columns could not be kept for the next file: %1").arg(kept.error()));
+    }
+}
+
+bool TransferController::readFirst(QFile& file, ImportFormat format, const ImportCallbacks& callbacks,
+                                   const ImportOptions& options, ImportPreview& preview, ImportReading& reading) {
+    WatchedDevice device(file);
+    if (!device.open()) {
+        reading.error = file.errorString();
+        return true;
+    }
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        reading = readImportPreview(device, format, QString(), callbacks, options, preview);
+        done.store(true);
+    });
+    // The window keeps painting; a long file shows how far the reading is, and may be cancelled.
+    TransferProgress progress(&m_main, QStringLiteral("Reading the file: %1 of %2 KiB"), 300);
+    progress.allowCancel();
+    const qint64 kib = std::max<qint64>(1, file.size() / 1024);
+    while (!done.load()) {
+        QThread::msleep(15);
+        if (progress.due()) {
+            progress.show(device.bytesRead() / 1024, kib);
+        } else {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+        if (progress.cancelled()) {
+            device.stop();
+        }
+    }
+    reader.join();
+    return !device.stopped();
+}
+
 void TransferController::importFile(const QString& path, const QString& cannotOpen, ImportFormat format,
                                     const QString& owner) {
     QFile file(path);
@@ -52,33 +137,59 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
         m_status.error(cannotOpen);
         return;
     }
-    ImportBatch batch(m_state, m_main, m_status, m_list);
-    ImportCallbacks callbacks = batch.callbacks();
-    callbacks.confirm = [this](const ImportPreview& preview) {
-        return m_state.seams.importPreview && m_state.seams.importPreview(preview, &m_main);
-    };
-    // The owner follows the format the content shows, not the pattern chosen.
-    callbacks.ownerFor = [this, format, owner](ImportFormat found) {
+    // The owner follows the format the content shows, not the pattern chosen; worked out here, as
+    // the first reading runs on a thread of its own.
+    const QString csvOwner = importOwner(ImportFormat::Csv, m_main.ownerBox()->currentText(), homeFolder());
+    const QString bookmarkOwner = importOwner(ImportFormat::Bookmarks, QString(), homeFolder());
+    ImportCallbacks first;
+    first.ownerFor = [=](ImportFormat found) {
         if (found == format) {
             return owner;
         }
-        return found == ImportFormat::Csv || found == ImportFormat::Bookmarks
-                   ? importOwner(found, m_main.ownerBox()->currentText(), homeFolder())
-                   : QString();
+        return found == ImportFormat::Csv ? csvOwner : (found == ImportFormat::Bookmarks ? bookmarkOwner : QString());
     };
-    const ImportOutcome outcome = runImport(m_state.database, file, format, owner, callbacks);
-    switch (outcome.status) {
-    case ImportOutcome::Refused:
-    case ImportOutcome::NoRecords:
-        m_status.error(outcome.error);
-        return;
-    case ImportOutcome::NotConfirmed:
-        m_status.info(QStringLiteral("Import cancelled, nothing was stored."));
-        return;
-    case ImportOutcome::NothingStored:
-    case ImportOutcome::Stored:
-        break;
+    const QString cancelled = QStringLiteral("Import cancelled, nothing was stored.");
+    ImportOptions options;
+    bool columnsStep = false;
+    bool askColumns =
+        detectImportFormat(file, format) == ImportFormat::Csv && !csvColumnsKnown(file, options, columnsStep);
+    ImportPreview preview;
+    ImportReading reading;
+    for (;;) {
+        if (askColumns) {
+            if (!m_state.seams.csvColumns || !m_state.seams.csvColumns(file, options, &m_main)) {
+                m_status.info(cancelled);
+                return;
+            }
+            rememberCsvColumns(options);
+        }
+        preview = ImportPreview();
+        if (!file.seek(0) || !readFirst(file, format, first, options, preview, reading)) {
+            m_status.info(cancelled);
+            return;
+        }
+        if (!reading.error.isEmpty()) {
+            m_status.error(reading.error);
+            return;
+        }
+        if (preview.recordCount() == 0) {
+            m_status.error(noRecordMessage);
+            return;
+        }
+        const PreviewAnswer answer = m_state.seams.importPreview
+                                         ? m_state.seams.importPreview(preview, columnsStep, &m_main)
+                                         : PreviewAnswer::Cancel;
+        if (answer == PreviewAnswer::Import) {
+            break;
+        }
+        if (answer == PreviewAnswer::Cancel) {
+            m_status.info(cancelled);
+            return;
+        }
+        askColumns = true;
     }
+    ImportBatch batch(m_state, m_main, m_status, m_list);
+    const ImportOutcome outcome = storeImport(m_state.database, file, reading, preview, batch.callbacks(), options);
     if (!batch.finish(outcome)) {
         return; // the batch has said why
     }

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QProgressDialog>
 
+#include <algorithm>
+
 namespace quillbox {
 
 namespace {
@@ -34,21 +36,38 @@ bool TransferProgress::due() {
 }
 
 void TransferProgress::show(int count) {
+    show(count, 0);
+}
+
+void TransferProgress::show(qint64 count, qint64 total) {
     if (!m_dialog) {
         m_dialog = new QProgressDialog(m_parent);
         m_dialog->setWindowTitle(titleMarks + QStringLiteral("  ") + programName);
-        m_dialog->setCancelButton(nullptr);
+        if (m_cancellable) {
+            m_dialog->setCancelButtonText(QStringLiteral("Cancel"));
+            QObject::connect(m_dialog, &QProgressDialog::canceled, [this] { m_cancelled = true; });
+        } else {
+            m_dialog->setCancelButton(nullptr);
+        }
         m_dialog->setRange(0, 0);
         m_dialog->setMinimumDuration(0);
         m_dialog->setWindowModality(Qt::ApplicationModal);
         m_dialog->setAutoClose(false);
         m_dialog->setAutoReset(false);
     }
-    m_dialog->setLabelText(m_labelFormat.arg(count));
+    if (total > 0) {
+        // In thousandths: the bar's range is an int, the counts need not be.
+        m_dialog->setRange(0, 1000);
+        m_dialog->setValue(static_cast<int>(std::min(count, total) * 1000 / total));
+        m_dialog->setLabelText(m_labelFormat.arg(std::min(count, total)).arg(total));
+    } else {
+        m_dialog->setLabelText(m_labelFormat.arg(count));
+    }
     if (!m_dialog->isVisible()) {
         m_dialog->show();
     }
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The Cancel button must be pressable; every other window waits behind the modal dialog.
+    QCoreApplication::processEvents(m_cancellable ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
 }
 
 } // namespace quillbox
