@@ -123,6 +123,7 @@ private Q_SLOTS:
     void formatFromContent();
     void linesEndAtEveryKindOfBreak();
     void unreadableRestRefusesTheFile();
+    void watchedReadingCountsAndStops();
     void secondReadingWithAnotherRefusalIsRefused();
 };
 
@@ -647,6 +648,26 @@ void LineFormatsTest::unreadableRestRefusesTheFile() {
         options.csvLayout = positionalCsvLayout(QLatin1Char(','));
         QCOMPARE(readImport(device, format, QStringLiteral("Jo"), sink, options),
                  QStringLiteral("The file could not be read: Input/output error"));
+    }
+}
+
+// The window's first reading runs on a thread of its own, through a device that tells how far it
+// has come and stops when the user cancels.
+void LineFormatsTest::watchedReadingCountsAndStops() {
+    QByteArray text = QByteArray("a|Site|x\n").repeated(400000); // several pieces of reading
+    for (const bool stop : {false, true}) {
+        QBuffer buffer(&text);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        WatchedDevice device(buffer);
+        QVERIFY(device.open());
+        RecordingSink sink;
+        if (stop) {
+            device.stop();
+        }
+        const QString refusal = readImport(device, ImportFormat::Text, QString(), sink);
+        QCOMPARE(refusal, stop ? "The file could not be read: " + readingStoppedMessage : QString());
+        QCOMPARE(sink.records.size(), stop ? 0 : 400000);
+        QCOMPARE(device.bytesRead(), stop ? 0 : text.size());
     }
 }
 

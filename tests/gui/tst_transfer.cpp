@@ -8,6 +8,7 @@
 #include "support/Files.h"
 #include "support/NastyTable.h"
 #include "support/TestEnv.h"
+#include "transfer/CsvColumnsWindow.h"
 #include "transfer/ImportBatch.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportPreviewWindow.h"
@@ -18,6 +19,7 @@
 
 #include <QAbstractButton>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -114,6 +116,8 @@ private Q_SLOTS:
     void filesFromElsewhere();
     void progressDialogShowsCountAfterDelay();
     void listGrowsWhileTheDialogIsUp();
+    void cancelWhileStoringStoresNothing();
+    void columnStepPlacesColumnsAndIsKept();
 };
 
 void TransferTest::cancelledRequesters_data() {
@@ -688,3 +692,91 @@ void TransferTest::listGrowsWhileTheDialogIsUp() {
 
 QTEST_MAIN(TransferTest)
 #include "tst_transfer.moc"
+
+void TransferTest::cancelWhileStoringStoresNothing() {
+    TestEnv env;
+    QVERIFY(env.start());
+    QByteArray text;
+    for (int i = 1; i <= 300; ++i) {
+        text += textLine(makeRecord(QStringLiteral("R%1").arg(i), "", "", "", "C", "O")).toUtf8() + "\r\n";
+    }
+    QBuffer file(&text);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const int before = env.main()->model()->rowCount();
+    ImportBatch batch(env.state, *env.main(), env.program->status(), *env.program->list(), 0);
+    ImportCallbacks callbacks = batch.callbacks();
+    const auto progress = callbacks.progress;
+    QString label;
+    callbacks.progress = [&](qsizetype handled) {
+        progress(handled);
+        const QList<QProgressDialog*> dialogs = env.main()->findChildren<QProgressDialog*>();
+        if (handled == 150 && dialogs.size() == 1) {
+            label = dialogs.first()->labelText();
+            dialogs.first()->cancel(); // as the Cancel button does
+        }
+    };
+    const ImportOutcome outcome = runImport(env.state.database, file, ImportFormat::Text, QString(), callbacks);
+    QCOMPARE(outcome.status, ImportOutcome::NothingStored);
+    QCOMPARE(outcome.error, importCancelledMessage);
+    QVERIFY2(label.endsWith(QLatin1String(" of 300 records stored")), qPrintable(label));
+    QVERIFY(!batch.finish(outcome));
+    QCOMPARE(env.main()->message(), QStringLiteral("Error: Nothing was imported: the import was cancelled."));
+    QCOMPARE(env.main()->model()->rowCount(), before);
+    QCOMPARE(scalarQuery(env.state.database, "SELECT COUNT(*) FROM quillbox"), QString::number(before));
+}
+
+// The column step of a CSV file no layout known names, driven as the user does: the encoding
+// chosen, each column's field, then Read. A second file of the same header is read the same way
+// without asking.
+void TransferTest::columnStepPlacesColumnsAndIsKept() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    QVERIFY(env.start());
+    int asked = 0;
+    env.state.seams.csvColumns = [&](QIODevice& file, ImportOptions& options, QWidget* parent) {
+        return ++asked == 1 && chooseCsvColumns(file, options, parent);
+    };
+    QString problem;
+    QString firstCell;
+    QStringList headers;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        problem = dialog->findChild<QLabel*>("problem")->text();
+        auto* encoding = dialog->findChild<QComboBox*>("encoding");
+        encoding->setCurrentIndex(encoding->findData(QStringLiteral("Windows-1252")));
+        QCOMPARE(dialog->findChild<QComboBox*>("separator")->currentData().toString(), QStringLiteral(";"));
+        QVERIFY(dialog->findChild<QCheckBox*>("header")->isChecked());
+        auto* table = dialog->findChild<QTableWidget*>("columns");
+        firstCell = table->item(1, 0)->text();
+        for (int c = 0; c < table->columnCount(); ++c) {
+            headers << table->horizontalHeaderItem(c)->text();
+        }
+        const QStringList fields{"Site name", "User name", "Password", "Leave out"};
+        for (int c = 0; c < fields.size(); ++c) {
+            auto* box = dialog->findChild<QComboBox*>(QStringLiteral("column%1").arg(c + 1));
+            box->setCurrentIndex(box->findText(fields[c]));
+        }
+        for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons()) {
+            if (b->text() == QLatin1String("Read")) {
+                b->click();
+            }
+        }
+    });
+    const QByteArray sheet = "Site;Login;Secret;Extra;Kind\r\nCaf\xE9;ann;pw;x;shop\r\n";
+    QVERIFY(writeAll(env.path("first.csv"), sheet));
+    runImport(env, CsvPattern, env.path("first.csv"));
+    QVERIFY2(problem.contains(QLatin1String("not UTF-8")), qPrintable(problem));
+    QCOMPARE(firstCell, QStringLiteral("Café"));
+    QCOMPARE(headers, (QStringList{"Site", "Login", "Secret", "Extra", "Kind"}));
+    QCOMPARE(env.previews.size(), 1);
+    const QString query = "SELECT group_concat(sitename || '/' || username || '/' || password || '/' || lmisc1 || '=' "
+                          "|| misc1, ' ') FROM quillbox";
+    QCOMPARE(scalarQuery(env.state.database, query), QStringLiteral("Café/ann/pw/Kind=shop"));
+
+    QVERIFY(writeAll(env.path("second.csv"), "Site;Login;Secret;Extra;Kind\r\nB\xE4r;bo;p2;y;pub\r\n"));
+    runImport(env, CsvPattern, env.path("second.csv"));
+    QCOMPARE(asked, 1);
+    QCOMPARE(scalarQuery(env.state.database, query), QStringLiteral("Café/ann/pw/Kind=shop Bär/bo/p2/Kind=pub"));
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: 1 record imported, 0 lines refused."));
+}

@@ -748,9 +748,8 @@ bool csvLayoutFromText(const QString& text, CsvLayout& layout, QString& encoding
     return true;
 }
 
-QString csvHeaderKey(const QStringList& headers, QChar delimiter) {
-    const QByteArray line = headers.join(delimiter).toUtf8();
-    return QString::fromLatin1(QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex().left(32));
+QString csvHeaderKey(QByteArrayView headerLine) {
+    return QString::fromLatin1(QCryptographicHash::hash(headerLine, QCryptographicHash::Sha256).toHex().left(32));
 }
 
 QString csvUnknownLayoutMessage(qsizetype fields) {

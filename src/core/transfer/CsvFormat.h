@@ -106,8 +106,8 @@ QString applyCsvMapping(CsvLayout& layout, const QString& mapping, qsizetype col
 // The choices of a layout, kept for the next file of the same header, and read back.
 QString csvLayoutText(const CsvLayout& layout, const QString& encoding);
 bool csvLayoutFromText(const QString& text, CsvLayout& layout, QString& encoding);
-// Names the header line under which a layout is kept.
-QString csvHeaderKey(const QStringList& headers, QChar delimiter);
+// Names the header line (its bytes as the file holds them) under which a layout is kept.
+QString csvHeaderKey(QByteArrayView headerLine);
 
 QString csvUnknownLayoutMessage(qsizetype fields);
 

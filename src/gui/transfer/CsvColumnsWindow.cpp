@@ -114,6 +114,21 @@ public:
         // What the caller chose before, else what the file shows.
         const bool given = m_layout.isValid();
         sample(given ? m_layout.delimiter : QChar());
+        if (const QString failure = m_problem->text();
+            failure.contains(QLatin1String("not UTF-8 text;")) && m_encoding.isEmpty()) {
+            // Not UTF-8: most often a spreadsheet's save in the Western code page.
+            m_encoding = QStringLiteral("Windows-1252");
+            sample(given ? m_layout.delimiter : QChar());
+            if (m_problem->isHidden()) {
+                m_problem->setText(failure.first(failure.indexOf(QLatin1Char(';')) + 1) +
+                                   QStringLiteral(" it is shown as Windows-1252. Choose its encoding above if the "
+                                                  "text looks wrong."));
+                m_problem->show();
+            } else {
+                m_encoding.clear();
+                sample(given ? m_layout.delimiter : QChar());
+            }
+        }
         if (!given) {
             m_layout = startingCsvLayout(m_sample);
         }

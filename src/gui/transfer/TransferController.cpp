@@ -56,8 +56,36 @@ namespace {
 const QString csvColumnsGroup = QStringLiteral("CSV Columns");
 } // namespace
 
+namespace {
+// The file's first line as it stands, without its ending: what a kept choice of columns is found by.
+QByteArray firstLineBytes(QIODevice& file) {
+    QByteArray line = file.peek(64 * 1024);
+    if (const qsizetype end = line.indexOf('\n'); end >= 0) {
+        line.truncate(end);
+    }
+    if (line.endsWith('\r')) {
+        line.chop(1);
+    }
+    return line;
+}
+} // namespace
+
 bool TransferController::csvColumnsKnown(QIODevice& file, ImportOptions& options, bool& columnsStep) const {
     QString failure;
+    // What the user chose for a file of the same header line before.
+    CsvLayout kept;
+    QString encoding;
+    const QString text = readSetting(m_state.files.settingsFile, csvColumnsGroup, csvHeaderKey(firstLineBytes(file)));
+    if (!text.isEmpty() && csvLayoutFromText(text, kept, encoding) && kept.header) {
+        const CsvSample first = sampleCsvFile(file, kept.delimiter, encoding, 1, failure);
+        if (failure.isEmpty() && !first.rows.isEmpty()) {
+            kept.headers = first.rows.constFirst();
+            options.csvLayout = kept;
+            options.encoding = encoding;
+            columnsStep = true;
+            return true;
+        }
+    }
     const CsvSample sample = sampleCsvFile(file, QChar(), QString(), 2, failure);
     if (!failure.isEmpty()) {
         // Text in another encoding is chosen in the step; a file of no text is refused by the reading.
@@ -65,34 +93,16 @@ bool TransferController::csvColumnsKnown(QIODevice& file, ImportOptions& options
         return !columnsStep;
     }
     columnsStep = !(sample.layout.isValid() && sample.layout.own);
-    if (!columnsStep || sample.rows.isEmpty()) {
-        return true;
-    }
-    // What the user chose for a file of the same header, whatever separator the choice has.
-    for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';'), QLatin1Char('\t')}) {
-        const CsvSample first = sampleCsvFile(file, delimiter, QString(), 1, failure);
-        const QString text =
-            readSetting(m_state.files.settingsFile, csvColumnsGroup, csvHeaderKey(first.rows.value(0), delimiter));
-        CsvLayout layout;
-        layout.headers = first.rows.value(0);
-        QString encoding;
-        if (!text.isEmpty() && csvLayoutFromText(text, layout, encoding) && layout.delimiter == delimiter) {
-            options.csvLayout = layout;
-            options.encoding = encoding;
-            return true;
-        }
-    }
-    return sample.layout.isValid();
+    return !columnsStep || sample.rows.isEmpty() || sample.layout.isValid();
 }
 
-void TransferController::rememberCsvColumns(const ImportOptions& options) {
+void TransferController::rememberCsvColumns(QIODevice& file, const ImportOptions& options) {
     const CsvLayout& layout = options.csvLayout;
     if (!layout.header || layout.headers.isEmpty()) {
         return; // without a header there is nothing to know the next file by
     }
-    if (const Result kept =
-            writeSetting(m_state.files.settingsFile, csvColumnsGroup, csvHeaderKey(layout.headers, layout.delimiter),
-                         csvLayoutText(layout, options.encoding));
+    if (const Result kept = writeSetting(m_state.files.settingsFile, csvColumnsGroup,
+                                         csvHeaderKey(firstLineBytes(file)), csvLayoutText(layout, options.encoding));
         !kept) {
         m_status.error(
             QStringLiteral("The choice of columns could not be kept for the next file: %1").arg(kept.error()));
@@ -161,7 +171,7 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
                 m_status.info(cancelled);
                 return;
             }
-            rememberCsvColumns(options);
+            rememberCsvColumns(file, options);
         }
         preview = ImportPreview();
         if (!file.seek(0) || !readFirst(file, format, first, options, preview, reading)) {

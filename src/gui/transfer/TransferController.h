@@ -36,7 +36,7 @@ private:
     // known one, or what the user chose for a file of the same header before (then in options).
     // columnsStep: whether the user may choose them.
     bool csvColumnsKnown(QIODevice& file, ImportOptions& options, bool& columnsStep) const;
-    void rememberCsvColumns(const ImportOptions& options);
+    void rememberCsvColumns(QIODevice& file, const ImportOptions& options);
     // The first reading, on a thread of its own, with a progress dialog that can cancel it. False
     // when cancelled.
     bool readFirst(QFile& file, ImportFormat format, const ImportCallbacks& callbacks, const ImportOptions& options,

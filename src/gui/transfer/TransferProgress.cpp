@@ -22,6 +22,10 @@ TransferProgress::~TransferProgress() {
     delete m_dialog;
 }
 
+bool TransferProgress::cancelled() const {
+    return m_dialog && m_dialog->wasCanceled(); // its button, Escape or closing it
+}
+
 QProgressDialog* TransferProgress::dialog() const {
     return m_dialog;
 }
@@ -45,7 +49,6 @@ void TransferProgress::show(qint64 count, qint64 total) {
         m_dialog->setWindowTitle(titleMarks + QStringLiteral("  ") + programName);
         if (m_cancellable) {
             m_dialog->setCancelButtonText(QStringLiteral("Cancel"));
-            QObject::connect(m_dialog, &QProgressDialog::canceled, [this] { m_cancelled = true; });
         } else {
             m_dialog->setCancelButton(nullptr);
         }

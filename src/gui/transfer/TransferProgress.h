@@ -29,7 +29,7 @@ public:
     void show(qint64 count, qint64 total);
     // Gives the dialog a Cancel button; cancelled() tells when it was pressed.
     void allowCancel() { m_cancellable = true; }
-    bool cancelled() const { return m_cancelled; }
+    bool cancelled() const;
     QProgressDialog* dialog() const;
 
 private:
@@ -39,7 +39,6 @@ private:
     qint64 m_next;
     QPointer<QProgressDialog> m_dialog;
     bool m_cancellable = false;
-    bool m_cancelled = false;
 };
 
 } // namespace quillbox
