@@ -118,6 +118,8 @@ public:
         long long number = 0;
     };
     static CellBytes cellBytes(const Data& data, int slot, int column);
+    // Asks for the memory cellBytes() will read of that cell, ahead of it.
+    static void prefetchCell(const Data& data, int slot, int column);
     static int slotCount(const Data& data);
 
     // From how many rows on a search over all fields runs in two threads (tests lower it).

@@ -8,6 +8,7 @@
 #include <QColor>
 
 #include <algorithm>
+#include <array>
 #include <deque>
 
 namespace quillbox {
@@ -202,37 +203,55 @@ void RecordModel::sortRows(int column, int direction) {
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const int rows = rowCount();
     // Each cell as shown, read where it lies: a copy's cell as its bytes, a mask as its length.
+    // The copy's cells lie anywhere: those a few rows on are fetched while this one is read.
     const bool masked = m_masked && isPrivate(column);
     const int copyColumn = copyColumns[column];
-    std::vector<rowsort::SortCell> cells(static_cast<size_t>(rows));
+    rowsort::RowSorter sorter(static_cast<size_t>(rows), direction);
     std::deque<QString> decoded; // the copy's cells that are other bytes than plain UTF-8
+    constexpr int ahead = 16;
+    std::array<SearchCopy::CellBytes, ahead> coming;
+    const auto fetch = [&](int r) {
+        const int entry = m_entries[static_cast<size_t>(r)];
+        if (entry >= 0) {
+            SearchCopy::CellBytes& bytes = coming[static_cast<size_t>(r % ahead)];
+            bytes = SearchCopy::cellBytes(*m_source, entry, copyColumn);
+            __builtin_prefetch(bytes.bytes);
+        }
+    };
+    for (int r = 0; r < std::min(rows, ahead); ++r) {
+        fetch(r);
+    }
     for (int r = 0; r < rows; ++r) {
-        rowsort::SortCell& cell = cells[static_cast<size_t>(r)];
         const int entry = m_entries[static_cast<size_t>(r)];
         if (entry < 0) {
             const QString& text = m_own.at(-entry - 1)[static_cast<size_t>(column)];
-            cell = masked ? rowsort::maskCell(text.size()) : rowsort::textCell(text);
-            continue;
-        }
-        const SearchCopy::CellBytes bytes = SearchCopy::cellBytes(*m_source, entry, copyColumn);
-        switch (bytes.kind) {
-        case SearchCopy::CellBytes::Null:
-        case SearchCopy::CellBytes::Utf8:
-            cell = rowsort::bytesCell(bytes.bytes, bytes.length);
-            if (masked) {
-                cell = rowsort::maskCell(cell.units);
+            sorter.add(masked ? rowsort::maskCell(text.size()) : rowsort::textCell(text));
+        } else {
+            const SearchCopy::CellBytes bytes = coming[static_cast<size_t>(r % ahead)];
+            switch (bytes.kind) {
+            case SearchCopy::CellBytes::Null:
+            case SearchCopy::CellBytes::Utf8: {
+                const rowsort::SortCell cell = rowsort::bytesCell(bytes.bytes, bytes.length);
+                sorter.add(masked ? rowsort::maskCell(cell.units) : cell);
+                break;
             }
-            break;
-        case SearchCopy::CellBytes::Number:
-            cell = rowsort::numberCell(bytes.number);
-            break;
-        case SearchCopy::CellBytes::Other:
-            decoded.push_back(SearchCopy::cellText(*m_source, entry, copyColumn));
-            cell = masked ? rowsort::maskCell(decoded.back().size()) : rowsort::textCell(decoded.back());
-            break;
+            case SearchCopy::CellBytes::Number:
+                sorter.add(rowsort::numberCell(bytes.number));
+                break;
+            case SearchCopy::CellBytes::Other:
+                decoded.push_back(SearchCopy::cellText(*m_source, entry, copyColumn));
+                sorter.add(masked ? rowsort::maskCell(decoded.back().size()) : rowsort::textCell(decoded.back()));
+                break;
+            }
+        }
+        if (r + ahead < rows) {
+            fetch(r + ahead);
+        }
+        if (m_source && r + 2 * ahead < rows) {
+            SearchCopy::prefetchCell(*m_source, m_entries[static_cast<size_t>(r + 2 * ahead)], copyColumn);
         }
     }
-    const std::vector<int> order = rowsort::sortedRows(cells, direction);
+    const std::vector<int> order = sorter.sortedRows();
     std::vector<int> sorted(order.size());
     std::vector<int> newPosition(order.size());
     for (size_t i = 0; i < order.size(); ++i) {

@@ -3,6 +3,7 @@
 #include <QChar>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 
@@ -17,15 +18,18 @@ namespace quillbox::rowsort {
 
 namespace {
 
-struct Item {
-    uint64_t key;
-    uint32_t row;
-    uint32_t more; // the cell has key bytes past this key's
+using Item = SortItem;
+enum : uint32_t {
+    More = 1,         // the cell has key bytes past key's
+    NextHeld = 2,     // next holds the next eight
+    MoreAfterNext = 4 // and there are more past them
 };
 
 constexpr uint32_t keyBytes = 8;
 // Runs up to this long are sorted by comparison, longer ones by the key's bytes.
-constexpr size_t shortRun = 1024;
+constexpr size_t shortRun = 64;
+// How many items on the memory of a cell is asked for.
+constexpr size_t prefetchAhead = 16;
 
 uint16_t upper(char16_t u) {
     if (u < 0x80) {
@@ -43,6 +47,21 @@ template <class Unit> uint64_t asciiKey(Unit unit, uint32_t units, uint32_t from
         key = key << 8 | upper(unit(i));
     }
     return key << (8 * (from + keyBytes - i));
+}
+
+// The key of eight ASCII bytes, all upper-cased at once.
+uint64_t asciiWord(const char* bytes) {
+    uint64_t v;
+    std::memcpy(&v, bytes, sizeof v);
+    if constexpr (std::endian::native == std::endian::little) {
+        v = __builtin_bswap64(v);
+    }
+    constexpr uint64_t ones = 0x0101010101010101ULL;
+    // The top bit of each byte: set from 'a' on, and past 'z' (no byte is above 0x7F).
+    const uint64_t fromA = v + ones * (0x80 - 'a');
+    const uint64_t pastZ = v + ones * (0x80 - 'z' - 1);
+    const uint64_t lower = fromA & ~pastZ & (ones * 0x80);
+    return v - (lower >> 2);
 }
 
 // The key of a Utf8 or Text cell from byte `from` on, read from where the last one stopped.
@@ -123,6 +142,9 @@ uint64_t keyOf(SortCell& cell, uint32_t from, bool& more) {
     switch (cell.kind) {
     case SortCell::AsciiBytes:
         more = cell.units > from + keyBytes;
+        if (from + keyBytes <= cell.units) {
+            return asciiWord(cell.bytes + from);
+        }
         return asciiKey([&](uint32_t i) { return static_cast<unsigned char>(cell.bytes[i]); }, cell.units, from);
     case SortCell::AsciiText:
         more = cell.units > from + keyBytes;
@@ -144,19 +166,33 @@ uint64_t keyOf(SortCell& cell, uint32_t from, bool& more) {
     return decodedKey(cell, from, more);
 }
 
-// Asks for the memory the cell's key from `from` on is read from.
+// Asks for the memory the cell's key from `from` on is read from (of a Text or Number cell, memory
+// of no use, which does no harm). One prefetch, unconditional: the compiler drops one in a branch.
 void prefetchKey(const SortCell& cell, uint32_t from) {
-    if (cell.kind == SortCell::AsciiBytes) {
-        __builtin_prefetch(cell.bytes + from);
-    } else if (cell.kind == SortCell::Utf8) {
-        __builtin_prefetch(cell.bytes + cell.atByte);
-    }
+    const uintptr_t at = reinterpret_cast<uintptr_t>(cell.bytes) + (cell.kind == SortCell::Utf8 ? cell.atByte : from);
+    __builtin_prefetch(reinterpret_cast<const void*>(at));
 }
 
+// Reads sixteen key bytes from `from` on: the key, and the next level's while the cell is at hand.
 void keyAt(SortCell& cell, uint32_t from, uint64_t flip, Item& item) {
     bool more = false;
     item.key = keyOf(cell, from, more) ^ flip;
-    item.more = more;
+    item.flags = 0;
+    if (more) {
+        bool after = false;
+        item.next = keyOf(cell, from + keyBytes, after);
+        item.flags = More | NextHeld | (after ? uint32_t{MoreAfterNext} : 0u);
+    }
+}
+
+// The key from `from` on: the one held, else read.
+void nextKeyAt(SortCell& cell, uint32_t from, uint64_t flip, Item& item) {
+    if (item.flags & NextHeld) {
+        item.key = item.next ^ flip;
+        item.flags = (item.flags & MoreAfterNext) ? uint32_t{More} : 0u;
+    } else {
+        keyAt(cell, from, flip, item);
+    }
 }
 
 // Sorts items stably by key, scratch holding as many.
@@ -176,66 +212,85 @@ void sortByKey(Item* items, Item* scratch, size_t n) {
         return;
     }
     if (n <= shortRun) {
-        std::stable_sort(items, items + n, [](const Item& a, const Item& b) { return a.key < b.key; });
+        // Equal keys have their rows in order so far: by key and row is the stable order.
+        std::sort(items, items + n,
+                  [](const Item& a, const Item& b) { return a.key < b.key || (a.key == b.key && a.row < b.row); });
         return;
     }
-    // Least significant byte first; a byte all keys share takes no pass.
-    static thread_local uint32_t counts[8][256];
-    std::memset(counts, 0, sizeof counts);
+    // By the most significant byte in which the keys differ, into buckets kept in order, then each
+    // bucket by the next such byte.
+    uint64_t all = ~uint64_t{0};
+    uint64_t any = 0;
     for (size_t i = 0; i < n; ++i) {
-        const uint64_t key = items[i].key;
-        for (int d = 0; d < 8; ++d) {
-            ++counts[d][(key >> (8 * d)) & 0xFF];
-        }
+        all &= items[i].key;
+        any |= items[i].key;
     }
-    Item* from = items;
-    Item* to = scratch;
-    for (int d = 0; d < 8; ++d) {
-        uint32_t* count = counts[d];
-        if (count[(items[0].key >> (8 * d)) & 0xFF] == n) {
-            continue;
-        }
-        uint32_t sum = 0;
-        for (int b = 0; b < 256; ++b) {
-            const uint32_t c = count[b];
-            count[b] = sum;
-            sum += c;
-        }
-        for (size_t i = 0; i < n; ++i) {
-            to[count[(from[i].key >> (8 * d)) & 0xFF]++] = from[i];
-        }
-        std::swap(from, to);
+    const uint64_t differing = all ^ any;
+    if (differing == 0) {
+        return;
     }
-    if (from != items) {
-        std::memcpy(items, from, n * sizeof(Item));
+    const int shift = (63 - std::countl_zero(differing)) & ~7;
+    uint32_t start[257] = {};
+    for (size_t i = 0; i < n; ++i) {
+        ++start[((items[i].key >> shift) & 0xFF) + 1];
+    }
+    for (int b = 0; b < 256; ++b) {
+        start[b + 1] += start[b];
+    }
+    uint32_t at[256];
+    std::memcpy(at, start, sizeof at);
+    for (size_t i = 0; i < n; ++i) {
+        scratch[at[(items[i].key >> shift) & 0xFF]++] = items[i];
+    }
+    std::memcpy(items, scratch, n * sizeof(Item));
+    for (int b = 0; b < 256; ++b) {
+        sortByKey(items + start[b], scratch + start[b], start[b + 1] - start[b]);
     }
 }
 
-// Sorts a run of items whose keys hold the units from `from` on, and within it each run of equal
-// keys by the units after.
-void sortRun(std::vector<SortCell>& cells, Item* items, Item* scratch, size_t n, uint32_t from, uint64_t flip) {
-    sortByKey(items, scratch, n);
-    for (size_t i = 0; i < n;) {
-        size_t j = i + 1;
-        bool more = items[i].more;
-        while (j < n && items[j].key == items[i].key) {
-            more = more || items[j].more;
-            ++j;
-        }
-        if (more && j - i > 1) {
-            // The cells lie anywhere: those a few rows on are fetched while this one is read.
-            for (size_t k = i; k < j; ++k) {
-                if (k + 16 < n) {
-                    __builtin_prefetch(&cells[items[k + 16].row]);
+// Sorts the items, whose keys hold the first key bytes, level by level: each run of items equal so
+// far by its keys, then the runs of equal keys among them, while any has more, by the next key.
+// Each level reads the next keys of all those runs in one go, the cells a few items on asked for
+// while one is read: they lie anywhere in memory.
+void sortItems(std::vector<SortCell>& cells, Item* items, Item* scratch, size_t n, uint64_t flip) {
+    std::vector<std::pair<uint32_t, uint32_t>> runs{{0, static_cast<uint32_t>(n)}};
+    std::vector<std::pair<uint32_t, uint32_t>> next;
+    std::vector<uint32_t> reread;
+    for (uint32_t from = 0; !runs.empty(); from += keyBytes) {
+        next.clear();
+        reread.clear();
+        for (const auto& [first, end] : runs) {
+            sortByKey(items + first, scratch + first, end - first);
+            for (uint32_t i = first; i < end;) {
+                uint32_t j = i + 1;
+                uint32_t more = items[i].flags & More;
+                while (j < end && items[j].key == items[i].key) {
+                    more |= items[j].flags & More;
+                    ++j;
                 }
-                if (k + 8 < n) {
-                    prefetchKey(cells[items[k + 8].row], from + keyBytes);
+                if (more && j - i > 1) {
+                    next.emplace_back(i, j);
+                    for (uint32_t k = i; k < j; ++k) {
+                        reread.push_back(k);
+                    }
                 }
-                keyAt(cells[items[k].row], from + keyBytes, flip, items[k]);
+                i = j;
             }
-            sortRun(cells, items + i, scratch, j - i, from + keyBytes, flip);
         }
-        i = j;
+        const size_t count = reread.size();
+        for (size_t p = 0; p < count; ++p) {
+            if (p + 2 * prefetchAhead < count) {
+                const Item& later = items[reread[p + 2 * prefetchAhead]];
+                __builtin_prefetch(&cells[later.row]);
+            }
+            if (p + prefetchAhead < count) {
+                const Item& soon = items[reread[p + prefetchAhead]];
+                prefetchKey(cells[soon.row], (soon.flags & NextHeld) ? 0 : from + keyBytes);
+            }
+            Item& item = items[reread[p]];
+            nextKeyAt(cells[item.row], from + keyBytes, flip, item);
+        }
+        runs.swap(next);
     }
 }
 
@@ -299,22 +354,25 @@ SortCell maskCell(qsizetype length) {
     return cell;
 }
 
-std::vector<int> sortedRows(std::vector<SortCell>& cells, int direction) {
-    const uint64_t flip = direction < 0 ? ~uint64_t{0} : 0;
-    const size_t n = cells.size();
-    std::vector<Item> items(n);
-    for (size_t r = 0; r < n; ++r) {
-        if (r + 8 < n) {
-            prefetchKey(cells[r + 8], 0);
-        }
-        items[r].row = static_cast<uint32_t>(r);
-        keyAt(cells[r], 0, flip, items[r]);
-    }
+RowSorter::RowSorter(size_t rows, int direction) : m_flip(direction < 0 ? ~uint64_t{0} : 0) {
+    m_cells.reserve(rows);
+    m_items.reserve(rows);
+}
+
+void RowSorter::add(const SortCell& cell) {
+    m_cells.push_back(cell);
+    Item& item = m_items.emplace_back();
+    item.row = static_cast<uint32_t>(m_items.size() - 1);
+    keyAt(m_cells.back(), 0, m_flip, item);
+}
+
+std::vector<int> RowSorter::sortedRows() {
+    const size_t n = m_items.size();
     std::vector<Item> scratch(n);
-    sortRun(cells, items.data(), scratch.data(), n, 0, flip);
+    sortItems(m_cells, m_items.data(), scratch.data(), n, m_flip);
     std::vector<int> rows(n);
     for (size_t i = 0; i < n; ++i) {
-        rows[i] = static_cast<int>(items[i].row);
+        rows[i] = static_cast<int>(m_items[i].row);
     }
     return rows;
 }

@@ -46,8 +46,28 @@ SortCell numberCell(long long number);
 // A mask of this many code units.
 SortCell maskCell(qsizetype length);
 
-// The rows, as indexes of cells, in the list's order; direction +1 or -1 (descending, equal
-// cells still in the order they had).
-std::vector<int> sortedRows(std::vector<SortCell>& cells, int direction);
+// A row being sorted: its key bytes at the level reached, and maybe those after them.
+struct SortItem {
+    uint64_t key;
+    uint64_t next;
+    uint32_t row;
+    uint32_t flags;
+};
+
+// Sorts rows given one by one in their order; a cell's first key is read as it comes, while its
+// memory is at hand. direction +1 or -1 (descending, equal cells still in the order they had).
+class RowSorter {
+public:
+    RowSorter(size_t rows, int direction);
+    // Cells of the copy (text cells) must outlive the sorter.
+    void add(const SortCell& cell);
+    // The rows, as the numbers of their add() calls, in the list's order.
+    std::vector<int> sortedRows();
+
+private:
+    std::vector<SortCell> m_cells;
+    std::vector<SortItem> m_items;
+    uint64_t m_flip;
+};
 
 } // namespace quillbox::rowsort
