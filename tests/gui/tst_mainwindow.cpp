@@ -2,6 +2,8 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RecordModel.h"
 #include "settings/ProgramSettings.h"
+#include "store/Database.h"
+#include "store/SearchCopy.h"
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "support/SampleRecords.h"
@@ -12,10 +14,16 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRandomGenerator>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sqlite3.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
 
 using namespace quillbox;
 using namespace quillbox::test;
@@ -51,6 +59,120 @@ void startWithGenerated(TestEnv& env, int count) {
     QVERIFY(saveSettings(env.state.files.settingsFile, s).ok());
     QVERIFY(env.start());
 }
+
+// Pieces of sorted values: case pairs, the characters beside the letters, non-ASCII with and
+// without case (ä, ß, ÿ/Ÿ, ǅ, dotless ı, long ſ, σ/Σ, €, an emoji's surrogate pair), digits.
+const QList<QByteArray> sortPieces{"a",
+                                   "A",
+                                   "b",
+                                   "B",
+                                   "z",
+                                   "Z",
+                                   "i",
+                                   "@",
+                                   "[",
+                                   "`",
+                                   "{",
+                                   " ",
+                                   "-",
+                                   "0",
+                                   "1",
+                                   "9",
+                                   "10",
+                                   "010",
+                                   "\xc3\xa4",
+                                   "\xc3\x84",
+                                   "\xc3\x9f",
+                                   "\xc3\xbf",
+                                   "\xc5\xb8",
+                                   "\xc7\x85",
+                                   "\xc4\xb1",
+                                   "\xc5\xbf",
+                                   "\xcf\x83",
+                                   "\xce\xa3",
+                                   "\xe2\x82\xac",
+                                   "\xf0\x9f\x98\x80"};
+// Bytes the copy keeps as they are and the list shows decoded: no UTF-8, a NUL, a byte-order mark.
+const QList<QByteArray> sortOddBytes{
+    "\xff", "\xc3", "a\xe2\x82", "\xed\xa0\x80", QByteArray("\0", 1), QByteArray("a\0b", 3)};
+
+// A value to sort: NULL (a null array), empty, a few pieces, a number, bytes that are no UTF-8,
+// or long ones alike past the 256 characters compared.
+QByteArray sortValue(QRandomGenerator& rng) {
+    auto pieces = [&](int most) {
+        QByteArray out;
+        for (int i = rng.bounded(1, most + 1); i > 0; --i) {
+            out += sortPieces[rng.bounded(sortPieces.size())];
+        }
+        return out;
+    };
+    switch (rng.bounded(16)) {
+    case 0:
+        return QByteArray();
+    case 1:
+        return QByteArray("");
+    case 2:
+        return pieces(2) + sortOddBytes[rng.bounded(sortOddBytes.size())] + pieces(1);
+    case 3:
+        return rng.bounded(2) ? "\xef\xbb\xbf" + pieces(2) : QByteArray::number(rng.bounded(120));
+    case 4:
+        return QByteArray(rng.bounded(250, 262), rng.bounded(2) ? 'x' : 'X') + pieces(2);
+    case 5: {
+        QByteArray out;
+        for (int i = rng.bounded(60, 68); i > 0; --i) {
+            out += "\xc3\xa4\xc3\x84"; // as long as its UTF-16 is
+        }
+        return "a" + out + pieces(2);
+    }
+    default:
+        return pieces(4);
+    }
+}
+
+void bindSortValue(sqlite3_stmt* stmt, int index, const QByteArray& value) {
+    if (value.isNull()) {
+        sqlite3_bind_null(stmt, index);
+    } else {
+        sqlite3_bind_text(stmt, index, value.constData(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+    }
+}
+
+RecordModel::Row sortRow(QRandomGenerator& rng) {
+    RecordModel::Row row;
+    for (QString& cell : row) {
+        cell = QString::fromUtf8(sortValue(rng));
+    }
+    return row;
+}
+
+// The list's comparison as it was first written: code units upper-cased one by one over at most
+// the first 256, a shorter text as if padded with code 0; a stable sort.
+QList<RecordModel::Row> referenceOrder(const RecordModel& model, int column, int direction) {
+    const auto compare = [](const QString& a, const QString& b) {
+        const qsizetype n = std::min<qsizetype>(256, std::max(a.size(), b.size()));
+        for (qsizetype i = 0; i < n; ++i) {
+            const int ca = i < a.size() ? a[i].toUpper().unicode() : 0;
+            const int cb = i < b.size() ? b[i].toUpper().unicode() : 0;
+            if (ca != cb) {
+                return ca - cb;
+            }
+        }
+        return 0;
+    };
+    QStringList shown;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        shown << model.cell(r, column);
+    }
+    std::vector<int> order(static_cast<size_t>(shown.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int x, int y) { return compare(shown[x], shown[y]) * direction < 0; });
+    QList<RecordModel::Row> rows;
+    for (int r : order) {
+        rows << model.row(r);
+    }
+    return rows;
+}
 } // namespace
 
 class MainWindowTest : public QObject {
@@ -62,6 +184,8 @@ private Q_SLOTS:
     void ownerAndCategoryChoices();
     void resetFieldsListsAllOfOwner();
     void sortingOverThreeClicks();
+    void sortingKeepsTheComparisonsOrder_data();
+    void sortingKeepsTheComparisonsOrder();
     void deleteSkipsRowWithoutRecordNumber();
     void deleteWithNothingSelectedDoesNothing();
     void tagAllSelectsEveryRow();
@@ -213,6 +337,89 @@ void MainWindowTest::sortingOverThreeClicks() {
     QCOMPARE(env.column(1), (QStringList{"ann", "bob", "cy"}));
     click(2); // password: empty sorts first
     QCOMPARE(env.column(2), (QStringList{"", "pw'x", "s3cret"}));
+}
+
+void MainWindowTest::sortingKeepsTheComparisonsOrder_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("masked");
+    QTest::addColumn<int>("direction");
+    for (int column = 0; column < RecordModel::ColumnCount; ++column) {
+        for (bool masked : {false, true}) {
+            for (int direction : {1, -1}) {
+                QTest::addRow("column %d%s, %s", column, masked ? " masked" : "",
+                              direction > 0 ? "ascending" : "descending")
+                    << column << masked << direction;
+            }
+        }
+    }
+}
+
+// Thousands of rows of the copy, of the model's own, saved over and holding masks only, sorted
+// one way and back: every row where the first comparison put it, and the current row with it.
+void MainWindowTest::sortingKeepsTheComparisonsOrder() {
+    QFETCH(int, column);
+    QFETCH(bool, masked);
+    QFETCH(int, direction);
+    QRandomGenerator rng(20270311);
+    QTemporaryDir dir;
+    Database db;
+    QVERIFY(openDatabase(db, dir.filePath(QStringLiteral("sort.db"))).ok);
+    db.execute(QStringLiteral("Begin Transaction"));
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db.handle(),
+                       "INSERT INTO quillbox(sitename, username, password, homepage, category, notes, owner) "
+                       "VALUES(?,?,?,?,?,?,'o')",
+                       -1, &stmt, nullptr);
+    for (int i = 0; i < 3000; ++i) {
+        for (int c = 1; c <= 6; ++c) {
+            bindSortValue(stmt, c, sortValue(rng));
+        }
+        QCOMPARE(sqlite3_step(stmt), SQLITE_DONE);
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    db.execute(QStringLiteral("Commit"));
+    const std::shared_ptr<const SearchCopy::Data> data = SearchCopy::load(db.handle());
+    QVERIFY(data);
+
+    RecordModel model;
+    std::vector<int> slots(static_cast<size_t>(SearchCopy::slotCount(*data)));
+    std::iota(slots.begin(), slots.end(), 0);
+    std::shuffle(slots.begin(), slots.end(), std::mt19937(7));
+    slots.resize(slots.size() - 100); // not every row of the copy listed
+    model.setCopyRows(data, slots);
+    for (int i = 0; i < 100; ++i) {
+        model.setRowCells(rng.bounded(model.rowCount()), sortRow(rng), RecordModel::SiteName, RecordModel::Notes);
+        model.appendRow(sortRow(rng));
+    }
+    model.beginBulk();
+    for (int i = 0; i < 100; ++i) {
+        RecordModel::Row row = sortRow(rng);
+        for (int c = RecordModel::UserName; c <= RecordModel::HomePage; ++c) {
+            row[static_cast<size_t>(c)] = QString(rng.bounded(300), QLatin1Char('*'));
+        }
+        model.appendBulk(row, true);
+    }
+    model.endBulk();
+    model.setMasked(masked);
+
+    const QPersistentModelIndex current = model.index(rng.bounded(model.rowCount()), column);
+    const RecordModel::Row currentRow = model.row(current.row());
+    for (int dir : {direction, -direction}) {
+        const QList<RecordModel::Row> expected = referenceOrder(model, column, dir);
+        model.sortRows(column, dir);
+        QCOMPARE(model.rowCount(), expected.size());
+        for (int r = 0; r < model.rowCount(); ++r) {
+            if (model.row(r) != expected[r]) {
+                QFAIL(qPrintable(
+                    QStringLiteral("direction %1, row %2: '%3' where '%4' belongs")
+                        .arg(dir)
+                        .arg(r)
+                        .arg(model.row(r)[static_cast<size_t>(column)], expected[r][static_cast<size_t>(column)])));
+            }
+        }
+        QVERIFY(model.row(current.row()) == currentRow);
+    }
 }
 
 void MainWindowTest::deleteSkipsRowWithoutRecordNumber() {

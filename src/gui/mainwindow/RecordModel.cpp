@@ -1,12 +1,15 @@
 #include "mainwindow/RecordModel.h"
 
+#include "mainwindow/RowSort.h"
+
 #include "store/SqlText.h"
 #include "text/ProgramText.h"
 
 #include <QColor>
 
 #include <algorithm>
-#include <numeric>
+#include <array>
+#include <deque>
 
 namespace quillbox {
 
@@ -193,35 +196,62 @@ void RecordModel::removeRowList(QList<int> rows) {
     }
 }
 
-int RecordModel::compareCells(const QString& a, const QString& b, int direction) {
-    // Upper-cased character codes over at most the first 256 characters; a shorter text ends in 0.
-    const qsizetype n = std::min<qsizetype>(256, std::max(a.size(), b.size()));
-    for (qsizetype i = 0; i < n; ++i) {
-        const int ca = i < a.size() ? a[i].toUpper().unicode() : 0;
-        const int cb = i < b.size() ? b[i].toUpper().unicode() : 0;
-        if (ca != cb) {
-            return (ca - cb) * direction;
-        }
-    }
-    return 0;
-}
-
 void RecordModel::sortRows(int column, int direction) {
     if (column < 0 || column >= ColumnCount) {
         return;
     }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const int rows = rowCount();
-    // Each cell as shown, read once.
-    std::vector<QString> shown(static_cast<size_t>(rows));
-    for (int r = 0; r < rows; ++r) {
-        shown[static_cast<size_t>(r)] = cell(r, column);
+    // Each cell as shown, read where it lies: a copy's cell as its bytes, a mask as its length.
+    // The copy's cells lie anywhere: those a few rows on are fetched while this one is read.
+    const bool masked = m_masked && isPrivate(column);
+    const int copyColumn = copyColumns[column];
+    rowsort::RowSorter sorter(static_cast<size_t>(rows), direction);
+    std::deque<QString> decoded; // the copy's cells that are other bytes than plain UTF-8
+    constexpr int ahead = 16;
+    std::array<SearchCopy::CellBytes, ahead> coming;
+    const auto fetch = [&](int r) {
+        const int entry = m_entries[static_cast<size_t>(r)];
+        if (entry >= 0) {
+            SearchCopy::CellBytes& bytes = coming[static_cast<size_t>(r % ahead)];
+            bytes = SearchCopy::cellBytes(*m_source, entry, copyColumn);
+            __builtin_prefetch(bytes.bytes);
+        }
+    };
+    for (int r = 0; r < std::min(rows, ahead); ++r) {
+        fetch(r);
     }
-    std::vector<int> order(static_cast<size_t>(rows));
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
-        return compareCells(shown[static_cast<size_t>(x)], shown[static_cast<size_t>(y)], direction) < 0;
-    });
+    for (int r = 0; r < rows; ++r) {
+        const int entry = m_entries[static_cast<size_t>(r)];
+        if (entry < 0) {
+            const QString& text = m_own.at(-entry - 1)[static_cast<size_t>(column)];
+            sorter.add(masked ? rowsort::maskCell(text.size()) : rowsort::textCell(text));
+        } else {
+            const SearchCopy::CellBytes bytes = coming[static_cast<size_t>(r % ahead)];
+            switch (bytes.kind) {
+            case SearchCopy::CellBytes::Null:
+            case SearchCopy::CellBytes::Utf8: {
+                const rowsort::SortCell cell = rowsort::bytesCell(bytes.bytes, bytes.length);
+                sorter.add(masked ? rowsort::maskCell(cell.units) : cell);
+                break;
+            }
+            case SearchCopy::CellBytes::Number:
+                sorter.add(rowsort::numberCell(bytes.number));
+                break;
+            case SearchCopy::CellBytes::Other:
+                decoded.push_back(SearchCopy::cellText(*m_source, entry, copyColumn));
+                sorter.add(masked ? rowsort::maskCell(decoded.back().size()) : rowsort::textCell(decoded.back()));
+                break;
+            }
+        }
+        if (r + ahead < rows) {
+            fetch(r + ahead);
+        }
+        if (m_source && r + 2 * ahead < rows) {
+            SearchCopy::prefetchCell(*m_source, m_entries[static_cast<size_t>(r + 2 * ahead)], copyColumn);
+        }
+    }
+    const std::vector<int> order = sorter.sortedRows();
     std::vector<int> sorted(order.size());
     std::vector<int> newPosition(order.size());
     for (size_t i = 0; i < order.size(); ++i) {

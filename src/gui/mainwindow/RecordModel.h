@@ -67,12 +67,11 @@ public:
     // Removes the given rows (any order); contiguous runs are removed together.
     void removeRowList(QList<int> rows);
 
-    // Sorts by the program's comparison; direction +1 or -1. Selection and current row follow their rows.
+    // Sorts by the cells as shown, in the order rowsort gives (upper-cased code units, equal
+    // cells keeping their order); direction +1 or -1. Selection and current row follow their rows.
     void sortRows(int column, int direction);
 
     void setRowIcon(const QIcon& icon) { m_icon = icon; }
-
-    static int compareCells(const QString& a, const QString& b, int direction);
 
 private:
     QString rawCell(int r, int column) const;
