@@ -445,6 +445,11 @@ void LineFormatsTest::csvHeaders_data() {
         << QStringList{"sitename=Bank; username=ann; password=pw; lmisc1=More; misc1=y; category=Imported; "
                        "owner=Owner"}
         << QStringLiteral("Site=sitename,login=username,4=ignore,Secret=password");
+    QTest::newRow("columns the header's words suggest")
+        << QByteArray("Site;User;Pass phrase;Web;Extra\r\nBank;ann;pw;https://b.example;x\r\n")
+        << QStringList{"sitename=Bank; username=ann; password=pw; homepage=https://b.example; category=Imported; "
+                       "owner=Owner; notes=x"}
+        << QStringLiteral("Extra=notes");
     QTest::newRow("no header, by number")
         << QByteArray("Bank,ann,https://b.example,9\n")
         << QStringList{"sitename=Bank; homepage=https://b.example; lmisc1=Column 2; misc1=ann; lmisc2=Column 4; "

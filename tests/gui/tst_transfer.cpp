@@ -726,57 +726,73 @@ void TransferTest::cancelWhileStoringStoresNothing() {
 }
 
 // The column step of a CSV file no layout known names, driven as the user does: the encoding
-// chosen, each column's field, then Read. A second file of the same header is read the same way
-// without asking.
+// offered, each column's field, then Read; from the preview back to the step, which shows the
+// choice made. A second file of the same header is read the same way without asking.
 void TransferTest::columnStepPlacesColumnsAndIsKept() {
     TestEnv env;
     env.state.setWorkingFolder(env.path());
     QVERIFY(env.start());
-    int asked = 0;
-    env.state.seams.csvColumns = [&](QIODevice& file, ImportOptions& options, QWidget* parent) {
-        return ++asked == 1 && chooseCsvColumns(file, options, parent);
+    struct Step {
+        QString problem, encoding, separator, firstCell;
+        QStringList headers, fields;
+        bool header = false;
     };
-    QString problem;
-    QString firstCell;
-    QStringList headers;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        problem = dialog->findChild<QLabel*>("problem")->text();
-        auto* encoding = dialog->findChild<QComboBox*>("encoding");
-        encoding->setCurrentIndex(encoding->findData(QStringLiteral("Windows-1252")));
-        QCOMPARE(dialog->findChild<QComboBox*>("separator")->currentData().toString(), QStringLiteral(";"));
-        QVERIFY(dialog->findChild<QCheckBox*>("header")->isChecked());
-        auto* table = dialog->findChild<QTableWidget*>("columns");
-        firstCell = table->item(1, 0)->text();
-        for (int c = 0; c < table->columnCount(); ++c) {
-            headers << table->horizontalHeaderItem(c)->text();
-        }
-        const QStringList fields{"Site name", "User name", "Password", "Leave out"};
-        for (int c = 0; c < fields.size(); ++c) {
-            auto* box = dialog->findChild<QComboBox*>(QStringLiteral("column%1").arg(c + 1));
-            box->setCurrentIndex(box->findText(fields[c]));
-        }
-        for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons()) {
-            if (b->text() == QLatin1String("Read")) {
-                b->click();
+    QList<Step> steps;
+    const QStringList chosen{"Site name", "User name", "Password", "Leave out"};
+    env.state.seams.csvColumns = [&](QIODevice& file, ImportOptions& options, QWidget* parent) {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            Step step;
+            step.problem = dialog->findChild<QLabel*>("problem")->text();
+            step.encoding = dialog->findChild<QComboBox*>("encoding")->currentData().toString();
+            step.separator = dialog->findChild<QComboBox*>("separator")->currentData().toString();
+            step.header = dialog->findChild<QCheckBox*>("header")->isChecked();
+            auto* table = dialog->findChild<QTableWidget*>("columns");
+            step.firstCell = table->item(1, 0) ? table->item(1, 0)->text() : QString();
+            for (int c = 0; c < table->columnCount(); ++c) {
+                step.headers << table->horizontalHeaderItem(c)->text();
+                auto* box = dialog->findChild<QComboBox*>(QStringLiteral("column%1").arg(c + 1));
+                step.fields << box->currentText();
+                if (c < chosen.size()) {
+                    box->setCurrentIndex(box->findText(chosen[c]));
+                }
             }
-        }
-    });
+            steps << step;
+            for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons()) {
+                if (b->text() == QLatin1String("Read")) {
+                    b->click();
+                }
+            }
+        });
+        return steps.size() < 2 && chooseCsvColumns(file, options, parent);
+    };
+    env.previewAnswers = {PreviewAnswer::Columns};
     const QByteArray sheet = "Site;Login;Secret;Extra;Kind\r\nCaf\xE9;ann;pw;x;shop\r\n";
     QVERIFY(writeAll(env.path("first.csv"), sheet));
     runImport(env, CsvPattern, env.path("first.csv"));
-    QVERIFY2(problem.contains(QLatin1String("not UTF-8")), qPrintable(problem));
-    QCOMPARE(firstCell, QStringLiteral("Café"));
-    QCOMPARE(headers, (QStringList{"Site", "Login", "Secret", "Extra", "Kind"}));
-    QCOMPARE(env.previews.size(), 1);
+    QCOMPARE(steps.size(), 2);
+    // First offered as the header's words suggest, shown as Windows-1252 for its bytes.
+    QVERIFY2(steps[0].problem.contains(QLatin1String("not UTF-8")), qPrintable(steps[0].problem));
+    const QStringList headers{"Site", "Login", "Secret", "Extra", "Kind"};
+    for (const Step& step : steps) {
+        QCOMPARE(step.encoding, QStringLiteral("Windows-1252"));
+        QCOMPARE(step.separator, QStringLiteral(";"));
+        QVERIFY(step.header);
+        QCOMPARE(step.firstCell, QStringLiteral("Café"));
+        QCOMPARE(step.headers, headers);
+    }
+    QCOMPARE(steps[0].fields,
+             (QStringList{"Site name", "User name", "Password", "Misc, the next free", "Misc, the next free"}));
+    QCOMPARE(steps[1].fields, chosen + QStringList{"Misc, the next free"});
+    QCOMPARE(env.previews.size(), 2);
     const QString query = "SELECT group_concat(sitename || '/' || username || '/' || password || '/' || lmisc1 || '=' "
                           "|| misc1, ' ') FROM quillbox";
     QCOMPARE(scalarQuery(env.state.database, query), QStringLiteral("Café/ann/pw/Kind=shop"));
 
     QVERIFY(writeAll(env.path("second.csv"), "Site;Login;Secret;Extra;Kind\r\nB\xE4r;bo;p2;y;pub\r\n"));
     runImport(env, CsvPattern, env.path("second.csv"));
-    QCOMPARE(asked, 1);
+    QCOMPARE(steps.size(), 2);
     QCOMPARE(scalarQuery(env.state.database, query), QStringLiteral("Café/ann/pw/Kind=shop Bär/bo/p2/Kind=pub"));
     QCOMPARE(env.main()->message(), QStringLiteral("Info: 1 record imported, 0 lines refused."));
 }

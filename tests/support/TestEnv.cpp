@@ -57,6 +57,9 @@ TestEnv::TestEnv() {
     state.seams.homeFolder = [this] { return homeFolder; };
     state.seams.importPreview = [this](const ImportPreview& preview, bool, QWidget*) {
         previews.append(preview);
+        if (!previewAnswers.isEmpty()) {
+            return previewAnswers.takeFirst();
+        }
         return importAnswer ? PreviewAnswer::Import : PreviewAnswer::Cancel;
     };
     state.seams.csvColumns = [this](QIODevice& file, ImportOptions& options, QWidget*) {

@@ -10,6 +10,7 @@
 #include "settings/SecurityController.h"
 #include "store/SiteRecord.h"
 #include "transfer/ImportPreview.h"
+#include "transfer/ImportPreviewWindow.h"
 
 #include <QDateTime>
 #include <QList>
@@ -83,6 +84,7 @@ public:
     // Import previews shown, and the answer given to them (Import by default).
     QList<ImportPreview> previews;
     bool importAnswer = true;
+    QList<PreviewAnswer> previewAnswers; // given first, one a preview, before importAnswer
     // How often a CSV file's columns were asked for, and the answer: the columns the file shows,
     // or where the file shows none every column to the next free field, then these choices (as the
     // command line gives them: "1=sitename,Login=username"). No answer cancels.

@@ -602,25 +602,56 @@ CsvSample sampleCsv(LineSource& lines, QChar delimiter, int maxRows) {
     return sample;
 }
 
-CsvLayout startingCsvLayout(const CsvSample& sample, std::optional<bool> header) {
-    CsvLayout layout = sample.layout;
-    if (!layout.isValid()) {
-        layout.header = true;
-        layout.headers = sample.rows.value(0);
-        layout.columns = QList<int>(sample.columnCount, CsvLayout::NextFree);
-        layout.kind = QStringLiteral("the columns chosen");
-    }
-    if (header && *header != layout.header) {
-        layout.header = *header;
-        layout.headers = *header ? sample.rows.value(0) : QStringList();
-        if (layout.positional) {
-            layout = CsvLayout();
-            layout.delimiter = sample.layout.delimiter;
-            layout.header = *header;
-            layout.headers = sample.rows.value(0);
-            layout.columns = QList<int>(sample.columnCount, CsvLayout::NextFree);
+namespace {
+
+// A first offer for columns whose header names no layout known: the field a header's words
+// suggest ("Site", "Login", "Secret"), each field offered once.
+QList<int> suggestedColumns(const QStringList& headers, qsizetype count) {
+    static const std::vector<std::pair<int, QStringList>> words{
+        {Col::Password, {"pass", "pwd", "secret", "pin"}},
+        {Col::UserName, {"user", "login", "mail", "account"}},
+        {Col::HomePage, {"url", "web", "link", "address", "site address"}},
+        {Col::SiteName, {"site", "title", "name", "service"}},
+        {Col::Notes, {"note", "comment", "remark"}},
+        {Col::Category, {"group", "folder", "category", "tag"}},
+    };
+    QList<int> columns(count, CsvLayout::NextFree);
+    QList<bool> offered(Col::TextColumns, false);
+    for (const auto& [field, parts] : words) {
+        for (qsizetype i = 0; i < headers.size() && i < count && !offered[field]; ++i) {
+            const QString header = headers[i].toLower();
+            if (columns[i] == CsvLayout::NextFree &&
+                std::any_of(parts.begin(), parts.end(), [&](const QString& part) { return header.contains(part); })) {
+                columns[i] = field;
+                offered[field] = true;
+            }
         }
     }
+    return columns;
+}
+
+} // namespace
+
+CsvLayout startingCsvLayout(const CsvSample& sample, std::optional<bool> header) {
+    CsvLayout layout = sample.layout;
+    if (layout.isValid() && (!header || *header == layout.header)) {
+        return layout;
+    }
+    if (!layout.isValid() || layout.positional) {
+        // The columns are the user's to name; a header's words make the first offer.
+        const bool named = header.value_or(true);
+        layout = CsvLayout();
+        layout.delimiter = sample.layout.delimiter;
+        layout.header = named;
+        layout.headers = named ? sample.rows.value(0) : QStringList();
+        layout.columns = named ? suggestedColumns(layout.headers, sample.columnCount)
+                               : QList<int>(sample.columnCount, CsvLayout::NextFree);
+        layout.kind = QStringLiteral("the columns chosen");
+        return layout;
+    }
+    // A layout the file shows, its first line taken otherwise.
+    layout.header = *header;
+    layout.headers = *header ? sample.rows.value(0) : QStringList();
     return layout;
 }
 

@@ -179,6 +179,10 @@ qint64 WatchedDevice::readData(char* data, qint64 max) {
 }
 
 CsvSample sampleCsvFile(QIODevice& file, QChar delimiter, const QString& encoding, int maxRows, QString& failure) {
+    if (!file.seek(0)) {
+        failure = file.errorString();
+        return CsvSample();
+    }
     DeviceLines lines(file, DeviceLines::Markup::Plain, encoding);
     CsvSample sample = sampleCsv(lines, delimiter, maxRows);
     failure = lines.failure();

@@ -83,7 +83,7 @@ private:
 };
 inline const QString readingStoppedMessage = QStringLiteral("the reading was cancelled");
 
-// The first records of a CSV file, read from its start with the separator (null: the file's own)
+// The first records of a CSV file (a regular one), read from its start with the separator (null: the file's own)
 // and encoding given, for the user to say what each column holds; the file is put back at its
 // start. failure: why the file cannot be read that way, or nothing.
 CsvSample sampleCsvFile(QIODevice& file, QChar delimiter, const QString& encoding, int maxRows, QString& failure);
