@@ -200,6 +200,7 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
     }
     ImportBatch batch(m_state, m_main, m_status, m_list);
     const ImportOutcome outcome = storeImport(m_state.database, file, reading, preview, batch.callbacks(), options);
+    preview = ImportPreview(); // what it kept is stored: its memory is the list's to refill with
     if (!batch.finish(outcome)) {
         return; // the batch has said why
     }
