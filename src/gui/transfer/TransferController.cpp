@@ -25,10 +25,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
-#include <atomic>
-#include <thread>
+#include <chrono>
+#include <future>
 
 namespace quillbox {
 
@@ -116,17 +115,14 @@ bool TransferController::readFirst(QFile& file, ImportFormat format, const Impor
         reading.error = file.errorString();
         return true;
     }
-    std::atomic<bool> done{false};
-    std::thread reader([&] {
+    std::future<void> done = std::async(std::launch::async, [&] {
         reading = readImportPreview(device, format, QString(), callbacks, options, preview);
-        done.store(true);
     });
     // The window keeps painting; a long file shows how far the reading is, and may be cancelled.
-    TransferProgress progress(&m_main, QStringLiteral("Reading the file: %1 of %2 KiB"), 300);
+    TransferProgress progress(&m_main, QStringLiteral("Reading the file: %1 of %2 KiB"), 500);
     progress.allowCancel();
     const qint64 kib = std::max<qint64>(1, file.size() / 1024);
-    while (!done.load()) {
-        QThread::msleep(15);
+    while (done.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) {
         if (progress.due()) {
             progress.show(device.bytesRead() / 1024, kib);
         } else {
@@ -136,7 +132,7 @@ bool TransferController::readFirst(QFile& file, ImportFormat format, const Impor
             device.stop();
         }
     }
-    reader.join();
+    done.get();
     return !device.stopped();
 }
 
