@@ -51,5 +51,5 @@ complete_words() {
 [ "$(complete_words quillbox-cli --folder /tmp se)" = "search" ]
 [ "$(complete_words quillbox-cli search --type e)" = "ends eq" ]
 [ "$(complete_words quillbox-cli edit 3 --set pass)" = "password=" ]
-[ "$(complete_words quillbox-cli import --)" = "--folder --password-stdin --help --format --dry-run --owner" ]
+[ "$(complete_words quillbox-cli import --)" = "--folder --password-stdin --help --format --dry-run --owner --map --no-header --separator --encoding" ]
 echo "installed layout ok"
