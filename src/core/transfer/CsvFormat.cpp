@@ -119,23 +119,32 @@ public:
         } else {
             return false;
         }
-        if (m_keeping) {
-            m_taken.push_back(line);
-        }
         return true;
     }
     void putBack(Line line) { m_back.push_front(std::move(line)); }
-    // Keeps the lines taken from here on, until rewind() hands them back to be read again.
-    void keep() {
-        m_keeping = true;
-        m_taken.clear();
-    }
-    void rewind() {
-        m_keeping = false;
-        for (auto it = m_taken.rbegin(); it != m_taken.rend(); ++it) {
+
+    // The fields of the next record, left to be read again; of a record longer than a thousand
+    // lines (a quote that never closes) only what those lines hold.
+    QStringList peek() {
+        std::vector<Line> taken;
+        QStringList fields;
+        QString field;
+        bool inQuotes = false;
+        Line line;
+        while (taken.size() < 1000 && nextLine(line)) {
+            taken.push_back(line);
+            if (parseLine(line.text, delimiter, inQuotes, field, fields)) {
+                break;
+            }
+            field += line.end;
+        }
+        if (inQuotes) {
+            fields.append(field);
+        }
+        for (auto it = taken.rbegin(); it != taken.rend(); ++it) {
             putBack(std::move(*it));
         }
-        m_taken.clear();
+        return fields;
     }
 
     enum class Result { Record, Unclosed, End };
@@ -162,8 +171,6 @@ public:
 private:
     LineSource& m_source;
     std::deque<Line> m_back;
-    std::vector<Line> m_taken;
-    bool m_keeping = false;
 };
 
 QStringList splitHeader(QStringView line, QChar delimiter) {
@@ -458,15 +465,8 @@ CsvLayout findLayout(CsvRecords& records, QChar delimiter, Line* headerLine = nu
     }
     records.delimiter = delimiter.isNull() ? mostUsedDelimiter(first.text) : delimiter;
     records.putBack(std::move(first));
-    records.keep();
-    QStringList fields;
-    qsizetype line = 0;
-    CsvLayout layout;
-    if (records.next(fields, line) == CsvRecords::Result::Record) {
-        layout = guessCsvLayout(fields);
-        layout.delimiter = records.delimiter;
-    }
-    records.rewind();
+    CsvLayout layout = guessCsvLayout(records.peek());
+    layout.delimiter = records.delimiter;
     return layout;
 }
 
@@ -488,13 +488,7 @@ CsvLayout chosenLayout(CsvRecords& records, LineSource& lines, const CsvChoice& 
     if (headerTaken) {
         sample.rows = {sample.layout.headers};
     } else {
-        records.keep();
-        QStringList fields;
-        qsizetype line = 0;
-        if (records.next(fields, line) == CsvRecords::Result::Record) {
-            sample.rows = {fields};
-        }
-        records.rewind();
+        sample.rows = {records.peek()};
         sample.layout.delimiter = records.delimiter;
     }
     sample.columnCount = sample.rows.value(0).size();
