@@ -664,7 +664,7 @@ void LineFormatsTest::watchedReadingCountsAndStops() {
         QBuffer buffer(&text);
         QVERIFY(buffer.open(QIODevice::ReadOnly));
         WatchedDevice device(buffer);
-        QVERIFY(device.open());
+        QVERIFY(device.openToRead());
         RecordingSink sink;
         if (stop) {
             device.stop();

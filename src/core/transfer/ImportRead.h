@@ -61,7 +61,7 @@ QString readImportAlongside(QIODevice& file, ImportFormat format, const QString&
 class WatchedDevice : public QIODevice {
 public:
     explicit WatchedDevice(QIODevice& inner) : m_inner(inner) {}
-    bool open() { return QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
+    bool openToRead() { return open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
     qint64 bytesRead() const { return m_read.load(std::memory_order_relaxed); }
     void stop() { m_stopped.store(true, std::memory_order_relaxed); }
     bool stopped() const { return m_stopped.load(std::memory_order_relaxed); }

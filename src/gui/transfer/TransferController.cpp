@@ -111,7 +111,7 @@ void TransferController::rememberCsvColumns(QIODevice& file, const ImportOptions
 bool TransferController::readFirst(QFile& file, ImportFormat format, const ImportCallbacks& callbacks,
                                    const ImportOptions& options, ImportPreview& preview, ImportReading& reading) {
     WatchedDevice device(file);
-    if (!device.open()) {
+    if (!device.openToRead()) {
         reading.error = file.errorString();
         return true;
     }
