@@ -22,6 +22,7 @@
 #include "store/SqlText.h"
 #include "store/WorkingFolder.h"
 #include "transfer/ImportPreview.h"
+#include "transfer/ImportPreviewWindow.h"
 #include "transfer/ImportRead.h"
 
 #include <QApplication>
@@ -174,7 +175,7 @@ struct Running {
             }
         };
         // The import preview is answered at once, as a user pressing Import.
-        state.seams.importPreview = [](const ImportPreview&, QWidget*) { return true; };
+        state.seams.importPreview = [](const ImportPreview&, bool, QWidget*) { return PreviewAnswer::Import; };
         // The file requester answers with the file and pattern the case has chosen.
         state.seams.fileRequester = [this](const QString&, const QString&, const QString& patterns,
                                            QString* selectedFilter, bool) {
