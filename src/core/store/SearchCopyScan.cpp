@@ -224,9 +224,9 @@ public:
     const QByteArray& pattern() const { return m_pattern; }
     // The pattern's longest run without wildcards, folded: every matching cell holds it.
     const QByteArray& literal() const { return m_literal; }
-    // Whether the cells that lack the literal may be passed over unseen: when the whole text is
-    // the literal, or the pattern begins with a wildcard (else the head decides sooner).
-    bool scansForLiteral() const { return m_like && !m_literal.isEmpty() && (m_plainText || m_head.isEmpty()); }
+    // Whether the cells that lack the literal may be passed over unseen: when the pattern begins
+    // with a wildcard (else the head decides sooner, by the cells' first bytes).
+    bool scansForLiteral() const { return m_like && !m_literal.isEmpty() && m_head.isEmpty(); }
 
     // What a cell's first byte says of the test, for sixteen cells at a time: nothing (None);
     // the cells whose first byte differs from byte are settled, those below it passing when
@@ -395,8 +395,20 @@ private:
 
     void check(size_t s, const Cell& cell, bool found) {
         if (open(s) && !(cell.flags & Null)) {
-            m_hit[s] = m_test.passes(cell, found);
+            m_hit[s] = passes(cell, found);
         }
+    }
+
+    // The test's answer, taken from the last cell tested when this one holds the same bytes:
+    // a label, an owner or a category is often the same down a column.
+    bool passes(const Cell& cell, bool found) {
+        const bool odd = cell.flags & Odd;
+        if (m_last.bytes && m_last.length == cell.length && m_last.odd == odd && m_last.found == found &&
+            std::memcmp(m_last.bytes, cell.bytes, cell.length) == 0) {
+            return m_last.passes;
+        }
+        m_last = {cell.bytes, cell.length, odd, found, m_test.passes(cell, found)};
+        return m_last.passes;
     }
 
     // Once few rows are left open (the rest matched in earlier columns or are not listed), their
@@ -481,7 +493,7 @@ private:
             auto mask = static_cast<unsigned>(_mm_movemask_epi8(unsettled));
             while (mask != 0) {
                 const size_t at = s + static_cast<size_t>(std::countr_zero(mask));
-                m_hit[at] = m_test.passes(cells.cell(static_cast<int>(at)), false);
+                m_hit[at] = passes(cells.cell(static_cast<int>(at)), false);
                 mask &= mask - 1;
             }
         }
@@ -542,8 +554,16 @@ private:
             const char* end = bytes + (std::min<uint64_t>(hi, blockEnd) - block.first);
             while ((p = findFolded(p, end, literal)) != nullptr) {
                 const auto offset = static_cast<uint32_t>(block.first + (p - bytes));
-                while (k + 1 < loadedTo && cells.start[k + 1] <= offset) {
+                // The cell the place lies in: most often this one or one of the next few, else
+                // found by halving.
+                for (int step = 0; step < 8 && k + 1 < loadedTo && cells.start[k + 1] <= offset; ++step) {
                     ++k;
+                }
+                if (k + 1 < loadedTo && cells.start[k + 1] <= offset) {
+                    const auto past =
+                        std::upper_bound(cells.start.begin() + static_cast<std::ptrdiff_t>(k + 1),
+                                         cells.start.begin() + static_cast<std::ptrdiff_t>(loadedTo), offset);
+                    k = static_cast<size_t>(past - cells.start.begin()) - 1;
                 }
                 const uint8_t flag = cells.flags[k];
                 if (!(flag & (Moved | Null))) {
@@ -560,6 +580,13 @@ private:
     const TextTest& m_test;
     const std::vector<uint8_t>& m_eligible;
     std::vector<uint8_t>& m_hit;
+    struct Last {
+        const char* bytes = nullptr;
+        uint32_t length = 0;
+        bool odd = false;
+        bool found = false;
+        bool passes = false;
+    } m_last;
 };
 
 } // namespace
