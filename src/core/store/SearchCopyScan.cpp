@@ -642,8 +642,10 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
             return;
         }
         ColumnScan columns(*test, eligible, hit);
-        for (size_t at = from; at < to; at += stretchRows) {
-            const size_t end = std::min(to, at + stretchRows);
+        // A scan of the bytes for a literal runs down each column at once.
+        const size_t stretch = test->scansForLiteral() ? to - from : stretchRows;
+        for (size_t at = from; at < to; at += stretch) {
+            const size_t end = std::min(to, at + stretch);
             for (int c = firstColumn; c <= lastColumn; ++c) {
                 columns.column(d.cells[static_cast<size_t>(c)], at, end);
             }
