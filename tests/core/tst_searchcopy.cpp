@@ -64,8 +64,13 @@ void insertRow(sqlite3* db, QRandomGenerator& rng) {
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(db, insertSql, -1, &stmt, nullptr);
     for (int i = 1; i <= 14; ++i) {
-        // Site names repeat often, so the order of equal names shows.
-        bindValue(stmt, i, i == 2 && rng.bounded(3) == 0 ? QByteArray("same") : randomValue(rng));
+        // Site names repeat often, so the order of equal names shows, and some share their
+        // first twelve bytes, so the order of the bytes around the sixteenth shows too.
+        const int name = i == 2 ? rng.bounded(6) : 5;
+        bindValue(stmt, i,
+                  name == 0   ? QByteArray("same")
+                  : name == 1 ? QByteArray("Twelve bytes") + randomValue(rng)
+                              : randomValue(rng));
     }
     bindValue(stmt, 15, rng.bounded(15) == 0 ? QByteArray() : categories[rng.bounded(categories.size())]);
     bindValue(stmt, 16, rng.bounded(25) == 0 ? QByteArray() : owners[rng.bounded(owners.size())]);
@@ -136,12 +141,18 @@ private Q_SLOTS:
 
 void SearchCopyTest::searchesGiveTheStatementsRows_data() {
     QTest::addColumn<bool>("encrypted");
-    QTest::newRow("plain") << false;
-    QTest::newRow("encrypted") << true;
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("rounds");
+    QTest::newRow("plain") << false << 300 << 40;
+    QTest::newRow("encrypted") << true << 300 << 40;
+    // Enough rows that a search walks its columns a stretch of rows at a time.
+    QTest::newRow("many rows") << false << 20000 << 3;
 }
 
 void SearchCopyTest::searchesGiveTheStatementsRows() {
     QFETCH(bool, encrypted);
+    QFETCH(int, rows);
+    QFETCH(int, rounds);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("copy.db"));
     // The copy's own connections (two threads) read an encrypted file through the same key.
@@ -151,16 +162,18 @@ void SearchCopyTest::searchesGiveTheStatementsRows() {
     Database other;
     QVERIFY(other.open(file, key));
     QRandomGenerator rng(20261208);
-    for (int i = 0; i < 300; ++i) {
+    db.execute(QStringLiteral("BEGIN"));
+    for (int i = 0; i < rows; ++i) {
         insertRow(db.handle(), rng);
     }
+    db.execute(QStringLiteral("COMMIT"));
     SearchCopy copy;
     copy.loadInBackground(file, key);
     copy.attach(db.handle(), key);
 
     int searches = 0;
     int answered = 0;
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         // Every other round searches over all fields in two threads, as long lists are.
         SearchCopy::setParallelRows(round % 2 == 0 ? 0 : 1000000);
         for (int i = 0; i < 150; ++i) {

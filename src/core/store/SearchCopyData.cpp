@@ -296,37 +296,47 @@ bool SearchCopy::Data::before(int x, int y, const Arena* names) const {
 }
 
 void SearchCopy::Data::sortSlots(std::vector<int>& slots, const Arena& names) const {
-    // Sorted on the first eight bytes of the name (zero-padded, so their order is the names'
+    // Sorted on the first sixteen bytes of the name (zero-padded, so their order is the names'
     // order wherever they differ), the whole names compared only where those are equal.
     struct Key {
-        uint64_t prefix;
+        uint64_t high;
+        uint64_t low;
         int slot;
     };
     std::vector<Key> keys;
     keys.reserve(slots.size());
     const Cells& column = cells[SiteName];
     const Arena* local = &names == &column.arena ? nullptr : &names;
+    const auto word = [](const unsigned char* bytes, uint32_t length) {
+        uint64_t value = 0;
+        for (uint32_t i = 0; i < 8; ++i) {
+            value = (value << 8) | (i < length ? bytes[i] : 0);
+        }
+        return value;
+    };
     for (int slot : slots) {
-        uint64_t prefix = 0;
+        uint64_t high = 0;
+        uint64_t low = 0;
         if (!column.isNull(slot)) {
             const Cell name = local ? Cell{local->at(column.start[static_cast<size_t>(slot)]),
                                            column.length[static_cast<size_t>(slot)], 0}
                                     : column.cell(slot);
-            const uint32_t length = std::min<uint32_t>(8, name.length);
             const auto* bytes = reinterpret_cast<const unsigned char*>(name.bytes);
-            for (uint32_t i = 0; i < 8; ++i) {
-                prefix = (prefix << 8) | (i < length ? bytes[i] : 0);
-            }
+            high = word(bytes, name.length);
+            low = name.length > 8 ? word(bytes + 8, name.length - 8) : 0;
         }
-        keys.push_back({prefix, slot});
+        keys.push_back({high, low, slot});
     }
     std::sort(keys.begin(), keys.end(), [&](const Key& x, const Key& y) {
         const bool xNull = column.isNull(x.slot);
         if (xNull != column.isNull(y.slot)) {
             return xNull;
         }
-        if (x.prefix != y.prefix) {
-            return x.prefix < y.prefix;
+        if (x.high != y.high) {
+            return x.high < y.high;
+        }
+        if (x.low != y.low) {
+            return x.low < y.low;
         }
         return before(x.slot, y.slot, local);
     });

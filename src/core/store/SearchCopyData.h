@@ -191,6 +191,13 @@ struct Names {
     QHash<QByteArray, int> ids;
     std::vector<QByteArray> text;
     std::vector<int> rows; // how many live rows hold the value
+    std::array<int, 64> recent = filledRecent();
+
+    static std::array<int, 64> filledRecent() {
+        std::array<int, 64> none;
+        none.fill(-1);
+        return none;
+    }
 
     int find(const QByteArray& value) const { return ids.value(value, -1); }
     int intern(const QByteArray& value) {
@@ -205,9 +212,17 @@ struct Names {
         rows.push_back(0);
         return id;
     }
-    // One more row holds this value: its id.
+    // One more row holds this value: its id. A column holds few owners and categories, so the
+    // ids last found are kept by a few bytes of their value and tried before the table.
     int count(const char* value, uint32_t bytes) {
-        const int id = intern(QByteArray::fromRawData(value, static_cast<qsizetype>(bytes)));
+        const auto* u = reinterpret_cast<const unsigned char*>(value);
+        const size_t way = bytes == 0 ? 0 : (bytes * 7u + u[0] * 3u + u[bytes - 1] + u[bytes / 2] * 5u) % recent.size();
+        int id = recent[way];
+        if (id < 0 || text[static_cast<size_t>(id)].size() != static_cast<qsizetype>(bytes) ||
+            (bytes > 0 && std::memcmp(text[static_cast<size_t>(id)].constData(), value, bytes) != 0)) {
+            id = intern(QByteArray::fromRawData(value, static_cast<qsizetype>(bytes)));
+            recent[way] = id;
+        }
         ++rows[static_cast<size_t>(id)];
         return id;
     }

@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstring>
 #include <future>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,6 +25,8 @@ namespace {
 constexpr qsizetype longestModelledPattern = 4096;
 // Lists at least this long are searched by two threads.
 size_t parallelRows = 20000;
+// How many slots are scanned across every column before the next ones.
+constexpr size_t stretchRows = 8192;
 
 inline unsigned char foldAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
@@ -221,9 +224,44 @@ public:
     const QByteArray& pattern() const { return m_pattern; }
     // The pattern's longest run without wildcards, folded: every matching cell holds it.
     const QByteArray& literal() const { return m_literal; }
-    // Whether the cells that lack the literal may be passed over unseen: when the whole text is
-    // the literal, or the pattern begins with a wildcard (else the head decides sooner).
-    bool scansForLiteral() const { return m_like && !m_literal.isEmpty() && (m_plainText || m_head.isEmpty()); }
+    // Whether the cells that lack the literal may be passed over unseen: when the pattern begins
+    // with a wildcard (else the head decides sooner, by the cells' first bytes).
+    bool scansForLiteral() const { return m_like && !m_literal.isEmpty() && m_head.isEmpty(); }
+
+    // What a cell's first byte says of the test, for sixteen cells at a time: nothing (None);
+    // the cells whose first byte differs from byte are settled, those below it passing when
+    // below says so and those above when above does (Binary); the plain cells whose first byte,
+    // ASCII letters folded, differs from byte fail (Head); every cell that is not NULL passes
+    // (Anything). It says what decidedByLead() does, cell for cell.
+    struct LeadRule {
+        enum Kind : uint8_t { None, Binary, Head, Anything };
+        Kind kind = None;
+        uint8_t byte = 0;
+        bool below = false;
+        bool above = false;
+    };
+    LeadRule leadRule() const {
+        LeadRule rule;
+        if (m_like) {
+            if (m_anything) {
+                rule.kind = LeadRule::Anything;
+            } else if (!m_head.isEmpty()) {
+                rule.kind = LeadRule::Head;
+                rule.byte = static_cast<uint8_t>(m_head[0]);
+            }
+            return rule;
+        }
+        if (m_text.isEmpty()) {
+            return rule;
+        }
+        rule.kind = LeadRule::Binary;
+        rule.byte = static_cast<uint8_t>(m_text[0]);
+        rule.below = m_comparison == Comparison::NotEqual || m_comparison == Comparison::Less ||
+                     m_comparison == Comparison::LessOrEqual;
+        rule.above = m_comparison == Comparison::NotEqual || m_comparison == Comparison::Greater ||
+                     m_comparison == Comparison::GreaterOrEqual;
+        return rule;
+    }
 
     // Whether a cell's first byte (0 when it is empty) settles the test; hit is then the answer.
     bool decidedByLead(uint8_t lead, bool odd, bool& hit) const {
@@ -357,8 +395,20 @@ private:
 
     void check(size_t s, const Cell& cell, bool found) {
         if (open(s) && !(cell.flags & Null)) {
-            m_hit[s] = m_test.passes(cell, found);
+            m_hit[s] = passes(cell, found);
         }
+    }
+
+    // The test's answer, taken from the last cell tested when this one holds the same bytes:
+    // a label, an owner or a category is often the same down a column.
+    bool passes(const Cell& cell, bool found) {
+        const bool odd = cell.flags & Odd;
+        if (m_last.bytes && m_last.length == cell.length && m_last.odd == odd && m_last.found == found &&
+            std::memcmp(m_last.bytes, cell.bytes, cell.length) == 0) {
+            return m_last.passes;
+        }
+        m_last = {cell.bytes, cell.length, odd, found, m_test.passes(cell, found)};
+        return m_last.passes;
     }
 
     // Once few rows are left open (the rest matched in earlier columns or are not listed), their
@@ -373,7 +423,14 @@ private:
 
     // Every open cell, most decided by their first byte alone.
     void byLead(const Cells& cells, size_t from, size_t to) {
-        for (size_t s = from; s < to; ++s) {
+        size_t s = from;
+#if defined(__SSE2__)
+        const TextTest::LeadRule rule = m_test.leadRule();
+        if (rule.kind != TextTest::LeadRule::None) {
+            s = byLeadSixteens(cells, rule, from, to);
+        }
+#endif
+        for (; s < to; ++s) {
             if (!open(s) || (cells.flags[s] & Null)) {
                 continue;
             }
@@ -385,6 +442,64 @@ private:
             check(s, cells.cell(static_cast<int>(s)), false);
         }
     }
+
+#if defined(__SSE2__)
+    // Sixteen slots at a time: their first bytes settle what they can, the cells they leave
+    // open are checked one by one. Where it stopped: fewer than sixteen slots are left.
+    size_t byLeadSixteens(const Cells& cells, const TextTest::LeadRule& rule, size_t from, size_t to) {
+        using Rule = TextTest::LeadRule;
+        const __m128i one = _mm_set1_epi8(1);
+        const __m128i nullBit = _mm_set1_epi8(static_cast<char>(Null));
+        const __m128i oddBit = _mm_set1_epi8(static_cast<char>(Odd));
+        const __m128i byte = _mm_set1_epi8(static_cast<char>(rule.byte));
+        const __m128i letterA = _mm_set1_epi8('A');
+        const __m128i letters = _mm_set1_epi8(25);
+        const __m128i caseBit = _mm_set1_epi8(0x20);
+        const __m128i none = _mm_setzero_si128();
+        const __m128i all = _mm_cmpeq_epi8(none, none);
+        const __m128i below = rule.below ? all : none;
+        const __m128i above = rule.above ? all : none;
+        const auto load = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+        size_t s = from;
+        for (; s + 16 <= to; s += 16) {
+            const __m128i hit = load(&m_hit[s]);
+            const __m128i flags = load(&cells.flags[s]);
+            // Listed, not yet a hit, not NULL: 0xff.
+            __m128i open = _mm_cmpeq_epi8(_mm_andnot_si128(hit, load(&m_eligible[s])), one);
+            open = _mm_andnot_si128(_mm_cmpeq_epi8(_mm_and_si128(flags, nullBit), nullBit), open);
+            if (_mm_movemask_epi8(open) == 0) {
+                continue;
+            }
+            const __m128i lead = load(&cells.lead[s]);
+            __m128i hits = none;
+            __m128i unsettled = none;
+            if (rule.kind == Rule::Anything) {
+                hits = open;
+            } else if (rule.kind == Rule::Binary) {
+                const __m128i same = _mm_cmpeq_epi8(lead, byte);
+                const __m128i less = _mm_andnot_si128(same, _mm_cmpeq_epi8(_mm_min_epu8(lead, byte), lead));
+                const __m128i more = _mm_andnot_si128(_mm_or_si128(same, less), all);
+                hits = _mm_and_si128(open, _mm_or_si128(_mm_and_si128(less, below), _mm_and_si128(more, above)));
+                unsettled = _mm_and_si128(open, same);
+            } else {
+                // ASCII upper case to lower: 'A' + 0..25 gains 0x20.
+                const __m128i offset = _mm_sub_epi8(lead, letterA);
+                const __m128i upper = _mm_cmpeq_epi8(_mm_min_epu8(offset, letters), offset);
+                const __m128i folded = _mm_add_epi8(lead, _mm_and_si128(upper, caseBit));
+                const __m128i odd = _mm_cmpeq_epi8(_mm_and_si128(flags, oddBit), oddBit);
+                unsettled = _mm_and_si128(open, _mm_or_si128(_mm_cmpeq_epi8(folded, byte), odd));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(&m_hit[s]), _mm_or_si128(hit, _mm_and_si128(hits, one)));
+            auto mask = static_cast<unsigned>(_mm_movemask_epi8(unsettled));
+            while (mask != 0) {
+                const size_t at = s + static_cast<size_t>(std::countr_zero(mask));
+                m_hit[at] = passes(cells.cell(static_cast<int>(at)), false);
+                mask &= mask - 1;
+            }
+        }
+        return s;
+    }
+#endif
 
     void oneByOne(const Cells& cells, size_t from, size_t to) {
         for (size_t s = from; s < to; ++s) {
@@ -439,8 +554,16 @@ private:
             const char* end = bytes + (std::min<uint64_t>(hi, blockEnd) - block.first);
             while ((p = findFolded(p, end, literal)) != nullptr) {
                 const auto offset = static_cast<uint32_t>(block.first + (p - bytes));
-                while (k + 1 < loadedTo && cells.start[k + 1] <= offset) {
+                // The cell the place lies in: most often this one or one of the next few, else
+                // found by halving.
+                for (int step = 0; step < 8 && k + 1 < loadedTo && cells.start[k + 1] <= offset; ++step) {
                     ++k;
+                }
+                if (k + 1 < loadedTo && cells.start[k + 1] <= offset) {
+                    const auto past =
+                        std::upper_bound(cells.start.begin() + static_cast<std::ptrdiff_t>(k + 1),
+                                         cells.start.begin() + static_cast<std::ptrdiff_t>(loadedTo), offset);
+                    k = static_cast<size_t>(past - cells.start.begin()) - 1;
                 }
                 const uint8_t flag = cells.flags[k];
                 if (!(flag & (Moved | Null))) {
@@ -457,6 +580,13 @@ private:
     const TextTest& m_test;
     const std::vector<uint8_t>& m_eligible;
     std::vector<uint8_t>& m_hit;
+    struct Last {
+        const char* bytes = nullptr;
+        uint32_t length = 0;
+        bool odd = false;
+        bool found = false;
+        bool passes = false;
+    } m_last;
 };
 
 } // namespace
@@ -485,46 +615,75 @@ std::optional<std::vector<int>> SearchCopy::search(const ListFilter& f) {
         return out;
     }
     const auto n = static_cast<size_t>(d.slotCount());
-    // The rows the owner and category clauses let through.
-    std::vector<uint8_t> eligible(n, 0);
-    for (size_t s = 0; s < n; ++s) {
-        eligible[s] =
-            static_cast<uint8_t>(d.live[s] && d.ownerId[s] == owner && (!f.byCategory || d.categoryId[s] == category));
-    }
+    std::vector<uint8_t> eligible(n);
     std::vector<uint8_t> hit;
+    std::optional<TextTest> test;
     if (f.byText) {
-        const TextTest test(f.comparison, f.text.toUtf8());
-        const qsizetype patternLength = test.pattern().size();
+        test.emplace(f.comparison, f.text.toUtf8());
+        const qsizetype patternLength = test->pattern().size();
         if (patternLength > longestModelledPattern ||
             (m_db && patternLength > sqlite3_limit(m_db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1))) {
             return decline(
                 QStringLiteral("the pattern is %1 bytes long, more than the copy matches").arg(patternLength));
         }
         hit.assign(n, 0);
-        const int firstColumn = f.field == AllFields ? 0 : f.field;
-        const int lastColumn = f.field == AllFields ? Notes : f.field;
-        auto scan = [&](size_t from, size_t to) {
-            ColumnScan columns(test, eligible, hit);
-            for (int c = firstColumn; c <= lastColumn; ++c) {
-                columns.column(d.cells[static_cast<size_t>(c)], from, to);
-            }
-        };
-        if (n >= parallelRows) {
-            // A long list: the second half of the slots in a second thread.
-            const size_t middle = n / 2;
-            auto other = std::async(std::launch::async, [&] { scan(middle, n); });
-            scan(0, middle);
-            other.get();
-        } else {
-            scan(0, n);
+    }
+    const int firstColumn = f.field == AllFields ? 0 : f.field;
+    const int lastColumn = f.field == AllFields ? Notes : f.field;
+    // A stretch of slots at a time, every column over it before the next, so what it says of
+    // those rows stays in the cache from one column to the next.
+    auto scan = [&](size_t from, size_t to) {
+        for (size_t s = from; s < to; ++s) {
+            // The rows the owner and category clauses let through.
+            eligible[s] = static_cast<uint8_t>(d.live[s] && d.ownerId[s] == owner &&
+                                               (!f.byCategory || d.categoryId[s] == category));
         }
+        if (!test) {
+            return;
+        }
+        ColumnScan columns(*test, eligible, hit);
+        // A scan of the bytes for a literal runs down each column at once.
+        const size_t stretch = test->scansForLiteral() ? to - from : stretchRows;
+        for (size_t at = from; at < to; at += stretch) {
+            const size_t end = std::min(to, at + stretch);
+            for (int c = firstColumn; c <= lastColumn; ++c) {
+                columns.column(d.cells[static_cast<size_t>(c)], at, end);
+            }
+        }
+    };
+    // A text test marks only listed rows: its hits are the rows listed.
+    const std::vector<uint8_t>& listed = test ? hit : eligible;
+    auto gather = [&](size_t from, size_t to, std::vector<int>& into) {
+        for (size_t i = from; i < to; ++i) {
+            const int slot = d.order[i];
+            if (listed[static_cast<size_t>(slot)]) {
+                into.push_back(slot);
+            }
+        }
+    };
+    const bool twoThreads = n >= parallelRows;
+    if (twoThreads) {
+        // A long list: the second half of the slots in a second thread.
+        const size_t middle = n / 2;
+        auto other = std::async(std::launch::async, [&] { scan(middle, n); });
+        scan(0, middle);
+        other.get();
+    } else {
+        scan(0, n);
     }
     d.sortOrder();
-    for (int slot : d.order) {
-        const auto s = static_cast<size_t>(slot);
-        if (eligible[s] && (!f.byText || hit[s])) {
-            out.push_back(slot);
-        }
+    out.reserve(static_cast<size_t>(std::count(listed.begin(), listed.end(), uint8_t{1})));
+    const size_t rows = d.order.size();
+    if (twoThreads) {
+        // The order's second half gathered beside its first, then put after it.
+        std::vector<int> later;
+        later.reserve(out.capacity());
+        auto other = std::async(std::launch::async, [&] { gather(rows / 2, rows, later); });
+        gather(0, rows / 2, out);
+        other.get();
+        out.insert(out.end(), later.begin(), later.end());
+    } else {
+        gather(0, rows, out);
     }
     return out;
 }
