@@ -46,7 +46,9 @@ template <class Unit> uint64_t asciiKey(Unit unit, uint32_t units, uint32_t from
     for (; i < end; ++i) {
         key = key << 8 | upper(unit(i));
     }
-    return key << (8 * (from + keyBytes - i));
+    // Past the cell's end the key is all padding: a shift by the whole width is not defined.
+    const uint32_t shift = 8 * (from + keyBytes - i);
+    return shift >= 64 ? 0 : key << shift;
 }
 
 // The key of eight ASCII bytes, all upper-cased at once.
