@@ -905,7 +905,7 @@ int importCommand(Session& s, const QCommandLineParser& parser) {
         runImport(s.db, file, format, ownerOfImport(s, parser, format), callbacks, false, importOptions(parser));
     switch (outcome.status) {
     case ImportOutcome::Refused:
-        if (outcome.format == ImportFormat::Csv && outcome.error.startsWith(csvUnknownLayoutMessage(0).left(40))) {
+        if (outcome.format == ImportFormat::Csv && isCsvUnknownLayoutMessage(outcome.error)) {
             return fail(outcome.error + QStringLiteral(" Give them with --map, and --no-header when the first "
                                                        "line is a record."));
         }

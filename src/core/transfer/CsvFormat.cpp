@@ -474,10 +474,6 @@ bool allEmpty(const QStringList& fields) {
     return std::all_of(fields.begin(), fields.end(), [](const QString& f) { return f.isEmpty(); });
 }
 
-} // namespace
-
-namespace {
-
 // The layout the file shows, changed as the user chose; the records then start after the header,
 // if there is one. Invalid when the choice cannot be applied (lines refused then, saying why).
 CsvLayout chosenLayout(CsvRecords& records, LineSource& lines, const CsvChoice& choice) {
@@ -498,7 +494,10 @@ CsvLayout chosenLayout(CsvRecords& records, LineSource& lines, const CsvChoice& 
     } else if (!headerTaken && layout.header) {
         QStringList fields;
         qsizetype line = 0;
-        records.next(fields, line);
+        if (records.next(fields, line) == CsvRecords::Result::Unclosed) {
+            lines.refuse(unclosedQuoteAtEndMessage(line)); // the header's own quote never closes
+            return CsvLayout();
+        }
     }
     if (const QString error = applyCsvMapping(layout, choice.mapping, sample.columnCount); !error.isEmpty()) {
         lines.refuse(error);
@@ -775,6 +774,10 @@ bool csvLayoutFromText(const QString& text, CsvLayout& layout, QString& encoding
 
 QString csvHeaderKey(QByteArrayView headerLine) {
     return QString::fromLatin1(QCryptographicHash::hash(headerLine, QCryptographicHash::Sha256).toHex().left(32));
+}
+
+bool isCsvUnknownLayoutMessage(const QString& message) {
+    return message.startsWith(csvUnknownLayoutMessage(0).first(40));
 }
 
 QString csvUnknownLayoutMessage(qsizetype fields) {

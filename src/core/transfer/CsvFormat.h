@@ -110,6 +110,7 @@ bool csvLayoutFromText(const QString& text, CsvLayout& layout, QString& encoding
 QString csvHeaderKey(QByteArrayView headerLine);
 
 QString csvUnknownLayoutMessage(qsizetype fields);
+bool isCsvUnknownLayoutMessage(const QString& message);
 
 inline const QString importedCategory = QStringLiteral("Imported");
 // A quote still open at the end of the file refuses the whole file (LineSource::failure()).

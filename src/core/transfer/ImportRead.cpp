@@ -1,5 +1,6 @@
 #include "transfer/ImportRead.h"
 
+#include "settings/ProgramSettings.h"
 #include "transfer/Bookmarks.h"
 #include "transfer/CsvFormat.h"
 #include "transfer/ImportText.h"
@@ -190,6 +191,55 @@ CsvSample sampleCsvFile(QIODevice& file, QChar delimiter, const QString& encodin
         failure = file.errorString();
     }
     return sample;
+}
+
+namespace {
+const QString csvColumnsGroup = QStringLiteral("CSV Columns");
+
+// The file's first line as it stands, without its ending: what a kept choice of columns is found by.
+QByteArray firstLineBytes(QIODevice& file) {
+    QByteArray line = file.peek(64 * 1024);
+    if (const qsizetype end = line.indexOf('\n'); end >= 0) {
+        line.truncate(end);
+    }
+    if (line.endsWith('\r')) {
+        line.chop(1);
+    }
+    return line;
+}
+} // namespace
+
+CsvColumnsKnown knownCsvColumns(QIODevice& file, const QString& settingsFile, ImportOptions& options) {
+    QString failure;
+    CsvLayout kept;
+    QString encoding;
+    const QString text = readSetting(settingsFile, csvColumnsGroup, csvHeaderKey(firstLineBytes(file)));
+    if (!text.isEmpty() && csvLayoutFromText(text, kept, encoding) && kept.header) {
+        const CsvSample first = sampleCsvFile(file, kept.delimiter, encoding, 1, failure);
+        if (failure.isEmpty() && !first.rows.isEmpty()) {
+            kept.headers = first.rows.constFirst();
+            options.csvLayout = kept;
+            options.encoding = encoding;
+            return {true, true};
+        }
+    }
+    const CsvSample sample = sampleCsvFile(file, QChar(), QString(), 2, failure);
+    if (!failure.isEmpty()) {
+        // Text in another encoding is chosen in the step; a file of no text is refused by the reading.
+        const bool text = failure != nulBytesMessage;
+        return {!text, text};
+    }
+    const bool choosable = !(sample.layout.isValid() && sample.layout.own);
+    return {!choosable || sample.rows.isEmpty() || sample.layout.isValid(), choosable};
+}
+
+Result keepCsvColumns(QIODevice& file, const QString& settingsFile, const ImportOptions& options) {
+    const CsvLayout& layout = options.csvLayout;
+    if (!layout.header || layout.headers.isEmpty()) {
+        return Result(); // without a header there is nothing to know the next file by
+    }
+    return writeSetting(settingsFile, csvColumnsGroup, csvHeaderKey(firstLineBytes(file)),
+                        csvLayoutText(layout, options.encoding));
 }
 
 } // namespace quillbox

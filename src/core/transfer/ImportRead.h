@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Result.h"
 #include "transfer/CsvFormat.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportSink.h"
@@ -87,6 +88,19 @@ inline const QString readingStoppedMessage = QStringLiteral("the reading was can
 // and encoding given, for the user to say what each column holds; the file is put back at its
 // start. failure: why the file cannot be read that way, or nothing.
 CsvSample sampleCsvFile(QIODevice& file, QChar delimiter, const QString& encoding, int maxRows, QString& failure);
+
+// What is known of a CSV file's columns before the user is asked: whether they are known (the
+// program's own layout, another known one, or what the user chose for a file of the same first
+// line before, which is then put in options), and whether the user may choose them.
+struct CsvColumnsKnown {
+    bool known = true;
+    bool choosable = false;
+};
+// settingsFile: where the choices are kept, in the group "CSV Columns".
+CsvColumnsKnown knownCsvColumns(QIODevice& file, const QString& settingsFile, ImportOptions& options);
+// Keeps the user's choice for the next file of the same first line (a file without a header keeps
+// none).
+Result keepCsvColumns(QIODevice& file, const QString& settingsFile, const ImportOptions& options);
 
 // Hands what a preview of the file read to sink, for storing: what the preview kept, or when it
 // could not keep it all, what reading the file again from its start gives (alongside: the reading

@@ -7,7 +7,6 @@
 #include "app/UndoStack.h"
 #include "mainwindow/ListController.h"
 #include "mainwindow/MainWindow.h"
-#include "settings/ProgramSettings.h"
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "transfer/Bookmarks.h"
@@ -49,63 +48,6 @@ TransferController::FileChoice TransferController::askForFile(const QString& tit
                                               &selected, save);
     choice.pattern = std::max<int>(0, static_cast<int>(filters.indexOf(selected)));
     return choice;
-}
-
-namespace {
-const QString csvColumnsGroup = QStringLiteral("CSV Columns");
-} // namespace
-
-namespace {
-// The file's first line as it stands, without its ending: what a kept choice of columns is found by.
-QByteArray firstLineBytes(QIODevice& file) {
-    QByteArray line = file.peek(64 * 1024);
-    if (const qsizetype end = line.indexOf('\n'); end >= 0) {
-        line.truncate(end);
-    }
-    if (line.endsWith('\r')) {
-        line.chop(1);
-    }
-    return line;
-}
-} // namespace
-
-bool TransferController::csvColumnsKnown(QIODevice& file, ImportOptions& options, bool& columnsStep) const {
-    QString failure;
-    // What the user chose for a file of the same header line before.
-    CsvLayout kept;
-    QString encoding;
-    const QString text = readSetting(m_state.files.settingsFile, csvColumnsGroup, csvHeaderKey(firstLineBytes(file)));
-    if (!text.isEmpty() && csvLayoutFromText(text, kept, encoding) && kept.header) {
-        const CsvSample first = sampleCsvFile(file, kept.delimiter, encoding, 1, failure);
-        if (failure.isEmpty() && !first.rows.isEmpty()) {
-            kept.headers = first.rows.constFirst();
-            options.csvLayout = kept;
-            options.encoding = encoding;
-            columnsStep = true;
-            return true;
-        }
-    }
-    const CsvSample sample = sampleCsvFile(file, QChar(), QString(), 2, failure);
-    if (!failure.isEmpty()) {
-        // Text in another encoding is chosen in the step; a file of no text is refused by the reading.
-        columnsStep = failure != nulBytesMessage;
-        return !columnsStep;
-    }
-    columnsStep = !(sample.layout.isValid() && sample.layout.own);
-    return !columnsStep || sample.rows.isEmpty() || sample.layout.isValid();
-}
-
-void TransferController::rememberCsvColumns(QIODevice& file, const ImportOptions& options) {
-    const CsvLayout& layout = options.csvLayout;
-    if (!layout.header || layout.headers.isEmpty()) {
-        return; // without a header there is nothing to know the next file by
-    }
-    if (const Result kept = writeSetting(m_state.files.settingsFile, csvColumnsGroup,
-                                         csvHeaderKey(firstLineBytes(file)), csvLayoutText(layout, options.encoding));
-        !kept) {
-        m_status.error(
-            QStringLiteral("The choice of columns could not be kept for the next file: %1").arg(kept.error()));
-    }
 }
 
 bool TransferController::readFirst(QFile& file, ImportFormat format, const ImportCallbacks& callbacks,
@@ -156,9 +98,12 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
     };
     const QString cancelled = QStringLiteral("Import cancelled, nothing was stored.");
     ImportOptions options;
-    bool columnsStep = false;
-    bool askColumns =
-        detectImportFormat(file, format) == ImportFormat::Csv && !csvColumnsKnown(file, options, columnsStep);
+    CsvColumnsKnown columns;
+    if (detectImportFormat(file, format) == ImportFormat::Csv) {
+        columns = knownCsvColumns(file, m_state.files.settingsFile, options);
+    }
+    const bool columnsStep = columns.choosable;
+    bool askColumns = !columns.known;
     ImportPreview preview;
     ImportReading reading;
     for (;;) {
@@ -167,7 +112,10 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
                 m_status.info(cancelled);
                 return;
             }
-            rememberCsvColumns(file, options);
+            if (const Result kept = keepCsvColumns(file, m_state.files.settingsFile, options); !kept) {
+                m_status.error(
+                    QStringLiteral("The choice of columns could not be kept for the next file: %1").arg(kept.error()));
+            }
         }
         preview = ImportPreview();
         if (!file.seek(0) || !readFirst(file, format, first, options, preview, reading)) {

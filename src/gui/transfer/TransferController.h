@@ -32,11 +32,6 @@ private:
     // is stored, then, if the user goes on, into the database in one transaction.
     void importFile(const QString& path, const QString& cannotOpen, ImportFormat format, const QString& owner);
     void importXml(const QString& path);
-    // Whether a CSV file's columns are known without asking: the program's own layout, another
-    // known one, or what the user chose for a file of the same header before (then in options).
-    // columnsStep: whether the user may choose them.
-    bool csvColumnsKnown(QIODevice& file, ImportOptions& options, bool& columnsStep) const;
-    void rememberCsvColumns(QIODevice& file, const ImportOptions& options);
     // The first reading, on a thread of its own, with a progress dialog that can cancel it. False
     // when cancelled.
     bool readFirst(QFile& file, ImportFormat format, const ImportCallbacks& callbacks, const ImportOptions& options,
