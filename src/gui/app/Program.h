@@ -51,6 +51,8 @@ public:
 
     AppState& state() { return m_state; }
     MainWindow* mainWindow() const { return m_main.get(); }
+    // The in-memory copy the list and its searches read.
+    SearchCopy& searchCopy() { return m_copy; }
     StatusLine& status() { return m_status; }
     WindowGuard& guard() { return m_guard; }
     BalloonTips& toolTips() { return m_tips; }
