@@ -208,6 +208,17 @@ void SearchCopyTest::searchesGiveTheStatementsRows() {
             const QString name = QString::fromUtf8(owner);
             QCOMPARE(copy.categoriesOf(name).value(), distinctValues(db, categoriesOfOwnerStatement(name)));
         }
+        // The data form's value lists: every column but the site-name label and the notes.
+        std::vector<int> held;
+        for (int c = SearchCopy::SiteName; c <= SearchCopy::Owner; ++c) {
+            held.push_back(c);
+        }
+        const std::vector<QStringList> lists = copy.distinctValues(held).value();
+        for (size_t i = 0; i < held.size(); ++i) {
+            const QString column = QString::fromLatin1(searchFieldTable[static_cast<size_t>(held[i])].column);
+            QCOMPARE(lists[i],
+                     distinctValues(db, QStringLiteral("SELECT DISTINCT %1 FROM quillbox ORDER BY %1").arg(column)));
+        }
         // Changes between rounds: the program's own (some inside a transaction that is rolled
         // back), or another program's.
         const int who = round % 3;

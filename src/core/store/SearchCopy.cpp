@@ -480,6 +480,101 @@ std::optional<QStringList> SearchCopy::categoriesOf(const QString& owner) {
     return d.categories.listed(held);
 }
 
+namespace {
+
+// One column's distinct non-empty values in byte order (memcmp, then the shorter first: SQLite's
+// BINARY collation). Sorted sixteen bytes at a time (zero-padded, so their order is the values'
+// wherever those differ): a run of values equal so far goes on to the next sixteen, so long shared
+// beginnings (addresses) are not compared again and again.
+struct ValueKey {
+    uint64_t high;
+    uint64_t low;
+    const char* bytes;
+    uint32_t length;
+};
+
+uint64_t word(const char* bytes, uint32_t length, uint32_t at) {
+    uint64_t value = 0;
+    for (uint32_t i = at; i < at + 8; ++i) {
+        value = (value << 8) | (i < length ? static_cast<unsigned char>(bytes[i]) : 0);
+    }
+    return value;
+}
+
+void sortFrom(std::vector<ValueKey>::iterator begin, std::vector<ValueKey>::iterator end, uint32_t at) {
+    for (auto k = begin; k != end; ++k) {
+        k->high = word(k->bytes, k->length, at);
+        k->low = word(k->bytes, k->length, at + 8);
+    }
+    // Equal keys: the one that ends within these sixteen bytes first (it is a beginning of the
+    // other, the rest of whose sixteen are zero), then the longer ones, in no order yet.
+    const auto ends = [at](const ValueKey& k) { return k.length <= at + 16 ? k.length : at + 17; };
+    std::sort(begin, end, [&](const ValueKey& x, const ValueKey& y) {
+        if (x.high != y.high) {
+            return x.high < y.high;
+        }
+        return x.low != y.low ? x.low < y.low : ends(x) < ends(y);
+    });
+    for (auto run = begin; run != end;) {
+        auto next = run + 1;
+        while (next != end && next->high == run->high && next->low == run->low && ends(*next) == ends(*run)) {
+            ++next;
+        }
+        if (next - run > 1 && run->length > at + 16 && at < 48) {
+            sortFrom(run, next, at + 16);
+        } else if (next - run > 1 && run->length > at + 16) {
+            // Past 64 shared bytes (the same long value many times over): compared whole.
+            std::sort(run, next, [from = at + 16](const ValueKey& x, const ValueKey& y) {
+                const int c = std::memcmp(x.bytes + from, y.bytes + from, std::min(x.length, y.length) - from);
+                return c != 0 ? c < 0 : x.length < y.length;
+            });
+        }
+        run = next;
+    }
+}
+
+QStringList distinctOf(const SearchCopy::Data& d, int column) {
+    const Cells& cells = d.cells[static_cast<size_t>(column)];
+    std::vector<ValueKey> keys;
+    for (int s = 0; s < d.slotCount(); ++s) {
+        const Cell cell = d.live[static_cast<size_t>(s)] ? cells.cell(s) : Cell{"", 0, Null};
+        if (!(cell.flags & Null) && cell.length > 0) {
+            keys.push_back({0, 0, cell.bytes, cell.length});
+        }
+    }
+    sortFrom(keys.begin(), keys.end(), 0);
+    QStringList texts;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const ValueKey& k = keys[i];
+        if (i == 0 || k.length != keys[i - 1].length || std::memcmp(k.bytes, keys[i - 1].bytes, k.length) != 0) {
+            texts.append(utf8Text(QByteArrayView(k.bytes, k.length)));
+        }
+    }
+    return texts;
+}
+
+} // namespace
+
+std::optional<std::vector<QStringList>> SearchCopy::distinctValues(const std::vector<int>& columns) {
+    if (!sync()) {
+        return std::nullopt;
+    }
+    // The columns shared between two threads; the copy does not change while both read it.
+    std::vector<QStringList> lists(columns.size());
+    const Data& d = *m_data;
+    const auto fill = [&](size_t from) {
+        for (size_t i = from; i < columns.size(); i += 2) {
+            if (columns[i] >= 0 && columns[i] < ColumnCount) {
+                lists[i] = distinctOf(d, columns[i]);
+            }
+        }
+    };
+    auto other = std::async(std::launch::async, fill, 1);
+    fill(0);
+    other.get();
+    return lists;
+}
+
 QString SearchCopy::cellText(const Data& data, int slot, int column) {
     if (slot < 0 || slot >= data.slotCount()) {
         return QString();

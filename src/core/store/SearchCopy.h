@@ -102,6 +102,11 @@ public:
     std::optional<QStringList> owners();
     std::optional<QStringList> categoriesOf(const QString& owner);
 
+    // For each column held, "SELECT DISTINCT column FROM quillbox ORDER BY column" as the data
+    // form's value lists read it: the texts as stored, each once, in byte order, empty values left
+    // out; a column not held (-1) gives an empty list. Nothing when there is no usable copy.
+    std::optional<std::vector<QStringList>> distinctValues(const std::vector<int>& columns);
+
     // The data the slots refer to, for the list model; it lives as long as a holder keeps it.
     std::shared_ptr<const Data> data() const { return m_data; }
 

@@ -17,6 +17,7 @@
 #include "record/RecordForm.h"
 #include "recovery/EntryWindow.h"
 #include "store/RecordHistory.h"
+#include "store/SearchCopy.h"
 #include "store/SearchQuery.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
@@ -55,6 +56,16 @@ QList<int> valueListColumns() {
     }
     columns << Col::Category << Col::Owner;
     return columns;
+}
+// The search copy's column that holds a value column of the table.
+int copyColumnOf(int column) {
+    if (column == Col::Category) {
+        return SearchCopy::Category;
+    }
+    if (column == Col::Owner) {
+        return SearchCopy::Owner;
+    }
+    return (column + 1) / 2; // site name 1, user name 2, password 3, home page 4, Misc k 4 + k
 }
 } // namespace
 
@@ -104,19 +115,31 @@ void DataFormController::fillValueLists() {
     if (!m_noValues) {
         m_noValues = new QStringListModel(this);
     }
-    for (int column : valueListColumns()) {
+    const QList<int> columns = valueListColumns();
+    // Other records' passwords are offered only to a user who has chosen to see private data.
+    const auto hidden = [this](int column) { return column == Col::Password && m_state.settings.optShowPrivate != 1; };
+    // Read from the list's copy in memory, all at once; from the table when there is no copy.
+    std::optional<std::vector<QStringList>> fromCopy;
+    if (stale) {
+        std::vector<int> held;
+        for (int column : columns) {
+            held.push_back(hidden(column) ? -1 : copyColumnOf(column));
+        }
+        fromCopy = m_copy.distinctValues(held);
+    }
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        const int column = columns[i];
         QStringListModel*& model = m_valueModels[column];
         if (!model) {
             model = new QStringListModel(this);
         }
-        // Other records' passwords are offered only to a user who has chosen to see private data.
-        const bool hidden = column == Col::Password && m_state.settings.optShowPrivate != 1;
-        if (stale && !hidden) {
-            model->setStringList(distinctValues(m_state.database, valueListStatement(column)));
+        if (stale && !hidden(column)) {
+            model->setStringList(fromCopy ? std::move((*fromCopy)[static_cast<size_t>(i)])
+                                          : distinctValues(m_state.database, valueListStatement(column)));
         } else if (stale) {
             model->setStringList({});
         }
-        DataForm::offerValues(m_form->valueBox(column), hidden ? m_noValues : model);
+        DataForm::offerValues(m_form->valueBox(column), hidden(column) ? m_noValues : model);
     }
     m_valuesVersion = version;
 }
