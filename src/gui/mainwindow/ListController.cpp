@@ -472,14 +472,14 @@ void ListController::deleteSelectedRecords() {
             withoutNumber = true;
         }
     }
-    TransferProgress progress(&m_main, QStringLiteral("%1 records deleted"));
+    TransferProgress progress(&m_main, QStringLiteral("%1 of %2 records moved to the recycle bin"));
     UndoStep step;
-    const Result done =
-        moveToBin(m_state.database, numbers, m_state.seams.now(), &step.binEntries, [&progress](qsizetype moved) {
-            if (progress.due()) {
-                progress.show(static_cast<int>(moved));
-            }
-        });
+    const Result done = moveToBin(m_state.database, numbers, m_state.seams.now(), &step.binEntries,
+                                  [&progress, total = numbers.size()](qsizetype moved) {
+                                      if (progress.due()) {
+                                          progress.show(moved, total);
+                                      }
+                                  });
     if (!done) {
         runSearch(); // the list shows what the database still holds
         m_status.error(QStringLiteral("Nothing was deleted: %1.").arg(done.error()));
