@@ -302,6 +302,7 @@ void SearchCopy::Data::sortSlots(std::vector<int>& slots, const Arena& names) co
         uint64_t high;
         uint64_t low;
         int slot;
+        int text; // 0 for NULL, which comes first: kept here, not looked up at every comparison
     };
     std::vector<Key> keys;
     keys.reserve(slots.size());
@@ -317,7 +318,8 @@ void SearchCopy::Data::sortSlots(std::vector<int>& slots, const Arena& names) co
     for (int slot : slots) {
         uint64_t high = 0;
         uint64_t low = 0;
-        if (!column.isNull(slot)) {
+        const bool text = !column.isNull(slot);
+        if (text) {
             const Cell name = local ? Cell{local->at(column.start[static_cast<size_t>(slot)]),
                                            column.length[static_cast<size_t>(slot)], 0}
                                     : column.cell(slot);
@@ -325,12 +327,11 @@ void SearchCopy::Data::sortSlots(std::vector<int>& slots, const Arena& names) co
             high = word(bytes, name.length);
             low = name.length > 8 ? word(bytes + 8, name.length - 8) : 0;
         }
-        keys.push_back({high, low, slot});
+        keys.push_back({high, low, slot, text ? 1 : 0});
     }
     std::sort(keys.begin(), keys.end(), [&](const Key& x, const Key& y) {
-        const bool xNull = column.isNull(x.slot);
-        if (xNull != column.isNull(y.slot)) {
-            return xNull;
+        if (x.text != y.text) {
+            return x.text < y.text;
         }
         if (x.high != y.high) {
             return x.high < y.high;
