@@ -343,12 +343,15 @@ void MainWindowTest::sortingKeepsTheComparisonsOrder_data() {
     QTest::addColumn<int>("column");
     QTest::addColumn<bool>("masked");
     QTest::addColumn<int>("direction");
+    QTest::addColumn<bool>("twoThreads");
     for (int column = 0; column < RecordModel::ColumnCount; ++column) {
         for (bool masked : {false, true}) {
             for (int direction : {1, -1}) {
-                QTest::addRow("column %d%s, %s", column, masked ? " masked" : "",
-                              direction > 0 ? "ascending" : "descending")
-                    << column << masked << direction;
+                for (bool twoThreads : {false, true}) {
+                    QTest::addRow("column %d%s, %s%s", column, masked ? " masked" : "",
+                                  direction > 0 ? "ascending" : "descending", twoThreads ? ", two threads" : "")
+                        << column << masked << direction << twoThreads;
+                }
             }
         }
     }
@@ -360,6 +363,9 @@ void MainWindowTest::sortingKeepsTheComparisonsOrder() {
     QFETCH(int, column);
     QFETCH(bool, masked);
     QFETCH(int, direction);
+    QFETCH(bool, twoThreads);
+    RecordModel::setParallelRows(twoThreads ? 0 : std::numeric_limits<int>::max());
+    const auto oneThreadAgain = qScopeGuard([] { RecordModel::setParallelRows(RecordModel::defaultParallelRows); });
     QRandomGenerator rng(20270311);
     QTemporaryDir dir;
     Database db;

@@ -23,6 +23,7 @@ const char* const columnTitles[RecordModel::ColumnCount] = {"Site name", "User n
 constexpr int copyColumns[RecordModel::ColumnCount] = {SearchCopy::SiteName, SearchCopy::UserName, SearchCopy::Password,
                                                        SearchCopy::HomePage, SearchCopy::Category, SearchCopy::Record,
                                                        SearchCopy::Notes};
+int parallelRows = RecordModel::defaultParallelRows;
 bool isPrivate(int column) {
     return column >= RecordModel::UserName && column <= RecordModel::HomePage;
 }
@@ -202,56 +203,59 @@ void RecordModel::sortRows(int column, int direction) {
     }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const int rows = rowCount();
+    const bool twoThreads = rows >= parallelRows;
     // Each cell as shown, read where it lies: a copy's cell as its bytes, a mask as its length.
-    // The copy's cells lie anywhere: those a few rows on are fetched while this one is read.
     const bool masked = m_masked && isPrivate(column);
     const int copyColumn = copyColumns[column];
     rowsort::RowSorter sorter(static_cast<size_t>(rows), direction);
-    std::deque<QString> decoded; // the copy's cells that are other bytes than plain UTF-8
-    constexpr int ahead = 16;
-    std::array<SearchCopy::CellBytes, ahead> coming;
-    const auto fetch = [&](int r) {
-        const int entry = m_entries[static_cast<size_t>(r)];
-        if (entry >= 0) {
-            SearchCopy::CellBytes& bytes = coming[static_cast<size_t>(r % ahead)];
-            bytes = SearchCopy::cellBytes(*m_source, entry, copyColumn);
-            __builtin_prefetch(bytes.bytes);
+    // The copy's cells that are other bytes than plain UTF-8, decoded; one list for each thread.
+    std::array<std::deque<QString>, 2> decoded;
+    const auto copyCell = [&](int slot, std::deque<QString>& texts) {
+        const SearchCopy::CellBytes bytes = SearchCopy::cellBytes(*m_source, slot, copyColumn);
+        switch (bytes.kind) {
+        case SearchCopy::CellBytes::Number:
+            return rowsort::numberCell(bytes.number);
+        case SearchCopy::CellBytes::Other:
+            texts.push_back(SearchCopy::cellText(*m_source, slot, copyColumn));
+            return masked ? rowsort::maskCell(texts.back().size()) : rowsort::textCell(texts.back());
+        default: {
+            const rowsort::SortCell cell = rowsort::bytesCell(bytes.bytes, bytes.length);
+            return masked ? rowsort::maskCell(cell.units) : cell;
+        }
         }
     };
-    for (int r = 0; r < std::min(rows, ahead); ++r) {
-        fetch(r);
-    }
+    // The copy's cells are read in the copy's order, where they lie one after another, each slot
+    // knowing its row; the model's own rows (and a slot listed twice) one by one.
+    const int slots = m_source ? SearchCopy::slotCount(*m_source) : 0;
+    std::vector<int> rowOf(static_cast<size_t>(slots), -1);
+    std::vector<int> oneByOne;
     for (int r = 0; r < rows; ++r) {
         const int entry = m_entries[static_cast<size_t>(r)];
-        if (entry < 0) {
-            const QString& text = m_own.at(-entry - 1)[static_cast<size_t>(column)];
-            sorter.add(masked ? rowsort::maskCell(text.size()) : rowsort::textCell(text));
+        if (entry >= 0 && entry < slots && rowOf[static_cast<size_t>(entry)] < 0) {
+            rowOf[static_cast<size_t>(entry)] = r;
         } else {
-            const SearchCopy::CellBytes bytes = coming[static_cast<size_t>(r % ahead)];
-            switch (bytes.kind) {
-            case SearchCopy::CellBytes::Null:
-            case SearchCopy::CellBytes::Utf8: {
-                const rowsort::SortCell cell = rowsort::bytesCell(bytes.bytes, bytes.length);
-                sorter.add(masked ? rowsort::maskCell(cell.units) : cell);
-                break;
-            }
-            case SearchCopy::CellBytes::Number:
-                sorter.add(rowsort::numberCell(bytes.number));
-                break;
-            case SearchCopy::CellBytes::Other:
-                decoded.push_back(SearchCopy::cellText(*m_source, entry, copyColumn));
-                sorter.add(masked ? rowsort::maskCell(decoded.back().size()) : rowsort::textCell(decoded.back()));
-                break;
-            }
-        }
-        if (r + ahead < rows) {
-            fetch(r + ahead);
-        }
-        if (m_source && r + 2 * ahead < rows) {
-            SearchCopy::prefetchCell(*m_source, m_entries[static_cast<size_t>(r + 2 * ahead)], copyColumn);
+            oneByOne.push_back(r);
         }
     }
-    const std::vector<int> order = sorter.sortedRows();
+    rowsort::inTwoParts(twoThreads, [&](int part) {
+        const int end = part == 0 ? slots / 2 : slots;
+        for (int s = part == 0 ? 0 : slots / 2; s < end; ++s) {
+            const int r = rowOf[static_cast<size_t>(s)];
+            if (r >= 0) {
+                sorter.set(static_cast<size_t>(r), copyCell(s, decoded[static_cast<size_t>(part)]));
+            }
+        }
+    });
+    for (const int r : oneByOne) {
+        const int entry = m_entries[static_cast<size_t>(r)];
+        if (entry >= 0) {
+            sorter.set(static_cast<size_t>(r), copyCell(entry, decoded[0]));
+        } else {
+            const QString& text = m_own.at(-entry - 1)[static_cast<size_t>(column)];
+            sorter.set(static_cast<size_t>(r), masked ? rowsort::maskCell(text.size()) : rowsort::textCell(text));
+        }
+    }
+    const std::vector<int> order = sorter.sortedRows(static_cast<size_t>(parallelRows));
     std::vector<int> sorted(order.size());
     std::vector<int> newPosition(order.size());
     for (size_t i = 0; i < order.size(); ++i) {
@@ -267,6 +271,10 @@ void RecordModel::sortRows(int column, int direction) {
     }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void RecordModel::setParallelRows(int rows) {
+    parallelRows = rows;
 }
 
 QString SharedCells::mask(qsizetype length) {

@@ -70,6 +70,9 @@ public:
     // Sorts by the cells as shown, in the order rowsort gives (upper-cased code units, equal
     // cells keeping their order); direction +1 or -1. Selection and current row follow their rows.
     void sortRows(int column, int direction);
+    // From how many rows on a sort runs in two threads (tests lower it).
+    static constexpr int defaultParallelRows = 20000;
+    static void setParallelRows(int rows);
 
     void setRowIcon(const QIcon& icon) { m_icon = icon; }
 

@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <future>
+#include <memory>
 #include <vector>
 
 namespace quillbox::rowsort {
@@ -28,14 +30,8 @@ struct SortCell {
         const QString* text;
         long long number;
     };
-    uint32_t length = 0; // AsciiBytes, Utf8: the bytes
-    uint16_t units = 0;  // the code units compared, at most comparedUnits
+    uint16_t units = 0; // the code units compared, at most comparedUnits
     Kind kind = AsciiBytes;
-    // Utf8, Text: where the sort has read up to, so its next key goes on from there: a unit, where
-    // its key bytes start and where it starts in the UTF-8.
-    uint16_t atUnit = 0;
-    uint16_t atKey = 0;
-    uint16_t atByte = 0;
 };
 
 // A cell of valid UTF-8 without NUL (any length; only the compared part is read).
@@ -46,27 +42,57 @@ SortCell numberCell(long long number);
 // A mask of this many code units.
 SortCell maskCell(qsizetype length);
 
-// A row being sorted: its key bytes at the level reached, and maybe those after them.
+// A row being sorted: its key bytes at the level reached, maybe those after them, and its cell,
+// so a deeper level reads the cell without looking it up.
 struct SortItem {
     uint64_t key;
-    uint64_t next;
+    uint64_t next; // the next key bytes; of a Utf8 or Text cell, where its reading stopped
+    union {
+        const char* bytes;
+        const QString* text;
+        long long number;
+    };
     uint32_t row;
-    uint32_t flags;
+    uint16_t units;
+    uint8_t kind;
+    uint8_t flags;
 };
 
-// Sorts rows given one by one in their order; a cell's first key is read as it comes, while its
-// memory is at hand. direction +1 or -1 (descending, equal cells still in the order they had).
+// Runs part(0) and part(1): at once, in two threads, when twoThreads.
+template <class Part> void inTwoParts(bool twoThreads, const Part& part) {
+    if (!twoThreads) {
+        part(0);
+        part(1);
+        return;
+    }
+    auto other = std::async(std::launch::async, [&part] { part(1); });
+    part(0);
+    other.get();
+}
+
+// Room for the items of a sort, uninitialised; of a long list, in pages as large as the system
+// gives (the sort reads and writes it anywhere: fewer pages to find and to fault in).
+struct ItemsFree {
+    void operator()(SortItem* items) const;
+};
+using Items = std::unique_ptr<SortItem[], ItemsFree>;
+Items itemsFor(size_t rows);
+
+// Sorts rows whose cells are given in any order, each cell's first keys read as it comes, while
+// its memory is at hand. direction +1 or -1 (descending, equal cells still in the order they had).
 class RowSorter {
 public:
     RowSorter(size_t rows, int direction);
-    // Cells of the copy (text cells) must outlive the sorter.
-    void add(const SortCell& cell);
-    // The rows, as the numbers of their add() calls, in the list's order.
-    std::vector<int> sortedRows();
+    // Gives row its cell; every row is given once. Two threads may give different rows at once.
+    // Text cells must outlive the sorter.
+    void set(size_t row, const SortCell& cell);
+    // The rows in the list's order. From twoThreadsFrom rows on, two threads share the work: both
+    // sort a run of at least that many, and then each takes about half of the runs.
+    std::vector<int> sortedRows(size_t twoThreadsFrom);
 
 private:
-    std::vector<SortCell> m_cells;
-    std::vector<SortItem> m_items;
+    size_t m_rows;
+    Items m_items; // by row until sorted
     uint64_t m_flip;
 };
 
