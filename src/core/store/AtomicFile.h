@@ -3,6 +3,7 @@
 #include "Result.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <QTemporaryFile>
@@ -28,7 +29,7 @@ public:
     bool open(bool forcePrivate = false);
     // Queues text, converted to UTF-8 a megabyte at a time.
     void append(QStringView text);
-    void write(const QByteArray& bytes);
+    void write(QByteArrayView bytes);
     // Puts the file in place; false, with the old file untouched, when any step failed.
     bool commit();
     void cancel();
@@ -36,7 +37,7 @@ public:
 
 private:
     void flushPending();
-    void writeAll(const QByteArray& bytes);
+    void writeAll(QByteArrayView bytes);
     void fail(const QString& reason);
     void removeTemporary();
 
