@@ -233,7 +233,7 @@ void TableExportTest::emptyTable() {
     QFETCH(ExportFormat, format);
     QFETCH(bool, fileWritten);
     int calls = 0;
-    const ExportResult result = exportTable(m_db, format, path("empty"), [&](const QString&, int) { ++calls; });
+    const ExportResult result = exportTable(m_db, format, path("empty"), [&](const ExportStep&) { ++calls; });
     QCOMPARE(result.error, QString());
     QCOMPARE(result.count, 0);
     QCOMPARE(calls, 0);
@@ -332,11 +332,13 @@ void TableExportTest::progressHoldsSiteNameAsTheLineHasIt() {
     seed(layoutTable());
     for (ExportFormat format : {ExportFormat::Text, ExportFormat::Csv}) {
         QStringList held;
-        exportTable(m_db, format, path("p"),
-                    [&](const QString& site, int count) { held << site + QLatin1Char('#') + QString::number(count); });
+        const ExportResult result = exportTable(m_db, format, path("p"), [&](const ExportStep& step) {
+            held << step.heldSiteName() + QLatin1Char('#') + QString::number(step.count());
+        });
         const QStringList expected = format == ExportFormat::Csv ? QStringList{"\"Bank & Co\",#1", "\"Mail\",#2"}
                                                                  : QStringList{"Bank & Co#1", "Mail#2"};
         QCOMPARE(held, expected);
+        QCOMPARE(result.lastSiteName + QLatin1Char('#') + QString::number(result.count), expected.last());
     }
 }
 

@@ -358,6 +358,11 @@ ExportLoss lossOf(int records, quint32 fields) {
 
 } // namespace
 
+QString ExportStep::heldSiteName() const {
+    const QString siteName = utf8Text(m_siteName);
+    return m_csv ? csvField(siteName) + QLatin1Char(',') : siteName;
+}
+
 QString withExtension(const QString& path, const QString& extension) {
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     const QString current = dot < 0 ? QString() : path.mid(dot + 1).toLower();
@@ -408,6 +413,7 @@ ExportResult exportTable(const Database& db, ExportFormat format, const QString&
     out.reserve(chunkSize + chunkSize / 4);
     out.put(layout.head());
     RowBytes row;
+    QByteArray lastSiteName; // the views of a row end with the next step
     int lostRecords = 0;
     quint32 lostFields = 0;
     while (query.next()) {
@@ -420,13 +426,14 @@ ExportResult exportTable(const Database& db, ExportFormat format, const QString&
         lostFields |= lost;
         ++result.count;
         if (progress) {
-            const QString siteName = utf8Text(row[Col::SiteName]);
-            progress(format == ExportFormat::Csv ? csvField(siteName) + QLatin1Char(',') : siteName, result.count);
+            progress(ExportStep(row[Col::SiteName], format == ExportFormat::Csv, result.count));
         }
         if (out.size() >= chunkSize) {
             file->write(out.view());
             out.clear();
         }
+        lastSiteName.resize(0); // keeps its capacity
+        lastSiteName.append(row[Col::SiteName]);
     }
     if (query.failed()) {
         if (file) {
@@ -442,6 +449,9 @@ ExportResult exportTable(const Database& db, ExportFormat format, const QString&
     out.put(layout.tail());
     file->write(out.view());
     result.loss = lossOf(lostRecords, lostFields);
+    if (result.count > 0) {
+        result.lastSiteName = ExportStep(lastSiteName, format == ExportFormat::Csv, result.count).heldSiteName();
+    }
     if (goAhead && !goAhead(result.loss)) {
         file->cancel();
         return result;

@@ -244,12 +244,12 @@ void TransferController::exportRecords() {
     bool cancelled = false;
     const ExportResult result = exportTable(
         m_state.database, format, choice.path,
-        [&](const QString& siteName, int counter) {
-            held = siteName;
-            count = counter;
+        [&](const ExportStep& step) {
+            count = step.count();
             if (progress.due()) {
+                held = step.heldSiteName();
                 showProgress();
-                progress.show(counter);
+                progress.show(count);
             }
         },
         [&](const ExportLoss& loss) {
@@ -266,6 +266,7 @@ void TransferController::exportRecords() {
         m_status.error(QStringLiteral("User cancelled the export process."));
         return;
     }
+    held = result.lastSiteName;
     showProgress();
     if (!result.error.isEmpty()) {
         m_status.error(result.error);
