@@ -10,9 +10,13 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string_view>
+#include <thread>
 
 namespace quillbox {
 
@@ -57,6 +61,63 @@ private:
     char* m_begin = nullptr;
     char* m_at = nullptr;
     char* m_end = nullptr;
+};
+
+// Writes full buffers on a thread of its own, so the file's writes run beside the reading of the
+// table. A failed write is the file's to remember (AtomicFile), seen at its commit.
+class BackgroundWriter {
+public:
+    explicit BackgroundWriter(AtomicFile& file) : m_file(file), m_thread([this] { run(); }) {}
+    ~BackgroundWriter() { finish(); }
+    BackgroundWriter(const BackgroundWriter&) = delete;
+    BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+    // Takes the bytes of out to write, once the last ones are written, and leaves out empty.
+    void hand(ByteOut& out) {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return !m_full; });
+        std::swap(out, m_buffer);
+        out.clear();
+        m_full = true;
+        m_ready.notify_one();
+    }
+    // Returns once everything handed over is written.
+    void finish() {
+        {
+            std::unique_lock lock(m_mutex);
+            m_idle.wait(lock, [this] { return !m_full; });
+            m_stop = true;
+        }
+        m_ready.notify_one();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_ready.wait(lock, [this] { return m_full || m_stop; });
+            if (!m_full) {
+                return;
+            }
+            lock.unlock();
+            m_file.write(m_buffer.view());
+            lock.lock();
+            m_full = false;
+            m_idle.notify_one();
+        }
+    }
+
+    AtomicFile& m_file;
+    ByteOut m_buffer;
+    bool m_full = false;
+    bool m_stop = false;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::condition_variable m_idle;
+    std::thread m_thread;
 };
 
 bool isAscii(QByteArrayView bytes) {
@@ -390,12 +451,14 @@ ExportResult exportTable(const Database& db, ExportFormat format, const QString&
     // document begins with the first record, and an empty table writes none.
     const bool fileForEmptyTable = format != ExportFormat::Xml;
     std::unique_ptr<AtomicFile> file;
+    std::optional<BackgroundWriter> writer;
     const auto openFile = [&] {
         file = std::make_unique<AtomicFile>(result.path);
         if (!file->open()) {
             result.error = QStringLiteral("Cannot create the %1 export file.").arg(messages.kind) + reason(*file);
             return false;
         }
+        writer.emplace(*file);
         return true;
     };
     if (fileForEmptyTable && !openFile()) {
@@ -429,11 +492,14 @@ ExportResult exportTable(const Database& db, ExportFormat format, const QString&
             progress(ExportStep(row[Col::SiteName], format == ExportFormat::Csv, result.count));
         }
         if (out.size() >= chunkSize) {
-            file->write(out.view());
-            out.clear();
+            writer->hand(out);
+            out.reserve(chunkSize + chunkSize / 4);
         }
         lastSiteName.resize(0); // keeps its capacity
         lastSiteName.append(row[Col::SiteName]);
+    }
+    if (writer) {
+        writer->finish();
     }
     if (query.failed()) {
         if (file) {
