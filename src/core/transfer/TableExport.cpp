@@ -32,10 +32,30 @@ QString reason(const AtomicFile& file) {
     return file.errorString().isEmpty() ? QString() : QLatin1Char(' ') + file.errorString() + QLatin1Char('.');
 }
 
+// A short run of the layout's own bytes, copied whole.
+class Piece {
+public:
+    static constexpr qsizetype width = 32;
+    Piece() = default;
+    explicit Piece(const QByteArray& bytes)
+        : m_size(bytes.size()), m_long(bytes.size() > width ? bytes : QByteArray()) {
+        std::memcpy(m_bytes.data(), bytes.constData(), static_cast<size_t>(std::min(m_size, width)));
+    }
+    qsizetype size() const { return m_size; }
+    const char* data() const { return m_long.isEmpty() ? m_bytes.data() : m_long.constData(); }
+    bool isShort() const { return m_size <= width; }
+
+private:
+    std::array<char, width> m_bytes{};
+    qsizetype m_size = 0;
+    QByteArray m_long;
+};
+
 // The file's bytes as they are made, room asked for ahead of each record.
 class ByteOut {
 public:
     void reserve(qsizetype more) {
+        more += Piece::width; // a short piece is copied at its full width
         if (m_end - m_at < more) {
             const qsizetype used = size();
             m_bytes.resize(std::max(2 * m_bytes.size(), used + more));
@@ -52,6 +72,14 @@ public:
         }
     }
     void put(QByteArrayView bytes) { put(bytes.data(), bytes.size()); }
+    void put(const Piece& piece) {
+        if (piece.isShort()) {
+            std::memcpy(m_at, piece.data(), Piece::width); // of a known size: no call
+            m_at += piece.size();
+        } else {
+            put(piece.data(), piece.size());
+        }
+    }
     qsizetype size() const { return m_at - m_begin; }
     QByteArrayView view() const { return QByteArrayView(m_begin, size()); }
     void clear() { m_at = m_begin; }
@@ -223,10 +251,10 @@ void appendCsvField(ByteOut& out, QByteArrayView value) {
 // The pieces of one value element as XmlLayout::valueElement() lays them out: the text between
 // open and close, each line break of the value as lineBreak.
 struct XmlElement {
-    QByteArray empty;
-    QByteArray open;
-    QByteArray lineBreak;
-    QByteArray close;
+    Piece empty;
+    Piece open;
+    Piece lineBreak;
+    Piece close;
 };
 
 XmlElement xmlElement(int level, const QString& name) {
@@ -238,17 +266,15 @@ XmlElement xmlElement(int level, const QString& name) {
     XmlLayout::valueElement(two, level, name, u"x\r\nx");
     QString end;
     XmlLayout::endTag(end, level, name);
-    XmlElement e;
-    e.empty = empty.toUtf8();
-    e.close = QByteArrayLiteral("\r\n") + end.toUtf8();
-    e.open = one.toUtf8().first(one.size() - e.close.size() - 1);
-    e.lineBreak = two.toUtf8().sliced(e.open.size() + 1, two.size() - e.open.size() - e.close.size() - 2);
-    return e;
+    const QByteArray close = QByteArrayLiteral("\r\n") + end.toUtf8();
+    const QByteArray open = one.toUtf8().first(one.size() - close.size() - 1);
+    const QByteArray lineBreak = two.toUtf8().sliced(open.size() + 1, two.size() - open.size() - close.size() - 2);
+    return {Piece(empty.toUtf8()), Piece(open), Piece(lineBreak), Piece(close)};
 }
 
 // A value's lines as XmlLayout::valueElement() escapes them. True when the value holds a
 // character no XML file can (written as U+FFFD).
-bool appendXmlText(ByteOut& out, QByteArrayView value, QByteArrayView lineBreak) {
+bool appendXmlText(ByteOut& out, QByteArrayView value, const Piece& lineBreak) {
     // Controls but the tab, the markup characters, and the first byte of U+FFFE and U+FFFF.
     static constexpr ByteSet special = [] {
         ByteSet set = byteSet("&<>\xEF", true);
@@ -314,10 +340,10 @@ public:
         m_tail = tail.toUtf8();
         QString item;
         XmlLayout::startTag(item, 1, xmlItemName);
-        m_itemOpen = item.toUtf8();
+        m_itemOpen = Piece(item.toUtf8());
         item.clear();
         XmlLayout::endTag(item, 1, xmlItemName);
-        m_itemClose = item.toUtf8();
+        m_itemClose = Piece(item.toUtf8());
         m_fixed = m_itemOpen.size() + m_itemClose.size();
         for (int c = 0; c < Col::Count; ++c) {
             m_elements[c] = xmlElement(2, columnNames()[c]);
@@ -375,8 +401,8 @@ private:
     ExportFormat m_format;
     QByteArray m_head;
     QByteArray m_tail;
-    QByteArray m_itemOpen;
-    QByteArray m_itemClose;
+    Piece m_itemOpen;
+    Piece m_itemClose;
     std::array<XmlElement, Col::Count> m_elements;
     qsizetype m_fixed = 0;
 };
