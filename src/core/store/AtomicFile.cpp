@@ -75,6 +75,14 @@ void AtomicFile::writeAll(QByteArrayView bytes) {
     }
 }
 
+void AtomicFile::startWriteBack() {
+    if (m_ok && m_file.isOpen()) {
+        const qint64 end = m_file.pos();
+        quillbox::startWriteBack(m_file.handle(), m_writtenBack, end - m_writtenBack);
+        m_writtenBack = end;
+    }
+}
+
 void AtomicFile::flushPending() {
     if (m_ok && !m_pending.isEmpty()) {
         writeAll(m_pending.toUtf8());

@@ -132,6 +132,7 @@ private:
             }
             lock.unlock();
             m_file.write(m_buffer.view());
+            m_file.startWriteBack();
             lock.lock();
             m_full = false;
             m_idle.notify_one();
