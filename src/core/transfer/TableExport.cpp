@@ -525,6 +525,9 @@ ExportResult exportTable(const Database& db, ExportFormat format, const QString&
         lastSiteName.resize(0); // keeps its capacity
         lastSiteName.append(row[Col::SiteName]);
     }
+    if (result.count > 0) {
+        result.lastSiteName = ExportStep(lastSiteName, format == ExportFormat::Csv, result.count).heldSiteName();
+    }
     if (writer) {
         writer->finish();
     }
@@ -542,9 +545,6 @@ ExportResult exportTable(const Database& db, ExportFormat format, const QString&
     out.put(layout.tail());
     file->write(out.view());
     result.loss = lossOf(lostRecords, lostFields);
-    if (result.count > 0) {
-        result.lastSiteName = ExportStep(lastSiteName, format == ExportFormat::Csv, result.count).heldSiteName();
-    }
     if (goAhead && !goAhead(result.loss)) {
         file->cancel();
         return result;
