@@ -764,12 +764,15 @@ QString checkFormat(const QCommandLineParser& parser, int formats) {
 int exportCommand(Session& s, const QCommandLineParser& parser) {
     const ExportFormat format =
         std::array{ExportFormat::Text, ExportFormat::Csv, ExportFormat::Xml}[static_cast<size_t>(formatIndex(parser))];
-    // Said before anything is written, as the window warns before its export.
-    const QString loss = exportLossMessage(exportLoss(s.db, format), format);
-    if (!loss.isEmpty()) {
-        writeError(cliName + QStringLiteral(": warning: ") + oneLine(loss) + QLatin1Char('\n'));
-    }
-    const ExportResult result = exportTable(s.db, format, parser.positionalArguments().constFirst());
+    // Said before the file is put in place, as the window warns before it does.
+    const ExportResult result =
+        exportTable(s.db, format, parser.positionalArguments().constFirst(), {}, [&](const ExportLoss& loss) {
+            const QString message = exportLossMessage(loss, format);
+            if (!message.isEmpty()) {
+                writeError(cliName + QStringLiteral(": warning: ") + oneLine(message) + QLatin1Char('\n'));
+            }
+            return true;
+        });
     if (!result.error.isEmpty()) {
         return fail(result.error);
     }

@@ -40,6 +40,17 @@ Result syncToDisk(const QString& path) {
 #endif
 }
 
+void startWriteBack(int handle, qint64 offset, qint64 length) {
+#ifdef Q_OS_LINUX
+    // Only a hint: a failure to write the bytes is seen at the sync that follows.
+    ::sync_file_range(handle, offset, length, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(handle);
+    Q_UNUSED(offset);
+    Q_UNUSED(length);
+#endif
+}
+
 Result replaceFile(const QString& from, const QString& to) {
     // The old file stays until the new one is whole; the rename replaces the name itself, a link
     // of that name included, in one step.

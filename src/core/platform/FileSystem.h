@@ -19,6 +19,10 @@ namespace quillbox {
 // when it could not be. Where the system offers no such call, done.
 Result syncToDisk(const QString& path);
 
+// Asks the system to start writing a file's bytes in that range to the disk, without waiting for
+// it, so that a later syncToDisk() has less left to do. Where there is no such call, nothing.
+void startWriteBack(int handle, qint64 offset, qint64 length);
+
 // Puts `from` in place of `to` in one step (replacing it, or the symbolic link of that name, not
 // the file the link points to), then makes the folder's change durable.
 Result replaceFile(const QString& from, const QString& to);

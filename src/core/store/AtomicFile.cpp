@@ -50,12 +50,12 @@ void AtomicFile::append(QStringView text) {
     }
 }
 
-void AtomicFile::write(const QByteArray& bytes) {
+void AtomicFile::write(QByteArrayView bytes) {
     flushPending();
     writeAll(bytes);
 }
 
-void AtomicFile::writeAll(const QByteArray& bytes) {
+void AtomicFile::writeAll(QByteArrayView bytes) {
     // A disk that fills up part-way through takes part of a write without an error; the next
     // write of the rest is the one that fails with the system's reason. The flush after each
     // piece brings a failure to light here, not at the commit.
@@ -72,6 +72,14 @@ void AtomicFile::writeAll(const QByteArray& bytes) {
     }
     if (m_ok && !m_file.flush()) {
         fail(m_file.errorString());
+    }
+}
+
+void AtomicFile::startWriteBack() {
+    if (m_ok && m_file.isOpen()) {
+        const qint64 end = m_file.pos();
+        quillbox::startWriteBack(m_file.handle(), m_writtenBack, end - m_writtenBack);
+        m_writtenBack = end;
     }
 }
 

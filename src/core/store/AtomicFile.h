@@ -3,6 +3,7 @@
 #include "Result.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <QTemporaryFile>
@@ -28,7 +29,10 @@ public:
     bool open(bool forcePrivate = false);
     // Queues text, converted to UTF-8 a megabyte at a time.
     void append(QStringView text);
-    void write(const QByteArray& bytes);
+    void write(QByteArrayView bytes);
+    // Lets the disk take what is written so far while more is being made, so the commit's sync
+    // has less to wait for; a long writer calls it now and then.
+    void startWriteBack();
     // Puts the file in place; false, with the old file untouched, when any step failed.
     bool commit();
     void cancel();
@@ -36,7 +40,7 @@ public:
 
 private:
     void flushPending();
-    void writeAll(const QByteArray& bytes);
+    void writeAll(QByteArrayView bytes);
     void fail(const QString& reason);
     void removeTemporary();
 
@@ -45,6 +49,7 @@ private:
     QString m_pending;
     QString m_error;
     bool m_ok = true;
+    qint64 m_writtenBack = 0; // where the bytes not yet handed to the disk begin
 };
 
 // Writes bytes to path through an AtomicFile; on failure the system's reason.

@@ -289,15 +289,17 @@ QString Query::columnName(int column) const {
 }
 
 QString Query::text(int column) const {
-    if (!m_stmt) {
-        return QString();
-    }
     // Text is stored as UTF-8; Qt's decoder is quicker than asking SQLite for UTF-16.
-    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-    if (!data) {
-        return QString();
+    const QByteArrayView data = bytes(column);
+    return data.isNull() ? QString() : utf8Text(data);
+}
+
+QByteArrayView Query::bytes(int column) const {
+    if (!m_stmt) {
+        return {};
     }
-    return utf8Text(QByteArrayView(data, sqlite3_column_bytes(m_stmt, column)));
+    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return data ? QByteArrayView(data, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
 }
 
 qint64 Query::integer(int column) const {
@@ -310,6 +312,14 @@ QString Query::field(int tableColumn) const {
     }
     const int column = m_tableColumns[static_cast<size_t>(tableColumn)];
     return column < 0 ? QString() : text(column);
+}
+
+QByteArrayView Query::fieldBytes(int tableColumn) const {
+    if (!m_mapped) {
+        mapTableColumns();
+    }
+    const int column = m_tableColumns[static_cast<size_t>(tableColumn)];
+    return column < 0 ? QByteArrayView() : bytes(column);
 }
 
 void Query::mapTableColumns() const {

@@ -2,6 +2,7 @@
 
 #include "Result.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -125,12 +126,17 @@ public:
     QString columnName(int column) const;
     // The column's value as text; NULL reads as empty text.
     QString text(int column) const;
+    // The column's bytes as SQLite holds the text (UTF-8, unchecked), valid until the next step;
+    // NULL reads as no bytes.
+    QByteArrayView bytes(int column) const;
     // The column's value as an integer (0 for NULL or text that is none).
     qint64 integer(int column) const;
     // Column k of the table quillbox (Col::SiteName ...), found by its name in the result, so a
     // table whose columns stand in another order, or with columns of its own, reads right.
     // Empty text when the result has no such column.
     QString field(int tableColumn) const;
+    // The same column's bytes, as bytes() gives them.
+    QByteArrayView fieldBytes(int tableColumn) const;
     void finish();
 
 private:

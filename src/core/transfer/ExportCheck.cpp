@@ -1,7 +1,5 @@
 #include "transfer/ExportCheck.h"
 
-#include "store/SiteStore.h"
-
 namespace quillbox {
 
 namespace {
@@ -52,32 +50,6 @@ QList<int> fieldsNotKept(const SiteRecord& record, ExportFormat format) {
         }
     }
     return fields;
-}
-
-ExportLoss exportLoss(const Database& db, ExportFormat format) {
-    ExportLoss loss;
-    if (format == ExportFormat::Csv) {
-        return loss;
-    }
-    QList<bool> seen(Col::TextColumns, false);
-    Query query(db, QStringLiteral("SELECT * FROM quillbox"));
-    SiteRecord record;
-    while (query.next()) {
-        readFullRow(query, record);
-        const QList<int> fields = fieldsNotKept(record, format);
-        if (!fields.isEmpty()) {
-            ++loss.records;
-            for (int k : fields) {
-                seen[k] = true;
-            }
-        }
-    }
-    for (int k = 0; k < Col::TextColumns; ++k) {
-        if (seen[k]) {
-            loss.fields << columnNames()[k];
-        }
-    }
-    return loss;
 }
 
 QString exportLossMessage(const ExportLoss& loss, ExportFormat format) {

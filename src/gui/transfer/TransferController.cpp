@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProgressDialog>
 
 #include <chrono>
 #include <future>
@@ -226,13 +227,6 @@ void TransferController::exportRecords() {
             QStringLiteral("The export file will hold every password in plain text. Keep it where only you "
                            "can read it, and delete it when it is no longer needed."));
     }
-    // Said before anything is written, so the user can still choose CSV instead.
-    const QString loss = exportLossMessage(exportLoss(m_state.database, format), format);
-    if (!loss.isEmpty() && m_status.ask(QStringLiteral("Export Warning"), loss,
-                                        {QStringLiteral("Export"), QStringLiteral("Cancel")}, 0) != 0) {
-        m_status.error(QStringLiteral("User cancelled the export process."));
-        return;
-    }
     // The XML export shows no per-record messages; the line formats show the last record and
     // the count, drawn when the progress dialog refreshes and at the end.
     const bool perRecordStatus = format != ExportFormat::Xml;
@@ -245,15 +239,34 @@ void TransferController::exportRecords() {
             m_status.count(count);
         }
     };
-    const ExportResult result =
-        exportTable(m_state.database, format, choice.path, [&](const QString& siteName, int counter) {
-            held = siteName;
-            count = counter;
+    // What the format cannot carry is found as the file is written, and said before it is put in
+    // place: the user can still choose CSV instead, and the old file stays.
+    bool cancelled = false;
+    const ExportResult result = exportTable(
+        m_state.database, format, choice.path,
+        [&](const ExportStep& step) {
+            count = step.count();
             if (progress.due()) {
+                held = step.heldSiteName();
                 showProgress();
-                progress.show(counter);
+                progress.show(count);
             }
+        },
+        [&](const ExportLoss& loss) {
+            const QString message = exportLossMessage(loss, format);
+            if (!message.isEmpty() && progress.dialog()) {
+                progress.dialog()->hide(); // the question stands alone
+            }
+            cancelled =
+                !message.isEmpty() && m_status.ask(QStringLiteral("Export Warning"), message,
+                                                   {QStringLiteral("Export"), QStringLiteral("Cancel")}, 0) != 0;
+            return !cancelled;
         });
+    if (cancelled) {
+        m_status.error(QStringLiteral("User cancelled the export process."));
+        return;
+    }
+    held = result.lastSiteName;
     showProgress();
     if (!result.error.isEmpty()) {
         m_status.error(result.error);
