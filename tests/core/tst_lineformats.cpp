@@ -541,6 +541,9 @@ void LineFormatsTest::everyWayOfReadingGivesTheSameEvents_data() {
     QTest::newRow("bookmarks") << QByteArray("<DL><p><DT><A HREF=\"https://a.example/\">A \xE2\x86\x92</A>\n"
                                              "<DD>about a\n<DT><A HREF=\"https://b.example/\">B</A>\n</DL>")
                                << int(ImportFormat::Bookmarks);
+    // Values whose lengths take more than one byte, and more than two, in what the preview keeps.
+    QTest::newRow("text, long values") << "a|" + QByteArray(200, 'b') + "|" + QByteArray(20000, 'c') + "|d\n" + text
+                                       << int(ImportFormat::Text);
     // Longer than one piece of reading: a pipe must be read to its end, not to where it ran dry.
     QTest::newRow("text, several pieces") << text.repeated(100) << int(ImportFormat::Text);
     QTest::newRow("xml, several pieces")

@@ -61,8 +61,8 @@ void RecordInserterTest::importJobEnds() {
     QVERIFY(device.open(QIODevice::ReadOnly));
     ImportCallbacks callbacks;
     callbacks.confirm = [&](const ImportPreview&) { return ending != QLatin1String("no"); };
-    QStringList told;
-    callbacks.stored = [&](qint64 row, const Utf8Record&) { told << QString::number(row); };
+    QList<qint64> told;
+    callbacks.stored = [&](qint64 row, const Utf8Record&) { told << row; };
     callbacks.cancelled = [&] { return told.size() == ending.toInt() && ending.toInt() > 0; };
     const ImportOutcome outcome = runImport(db, device, ImportFormat::Text, QString(), callbacks);
     QCOMPARE(int(outcome.status), status);

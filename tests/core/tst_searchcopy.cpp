@@ -143,16 +143,20 @@ void SearchCopyTest::searchesGiveTheStatementsRows_data() {
     QTest::addColumn<bool>("encrypted");
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("rounds");
-    QTest::newRow("plain") << false << 300 << 40;
-    QTest::newRow("encrypted") << true << 300 << 40;
+    QTest::addColumn<int>("changes"); // between rounds
+    QTest::newRow("plain") << false << 300 << 40 << 20;
+    QTest::newRow("encrypted") << true << 300 << 40 << 20;
     // Enough rows that a search walks its columns a stretch of rows at a time.
-    QTest::newRow("many rows") << false << 20000 << 3;
+    QTest::newRow("many rows") << false << 20000 << 3 << 20;
+    // More rows changed than the copy refreshes one by one (as an import makes).
+    QTest::newRow("more changes than a refresh takes") << false << 300 << 6 << 15000;
 }
 
 void SearchCopyTest::searchesGiveTheStatementsRows() {
     QFETCH(bool, encrypted);
     QFETCH(int, rows);
     QFETCH(int, rounds);
+    QFETCH(int, changes);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("copy.db"));
     // The copy's own connections (two threads) read an encrypted file through the same key.
@@ -223,14 +227,14 @@ void SearchCopyTest::searchesGiveTheStatementsRows() {
         // back), or another program's.
         const int who = round % 3;
         if (who == 0) {
-            changeRows(db.handle(), rng, 20);
+            changeRows(db.handle(), rng, changes);
         } else if (who == 1) {
             db.execute(QStringLiteral("BEGIN"));
-            changeRows(db.handle(), rng, 20);
+            changeRows(db.handle(), rng, changes);
             QVERIFY(copy.search(ListFilter::ownerRecords(QStringLiteral("Jo"))).has_value());
             db.execute(QStringLiteral("ROLLBACK"));
         } else {
-            changeRows(other.handle(), rng, 20);
+            changeRows(other.handle(), rng, changes);
         }
     }
     QVERIFY(answered > searches * 9 / 10);

@@ -677,6 +677,10 @@ void TransferTest::listGrowsWhileTheDialogIsUp() {
                      QStringLiteral("%1 of 300 records stored").arg(std::min<qsizetype>(handled, 300)));
             QCOMPARE(env.main()->message(),
                      QStringLiteral("Error: Line %1: %2").arg(refusedLine).arg(noDelimiterMessage));
+            // The list holds the rows stored so far, read back by their numbers.
+            const RecordModel* model = env.main()->model();
+            QCOMPARE(model->cell(model->rowCount() - 1, RecordModel::SiteName),
+                     QStringLiteral("R%1").arg(model->rowCount() - 1));
             refusedLine = 0;
         };
         outcome = runImport(env.state.database, file, ImportFormat::Text, QString(), callbacks);

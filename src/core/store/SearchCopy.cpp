@@ -344,13 +344,23 @@ void SearchCopy::drop() {
     m_data.reset();
     m_key.reset();
     m_dirty.clear();
+    m_dirtyOverflow = false;
     m_reload = false;
     m_knownVersion = -1;
 }
 
 void SearchCopy::updated(void* self, int, const char*, const char* table, long long rowid) {
-    if (qstricmp(table, "quillbox") == 0) {
-        static_cast<SearchCopy*>(self)->m_dirty.insert(rowid);
+    auto* copy = static_cast<SearchCopy*>(self);
+    if (copy->m_dirtyOverflow || qstricmp(table, "quillbox") != 0) {
+        return;
+    }
+    // Past what a refresh takes, the copy is loaded again whole: the rows need not be known (an
+    // import of a million would hold them all).
+    copy->m_dirty.insert(rowid);
+    if (copy->m_dirty.size() > refreshLimit) {
+        copy->m_dirty.clear();
+        copy->m_dirty.squeeze();
+        copy->m_dirtyOverflow = true;
     }
 }
 
@@ -390,8 +400,8 @@ bool SearchCopy::sync() {
         m_knownVersion = version;
         m_reload = true; // another connection committed a change
     }
-    if (!m_reload && !m_dirty.isEmpty()) {
-        if (m_dirty.size() > refreshLimit || !m_data) {
+    if (!m_reload && (m_dirtyOverflow || !m_dirty.isEmpty())) {
+        if (m_dirtyOverflow || m_dirty.size() > refreshLimit || !m_data) {
             m_reload = true;
         } else {
             const std::vector<long long> rowids(m_dirty.cbegin(), m_dirty.cend());
@@ -399,6 +409,7 @@ bool SearchCopy::sync() {
         }
     }
     m_dirty.clear();
+    m_dirtyOverflow = false;
     if (m_reload) {
         m_reload = false;
         const char* file = sqlite3_db_filename(m_db, "main");

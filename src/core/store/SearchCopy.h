@@ -148,6 +148,7 @@ private:
     sqlite3_stmt* m_version = nullptr;
     int m_knownVersion = -1;
     QSet<long long> m_dirty;
+    bool m_dirtyOverflow = false; // more rows changed than a refresh takes: they are not collected
     bool m_reload = false;
     int m_loads = 0;
     QString m_loadFailure; // why the last load gave no copy

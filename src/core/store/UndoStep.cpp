@@ -17,7 +17,7 @@ QString UndoStep::menuText() const {
     case Delete:
         return QStringLiteral("Undo delete of %1").arg(recordsText(binEntries.size()));
     case Import:
-        return QStringLiteral("Undo import of %1").arg(recordsText(records.size()));
+        return QStringLiteral("Undo import of %1").arg(recordsText(records.size() + numbers.size()));
     case Add:
     case Edit:
         return QStringLiteral("Undo save of %1").arg(siteName.isEmpty() ? QStringLiteral("a record") : siteName);
@@ -46,15 +46,21 @@ UndoResult undo(Database& db, const UndoStep& step, const QDateTime& now, int ke
         break;
     }
     case UndoStep::Import:
-    case UndoStep::Add:
-        result.error = moveToBin(db, step.records, now).error();
+    case UndoStep::Add: {
+        QStringList records = step.records;
+        records.reserve(records.size() + step.numbers.size());
+        for (const qint64 number : step.numbers) {
+            records.append(QString::number(number));
+        }
+        result.error = moveToBin(db, records, now).error();
         if (result.error.isEmpty()) {
-            result.message = step.kind == UndoStep::Import
-                                 ? QStringLiteral("Import undone: its %1 went to the recycle bin.")
-                                       .arg(recordsText(step.records.size()))
-                                 : QStringLiteral("The new record went to the recycle bin.");
+            result.message =
+                step.kind == UndoStep::Import
+                    ? QStringLiteral("Import undone: its %1 went to the recycle bin.").arg(recordsText(records.size()))
+                    : QStringLiteral("The new record went to the recycle bin.");
         }
         break;
+    }
     case UndoStep::Edit: {
         const std::optional<HistoryEntry> version = historyEntry(db, step.version);
         if (!version) {

@@ -17,6 +17,7 @@ struct UndoStep {
     Kind kind = Delete;
     QList<qint64> binEntries; // Delete: the bin entries it made
     QStringList records;      // Import, Add: the records it made; Edit: the record saved
+    QList<qint64> numbers;    // Import: the records it made, as numbers (a million take 8 MB, not 70)
     qint64 version = 0;       // Edit: the history entry holding the record as it was before
     QString siteName;         // Add, Edit: the record's site name, for the menu
 

@@ -17,7 +17,7 @@ public:
     void recordUtf8(const Utf8Record& values) override {
         qint64 row = 0;
         if (m_store.insert(values, row)) {
-            m_outcome.records.append(QString::number(row));
+            m_outcome.records.append(row);
             if (m_callbacks.stored) {
                 m_callbacks.stored(row, values);
             }

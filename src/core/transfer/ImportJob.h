@@ -54,7 +54,7 @@ struct ImportOutcome {
     qsizetype refused = 0; // lines refused while storing
     qsizetype failed = 0;  // records the database would not take
     QString lastFailure;   // and its reason for the last of them
-    QStringList records;   // the numbers of the records stored, in order
+    QList<qint64> records; // the numbers of the records stored, in order
 };
 
 inline const QString importCancelledMessage = QStringLiteral("the import was cancelled");

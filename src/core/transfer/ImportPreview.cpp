@@ -7,9 +7,11 @@ namespace quillbox {
 
 namespace {
 
-// An entry begins with its kind. A record: 29 lengths (32 bits each), then the 29 values' bytes
-// back to back. A refused line: its number (64 bits), the reason's length, the reason's bytes.
+// An entry begins with its kind. A record: 29 lengths (seven bits a byte, the high bit set on all
+// but the last byte of one, so a short value's takes one byte), then the 29 values' bytes back to
+// back. A refused line: its number (64 bits), the reason's length, the reason's bytes.
 enum Kind : uint32_t { RecordEntry = 0, RefusedEntry = 1 };
+constexpr qsizetype mostLengthBytes = 5; // of a 32-bit length
 constexpr qsizetype blockSize = qsizetype{1} << 20;
 
 template <typename T> char* put(char* to, T value) {
@@ -22,6 +24,26 @@ template <typename T> T get(const char*& from) {
     std::memcpy(&value, from, sizeof value);
     from += sizeof value;
     return value;
+}
+
+char* putLength(char* to, uint32_t length) {
+    while (length >= 0x80) {
+        *to++ = static_cast<char>((length & 0x7f) | 0x80);
+        length >>= 7;
+    }
+    *to++ = static_cast<char>(length);
+    return to;
+}
+
+uint32_t getLength(const char*& from) {
+    uint32_t length = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(*from++);
+        length |= static_cast<uint32_t>(byte & 0x7f) << shift;
+        if (byte < 0x80) {
+            return length;
+        }
+    }
 }
 
 } // namespace
@@ -49,7 +71,17 @@ char* ImportPreview::room(qsizetype n) {
     return to;
 }
 
+void ImportPreview::giveBack(qsizetype n) {
+    if (m_keeping) {
+        m_blocks.back().used -= n;
+    }
+}
+
 void ImportPreview::record(const SiteRecord& values) {
+    if (!wantsValues()) {
+        ++m_records; // only counted from here on: no need of the values as UTF-8
+        return;
+    }
     recordUtf8(Utf8Copy(values).views);
 }
 
@@ -58,7 +90,7 @@ void ImportPreview::recordUtf8(const Utf8Record& values) {
         m_first.append(siteRecordFrom(values));
     }
     ++m_records;
-    qsizetype n = sizeof(uint32_t) * (1 + values.size());
+    qsizetype n = sizeof(uint32_t) + mostLengthBytes * static_cast<qsizetype>(values.size());
     for (const QByteArrayView& v : values) {
         n += v.size();
     }
@@ -66,9 +98,10 @@ void ImportPreview::recordUtf8(const Utf8Record& values) {
     if (!to) {
         return;
     }
+    char* const start = to;
     to = put<uint32_t>(to, RecordEntry);
     for (const QByteArrayView& v : values) {
-        to = put(to, static_cast<uint32_t>(v.size()));
+        to = putLength(to, static_cast<uint32_t>(v.size()));
     }
     for (const QByteArrayView& v : values) {
         if (!v.isEmpty()) {
@@ -76,6 +109,7 @@ void ImportPreview::recordUtf8(const Utf8Record& values) {
             to += v.size();
         }
     }
+    giveBack(n - (to - start)); // what the lengths took less than the most they could
 }
 
 void ImportPreview::refused(qsizetype line, const QString& reason) {
@@ -109,7 +143,7 @@ void ImportPreview::replay(ImportSink& sink) const {
             }
             std::array<uint32_t, Col::TextColumns> lengths;
             for (uint32_t& length : lengths) {
-                length = get<uint32_t>(at);
+                length = getLength(at);
             }
             for (size_t k = 0; k < values.size(); ++k) {
                 values[k] = QByteArrayView(at, lengths[k]);

@@ -26,7 +26,7 @@ public:
     static constexpr int firstRecordsKept = 50;
     // Beyond this many the refusals are only counted, so a long file of junk stays small.
     static constexpr int refusalsKept = 10000;
-    static constexpr qsizetype defaultKeepLimit = qsizetype{128} << 20;
+    static constexpr qsizetype defaultKeepLimit = qsizetype{48} << 20;
 
     explicit ImportPreview(qsizetype keepLimit = defaultKeepLimit) : m_keepLimit(keepLimit) {}
 
@@ -53,6 +53,8 @@ public:
 private:
     // Room for an entry of n bytes at the end of the last block; nullptr once over the limit.
     char* room(qsizetype n);
+    // Gives back the last n bytes of the room taken last.
+    void giveBack(qsizetype n);
 
     qsizetype m_records = 0;
     qsizetype m_refused = 0;

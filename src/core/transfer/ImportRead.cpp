@@ -12,8 +12,10 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -248,10 +250,12 @@ namespace quillbox {
 
 namespace {
 
-// What the reading thread found, handed over in batches.
+// What the reading thread found, handed over in batches. A record comes as UTF-8, converted on
+// the reading thread, so the storing thread only binds it.
 struct ReadEvent {
     enum Kind { Record, Refused, Mapping } kind = Record;
-    SiteRecord values;
+    QByteArray bytes; // a record's values back to back
+    std::array<uint32_t, Col::TextColumns> lengths{};
     qsizetype line = 0;
     QString reason;
     QStringList columns;
@@ -262,9 +266,48 @@ public:
     explicit Handover(bool wantsValues) : m_wantsValues(wantsValues) {}
 
     // Reading thread.
-    void record(const SiteRecord& values) override { add({ReadEvent::Record, values, 0, {}, {}}); }
-    void refused(qsizetype line, const QString& reason) override { add({ReadEvent::Refused, {}, line, reason, {}}); }
-    void mapping(const QStringList& columns) override { add({ReadEvent::Mapping, {}, 0, {}, columns}); }
+    void record(const SiteRecord& values) override {
+        ReadEvent event;
+        if (wantsValues()) {
+            qsizetype most = 0;
+            for (int k = 0; k < Col::TextColumns; ++k) {
+                most += m_encoder.requiredSpace(values[k].size());
+            }
+            event.bytes.resize(most);
+            char* const begin = event.bytes.data();
+            char* to = begin;
+            for (int k = 0; k < Col::TextColumns; ++k) {
+                char* const at = to;
+                to = m_encoder.appendToBuffer(to, values[k]);
+                event.lengths[static_cast<size_t>(k)] = static_cast<uint32_t>(to - at);
+            }
+            event.bytes.truncate(to - begin);
+        }
+        add(std::move(event));
+    }
+    void recordUtf8(const Utf8Record& values) override {
+        ReadEvent event;
+        if (wantsValues()) {
+            for (size_t k = 0; k < values.size(); ++k) {
+                event.bytes += values[k];
+                event.lengths[k] = static_cast<uint32_t>(values[k].size());
+            }
+        }
+        add(std::move(event));
+    }
+    void refused(qsizetype line, const QString& reason) override {
+        ReadEvent event;
+        event.kind = ReadEvent::Refused;
+        event.line = line;
+        event.reason = reason;
+        add(std::move(event));
+    }
+    void mapping(const QStringList& columns) override {
+        ReadEvent event;
+        event.kind = ReadEvent::Mapping;
+        event.columns = columns;
+        add(std::move(event));
+    }
     bool wantsValues() const override { return m_wantsValues.load(std::memory_order_relaxed); }
     void finish() {
         flush();
@@ -308,6 +351,7 @@ private:
         m_changed.notify_all();
     }
 
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
     std::atomic<bool> m_wantsValues;
     std::vector<ReadEvent> m_filling;
     std::mutex m_mutex;
@@ -327,12 +371,19 @@ QString readImportAlongside(QIODevice& file, ImportFormat format, const QString&
         handover.finish();
     });
     std::vector<ReadEvent> batch;
+    Utf8Record values;
     while (handover.take(batch)) {
         for (ReadEvent& event : batch) {
             switch (event.kind) {
-            case ReadEvent::Record:
-                sink.record(event.values);
+            case ReadEvent::Record: {
+                const char* at = event.bytes.constData();
+                for (size_t k = 0; k < values.size(); ++k) {
+                    values[k] = QByteArrayView(at, event.lengths[k]);
+                    at += event.lengths[k];
+                }
+                sink.recordUtf8(values);
                 break;
+            }
             case ReadEvent::Refused:
                 sink.refused(event.line, event.reason);
                 break;

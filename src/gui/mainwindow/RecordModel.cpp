@@ -70,6 +70,14 @@ QVariant RecordModel::headerData(int section, Qt::Orientation orientation, int r
 
 QString RecordModel::rawCell(int r, int column) const {
     const int entry = m_entries[static_cast<size_t>(r)];
+    if (isStoredEntry(entry)) {
+        const qint64 record = m_stored[static_cast<size_t>(entry - storedEntryBase)];
+        if (record != m_cachedStored) {
+            m_cachedRow = m_readStored ? m_readStored(record) : Row();
+            m_cachedStored = record;
+        }
+        return m_cachedRow[static_cast<size_t>(column)];
+    }
     if (entry < 0) {
         return m_own[-entry - 1][static_cast<size_t>(column)];
     }
@@ -92,7 +100,7 @@ RecordModel::Row RecordModel::row(int r) const {
 
 RecordModel::Row& RecordModel::ownRow(int r) {
     int& entry = m_entries[static_cast<size_t>(r)];
-    if (entry >= 0) {
+    if (entry >= 0 || isStoredEntry(entry)) {
         m_own.append(row(r));
         m_ownMasksOnly.push_back(0);
         entry = -static_cast<int>(m_own.size());
@@ -104,7 +112,7 @@ QList<int> RecordModel::rowsHoldingMasks() const {
     QList<int> rows;
     for (size_t r = 0; r < m_entries.size(); ++r) {
         const int entry = m_entries[r];
-        if (entry < 0 && m_ownMasksOnly[static_cast<size_t>(-entry - 1)]) {
+        if (entry < 0 && !isStoredEntry(entry) && m_ownMasksOnly[static_cast<size_t>(-entry - 1)]) {
             rows.append(static_cast<int>(r));
         }
     }
@@ -121,14 +129,28 @@ void RecordModel::setMasked(bool masked) {
     }
 }
 
+void RecordModel::dropStoredRows() {
+    m_stored.clear();
+    m_stored.shrink_to_fit();
+    m_readStored = nullptr;
+    m_cachedStored = -1;
+    m_cachedRow = Row();
+}
+
+void RecordModel::setStoredRowReader(std::function<Row(qint64)> read) {
+    m_readStored = std::move(read);
+    m_cachedStored = -1;
+}
+
 void RecordModel::clear() {
-    if (m_entries.empty() && m_own.isEmpty()) {
+    if (m_entries.empty() && m_own.isEmpty() && m_stored.empty()) {
         return;
     }
     beginResetModel();
     m_entries.clear();
     m_own.clear();
     m_ownMasksOnly.clear();
+    dropStoredRows();
     m_source.reset();
     endResetModel();
 }
@@ -137,6 +159,7 @@ void RecordModel::setCopyRows(std::shared_ptr<const SearchCopy::Data> source, st
     beginResetModel();
     m_own.clear();
     m_ownMasksOnly.clear();
+    dropStoredRows();
     m_source = std::move(source);
     m_entries = std::move(slots);
     endResetModel();
@@ -250,6 +273,10 @@ void RecordModel::sortRows(int column, int direction) {
         const int entry = m_entries[static_cast<size_t>(r)];
         if (entry >= 0) {
             sorter.set(static_cast<size_t>(r), copyCell(entry, decoded[0]));
+        } else if (isStoredEntry(entry)) {
+            decoded[0].push_back(rawCell(r, column));
+            sorter.set(static_cast<size_t>(r),
+                       masked ? rowsort::maskCell(decoded[0].back().size()) : rowsort::textCell(decoded[0].back()));
         } else {
             const QString& text = m_own.at(-entry - 1)[static_cast<size_t>(column)];
             sorter.set(static_cast<size_t>(r), masked ? rowsort::maskCell(text.size()) : rowsort::textCell(text));

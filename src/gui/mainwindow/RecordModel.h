@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <array>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -16,8 +18,9 @@
 namespace quillbox {
 
 // The record list's rows. A row the search copy gave is a slot number only, its cells read when
-// shown; a row the program made itself (a statement's, an import's, a saved record's) holds its
-// strings. User name, password and home page are masked as they are shown, when masking is on.
+// shown; so is a row just stored (an import's, listed while it runs), its cells read back from the
+// database by its record number; a row the program made itself (a statement's, a saved record's)
+// holds its strings. User name, password and home page are masked as they are shown, when masking is on.
 class RecordModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -52,12 +55,24 @@ public:
         m_ownMasksOnly.reserve(m_ownMasksOnly.size() + static_cast<size_t>(rows));
         m_entries.reserve(m_entries.size() + static_cast<size_t>(rows));
     }
+    // The same, for rows of appendStoredBulk().
+    void reserveStoredBulk(qsizetype rows) {
+        m_stored.reserve(m_stored.size() + static_cast<size_t>(rows));
+        m_entries.reserve(m_entries.size() + static_cast<size_t>(rows));
+    }
     // masksOnly: the row's user name, password and home page are their masks, not the values
     // (a long import listed while masking keeps one shared mask per length, not every secret).
     void appendBulk(Row row, bool masksOnly = false) {
         m_own.append(std::move(row));
         m_ownMasksOnly.push_back(masksOnly ? 1 : 0);
         m_entries.push_back(-static_cast<int>(m_own.size()));
+    }
+    // Rows stored, each held by its record number only and read through read when shown (the
+    // reader stays until the model is cleared or refilled).
+    void setStoredRowReader(std::function<Row(qint64 record)> read);
+    void appendStoredBulk(qint64 record) {
+        m_stored.push_back(record);
+        m_entries.push_back(storedEntryBase + static_cast<int>(m_stored.size() - 1));
     }
     // The rows whose private cells hold masks only; setRowCells() with the values clears that.
     QList<int> rowsHoldingMasks() const;
@@ -81,9 +96,18 @@ private:
     // Turns row r into one of the model's own, so its cells can be set.
     Row& ownRow(int r);
 
+    // Stored row i is entry storedEntryBase + i, below every own row's.
+    static constexpr int storedEntryBase = std::numeric_limits<int>::min();
+    static bool isStoredEntry(int entry) { return entry < storedEntryBase / 2; }
+    void dropStoredRows();
+
     std::shared_ptr<const SearchCopy::Data> m_source;
-    // One per row: a slot of m_source (0 and up), or own row -1-i of m_own.
+    // One per row: a slot of m_source (0 and up), own row -1-i of m_own, or a stored row.
     std::vector<int> m_entries;
+    std::vector<qint64> m_stored; // record numbers, by stored row
+    std::function<Row(qint64)> m_readStored;
+    mutable qint64 m_cachedStored = -1; // the stored row read last (a row is shown cell by cell)
+    mutable Row m_cachedRow;
     QList<Row> m_own;
     std::vector<uint8_t> m_ownMasksOnly; // by own row
     QIcon m_icon;

@@ -7,7 +7,6 @@
 #include "mainwindow/RecordModel.h"
 #include "store/SiteStore.h"
 #include "store/SqlText.h"
-#include "text/Utf8Text.h"
 
 namespace quillbox {
 
@@ -23,7 +22,7 @@ ImportBatch::~ImportBatch() {
 ImportCallbacks ImportBatch::callbacks() {
     ImportCallbacks c;
     c.started = [this](qsizetype records) { begin(records); };
-    c.stored = [this](qint64 row, const Utf8Record& values) { stored(row, values); };
+    c.stored = [this](qint64 row, const Utf8Record&) { stored(row); };
     c.refused = [this](qsizetype line, const QString& reason) {
         m_pendingError = QStringLiteral("Line %1: %2").arg(line).arg(reason);
     };
@@ -40,21 +39,23 @@ void ImportBatch::begin(qsizetype records) {
     m_model->setMasked(m_state.settings.optShowPrivate != 1);
     m_model->beginBulk();
     m_bulk = true;
-    m_model->reserveBulk(records);
+    // A row stored is listed by its number and read back when shown: a million rows listed
+    // while they are stored take a number each, not a copy of their cells.
+    m_model->setStoredRowReader([&db = m_state.database](qint64 record) {
+        RecordModel::Row row;
+        Query query(db, recordStatement(QString::number(record)));
+        if (query.next()) {
+            row = {query.field(Col::SiteName), query.field(Col::UserName), query.field(Col::Password),
+                   query.field(Col::HomePage), query.field(Col::Category), query.field(Col::Record),
+                   query.field(Col::Notes)};
+        }
+        return row;
+    });
+    m_model->reserveStoredBulk(records);
 }
 
-void ImportBatch::stored(qint64 row, const Utf8Record& values) {
-    const QString number = QString::number(row);
-    const auto text = [&values](int k) { return utf8Text(values[static_cast<size_t>(k)]); };
-    if (m_model->isMasked()) {
-        const auto mask = [&](int k) { return m_shared.mask(utf16Length(values[static_cast<size_t>(k)])); };
-        m_model->appendBulk({text(Col::SiteName), mask(Col::UserName), mask(Col::Password), mask(Col::HomePage),
-                             m_shared.category(text(Col::Category)), number, text(Col::Notes)},
-                            true);
-    } else {
-        m_model->appendBulk({text(Col::SiteName), text(Col::UserName), text(Col::Password), text(Col::HomePage),
-                             m_shared.category(text(Col::Category)), number, text(Col::Notes)});
-    }
+void ImportBatch::stored(qint64 row) {
+    m_model->appendStoredBulk(row);
 }
 
 void ImportBatch::progress(qsizetype handled) {

@@ -16,8 +16,8 @@ class StatusLine;
 struct AppState;
 
 // The window's side of one import: each record stored is appended to the list in bulk (no
-// signal per row) with its new number. Status messages keep their order, but only the screen's
-// last one is drawn, when the progress dialog refreshes and at the end.
+// signal per row) by its new number, its cells read back from the database when shown. Status messages keep their
+// order, but only the screen's last one is drawn, when the progress dialog refreshes and at the end.
 class ImportBatch {
 public:
     // The progress dialog appears once the storing has run for progressDelayMs.
@@ -35,7 +35,7 @@ public:
 
 private:
     void begin(qsizetype records);
-    void stored(qint64 row, const Utf8Record& values);
+    void stored(qint64 row);
     void progress(qsizetype handled);
     void refresh();
     void endBulk();
@@ -47,7 +47,6 @@ private:
     RecordModel* m_model;
     int m_progressDelayMs;
     std::optional<TransferProgress> m_progress;
-    SharedCells m_shared;
     QString m_pendingError; // the latest refusal or failure
     qsizetype m_handled = 0;
     qsizetype m_total = 0;

@@ -152,7 +152,7 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
     if (!outcome.records.isEmpty()) {
         UndoStep step;
         step.kind = UndoStep::Import;
-        step.records = outcome.records;
+        step.numbers = outcome.records;
         m_undo.push(std::move(step));
     }
     const QString message = importedMessage(outcome.imported, outcome.refused);
