@@ -23,7 +23,6 @@
 #include <QTextEdit>
 #include <QtTest>
 
-
 using namespace quillbox;
 using namespace quillbox::test;
 
