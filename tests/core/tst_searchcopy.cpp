@@ -65,11 +65,13 @@ void insertRow(sqlite3* db, QRandomGenerator& rng) {
     sqlite3_prepare_v2(db, insertSql, -1, &stmt, nullptr);
     for (int i = 1; i <= 14; ++i) {
         // Site names repeat often, so the order of equal names shows, and some share their
-        // first twelve bytes, so the order of the bytes around the sixteenth shows too.
+        // first twelve or twenty-two bytes, so the order of the bytes around the sixteenth and
+        // the twenty-fourth shows too.
         const int name = i == 2 ? rng.bounded(6) : 5;
         bindValue(stmt, i,
                   name == 0   ? QByteArray("same")
                   : name == 1 ? QByteArray("Twelve bytes") + randomValue(rng)
+                  : name == 2 ? QByteArray("Twenty-two bytes here.") + randomValue(rng)
                               : randomValue(rng));
     }
     bindValue(stmt, 15, rng.bounded(15) == 0 ? QByteArray() : categories[rng.bounded(categories.size())]);

@@ -296,11 +296,13 @@ bool SearchCopy::Data::before(int x, int y, const Arena* names) const {
 }
 
 void SearchCopy::Data::sortSlots(std::vector<int>& slots, const Arena& names) const {
-    // Sorted on the first sixteen bytes of the name (zero-padded, so their order is the names'
-    // order wherever they differ), the whole names compared only where those are equal.
+    // Sorted on the first 24 bytes of the name (zero-padded, so their order is the names' order
+    // wherever they differ), the whole names compared only where those are equal: names that
+    // share their first sixteen bytes are common ("Travel travel 12..."), and each such
+    // comparison would reach into the arena at random.
+    constexpr int words = 3;
     struct Key {
-        uint64_t high;
-        uint64_t low;
+        std::array<uint64_t, words> word;
         int slot;
         int text; // 0 for NULL, which comes first: kept here, not looked up at every comparison
     };
@@ -308,36 +310,25 @@ void SearchCopy::Data::sortSlots(std::vector<int>& slots, const Arena& names) co
     keys.reserve(slots.size());
     const Cells& column = cells[SiteName];
     const Arena* local = &names == &column.arena ? nullptr : &names;
-    const auto word = [](const unsigned char* bytes, uint32_t length) {
-        uint64_t value = 0;
-        for (uint32_t i = 0; i < 8; ++i) {
-            value = (value << 8) | (i < length ? bytes[i] : 0);
-        }
-        return value;
-    };
     for (int slot : slots) {
-        uint64_t high = 0;
-        uint64_t low = 0;
-        const bool text = !column.isNull(slot);
-        if (text) {
-            const Cell name = local ? Cell{local->at(column.start[static_cast<size_t>(slot)]),
-                                           column.length[static_cast<size_t>(slot)], 0}
-                                    : column.cell(slot);
+        Key key{{}, slot, column.isNull(slot) ? 0 : 1};
+        if (key.text) {
+            const auto s = static_cast<size_t>(slot);
+            const Cell name = local ? Cell{local->at(column.start[s]), column.length[s], 0} : column.cell(slot);
             const auto* bytes = reinterpret_cast<const unsigned char*>(name.bytes);
-            high = word(bytes, name.length);
-            low = name.length > 8 ? word(bytes + 8, name.length - 8) : 0;
+            const uint32_t length = std::min<uint32_t>(name.length, words * 8);
+            for (uint32_t i = 0; i < length; ++i) {
+                key.word[i / 8] |= uint64_t{bytes[i]} << (56 - 8 * (i % 8));
+            }
         }
-        keys.push_back({high, low, slot, text ? 1 : 0});
+        keys.push_back(key);
     }
     std::sort(keys.begin(), keys.end(), [&](const Key& x, const Key& y) {
         if (x.text != y.text) {
             return x.text < y.text;
         }
-        if (x.high != y.high) {
-            return x.high < y.high;
-        }
-        if (x.low != y.low) {
-            return x.low < y.low;
+        if (x.word != y.word) {
+            return x.word < y.word;
         }
         return before(x.slot, y.slot, local);
     });
