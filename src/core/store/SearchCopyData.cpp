@@ -106,11 +106,11 @@ bool SearchCopy::Data::load(sqlite3_stmt* stmt, LoadPart& part, size_t room, QSt
         reason = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt)));
         return false;
     }
-    part.order.resize(part.rows);
+    std::vector<int> slots(part.rows);
     for (size_t i = 0; i < part.rows; ++i) {
-        part.order[i] = static_cast<int>(part.first + i);
+        slots[i] = static_cast<int>(part.first + i);
     }
-    sortSlots(part.order, part.arenas[SiteName]);
+    part.order = sortedKeys(slots, part.arenas[SiteName]);
     return true;
 }
 
@@ -188,15 +188,25 @@ bool SearchCopy::Data::join(LoadPart& lower, LoadPart& upper) {
             down(column.flags);
             down(column.lead);
         }
-        for (int& slot : upper.order) {
-            slot -= static_cast<int>(gap);
+        for (SiteKey& key : upper.order) {
+            key.slot -= static_cast<int>(gap);
         }
     }
     finishLoad(lower.rows + upper.rows);
-    // Both parts in order already: one merge instead of a sort of them all.
+    // Both parts in order already: one merge instead of a sort of them all, on their keys.
     order.resize(lower.order.size() + upper.order.size());
-    std::merge(lower.order.begin(), lower.order.end(), upper.order.begin(), upper.order.end(), order.begin(),
-               [this](int x, int y) { return before(x, y); });
+    auto x = lower.order.cbegin();
+    auto y = upper.order.cbegin();
+    for (int& slot : order) {
+        bool fromLower = x != lower.order.cend();
+        if (fromLower && y != upper.order.cend()) {
+            const int c = SiteKey::compare(*x, *y);
+            fromLower = c != 0 ? c < 0 : !before(y->slot, x->slot);
+        }
+        slot = (fromLower ? x++ : y++)->slot;
+    }
+    lower.order = {};
+    upper.order = {};
     orderStale = false;
     return true;
 }
@@ -296,45 +306,35 @@ bool SearchCopy::Data::before(int x, int y, const Arena* names) const {
 }
 
 void SearchCopy::Data::sortSlots(std::vector<int>& slots, const Arena& names) const {
-    // Sorted on the first 24 bytes of the name (zero-padded, so their order is the names' order
-    // wherever they differ), the whole names compared only where those are equal: names that
-    // share their first sixteen bytes are common ("Travel travel 12..."), and each such
-    // comparison would reach into the arena at random.
-    constexpr int words = 3;
-    struct Key {
-        std::array<uint64_t, words> word;
-        int slot;
-        int text; // 0 for NULL, which comes first: kept here, not looked up at every comparison
-    };
-    std::vector<Key> keys;
+    const std::vector<SiteKey> keys = sortedKeys(slots, names);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        slots[i] = keys[i].slot;
+    }
+}
+
+std::vector<SiteKey> SearchCopy::Data::sortedKeys(const std::vector<int>& slots, const Arena& names) const {
+    std::vector<SiteKey> keys;
     keys.reserve(slots.size());
     const Cells& column = cells[SiteName];
     const Arena* local = &names == &column.arena ? nullptr : &names;
     for (int slot : slots) {
-        Key key{{}, slot, column.isNull(slot) ? 0 : 1};
+        SiteKey key{{}, slot, column.isNull(slot) ? 0 : 1};
         if (key.text) {
             const auto s = static_cast<size_t>(slot);
             const Cell name = local ? Cell{local->at(column.start[s]), column.length[s], 0} : column.cell(slot);
             const auto* bytes = reinterpret_cast<const unsigned char*>(name.bytes);
-            const uint32_t length = std::min<uint32_t>(name.length, words * 8);
+            const uint32_t length = std::min<uint32_t>(name.length, SiteKey::words * 8);
             for (uint32_t i = 0; i < length; ++i) {
                 key.word[i / 8] |= uint64_t{bytes[i]} << (56 - 8 * (i % 8));
             }
         }
         keys.push_back(key);
     }
-    std::sort(keys.begin(), keys.end(), [&](const Key& x, const Key& y) {
-        if (x.text != y.text) {
-            return x.text < y.text;
-        }
-        if (x.word != y.word) {
-            return x.word < y.word;
-        }
-        return before(x.slot, y.slot, local);
+    std::sort(keys.begin(), keys.end(), [&](const SiteKey& x, const SiteKey& y) {
+        const int c = SiteKey::compare(x, y);
+        return c != 0 ? c < 0 : before(x.slot, y.slot, local);
     });
-    for (size_t i = 0; i < keys.size(); ++i) {
-        slots[i] = keys[i].slot;
-    }
+    return keys;
 }
 
 void SearchCopy::Data::sortOrder() {
