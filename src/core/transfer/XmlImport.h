@@ -26,7 +26,8 @@ struct XmlReadResult {
 // item with an element of its own (one without children) named like no column is refused. The file's own encoding
 // declaration is honoured; entities outside the file are never read, and runaway entity expansion stops the parse as an
 // error. A long file is cut in two after the end tag of an item, and its second half read in a thread of its own: the
-// first such tag at or after near (by default the middle of a file of 4 to 256 MiB; other files are not cut). Until it
+// first such tag at or after near (by default the middle of a file of 4 MiB or more, and at most 256 MiB
+// unless the sink gives a spill folder; other files are not cut). Until it
 // has seen the first item begin, the reader reads pieces of firstPiece bytes.
 struct XmlCut {
     qint64 near = -1;
