@@ -1,5 +1,7 @@
 #include "transfer/ImportPreview.h"
 
+#include <QStringEncoder>
+
 #include <cstdint>
 #include <cstring>
 
@@ -118,7 +120,23 @@ void ImportPreview::record(const SiteRecord& values) {
         ++m_records; // only counted from here on: no need of the values as UTF-8
         return;
     }
-    recordUtf8(Utf8Copy(values).views);
+    // Converted into one buffer kept from record to record, rather than a new one per value.
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    qsizetype most = 0;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        most += utf8.requiredSpace(values[k].size());
+    }
+    if (m_utf8.size() < most) {
+        m_utf8.resize(most);
+    }
+    Utf8Record views;
+    char* to = m_utf8.data();
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        char* const at = to;
+        to = utf8.appendToBuffer(to, values[k]);
+        views[static_cast<size_t>(k)] = QByteArrayView(at, to - at);
+    }
+    recordUtf8(views);
 }
 
 void ImportPreview::recordUtf8(const Utf8Record& values) {

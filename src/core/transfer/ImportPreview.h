@@ -88,6 +88,7 @@ private:
     QString m_spillFolder;
     // The blocks spilled, in order, each as its used size (64 bits) and its bytes; before m_blocks.
     std::shared_ptr<ScratchFile> m_spill;
+    QByteArray m_utf8; // a record's values as UTF-8, for record()
 };
 
 inline const QString spillUnreadableMessage = QStringLiteral("the import's scratch file could not be read back: %1");
