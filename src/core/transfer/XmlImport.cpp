@@ -331,9 +331,8 @@ bool startParser(Reader& r) {
 class SecondHalf {
 public:
     SecondHalf(const BytesAtOffsets& bytes, WatchedDevice* watched, qint64 at, const QByteArray& rootName,
-               const QString& spillFolder)
-        : m_bytes(bytes), m_watched(watched), m_at(at), m_prefix("<" + rootName + ">"),
-          m_kept(ImportPreview::defaultKeepLimit, spillFolder) {
+               qsizetype keepLimit, const QString& spillFolder)
+        : m_bytes(bytes), m_watched(watched), m_at(at), m_prefix("<" + rootName + ">"), m_kept(keepLimit, spillFolder) {
         if (startParser(m_reader)) {
             m_thread = std::thread([this] { run(); });
         }
@@ -441,8 +440,8 @@ qint64 findCut(const BytesAtOffsets& bytes, qint64 from, const QByteArray& itemN
 
 // The second half of the file read so far by r, when the file can be cut: the first half's
 // parser has seen the document element and an item, no document type, UTF-8 XML 1.0.
-std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const BytesAtOffsets& bytes, WatchedDevice* watched, qint64 near,
-                                     qint64 read) {
+std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const BytesAtOffsets& bytes, WatchedDevice* watched,
+                                     const XmlCut& cut, qint64 near, qint64 read) {
     char head[4] = {};
     const qsizetype n = bytes.readAt(0, head, 4);
     const bool utf8Start = (n >= 1 && head[0] == '<') || (n >= 4 && QByteArrayView(head, 4) == "\xEF\xBB\xBF<");
@@ -454,7 +453,8 @@ std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const BytesAtOffsets& byte
     if (at <= read) {
         return nullptr;
     }
-    auto second = std::make_unique<SecondHalf>(bytes, watched, at, r.rootName, r.sink.spillFolder());
+    auto second =
+        std::make_unique<SecondHalf>(bytes, watched, at, r.rootName, cut.secondKeepLimit, r.sink.spillFolder());
     return second->started() ? std::move(second) : nullptr;
 }
 
@@ -562,7 +562,7 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         }
         if (mayCut && (!r.itemName.isEmpty() || read >= piece)) {
             mayCut = false;
-            second = cutInTwo(r, bytes, watched, near, read);
+            second = cutInTwo(r, bytes, watched, cut, near, read);
             r.cutAt = second ? second->at() : -1;
         } else if (second && read == second->at()) {
             handedOver = r.atCut && r.depth == 1 && r.frames.front().clean() && second->finish();

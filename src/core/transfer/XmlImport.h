@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transfer/ImportPreview.h"
 #include "transfer/ImportSink.h"
 
 #include <QByteArray>
@@ -29,9 +30,12 @@ struct XmlReadResult {
 // first such tag at or after near (by default the middle of a file of 4 MiB or more, and at most 256 MiB
 // unless the sink gives a spill folder; other files are not cut). Until it
 // has seen the first item begin, the reader reads pieces of firstPiece bytes.
+// The second half keeps what it reads in memory up to secondKeepLimit bytes, then spills it as
+// ImportPreview does.
 struct XmlCut {
     qint64 near = -1;
     qint64 firstPiece = 1 << 16;
+    qsizetype secondKeepLimit = ImportPreview::defaultKeepLimit;
 };
 XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& cut = {});
 XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink);
