@@ -2,16 +2,20 @@
 // encodings, and round trips over the nasty table.
 #include "support/NastyTable.h"
 #include "support/RecordingSink.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 #include "transfer/CsvFormat.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportRead.h"
 #include "transfer/ImportText.h"
 #include "transfer/TextFormat.h"
+#include "transfer/XmlImport.h"
 
 #include <QBuffer>
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
 #include <thread>
 
 #include <unistd.h>
@@ -125,6 +129,8 @@ private Q_SLOTS:
     void unreadableRestRefusesTheFile();
     void watchedReadingCountsAndStops();
     void secondReadingWithAnotherRefusalIsRefused();
+    void spilledPreviewStoresWhatTheFileHolds_data();
+    void spilledPreviewStoresWhatTheFileHolds();
 };
 
 void LineFormatsTest::textLineKeepsRecordOnOneLine_data() {
@@ -626,6 +632,84 @@ void LineFormatsTest::secondReadingWithAnotherRefusalIsRefused() {
     QVERIFY(later.open(QIODevice::ReadOnly));
     RecordingSink stored;
     QCOMPARE(replayImport(preview, later, ImportFormat::Text, QString(), stored, false), changedSincePreviewMessage);
+}
+
+// Past its memory limit a preview keeps what it read in a scratch file that no one else can
+// reach: it hands over exactly what a direct reading gives, an XML file's two halves included,
+// and leaves nothing in the folder. A full disk falls back to reading the file again; a file
+// broken late is refused as it always was.
+void LineFormatsTest::spilledPreviewStoresWhatTheFileHolds_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("spill"); // "folder", "full disk" or none
+    QTest::addColumn<bool>("kept");
+    QByteArray text;
+    for (int i = 0; i < 100000; ++i) {
+        text += i % 7 == 0 ? QByteArray("no delimiter here\n") : "a|Site " + QByteArray::number(i) + "|x|\xC3\xA9\n";
+    }
+    QByteArray items;
+    for (int i = 0; i < 100000; ++i) {
+        items += "<SiteItem><sitename>\r\n      Site " + QByteArray::number(i) + "\r\n    </sitename>" +
+                 (i % 11 == 0 ? "<nosuch>x</nosuch>" : "<notes>a &amp; b</notes>") + "</SiteItem>\r\n";
+    }
+    const QByteArray xml = "<?xml version=\"1.0\"?>\r\n<Quillbox>\r\n" + items + "</Quillbox>\r\n";
+    const QByteArray brokenLate = "<Quillbox>\r\n" + items + "<SiteItem><sitename>z</site></SiteItem></Quillbox>";
+    QTest::newRow("text") << text << int(ImportFormat::Text) << "folder" << true;
+    QTest::newRow("text, no folder") << text << int(ImportFormat::Text) << "" << false;
+    QTest::newRow("text, full disk") << text << int(ImportFormat::Text) << "full disk" << false;
+    QTest::newRow("xml, both halves") << xml << int(ImportFormat::Xml) << "folder" << true;
+    QTest::newRow("xml, full disk") << xml << int(ImportFormat::Xml) << "full disk" << false;
+    QTest::newRow("xml broken late") << brokenLate << int(ImportFormat::Xml) << "folder" << true;
+    QTest::newRow("xml broken late, full disk") << brokenLate << int(ImportFormat::Xml) << "full disk" << false;
+}
+
+void LineFormatsTest::spilledPreviewStoresWhatTheFileHolds() {
+    QFETCH(QByteArray, file);
+    QFETCH(int, format);
+    QFETCH(QString, spill);
+    QFETCH(bool, kept);
+    QTemporaryDir dir;
+    const QString folder = spill.isEmpty() ? QString() : dir.filePath(QStringLiteral("Temporary"));
+    std::optional<SmallDisk> disk;
+    if (spill == QLatin1String("full disk")) {
+        disk.emplace(folder, 256 * 1024); // less than what is kept: the disk fills while spilling
+        QUILLBOX_REQUIRE_MOUNTED(*disk);
+    }
+    // An XML file is cut in its middle, and its second half spills too.
+    const auto read = [&](QBuffer& device, ImportSink& sink) {
+        if (format != int(ImportFormat::Xml)) {
+            return readImport(device, ImportFormat(format), QStringLiteral("Jo"), sink);
+        }
+        const XmlReadResult result = readXmlRecords(device, sink, {file.size() / 2, 1 << 16, 1000});
+        return result.wellFormed ? QString() : xmlNotWellFormedMessage(result);
+    };
+    QBuffer one(&file);
+    QVERIFY(one.open(QIODevice::ReadOnly));
+    RecordingSink direct;
+    const QString refusal = readImport(one, ImportFormat(format), QStringLiteral("Jo"), direct);
+    const auto leftInFolder = [&] {
+        return folder.isEmpty() ? QStringList() : QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    };
+    {
+        ImportPreview preview(1000, folder);
+        QVERIFY(one.seek(0));
+        QCOMPARE(read(one, preview), refusal);
+        QCOMPARE(preview.keptAll() && preview.spilled(), kept);
+        QCOMPARE(leftInFolder(), QStringList()); // nameless, or owner-only and gone
+        if (refusal.isEmpty()) {
+            QBuffer again(&file);
+            QVERIFY(again.open(QIODevice::ReadOnly));
+            RecordingSink stored;
+            QCOMPARE(replayImport(preview, again, ImportFormat(format), QStringLiteral("Jo"), stored, true), QString());
+            QCOMPARE(stored.events, direct.events);
+        } else {
+            QVERIFY(refusal.startsWith(QLatin1String("The XML file is not well-formed")));
+        }
+    }
+    if (disk) {
+        disk.reset(); // nothing left on it either
+    }
+    QCOMPARE(leftInFolder(), QStringList());
 }
 
 // A file whose first lines read and whose rest cannot (a failing disk) is refused whole, not

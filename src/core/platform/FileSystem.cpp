@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -117,6 +118,31 @@ qsizetype BytesAtOffsets::readAt(qint64 offset, char* to, qsizetype n) const {
 #else
     return -1;
 #endif
+}
+
+ScratchFile::ScratchFile(const QString& folder) : m_file(QDir(folder).filePath(QStringLiteral("quillbox-XXXXXX"))) {
+    // Made owner-only (0600); on Linux without a name at all, unless the file system refuses that.
+    if (!QDir().mkpath(folder) || !m_file.open()) {
+        return;
+    }
+#ifdef Q_OS_UNIX
+    if (m_file.exists()) {
+        QFile::remove(m_file.fileName()); // the open handle keeps it; nothing else can reach it
+    }
+#endif
+}
+
+bool ScratchFile::append(const char* data, qsizetype n) {
+    if (!m_file.isOpen() || !m_file.seek(m_size)) {
+        return false;
+    }
+    const bool written = m_file.write(data, n) == n && m_file.flush();
+    m_size += written ? n : 0;
+    return written;
+}
+
+bool ScratchFile::readAt(qint64 offset, char* to, qsizetype n) {
+    return m_file.isOpen() && m_file.seek(offset) && m_file.read(to, n) == n;
 }
 
 } // namespace quillbox

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryFile>
 
 #include <memory>
 #include <mutex>
@@ -46,6 +47,28 @@ private:
     int m_fd = -1;
     struct Reopened;
     std::unique_ptr<Reopened> m_reopened;
+};
+
+// A file of the program's own scratch bytes in a folder (made if missing), readable by its owner
+// only. Where the system allows, it has no name in the folder from the start, or loses it at once,
+// so it goes with its handle however the program ends; elsewhere it is removed when closed.
+class ScratchFile {
+public:
+    explicit ScratchFile(const QString& folder);
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    bool isOpen() const { return m_file.isOpen(); }
+    // Adds bytes at the end; false when not all of them reached the file (a full disk).
+    bool append(const char* data, qsizetype n);
+    // Reads from offset; false when fewer than n bytes could be read.
+    bool readAt(qint64 offset, char* to, qsizetype n);
+    qint64 size() const { return m_size; }
+    QString errorString() const { return m_file.errorString(); }
+
+private:
+    QTemporaryFile m_file;
+    qint64 m_size = 0;
 };
 
 } // namespace quillbox

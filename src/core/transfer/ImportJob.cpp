@@ -118,6 +118,10 @@ ImportOutcome runImport(Database& db, QIODevice& file, ImportFormat format, cons
     return storeImport(db, file, reading, preview, callbacks, options, alongside);
 }
 
+QString importSpillFolder(const Database& db, const QString& temporaryFolder) {
+    return db.isEncrypted() ? QString() : temporaryFolder;
+}
+
 QString importOwner(ImportFormat format, const QString& listedOwner, const QString& homeFolder) {
     const QString home = ownerFromHomeFolder(homeFolder);
     if (format == ImportFormat::Bookmarks || listedOwner.isEmpty()) {

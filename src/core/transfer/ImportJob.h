@@ -84,6 +84,11 @@ ImportOutcome runImport(Database& db, QIODevice& file, ImportFormat format, cons
                         const ImportCallbacks& callbacks, bool alongside = true,
                         const ImportOptions& options = ImportOptions());
 
+// Where the preview of an import into db may spill what it keeps past memory (ImportPreview): the
+// program's temporary folder for a plain database; none for an encrypted one, so that no record
+// reaches the disk in clear.
+QString importSpillFolder(const Database& db, const QString& temporaryFolder);
+
 // Whose records a file from another program becomes when the user names no owner: bookmarks the
 // user's of the home folder; a CSV of another program the owner listed, or with none listed the
 // user's of the home folder. The program's own formats name their owners themselves.

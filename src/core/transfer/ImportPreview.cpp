@@ -1,5 +1,7 @@
 #include "transfer/ImportPreview.h"
 
+#include <QStringEncoder>
+
 #include <cstdint>
 #include <cstring>
 
@@ -48,27 +50,63 @@ uint32_t getLength(const char*& from) {
 
 } // namespace
 
+ImportPreview::ImportPreview(qsizetype keepLimit, const QString& spillFolder)
+    : m_keepLimit(keepLimit), m_spillFolder(spillFolder) {}
+
 char* ImportPreview::room(qsizetype n) {
     if (!m_keeping) {
         return nullptr;
     }
-    if (m_blocks.empty() || m_blocks.back().bytes.size() - m_blocks.back().used < n) {
+    const auto fits = [&] { return !m_blocks.empty() && m_blocks.back().bytes.size() - m_blocks.back().used >= n; };
+    if (!fits()) {
         const qsizetype size = std::max(n, blockSize);
-        if (m_kept + size > m_keepLimit) {
+        if (m_kept + size > m_keepLimit && !spill()) {
             // Too much to keep: the file will be read again, so nothing kept is needed.
-            m_keeping = false;
-            m_blocks.clear();
-            m_blocks.shrink_to_fit();
-            m_kept = 0;
+            stopKeeping();
             return nullptr;
         }
-        m_blocks.push_back({QByteArray(size, Qt::Uninitialized), 0});
-        m_kept += size;
+        if (!fits()) {
+            m_blocks.push_back({QByteArray(size, Qt::Uninitialized), 0});
+            m_kept += size;
+        }
     }
     Block& block = m_blocks.back();
     char* to = block.bytes.data() + block.used;
     block.used += n;
     return to;
+}
+
+bool ImportPreview::spill() {
+    if (m_spillFolder.isEmpty()) {
+        return false;
+    }
+    if (!m_spill) {
+        m_spill = std::make_shared<ScratchFile>(m_spillFolder);
+    }
+    for (const Block& block : m_blocks) {
+        const auto used = static_cast<int64_t>(block.used);
+        if (!m_spill->append(reinterpret_cast<const char*>(&used), sizeof used) ||
+            !m_spill->append(block.bytes.constData(), block.used)) {
+            return false;
+        }
+    }
+    // From here on one block is kept in memory, its buffer filled again.
+    QByteArray last = m_blocks.empty() ? QByteArray() : std::move(m_blocks.back().bytes);
+    m_blocks.clear();
+    m_kept = 0;
+    if (last.size() == blockSize) {
+        m_blocks.push_back({std::move(last), 0});
+        m_kept = blockSize;
+    }
+    return true;
+}
+
+void ImportPreview::stopKeeping() {
+    m_keeping = false;
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
+    m_kept = 0;
+    m_spill.reset(); // and its file with it
 }
 
 void ImportPreview::giveBack(qsizetype n) {
@@ -82,7 +120,23 @@ void ImportPreview::record(const SiteRecord& values) {
         ++m_records; // only counted from here on: no need of the values as UTF-8
         return;
     }
-    recordUtf8(Utf8Copy(values).views);
+    // Converted into one buffer kept from record to record, rather than a new one per value.
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    qsizetype most = 0;
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        most += utf8.requiredSpace(values[k].size());
+    }
+    if (m_utf8.size() < most) {
+        m_utf8.resize(most);
+    }
+    Utf8Record views;
+    char* to = m_utf8.data();
+    for (int k = 0; k < Col::TextColumns; ++k) {
+        char* const at = to;
+        to = utf8.appendToBuffer(to, values[k]);
+        views[static_cast<size_t>(k)] = QByteArrayView(at, to - at);
+    }
+    recordUtf8(views);
 }
 
 void ImportPreview::recordUtf8(const Utf8Record& values) {
@@ -128,30 +182,54 @@ void ImportPreview::refused(qsizetype line, const QString& reason) {
     std::memcpy(to, text.constData(), static_cast<size_t>(text.size()));
 }
 
-void ImportPreview::replay(ImportSink& sink) const {
+namespace {
+
+void replayBlock(const char* at, qsizetype used, ImportSink& sink) {
     Utf8Record values;
-    for (const Block& block : m_blocks) {
-        const char* at = block.bytes.constData();
-        const char* const end = at + block.used;
-        while (at < end) {
-            if (get<uint32_t>(at) == RefusedEntry) {
-                const auto line = get<int64_t>(at);
-                const auto length = get<uint32_t>(at);
-                sink.refused(line, QString::fromUtf8(at, length));
-                at += length;
-                continue;
+    const char* const end = at + used;
+    while (at < end) {
+        if (get<uint32_t>(at) == RefusedEntry) {
+            const auto line = get<int64_t>(at);
+            const auto length = get<uint32_t>(at);
+            sink.refused(line, QString::fromUtf8(at, length));
+            at += length;
+            continue;
+        }
+        std::array<uint32_t, Col::TextColumns> lengths;
+        for (uint32_t& length : lengths) {
+            length = getLength(at);
+        }
+        for (size_t k = 0; k < values.size(); ++k) {
+            values[k] = QByteArrayView(at, lengths[k]);
+            at += lengths[k];
+        }
+        sink.recordUtf8(values);
+    }
+}
+
+} // namespace
+
+QString ImportPreview::replay(ImportSink& sink) const {
+    if (m_spill) {
+        QByteArray buffer;
+        for (qint64 at = 0; at < m_spill->size();) {
+            int64_t used = 0;
+            if (!m_spill->readAt(at, reinterpret_cast<char*>(&used), sizeof used) || used < 0 ||
+                used > m_spill->size() - at - static_cast<qint64>(sizeof used)) {
+                return spillUnreadableMessage.arg(m_spill->errorString());
             }
-            std::array<uint32_t, Col::TextColumns> lengths;
-            for (uint32_t& length : lengths) {
-                length = getLength(at);
+            buffer.resize(static_cast<qsizetype>(used));
+            if (!m_spill->readAt(at + static_cast<qint64>(sizeof used), buffer.data(), buffer.size())) {
+                return spillUnreadableMessage.arg(m_spill->errorString());
             }
-            for (size_t k = 0; k < values.size(); ++k) {
-                values[k] = QByteArrayView(at, lengths[k]);
-                at += lengths[k];
-            }
-            sink.recordUtf8(values);
+            replayBlock(buffer.constData(), buffer.size(), sink);
+            at += static_cast<qint64>(sizeof used) + used;
         }
     }
+    for (const Block& block : m_blocks) {
+        replayBlock(block.bytes.constData(), block.used, sink);
+    }
+    return QString();
 }
 
 QString importedMessage(qsizetype imported, qsizetype refused) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileSystem.h"
 #include "transfer/ImportSink.h"
 
 #include <QByteArray>
@@ -7,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 namespace quillbox {
@@ -19,8 +21,11 @@ struct RefusedLine {
 // What a first reading of an import file found, for the user to see before anything is stored:
 // how many records, every refused line, how the columns are placed, and the first records as
 // they will be stored. It also keeps everything read, in file order and as UTF-8, so the import
-// stores exactly what was shown without reading the file again; beyond keepLimit bytes it keeps
-// nothing more and the file has to be read once more to store it.
+// stores exactly what was shown without reading the file again. Beyond keepLimit bytes in memory
+// it moves what it keeps to a scratch file in spillFolder (see ScratchFile) and goes on there,
+// keeping one block in memory; without a spillFolder, or when the scratch file cannot take it
+// all (a full disk), it keeps nothing more and the file has to be read once more to store it.
+// Only plain data may be spilled: an encrypted database's records are given no spillFolder.
 class ImportPreview : public ImportSink {
 public:
     static constexpr int firstRecordsKept = 50;
@@ -28,7 +33,8 @@ public:
     static constexpr int refusalsKept = 10000;
     static constexpr qsizetype defaultKeepLimit = qsizetype{48} << 20;
 
-    explicit ImportPreview(qsizetype keepLimit = defaultKeepLimit) : m_keepLimit(keepLimit) {}
+    // A copy shares the scratch file, which goes with the last of them; only one may read on.
+    explicit ImportPreview(qsizetype keepLimit = defaultKeepLimit, const QString& spillFolder = QString());
 
     void record(const SiteRecord& values) override;
     void recordUtf8(const Utf8Record& values) override;
@@ -47,14 +53,22 @@ public:
 
     // Whether everything read was kept; then replay() hands it over.
     bool keptAll() const { return m_keeping; }
+    // Whether some of it is kept in the scratch file.
+    bool spilled() const { return m_spill != nullptr; }
+    QString spillFolder() const override { return m_spillFolder; }
     // Gives sink the records and refused lines kept, in file order, as the reader gave them.
-    void replay(ImportSink& sink) const;
+    // Returns why the scratch file could not be read back (then not all was handed over), or nothing.
+    QString replay(ImportSink& sink) const;
 
 private:
-    // Room for an entry of n bytes at the end of the last block; nullptr once over the limit.
+    // Room for an entry of n bytes at the end of the last block; nullptr once nothing more is kept.
     char* room(qsizetype n);
     // Gives back the last n bytes of the room taken last.
     void giveBack(qsizetype n);
+    // Moves the blocks before the last to the scratch file, made when first needed; false when
+    // it could not take them.
+    bool spill();
+    void stopKeeping();
 
     qsizetype m_records = 0;
     qsizetype m_refused = 0;
@@ -71,7 +85,13 @@ private:
         qsizetype used = 0;
     };
     std::vector<Block> m_blocks;
+    QString m_spillFolder;
+    // The blocks spilled, in order, each as its used size (64 bits) and its bytes; before m_blocks.
+    std::shared_ptr<ScratchFile> m_spill;
+    QByteArray m_utf8; // a record's values as UTF-8, for record()
 };
+
+inline const QString spillUnreadableMessage = QStringLiteral("the import's scratch file could not be read back: %1");
 
 inline const QString noRecordMessage = QStringLiteral("No record could be read from the file; nothing was imported.");
 

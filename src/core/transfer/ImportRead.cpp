@@ -401,8 +401,7 @@ QString readImportAlongside(QIODevice& file, ImportFormat format, const QString&
 QString replayImport(const ImportPreview& preview, QIODevice& file, ImportFormat format, const QString& owner,
                      ImportSink& sink, bool alongside, const ImportOptions& options) {
     if (preview.keptAll()) {
-        preview.replay(sink);
-        return QString();
+        return preview.replay(sink);
     }
     if (file.isSequential()) {
         return streamTooLongMessage; // a stream cannot be read again

@@ -66,6 +66,10 @@ public:
     qint64 bytesRead() const { return m_read.load(std::memory_order_relaxed); }
     void stop() { m_stopped.store(true, std::memory_order_relaxed); }
     bool stopped() const { return m_stopped.load(std::memory_order_relaxed); }
+    // The device read, for a reader that reads parts of it at offsets in a thread of its own
+    // (see readXmlRecords) and counts what it read here.
+    QIODevice& inner() const { return m_inner; }
+    void countRead(qint64 n) { m_read.fetch_add(n, std::memory_order_relaxed); }
 
     bool isSequential() const override { return m_inner.isSequential(); }
     qint64 size() const override { return m_inner.size(); }

@@ -37,6 +37,9 @@ public:
     // False when the sink only counts records from here on, so a reader may skip decoding
     // their values.
     virtual bool wantsValues() const { return true; }
+    // Where a reader that keeps what it reads ahead of the sink (the second half of a long XML
+    // file) may spill it past memory, as ImportPreview does; empty: it may not.
+    virtual QString spillFolder() const { return QString(); }
 };
 
 // Passes everything on to another sink; a filter overrides what it changes or counts.
@@ -48,6 +51,7 @@ public:
     void refused(qsizetype line, const QString& reason) override { m_to.refused(line, reason); }
     void mapping(const QStringList& columns) override { m_to.mapping(columns); }
     bool wantsValues() const override { return m_to.wantsValues(); }
+    QString spillFolder() const override { return m_to.spillFolder(); }
 
 private:
     ImportSink& m_to;

@@ -313,8 +313,9 @@ bool DeviceLines::next(QString& line, QString& end) {
             return false;
         }
         const qsizetype n = m_text.size();
+        const char16_t* const text = reinterpret_cast<const char16_t*>(m_text.constData());
         qsizetype stop = m_pos;
-        while (stop < n && m_text[stop] != QLatin1Char('\r') && m_text[stop] != QLatin1Char('\n')) {
+        while (stop < n && text[stop] != u'\r' && text[stop] != u'\n') {
             ++stop;
         }
         // A line is whole when its ending is seen, a CR being followed by something (or the end).

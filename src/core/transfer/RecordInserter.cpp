@@ -60,8 +60,7 @@ bool RecordInserter::insert(const Utf8Record& values, qint64& newRow) {
     if (rc != SQLITE_DONE) {
         m_db.noteFailure(rc);
     }
-    sqlite3_reset(m_insert);
-    sqlite3_clear_bindings(m_insert);
+    sqlite3_reset(m_insert); // every parameter is bound again before the next step
     if (rc != SQLITE_DONE) {
         m_error = m_db.errorText();
         return false;

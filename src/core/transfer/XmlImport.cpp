@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "transfer/ImportPreview.h"
+#include "transfer/ImportRead.h"
 #include "transfer/ImportText.h"
 #include "transfer/XmlLayout.h"
 
@@ -293,9 +294,10 @@ bool parserKnows(const QByteArray& name) {
 }
 
 constexpr qsizetype piece = 1 << 20;
-// Files shorter than cutFrom are read by one parser, and so are files longer than cutTo: the
-// second half's reader would fill what it may keep (as ImportPreview::defaultKeepLimit bounds it)
-// before it is done, and all it read would be lost.
+// Files shorter than cutFrom are read by one parser, and so are files longer than cutTo unless
+// the sink gives a folder to spill into: the second half's reader would fill what it may keep in
+// memory (as ImportPreview::defaultKeepLimit bounds it) before it is done, and all it read would
+// be lost.
 constexpr qint64 cutFrom = qint64{4} << 20;
 constexpr qint64 cutTo = qint64{256} << 20;
 // How far past the middle an item's end tag is looked for.
@@ -328,8 +330,9 @@ bool startParser(Reader& r) {
 // is taken to have had children already (the first half's items).
 class SecondHalf {
 public:
-    SecondHalf(const BytesAtOffsets& bytes, qint64 at, const QByteArray& rootName)
-        : m_bytes(bytes), m_at(at), m_prefix("<" + rootName + ">") {
+    SecondHalf(const BytesAtOffsets& bytes, WatchedDevice* watched, qint64 at, const QByteArray& rootName,
+               qsizetype keepLimit, const QString& spillFolder)
+        : m_bytes(bytes), m_watched(watched), m_at(at), m_prefix("<" + rootName + ">"), m_kept(keepLimit, spillFolder) {
         if (startParser(m_reader)) {
             m_thread = std::thread([this] { run(); });
         }
@@ -352,8 +355,9 @@ public:
         return m_whole;
     }
     // Hands what was read to sink as the first half's reader would have, lines counted from
-    // the cut's line on. After finish(): whether the parser found the rest well-formed.
-    void replay(ImportSink& sink, qsizetype cutLine) const;
+    // the cut's line on; returns why not all could be (see ImportPreview::replay), or nothing.
+    // After finish(): whether the parser found the rest well-formed.
+    QString replay(ImportSink& sink, qsizetype cutLine) const;
     bool ok() const { return m_ok; }
     const Reader& reader() const { return m_reader; }
     // Where the parser stopped, as a place in the file, and its line there.
@@ -369,9 +373,12 @@ private:
             m_reader.frames.front().hasChildren = true; // the first half's items
         }
         for (qint64 at = m_at; m_ok && !m_stop && m_kept.keptAll();) {
-            const qsizetype n = m_bytes.readAt(at, buffer.get(), piece);
+            const qsizetype n = m_watched && m_watched->stopped() ? -1 : m_bytes.readAt(at, buffer.get(), piece);
             if (n < 0) {
                 return;
+            }
+            if (m_watched) {
+                m_watched->countRead(n);
             }
             m_ok = XML_Parse(m_reader.parser, buffer.get(), static_cast<int>(n), n == 0) == XML_STATUS_OK;
             at += n;
@@ -388,6 +395,7 @@ private:
     }
 
     const BytesAtOffsets& m_bytes;
+    WatchedDevice* const m_watched; // counts what this half reads, and stops it
     const qint64 m_at;
     const QByteArray m_prefix;
     ImportPreview m_kept;
@@ -407,9 +415,9 @@ struct Shifted : ForwardingSink {
     void refused(qsizetype line, const QString& reason) override { ForwardingSink::refused(line + lines, reason); }
 };
 
-void SecondHalf::replay(ImportSink& sink, qsizetype cutLine) const {
+QString SecondHalf::replay(ImportSink& sink, qsizetype cutLine) const {
     Shifted shifted(sink, cutLine - 1);
-    m_kept.replay(shifted);
+    return m_kept.replay(shifted);
 }
 
 // Where to cut: just after the first end tag of an item at or after from, or -1.
@@ -432,7 +440,8 @@ qint64 findCut(const BytesAtOffsets& bytes, qint64 from, const QByteArray& itemN
 
 // The second half of the file read so far by r, when the file can be cut: the first half's
 // parser has seen the document element and an item, no document type, UTF-8 XML 1.0.
-std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const BytesAtOffsets& bytes, qint64 near, qint64 read) {
+std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const BytesAtOffsets& bytes, WatchedDevice* watched,
+                                     const XmlCut& cut, qint64 near, qint64 read) {
     char head[4] = {};
     const qsizetype n = bytes.readAt(0, head, 4);
     const bool utf8Start = (n >= 1 && head[0] == '<') || (n >= 4 && QByteArrayView(head, 4) == "\xEF\xBB\xBF<");
@@ -444,7 +453,8 @@ std::unique_ptr<SecondHalf> cutInTwo(const Reader& r, const BytesAtOffsets& byte
     if (at <= read) {
         return nullptr;
     }
-    auto second = std::make_unique<SecondHalf>(bytes, at, r.rootName);
+    auto second =
+        std::make_unique<SecondHalf>(bytes, watched, at, r.rootName, cut.secondKeepLimit, r.sink.spillFolder());
     return second->started() ? std::move(second) : nullptr;
 }
 
@@ -482,9 +492,12 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         result.error = QStringLiteral("out of memory");
         return result;
     }
-    const BytesAtOffsets bytes(device);
+    // Read through a watched device, the second half is read from the file itself and counted there.
+    auto* watched = dynamic_cast<WatchedDevice*>(&device);
+    const BytesAtOffsets bytes(watched ? watched->inner() : device);
     const qint64 total = device.isSequential() ? -1 : device.size();
-    const qint64 near = cut.near >= 0 ? cut.near : (total >= cutFrom && total <= cutTo ? total / 2 : -1);
+    const bool keepsAll = total <= cutTo || !sink.spillFolder().isEmpty();
+    const qint64 near = cut.near >= 0 ? cut.near : (total >= cutFrom && keepsAll ? total / 2 : -1);
     bool mayCut = near >= 0 && device.pos() == 0 && bytes.valid();
     std::unique_ptr<SecondHalf> second;
     bool handedOver = false; // the second half was read whole and stands for all after the cut
@@ -549,7 +562,7 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         }
         if (mayCut && (!r.itemName.isEmpty() || read >= piece)) {
             mayCut = false;
-            second = cutInTwo(r, bytes, near, read);
+            second = cutInTwo(r, bytes, watched, cut, near, read);
             r.cutAt = second ? second->at() : -1;
         } else if (second && read == second->at()) {
             handedOver = r.atCut && r.depth == 1 && r.frames.front().clean() && second->finish();
@@ -577,8 +590,10 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         result = failure(device, XML_GetErrorCode(r.parser), r.tooDeep, XML_GetCurrentByteIndex(r.parser),
                          static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)));
     } else if (handedOver) {
-        second->replay(sink, r.cutLine);
-        if (!second->ok()) {
+        if (const QString unreadable = second->replay(sink, r.cutLine); !unreadable.isEmpty()) {
+            result.wellFormed = false;
+            result.refusal = unreadable;
+        } else if (!second->ok()) {
             const XML_Parser parser = second->reader().parser;
             result = failure(device, XML_GetErrorCode(parser), second->reader().tooDeep, second->errorAt(),
                              second->errorLine(r.cutLine));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transfer/ImportPreview.h"
 #include "transfer/ImportSink.h"
 
 #include <QByteArray>
@@ -26,11 +27,15 @@ struct XmlReadResult {
 // item with an element of its own (one without children) named like no column is refused. The file's own encoding
 // declaration is honoured; entities outside the file are never read, and runaway entity expansion stops the parse as an
 // error. A long file is cut in two after the end tag of an item, and its second half read in a thread of its own: the
-// first such tag at or after near (by default the middle of a file of 4 to 256 MiB; other files are not cut). Until it
+// first such tag at or after near (by default the middle of a file of 4 MiB or more, and at most 256 MiB
+// unless the sink gives a spill folder; other files are not cut). Until it
 // has seen the first item begin, the reader reads pieces of firstPiece bytes.
+// The second half keeps what it reads in memory up to secondKeepLimit bytes, then spills it as
+// ImportPreview does.
 struct XmlCut {
     qint64 near = -1;
     qint64 firstPiece = 1 << 16;
+    qsizetype secondKeepLimit = ImportPreview::defaultKeepLimit;
 };
 XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& cut = {});
 XmlReadResult readXmlRecords(const QByteArray& bytes, ImportSink& sink);

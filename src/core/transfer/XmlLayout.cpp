@@ -201,7 +201,7 @@ void readValue(std::string_view text, int level, std::string& value) {
     if (n >= 2 + inner + outer && text.starts_with("\r\n") && spaces(2, inner) && text.substr(n - outer, 2) == "\r\n" &&
         spaces(n - outer + 2, outer - 2)) {
         const std::string_view line = text.substr(2 + inner, n - 2 - inner - outer);
-        if (line.find_first_of("\r\n") == std::string_view::npos) {
+        if (std::none_of(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; })) {
             value.assign(line); // into the buffer value already has
             return;
         }

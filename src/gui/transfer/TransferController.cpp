@@ -105,6 +105,7 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
     }
     const bool columnsStep = columns.choosable;
     bool askColumns = !columns.known;
+    const QString spillFolder = importSpillFolder(m_state.database, m_state.files.temporaryFolder);
     ImportPreview preview;
     ImportReading reading;
     for (;;) {
@@ -118,7 +119,7 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
                     QStringLiteral("The choice of columns could not be kept for the next file: %1").arg(kept.error()));
             }
         }
-        preview = ImportPreview();
+        preview = ImportPreview(ImportPreview::defaultKeepLimit, spillFolder);
         if (!file.seek(0) || !readFirst(file, format, first, options, preview, reading)) {
             m_status.info(cancelled);
             return;
