@@ -254,8 +254,6 @@ struct Names {
     }
 };
 
-// What one loader thread gathers beside the slots it fills: the bytes of its cells, its names,
-// its slots in order.
 // A site name's place in "ORDER BY sitename": its first 24 bytes, zero-padded (so their order is
 // the names' order wherever they differ), and whether it is text (NULL comes first). Names that
 // share their first sixteen bytes are common ("Travel travel 12..."); comparing the whole names
@@ -281,6 +279,8 @@ struct SiteKey {
     }
 };
 
+// What one loader thread gathers beside the slots it fills: the bytes of its cells, its names,
+// its slots in order.
 struct LoadPart {
     std::array<Arena, SearchCopy::ColumnCount> arenas;
     Names owners;

@@ -22,8 +22,8 @@ struct RefusedLine {
 // how many records, every refused line, how the columns are placed, and the first records as
 // they will be stored. It also keeps everything read, in file order and as UTF-8, so the import
 // stores exactly what was shown without reading the file again. Beyond keepLimit bytes in memory
-// it moves what it keeps to a scratch file in spillFolder (see ScratchFile) and goes on there,
-// keeping one block in memory; without a spillFolder, or when the scratch file cannot take it
+// it moves what it keeps to a scratch file in spillFolder (see ScratchFile), and again each time
+// that much has gathered once more; without a spillFolder, or when the scratch file cannot take it
 // all (a full disk), it keeps nothing more and the file has to be read once more to store it.
 // Only plain data may be spilled: an encrypted database's records are given no spillFolder.
 class ImportPreview : public ImportSink {
