@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sqlite3.h>
+
 using namespace quillbox;
 using namespace quillbox::test;
 
@@ -25,6 +27,8 @@ private Q_SLOTS:
     void boundValuesStoreWhatTheTextStatementStores();
     void importJobEnds_data();
     void importJobEnds();
+    void batchesStoreWhatOneByOneStores_data();
+    void batchesStoreWhatOneByOneStores();
 };
 
 void RecordInserterTest::importJobEnds_data() {
@@ -177,6 +181,74 @@ void RecordInserterTest::boundValuesStoreWhatTheTextStatementStores() {
     QVERIFY(!literal.execute(buildInsertStatement(quotedFields(withNul))));
     QCOMPARE(inserter.errorText(), literal.errorText());
     QCOMPARE(dump(bound), dump(literal));
+}
+
+void RecordInserterTest::batchesStoreWhatOneByOneStores_data() {
+    QTest::addColumn<int>("records");
+    QTest::addColumn<QList<int>>("tooLong"); // records the database refuses: a value past its length limit
+    const auto batch = [](int first) {
+        QList<int> all;
+        for (int i = first; i < first + static_cast<int>(RecordInserter::batchRows); ++i) {
+            all << i;
+        }
+        return all;
+    };
+    QTest::newRow("fewer than a batch") << 5 << QList<int>();
+    QTest::newRow("batches and a tail") << 100 << QList<int>();
+    QTest::newRow("one refused in a batch") << 100 << QList<int>{40};
+    QTest::newRow("the first and one in the tail") << 100 << QList<int>{0, 97};
+    QTest::newRow("a whole batch refused") << 70 << batch(32);
+}
+
+void RecordInserterTest::batchesStoreWhatOneByOneStores() {
+    QFETCH(int, records);
+    QFETCH(QList<int>, tooLong);
+    QTemporaryDir dir;
+    Database imported;
+    Database oneByOne;
+    QVERIFY(openDatabase(imported, dir.filePath("imported")).ok);
+    QVERIFY(openDatabase(oneByOne, dir.filePath("one")).ok);
+    QByteArray file;
+    QList<SiteRecord> list;
+    for (int i = 0; i < records; ++i) {
+        SiteRecord r = makeRecord(QStringLiteral("Site %1").arg(i), "u\u00e9", "p'q", "h", "Cat", "Jo");
+        r[Col::Notes] = tooLong.contains(i) ? QString(600, QLatin1Char('x')) : QStringLiteral("n%1").arg(i);
+        list << r;
+        file += textLine(r).toUtf8() + "\r\n";
+    }
+    for (Database* db : {&imported, &oneByOne}) {
+        sqlite3_limit(db->handle(), SQLITE_LIMIT_LENGTH, 500);
+    }
+    QStringList expected;
+    RecordInserter inserter(oneByOne);
+    QVERIFY(oneByOne.execute(QStringLiteral("BEGIN")));
+    for (int i = 0; i < records; ++i) {
+        QString number;
+        QCOMPARE(inserter.insert(list[i], number), !tooLong.contains(i));
+        if (!number.isEmpty()) {
+            expected << number;
+        }
+    }
+    QVERIFY(oneByOne.execute(QStringLiteral("COMMIT")));
+
+    QBuffer device(&file);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    ImportCallbacks callbacks;
+    QStringList told;
+    QStringList reasons;
+    callbacks.stored = [&](qint64 row, const Utf8Record&) { told << QString::number(row); };
+    callbacks.notStored = [&](const QString& reason) { reasons << reason; };
+    const ImportOutcome outcome = runImport(imported, device, ImportFormat::Text, QString(), callbacks);
+    QCOMPARE(int(outcome.status), int(ImportOutcome::Stored));
+    QCOMPARE(outcome.failed, tooLong.size());
+    QCOMPARE(reasons, QStringList(tooLong.size(), QStringLiteral("string or blob too big")));
+    QCOMPARE(told, expected);
+    QStringList numbers;
+    for (qint64 row : outcome.records) {
+        numbers << QString::number(row);
+    }
+    QCOMPARE(numbers, expected);
+    QCOMPARE(dump(imported), dump(oneByOne));
 }
 
 QTEST_GUILESS_MAIN(RecordInserterTest)

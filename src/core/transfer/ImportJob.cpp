@@ -3,11 +3,19 @@
 #include "transfer/Bookmarks.h"
 #include "transfer/ImportStore.h"
 
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <vector>
+
 namespace quillbox {
 
 namespace {
 
-// Stores what the second reading hands over and tells the callbacks.
+// Stores what the reading hands over and tells the callbacks. Records are gathered and stored
+// RecordInserter::batchRows at a time; a refused line first stores those gathered, so the
+// callbacks hear of everything in file order.
 class StoringSink : public ImportSink {
 public:
     StoringSink(ImportStore& store, const ImportCallbacks& callbacks, ImportOutcome& outcome)
@@ -15,26 +23,88 @@ public:
 
     void record(const SiteRecord& values) override { recordUtf8(Utf8Copy(values).views); }
     void recordUtf8(const Utf8Record& values) override {
-        qint64 row = 0;
-        if (m_store.insert(values, row)) {
-            m_outcome.records.append(row);
-            if (m_callbacks.stored) {
-                m_callbacks.stored(row, values);
-            }
-        } else if (!m_store.aborted() && m_callbacks.notStored) {
-            m_callbacks.notStored(m_store.lastFailure());
+        if (RecordInserter::holdsNul(values)) {
+            flush();
+            storeOne(values);
+            return;
         }
-        handled();
+        // The values outlive the call only as a copy, made with one growth of the buffer.
+        qsizetype total = 0;
+        for (const QByteArrayView v : values) {
+            total += v.size();
+        }
+        qsizetype at = m_bytes.size();
+        if (m_bytes.capacity() < at + total) {
+            m_bytes.reserve(2 * (at + total));
+        }
+        m_bytes.resize(at + total);
+        auto& lengths = m_gathered.emplace_back();
+        for (size_t k = 0; k < values.size(); ++k) {
+            lengths[k] = static_cast<uint32_t>(values[k].size());
+            if (!values[k].isEmpty()) {
+                std::memcpy(m_bytes.data() + at, values[k].data(), static_cast<size_t>(values[k].size()));
+                at += values[k].size();
+            }
+        }
+        if (m_gathered.size() == RecordInserter::batchRows) {
+            flush();
+        }
     }
     void refused(qsizetype line, const QString& reason) override {
+        flush();
         ++m_outcome.refused;
         if (m_callbacks.refused) {
             m_callbacks.refused(line, reason);
         }
         handled();
     }
+    // Stores what is still gathered.
+    void flush() {
+        if (m_gathered.empty()) {
+            return;
+        }
+        std::array<Utf8Record, RecordInserter::batchRows> records;
+        const char* at = m_bytes.constData();
+        for (size_t i = 0; i < m_gathered.size(); ++i) {
+            for (size_t k = 0; k < records[i].size(); ++k) {
+                records[i][k] = QByteArrayView(at, m_gathered[i][k]);
+                at += m_gathered[i][k];
+            }
+        }
+        const std::span<const Utf8Record> batch(records.data(), m_gathered.size());
+        std::array<qint64, RecordInserter::batchRows> rows{};
+        if (batch.size() == RecordInserter::batchRows && m_store.insertBatch(batch, rows)) {
+            for (size_t i = 0; i < batch.size(); ++i) {
+                stored(rows[i], batch[i]);
+            }
+        } else {
+            for (const Utf8Record& values : batch) {
+                storeOne(values); // a batch is refused whole: which of its records is to blame
+            }
+        }
+        m_gathered.clear();
+        m_bytes.resize(0); // keeps its buffer
+    }
 
 private:
+    void storeOne(const Utf8Record& values) {
+        qint64 row = 0;
+        if (m_store.insert(values, row)) {
+            stored(row, values);
+            return;
+        }
+        if (!m_store.aborted() && m_callbacks.notStored) {
+            m_callbacks.notStored(m_store.lastFailure());
+        }
+        handled();
+    }
+    void stored(qint64 row, const Utf8Record& values) {
+        m_outcome.records.append(row);
+        if (m_callbacks.stored) {
+            m_callbacks.stored(row, values);
+        }
+        handled();
+    }
     void handled() {
         ++m_handled;
         if (m_callbacks.progress) {
@@ -49,6 +119,9 @@ private:
     const ImportCallbacks& m_callbacks;
     ImportOutcome& m_outcome;
     qsizetype m_handled = 0;
+    // The records gathered: their values' lengths, the values back to back in m_bytes.
+    std::vector<std::array<uint32_t, Col::TextColumns>> m_gathered;
+    QByteArray m_bytes;
 };
 
 } // namespace
@@ -79,6 +152,7 @@ ImportOutcome storeImport(Database& db, QIODevice& file, const ImportReading& re
         !changed.isEmpty()) {
         store.abort(changed); // read again, the file is no longer what the first reading found: store none of it
     }
+    sink.flush();
     outcome.imported = store.imported();
     outcome.failed = store.failed();
     outcome.lastFailure = store.lastFailure();

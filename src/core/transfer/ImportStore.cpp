@@ -25,6 +25,28 @@ bool ImportStore::insert(const Utf8Record& values, qint64& newRow) {
     return false;
 }
 
+bool ImportStore::insertBatch(std::span<const Utf8Record> records, std::span<qint64> rows) {
+    if (aborted()) {
+        return false;
+    }
+    switch (m_inserter->insertBatch(records, rows)) {
+    case RecordInserter::Batch::Stored:
+        m_imported += static_cast<int>(records.size());
+        return true;
+    case RecordInserter::Batch::Unsure:
+        abort(m_inserter->errorText()); // rows stored that the import cannot name: none of it is kept
+        return false;
+    case RecordInserter::Batch::Unavailable:
+        return false;
+    case RecordInserter::Batch::Refused:
+        break;
+    }
+    if (m_db.lastFailureRefusesWrites() || !m_db.inTransaction()) {
+        abort(Transaction::describe(m_db));
+    }
+    return false;
+}
+
 void ImportStore::abort(const QString& reason) {
     if (m_abortReason.isEmpty()) {
         m_abortReason = reason;

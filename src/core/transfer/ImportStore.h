@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <optional>
+#include <span>
 
 namespace quillbox {
 
@@ -22,6 +23,10 @@ public:
     // values: the 29 text fields, plain. True with the new row's number; false when the record
     // was not stored, either alone (failed(), lastFailure()) or because the import has ended.
     bool insert(const Utf8Record& values, qint64& newRow);
+    // RecordInserter::batchRows records without U+0000 at once: true when all were stored,
+    // rows[i] being record i's new number. False when none was: then each is to be inserted
+    // alone, to learn which the database refuses (unless the import has ended).
+    bool insertBatch(std::span<const Utf8Record> records, std::span<qint64> rows);
     // Ends the import without storing any of it.
     void abort(const QString& reason);
     // Commits; false when nothing was stored, and abortReason() says why.
