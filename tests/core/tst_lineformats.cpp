@@ -643,6 +643,7 @@ void LineFormatsTest::spilledPreviewStoresWhatTheFileHolds_data() {
     QTest::addColumn<int>("format");
     QTest::addColumn<QString>("spill"); // "folder", "full disk" or none
     QTest::addColumn<bool>("kept");
+    QTest::addColumn<int>("limit"); // of what the preview keeps in memory
     QByteArray text;
     for (int i = 0; i < 100000; ++i) {
         text += i % 7 == 0 ? QByteArray("no delimiter here\n") : "a|Site " + QByteArray::number(i) + "|x|\xC3\xA9\n";
@@ -654,13 +655,14 @@ void LineFormatsTest::spilledPreviewStoresWhatTheFileHolds_data() {
     }
     const QByteArray xml = "<?xml version=\"1.0\"?>\r\n<Quillbox>\r\n" + items + "</Quillbox>\r\n";
     const QByteArray brokenLate = "<Quillbox>\r\n" + items + "<SiteItem><sitename>z</site></SiteItem></Quillbox>";
-    QTest::newRow("text") << text << int(ImportFormat::Text) << "folder" << true;
-    QTest::newRow("text, no folder") << text << int(ImportFormat::Text) << "" << false;
-    QTest::newRow("text, full disk") << text << int(ImportFormat::Text) << "full disk" << false;
-    QTest::newRow("xml, both halves") << xml << int(ImportFormat::Xml) << "folder" << true;
-    QTest::newRow("xml, full disk") << xml << int(ImportFormat::Xml) << "full disk" << false;
-    QTest::newRow("xml broken late") << brokenLate << int(ImportFormat::Xml) << "folder" << true;
-    QTest::newRow("xml broken late, full disk") << brokenLate << int(ImportFormat::Xml) << "full disk" << false;
+    QTest::newRow("text") << text << int(ImportFormat::Text) << "folder" << true << 1000;
+    QTest::newRow("text, no folder") << text << int(ImportFormat::Text) << "" << false << 1000;
+    QTest::newRow("text, full disk") << text << int(ImportFormat::Text) << "full disk" << false << 1000;
+    QTest::newRow("xml, both halves") << xml << int(ImportFormat::Xml) << "folder" << true << 1000;
+    QTest::newRow("xml, both halves in memory") << xml << int(ImportFormat::Xml) << "folder" << true << (64 << 20);
+    QTest::newRow("xml, full disk") << xml << int(ImportFormat::Xml) << "full disk" << false << 1000;
+    QTest::newRow("xml broken late") << brokenLate << int(ImportFormat::Xml) << "folder" << true << 1000;
+    QTest::newRow("xml broken late, full disk") << brokenLate << int(ImportFormat::Xml) << "full disk" << false << 1000;
 }
 
 void LineFormatsTest::spilledPreviewStoresWhatTheFileHolds() {
@@ -668,6 +670,7 @@ void LineFormatsTest::spilledPreviewStoresWhatTheFileHolds() {
     QFETCH(int, format);
     QFETCH(QString, spill);
     QFETCH(bool, kept);
+    QFETCH(int, limit);
     QTemporaryDir dir;
     const QString folder = spill.isEmpty() ? QString() : dir.filePath(QStringLiteral("Temporary"));
     std::optional<SmallDisk> disk;
@@ -680,7 +683,7 @@ void LineFormatsTest::spilledPreviewStoresWhatTheFileHolds() {
         if (format != int(ImportFormat::Xml)) {
             return readImport(device, ImportFormat(format), QStringLiteral("Jo"), sink);
         }
-        const XmlReadResult result = readXmlRecords(device, sink, {file.size() / 2, 1 << 16, 1000});
+        const XmlReadResult result = readXmlRecords(device, sink, {file.size() / 2, 1 << 16, limit});
         return result.wellFormed ? QString() : xmlNotWellFormedMessage(result);
     };
     QBuffer one(&file);
@@ -691,10 +694,26 @@ void LineFormatsTest::spilledPreviewStoresWhatTheFileHolds() {
         return folder.isEmpty() ? QStringList() : QDir(folder).entryList(QDir::Files | QDir::Hidden);
     };
     {
-        ImportPreview preview(1000, folder);
+        ImportPreview preview(limit, folder);
         QVERIFY(one.seek(0));
         QCOMPARE(read(one, preview), refusal);
-        QCOMPARE(preview.keptAll() && preview.spilled(), kept);
+        QCOMPARE(preview.keptAll(), kept);
+        QCOMPARE(preview.spilled(), kept && limit == 1000);
+        // What it tells before storing: the counts, and the lines refused (the second half's
+        // counted on from the cut).
+        QStringList refused;
+        for (const QString& event : direct.events) {
+            if (!event.startsWith(QLatin1String("R:"))) {
+                refused << event;
+            }
+        }
+        QCOMPARE(preview.recordCount(), direct.records.size());
+        QCOMPARE(preview.refusedCount(), refused.size());
+        QStringList told;
+        for (const RefusedLine& line : preview.refusals()) {
+            told << QStringLiteral("%1: ").arg(line.line) + line.reason;
+        }
+        QCOMPARE(told, refused.mid(0, ImportPreview::refusalsKept));
         QCOMPARE(leftInFolder(), QStringList()); // nameless, or owner-only and gone
         if (refusal.isEmpty()) {
             QBuffer again(&file);

@@ -2,6 +2,8 @@
 
 #include <QStringEncoder>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <cstring>
 
@@ -57,7 +59,8 @@ char* ImportPreview::room(qsizetype n) {
     if (!m_keeping) {
         return nullptr;
     }
-    const auto fits = [&] { return !m_blocks.empty() && m_blocks.back().bytes.size() - m_blocks.back().used >= n; };
+    std::vector<Block>& blocks = m_segments.back().blocks;
+    const auto fits = [&] { return !blocks.empty() && blocks.back().bytes.size() - blocks.back().used >= n; };
     if (!fits()) {
         const qsizetype size = std::max(n, blockSize);
         if (m_kept + size > m_keepLimit && !spill()) {
@@ -66,53 +69,107 @@ char* ImportPreview::room(qsizetype n) {
             return nullptr;
         }
         if (!fits()) {
-            m_blocks.push_back({QByteArray(size, Qt::Uninitialized), 0});
+            blocks.push_back({QByteArray(size, Qt::Uninitialized), 0});
             m_kept += size;
         }
     }
-    Block& block = m_blocks.back();
+    Block& block = blocks.back();
     char* to = block.bytes.data() + block.used;
     block.used += n;
     return to;
+}
+
+bool ImportPreview::spill(Segment& segment) {
+    if (m_spillFolder.isEmpty()) {
+        return false;
+    }
+    if (!segment.spill) {
+        segment.spill = std::make_shared<ScratchFile>(m_spillFolder);
+    }
+    for (const Block& block : segment.blocks) {
+        const auto used = static_cast<int64_t>(block.used);
+        if (!segment.spill->append(reinterpret_cast<const char*>(&used), sizeof used) ||
+            !segment.spill->append(block.bytes.constData(), block.used)) {
+            return false;
+        }
+        m_kept -= block.bytes.size();
+    }
+    segment.blocks.clear();
+    return true;
 }
 
 bool ImportPreview::spill() {
     if (m_spillFolder.isEmpty()) {
         return false;
     }
-    if (!m_spill) {
-        m_spill = std::make_shared<ScratchFile>(m_spillFolder);
-    }
-    for (const Block& block : m_blocks) {
-        const auto used = static_cast<int64_t>(block.used);
-        if (!m_spill->append(reinterpret_cast<const char*>(&used), sizeof used) ||
-            !m_spill->append(block.bytes.constData(), block.used)) {
+    std::vector<Block>& blocks = m_segments.back().blocks;
+    QByteArray last = blocks.empty() ? QByteArray() : blocks.back().bytes; // shares its buffer
+    for (Segment& segment : m_segments) {
+        if (!segment.blocks.empty() && !spill(segment)) {
             return false;
         }
     }
-    // From here on one block is kept in memory, its buffer filled again.
-    QByteArray last = m_blocks.empty() ? QByteArray() : std::move(m_blocks.back().bytes);
-    m_blocks.clear();
-    m_kept = 0;
+    // From here on the last block's buffer is filled again.
     if (last.size() == blockSize) {
-        m_blocks.push_back({std::move(last), 0});
-        m_kept = blockSize;
+        blocks.push_back({std::move(last), 0});
+        m_kept += blockSize;
     }
     return true;
 }
 
+bool ImportPreview::spilled() const {
+    return std::any_of(m_segments.begin(), m_segments.end(), [](const Segment& s) { return s.spill != nullptr; });
+}
+
 void ImportPreview::stopKeeping() {
     m_keeping = false;
-    m_blocks.clear();
-    m_blocks.shrink_to_fit();
+    m_segments.assign(1, Segment()); // and the scratch files with them
+    m_segments.shrink_to_fit();
     m_kept = 0;
-    m_spill.reset(); // and its file with it
 }
 
 void ImportPreview::giveBack(qsizetype n) {
     if (m_keeping) {
-        m_blocks.back().used -= n;
+        m_segments.back().blocks.back().used -= n;
     }
+}
+
+QString ImportPreview::follow(ImportPreview&& later, qsizetype lines) {
+    if (!m_keeping || !later.m_keeping) {
+        return ImportSink::follow(std::move(later), lines);
+    }
+    m_records += later.m_records;
+    m_refused += later.m_refused;
+    for (const RefusedLine& refusal : later.m_refusals) {
+        if (m_refusals.size() < refusalsKept) {
+            m_refusals.append({refusal.line + lines, refusal.reason});
+        }
+    }
+    for (const SiteRecord& record : later.m_first) {
+        if (m_first.size() < firstRecordsKept) {
+            m_first.append(record);
+        }
+    }
+    if (m_segments.back().blocks.empty() && !m_segments.back().spill) {
+        m_segments.pop_back(); // nothing kept in it yet
+    }
+    const bool tooMuch = m_kept + later.m_kept > m_keepLimit;
+    m_kept += later.m_kept;
+    for (Segment& segment : later.m_segments) {
+        segment.lineShift += lines;
+        m_segments.push_back(std::move(segment));
+        // Past what may stay in memory, the part taken over goes to its scratch file: it is
+        // stored last, and it is no more than the limit.
+        if (tooMuch && !spill(m_segments.back())) {
+            stopKeeping();
+            break;
+        }
+    }
+    later = ImportPreview();
+    if (m_keeping) {
+        m_segments.emplace_back(); // for what comes after
+    }
+    return QString();
 }
 
 void ImportPreview::record(const SiteRecord& values) {
@@ -184,14 +241,14 @@ void ImportPreview::refused(qsizetype line, const QString& reason) {
 
 namespace {
 
-void replayBlock(const char* at, qsizetype used, ImportSink& sink) {
+void replayBlock(const char* at, qsizetype used, ImportSink& sink, qsizetype lineShift) {
     Utf8Record values;
     const char* const end = at + used;
     while (at < end) {
         if (get<uint32_t>(at) == RefusedEntry) {
             const auto line = get<int64_t>(at);
             const auto length = get<uint32_t>(at);
-            sink.refused(line, QString::fromUtf8(at, length));
+            sink.refused(line + lineShift, QString::fromUtf8(at, length));
             at += length;
             continue;
         }
@@ -210,24 +267,25 @@ void replayBlock(const char* at, qsizetype used, ImportSink& sink) {
 } // namespace
 
 QString ImportPreview::replay(ImportSink& sink) const {
-    if (m_spill) {
-        QByteArray buffer;
-        for (qint64 at = 0; at < m_spill->size();) {
+    QByteArray buffer;
+    for (const Segment& segment : m_segments) {
+        const std::shared_ptr<ScratchFile>& spill = segment.spill;
+        for (qint64 at = 0; spill && at < spill->size();) {
             int64_t used = 0;
-            if (!m_spill->readAt(at, reinterpret_cast<char*>(&used), sizeof used) || used < 0 ||
-                used > m_spill->size() - at - static_cast<qint64>(sizeof used)) {
-                return spillUnreadableMessage.arg(m_spill->errorString());
+            if (!spill->readAt(at, reinterpret_cast<char*>(&used), sizeof used) || used < 0 ||
+                used > spill->size() - at - static_cast<qint64>(sizeof used)) {
+                return spillUnreadableMessage.arg(spill->errorString());
             }
             buffer.resize(static_cast<qsizetype>(used));
-            if (!m_spill->readAt(at + static_cast<qint64>(sizeof used), buffer.data(), buffer.size())) {
-                return spillUnreadableMessage.arg(m_spill->errorString());
+            if (!spill->readAt(at + static_cast<qint64>(sizeof used), buffer.data(), buffer.size())) {
+                return spillUnreadableMessage.arg(spill->errorString());
             }
-            replayBlock(buffer.constData(), buffer.size(), sink);
+            replayBlock(buffer.constData(), buffer.size(), sink, segment.lineShift);
             at += static_cast<qint64>(sizeof used) + used;
         }
-    }
-    for (const Block& block : m_blocks) {
-        replayBlock(block.bytes.constData(), block.used, sink);
+        for (const Block& block : segment.blocks) {
+            replayBlock(block.bytes.constData(), block.used, sink, segment.lineShift);
+        }
     }
     return QString();
 }

@@ -53,21 +53,39 @@ public:
 
     // Whether everything read was kept; then replay() hands it over.
     bool keptAll() const { return m_keeping; }
-    // Whether some of it is kept in the scratch file.
-    bool spilled() const { return m_spill != nullptr; }
+    // Whether some of it is kept in a scratch file.
+    bool spilled() const;
     QString spillFolder() const override { return m_spillFolder; }
     // Gives sink the records and refused lines kept, in file order, as the reader gave them.
-    // Returns why the scratch file could not be read back (then not all was handed over), or nothing.
+    // Returns why a scratch file could not be read back (then not all was handed over), or nothing.
     QString replay(ImportSink& sink) const;
+    // While this keeps all it reads: later's entries become its own, after those kept so far,
+    // without being copied (its scratch files with them). Otherwise they are replayed here.
+    QString follow(ImportPreview&& later, qsizetype lines) override;
 
 private:
+    struct Block {
+        QByteArray bytes; // of its full size from the start, filled up to used
+        qsizetype used = 0;
+    };
+    // Entries in file order: those in the scratch file (made when first needed; each block as
+    // its used size, 64 bits, then its bytes), then the blocks in memory. A part taken over from
+    // another preview is a segment of its own, its refused lines counted on by lineShift.
+    struct Segment {
+        std::shared_ptr<ScratchFile> spill;
+        std::vector<Block> blocks; // filled and never moved
+        qsizetype lineShift = 0;
+    };
+
     // Room for an entry of n bytes at the end of the last block; nullptr once nothing more is kept.
     char* room(qsizetype n);
     // Gives back the last n bytes of the room taken last.
     void giveBack(qsizetype n);
-    // Moves the blocks before the last to the scratch file, made when first needed; false when
-    // it could not take them.
+    // Moves every block in memory to its segment's scratch file, but for the buffer of the last,
+    // kept to be filled again; false when a file could not take them.
     bool spill();
+    // The same for one segment (its scratch file made when first needed), no buffer kept.
+    bool spill(Segment& segment);
     void stopKeeping();
 
     qsizetype m_records = 0;
@@ -76,18 +94,11 @@ private:
     QStringList m_mapping;
     QString m_formatNote;
     QList<SiteRecord> m_first;
-    // The entries read, in blocks that are filled and never moved.
     qsizetype m_keepLimit;
     bool m_keeping = true;
-    qsizetype m_kept = 0; // bytes of all blocks
-    struct Block {
-        QByteArray bytes; // of its full size from the start, filled up to used
-        qsizetype used = 0;
-    };
-    std::vector<Block> m_blocks;
+    qsizetype m_kept = 0;                                      // bytes of all blocks in memory
+    std::vector<Segment> m_segments = std::vector<Segment>(1); // entries go to the last
     QString m_spillFolder;
-    // The blocks spilled, in order, each as its used size (64 bits) and its bytes; before m_blocks.
-    std::shared_ptr<ScratchFile> m_spill;
     QByteArray m_utf8; // a record's values as UTF-8, for record()
 };
 

@@ -1,5 +1,6 @@
 #include "transfer/ImportSink.h"
 #include "text/Utf8Text.h"
+#include "transfer/ImportPreview.h"
 
 namespace quillbox {
 
@@ -16,6 +17,16 @@ Utf8Copy::Utf8Copy(const SiteRecord& record) {
         bytes[k] = record[static_cast<int>(k)].toUtf8();
         views[k] = bytes[k];
     }
+}
+
+QString ImportSink::follow(ImportPreview&& later, qsizetype lines) {
+    struct Shifted : ForwardingSink {
+        qsizetype by;
+        Shifted(ImportSink& sink, qsizetype lines) : ForwardingSink(sink), by(lines) {}
+        void refused(qsizetype line, const QString& reason) override { ForwardingSink::refused(line + by, reason); }
+    };
+    Shifted shifted(*this, lines);
+    return later.replay(shifted);
 }
 
 } // namespace quillbox

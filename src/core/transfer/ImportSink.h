@@ -11,6 +11,8 @@
 
 namespace quillbox {
 
+class ImportPreview;
+
 // A record's 29 text fields as UTF-8, valid for the call they are handed to.
 using Utf8Record = std::array<QByteArrayView, Col::TextColumns>;
 SiteRecord siteRecordFrom(const Utf8Record& values);
@@ -40,6 +42,11 @@ public:
     // Where a reader that keeps what it reads ahead of the sink (the second half of a long XML
     // file) may spill it past memory, as ImportPreview does; empty: it may not.
     virtual QString spillFolder() const { return QString(); }
+    // Takes what a preview kept all of, read from a later part of the file (the second half of a
+    // long XML file), as if this sink had read it, its lines counted from lines + 1 on. Returns
+    // why not all of it could be handed over (see ImportPreview::replay), or nothing. By default
+    // it is replayed here; a preview takes it over as it stands.
+    virtual QString follow(ImportPreview&& later, qsizetype lines);
 };
 
 // Passes everything on to another sink; a filter overrides what it changes or counts.

@@ -354,10 +354,10 @@ public:
         }
         return m_whole;
     }
-    // Hands what was read to sink as the first half's reader would have, lines counted from
-    // the cut's line on; returns why not all could be (see ImportPreview::replay), or nothing.
+    // Hands what was read over to sink as the first half's reader would have, lines counted
+    // from the cut's line on (see ImportSink::follow); returns why not all could be, or nothing.
+    QString handOver(ImportSink& sink, qsizetype cutLine) { return sink.follow(std::move(m_kept), cutLine - 1); }
     // After finish(): whether the parser found the rest well-formed.
-    QString replay(ImportSink& sink, qsizetype cutLine) const;
     bool ok() const { return m_ok; }
     const Reader& reader() const { return m_reader; }
     // Where the parser stopped, as a place in the file, and its line there.
@@ -407,18 +407,6 @@ private:
     qint64 m_errorAt = 0;
     qsizetype m_errorLine = 0;
 };
-
-// Passes what the second half read on, its lines counted in the whole file.
-struct Shifted : ForwardingSink {
-    qsizetype lines;
-    Shifted(ImportSink& sink, qsizetype by) : ForwardingSink(sink), lines(by) {}
-    void refused(qsizetype line, const QString& reason) override { ForwardingSink::refused(line + lines, reason); }
-};
-
-QString SecondHalf::replay(ImportSink& sink, qsizetype cutLine) const {
-    Shifted shifted(sink, cutLine - 1);
-    return m_kept.replay(shifted);
-}
 
 // Where to cut: just after the first end tag of an item at or after from, or -1.
 qint64 findCut(const BytesAtOffsets& bytes, qint64 from, const QByteArray& itemName) {
@@ -590,7 +578,7 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         result = failure(device, XML_GetErrorCode(r.parser), r.tooDeep, XML_GetCurrentByteIndex(r.parser),
                          static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)));
     } else if (handedOver) {
-        if (const QString unreadable = second->replay(sink, r.cutLine); !unreadable.isEmpty()) {
+        if (const QString unreadable = second->handOver(sink, r.cutLine); !unreadable.isEmpty()) {
             result.wellFormed = false;
             result.refusal = unreadable;
         } else if (!second->ok()) {
