@@ -134,11 +134,6 @@ Reader& reader(void* data) {
     return *static_cast<Reader*>(data);
 }
 
-bool blank(const std::string& text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
-}
-
 void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     Reader& r = reader(data);
     if (r.depth == 0 && r.rootName.isEmpty()) {
@@ -148,10 +143,8 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char**) {
     }
     if (r.depth > 0) {
         Frame& parent = r.frames[r.depth - 1];
-        if (blank(parent.text)) {
-            parent.text.clear(); // layout between children: nothing to keep, however long the file
-        }
         if (!parent.hasChildren) {
+            parent.text.clear(); // an element with children holds no value
             parent.hasChildren = true;
             if (parent.line == 0) {
                 parent.line = static_cast<qsizetype>(XML_GetCurrentLineNumber(r.parser)); // a deeper item's
@@ -222,7 +215,11 @@ void XMLCALL onCharacters(void* data, const XML_Char* s, int len) {
     if (r.depth == 0 || !r.values) {
         return;
     }
-    std::string& text = r.frames[r.depth - 1].text;
+    Frame& frame = r.frames[r.depth - 1];
+    if (frame.hasChildren) {
+        return; // text beside child elements is no value (the layout between them)
+    }
+    std::string& text = frame.text;
     // The parser hands every line break of the file over as one LF, and a character reference
     // as its character; only the length of the markup behind it tells them apart.
     if (len == 1 && s[0] == '\n' && XML_GetCurrentByteCount(r.parser) <= 2) {
@@ -366,21 +363,26 @@ public:
 
 private:
     void run() {
-        const std::unique_ptr<char[]> buffer(new char[piece]);
         m_ok = XML_Parse(m_reader.parser, m_prefix.constData(), static_cast<int>(m_prefix.size()), XML_FALSE) ==
                XML_STATUS_OK;
         if (m_ok) {
             m_reader.frames.front().hasChildren = true; // the first half's items
         }
         for (qint64 at = m_at; m_ok && !m_stop && m_kept.keptAll();) {
-            const qsizetype n = m_watched && m_watched->stopped() ? -1 : m_bytes.readAt(at, buffer.get(), piece);
+            // Read into the parser's own buffer, as the first half is.
+            auto* buffer = static_cast<char*>(XML_GetBuffer(m_reader.parser, static_cast<int>(piece)));
+            if (!buffer) {
+                m_ok = false;
+                break;
+            }
+            const qsizetype n = m_watched && m_watched->stopped() ? -1 : m_bytes.readAt(at, buffer, piece);
             if (n < 0) {
                 return;
             }
             if (m_watched) {
                 m_watched->countRead(n);
             }
-            m_ok = XML_Parse(m_reader.parser, buffer.get(), static_cast<int>(n), n == 0) == XML_STATUS_OK;
+            m_ok = XML_ParseBuffer(m_reader.parser, static_cast<int>(n), n == 0) == XML_STATUS_OK;
             at += n;
             if (n == 0) {
                 m_whole = m_kept.keptAll();
@@ -515,15 +517,24 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
         } else if (second) {
             want = std::min(want, second->at() - read);
         }
-        chunk.resize(want); // the buffer of the last piece, read into again
-        const qint64 got = readImportPiece(device, chunk.data(), want);
+        // Read into the parser's own buffer (XML_Parse would copy each piece there), unless the
+        // bytes are converted first.
+        char* into = nullptr;
+        if (transcoder) {
+            chunk.resize(want); // the buffer of the last piece, read into again
+            into = chunk.data();
+        } else if (into = static_cast<char*>(XML_GetBuffer(r.parser, static_cast<int>(want))); !into) {
+            ok = false;
+            break;
+        }
+        const qint64 got = readImportPiece(device, into, want);
         if (got < 0) {
             unreadable = true;
             break;
         }
-        chunk.resize(got);
         const bool last = got == 0 || (!device.isSequential() && device.atEnd());
         if (transcoder) {
+            chunk.resize(got);
             QString text = transcoder->decode(chunk);
             if (last) {
                 text += transcoder->decode(QByteArrayView());
@@ -543,8 +554,8 @@ XmlReadResult readXmlRecords(QIODevice& device, ImportSink& sink, const XmlCut& 
             }
             continue;
         }
-        ok = XML_Parse(r.parser, chunk.constData(), static_cast<int>(chunk.size()), last) == XML_STATUS_OK;
-        read += chunk.size();
+        ok = XML_ParseBuffer(r.parser, static_cast<int>(got), last) == XML_STATUS_OK;
+        read += got;
         if (!ok || last) {
             break;
         }
