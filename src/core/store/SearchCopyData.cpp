@@ -198,11 +198,8 @@ bool SearchCopy::Data::join(LoadPart& lower, LoadPart& upper) {
     auto x = lower.order.cbegin();
     auto y = upper.order.cbegin();
     for (int& slot : order) {
-        bool fromLower = x != lower.order.cend();
-        if (fromLower && y != upper.order.cend()) {
-            const int c = SiteKey::compare(*x, *y);
-            fromLower = c != 0 ? c < 0 : !before(y->slot, x->slot);
-        }
+        // The lower part's first among equals, as std::merge takes them.
+        const bool fromLower = x != lower.order.cend() && (y == upper.order.cend() || !keyBefore(*y, *x));
         slot = (fromLower ? x++ : y++)->slot;
     }
     lower.order = {};
@@ -305,6 +302,11 @@ bool SearchCopy::Data::before(int x, int y, const Arena* names) const {
     return rowid[static_cast<size_t>(x)] < rowid[static_cast<size_t>(y)];
 }
 
+bool SearchCopy::Data::keyBefore(const SiteKey& x, const SiteKey& y, const Arena* names) const {
+    const int c = SiteKey::compare(x, y);
+    return c != 0 ? c < 0 : before(x.slot, y.slot, names);
+}
+
 void SearchCopy::Data::sortSlots(std::vector<int>& slots, const Arena& names) const {
     const std::vector<SiteKey> keys = sortedKeys(slots, names);
     for (size_t i = 0; i < keys.size(); ++i) {
@@ -330,10 +332,7 @@ std::vector<SiteKey> SearchCopy::Data::sortedKeys(const std::vector<int>& slots,
         }
         keys.push_back(key);
     }
-    std::sort(keys.begin(), keys.end(), [&](const SiteKey& x, const SiteKey& y) {
-        const int c = SiteKey::compare(x, y);
-        return c != 0 ? c < 0 : before(x.slot, y.slot, local);
-    });
+    std::sort(keys.begin(), keys.end(), [&](const SiteKey& x, const SiteKey& y) { return keyBefore(x, y, local); });
     return keys;
 }
 

@@ -334,6 +334,9 @@ struct SearchCopy::Data {
     // Whether slot x comes before slot y in "ORDER BY sitename" (names being the site names'
     // bytes, while a part is loaded).
     bool before(int x, int y, const searchcopy::Arena* names = nullptr) const;
+    // The same for two slots' keys: on the keys, and where they tie on the whole names.
+    bool keyBefore(const searchcopy::SiteKey& x, const searchcopy::SiteKey& y,
+                   const searchcopy::Arena* names = nullptr) const;
     // Puts slots in the order of "ORDER BY sitename".
     void sortSlots(std::vector<int>& slots, const searchcopy::Arena& names) const;
     std::vector<searchcopy::SiteKey> sortedKeys(const std::vector<int>& slots, const searchcopy::Arena& names) const;

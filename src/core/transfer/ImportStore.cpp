@@ -19,10 +19,14 @@ bool ImportStore::insert(const Utf8Record& values, qint64& newRow) {
     }
     ++m_failed;
     m_lastFailure = m_inserter->errorText();
+    endIfWritesRefused();
+    return false;
+}
+
+void ImportStore::endIfWritesRefused() {
     if (m_db.lastFailureRefusesWrites() || !m_db.inTransaction()) {
         abort(Transaction::describe(m_db));
     }
-    return false;
 }
 
 bool ImportStore::insertBatch(std::span<const Utf8Record> records, std::span<qint64> rows) {
@@ -39,10 +43,8 @@ bool ImportStore::insertBatch(std::span<const Utf8Record> records, std::span<qin
     case RecordInserter::Batch::Unavailable:
         return false;
     case RecordInserter::Batch::Refused:
-        break;
-    }
-    if (m_db.lastFailureRefusesWrites() || !m_db.inTransaction()) {
-        abort(Transaction::describe(m_db));
+        endIfWritesRefused();
+        return false;
     }
     return false;
 }

@@ -40,6 +40,10 @@ public:
     const QString& lastFailure() const { return m_lastFailure; }
 
 private:
+    // After a failed insert: a database that no longer takes writes (or lost the transaction)
+    // ends the import.
+    void endIfWritesRefused();
+
     Database& m_db;
     Transaction m_transaction;
     std::optional<RecordInserter> m_inserter;

@@ -43,6 +43,19 @@ bool RecordInserter::bind(sqlite3_stmt* statement, int first, const Utf8Record& 
     return true;
 }
 
+bool RecordInserter::step(sqlite3_stmt* statement) {
+    const int rc = sqlite3_step(statement);
+    if (rc != SQLITE_DONE) {
+        m_db.noteFailure(rc);
+    }
+    sqlite3_reset(statement); // every parameter is bound again before the next step
+    if (rc != SQLITE_DONE) {
+        m_error = m_db.errorText();
+        return false;
+    }
+    return true;
+}
+
 bool RecordInserter::holdsNul(const Utf8Record& values) {
     return std::any_of(values.begin(), values.end(), [](QByteArrayView v) { return v.contains('\0'); });
 }
@@ -77,14 +90,8 @@ RecordInserter::Batch RecordInserter::insertBatch(std::span<const Utf8Record> re
         at += static_cast<int>(values.size());
     }
     const sqlite3_int64 before = sqlite3_total_changes64(m_db.handle());
-    const int rc = sqlite3_step(m_batch);
-    if (rc != SQLITE_DONE) {
-        m_db.noteFailure(rc);
-    }
-    sqlite3_reset(m_batch); // every parameter is bound again before the next step
-    if (rc != SQLITE_DONE) {
-        m_error = m_db.errorText(); // the statement is undone whole
-        return Batch::Refused;
+    if (!step(m_batch)) {
+        return Batch::Refused; // the statement is undone whole
     }
     // Each new row is numbered one past the last (AUTOINCREMENT: past every number the table has
     // had), in the order the records stand, unless something else (a trigger) made rows too.
@@ -128,13 +135,7 @@ bool RecordInserter::insert(const Utf8Record& values, qint64& newRow) {
     if (!bind(m_insert, 1, values)) {
         return false;
     }
-    const int rc = sqlite3_step(m_insert);
-    if (rc != SQLITE_DONE) {
-        m_db.noteFailure(rc);
-    }
-    sqlite3_reset(m_insert); // every parameter is bound again before the next step
-    if (rc != SQLITE_DONE) {
-        m_error = m_db.errorText();
+    if (!step(m_insert)) {
         return false;
     }
     newRow = sqlite3_last_insert_rowid(m_db.handle());

@@ -46,6 +46,8 @@ private:
     bool run(const QString& statement, qint64& newRow);
     // Binds the values to the statement's parameters from first on; false when one is refused.
     bool bind(sqlite3_stmt* statement, int first, const Utf8Record& values);
+    // Runs the bound statement once and resets it; false (errorText() saying why) when it failed.
+    bool step(sqlite3_stmt* statement);
 
     Database& m_db;
     // The insert with its 29 values bound, prepared once for the whole import.
