@@ -118,6 +118,7 @@ private Q_SLOTS:
     void listGrowsWhileTheDialogIsUp();
     void cancelWhileStoringStoresNothing();
     void columnStepPlacesColumnsAndIsKept();
+    void columnStepOffersEncodingOfALateLine();
 };
 
 void TransferTest::cancelledRequesters_data() {
@@ -799,4 +800,43 @@ void TransferTest::columnStepPlacesColumnsAndIsKept() {
     QCOMPARE(steps.size(), 2);
     QCOMPARE(scalarQuery(env.state.database, query), QStringLiteral("Café/ann/pw/Kind=shop Bär/bo/p2/Kind=pub"));
     QCOMPARE(env.main()->message(), QStringLiteral("Info: 1 record imported, 0 lines refused."));
+}
+
+// A CSV whose first line that is not UTF-8 lies past the step's sample and the first piece read:
+// the reading's refusal brings the step back, the file shown as Windows-1252, and it is imported.
+void TransferTest::columnStepOffersEncodingOfALateLine() {
+    TestEnv env;
+    env.state.setWorkingFolder(env.path());
+    QVERIFY(env.start());
+    QStringList problems, encodings;
+    env.state.seams.csvColumns = [&](QIODevice& file, ImportOptions& options, QWidget* parent) {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            problems << dialog->findChild<QLabel*>("problem")->text();
+            encodings << dialog->findChild<QComboBox*>("encoding")->currentData().toString();
+            dialog->findChild<QCheckBox*>("header")->setChecked(true);
+            for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons()) {
+                if (b->text() == QLatin1String("Read")) {
+                    b->click();
+                }
+            }
+        });
+        return problems.size() < 3 && chooseCsvColumns(file, options, parent);
+    };
+    QByteArray sheet = "Site,Login,Secret\r\n";
+    int rows = 0;
+    while (sheet.size() < (1 << 20) + 4096) {
+        sheet += "site" + QByteArray::number(++rows) + ",user,pw\r\n";
+    }
+    sheet += "Caf\xE9,ann,pw\r\n";
+    QVERIFY(writeAll(env.path("late.csv"), sheet));
+    runImport(env, CsvPattern, env.path("late.csv"));
+    QVERIFY(!problems.isEmpty() && problems.size() <= 2);
+    const QString line = QStringLiteral("Line %1 holds bytes that are not UTF-8 text;").arg(rows + 2);
+    QVERIFY2(problems.last().startsWith(line), qPrintable(problems.last()));
+    QCOMPARE(encodings.last(), QStringLiteral("Windows-1252"));
+    QCOMPARE(env.main()->message(), QStringLiteral("Info: %1 records imported, 0 lines refused.").arg(rows + 1));
+    QCOMPARE(scalarQuery(env.state.database, "SELECT sitename FROM quillbox ORDER BY record DESC LIMIT 1"),
+             QStringLiteral("Café"));
 }

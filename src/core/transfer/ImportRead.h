@@ -22,6 +22,9 @@ struct ImportOptions {
     CsvLayout csvLayout; // a CSV file's separator, header and columns
     CsvChoice csvChoice; // or, without them, what to change of the layout the file shows
     QString encoding;    // of a line format: a name the toolkit's converters know
+    // Why the last reading with these options refused the file for bytes that are not UTF-8,
+    // found past what a sample reads: the column step then offers another encoding.
+    QString readingProblem;
 };
 
 // The format a file's first bytes show, whatever its name says: an XML declaration or root

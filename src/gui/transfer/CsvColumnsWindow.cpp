@@ -114,8 +114,9 @@ public:
         // What the caller chose before, else what the file shows.
         const bool given = m_layout.isValid();
         sample(given ? m_layout.delimiter : QChar());
-        if (const QString failure = m_problem->text();
-            failure.contains(QLatin1String("not UTF-8 text;")) && m_encoding.isEmpty()) {
+        // The sample may be UTF-8 where the reading found a line further on that is not.
+        const QString failure = m_problem->isHidden() ? options.readingProblem : m_problem->text();
+        if (failure.contains(QLatin1String("not UTF-8 text;")) && m_encoding.isEmpty()) {
             // Not UTF-8: most often a spreadsheet's save in the Western code page.
             m_encoding = QStringLiteral("Windows-1252");
             sample(given ? m_layout.delimiter : QChar());
@@ -127,6 +128,10 @@ public:
             } else {
                 m_encoding.clear();
                 sample(given ? m_layout.delimiter : QChar());
+                if (m_problem->isHidden()) {
+                    m_problem->setText(failure + QStringLiteral(" Choose the file's encoding above."));
+                    m_problem->show();
+                }
             }
         }
         if (!given) {

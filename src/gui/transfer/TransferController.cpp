@@ -125,9 +125,18 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
             return;
         }
         if (!reading.error.isEmpty()) {
+            // A CSV line further on than the step's sample that is not UTF-8: the step offers the
+            // file's encoding rather than the import being refused.
+            if (columnsStep && options.encoding.isEmpty() && reading.format == ImportFormat::Csv &&
+                reading.error.contains(QLatin1String("not UTF-8 text;"))) {
+                options.readingProblem = reading.error;
+                askColumns = true;
+                continue;
+            }
             m_status.error(reading.error);
             return;
         }
+        options.readingProblem.clear();
         if (preview.recordCount() == 0) {
             m_status.error(noRecordMessage);
             return;
