@@ -358,7 +358,7 @@ void MainWindowTest::sortingKeepsTheComparisonsOrder_data() {
 }
 
 // Thousands of rows of the copy, of the model's own, saved over and holding masks only, sorted
-// one way and back: every row where the first comparison put it, and the current row with it.
+// one way and back and again: every row where the first comparison put it, and the current row with it.
 void MainWindowTest::sortingKeepsTheComparisonsOrder() {
     QFETCH(int, column);
     QFETCH(bool, masked);
@@ -411,7 +411,20 @@ void MainWindowTest::sortingKeepsTheComparisonsOrder() {
 
     const QPersistentModelIndex current = model.index(rng.bounded(model.rowCount()), column);
     const RecordModel::Row currentRow = model.row(current.row());
-    for (int dir : {direction, -direction}) {
+    // One way, back with more rows than the kept sort memory holds, then with fewer.
+    for (int step = 0; step < 3; ++step) {
+        const int dir = step == 1 ? -direction : direction;
+        if (step == 1) {
+            for (int i = 0; i < 50; ++i) {
+                model.appendRow(sortRow(rng));
+            }
+        } else if (step == 2) {
+            QList<int> gone;
+            for (int r = 0; r < 400; r += 2) {
+                gone.append(r == current.row() ? r + 1 : r);
+            }
+            model.removeRowList(gone);
+        }
         const QList<RecordModel::Row> expected = referenceOrder(model, column, dir);
         model.sortRows(column, dir);
         QCOMPARE(model.rowCount(), expected.size());

@@ -29,7 +29,11 @@ bool isPrivate(int column) {
 }
 } // namespace
 
-RecordModel::RecordModel(QObject* parent) : QAbstractTableModel(parent) {}
+RecordModel::RecordModel(QObject* parent) : QAbstractTableModel(parent) {
+    m_sortRoomRelease.setSingleShot(true);
+    m_sortRoomRelease.setInterval(std::chrono::seconds(30));
+    connect(&m_sortRoomRelease, &QTimer::timeout, this, [this] { m_sortRoom = {}; });
+}
 
 int RecordModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_entries.size());
@@ -230,7 +234,8 @@ void RecordModel::sortRows(int column, int direction) {
     // Each cell as shown, read where it lies: a copy's cell as its bytes, a mask as its length.
     const bool masked = m_masked && isPrivate(column);
     const int copyColumn = copyColumns[column];
-    rowsort::RowSorter sorter(static_cast<size_t>(rows), direction);
+    rowsort::RowSorter sorter(static_cast<size_t>(rows), direction, &m_sortRoom);
+    m_sortRoomRelease.start();
     // The copy's cells that are other bytes than plain UTF-8, decoded; one list for each thread.
     std::array<std::deque<QString>, 2> decoded;
     const auto copyCell = [&](int slot, std::deque<QString>& texts) {

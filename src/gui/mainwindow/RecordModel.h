@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "mainwindow/RowSort.h"
 #include "store/SearchCopy.h"
 
 namespace quillbox {
@@ -111,6 +113,9 @@ private:
     QList<Row> m_own;
     std::vector<uint8_t> m_ownMasksOnly; // by own row
     QIcon m_icon;
+    // A sort's memory, kept while the user sorts by one column after another; let go of soon after.
+    rowsort::SortRoom m_sortRoom;
+    QTimer m_sortRoomRelease;
     bool m_bulk = false;
     bool m_masked = false;
 };

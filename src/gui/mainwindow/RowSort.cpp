@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace quillbox::rowsort {
 
@@ -511,11 +512,36 @@ Items itemsFor(size_t rows) {
     return Items(static_cast<SortItem*>(memory));
 }
 
-RowSorter::RowSorter(size_t rows, int direction)
-    : m_rows(rows), m_items(itemsFor(rows)), m_flip(direction < 0 ? ~uint64_t{0} : 0) {}
+namespace {
+
+// Room for rows items: what is held, when it is large enough; else new.
+SortRoom::Held take(SortRoom* room, SortRoom::Held SortRoom::*which, size_t rows) {
+    if (room && (room->*which).items && (room->*which).rows >= rows) {
+        return std::exchange(room->*which, {});
+    }
+    if (room) {
+        room->*which = {}; // too small: let go of it before the larger is made
+    }
+    return {itemsFor(rows), rows};
+}
+
+} // namespace
+
+RowSorter::RowSorter(size_t rows, int direction, SortRoom* room)
+    : m_rows(rows), m_room(room), m_items(take(room, &SortRoom::items, rows)),
+      m_flip(direction < 0 ? ~uint64_t{0} : 0) {}
+
+RowSorter::~RowSorter() {
+    if (m_room) {
+        m_room->items = std::move(m_items);
+        if (m_scratch.items) {
+            m_room->scratch = std::move(m_scratch);
+        }
+    }
+}
 
 void RowSorter::set(size_t row, const SortCell& cell) {
-    Item& item = m_items[row];
+    Item& item = m_items.items[row];
     item.next = 0;
     static_assert(sizeof item.number == sizeof cell.number);
     std::memcpy(&item.number, &cell.number, sizeof item.number); // whichever the cell holds
@@ -527,15 +553,18 @@ void RowSorter::set(size_t row, const SortCell& cell) {
 
 std::vector<int> RowSorter::sortedRows(size_t twoThreadsFrom) {
     const size_t n = m_rows;
-    const Items scratch = itemsFor(n);
+    if (!m_scratch.items) {
+        m_scratch = take(m_room, &SortRoom::scratch, n);
+    }
+    Item* items = m_items.items.get();
     if (n >= twoThreadsFrom && n >= 2) {
-        sortItemsInTwo(m_items.get(), scratch.get(), n, twoThreadsFrom, m_flip);
+        sortItemsInTwo(items, m_scratch.items.get(), n, twoThreadsFrom, m_flip);
     } else {
-        sortItems(m_items.get(), scratch.get(), {{0, static_cast<uint32_t>(n)}}, 0, m_flip);
+        sortItems(items, m_scratch.items.get(), {{0, static_cast<uint32_t>(n)}}, 0, m_flip);
     }
     std::vector<int> rows(n);
     for (size_t i = 0; i < n; ++i) {
-        rows[i] = static_cast<int>(m_items[i].row);
+        rows[i] = static_cast<int>(items[i].row);
     }
     return rows;
 }

@@ -78,11 +78,26 @@ struct ItemsFree {
 using Items = std::unique_ptr<SortItem[], ItemsFree>;
 Items itemsFor(size_t rows);
 
+// The memory of a sort, kept for the next one: a long list's is tens of megabytes, and memory
+// newly given by the system costs more to fault in than the sort itself takes.
+struct SortRoom {
+    struct Held {
+        Items items;
+        size_t rows = 0; // how many items it holds
+    };
+    Held items;
+    Held scratch;
+};
+
 // Sorts rows whose cells are given in any order, each cell's first keys read as it comes, while
 // its memory is at hand. direction +1 or -1 (descending, equal cells still in the order they had).
 class RowSorter {
 public:
-    RowSorter(size_t rows, int direction);
+    // room, if given, lends its memory and gets it back, with the sort's own, when the sorter ends.
+    RowSorter(size_t rows, int direction, SortRoom* room = nullptr);
+    ~RowSorter();
+    RowSorter(const RowSorter&) = delete;
+    RowSorter& operator=(const RowSorter&) = delete;
     // Gives row its cell; every row is given once. Two threads may give different rows at once.
     // Text cells must outlive the sorter.
     void set(size_t row, const SortCell& cell);
@@ -92,7 +107,9 @@ public:
 
 private:
     size_t m_rows;
-    Items m_items; // by row until sorted
+    SortRoom* m_room;
+    SortRoom::Held m_items; // by row until sorted
+    SortRoom::Held m_scratch;
     uint64_t m_flip;
 };
 
