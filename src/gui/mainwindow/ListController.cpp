@@ -110,6 +110,7 @@ void ListController::refreshAfterChange() {
 
 void ListController::forgetDatabase() {
     m_main.model()->clear();
+    m_main.model()->letGoOfSortMemory();
     m_copy.drop();
     m_copyAttached = nullptr;
     m_state.currentRecord = SiteRecord();

@@ -32,7 +32,12 @@ bool isPrivate(int column) {
 RecordModel::RecordModel(QObject* parent) : QAbstractTableModel(parent) {
     m_sortRoomRelease.setSingleShot(true);
     m_sortRoomRelease.setInterval(std::chrono::seconds(30));
-    connect(&m_sortRoomRelease, &QTimer::timeout, this, [this] { m_sortRoom = {}; });
+    connect(&m_sortRoomRelease, &QTimer::timeout, this, &RecordModel::letGoOfSortMemory);
+}
+
+void RecordModel::letGoOfSortMemory() {
+    m_sortRoomRelease.stop();
+    m_sortRoom = {};
 }
 
 int RecordModel::rowCount(const QModelIndex& parent) const {

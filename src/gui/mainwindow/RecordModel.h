@@ -44,6 +44,8 @@ public:
     bool isMasked() const { return m_masked; }
 
     void clear();
+    // Lets go of the memory kept for the next sort, which holds the first bytes of a column's values.
+    void letGoOfSortMemory();
     // The rows of a search of the copy, in the order given.
     void setCopyRows(std::shared_ptr<const SearchCopy::Data> source, std::vector<int> slots);
     void appendRow(Row row);
