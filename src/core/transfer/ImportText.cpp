@@ -47,6 +47,10 @@ QString notUtf8Message(qsizetype line) {
         .arg(line);
 }
 
+bool isNotUtf8Message(const QString& message) {
+    return message.contains(QLatin1String("not UTF-8 text;"));
+}
+
 namespace {
 
 constexpr qsizetype pieceSize = 1 << 20;

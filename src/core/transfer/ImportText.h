@@ -102,6 +102,8 @@ qint64 readImportPiece(QIODevice& device, char* data, qint64 max);
 inline const QString nulBytesMessage =
     QStringLiteral("The file holds NUL bytes, so it is no text file; nothing was imported.");
 QString notUtf8Message(qsizetype line);
+// Whether a refusal is notUtf8Message()'s: another encoding may read the file.
+bool isNotUtf8Message(const QString& message);
 QString loneSurrogateMessage(qsizetype line);
 QString unknownEncodingMessage(const QString& name);
 QString notInEncodingMessage(qsizetype line, const QString& name);

@@ -4,6 +4,7 @@
 #include "store/SiteRecord.h"
 #include "text/ProgramText.h"
 #include "transfer/ImportRead.h"
+#include "transfer/ImportText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -116,7 +117,7 @@ public:
         sample(given ? m_layout.delimiter : QChar());
         // The sample may be UTF-8 where the reading found a line further on that is not.
         const QString failure = m_problem->isHidden() ? options.readingProblem : m_problem->text();
-        if (failure.contains(QLatin1String("not UTF-8 text;")) && m_encoding.isEmpty()) {
+        if (isNotUtf8Message(failure) && m_encoding.isEmpty()) {
             // Not UTF-8: most often a spreadsheet's save in the Western code page.
             m_encoding = QStringLiteral("Windows-1252");
             sample(given ? m_layout.delimiter : QChar());

@@ -16,6 +16,7 @@
 #include "transfer/ImportJob.h"
 #include "transfer/ImportPreview.h"
 #include "transfer/ImportPreviewWindow.h"
+#include "transfer/ImportText.h"
 #include "transfer/TableExport.h"
 #include "transfer/TransferProgress.h"
 
@@ -128,7 +129,7 @@ void TransferController::importFile(const QString& path, const QString& cannotOp
             // A CSV line further on than the step's sample that is not UTF-8: the step offers the
             // file's encoding rather than the import being refused.
             if (columnsStep && options.encoding.isEmpty() && reading.format == ImportFormat::Csv &&
-                reading.error.contains(QLatin1String("not UTF-8 text;"))) {
+                isNotUtf8Message(reading.error)) {
                 options.readingProblem = reading.error;
                 askColumns = true;
                 continue;
